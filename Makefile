@@ -1,0 +1,28 @@
+# Two entry points: `make run` and `make test`. Both install missing packages first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+SAMPLE_PROJECT := samples/sample.jex4
+
+.PHONY: deps configure build run test bench clean
+
+deps:
+	@bash tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@bash tools/run.sh $(BUILD_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/b_*; do echo "== $$b"; $$b; done
+
+clean:
+	rm -rf $(BUILD_DIR) build-*

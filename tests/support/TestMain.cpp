@@ -1,0 +1,42 @@
+// Test entry point: offscreen Qt, and fresh private XDG folders for every test so that
+// settings, data and runtime files never touch the real home.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class FreshXdgFolders : public testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const testing::TestInfo&) override
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        const QByteArray root = m_dir->path().toLocal8Bit();
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "HOME"}) {
+            const QByteArray path = root + "/" + QByteArray(name).toLower();
+            QDir().mkpath(QString::fromLocal8Bit(path));
+            QFile::setPermissions(QString::fromLocal8Bit(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv(name, path);
+        }
+    }
+    void OnTestEnd(const testing::TestInfo&) override { m_dir.reset(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshXdgFolders);
+    return RUN_ALL_TESTS();
+}
