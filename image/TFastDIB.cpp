@@ -1,0 +1,2 @@
+// The image buffer: sizing, sub-images, pixel access, copying, palettes and drawing tools.
+#include "image/TFastDIB.h"
