@@ -5,8 +5,12 @@
 
 #include <QString>
 
-#include <cstdint>
+#include <QtGlobal>
+
+#include <concepts>
+#include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 // Raised by the strict conversions (StrToInt, StrToFloat, StrToBool) on a text that is not a number.
 class EConvertError : public std::runtime_error {
@@ -21,21 +25,34 @@ public:
 // Out-of-range values saturate at the type's limits and NaN gives 0, so a huge coordinate never
 // turns into undefined behaviour.
 int Round(double value);
-std::int64_t Round64(double value);
+qint64 Round64(double value);
 
 // Drops the fraction (toward zero), saturating like Round.
 int Trunc(double value);
-std::int64_t Trunc64(double value);
+qint64 Trunc64(double value);
 
 // The value without its fraction, still a double: Int(-2.7) = -2.0.
 double Int(double value);
 // The fraction with the value's sign: Frac(-2.75) = -0.75.
 double Frac(double value);
 
-// Integer division truncating toward zero (Delphi's div). A zero divisor throws std::domain_error
-// "Division by zero" instead of trapping.
-int Div(int a, int b);
-std::int64_t Div(std::int64_t a, std::int64_t b);
+// Integer division truncating toward zero (Delphi's div), in the wider of the two types. A zero
+// divisor throws std::domain_error "Division by zero" instead of trapping, and the one overflowing
+// quotient (minimum / -1) wraps to the minimum as the processor's plain division would.
+template <std::integral A, std::integral B>
+std::common_type_t<A, B> Div(A a, B b)
+{
+    using T = std::common_type_t<A, B>;
+    const T x = static_cast<T>(a);
+    const T y = static_cast<T>(b);
+    if (y == 0)
+        throw std::domain_error("Division by zero");
+    if constexpr (std::is_signed_v<T>) {
+        if (y == T(-1))
+            return static_cast<T>(std::make_unsigned_t<T>(0) - static_cast<std::make_unsigned_t<T>>(x));
+    }
+    return x / y;
+}
 
 // a * b / c with a 64-bit product, rounded half away from zero. Returns -1 when c is 0 or the
 // result does not fit in 32 bits (-2147483648 counts as not fitting).
@@ -74,8 +91,11 @@ QString FloatToStr(double value);
 // A negative value without a negative section gets a leading '-'; an empty format is FloatToStr.
 QString FormatFloat(const QString& format, double value);
 
-QString IntToStr(int value);
-QString IntToStr(std::int64_t value);
+template <std::integral T>
+QString IntToStr(T value)
+{
+    return QString::number(value);
+}
 
 // "-1" and "0" (useBoolStrs false), or "True" and "False".
 QString BoolToStr(bool value, bool useBoolStrs = false);
