@@ -1,2 +1,1273 @@
 // GDI-shaped device contexts over QPainter; see DeviceContext.h.
+// Pictures of 1, 4 and 8 bits (and unusual masks) have no QImage format QPainter can paint on:
+// they are painted on an RGB32 copy that is written back with the nearest palette entries.
 #include "platform/DeviceContext.h"
+
+#include <QFontMetrics>
+#include <QHash>
+#include <QMutex>
+#include <QPaintDevice>
+#include <QPainterPath>
+#include <QSet>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// Live objects and contexts, so that deleting a stale handle is refused as GDI refuses it, and a
+// deleted pen, brush or font is no longer reported as selected anywhere.
+QMutex registryMutex;
+QSet<GdiObject*>& liveObjects()
+{
+    static QSet<GdiObject*> set;
+    return set;
+}
+QSet<DeviceContext*>& liveContexts()
+{
+    static QSet<DeviceContext*> set;
+    return set;
+}
+
+// Channel of a 16- or 32-bit pixel: its position and width in bits.
+struct Channel {
+    int shift = 0;
+    int width = 0;
+};
+
+Channel channelOf(quint32 mask)
+{
+    if (mask == 0)
+        return {};
+    const int low = std::countr_zero(mask);
+    const int high = 31 - std::countl_zero(mask);
+    return {low, high - low + 1};
+}
+
+struct Masks {
+    Channel r, g, b;
+};
+
+Masks masksOf(const DibFormat& f)
+{
+    quint32 r = f.rMask, g = f.gMask, b = f.bMask;
+    if (r == 0 && g == 0 && b == 0) {
+        if (f.bitCount == 16) {
+            r = 0x7C00;
+            g = 0x03E0;
+            b = 0x001F;
+        } else {
+            r = 0xFF0000;
+            g = 0x00FF00;
+            b = 0x0000FF;
+        }
+    }
+    return {channelOf(r), channelOf(g), channelOf(b)};
+}
+
+// Widens an n-bit value to 8 bits by repeating its bits; wider channels keep their top 8 bits.
+int widen(quint32 v, int n)
+{
+    if (n <= 0)
+        return 0;
+    if (n >= 8)
+        return int((v >> (n - 8)) & 0xFF);
+    int r = 0;
+    for (int shift = 8 - n; shift > -n; shift -= n)
+        r |= shift >= 0 ? int(v << shift) : int(v >> -shift);
+    return r & 0xFF;
+}
+
+quint32 narrow(int c8, const Channel& ch)
+{
+    if (ch.width <= 0)
+        return 0;
+    const quint32 v = ch.width >= 8 ? quint32(c8) << (ch.width - 8) : quint32(c8) >> (8 - ch.width);
+    return v << ch.shift;
+}
+
+quint32 decodeMasked(quint32 px, const Masks& m)
+{
+    auto get = [px](const Channel& ch) {
+        const quint32 v = ch.width >= 32 ? px : (px >> ch.shift) & ((1u << ch.width) - 1);
+        return widen(v, ch.width);
+    };
+    return 0xFF000000u | (quint32(get(m.r)) << 16) | (quint32(get(m.g)) << 8) | quint32(get(m.b));
+}
+
+QRgb paletteRgb(const DibFormat& f, int index)
+{
+    if (!f.colors)
+        return index ? 0xFFFFFFFFu : 0xFF000000u;
+    return 0xFF000000u | (f.colors[index] & 0x00FFFFFFu);
+}
+
+int nearestIndex(const DibFormat& f, QRgb c)
+{
+    const int n = 1 << f.bitCount;
+    int best = 0;
+    int bestDistance = 765;
+    for (int i = 0; i < n; ++i) {
+        const QRgb p = paletteRgb(f, i);
+        const int d = std::abs(qRed(p) - qRed(c)) + std::abs(qGreen(p) - qGreen(c)) + std::abs(qBlue(p) - qBlue(c));
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int absHeightOf(const DibFormat& f) { return f.height < 0 ? -f.height : f.height; }
+
+QString mapFace(const QString& face)
+{
+    if (face.isEmpty() || face.compare(QLatin1String("Tahoma"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("DejaVu Sans");
+    if (face.compare(QLatin1String("Consolas"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("DejaVu Sans Mono");
+    return face;
+}
+
+// GDI's styles for 1-pixel pens, in pixels on and off.
+std::span<const int> dashPattern(int style)
+{
+    static const int dash[] = {18, 6};
+    static const int dot[] = {3, 3};
+    static const int dashDot[] = {9, 6, 3, 6};
+    static const int dashDotDot[] = {9, 3, 3, 3, 3, 3};
+    switch (style) {
+    case PS_DASH:
+        return dash;
+    case PS_DOT:
+        return dot;
+    case PS_DASHDOT:
+        return dashDot;
+    case PS_DASHDOTDOT:
+        return dashDotDot;
+    default:
+        return {};
+    }
+}
+
+bool isOn(std::span<const int> pattern, qint64 phase)
+{
+    if (pattern.empty())
+        return true;
+    int period = 0;
+    for (int v : pattern)
+        period += v;
+    qint64 p = phase % period;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (p < pattern[i])
+            return i % 2 == 0;
+        p -= pattern[i];
+    }
+    return true;
+}
+
+// Picture rows of a target in memory order: y' = height - y turns picture rows into memory rows.
+QTransform flipFor(int absHeight) { return QTransform(1, 0, 0, -1, 0, absHeight); }
+
+// Removes GDI's mnemonic prefixes: "&x" shows x, "&&" shows "&".
+QString stripPrefix(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        else if (text[i] == QLatin1Char('&'))
+            continue;
+        out += text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+// ---- objects --------------------------------------------------------------------------------------
+
+GdiObject::GdiObject(Kind kind) : m_kind(kind)
+{
+    QMutexLocker lock(&registryMutex);
+    liveObjects().insert(this);
+}
+
+GdiObject::~GdiObject()
+{
+    QMutexLocker lock(&registryMutex);
+    liveObjects().remove(this);
+}
+
+GdiFont::GdiFont(const LOGFONT& lf) : GdiObject(Kind::Font), log(lf)
+{
+    log.lfFaceName.truncate(31);
+}
+
+DibSection::DibSection() : GdiObject(Kind::Bitmap) {}
+
+DibSection::~DibSection() { std::free(m_bits); }
+
+DibFormat DibSection::format() const
+{
+    DibFormat f;
+    f.width = m_width;
+    f.height = m_height;
+    f.bitCount = m_bitCount;
+    f.rMask = m_rMask;
+    f.gMask = m_gMask;
+    f.bMask = m_bMask;
+    f.colors = m_colors;
+    return f;
+}
+
+HBITMAP CreateDIBSection(const DibFormat& format)
+{
+    static const int depths[] = {1, 4, 8, 16, 24, 32};
+    if (format.width <= 0 || format.height == 0 || format.height == std::numeric_limits<int>::min()
+        || std::find(std::begin(depths), std::end(depths), format.bitCount) == std::end(depths))
+        return nullptr;
+    const qint64 bpl = format.bytesPerLine();
+    const qint64 rows = absHeightOf(format);
+    if (bpl > std::numeric_limits<qint64>::max() / rows)
+        return nullptr;
+    // calloc: the pixels start zero-filled, and large blocks come as untouched pages.
+    void* bits = std::calloc(size_t(bpl * rows), 1);
+    if (!bits)
+        return nullptr;
+    auto* s = new DibSection;
+    s->m_width = format.width;
+    s->m_height = format.height;
+    s->m_bitCount = format.bitCount;
+    s->m_bytesPerLine = bpl;
+    s->m_bits = static_cast<uchar*>(bits);
+    s->m_rMask = format.rMask;
+    s->m_gMask = format.gMask;
+    s->m_bMask = format.bMask;
+    if (format.colors)
+        std::memcpy(s->m_colors, format.colors, sizeof s->m_colors);
+    return s;
+}
+
+HBITMAP CreateCompatibleBitmap(HDC, int width, int height)
+{
+    DibFormat f;
+    f.width = width;
+    f.height = -height;
+    f.bitCount = 32;
+    return CreateDIBSection(f);
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) { return new GdiPen(LOGPEN{style, width, color}); }
+HBRUSH CreateSolidBrush(COLORREF color) { return new GdiBrush(LOGBRUSH{BS_SOLID, color, 0}); }
+HBRUSH CreateHatchBrush(int hatch, COLORREF color) { return new GdiBrush(LOGBRUSH{BS_HATCHED, color, hatch}); }
+HBRUSH CreateBrushIndirect(const LOGBRUSH& lb) { return new GdiBrush(lb); }
+HFONT CreateFontIndirect(const LOGFONT& lf) { return new GdiFont(lf); }
+
+bool DeleteObject(HGDIOBJ object)
+{
+    {
+        QMutexLocker lock(&registryMutex);
+        if (!object || !liveObjects().contains(object) || object->isStock())
+            return false;
+        for (DeviceContext* dc : liveContexts()) {
+            // A section still selected is still painted on: refused, as GDI refuses it.
+            if (dc->currentBitmap() == object)
+                return false;
+        }
+        for (DeviceContext* dc : liveContexts()) {
+            if (dc->currentPen() == object)
+                dc->SelectObject(static_cast<HPEN>(nullptr));
+            if (dc->currentBrush() == object)
+                dc->SelectObject(static_cast<HBRUSH>(nullptr));
+            if (dc->currentFont() == object)
+                dc->SelectObject(static_cast<HFONT>(nullptr));
+        }
+    }
+    delete object;
+    return true;
+}
+
+namespace {
+
+template <class T, class Log>
+T* makeStock(const Log& log)
+{
+    return new T(log);
+}
+
+} // namespace
+
+HGDIOBJ GetStockObject(int index)
+{
+    static GdiObject* stock[SYSTEM_FONT + 1] = {};
+    static const bool made = [] {
+        LOGFONT system;
+        system.lfHeight = 16;
+        system.lfFaceName = QStringLiteral("DejaVu Sans");
+        stock[WHITE_BRUSH] = makeStock<GdiBrush>(LOGBRUSH{BS_SOLID, 0xFFFFFF, 0});
+        stock[BLACK_BRUSH] = makeStock<GdiBrush>(LOGBRUSH{BS_SOLID, 0x000000, 0});
+        stock[NULL_BRUSH] = makeStock<GdiBrush>(LOGBRUSH{BS_NULL, 0, 0});
+        stock[WHITE_PEN] = makeStock<GdiPen>(LOGPEN{PS_SOLID, 1, 0xFFFFFF});
+        stock[BLACK_PEN] = makeStock<GdiPen>(LOGPEN{PS_SOLID, 1, 0x000000});
+        stock[NULL_PEN] = makeStock<GdiPen>(LOGPEN{PS_NULL, 1, 0});
+        stock[SYSTEM_FONT] = makeStock<GdiFont>(system);
+        for (GdiObject* o : stock) {
+            if (o)
+                o->m_stock = true;
+        }
+        return true;
+    }();
+    Q_UNUSED(made);
+    return index >= 0 && index <= SYSTEM_FONT ? stock[index] : nullptr;
+}
+
+int GetDeviceCaps(HDC, int index)
+{
+    switch (index) {
+    case BITSPIXEL:
+        return 32;
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+        return 96;
+    default:
+        return 0;
+    }
+}
+
+int Probe16BitFormat()
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, 1, 1);
+    HBITMAP old = dc->SelectObject(bmp);
+    dc->SetPixel(0, 0, RGB(0, 100, 0));
+    const COLORREF back = dc->GetPixel(0, 0);
+    dc->SelectObject(old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return back != CLR_INVALID && GetGValue(back) < 100 ? 5 : 6;
+}
+
+// ---- pixel codecs -----------------------------------------------------------------------------------
+
+QImage DibImage(const DibFormat& f, uchar* bits)
+{
+    const int h = absHeightOf(f);
+    if (!bits || f.width <= 0 || h <= 0)
+        return {};
+    const qsizetype bpl = f.bytesPerLine();
+    const Masks m = masksOf(f);
+    auto is = [&m](int rs, int rw, int gs, int gw, int bs, int bw) {
+        return m.r.shift == rs && m.r.width == rw && m.g.shift == gs && m.g.width == gw && m.b.shift == bs
+            && m.b.width == bw;
+    };
+    QImage img;
+    switch (f.bitCount) {
+    case 32:
+        if (is(16, 8, 8, 8, 0, 8))
+            img = QImage(bits, f.width, h, bpl, QImage::Format_RGB32);
+        break;
+    case 24:
+        img = QImage(bits, f.width, h, bpl, QImage::Format_BGR888);
+        break;
+    case 16:
+        if (is(10, 5, 5, 5, 0, 5))
+            img = QImage(bits, f.width, h, bpl, QImage::Format_RGB555);
+        else if (is(11, 5, 5, 6, 0, 5))
+            img = QImage(bits, f.width, h, bpl, QImage::Format_RGB16);
+        break;
+    case 8:
+    case 1: {
+        img = QImage(bits, f.width, h, bpl, f.bitCount == 8 ? QImage::Format_Indexed8 : QImage::Format_Mono);
+        QList<QRgb> table(1 << f.bitCount);
+        for (int i = 0; i < table.size(); ++i)
+            table[i] = paletteRgb(f, i);
+        img.setColorTable(table);
+        break;
+    }
+    default:
+        break;
+    }
+    return img;
+}
+
+QImage DibToRgb32(const DibFormat& f, const uchar* bits, const QRect& rect)
+{
+    const QRect r = rect & QRect(0, 0, f.width, absHeightOf(f));
+    if (!bits || r.isEmpty())
+        return {};
+    QImage out(r.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return {};
+    const qint64 bpl = f.bytesPerLine();
+    const Masks m = masksOf(f);
+    for (int row = 0; row < r.height(); ++row) {
+        const uchar* src = bits + qint64(r.y() + row) * bpl;
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(row));
+        for (int col = 0; col < r.width(); ++col) {
+            const qint64 x = r.x() + col;
+            switch (f.bitCount) {
+            case 1:
+                dst[col] = paletteRgb(f, (src[x >> 3] >> (7 - (x & 7))) & 1);
+                break;
+            case 4:
+                dst[col] = paletteRgb(f, (x & 1) ? src[x >> 1] & 0x0F : src[x >> 1] >> 4);
+                break;
+            case 8:
+                dst[col] = paletteRgb(f, src[x]);
+                break;
+            case 16: {
+                quint16 v;
+                std::memcpy(&v, src + 2 * x, 2);
+                dst[col] = decodeMasked(v, m);
+                break;
+            }
+            case 24:
+                dst[col] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+                break;
+            case 32: {
+                quint32 v;
+                std::memcpy(&v, src + 4 * x, 4);
+                dst[col] = decodeMasked(v, m);
+                break;
+            }
+            default:
+                dst[col] = 0xFF000000u;
+            }
+        }
+    }
+    return out;
+}
+
+void Rgb32ToDib(const QImage& rgbIn, const DibFormat& f, uchar* bits, const QRect& rect)
+{
+    const QRect r = rect & QRect(0, 0, f.width, absHeightOf(f));
+    if (!bits || r.isEmpty() || rgbIn.isNull())
+        return;
+    const QImage rgb = rgbIn.format() == QImage::Format_RGB32 ? rgbIn : rgbIn.convertToFormat(QImage::Format_RGB32);
+    const qint64 bpl = f.bytesPerLine();
+    const Masks m = masksOf(f);
+    QHash<QRgb, int> nearest; // painted pictures hold few colours
+    auto indexOf = [&](QRgb c) {
+        c |= 0xFF000000u;
+        auto it = nearest.constFind(c);
+        if (it != nearest.constEnd())
+            return *it;
+        const int i = nearestIndex(f, c);
+        nearest.insert(c, i);
+        return i;
+    };
+    const int rows = std::min(r.height(), rgb.height());
+    const int cols = std::min(r.width(), rgb.width());
+    for (int row = 0; row < rows; ++row) {
+        uchar* dst = bits + qint64(r.y() + row) * bpl;
+        const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(row));
+        for (int col = 0; col < cols; ++col) {
+            const qint64 x = r.x() + col;
+            const QRgb c = src[col];
+            switch (f.bitCount) {
+            case 1: {
+                const uchar bit = uchar(0x80 >> (x & 7));
+                dst[x >> 3] = indexOf(c) ? dst[x >> 3] | bit : dst[x >> 3] & ~bit;
+                break;
+            }
+            case 4: {
+                const int i = indexOf(c);
+                dst[x >> 1] = (x & 1) ? uchar((dst[x >> 1] & 0xF0) | i) : uchar((dst[x >> 1] & 0x0F) | (i << 4));
+                break;
+            }
+            case 8:
+                dst[x] = uchar(indexOf(c));
+                break;
+            case 16: {
+                const quint16 v = quint16(narrow(qRed(c), m.r) | narrow(qGreen(c), m.g) | narrow(qBlue(c), m.b));
+                std::memcpy(dst + 2 * x, &v, 2);
+                break;
+            }
+            case 24:
+                dst[3 * x] = uchar(qBlue(c));
+                dst[3 * x + 1] = uchar(qGreen(c));
+                dst[3 * x + 2] = uchar(qRed(c));
+                break;
+            case 32: {
+                const quint32 v = narrow(qRed(c), m.r) | narrow(qGreen(c), m.g) | narrow(qBlue(c), m.b);
+                std::memcpy(dst + 4 * x, &v, 4);
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+}
+
+// ---- painting session ---------------------------------------------------------------------------------
+
+// One drawing call: a painter set up in picture coordinates on whatever the context paints on.
+class DeviceContext::Session {
+public:
+    explicit Session(const DeviceContext& dc) : m_dc(dc)
+    {
+        if (dc.m_external) {
+            if (!dc.m_external->isActive())
+                return;
+            m_painter = dc.m_external;
+            m_painter->save();
+        } else if (dc.m_bitmap) {
+            const DibFormat f = dc.m_bitmap->format();
+            m_target = DibImage(f, dc.m_bitmap->bits());
+            if (m_target.isNull() || f.bitCount <= 8) {
+                m_target = DibToRgb32(f, dc.m_bitmap->bits(), QRect(0, 0, f.width, absHeightOf(f)));
+                m_shadow = true;
+            }
+            if (m_target.isNull() || !m_own.begin(&m_target))
+                return;
+            m_painter = &m_own;
+            if (dc.m_bitmap->bottomUp()) {
+                m_painter->setTransform(flipFor(dc.m_bitmap->absHeight()));
+                m_flipped = true;
+            }
+        } else if (dc.m_device) {
+            if (dc.m_device->devType() == QInternal::Image) {
+                const auto* img = static_cast<const QImage*>(dc.m_device);
+                if (img->format() == QImage::Format_Indexed8 || img->depth() < 8)
+                    return;
+            }
+            if (!m_own.begin(dc.m_device))
+                return;
+            m_painter = &m_own;
+        }
+        if (m_painter) {
+            m_painter->setRenderHint(QPainter::Antialiasing, false);
+            m_painter->setRenderHint(QPainter::TextAntialiasing, dc.m_logFont.lfQuality != 3);
+            m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+            m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
+    }
+
+    ~Session()
+    {
+        if (!m_painter)
+            return;
+        if (m_painter == m_dc.m_external) {
+            m_painter->restore();
+            return;
+        }
+        m_own.end();
+        if (m_shadow) {
+            const DibFormat f = m_dc.m_bitmap->format();
+            Rgb32ToDib(m_target, f, m_dc.m_bitmap->bits(), QRect(0, 0, f.width, absHeightOf(f)));
+        }
+    }
+
+    QPainter* painter() const { return m_painter; }
+    bool flipped() const { return m_flipped; }
+
+private:
+    const DeviceContext& m_dc;
+    QPainter m_own;
+    QPainter* m_painter = nullptr;
+    QImage m_target;
+    bool m_shadow = false;
+    bool m_flipped = false;
+};
+
+// ---- device context ---------------------------------------------------------------------------------
+
+namespace {
+
+void registerContext(DeviceContext* dc)
+{
+    QMutexLocker lock(&registryMutex);
+    liveContexts().insert(dc);
+}
+
+} // namespace
+
+DeviceContext::DeviceContext()
+{
+    m_pen = static_cast<HPEN>(GetStockObject(BLACK_PEN));
+    m_brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    m_font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    m_logPen = m_pen->log;
+    m_logBrush = m_brush->log;
+    m_logFont = m_font->log;
+    registerContext(this);
+}
+
+DeviceContext::DeviceContext(QPaintDevice* device) : DeviceContext() { m_device = device; }
+
+DeviceContext::DeviceContext(QPainter* painter) : DeviceContext() { m_external = painter; }
+
+DeviceContext::~DeviceContext()
+{
+    QMutexLocker lock(&registryMutex);
+    liveContexts().remove(this);
+}
+
+HDC CreateCompatibleDC(HDC) { return new DeviceContext; }
+
+bool DeleteDC(HDC dc)
+{
+    if (!dc)
+        return false;
+    delete dc;
+    return true;
+}
+
+HPEN DeviceContext::SelectObject(HPEN pen)
+{
+    HPEN old = m_pen;
+    m_pen = pen;
+    if (pen)
+        m_logPen = pen->log;
+    return old;
+}
+
+HBRUSH DeviceContext::SelectObject(HBRUSH brush)
+{
+    HBRUSH old = m_brush;
+    m_brush = brush;
+    if (brush)
+        m_logBrush = brush->log;
+    return old;
+}
+
+HFONT DeviceContext::SelectObject(HFONT font)
+{
+    HFONT old = m_font;
+    m_font = font;
+    if (font)
+        m_logFont = font->log;
+    return old;
+}
+
+HBITMAP DeviceContext::SelectObject(HBITMAP bitmap)
+{
+    HBITMAP old = m_bitmap;
+    m_bitmap = bitmap;
+    return old;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
+{
+    if (!dc || !object)
+        return nullptr;
+    switch (object->kind()) {
+    case GdiObject::Kind::Pen:
+        return dc->SelectObject(static_cast<HPEN>(object));
+    case GdiObject::Kind::Brush:
+        return dc->SelectObject(static_cast<HBRUSH>(object));
+    case GdiObject::Kind::Font:
+        return dc->SelectObject(static_cast<HFONT>(object));
+    case GdiObject::Kind::Bitmap:
+        return dc->SelectObject(static_cast<HBITMAP>(object));
+    }
+    return nullptr;
+}
+
+COLORREF DeviceContext::SetTextColor(COLORREF c) { return std::exchange(m_textColor, c & 0xFFFFFF); }
+COLORREF DeviceContext::SetBkColor(COLORREF c) { return std::exchange(m_bkColor, c & 0xFFFFFF); }
+int DeviceContext::SetBkMode(int mode)
+{
+    if (mode != TRANSPARENT && mode != OPAQUE)
+        return 0;
+    return std::exchange(m_bkMode, mode);
+}
+int DeviceContext::SetStretchBltMode(int mode) { return std::exchange(m_stretchMode, mode); }
+
+QFont DeviceContext::qFont() const
+{
+    const LOGFONT& lf = m_logFont;
+    QFont f(mapFace(lf.lfFaceName));
+    f.setStyleStrategy(lf.lfQuality == 3 ? QFont::NoAntialias : QFont::PreferDefault);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    if (lf.lfHeight < 0) {
+        f.setPixelSize(-lf.lfHeight);
+    } else {
+        // A positive height is the cell (ascent + descent); 0 asks for a default 16-pixel cell.
+        const int cell = lf.lfHeight > 0 ? lf.lfHeight : 16;
+        f.setPixelSize(cell);
+        const int natural = QFontMetrics(f).height();
+        if (natural > 0 && natural != cell)
+            f.setPixelSize(std::max(1, int(qint64(cell) * cell / natural)));
+    }
+    f.setWeight(QFont::Weight(lf.lfWeight <= 0 ? FW_NORMAL : std::clamp(lf.lfWeight, 1, 1000)));
+    f.setItalic(lf.lfItalic);
+    f.setUnderline(lf.lfUnderline);
+    f.setStrikeOut(lf.lfStrikeOut);
+    if (lf.lfWidth > 0) {
+        const int average = QFontMetrics(f).averageCharWidth();
+        if (average > 0)
+            f.setStretch(std::clamp(int(qint64(lf.lfWidth) * 100 / average), 1, 4000));
+    }
+    return f;
+}
+
+QPen DeviceContext::qPen() const
+{
+    // Styled pens wider than one pixel draw solid in GDI.
+    QPen pen(colorOf(m_logPen.lopnColor), std::max(1, m_logPen.lopnWidth), Qt::SolidLine, Qt::RoundCap,
+             Qt::RoundJoin);
+    return pen;
+}
+
+QBrush DeviceContext::qBrush(const LOGBRUSH& lb) const
+{
+    switch (lb.lbStyle) {
+    case BS_SOLID:
+        return QBrush(colorOf(lb.lbColor));
+    case BS_HATCHED: {
+        static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
+                                                 Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        const int h = std::clamp(lb.lbHatch, 0, 5);
+        return QBrush(colorOf(lb.lbColor), hatches[h]);
+    }
+    default:
+        return Qt::NoBrush;
+    }
+}
+
+namespace {
+
+// Fills [left, right) x [top, bottom) with a brush, GDI style: hatches on the background colour when
+// the background is opaque; hatches keep their slant on flipped targets.
+void fillWith(QPainter& p, const QRect& r, const QBrush& brush, bool hatched, bool opaque, COLORREF bk, bool flipped)
+{
+    if (r.isEmpty() || brush.style() == Qt::NoBrush)
+        return;
+    if (hatched) {
+        if (opaque)
+            p.fillRect(r, colorOf(bk));
+        QBrush b(brush);
+        if (flipped)
+            b.setTransform(QTransform(1, 0, 0, -1, 0, 0));
+        p.fillRect(r, b);
+        return;
+    }
+    p.fillRect(r, brush);
+}
+
+QRect normalized(int left, int top, int right, int bottom)
+{
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+} // namespace
+
+// The pixels of a 1-pixel line, as GDI picks them: one pixel per step along the major axis, the
+// minor coordinate rounded; the end pixel only when `lastPixel`. Runs along the major axis are
+// filled as one rectangle each; `dashPhase` carries the style across the segments of one call.
+void DeviceContext::strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2, bool lastPixel, qint64& dashPhase)
+{
+    const std::span<const int> pattern = dashPattern(m_logPen.lopnStyle);
+    const QColor on = colorOf(m_logPen.lopnColor);
+    const QColor off = colorOf(m_bkColor);
+    const bool paintGaps = m_bkMode == OPAQUE;
+    const qint64 dx = qint64(x2) - x1, dy = qint64(y2) - y1;
+    const qint64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx >= ady;
+    const qint64 steps = std::max(adx, ady);
+    const qint64 count = steps + (lastPixel ? 1 : 0);
+    if (count == 0)
+        return;
+
+    // Round half up: floor((2n + d) / 2d) for d > 0.
+    auto roundDiv = [](qint64 n, qint64 d) {
+        const qint64 num = 2 * n + d, den = 2 * d;
+        return num >= 0 ? num / den : -((-num + den - 1) / den);
+    };
+    auto pixelAt = [&](qint64 i) -> QPoint {
+        if (steps == 0)
+            return QPoint(x1, y1);
+        if (xMajor)
+            return QPoint(int(x1 + (dx < 0 ? -i : i)), int(y1 + roundDiv(dy * i, adx)));
+        return QPoint(int(x1 + roundDiv(dx * i, ady)), int(y1 + (dy < 0 ? -i : i)));
+    };
+
+    QPoint first = pixelAt(0);
+    QPoint previous = first;
+    bool runOn = isOn(pattern, dashPhase);
+    auto flush = [&] {
+        if (runOn || paintGaps)
+            p.fillRect(QRect(QPoint(std::min(first.x(), previous.x()), std::min(first.y(), previous.y())),
+                             QPoint(std::max(first.x(), previous.x()), std::max(first.y(), previous.y()))),
+                       runOn ? on : off);
+    };
+    for (qint64 i = 1; i < count; ++i) {
+        const QPoint pt = pixelAt(i);
+        const bool onNow = isOn(pattern, dashPhase + i);
+        if (onNow != runOn || (xMajor ? pt.y() != previous.y() : pt.x() != previous.x())) {
+            flush();
+            first = pt;
+            runOn = onNow;
+        }
+        previous = pt;
+    }
+    flush();
+    dashPhase += count;
+}
+
+bool DeviceContext::MoveToEx(int x, int y, POINT* previous)
+{
+    if (previous)
+        *previous = m_pos;
+    m_pos = {x, y};
+    return true;
+}
+
+bool DeviceContext::LineTo(int x, int y)
+{
+    const POINT from = m_pos;
+    m_pos = {x, y};
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    if (m_logPen.lopnStyle == PS_NULL)
+        return true;
+    if (m_logPen.lopnWidth <= 1) {
+        qint64 phase = 0;
+        strokeLinePixels(*s.painter(), from.x, from.y, x, y, false, phase);
+    } else {
+        s.painter()->setPen(qPen());
+        s.painter()->drawLine(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
+    }
+    return true;
+}
+
+bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
+{
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    QPainter& p = *s.painter();
+    const QRect r = normalized(left, top, right, bottom);
+    const QBrush brush = qBrush(m_logBrush);
+    const bool hatched = m_logBrush.lbStyle == BS_HATCHED;
+    if (m_logPen.lopnStyle == PS_NULL) {
+        // Without a pen GDI fills one pixel less in each direction.
+        fillWith(p, r.adjusted(0, 0, -1, -1), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+        return true;
+    }
+    if (r.isEmpty())
+        return true;
+    const int w = std::max(1, m_logPen.lopnWidth);
+    if (w == 1) {
+        fillWith(p, r.adjusted(1, 1, -1, -1), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+        qint64 phase = 0;
+        const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
+        if (r.width() == 1 || r.height() == 1) {
+            strokeLinePixels(p, l, t, rr, b, true, phase);
+            return true;
+        }
+        strokeLinePixels(p, l, t, rr, t, false, phase);
+        strokeLinePixels(p, rr, t, rr, b, false, phase);
+        strokeLinePixels(p, rr, b, l, b, false, phase);
+        strokeLinePixels(p, l, b, l, t, false, phase);
+        return true;
+    }
+    // A wide pen is centred on the outline; PS_INSIDEFRAME keeps it inside the rectangle.
+    QRectF outline(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
+    if (m_logPen.lopnStyle == PS_INSIDEFRAME)
+        outline.adjust(w / 2, w / 2, -(w / 2), -(w / 2));
+    fillWith(p, r, brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+    QPen pen = qPen();
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(outline);
+    return true;
+}
+
+bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
+{
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    QPainter& p = *s.painter();
+    QRect r = normalized(left, top, right, bottom);
+    if (m_logPen.lopnStyle == PS_NULL)
+        r.adjust(0, 0, -1, -1);
+    if (r.isEmpty())
+        return true;
+    QBrush brush = qBrush(m_logBrush);
+    if (m_logBrush.lbStyle == BS_HATCHED && s.flipped())
+        brush.setTransform(QTransform(1, 0, 0, -1, 0, 0));
+    if (m_logPen.lopnStyle == PS_NULL) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(brush);
+        p.drawEllipse(QRectF(r));
+        return true;
+    }
+    QPen pen = qPen();
+    if (m_logPen.lopnWidth <= 1) {
+        pen = QPen(colorOf(m_logPen.lopnColor), 0);
+        static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                              Qt::DashDotDotLine};
+        if (m_logPen.lopnStyle >= 0 && m_logPen.lopnStyle <= PS_DASHDOTDOT)
+            pen.setStyle(styles[m_logPen.lopnStyle]);
+    }
+    p.setBackgroundMode(m_bkMode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
+    p.setBackground(colorOf(m_bkColor));
+    p.setPen(pen);
+    p.setBrush(brush);
+    p.drawEllipse(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1));
+    return true;
+}
+
+bool DeviceContext::Polygon(std::span<const POINT> points)
+{
+    if (points.size() < 2)
+        return false;
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    QPainter& p = *s.painter();
+    QPolygon poly;
+    for (const POINT& pt : points)
+        poly << QPoint(pt.x, pt.y);
+    // Integer corners put the edges between pixel centres: the right and bottom edges stay out.
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    path.addPolygon(QPolygonF(poly));
+    path.closeSubpath();
+    QBrush brush = qBrush(m_logBrush);
+    if (m_logBrush.lbStyle == BS_HATCHED) {
+        if (s.flipped())
+            brush.setTransform(QTransform(1, 0, 0, -1, 0, 0));
+        if (m_bkMode == OPAQUE)
+            p.fillPath(path, colorOf(m_bkColor));
+    }
+    p.fillPath(path, brush);
+    if (m_logPen.lopnStyle == PS_NULL)
+        return true;
+    if (m_logPen.lopnWidth <= 1) {
+        qint64 phase = 0;
+        for (size_t i = 0; i < points.size(); ++i) {
+            const POINT& a = points[i];
+            const POINT& b = points[(i + 1) % points.size()];
+            strokeLinePixels(p, a.x, a.y, b.x, b.y, false, phase);
+        }
+        return true;
+    }
+    QPolygonF centres;
+    for (const POINT& pt : points)
+        centres << QPointF(pt.x + 0.5, pt.y + 0.5);
+    p.setPen(qPen());
+    p.setBrush(Qt::NoBrush);
+    p.drawPolygon(centres);
+    return true;
+}
+
+bool DeviceContext::Polyline(std::span<const POINT> points)
+{
+    if (points.size() < 2)
+        return false;
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    if (m_logPen.lopnStyle == PS_NULL)
+        return true;
+    QPainter& p = *s.painter();
+    if (m_logPen.lopnWidth <= 1) {
+        qint64 phase = 0;
+        for (size_t i = 0; i + 1 < points.size(); ++i)
+            strokeLinePixels(p, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, false, phase);
+        return true;
+    }
+    QPolygonF centres;
+    for (const POINT& pt : points)
+        centres << QPointF(pt.x + 0.5, pt.y + 0.5);
+    p.setPen(qPen());
+    p.drawPolyline(centres);
+    return true;
+}
+
+bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
+{
+    if (!brush)
+        return false;
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    // GDI leaves an inverted rectangle empty rather than normalising it.
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return true;
+    const QRect r(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+    fillWith(*s.painter(), r, qBrush(brush->log), brush->log.lbStyle == BS_HATCHED, m_bkMode == OPAQUE, m_bkColor,
+             s.flipped());
+    return true;
+}
+
+bool DeviceContext::TextOut(int x, int y, const QString& text)
+{
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    if (text.isEmpty())
+        return true;
+    QPainter& p = *s.painter();
+    p.setFont(qFont());
+    const QFontMetrics fm(p.font());
+    // (x, y) is the top-left of the text cell; escapement turns the text about it, counter-clockwise.
+    p.translate(x, y);
+    if (m_logFont.lfEscapement != 0)
+        p.rotate(-m_logFont.lfEscapement / 10.0);
+    if (m_bkMode == OPAQUE)
+        p.fillRect(QRect(0, 0, fm.horizontalAdvance(text), fm.ascent() + fm.descent()), colorOf(m_bkColor));
+    p.setPen(colorOf(m_textColor));
+    p.drawText(QPointF(0, fm.ascent()), text);
+    return true;
+}
+
+SIZE DeviceContext::GetTextExtent(const QString& text) const
+{
+    const QFontMetrics fm(qFont());
+    return SIZE{fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
+}
+
+int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
+{
+    if (!rect)
+        return 0;
+    const QFont font = qFont();
+    const QFontMetrics fm(font);
+    QString text = (flags & DT_NOPREFIX) ? textIn : stripPrefix(textIn);
+    if (flags & DT_EXPANDTABS)
+        text.replace(QLatin1Char('\t'), QStringLiteral("        "));
+    const int boxWidth = rect->right - rect->left;
+
+    QStringList lines;
+    if (flags & DT_SINGLELINE) {
+        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        lines << text;
+    } else {
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+            if (!(flags & DT_WORDBREAK)) {
+                lines << paragraph;
+                continue;
+            }
+            // Greedy word wrap; a word wider than the box keeps a line of its own.
+            QString line;
+            for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+                const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+                if (!line.isEmpty() && fm.horizontalAdvance(candidate) > boxWidth) {
+                    lines << line;
+                    line = word;
+                } else {
+                    line = candidate;
+                }
+            }
+            lines << line;
+        }
+    }
+    if (flags & DT_END_ELLIPSIS) {
+        const QString dots = QStringLiteral("...");
+        for (QString& line : lines) {
+            if (fm.horizontalAdvance(line) <= boxWidth)
+                continue;
+            while (!line.isEmpty() && fm.horizontalAdvance(line + dots) > boxWidth)
+                line.chop(1);
+            line += dots;
+        }
+    }
+
+    const int lineHeight = fm.ascent() + fm.descent();
+    const int total = lineHeight * int(lines.size());
+    if (flags & DT_CALCRECT) {
+        int widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, fm.horizontalAdvance(line));
+        rect->right = rect->left + widest;
+        rect->bottom = rect->top + total;
+        return total;
+    }
+
+    int top = rect->top;
+    if (flags & DT_SINGLELINE) {
+        if (flags & DT_VCENTER)
+            top = (rect->top + rect->bottom - lineHeight) / 2;
+        else if (flags & DT_BOTTOM)
+            top = rect->bottom - lineHeight;
+    }
+    Session s(*this);
+    if (!s.painter())
+        return 0;
+    QPainter& p = *s.painter();
+    p.setFont(font);
+    if (!(flags & DT_NOCLIP))
+        p.setClipRect(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)),
+                      Qt::IntersectClip);
+    p.setPen(colorOf(m_textColor));
+    int y = top;
+    for (const QString& line : lines) {
+        const int w = fm.horizontalAdvance(line);
+        int x = rect->left;
+        if (flags & DT_CENTER)
+            x = (rect->left + rect->right - w) / 2;
+        else if (flags & DT_RIGHT)
+            x = rect->right - w;
+        if (m_bkMode == OPAQUE)
+            p.fillRect(QRect(x, y, w, lineHeight), colorOf(m_bkColor));
+        p.drawText(QPointF(x, y + fm.ascent()), line);
+        y += lineHeight;
+    }
+    return (top - rect->top) + total;
+}
+
+COLORREF DeviceContext::SetPixel(int x, int y, COLORREF c)
+{
+    c &= 0xFFFFFF;
+    if (m_bitmap) {
+        const DibFormat f = m_bitmap->format();
+        if (x < 0 || y < 0 || x >= f.width || y >= absHeightOf(f))
+            return CLR_INVALID;
+        const int row = m_bitmap->bottomUp() ? absHeightOf(f) - 1 - y : y;
+        QImage one(1, 1, QImage::Format_RGB32);
+        one.setPixel(0, 0, colorOf(c).rgb());
+        Rgb32ToDib(one, f, m_bitmap->bits(), QRect(x, row, 1, 1));
+        const QImage back = DibToRgb32(f, m_bitmap->bits(), QRect(x, row, 1, 1));
+        const QRgb v = back.pixel(0, 0);
+        return RGB(qRed(v), qGreen(v), qBlue(v));
+    }
+    Session s(*this);
+    if (!s.painter())
+        return CLR_INVALID;
+    s.painter()->fillRect(QRect(x, y, 1, 1), colorOf(c));
+    return c;
+}
+
+COLORREF DeviceContext::GetPixel(int x, int y) const
+{
+    QImage pixel;
+    if (m_bitmap) {
+        const DibFormat f = m_bitmap->format();
+        if (x < 0 || y < 0 || x >= f.width || y >= absHeightOf(f))
+            return CLR_INVALID;
+        const int row = m_bitmap->bottomUp() ? absHeightOf(f) - 1 - y : y;
+        pixel = DibToRgb32(f, m_bitmap->bits(), QRect(x, row, 1, 1));
+    } else if (m_device && m_device->devType() == QInternal::Image) {
+        const auto* img = static_cast<const QImage*>(m_device);
+        if (!img->valid(x, y))
+            return CLR_INVALID;
+        pixel = img->copy(x, y, 1, 1).convertToFormat(QImage::Format_RGB32);
+    }
+    if (pixel.isNull())
+        return CLR_INVALID;
+    const QRgb v = pixel.pixel(0, 0);
+    return RGB(qRed(v), qGreen(v), qBlue(v));
+}
+
+bool DeviceContext::drawImage(const QRect& target, const QImage& source, const QRect& sourceRect, bool sourceBottomUp,
+                              QPainter::CompositionMode mode, qreal opacity)
+{
+    if (source.isNull() || target.isEmpty() || sourceRect.isEmpty())
+        return false;
+    Session s(*this);
+    if (!s.painter())
+        return false;
+    QPainter& p = *s.painter();
+    p.setCompositionMode(mode);
+    p.setOpacity(opacity);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, m_stretchMode == HALFTONE);
+    if (!sourceBottomUp) {
+        p.drawImage(target, source, sourceRect);
+        return true;
+    }
+    // Picture rows sy .. sy + sh - 1 are memory rows counted from the other end; draw them flipped.
+    const QRect memory(sourceRect.x(), source.height() - sourceRect.y() - sourceRect.height(), sourceRect.width(),
+                       sourceRect.height());
+    p.translate(target.x(), target.y() + target.height());
+    p.scale(1, -1);
+    p.drawImage(QRect(0, 0, target.width(), target.height()), source, memory);
+    return true;
+}
+
+QImage DeviceContext::sourceImage() const
+{
+    if (m_bitmap) {
+        const DibFormat f = m_bitmap->format();
+        QImage view = DibImage(f, m_bitmap->bits());
+        if (view.isNull())
+            view = DibToRgb32(f, m_bitmap->bits(), QRect(0, 0, f.width, absHeightOf(f)));
+        return view;
+    }
+    if (m_device && m_device->devType() == QInternal::Image)
+        return *static_cast<const QImage*>(m_device);
+    return {};
+}
+
+bool DeviceContext::sourceBottomUp() const { return m_bitmap && m_bitmap->bottomUp(); }
+
+QSize DeviceContext::size() const
+{
+    if (m_bitmap)
+        return QSize(m_bitmap->width(), m_bitmap->absHeight());
+    if (m_device)
+        return QSize(m_device->width(), m_device->height());
+    if (m_external && m_external->device())
+        return QSize(m_external->device()->width(), m_external->device()->height());
+    return {};
+}
+
+// ---- free functions ---------------------------------------------------------------------------------
+
+COLORREF SetTextColor(HDC dc, COLORREF c) { return dc ? dc->SetTextColor(c) : CLR_INVALID; }
+COLORREF SetBkColor(HDC dc, COLORREF c) { return dc ? dc->SetBkColor(c) : CLR_INVALID; }
+int SetBkMode(HDC dc, int mode) { return dc ? dc->SetBkMode(mode) : 0; }
+int SetStretchBltMode(HDC dc, int mode) { return dc ? dc->SetStretchBltMode(mode) : 0; }
+bool MoveToEx(HDC dc, int x, int y, POINT* previous) { return dc && dc->MoveToEx(x, y, previous); }
+bool LineTo(HDC dc, int x, int y) { return dc && dc->LineTo(x, y); }
+bool Rectangle(HDC dc, int l, int t, int r, int b) { return dc && dc->Rectangle(l, t, r, b); }
+bool Ellipse(HDC dc, int l, int t, int r, int b) { return dc && dc->Ellipse(l, t, r, b); }
+bool Polygon(HDC dc, const POINT* points, int count)
+{
+    return dc && points && count > 0 && dc->Polygon(std::span<const POINT>(points, size_t(count)));
+}
+bool Polyline(HDC dc, const POINT* points, int count)
+{
+    return dc && points && count > 0 && dc->Polyline(std::span<const POINT>(points, size_t(count)));
+}
+bool FillRect(HDC dc, const RECT* rect, HBRUSH brush) { return dc && rect && dc->FillRect(*rect, brush); }
+bool TextOut(HDC dc, int x, int y, const QString& text) { return dc && dc->TextOut(x, y, text); }
+int DrawText(HDC dc, const QString& text, RECT* rect, UINT flags) { return dc ? dc->DrawText(text, rect, flags) : 0; }
+bool GetTextExtentPoint32(HDC dc, const QString& text, SIZE* size)
+{
+    if (!dc || !size)
+        return false;
+    *size = dc->GetTextExtent(text);
+    return true;
+}
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF c) { return dc ? dc->SetPixel(x, y, c) : CLR_INVALID; }
+COLORREF GetPixel(HDC dc, int x, int y) { return dc ? dc->GetPixel(x, y) : CLR_INVALID; }
+
+bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop)
+{
+    if (!dst || !src || rop != SRCCOPY)
+        return false;
+    QImage image = src->sourceImage();
+    if (image.isNull())
+        return false;
+    // Copying within one picture: read from a copy so the source cannot change under the copy.
+    if (src == dst)
+        image = image.copy();
+    return dst->drawImage(QRect(x, y, w, h), image, QRect(sx, sy, sw, sh), src->sourceBottomUp());
+}
+
+bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop)
+{
+    return StretchBlt(dst, x, y, w, h, src, sx, sy, w, h, rop);
+}

@@ -341,7 +341,7 @@ private:
     QFont qFont() const;
     QPen qPen() const;
     QBrush qBrush(const LOGBRUSH& lb) const;
-    void strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2, bool lastPixel, int& dashPhase);
+    void strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2, bool lastPixel, qint64& dashPhase);
 
     QPaintDevice* m_device = nullptr;
     QPainter* m_external = nullptr;

@@ -1,0 +1,530 @@
+// Device contexts: GDI's pixel rules on every kind of section, text placement, blits and handles.
+#include "platform/DeviceContext.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kBlack = 0;
+
+// The palette of the 8-bit targets holds every colour the cases draw, so nearest entries are exact.
+const std::array<quint32, 256>& testPalette()
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        t[0] = 0x000000; // b, g, r, x as a little-endian word: 0x00RRGGBB
+        t[1] = 0xFFFFFF;
+        t[2] = 0xFF0000; // red
+        t[3] = 0x0000FF; // blue
+        return t;
+    }();
+    return table;
+}
+
+struct Target {
+    const char* name;
+    int bitCount;
+    bool bottomUp;
+};
+
+const Target kTargets[] = {
+    {"24-bit bottom-up", 24, true},
+    {"32-bit top-down", 32, false},
+    {"8-bit bottom-up", 8, true},
+    {"16-bit 5-6-5 bottom-up", 16, true},
+};
+
+struct Section {
+    HBITMAP bmp = nullptr;
+    HDC dc = nullptr;
+    Section(const Target& t, int w, int h)
+    {
+        DibFormat f;
+        f.width = w;
+        f.height = t.bottomUp ? h : -h;
+        f.bitCount = t.bitCount;
+        if (t.bitCount == 16) {
+            f.rMask = 0xF800;
+            f.gMask = 0x07E0;
+            f.bMask = 0x001F;
+        }
+        f.colors = testPalette().data();
+        bmp = CreateDIBSection(f);
+        dc = CreateCompatibleDC(nullptr);
+        dc->SelectObject(bmp);
+    }
+    ~Section()
+    {
+        DeleteDC(dc);
+        DeleteObject(bmp);
+    }
+    // Reads the pixel of picture row y straight from memory, independent of the context.
+    COLORREF at(int x, int y) const
+    {
+        const int row = bmp->bottomUp() ? bmp->absHeight() - 1 - y : y;
+        const uchar* p = bmp->bits() + qint64(row) * bmp->bytesPerLine();
+        switch (bmp->bitCount()) {
+        case 8: {
+            const quint32 e = bmp->colorTable()[p[x]];
+            return RGB((e >> 16) & 0xFF, (e >> 8) & 0xFF, e & 0xFF);
+        }
+        case 16: {
+            quint16 v;
+            std::memcpy(&v, p + 2 * x, 2);
+            const int r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+            return RGB((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+        }
+        case 24:
+            return RGB(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
+        case 32:
+            return RGB(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
+        }
+        return CLR_INVALID;
+    }
+};
+
+using Expected = std::function<COLORREF(int x, int y)>;
+
+// Compares the whole picture with the expectation; reports the first differing pixel.
+::testing::AssertionResult matches(const Section& s, const Expected& expected)
+{
+    for (int y = 0; y < s.bmp->absHeight(); ++y) {
+        for (int x = 0; x < s.bmp->width(); ++x) {
+            const COLORREF got = s.at(x, y), want = expected(x, y);
+            if (got != want)
+                return ::testing::AssertionFailure()
+                    << "first difference at row " << y << ", column " << x << ": got "
+                    << QString::number(got, 16).toStdString() << ", expected " << QString::number(want, 16).toStdString();
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+void whiteBackground(HDC dc, int w, int h)
+{
+    HBRUSH white = CreateSolidBrush(kWhite);
+    RECT all{0, 0, w, h};
+    FillRect(dc, &all, white);
+    DeleteObject(white);
+}
+
+void usePen(HDC dc, int style, int width, COLORREF c) { DeleteObject(SelectObject(dc, CreatePen(style, width, c))); }
+void useBrush(HDC dc, HBRUSH b) { DeleteObject(SelectObject(dc, b)); }
+
+bool inside(int x, int y, int l, int t, int r, int b) { return x >= l && x < r && y >= t && y < b; }
+
+struct PixelRuleCase {
+    const char* name;
+    std::function<void(HDC)> draw;
+    Expected expected;
+};
+
+const PixelRuleCase kPixelRules[] = {
+    {"FillRect leaves out right and bottom",
+     [](HDC dc) {
+         HBRUSH b = CreateSolidBrush(kRed);
+         RECT r{2, 1, 6, 4};
+         FillRect(dc, &r, b);
+         DeleteObject(b);
+     },
+     [](int x, int y) { return inside(x, y, 2, 1, 6, 4) ? kRed : kWhite; }},
+    {"FillRect of an inverted rectangle paints nothing",
+     [](HDC dc) {
+         HBRUSH b = CreateSolidBrush(kRed);
+         RECT r{6, 4, 2, 1};
+         FillRect(dc, &r, b);
+         DeleteObject(b);
+     },
+     [](int, int) { return kWhite; }},
+    {"Rectangle: 1-pixel outline on the excluded edge's inside, brush within",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         useBrush(dc, CreateSolidBrush(kBlue));
+         Rectangle(dc, 1, 1, 6, 5);
+     },
+     [](int x, int y) {
+         if (!inside(x, y, 1, 1, 6, 5))
+             return kWhite;
+         return (x == 1 || x == 5 || y == 1 || y == 4) ? kRed : kBlue;
+     }},
+    {"Rectangle with swapped corners is normalised",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         useBrush(dc, CreateSolidBrush(kBlue));
+         Rectangle(dc, 6, 5, 1, 1);
+     },
+     [](int x, int y) {
+         if (!inside(x, y, 1, 1, 6, 5))
+             return kWhite;
+         return (x == 1 || x == 5 || y == 1 || y == 4) ? kRed : kBlue;
+     }},
+    {"Rectangle without a pen fills one pixel less",
+     [](HDC dc) {
+         SelectObject(dc, GetStockObject(NULL_PEN));
+         useBrush(dc, CreateSolidBrush(kBlue));
+         Rectangle(dc, 1, 1, 6, 5);
+     },
+     [](int x, int y) { return inside(x, y, 1, 1, 5, 4) ? kBlue : kWhite; }},
+    {"Rectangle with a null brush draws only the outline",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         SelectObject(dc, GetStockObject(NULL_BRUSH));
+         Rectangle(dc, 0, 0, 3, 3);
+     },
+     [](int x, int y) { return inside(x, y, 0, 0, 3, 3) && !(x == 1 && y == 1) ? kRed : kWhite; }},
+    {"LineTo right leaves out its end pixel",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         MoveToEx(dc, 1, 2, nullptr);
+         LineTo(dc, 6, 2);
+     },
+     [](int x, int y) { return y == 2 && x >= 1 && x <= 5 ? kRed : kWhite; }},
+    {"LineTo left leaves out its end pixel",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         MoveToEx(dc, 6, 2, nullptr);
+         LineTo(dc, 1, 2);
+     },
+     [](int x, int y) { return y == 2 && x >= 2 && x <= 6 ? kRed : kWhite; }},
+    {"LineTo down and diagonal",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         MoveToEx(dc, 0, 0, nullptr);
+         LineTo(dc, 0, 4);
+         LineTo(dc, 4, 8); // continues from the current position
+     },
+     [](int x, int y) {
+         if (x == 0 && y <= 3)
+             return kRed;
+         return (y >= 4 && y <= 7 && x == y - 4) ? kRed : kWhite;
+     }},
+    {"LineTo to its own start draws nothing",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         MoveToEx(dc, 3, 3, nullptr);
+         LineTo(dc, 3, 3);
+     },
+     [](int, int) { return kWhite; }},
+    {"a dotted pen leaves gaps in transparent mode",
+     [](HDC dc) {
+         usePen(dc, PS_DOT, 1, kRed);
+         SetBkMode(dc, TRANSPARENT);
+         MoveToEx(dc, 0, 1, nullptr);
+         LineTo(dc, 9, 1);
+     },
+     [](int x, int y) { return y == 1 && x < 9 && (x / 3) % 2 == 0 ? kRed : kWhite; }},
+    {"a dotted pen fills its gaps with the background colour when opaque",
+     [](HDC dc) {
+         usePen(dc, PS_DOT, 1, kRed);
+         SetBkMode(dc, OPAQUE);
+         SetBkColor(dc, kBlue);
+         MoveToEx(dc, 0, 1, nullptr);
+         LineTo(dc, 9, 1);
+     },
+     [](int x, int y) {
+         if (y != 1 || x >= 9)
+             return kWhite;
+         return (x / 3) % 2 == 0 ? kRed : kBlue;
+     }},
+    {"Polyline leaves out the last point",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         const POINT pts[] = {{1, 1}, {4, 1}, {4, 4}};
+         Polyline(dc, pts, 3);
+     },
+     [](int x, int y) { return (y == 1 && x >= 1 && x <= 3) || (x == 4 && y >= 1 && y <= 3) ? kRed : kWhite; }},
+    {"Polygon: filled inside, outline through every corner",
+     [](HDC dc) {
+         usePen(dc, PS_SOLID, 1, kRed);
+         useBrush(dc, CreateSolidBrush(kBlue));
+         const POINT pts[] = {{1, 1}, {5, 1}, {5, 5}, {1, 5}};
+         Polygon(dc, pts, 4);
+     },
+     [](int x, int y) {
+         if (!inside(x, y, 1, 1, 6, 6))
+             return kWhite;
+         return (x == 1 || x == 5 || y == 1 || y == 5) ? kRed : kBlue;
+     }},
+    {"SetPixel sets one picture pixel",
+     [](HDC dc) { SetPixel(dc, 2, 1, kBlue); },
+     [](int x, int y) { return x == 2 && y == 1 ? kBlue : kWhite; }},
+};
+
+TEST(DeviceContext, GdiPixelRulesOnEveryKindOfSection)
+{
+    constexpr int W = 10, H = 9;
+    for (const Target& target : kTargets) {
+        for (const PixelRuleCase& c : kPixelRules) {
+            SCOPED_TRACE(std::string(target.name) + ": " + c.name);
+            Section s(target, W, H);
+            ASSERT_NE(s.bmp, nullptr);
+            whiteBackground(s.dc, W, H);
+            c.draw(s.dc);
+            EXPECT_TRUE(matches(s, c.expected));
+        }
+    }
+}
+
+TEST(DeviceContext, EllipseStaysInsideItsRectangleAndIsFilled)
+{
+    Section s({"24", 24, true}, 12, 10);
+    whiteBackground(s.dc, 12, 10);
+    usePen(s.dc, PS_SOLID, 1, kRed);
+    useBrush(s.dc, CreateSolidBrush(kBlue));
+    Ellipse(s.dc, 1, 1, 11, 9);
+    EXPECT_TRUE(matches(s, [&](int x, int y) {
+        const COLORREF c = s.at(x, y);
+        if (!inside(x, y, 1, 1, 11, 9))
+            return kWhite; // nothing outside, right and bottom edges excluded
+        return c;
+    }));
+    EXPECT_EQ(s.at(6, 5), kBlue);  // centre filled
+    EXPECT_EQ(s.at(6, 1), kRed);   // top of the outline
+    EXPECT_EQ(s.at(6, 8), kRed);   // bottom of the outline, inside the excluded edge
+    EXPECT_EQ(s.at(1, 1), kWhite); // corners stay out
+}
+
+// Wide scans: coordinates beyond 32767 draw where they say.
+TEST(DeviceContext, DrawsBeyond32767Pixels)
+{
+    constexpr int W = 40000, H = 4;
+    Section s({"24", 24, true}, W, H);
+    ASSERT_NE(s.bmp, nullptr);
+    whiteBackground(s.dc, W, H);
+    usePen(s.dc, PS_SOLID, 1, kRed);
+    MoveToEx(s.dc, 32000, 1, nullptr);
+    LineTo(s.dc, W, 1);
+    HBRUSH b = CreateSolidBrush(kBlue);
+    RECT r{W - 5, 2, W, 4};
+    FillRect(s.dc, &r, b);
+    DeleteObject(b);
+    EXPECT_TRUE(matches(s, [](int x, int y) {
+        if (y == 1 && x >= 32000)
+            return kRed;
+        return (y >= 2 && x >= W - 5) ? kBlue : kWhite;
+    }));
+}
+
+// Ink of a picture: the bounding box of the pixels that differ from white.
+QRect inkBox(const Section& s)
+{
+    QRect box;
+    for (int y = 0; y < s.bmp->absHeight(); ++y)
+        for (int x = 0; x < s.bmp->width(); ++x)
+            if (s.at(x, y) != kWhite)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST(DeviceContext, TextCellStartsAtTheGivenPointAndEscapementTurnsIt)
+{
+    LOGFONT lf;
+    lf.lfHeight = -20;
+    lf.lfFaceName = QStringLiteral("Tahoma");
+    struct Case {
+        int escapement;
+        bool tallerThanWide;
+    } cases[] = {{0, false}, {900, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.escapement);
+        Section s({"24", 24, true}, 120, 120);
+        whiteBackground(s.dc, 120, 120);
+        lf.lfEscapement = c.escapement;
+        DeleteObject(SelectObject(s.dc, CreateFontIndirect(lf)));
+        SetBkMode(s.dc, TRANSPARENT);
+        SetTextColor(s.dc, kBlack);
+        const SIZE extent = s.dc->GetTextExtent(QStringLiteral("HHHH"));
+        TextOut(s.dc, 50, 60, QStringLiteral("HHHH"));
+        const QRect ink = inkBox(s);
+        ASSERT_FALSE(ink.isEmpty());
+        EXPECT_EQ(ink.width() > ink.height(), !c.tallerThanWide);
+        if (c.escapement == 0) {
+            // Upright: the cell's top-left is (50, 60); the ink lies inside the cell.
+            EXPECT_GE(ink.left(), 50);
+            EXPECT_GE(ink.top(), 60);
+            EXPECT_LE(ink.right(), 50 + extent.cx);
+            EXPECT_LE(ink.bottom(), 60 + extent.cy);
+        } else {
+            // Turned a quarter counter-clockwise about (50, 60): the text runs upward from there.
+            EXPECT_LE(ink.bottom(), 60);
+            EXPECT_GE(ink.top(), 60 - extent.cx - 1);
+            EXPECT_GE(ink.left(), 50);
+            EXPECT_LE(ink.right(), 50 + extent.cy);
+        }
+    }
+}
+
+TEST(DeviceContext, OpaqueTextFillsItsCellWithTheBackground)
+{
+    Section s({"24", 24, true}, 80, 40);
+    whiteBackground(s.dc, 80, 40);
+    SetBkMode(s.dc, OPAQUE);
+    SetBkColor(s.dc, kBlue);
+    SetTextColor(s.dc, kRed);
+    TextOut(s.dc, 3, 4, QStringLiteral("ab"));
+    const SIZE e = s.dc->GetTextExtent(QStringLiteral("ab"));
+    EXPECT_EQ(s.at(3, 4), kBlue);
+    EXPECT_EQ(s.at(3 + e.cx - 1, 4 + e.cy - 1), kBlue);
+    EXPECT_EQ(s.at(3 + e.cx, 4), kWhite);
+    EXPECT_EQ(s.at(3, 4 + e.cy), kWhite);
+}
+
+TEST(DeviceContext, DrawTextFlags)
+{
+    Section s({"24", 24, true}, 100, 40);
+    const QString text = QStringLiteral("Wood rings");
+    const SIZE e = s.dc->GetTextExtent(text);
+
+    RECT calc{10, 5, 10, 5};
+    const int h = DrawText(s.dc, text, &calc, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(h, e.cy);
+    EXPECT_EQ(calc.right - calc.left, e.cx);
+    EXPECT_EQ(calc.bottom - calc.top, e.cy);
+
+    RECT two{0, 0, 1000, 0};
+    EXPECT_EQ(DrawText(s.dc, QStringLiteral("a\r\nb"), &two, DT_CALCRECT), 2 * e.cy);
+    RECT wrapped{0, 0, e.cx - 1, 0}; // too narrow for both words
+    EXPECT_EQ(DrawText(s.dc, text, &wrapped, DT_CALCRECT | DT_WORDBREAK), 2 * e.cy);
+    RECT narrow{0, 0, e.cx / 2, 0};
+    DrawText(s.dc, text, &narrow, DT_CALCRECT | DT_SINGLELINE | DT_END_ELLIPSIS);
+    EXPECT_LE(narrow.right, e.cx / 2);
+    RECT prefixed{0, 0, 0, 0}, plain{0, 0, 0, 0};
+    DrawText(s.dc, QStringLiteral("&File"), &prefixed, DT_CALCRECT | DT_SINGLELINE);
+    DrawText(s.dc, QStringLiteral("File"), &plain, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(prefixed.right, plain.right);
+
+    // Right-aligned, vertically centred, clipped to the box.
+    whiteBackground(s.dc, 100, 40);
+    SetBkMode(s.dc, TRANSPARENT);
+    RECT box{20, 10, 90, 30};
+    DrawText(s.dc, QStringLiteral("WWW"), &box, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+    const QRect ink = inkBox(s);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_LE(ink.right(), 89);
+    EXPECT_GE(ink.right(), 85);
+    EXPECT_GE(ink.top(), 10);
+    EXPECT_LE(ink.bottom(), 29);
+}
+
+TEST(DeviceContext, BlitsKeepThePictureUpright)
+{
+    // Source: bottom-up, top row red, the rest blue.
+    Section src({"24", 24, true}, 4, 3);
+    whiteBackground(src.dc, 4, 3);
+    HBRUSH red = CreateSolidBrush(kRed), blue = CreateSolidBrush(kBlue);
+    RECT top{0, 0, 4, 1}, rest{0, 1, 4, 3};
+    FillRect(src.dc, &top, red);
+    FillRect(src.dc, &rest, blue);
+    DeleteObject(red);
+    DeleteObject(blue);
+
+    Section dst({"32", 32, false}, 10, 8);
+    whiteBackground(dst.dc, 10, 8);
+    ASSERT_TRUE(BitBlt(dst.dc, 1, 1, 4, 3, src.dc, 0, 0, SRCCOPY));
+    ASSERT_TRUE(StretchBlt(dst.dc, 5, 2, 4, 6, src.dc, 0, 0, 2, 3, SRCCOPY)); // 2x, nearest pixels
+    EXPECT_TRUE(matches(dst, [](int x, int y) {
+        if (inside(x, y, 1, 1, 5, 4))
+            return y == 1 ? kRed : kBlue;
+        if (inside(x, y, 5, 2, 9, 8))
+            return y < 4 ? kRed : kBlue;
+        return kWhite;
+    }));
+    EXPECT_FALSE(BitBlt(dst.dc, 0, 0, 1, 1, src.dc, 0, 0, 0x00EE0086)); // only SRCCOPY
+}
+
+TEST(DeviceContext, HandlesBehaveLikeGdiHandles)
+{
+    HPEN pen = CreatePen(PS_SOLID, 1, kRed);
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_FALSE(DeleteObject(pen)) << "a second delete of the same handle is refused";
+    EXPECT_FALSE(DeleteObject(GetStockObject(BLACK_PEN)));
+    EXPECT_FALSE(DeleteObject(nullptr));
+
+    // A section selected into a context cannot go; once deselected it can.
+    Section s({"24", 24, true}, 2, 2);
+    EXPECT_FALSE(DeleteObject(s.bmp));
+    HBITMAP kept = s.dc->SelectObject(static_cast<HBITMAP>(nullptr));
+    EXPECT_EQ(kept, s.bmp);
+    s.dc->SelectObject(kept);
+
+    // Deleting a selected pen leaves the context drawing with it, and no longer reporting it.
+    HPEN red = CreatePen(PS_SOLID, 1, kRed);
+    HGDIOBJ previous = SelectObject(s.dc, red);
+    EXPECT_EQ(previous, GetStockObject(BLACK_PEN));
+    EXPECT_TRUE(DeleteObject(red));
+    EXPECT_EQ(s.dc->currentPen(), nullptr);
+    MoveToEx(s.dc, 0, 0, nullptr);
+    LineTo(s.dc, 2, 0);
+    EXPECT_EQ(s.at(1, 0), kRed);
+
+    // The face name keeps at most 31 characters, as GDI's field.
+    LOGFONT lf;
+    lf.lfFaceName = QString(40, QLatin1Char('x'));
+    HFONT f = CreateFontIndirect(lf);
+    EXPECT_EQ(f->log.lfFaceName.size(), 31);
+    DeleteObject(f);
+
+    // A context without a target draws nothing and says so.
+    HDC empty = CreateCompatibleDC(nullptr);
+    EXPECT_FALSE(LineTo(empty, 3, 3));
+    EXPECT_EQ(GetPixel(empty, 0, 0), CLR_INVALID);
+    DeleteDC(empty);
+    EXPECT_FALSE(LineTo(nullptr, 1, 1));
+}
+
+TEST(DeviceContext, PaletteTargetsTakeTheNearestEntry)
+{
+    Section s({"8", 8, true}, 3, 2);
+    EXPECT_EQ(SetPixel(s.dc, 1, 0, RGB(250, 10, 10)), kRed);
+    EXPECT_EQ(s.bmp->bits()[s.bmp->bytesPerLine() + 1], 2); // picture row 0 is memory row 1
+    EXPECT_EQ(GetPixel(s.dc, 1, 0), kRed);
+    EXPECT_EQ(GetPixel(s.dc, 3, 0), CLR_INVALID);
+}
+
+TEST(DeviceContext, PaintsThroughAWindowPainter)
+{
+    QImage window(8, 6, QImage::Format_RGB32);
+    window.fill(Qt::white);
+    {
+        QPainter painter(&window);
+        DeviceContext dc(&painter);
+        HBRUSH b = CreateSolidBrush(kBlue);
+        RECT r{1, 1, 4, 3};
+        dc.FillRect(r, b);
+        DeleteObject(b);
+    }
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(window.pixel(x, y), inside(x, y, 1, 1, 4, 3) ? qRgb(0, 0, 255) : qRgb(255, 255, 255))
+                << "row " << y << ", column " << x;
+}
+
+TEST(DeviceContext, DibImageSharesTheSectionsMemory)
+{
+    for (const Target& t : kTargets) {
+        SCOPED_TRACE(t.name);
+        Section s(t, 5, 3);
+        const QImage view = DibImage(s.bmp->format(), s.bmp->bits());
+        ASSERT_FALSE(view.isNull());
+        EXPECT_EQ(view.constBits(), s.bmp->bits());
+        EXPECT_EQ(view.bytesPerLine(), s.bmp->bytesPerLine());
+    }
+    DibFormat four;
+    four.width = 3;
+    four.height = 1;
+    four.bitCount = 4;
+    uchar bytes[4] = {};
+    EXPECT_TRUE(DibImage(four, bytes).isNull()); // no QImage format holds 4 bits
+}
+
+} // namespace
