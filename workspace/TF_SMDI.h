@@ -1,0 +1,272 @@
+// The image window: one project's images stitched on a canvas, with its paths, points, anchor line
+// and draw objects. The class is large, so its methods live in several files by concern:
+// TF_SMDI.cpp (life cycle, actions), TF_SMDI_Canvas.cpp (zoom and coordinates),
+// TF_SMDI_Paint.cpp (painting), TF_SMDI_Mouse.cpp (mouse modes), TF_SMDI_Images.cpp (images, files,
+// clipboard), TF_SMDI_ImageOps.cpp (pixel operations on the images).
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMimeData;
+class QScrollBar;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class QFrame;
+
+class DeviceContext;
+class TFastDIB;
+class TArea;
+class TJEXProject;
+class TJEXObject;
+class TPath;
+class TIndex;
+class TStitchObject;
+class TControlPoint;
+class TDrawObject;
+class TAnchorLine;
+
+// Screen modes: what the next mouse action in an image window does.
+enum : int {
+    mmSelect = 0,
+    mmDPIPoint1 = 2,
+    mmDPIPoint2 = 3,
+    mmDPIDone = 4,
+    mmNewIndex = 500,
+    mmNewMeasurement = 501,
+    mmAlignImages = 600,
+    mmSelectRegion = 900,
+    mmRegionDrag = 901,
+    mmArrowStart = 1000,
+    mmArrowEnd = 1001,
+    mmRectangleStart = 1002,
+    mmRectangleEnd = 1003,
+    mmAnchorLine = 2500,
+};
+
+class TF_SMDI;
+
+// The drawing surface of an image window; hands its events to the window's handlers.
+class TPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPaintBox(TF_SMDI* owner, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    TF_SMDI* m_owner;
+};
+
+class TF_SMDI : public QWidget {
+    Q_OBJECT
+    friend class TPaintBox;
+
+public:
+    explicit TF_SMDI(QWidget* parent = nullptr);
+    ~TF_SMDI() override;
+
+    // ---- components ----
+    QFrame* P_UpdateRAXO = nullptr;
+    QToolButton* SB_UpdateRAXO = nullptr;
+    TPaintBox* PB = nullptr;
+    QFrame* P_Bottom = nullptr;
+    QFrame* P_TopRight = nullptr;
+    QFrame* P_Right = nullptr;
+    QScrollBar* SB_H = nullptr;
+    QScrollBar* SB_V = nullptr;
+    QStatusBar* SB_MDI = nullptr;
+    QList<QLabel*> SB_MDIPanels; // the five status panels
+    QToolButton* SB_Size1 = nullptr;
+    QToolButton* SB_SizeFit = nullptr;
+    QToolButton* SB_Align = nullptr;
+    QToolButton* SB_DPI = nullptr;
+    QComboBox* CB_Zoom = nullptr;
+    QToolButton* SB_AnchorStrict = nullptr;
+    QMenu* PAB_MDI = nullptr;
+    QMenu* PAB_Selected = nullptr;
+    QTimer* T_AntRect = nullptr;
+    QTimer* T_Gesture = nullptr;
+
+    QAction* A_SelectionMode = nullptr;
+    QAction* A_NewIndex = nullptr;
+    QAction* A_NewMeasurements = nullptr;
+    QAction* A_Setup = nullptr;
+    QAction* A_DoZoom = nullptr;
+    QAction* A_InsertIndex = nullptr;
+    QAction* A_InsertMeasurement = nullptr;
+    QAction* A_SelectRegion = nullptr;
+    QAction* A_EditInfo = nullptr;
+    QAction* A_Arrow = nullptr;
+    QAction* A_Rectangle = nullptr;
+    QAction* A_Delete = nullptr;
+    QAction* A_Align = nullptr;
+    QAction* A_AnchorPoint = nullptr;
+
+    // ---- state ----
+    bool fImageLoadError = false; // the last image load failed or was not done: closing asks nothing
+    std::unique_ptr<TArea> Area;  // extent of all images
+    QImage B_Background, B_Image, B_Foreground, B_Zoom, B_Bird; // paint layers (Format_RGB32)
+    std::unique_ptr<TFastDIB> FX; // scratch image for magnified and overview drawing
+    int TDelta_X = 0, TDelta_Y = 0; // inertia scroll speeds
+    int DPI = 1200;                 // resolution of the project's images, dots per inch
+    int VSTOffset = 0;              // scroll offset of the measurement tree kept for this window
+    std::vector<std::unique_ptr<TStitchObject>> StitchList; // images, in drawing order
+    std::vector<std::unique_ptr<TControlPoint>> CPList;
+    std::vector<std::unique_ptr<TPath>> PathList;
+    std::vector<std::unique_ptr<TDrawObject>> DrawList; // arrows and rectangles
+    std::unique_ptr<TAnchorLine> AnchorLine;
+    bool Drawing = false;   // while set, repaint requests do nothing
+    bool CopyRect = false;  // a region rectangle is shown
+    bool UpdateByGesture = false; // inertia moves the bars: their change handler must not repaint
+    bool ALTState = false, ALTChanged = false;
+    bool Closing = false;
+    QPoint GestureMD, GestureMU; // paint-box points of the last press and release
+    QPoint Mouse;                // last mouse position in paint-box pixels
+    QPoint MouseDown;            // canvas point of the last press, moved along while dragging
+    QPoint AbsMouse;             // canvas point under the mouse
+    QPoint DPI1, DPI2;           // canvas points of the resolution calibration
+    QPoint ClipbrdPT1, ClipbrdPT2; // corners of the region rectangle, canvas pixels
+    QPoint Anchor;               // mouse position snapped to the anchor line
+    TPath* CurrentPath = nullptr;   // where new points go (not owned)
+    TIndex* CurrentIndex = nullptr; // the index point new measurements follow (not owned)
+    std::unique_ptr<TJEXProject> Project;
+    TJEXObject* DrawObject = nullptr; // the arrow or rectangle being placed (owned by DrawList)
+    QPoint TrackerPos;
+    int64_t GestureInertiaTime = 0; // duration of the last press, ms
+
+    // ---- canvas, zoom and coordinates (TF_SMDI_Canvas.cpp) ----
+    int zoom() const { return fZoom; }
+    void setZoom(int value) { ApplyZoom(value); }
+    double GetZoomDiv(int z) const;
+    int GetPixelSize(int z) const;
+    int Scale(int AValue) const;
+    int ScaleBird(int AValue, int z) const;
+    QPoint ToReal(int x, int y) const;
+    QPoint ToScreen(QPoint p) const;
+    void GotoScreenPos(int x, int y);
+    void UpdateArea();
+    void FitToScreen();
+    TStitchObject* GetStitchObjectAt(QPoint Pos) const;
+    void ApplyZoom(int Value);
+    void CB_ZoomChange();
+    void SB_Size1Click();
+    void SB_SizeFitClick();
+    void SB_HChange();
+    // -- end canvas --
+
+    // ---- painting (TF_SMDI_Paint.cpp) ----
+    void SmoothDraw(bool Complete);
+    void DrawItems(DeviceContext* ACanvas);
+    void PaintTo(QImage& ABMP, bool DrawMeasurements);
+    void UpdateBird(bool ImageChanged);
+    void DrawBird(int z);
+    void ResampleStitchObjects(TStitchObject* ASO);
+    void PBPaint();
+    void T_AntRectTimer();
+    // -- end painting --
+
+    // ---- mouse modes and measuring clicks (TF_SMDI_Mouse.cpp) ----
+    int ScreenMode() const { return fScreenMode; }
+    void ApplyScreenMode(int Value);
+    void PBMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y);
+    void PBMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void T_GestureTimer();
+    void FormKeyDown(int& Key, Qt::KeyboardModifiers Shift);
+    void FormKeyUp(int& Key, Qt::KeyboardModifiers Shift);
+    void PAB_MDIPopup();
+    void PAB_SelectedPopup();
+    void SB_DPIMouseDown(Qt::MouseButton Button);
+    void SB_AnchorStrictClick();
+    void A_SelectRegionExecute();
+    void A_ArrowExecute();
+    void A_RectangleExecute();
+    void SetInfoBar();
+    int GetAnchorPos(int& AnchorCX, int& AnchorCY);
+    // -- end mouse --
+
+    // ---- images, loading, stitching, saving and clipboard (TF_SMDI_Images.cpp) ----
+    void LoadMultiImages(const QStringList& FileList);
+    void AcceptFiles(const QStringList& files);
+    int LoadImage(const QString& AFilename, bool DoLoad);
+    int LoadImageFromHandle(const QImage& AnImage);
+    void ReloadImage(TStitchObject* ASO);
+    int SaveImage(TStitchObject* ASO, const QString& AFilename);
+    TStitchObject* GetStitchObjectByFilename(const QString& AFilename) const;
+    QList<TStitchObject*> GetSelectedStitchObject() const;
+    bool ImagesAreSave() const;
+    bool HasMeasurements() const;
+    void CopyToClipBoard();
+    void PasteFromClipBoard();
+    void MergeFromClipBoard();
+    // -- end images --
+
+    // ---- image operations (TF_SMDI_ImageOps.cpp) ----
+    void DoSharpen();
+    void DoSoften();
+    void DoInvert();
+    void Resample(int x1, int y1);
+    void RotateFree(double Angle, bool smooth);
+    void Rotate90(bool clockwise);
+    void Mirror(bool Horizontally);
+    void AddBorder(int x1, int y1, int x2, int y2, bool symmetric, uint32_t Color);
+    // -- end image operations --
+
+    // ---- life cycle and commands (TF_SMDI.cpp) ----
+    void FormShow();
+    void FormActivate();
+    void FormDeactivate();
+    bool FormCloseQuery();
+    void FormClose();
+    void ClearData(bool Data, bool Images);
+    void SetCaption();
+    void UpdateDOState();
+    void AM_MDIUpdate();
+    void A_AlignExecute();
+    void SB_AlignClick();
+    void SB_UpdateRAXOClick();
+    void M_QuitMovingClick();
+    void M_BringToFrontClick(QAction* item);
+    // -- end life cycle --
+
+signals:
+    // The window was activated, painted or is closing: tool windows refresh from it.
+    void activated(TF_SMDI* window);
+    void closing(TF_SMDI* window);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    int fZoom = 10;       // 1..999; 10 is 1:1
+    int fScreenMode = 0;  // see the mm* values
+    bool ImageMoving = false; // images are being dragged in image alignment
+};
+
+// Loads a list of image files into a window, or into a new one when none is given.
+TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files);
