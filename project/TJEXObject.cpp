@@ -1,0 +1,80 @@
+// Construction, destruction and the abstract Draw slots of the positioned objects.
+#include "project/TJEXObject.h"
+
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace {
+
+// Registry text form of a GUID: 38 characters, braces, upper-case digits.
+QString newPathGUID()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+[[noreturn]] void abstractError()
+{
+    throw std::logic_error("Abstract Error");
+}
+
+} // namespace
+
+TJEXObject::~TJEXObject() = default;
+
+QPoint TJEXObject::Draw(TF_SMDI*, QPainter*)
+{
+    abstractError();
+}
+
+QPoint TJEXObject::Draw(TF_SMDI*, QPainter*, bool)
+{
+    abstractError();
+}
+
+std::weak_ptr<const void> TJEXObject::lifeToken() const
+{
+    if (!m_lifeToken)
+        m_lifeToken = std::make_shared<char>(0);
+    return m_lifeToken;
+}
+
+TPath::TPath()
+    : GUID(newPathGUID())
+{
+    expanded = true;
+}
+
+TPath::~TPath() = default;
+
+TIndex::TIndex()
+{
+    expanded = true;
+}
+
+TIndex::~TIndex() = default;
+
+TAnchorLine::TAnchorLine()
+{
+    Name = QStringLiteral("Anchor points");
+}
+
+TAnchorLine::~TAnchorLine()
+{
+    Clear();
+}
+
+QPoint TAnchorLine::Draw(TF_SMDI*, QPainter*)
+{
+    return QPoint();
+}
+
+int TAnchorLine::Count() const
+{
+    return int(AnchorPoints.size());
+}
+
+void TAnchorLine::Clear()
+{
+    AnchorPoints.clear();
+}

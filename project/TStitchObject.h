@@ -1,0 +1,32 @@
+// One image of a project: its place on the canvas, its flags and its three pixel buffers.
+#pragma once
+
+#include "project/TJEXObject.h"
+
+#include <QString>
+
+#include <memory>
+
+class TFastDIB;
+
+class TStitchObject : public TJEXObject {
+public:
+    TStitchObject(); // three empty 0 x 0 buffers
+    ~TStitchObject() override;
+
+    int x = 0; // top-left corner on the canvas
+    int y = 0;
+    int DropBorder = 0; // pixels dropped on every side when read from the image file
+    int Width = 0;      // size of FD
+    int Height = 0;
+    std::unique_ptr<TFastDIB> FD; // the image as shown, saved and embedded; 24 bits per pixel
+    std::unique_ptr<TFastDIB> FT; // copy made from FD for the gray-value tracker
+    std::unique_ptr<TFastDIB> FZ; // FD scaled to the window's zoom, shown at zoom values above 10
+    QString filename;             // also kept for embedded images
+    bool ImageChanged = false;
+    bool Visible = true;
+    bool Selected = false; // while images are aligned; apart from TJEXObject::selected
+    bool Displayed = false; // on screen, for dynamic freeing of pixels
+    bool Loaded = false;    // pixels in memory
+    bool Embedded = false;  // pixels stored inside the project file
+};
