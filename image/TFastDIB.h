@@ -176,13 +176,13 @@ public:
     void DrawText(const QString& Text, RECT Rect, quint32 Flags);
 
     // -- files and drawing --
-    // Loaders return true when the image was read; a false leaves a clear failure to the caller.
-    bool LoadFromFile(const QString& FileName);
-    bool LoadFromRes(const QString& ResPath); // a Qt resource holding a whole bitmap file
-    bool LoadFromClipboard();
-    bool LoadFromHandle(const QImage& hBmp);
-    bool AttachToHandle(HDC hDC, HBITMAP hBmp);
-    int SaveToFile(const QString& FileName) const; // 0 written, -1 failed (old file kept)
+    // Loaders return true when the image was read; on false the image is as it was and Error says why.
+    bool LoadFromFile(const QString& FileName, QString* Error = nullptr);
+    bool LoadFromRes(const QString& ResPath, QString* Error = nullptr); // a Qt resource holding a whole bitmap file
+    bool LoadFromClipboard();                   // false: no image on the clipboard
+    bool LoadFromHandle(const QImage& hBmp);    // false: a null image
+    bool AttachToHandle(HDC hDC, HBITMAP hBmp); // false: no section
+    int SaveToFile(const QString& FileName, QString* Error = nullptr) const; // 0 written, -1 failed (old file kept)
     bool SaveToClipboard() const;
 
     // Source positions count from the image's top-left corner.
@@ -198,6 +198,13 @@ public:
     void AlphaDraw(HDC fDC, int x, int y, quint8 a, bool hasAlpha) const;
     void AlphaStretch(HDC fDC, int x, int y, int w, int h, quint8 a, bool hasAlpha) const;
     void TileDraw(HDC fDC, int x, int y, int w, int h) const;
+
+private:
+    // The pixels as a QImage in memory-row order: a view of Bits where Qt has the format, else a copy
+    // (4 bits as Indexed8, unusual masks as RGB32). Null without pixels.
+    QImage memoryImage() const;
+
+public:
     // -- end files and drawing --
 
     // -- depth conversion --
