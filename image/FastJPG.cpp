@@ -447,6 +447,7 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
 
     // Decoded into an image of its own so that a failure leaves the caller's image as it was.
     TFastDIB image;
+    image.UseGDI = fBmp->UseGDI;
     image.SetSize(width, height, quint8(bpp));
     if (!image.Bits || !image.Scanlines) {
         fail(QStringLiteral("Out of memory for a %1 x %2 image").arg(width).arg(height));
@@ -508,9 +509,9 @@ int TFastJPG::LoadFile(const QString& FileName)
     return LoadMem(reinterpret_cast<const quint8*>(data.constData()), data.size());
 }
 
-int TFastJPG::LoadRes(const QString& ResID, const QString& ResType)
+int TFastJPG::LoadRes(const QString& ResPath)
 {
-    return LoadFile(QStringLiteral(":/%1/%2").arg(ResType, ResID));
+    return LoadFile(ResPath);
 }
 
 int TFastJPG::LoadStream(QIODevice* Stream)
@@ -567,14 +568,14 @@ bool TFastJPG::encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qin
         fail(QStringLiteral("No image to encode"));
         return false;
     }
-    if (!attachFields()) {
-        fail(QStringLiteral("Only 8-bit and 24-bit images can be written as JPEG"));
-        return false;
-    }
     const int width = fBmp->Info.Header.Width;
     const int height = fBmp->AbsHeight;
     if (width <= 0 || height <= 0 || !fBmp->Scanlines) {
         fail(QStringLiteral("The image is empty"));
+        return false;
+    }
+    if (!attachFields()) {
+        fail(QStringLiteral("Only 8-bit and 24-bit images can be written as JPEG"));
         return false;
     }
     const bool gray = Props.DIBChannels == 1;

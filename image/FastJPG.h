@@ -69,7 +69,7 @@ public:
     // size the JPEG and Scale give; -1 failed, the image is as it was and lastError() says why.
     int LoadFile(const QString& FileName);
     int LoadMem(const quint8* Mem, qint64 Size);
-    int LoadRes(const QString& ResID, const QString& ResType); // the Qt resource ":/ResType/ResID"
+    int LoadRes(const QString& ResPath); // a Qt resource holding a whole JPEG file
     // Decodes from the stream's position to its end. Done: the stream stands behind the end
     // marker the decoder read (for jsThumbnail: at the first FF D9 of the data, FindJPGEnd);
     // failed: it is back where it was.
