@@ -1,0 +1,136 @@
+// Free routines shared across the program: file and folder tests, the data and temporary folders,
+// text shortening, geometry, identifiers, picture files for image buffers, version text, an outside
+// program run with its output captured, and small helpers for tree nodes and key states.
+// They keep no state of their own, apart from the private temporary folder and the test hooks.
+#pragma once
+
+#include <QPoint>
+#include <QPointF>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <functional>
+#include <utility>
+
+class QFileSystemModel;
+class QModelIndex;
+class QPainter;
+class QPlainTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TFastDIB;
+
+// --- Accounts, processes, windows and keys ----------------------------------------------------
+
+// True when the user may install programs: root, or a member of the group "sudo" or "wheel".
+// Any failure to read the groups gives false.
+bool IsUserAdmin();
+// The rule behind IsUserAdmin, for an effective user id and the names of the user's groups.
+bool IsAdminAccount(uint effectiveUserId, const QStringList& groupNames);
+// Tests put an answer in place; an empty function goes back to the real check.
+void SetUserAdminProbe(std::function<bool()> probe);
+
+// Starts the command line (program and arguments, double quotes group) and appends what it writes
+// on standard output to `append` while it runs; events are processed meanwhile. Standard input is
+// empty and standard error is discarded. Returns the exit code, or -1 when the program could not
+// be started or crashed.
+int RunAndCapture(const QString& commandLine, const std::function<void(const QString&)>& append);
+// The same, appending to a memo; a memo closed meanwhile simply receives nothing more.
+int RunAndCapture(const QString& commandLine, QPlainTextEdit* control);
+
+// True when one of the program's windows is the active one.
+bool IsOwnWindowForeground();
+
+// The Ctrl and Alt keys as the keyboard reports them now.
+bool IsCtrlDown();
+bool IsAltDown();
+
+// A warning with Yes and No and a check box under the text (the update prompt). Returns mrYes
+// when Yes was pressed and mrNo otherwise; `checked` gives and receives the check box's state.
+int MessageDlgWithCheckBox(const QString& caption, const QString& text, const QString& checkText, bool& checked);
+
+// --- Folders and files ------------------------------------------------------------------------
+
+// The user's documents folder.
+QString GetMyDocumentsFolder();
+// The per-user data folder: the documents folder followed by "/JEX4".
+QString GetDataFolder();
+// A folder for temporary files that only this user and this run of the program use, with its
+// trailing '/'. Made on first use and removed with everything in it when the program ends; empty
+// when none could be made. Temporary files never live under fixed names in a shared folder.
+QString GetTempFolder();
+
+// Whether the file can be written: an existing file is opened for reading and writing (its content
+// stays), a missing one is created and removed again. On failure and with `showError` an error box
+// tells the user.
+bool CanWriteFile(const QString& fileName, bool showError);
+// Whether a new file can be made in the folder: one is created and deleted.
+bool CanWriteFolder(const QString& folder);
+
+// The file name without folder ('/' or '\') and extension.
+QString FileBaseName(const QString& path);
+
+// ".JPG", ".BMP", ".PNG" and ".TIF" in any letter case; not ".jpeg" or ".tiff".
+bool IsImageFileName(const QString& fileName);
+
+// Version of a program file as major.minor.release.build. Only the program's own file carries a
+// version (the build's constants); any other file gives false. Each out-pointer may be null.
+bool GetFileVersionParts(const QString& fileName, quint16* major, quint16* minor, quint16* release, quint16* build);
+
+// "JEX " followed by VersionMajor.VersionMinor.VersionBuild.
+QString ProgramVersionText();
+
+// An item of the file manager's folder tree is a folder.
+bool IsShellFolder(const QFileSystemModel& model, const QModelIndex& index);
+
+// --- Texts ------------------------------------------------------------------------------------
+
+// Empties `list` and fills it with the parts of `text`: entries are separated by the delimiter
+// and, outside double quotes, by blanks and control characters; double quotes group, and a doubled
+// double quote inside them stands for one. A delimiter at the very end adds an empty entry.
+void SplitDelimited(QChar delimiter, const QString& text, QStringList& list);
+
+// A text longer than `max` becomes its first max div 2 - 4 characters, "..." and its last
+// max div 2 + 1 characters; a shorter one stays as it is.
+QString ShortenText(const QString& text, int max);
+
+// A new GUID in its registry form: 38 characters, upper-case hexadecimal digits in braces.
+QString NewGUIDString();
+
+// --- Geometry ---------------------------------------------------------------------------------
+
+double PointDistance(QPoint a, QPoint b);
+// -1 only for a squared sum that is not a number.
+double PointDistanceF(QPointF a, QPointF b);
+// The ends of a bar of half length d through (x1, y1), perpendicular to the line to (x2, y2);
+// coinciding points give the first point twice.
+std::pair<QPoint, QPoint> PerpendicularEnds(int x1, int y1, int x2, int y2, double d);
+
+// Writes `text` turned by `angle` degrees counter-clockwise about (x, y), with the painter's font
+// and pen. `align` places (x, y) on the text as GDI's text alignment does: left, right or
+// horizontal centre; top, bottom (of the descent) or baseline.
+void TextOutRotated(QPainter* canvas, int angle, int x, int y, const QString& text,
+                    Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop);
+
+// --- Image buffers ----------------------------------------------------------------------------
+
+// Kernel number of the resampler for the resampling setting 1 (point: 0), 2 (Gaussian: 11) or
+// 3 (Lanczos: 14); any other setting gives `defaultKernel`.
+int ResamplerIndex(int setting, int defaultKernel);
+
+// (R + G + B) div 3 of the pixel at column x and row y counted from the top of the picture;
+// -1 outside the image.
+int GetGrayValue(const TFastDIB& image, int x, int y);
+
+// --- Tree nodes -------------------------------------------------------------------------------
+
+// The one object pointer each node of a tree carries.
+void SetNodeObject(QTreeWidget* tree, QTreeWidgetItem* node, void* object);
+// None when the node carries no object.
+void* GetNodeObject(const QTreeWidget* tree, const QTreeWidgetItem* node);
+template <class T>
+T* GetNodeObject(const QTreeWidget* tree, const QTreeWidgetItem* node)
+{
+    return static_cast<T*>(GetNodeObject(tree, node));
+}

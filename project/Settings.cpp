@@ -1,0 +1,236 @@
+// Settings variables: one table gives each its start value and its default for an absent
+// registry entry, so the start-up, the store and the tests read the same numbers.
+#include "project/Settings.h"
+
+#include "JexVersion.h"
+#include "project/Helpers.h"
+#include "project/TBrushSet.h"
+#include "project/TStopUhr.h"
+
+bool SettingEnableAutoScroll = false;
+bool SettingCADCursor = false;
+bool SettingRALVisible = false;
+bool SettingOVisible = false;
+bool SettingTVisible = false;
+bool SettingLVisible = false;
+bool SettingScaleRAL = false;
+bool SettingSwitchOffCursor = false;
+bool SettingTWAINCancel = false;
+bool SettingDynamicImages = false;
+bool SettingEmbedImages = false;
+bool SettingDrawIndexLines = false;
+bool ProjectLoading = false;
+bool SettingTCPIPAutoConnect = false;
+bool SettingFilePreview = false;
+bool SettingGestureScrolling = false;
+bool SettingFixedFontSize = false;
+bool SettingAutoFocus = false;
+bool SettingAutoCheckUpdates = false;
+bool SettingFileManagerDisplayEverything = false;
+bool ImagePanning = false;
+bool SettingUseMovingTransparency = false;
+bool SettingUseProxy = false;
+bool SettingProxyUseAuthentication = false;
+
+// The build's version constants stand in for the program file's version resource.
+quint16 VersionMajor = JexVersion::Major;
+quint16 VersionMinor = JexVersion::Minor;
+quint16 VersionBuild = JexVersion::Build;
+
+int SettingAutoScrollSpeed = 0;
+int TWAINSourceIndex = 0;
+int SettingMSize = 0;
+int SettingSSize = 0;
+int SettingFSize = 0;
+int SettingISize = 0;
+int SettingRALLength = 0;
+int SettingUnits = 0;
+int SettingZoomWidth = 0;
+int SettingAreaBrush = 0;
+int SettingMCursor = 0;
+int SettingICursor = 0;
+int SettingSCursor = 0;
+int SettingDigits = 0;
+int SettingTextAngle = 0;
+int SettingResamplingAlgorithm = 0;
+int SettingRALWidth = 0;
+int SettingILWidth = 0;
+int SettingMWidth = 0;
+int SettingStandardDPI = 0;
+int SettingMovingTransparency = 0;
+int SettingProxyPort = 0;
+
+int SettingCADColor = 0;
+int SettingMColor = 0;
+int SettingIColor = 0;
+int SettingILColor = 0;
+int SettingMLColor = 0;
+int SettingMSColor = 0;
+int SettingISColor = 0;
+int SettingRALColor = 0;
+int SettingAreaColor = 0;
+int SettingTextColor = 0;
+
+std::vector<std::unique_ptr<TBrushSet>> BrushSetList;
+QStringList SettingFileManagerDisplayExtensions;
+std::unique_ptr<TStopUhr> Stopwatch;
+TBrushSet* CurrentBrushSet = nullptr;
+QString SettingFontName;
+QString DataFolder;
+QString SettingProxyServer;
+QString SettingProxyUser;
+QString SettingProxyPassword;
+QString SettingPath_PTOGen;
+QString SettingPath_CPFind;
+
+namespace {
+
+const QString defaultExtensionsText = QStringLiteral("jex,jex4,png,jpg,jpeg,bmp");
+const QString emptyExtensionsText = QStringLiteral("jex,jex4,png,jpg,bmp");
+
+SettingVariable stored(const char* name, bool* v, bool start, bool absent)
+{
+    return {QString::fromLatin1(name), v, start, SettingValue(absent)};
+}
+SettingVariable stored(const char* name, int* v, int start, int absent)
+{
+    return {QString::fromLatin1(name), v, start, SettingValue(absent)};
+}
+SettingVariable stored(const char* name, QString* v, const char* start, const char* absent)
+{
+    return {QString::fromLatin1(name), v, QString::fromLatin1(start), SettingValue(QString::fromLatin1(absent))};
+}
+
+std::vector<SettingVariable> buildTable()
+{
+    std::vector<SettingVariable> t;
+    // Stored ones, in the store's reading order.
+    t.push_back(stored("FileManagerDisplayEverything", &SettingFileManagerDisplayEverything, false, true));
+    t.push_back({QStringLiteral("FileManagerDisplayExtensions"), &SettingFileManagerDisplayExtensions, QStringList(),
+                 SettingValue(FileManagerExtensionsFromText(defaultExtensionsText))});
+    t.push_back(stored("Path_PTOGen", &SettingPath_PTOGen, "", ""));
+    t.push_back(stored("Path_CPFind", &SettingPath_CPFind, "", ""));
+    t.push_back(stored("MovingTransparency", &SettingMovingTransparency, 0, 150));
+    t.push_back(stored("UseMovingTransparency", &SettingUseMovingTransparency, false, true));
+    t.push_back(stored("AutoCheckUpdates", &SettingAutoCheckUpdates, false, true));
+    t.push_back(stored("StandardDPI", &SettingStandardDPI, 0, DefaultStandardDPI));
+    t.push_back(stored("AutoScrollSpeed", &SettingAutoScrollSpeed, 5, 5));
+    t.push_back(stored("ScaleRAL", &SettingScaleRAL, false, false));
+    t.push_back(stored("EnableAutoScroll", &SettingEnableAutoScroll, false, false));
+    t.push_back(stored("CADCursor", &SettingCADCursor, false, false));
+    t.push_back(stored("SwitchOffCursor", &SettingSwitchOffCursor, false, false));
+    t.push_back(stored("CADColor", &SettingCADColor, 0x00FFFFFF, 0x00FFFFFF));
+    t.push_back(stored("FixedFontSize", &SettingFixedFontSize, false, true));
+    t.push_back(stored("SSize", &SettingSSize, 0, 2));
+    t.push_back(stored("MSize", &SettingMSize, 4, 4));
+    t.push_back(stored("ISize", &SettingISize, 4, 4));
+    t.push_back(stored("FSize", &SettingFSize, 0, 12));
+    t.push_back(stored("MCursor", &SettingMCursor, 0, 1));
+    t.push_back(stored("ICursor", &SettingICursor, 0, 1));
+    t.push_back(stored("SCursor", &SettingSCursor, 0, 3));
+    t.push_back(stored("MColor", &SettingMColor, 0x0000CCFF, 0x0000CCFF));
+    t.push_back(stored("IColor", &SettingIColor, 0x0000FFFF, 0x0000FFFF));
+    t.push_back(stored("ILColor", &SettingILColor, 0x0000FFFF, 0x0000FFFF));
+    t.push_back(stored("MLColor", &SettingMLColor, 0x0000CCFF, 0x0000CCFF));
+    t.push_back(stored("MSColor", &SettingMSColor, 0x0000FF00, 0x0000FF00));
+    t.push_back(stored("ISColor", &SettingISColor, 0x0000FF00, 0x0000FF00));
+    t.push_back(stored("AreaColor", &SettingAreaColor, 0, 0));
+    t.push_back(stored("AreaBrush", &SettingAreaBrush, 7, 7));
+    t.push_back(stored("TextColor", &SettingTextColor, 0, 0x0000FFFF));
+    t.push_back(stored("RALColor", &SettingRALColor, 0x0000FFFF, 0x0000FFFF));
+    t.push_back(stored("RALLength", &SettingRALLength, 50, 50));
+    t.push_back(stored("RALVisible", &SettingRALVisible, true, true));
+    t.push_back(stored("RALWidth", &SettingRALWidth, 0, 1));
+    t.push_back(stored("MWidth", &SettingMWidth, 0, 1));
+    t.push_back(stored("ILWidth", &SettingILWidth, 0, 1));
+    t.push_back(stored("TextAngle", &SettingTextAngle, 0, 0));
+    t.push_back(stored("OVisible", &SettingOVisible, true, true));
+    t.push_back(stored("TVisible", &SettingTVisible, false, true));
+    t.push_back(stored("LVisible", &SettingLVisible, false, true));
+    t.push_back(stored("DynamicImages", &SettingDynamicImages, false, false));
+    t.push_back(stored("ResamplingAlgorithm", &SettingResamplingAlgorithm, 0, 1));
+    t.push_back(stored("Units", &SettingUnits, 3, 3));
+    t.push_back(stored("Digits", &SettingDigits, 0, 2));
+    t.push_back(stored("FontName", &SettingFontName, "", "Consolas"));
+    t.push_back(stored("TWAINCancel", &SettingTWAINCancel, false, false));
+    t.push_back(stored("EmbedImages", &SettingEmbedImages, false, false));
+    t.push_back(stored("ZoomWidth", &SettingZoomWidth, 0, 41));
+    t.push_back(stored("DrawIndexLines", &SettingDrawIndexLines, false, true));
+    t.push_back(stored("TCPIPAutoConnect", &SettingTCPIPAutoConnect, false, false));
+    t.push_back(stored("FilePreview", &SettingFilePreview, false, true));
+    t.push_back(stored("GestureScrolling", &SettingGestureScrolling, false, true));
+    t.push_back(stored("AutoFocus", &SettingAutoFocus, false, true));
+    t.push_back(stored("ProxyServer", &SettingProxyServer, "", ""));
+    t.push_back(stored("ProxyPort", &SettingProxyPort, 0, 80));
+    t.push_back(stored("ProxyUser", &SettingProxyUser, "", ""));
+    t.push_back(stored("ProxyPassword", &SettingProxyPassword, "", ""));
+    t.push_back(stored("ProxyUseAuthentication", &SettingProxyUseAuthentication, false, false));
+    t.push_back(stored("UseProxy", &SettingUseProxy, false, false));
+    // Run-time values the store leaves alone.
+    t.push_back({QStringLiteral("ProjectLoading"), &ProjectLoading, false, std::nullopt});
+    t.push_back({QStringLiteral("ImagePanning"), &ImagePanning, false, std::nullopt});
+    t.push_back({QStringLiteral("TWAINSourceIndex"), &TWAINSourceIndex, 0, std::nullopt});
+    t.push_back({QStringLiteral("DataFolder"), &DataFolder, QString(), std::nullopt});
+    return t;
+}
+
+void assign(const SettingRef& ref, const SettingValue& value)
+{
+    std::visit(
+        [&value](auto* variable) { *variable = std::get<std::remove_pointer_t<decltype(variable)>>(value); },
+        ref);
+}
+
+// The module's start-up, before any window exists.
+[[maybe_unused]] const bool started = [] {
+    InitSettingVariables();
+    return true;
+}();
+
+} // namespace
+
+int NormalizedStandardDPI(int value)
+{
+    return value > 0 ? value : DefaultStandardDPI;
+}
+
+QStringList FileManagerExtensionsFromText(const QString& text)
+{
+    QStringList list;
+    SplitDelimited(QLatin1Char(','), text.isEmpty() ? emptyExtensionsText : text, list);
+    return list;
+}
+
+QString FileManagerExtensionsToText(const QStringList& extensions)
+{
+    return extensions.join(QLatin1Char(','));
+}
+
+QString ImageSaveExtension(int filterIndex)
+{
+    if (filterIndex < 1 || filterIndex > int(ImageSaveExtensions.size()))
+        return QString();
+    return QString::fromLatin1(ImageSaveExtensions[filterIndex - 1]);
+}
+
+const std::vector<SettingVariable>& SettingVariables()
+{
+    static const std::vector<SettingVariable> table = buildTable();
+    return table;
+}
+
+void InitSettingVariables()
+{
+    for (const SettingVariable& v : SettingVariables())
+        assign(v.Variable, v.Start);
+    CurrentBrushSet = nullptr;
+    BrushSetList.clear();
+    Stopwatch = std::make_unique<TStopUhr>();
+}
+
+void ApplyAbsentSettingDefaults()
+{
+    for (const SettingVariable& v : SettingVariables())
+        if (v.Absent)
+            assign(v.Variable, *v.Absent);
+}

@@ -1,0 +1,253 @@
+// The log window and the entry list behind it.
+#include "project/TF_ErrorLog.h"
+
+#include "platform/Dialogs.h"
+#include "platform/TextFile.h"
+#include "project/Helpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+TF_ErrorLog* F_ErrorLog = nullptr;
+
+namespace {
+
+enum Column { IconColumn, DateColumn, MessageColumn };
+
+std::vector<std::unique_ptr<TErrorLogMessage>>& entryList()
+{
+    static std::vector<std::unique_ptr<TErrorLogMessage>> entries;
+    return entries;
+}
+
+// Every log window alive; each shows the whole list.
+QList<TF_ErrorLog*>& openLogs()
+{
+    static QList<TF_ErrorLog*> logs;
+    return logs;
+}
+
+// Work for the entry list must run on the GUI thread; true when it was handed there.
+template <class F>
+bool handedToGuiThread(F&& work)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        return false;
+    QMetaObject::invokeMethod(app, std::forward<F>(work), Qt::QueuedConnection);
+    return true;
+}
+
+// The locale's long time format without its time-zone field, which the log has never shown and
+// which the saved code page could not always hold.
+QString longTimeFormat()
+{
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't') {
+            while (!result.isEmpty() && result.back().isSpace())
+                result.chop(1);
+            continue;
+        }
+        result += c;
+    }
+    return result.trimmed();
+}
+
+// Cells are painted without the selection colour, with a vertical grid line on their right.
+class LogCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        QStyledItemDelegate::paint(painter, plain, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+TF_ErrorLog::TF_ErrorLog(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+{
+    setWindowTitle(QStringLiteral("Log"));
+    QStyle* s = style();
+    IL_Log[0] = s->standardIcon(QStyle::SP_MessageBoxCritical);
+    IL_Log[2] = s->standardIcon(QStyle::SP_MessageBoxInformation);
+    IL_Log[3] = s->standardIcon(QStyle::SP_MessageBoxWarning);
+
+    createTree();
+    createPopupMenu();
+    resize(540, 100);
+
+    for (const auto& entry : entryList())
+        appendNode(entry.get());
+    openLogs().append(this);
+}
+
+TF_ErrorLog::~TF_ErrorLog()
+{
+    openLogs().removeAll(this);
+    if (F_ErrorLog == this)
+        F_ErrorLog = nullptr;
+}
+
+void TF_ErrorLog::createTree()
+{
+    VST_Log = new QTreeWidget(this);
+    VST_Log->setObjectName(QStringLiteral("VST_Log"));
+    VST_Log->setColumnCount(3);
+    VST_Log->setHeaderLabels({QString(), QStringLiteral("Date/Time"), QStringLiteral("Message")});
+    VST_Log->setRootIsDecorated(false);
+    VST_Log->setUniformRowHeights(true);
+    VST_Log->setSelectionBehavior(QAbstractItemView::SelectRows);
+    VST_Log->setSelectionMode(QAbstractItemView::SingleSelection);
+    VST_Log->setItemDelegate(new LogCellDelegate(VST_Log));
+    VST_Log->setColumnWidth(IconColumn, 25);
+    VST_Log->setColumnWidth(DateColumn, 100);
+    VST_Log->setColumnWidth(MessageColumn, 411);
+    VST_Log->header()->setStretchLastSection(true);
+    VST_Log->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(VST_Log);
+}
+
+void TF_ErrorLog::createPopupMenu()
+{
+    PM_LOg = new QMenu(this);
+    PM_save = PM_LOg->addAction(QStringLiteral("&Save log"));
+    PM_Clear = PM_LOg->addAction(QStringLiteral("&Clear"));
+    connect(PM_save, &QAction::triggered, this, &TF_ErrorLog::PM_saveClick);
+    connect(PM_Clear, &QAction::triggered, this, &TF_ErrorLog::PM_ClearClick);
+    connect(VST_Log, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PM_LOg->popup(VST_Log->viewport()->mapToGlobal(pos)); });
+}
+
+void TF_ErrorLog::appendNode(TErrorLogMessage* entry)
+{
+    auto* node = new QTreeWidgetItem;
+    if (entry->AType >= 0 && entry->AType < int(IL_Log.size()))
+        node->setIcon(IconColumn, IL_Log[size_t(entry->AType)]);
+    node->setText(DateColumn, DateTimeText(entry->ADate));
+    node->setText(MessageColumn, entry->AMessage);
+    SetNodeObject(VST_Log, node, entry);
+    VST_Log->addTopLevelItem(node);
+
+    VST_Log->clearSelection();
+    VST_Log->setCurrentItem(node);
+    node->setSelected(true);
+    VST_Log->scrollToItem(node);
+    VST_Log->viewport()->update();
+}
+
+void TF_ErrorLog::clearTree()
+{
+    VST_Log->setUpdatesEnabled(false);
+    VST_Log->clear();
+    VST_Log->setUpdatesEnabled(true);
+}
+
+void TF_ErrorLog::AddLog(int AType, const QString& AMessage)
+{
+    if (handedToGuiThread([AType, AMessage] { AddLog(AType, AMessage); }))
+        return;
+    auto entry = std::make_unique<TErrorLogMessage>();
+    entry->AType = AType;
+    entry->ADate = QDateTime::currentDateTime();
+    entry->AMessage = AMessage;
+    TErrorLogMessage* shown = entry.get();
+    entryList().push_back(std::move(entry));
+    for (TF_ErrorLog* log : openLogs())
+        log->appendNode(shown);
+}
+
+void TF_ErrorLog::Error(const QString& AMessage, bool DisplayErrorDialog)
+{
+    if (handedToGuiThread([AMessage, DisplayErrorDialog] { Error(AMessage, DisplayErrorDialog); }))
+        return;
+    AddLog(0, AMessage);
+    if (DisplayErrorDialog)
+        MessageDlg(AMessage, mtError, TMsgDlgButtons{mbOK});
+}
+
+const std::vector<std::unique_ptr<TErrorLogMessage>>& TF_ErrorLog::Entries()
+{
+    return entryList();
+}
+
+void TF_ErrorLog::ClearLog()
+{
+    // The nodes point at the entries: empty the trees first.
+    for (TF_ErrorLog* log : openLogs())
+        log->clearTree();
+    entryList().clear();
+}
+
+QString TF_ErrorLog::DateTimeText(const QDateTime& when)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(when.time(), longTimeFormat());
+}
+
+QStringList TF_ErrorLog::LogLines()
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines;
+    for (const auto& entry : entryList()) {
+        const QString line = QString::number(entry->AType) + QLatin1Char('\t') + DateTimeText(entry->ADate)
+            + QLatin1Char('\t') + entry->AMessage;
+        lines += line.split(lineBreak);
+    }
+    return lines;
+}
+
+int TF_ErrorLog::SaveLog(const QString& fileName)
+{
+    QString reason;
+    if (writeTextFile(fileName, LogLines(), &reason) == 0)
+        return 0;
+    Error(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, reason).trimmed(), false);
+    return -1;
+}
+
+void TF_ErrorLog::PM_saveClick()
+{
+    FileDialogRequest sd;
+    sd.filter = QStringLiteral("Text files|*.txt");
+    sd.defaultExt = QStringLiteral("txt");
+    sd.overwritePrompt = true;
+    const FileDialogAnswer answer = dialogs().saveFile(sd);
+    if (!answer.accepted || answer.fileName().isEmpty())
+        return;
+    SaveLog(answer.fileName());
+}
+
+void TF_ErrorLog::PM_ClearClick()
+{
+    if (MessageDlg(QStringLiteral("Clear system log?"), mtConfirmation, mbYesNo) != mrYes)
+        return;
+    ClearLog();
+}
