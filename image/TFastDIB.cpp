@@ -9,6 +9,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 quint32 lowBits(int n) { return n >= 32 ? 0xFFFFFFFFu : (n <= 0 ? 0u : (1u << n) - 1u); }
@@ -46,46 +50,63 @@ quint8 replicate(quint32 v, int n)
     }
 }
 
-// Fills n bytes with a repeating 32-bit pattern (byte order as in memory): whole words, then a half,
-// then a byte. Built by doubling, so the work is memcpy's.
-void fillPattern(quint8* dst, qint64 n, quint32 pattern)
+// Above this many bytes a fill streams past the caches, as memset does for large blocks: a cached
+// store would first read in every line it overwrites.
+constexpr qint64 kStreamBytes = qint64(8) << 20;
+
+// Fills n bytes with a unit of 1 to 4 bytes repeated (a 24-bit pixel, a 32-bit word, ...).
+// Streamed stores need a fence (finishFill) before the pixels are read elsewhere.
+void fillRepeating(quint8* dst, qint64 n, const quint8* unit, int unitLen, bool stream)
 {
     if (n <= 0)
         return;
-    const quint8 b0 = quint8(pattern);
-    if (pattern == b0 * 0x01010101u) {
-        std::memset(dst, b0, size_t(n));
+    if (std::all_of(unit, unit + unitLen, [unit](quint8 v) { return v == unit[0]; })) {
+        std::memset(dst, unit[0], size_t(n));
         return;
     }
-    const qint64 words = n / 4;
-    qint64 done = 0;
-    if (words > 0) {
-        std::memcpy(dst, &pattern, 4);
-        done = 4;
-        const qint64 wordBytes = words * 4;
-        while (done < wordBytes) {
-            const qint64 chunk = std::min(done, wordBytes - done);
-            std::memcpy(dst + done, dst, size_t(chunk));
-            done += chunk;
+#if defined(__SSE2__)
+    if (stream && n >= 256) {
+        // 48 bytes hold whole units of 1 to 4 bytes: three aligned 16-byte stores per period.
+        const qint64 head = qint64((16 - (reinterpret_cast<quintptr>(dst) & 15)) & 15);
+        for (qint64 k = 0; k < head; ++k)
+            dst[k] = unit[k % unitLen];
+        alignas(16) quint8 period[48];
+        for (int k = 0; k < 48; ++k)
+            period[k] = unit[(head + k) % unitLen];
+        const __m128i v0 = _mm_load_si128(reinterpret_cast<const __m128i*>(period));
+        const __m128i v1 = _mm_load_si128(reinterpret_cast<const __m128i*>(period + 16));
+        const __m128i v2 = _mm_load_si128(reinterpret_cast<const __m128i*>(period + 32));
+        quint8* p = dst + head;
+        qint64 left = n - head;
+        for (; left >= 48; left -= 48, p += 48) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(p), v0);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(p + 16), v1);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(p + 32), v2);
         }
+        std::memcpy(p, period, size_t(left));
+        return;
     }
-    if (n - done >= 2) {
-        std::memcpy(dst + done, &pattern, 2);
-        done += 2;
-    }
-    if (n - done >= 1)
-        dst[done] = quint8(pattern);
-}
-
-// Repeats the first `unit` bytes of dst over n bytes.
-void repeatUnit(quint8* dst, qint64 unit, qint64 n)
-{
-    qint64 done = std::min(unit, n);
+#else
+    Q_UNUSED(stream);
+#endif
+    // Cached: one period, then doubling copies of what is already filled.
+    quint8 period[48];
+    for (int k = 0; k < 48; ++k)
+        period[k] = unit[k % unitLen];
+    qint64 done = std::min<qint64>(48, n);
+    std::memcpy(dst, period, size_t(done));
     while (done < n) {
         const qint64 chunk = std::min(done, n - done);
         std::memcpy(dst + done, dst, size_t(chunk));
         done += chunk;
     }
+}
+
+void finishFill()
+{
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
 }
 
 } // namespace
@@ -675,16 +696,21 @@ void TFastDIB::ClearB(quint32 c)
         return;
     const int bpp = Info.Header.BitCount;
     const qint64 pixelBytes = qint64(BWidth) - Gap;
+    const bool stream = qint64(BWidth) * AbsHeight >= kStreamBytes;
     if (bpp == 24) {
-        // One row built, then copied into every other row.
-        quint8* row0 = Pixels8[0];
+        // Pixel bytes only; the row padding keeps what it holds.
         const quint8 color[3] = {quint8(c), quint8(c >> 8), quint8(c >> 16)};
-        if (Info.Header.Width > 0) {
-            std::memcpy(row0, color, 3);
-            repeatUnit(row0, 3, qint64(Info.Header.Width) * 3);
+        const qint64 rowBytes = qint64(Info.Header.Width) * 3;
+        if (stream) {
+            for (qint64 i = 0; i < AbsHeight; ++i)
+                fillRepeating(Pixels8[i], rowBytes, color, 3, true);
+            finishFill();
+            return;
         }
+        // One row built, then copied into every other row.
+        fillRepeating(Pixels8[0], rowBytes, color, 3, false);
         for (qint64 i = 1; i < AbsHeight; ++i)
-            std::memcpy(Pixels8[i], row0, size_t(pixelBytes));
+            std::memcpy(Pixels8[i], Pixels8[0], size_t(pixelBytes));
         return;
     }
     // 1. The value as a 32-bit fill pattern.
@@ -699,14 +725,17 @@ void TFastDIB::ClearB(quint32 c)
     } else if (bpp == 16) {
         pattern = (c & 0xFFFF) | ((c & 0xFFFF) << 16);
     }
-    // 2. The whole block, or row by row for a sub-image.
+    const quint8 unit[4] = {quint8(pattern), quint8(pattern >> 8), quint8(pattern >> 16), quint8(pattern >> 24)};
+    // 2. The whole block, or row by row for a sub-image (its pixel bytes only).
     const qint64 whole = imageBytes();
     if (whole > 0) {
-        fillPattern(Bits, whole, pattern);
-        return;
+        fillRepeating(Bits, whole, unit, 4, stream);
+    } else {
+        for (qint64 i = 0; i < AbsHeight; ++i)
+            fillRepeating(Pixels8[i], pixelBytes, unit, 4, stream);
     }
-    for (qint64 i = 0; i < AbsHeight; ++i)
-        fillPattern(Pixels8[i], pixelBytes, pattern);
+    if (stream)
+        finishFill();
 }
 
 // ---- palette ----------------------------------------------------------------------------------------

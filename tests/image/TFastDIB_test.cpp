@@ -544,6 +544,47 @@ TEST(TFastDIB, ClearAtEachDepth)
     }
 }
 
+// Images of several megabytes are filled by a different path (stores that bypass the cache).
+TEST(TFastDIB, ClearOfLargeImagesFillsTheSameBytes)
+{
+    struct Case {
+        const char* name;
+        int width, height, bpp;
+        TFColor color;
+        std::vector<quint8> unit;
+        bool padding; // padding bytes filled too
+    } cases[] = {
+        {"24 bits with padding", 2001, 1500, 24, rgb(1, 2, 3), {3, 2, 1}, false},
+        {"32 bits", 1501, 1500, 32, rgb(1, 2, 3), {3, 2, 1, 0}, true},
+        {"16 bits", 2049, 2100, 16, rgb(255, 0, 8), {0x01, 0x7C}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFastDIB d;
+        d.SetSize(c.width, c.height, quint8(c.bpp));
+        ASSERT_GE(qint64(d.BWidth) * d.AbsHeight, qint64(8) << 20);
+        std::memset(d.Bits, 0xEE, d.Info.Header.SizeImage);
+        d.Clear(c.color);
+        const int filled = c.padding ? d.BWidth : d.BWidth - d.Gap;
+        for (int y = 0; y < d.AbsHeight; ++y)
+            for (int i = 0; i < d.BWidth; ++i) {
+                const int want = i < filled ? c.unit[i % c.unit.size()] : 0xEE;
+                ASSERT_EQ(d.Pixels8[y][i], want) << "row " << y << ", byte " << i;
+            }
+    }
+    // A window of a large image: only its own bytes.
+    TFastDIB parent, sub;
+    parent.SetSize(2001, 1500, 24);
+    sub.SetSubset(parent, 3, 5, 1001, 700);
+    sub.Clear(rgb(7, 8, 9));
+    for (int py = 0; py < 1500; py += 7)
+        for (int px = 0; px < 2001; ++px) {
+            const bool inside = px >= 3 && px < 1004 && py >= 5 && py < 705;
+            ASSERT_TRUE(same(parent.GetPixel(1499 - py, px), inside ? rgb(7, 8, 9) : rgb(0, 0, 0)))
+                << "picture row " << py << ", column " << px;
+        }
+}
+
 TEST(TFastDIB, ClearOfASubImageStaysInsideIt)
 {
     TFastDIB parent, sub;
