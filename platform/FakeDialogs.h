@@ -20,8 +20,8 @@ public:
     struct Shown {
         Kind kind;
         QString caption;         // box caption or dialog title
-        QString text;            // message, prompt, check-box text follows in `detail`
-        QString detail;          // input: the preset value; check box: its text; file: the filter
+        QString text;            // message box: the message; input: the prompt; file and folder: the title
+        QString detail;          // input: the preset value; check box: its label; file: the filter; folder: the start
         TMsgDlgType type = mtCustom;
         TMsgDlgButtons buttons;
         int helpCtx = 0;
@@ -47,7 +47,7 @@ public:
     const QList<Shown>& shown() const { return m_shown; }
     QStringList shownTexts() const;           // the `text` of each question, in order
     int callCount() const { return m_calls; }
-    // Unscripted calls, answers the dialog could not give, answers left over (see unusedAnswers).
+    // Unscripted calls and answers the real dialog could not give, one line each.
     const QStringList& errors() const { return m_errors; }
     // Number of scripted answers no call has taken yet.
     int unusedAnswers() const;
