@@ -11,6 +11,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <stdexcept>
 #include <utility>
 
 class QFileSystemModel;
@@ -114,6 +115,23 @@ void TextOutRotated(QPainter* canvas, int angle, int x, int y, const QString& te
                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop);
 
 // --- Image buffers ----------------------------------------------------------------------------
+
+// Raised by LoadPictureToDIB for a file that exists but cannot be read as a picture.
+class EInvalidGraphic : public std::runtime_error {
+public:
+    explicit EInvalidGraphic(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString message() const { return QString::fromStdString(what()); }
+};
+
+// Reads a picture file (JPEG, BMP, PNG, GIF, TIFF; the extension is a hint, the content decides)
+// into `image` as 24 bits per pixel; transparent parts come out white. Returns 0 when read and -1
+// when the file does not exist. A file that cannot be decoded, or is too large for memory, raises
+// EInvalidGraphic; `image` is then left as it was.
+int LoadPictureToDIB(TFastDIB& image, const QString& fileName);
+// Write a copy of the image (same size and depth) as PNG, or as JPEG of quality 95. The file is
+// replaced only when the whole picture was written. 0 written, -1 failed.
+int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName);
+int SaveDIBAsJPEG(const TFastDIB& image, const QString& fileName);
 
 // Kernel number of the resampler for the resampling setting 1 (point: 0), 2 (Gaussian: 11) or
 // 3 (Lanczos: 14); any other setting gives `defaultKernel`.
