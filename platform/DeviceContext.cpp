@@ -506,12 +506,12 @@ void Rgb32ToDib(const QImage& rgbIn, const DibFormat& f, uchar* bits, const QRec
     }
 }
 
-// ---- painting session ---------------------------------------------------------------------------------
+// ---- one drawing call ---------------------------------------------------------------------------------
 
 // One drawing call: a painter set up in picture coordinates on whatever the context paints on.
-class DeviceContext::Session {
+class DeviceContext::PaintScope {
 public:
-    explicit Session(const DeviceContext& dc) : m_dc(dc)
+    explicit PaintScope(const DeviceContext& dc) : m_dc(dc)
     {
         if (dc.m_external) {
             if (!dc.m_external->isActive())
@@ -550,7 +550,7 @@ public:
         }
     }
 
-    ~Session()
+    ~PaintScope()
     {
         if (!m_painter)
             return;
@@ -829,7 +829,7 @@ bool DeviceContext::LineTo(int x, int y)
 {
     const POINT from = m_pos;
     m_pos = {x, y};
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     if (m_logPen.lopnStyle == PS_NULL)
@@ -846,7 +846,7 @@ bool DeviceContext::LineTo(int x, int y)
 
 bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
 {
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();
@@ -890,7 +890,7 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
 
 bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
 {
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();
@@ -928,7 +928,7 @@ bool DeviceContext::Polygon(std::span<const POINT> points)
 {
     if (points.size() < 2)
         return false;
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();
@@ -972,7 +972,7 @@ bool DeviceContext::Polyline(std::span<const POINT> points)
 {
     if (points.size() < 2)
         return false;
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     if (m_logPen.lopnStyle == PS_NULL)
@@ -996,7 +996,7 @@ bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
 {
     if (!brush)
         return false;
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     // GDI leaves an inverted rectangle empty rather than normalising it.
@@ -1010,7 +1010,7 @@ bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
 
 bool DeviceContext::TextOut(int x, int y, const QString& text)
 {
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     if (text.isEmpty())
@@ -1103,7 +1103,7 @@ int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
         else if (flags & DT_BOTTOM)
             top = rect->bottom - lineHeight;
     }
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return 0;
     QPainter& p = *s.painter();
@@ -1143,7 +1143,7 @@ COLORREF DeviceContext::SetPixel(int x, int y, COLORREF c)
         const QRgb v = back.pixel(0, 0);
         return RGB(qRed(v), qGreen(v), qBlue(v));
     }
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return CLR_INVALID;
     s.painter()->fillRect(QRect(x, y, 1, 1), colorOf(c));
@@ -1176,7 +1176,7 @@ bool DeviceContext::drawImage(const QRect& target, const QImage& source, const Q
 {
     if (source.isNull() || target.isEmpty() || sourceRect.isEmpty())
         return false;
-    Session s(*this);
+    PaintScope s(*this);
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();

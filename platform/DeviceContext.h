@@ -336,8 +336,8 @@ public:
     QSize size() const;          // picture size of the target; empty when unknown
 
 private:
-    class Session;
-    friend class Session;
+    class PaintScope;
+    friend class PaintScope;
     QFont qFont() const;
     QPen qPen() const;
     QBrush qBrush(const LOGBRUSH& lb) const;

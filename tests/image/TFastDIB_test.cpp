@@ -106,8 +106,7 @@ TEST(TFastDIB, SizesOfLargeScansUse64BitOffsets)
     };
     EXPECT_EQ(offset(29999), qint64(29999) * 120000);
     EXPECT_EQ(offset(17896), qint64(17896) * 120000); // first row past 2^31
-    EXPECT_FALSE(d.FreeBits);
-    d.Release(); // the row table is ours; the pixels are borrowed
+    EXPECT_FALSE(d.FreeBits); // borrowed: destruction frees the row table only
 }
 
 TEST(TFastDIB, ImagesWiderThan32767Pixels)

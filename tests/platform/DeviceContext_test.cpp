@@ -65,6 +65,10 @@ struct Section {
     }
     ~Section()
     {
+        // The tools a case selected are the case's to delete, as in GDI.
+        DeleteObject(SelectObject(dc, GetStockObject(BLACK_PEN)));
+        DeleteObject(SelectObject(dc, GetStockObject(WHITE_BRUSH)));
+        DeleteObject(SelectObject(dc, GetStockObject(SYSTEM_FONT)));
         DeleteDC(dc);
         DeleteObject(bmp);
     }
