@@ -1,17 +1,11 @@
 // Construction, destruction and the abstract Draw slots of the positioned objects.
 #include "project/TJEXObject.h"
 
-#include <QUuid>
+#include "project/Helpers.h"
 
 #include <stdexcept>
 
 namespace {
-
-// Registry text form of a GUID: 38 characters, braces, upper-case digits.
-QString newPathGUID()
-{
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
-}
 
 [[noreturn]] void abstractError()
 {
@@ -40,7 +34,7 @@ std::weak_ptr<const void> TJEXObject::lifeToken() const
 }
 
 TPath::TPath()
-    : GUID(newPathGUID())
+    : GUID(NewGUIDString())
 {
     expanded = true;
 }
