@@ -107,17 +107,14 @@ double kernelSupport(int kernel)
     return support[kernel];
 }
 
-struct Tap {
-    int index;  // source column or memory row
-    int weight; // 16.16
-};
-
-// For every destination position the contributing source positions with their weights. Taps of
-// weight 0 (outside the source, or where the kernel vanishes) add nothing and are left out.
+// For every destination position the weights (16.16) of a run of neighbouring source positions.
+// Taps outside the source, and zero weights at either end of the run, add nothing and are left out.
 struct WeightList {
-    std::vector<Tap> taps;
-    std::vector<size_t> start; // position p uses taps[start[p] .. start[p + 1])
+    std::vector<int> weights;
+    std::vector<size_t> start; // position p: weights[start[p] .. start[p + 1]) ...
+    std::vector<int> first;    // ... for source positions first[p] onward
     std::vector<int> sum;      // sum of p's weights, at least 1
+    qint64 bound = 0;          // largest |Σ 255 × weight| + sum div 2 of any position
 };
 
 WeightList buildWeights(int srcSize, int dstSize, int kernel)
@@ -130,6 +127,7 @@ WeightList buildWeights(int srcSize, int dstSize, int kernel)
     const qint64 taps = 2 * qint64(half) + 1;
 
     list.start.reserve(size_t(dstSize) + 1);
+    list.first.reserve(size_t(dstSize));
     list.sum.reserve(size_t(dstSize));
     list.start.push_back(0);
     for (int j = 0; j < dstSize; ++j) {
@@ -138,6 +136,8 @@ WeightList buildWeights(int srcSize, int dstSize, int kernel)
         const double centre = j / scale - (1.0 - 1.0 / scale) * 0.5;
         const qint64 first = half == 0 ? Round64(centre) : qint64(CeilInt(centre - width));
         int sum = 0;
+        qint64 absolute = 0;
+        qint64 runStart = -1; // source position of weights[list.start.back()]
         for (qint64 t = 0; t < taps; ++t) {
             const qint64 i = first + t;
             if (i < 0 || i >= srcSize)
@@ -146,43 +146,112 @@ WeightList buildWeights(int srcSize, int dstSize, int kernel)
             const double k = scale >= 1.0 ? kernelValue(kernel, d) : scale * kernelValue(kernel, scale * d);
             const int weight = Round(k * 65536.0);
             sum += weight;
-            if (weight != 0)
-                list.taps.push_back({int(i), weight});
+            absolute += weight < 0 ? -qint64(weight) : weight;
+            if (runStart < 0 && weight == 0)
+                continue;
+            if (runStart < 0)
+                runStart = i;
+            list.weights.push_back(weight);
         }
+        while (list.weights.size() > list.start.back() && list.weights.back() == 0)
+            list.weights.pop_back();
+        list.first.push_back(runStart < 0 ? 0 : int(runStart));
         list.sum.push_back(sum < 1 ? 1 : sum);
-        list.start.push_back(list.taps.size());
+        list.bound = std::max(list.bound, 255 * absolute + list.sum.back() / 2);
+        list.start.push_back(list.weights.size());
     }
     return list;
 }
 
-inline quint8 clampByte(qint64 v)
+// Divisors of one pass, one per destination byte of a row (the first pass) or per row (the
+// second), with half of each for the rounding.
+struct Divisors {
+    std::vector<qint64> half;
+    std::vector<qint64> sum;
+    std::vector<double> inverse; // 1 / sum
+};
+
+Divisors divisorsOf(const WeightList& list, int repeat)
 {
-    return quint8(v < 0 ? 0 : (v > 255 ? 255 : v));
+    Divisors d;
+    for (const int sum : list.sum)
+        for (int c = 0; c < repeat; ++c) {
+            d.half.push_back(sum / 2);
+            d.sum.push_back(sum);
+            d.inverse.push_back(1.0 / sum);
+        }
+    return d;
 }
 
-// (Σ value × weight + sum div 2) div sum, the division truncating toward zero as the integer
-// division of the original does for negative totals near sharp edges.
-inline quint8 normalise(qint64 total, int sum)
+// (Σ value × weight + sum div 2) div sum limited to 0..255. The division truncates toward zero,
+// so every negative numerator ends as 0. For a numerator t ≥ 0 below 2^31, (t + 0.5) / sum is never
+// a whole number and lies at least 0.5 / sum from one, far beyond the rounding error of the
+// multiplication by 1 / sum, so truncating it gives t div sum without an integer division.
+template <typename Acc>
+inline quint8 normalise(Acc total, qint64 half, qint64 sum, double inverse)
 {
-    return clampByte((total + sum / 2) / sum);
+    if constexpr (sizeof(Acc) == 4) {
+        const Acc t = total + Acc(half);
+        if (t < 0)
+            return 0;
+        const qint32 q = qint32((double(t) + 0.5) * inverse);
+        return quint8(q > 255 ? 255 : q);
+    } else {
+        const qint64 q = (total + half) / sum;
+        return quint8(q < 0 ? 0 : (q > 255 ? 255 : q));
+    }
 }
 
 // First pass: one row of C-byte pixels filtered horizontally.
-template <int C>
-void filterRow(const quint8* src, quint8* dst, const WeightList& list, int dstWidth)
+template <int C, typename Acc>
+void filterRow(const quint8* src, quint8* dst, const WeightList& list, const Divisors& d, Acc* acc, int dstWidth)
 {
     for (int j = 0; j < dstWidth; ++j) {
-        qint64 acc[C] = {};
-        for (size_t t = list.start[j]; t < list.start[j + 1]; ++t) {
-            const quint8* p = src + size_t(list.taps[t].index) * C;
-            const int w = list.taps[t].weight;
-            for (int c = 0; c < C; ++c)
-                acc[c] += qint64(p[c]) * w;
+        // One named total per channel keeps them in registers.
+        Acc a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+        const quint8* p = src + size_t(list.first[j]) * C;
+        const int* w = list.weights.data() + list.start[j];
+        const size_t n = list.start[j + 1] - list.start[j];
+        for (size_t t = 0; t < n; ++t, p += C) {
+            const Acc wt = w[t];
+            a0 += Acc(p[0]) * wt;
+            if constexpr (C >= 3) {
+                a1 += Acc(p[1]) * wt;
+                a2 += Acc(p[2]) * wt;
+            }
+            if constexpr (C == 4)
+                a3 += Acc(p[3]) * wt;
         }
-        const int sum = list.sum[j];
-        for (int c = 0; c < C; ++c)
-            dst[size_t(j) * C + c] = normalise(acc[c], sum);
+        Acc* out = acc + size_t(j) * C;
+        out[0] = a0;
+        if constexpr (C >= 3) {
+            out[1] = a1;
+            out[2] = a2;
+        }
+        if constexpr (C == 4)
+            out[3] = a3;
     }
+    const size_t n = size_t(dstWidth) * C;
+    for (size_t k = 0; k < n; ++k)
+        dst[k] = normalise<Acc>(acc[k], d.half[k], d.sum[k], d.inverse[k]);
+}
+
+// Second pass for one destination row: the weighted intermediate rows, added column by column.
+template <typename Acc>
+void filterColumns(const quint8* mid, size_t midStride, const WeightList& list, const Divisors& d, int r, Acc* acc,
+                   quint8* dst)
+{
+    std::fill(acc, acc + midStride, Acc(0));
+    for (size_t t = list.start[r]; t < list.start[r + 1]; ++t) {
+        const quint8* row = mid + (size_t(list.first[r]) + (t - list.start[r])) * midStride;
+        const Acc w = list.weights[t];
+        for (size_t k = 0; k < midStride; ++k)
+            acc[k] += Acc(row[k]) * w;
+    }
+    const qint64 half = d.half[r], sum = d.sum[r];
+    const double inverse = d.inverse[r];
+    for (size_t k = 0; k < midStride; ++k)
+        dst[k] = normalise<Acc>(acc[k], half, sum, inverse);
 }
 
 // 16-bit pixels as 8-bit channels, each shifted left to 8 bits with zero low bits.
@@ -205,48 +274,53 @@ void narrowRow16(const TFastDIB& dib, const quint8* src, quint16* dst, int width
     }
 }
 
-template <int C>
-void resampleChannels(const TFastDIB& Src, TFastDIB& Dst, int kernel)
+template <int C, typename Acc>
+void filterPasses(const TFastDIB& Src, TFastDIB& Dst, const WeightList& horizontal, const WeightList& vertical)
 {
     const int srcW = Src.Info.Header.Width, srcH = Src.AbsHeight;
     const int dstW = Dst.Info.Header.Width, dstH = Dst.AbsHeight;
     const bool packed16 = Src.Info.Header.BitCount == 16;
-
-    const WeightList horizontal = buildWeights(srcW, dstW, kernel);
-    const WeightList vertical = buildWeights(srcH, dstH, kernel);
+    const Divisors across = divisorsOf(horizontal, C);
+    const Divisors down = divisorsOf(vertical, 1);
 
     // Intermediate image: destination width, source rows, C bytes a pixel, no padding.
     const size_t midStride = size_t(dstW) * C;
     std::vector<quint8> mid(midStride * size_t(srcH));
     std::vector<quint8> unpacked(packed16 ? size_t(srcW) * 3 : 0);
+    std::vector<quint8> packedOut(packed16 ? midStride : 0);
+    std::vector<Acc> acc(midStride);
+
     for (int y = 0; y < srcH; ++y) {
         const quint8* row = static_cast<const quint8*>(Src.Scanlines[y]);
         if (packed16) {
             widenRow16(Src, reinterpret_cast<const quint16*>(row), unpacked.data(), srcW);
             row = unpacked.data();
         }
-        filterRow<C>(row, mid.data() + size_t(y) * midStride, horizontal, dstW);
+        filterRow<C, Acc>(row, mid.data() + size_t(y) * midStride, horizontal, across, acc.data(), dstW);
     }
 
     // Second pass: the same filter down the columns, one destination row at a time so the
     // intermediate rows are read in order.
-    std::vector<qint64> acc(midStride);
-    std::vector<quint8> out(packed16 ? midStride : 0);
     for (int r = 0; r < dstH; ++r) {
-        std::fill(acc.begin(), acc.end(), 0);
-        for (size_t t = vertical.start[r]; t < vertical.start[r + 1]; ++t) {
-            const quint8* row = mid.data() + size_t(vertical.taps[t].index) * midStride;
-            const qint64 w = vertical.taps[t].weight;
-            for (size_t k = 0; k < midStride; ++k)
-                acc[k] += row[k] * w;
-        }
-        const int sum = vertical.sum[r];
-        quint8* dst = packed16 ? out.data() : static_cast<quint8*>(Dst.Scanlines[r]);
-        for (size_t k = 0; k < midStride; ++k)
-            dst[k] = normalise(acc[k], sum);
+        quint8* dst = packed16 ? packedOut.data() : static_cast<quint8*>(Dst.Scanlines[r]);
+        filterColumns<Acc>(mid.data(), midStride, vertical, down, r, acc.data(), dst);
         if (packed16)
-            narrowRow16(Dst, out.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
+            narrowRow16(Dst, packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
     }
+}
+
+template <int C>
+void resampleChannels(const TFastDIB& Src, TFastDIB& Dst, int kernel)
+{
+    const WeightList horizontal = buildWeights(Src.Info.Header.Width, Dst.Info.Header.Width, kernel);
+    const WeightList vertical = buildWeights(Src.AbsHeight, Dst.AbsHeight, kernel);
+    // Totals fit 32 bits for every practical list (a weight sum near 65536 gives about 2^24);
+    // lists whose weights add up to far more take 64-bit totals, with the same results.
+    const qint64 bound = std::max(horizontal.bound, vertical.bound);
+    if (bound < (qint64(1) << 31))
+        filterPasses<C, qint32>(Src, Dst, horizontal, vertical);
+    else
+        filterPasses<C, qint64>(Src, Dst, horizontal, vertical);
 }
 
 bool hasPixels(const TFastDIB& dib)
