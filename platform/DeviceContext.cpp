@@ -20,17 +20,22 @@
 namespace {
 
 // Live objects and contexts, so that deleting a stale handle is refused as GDI refuses it, and a
-// deleted pen, brush or font is no longer reported as selected anywhere.
-QMutex registryMutex;
+// deleted pen, brush or font is no longer reported as selected anywhere. Never destroyed: images
+// held in statics may release their handles during exit.
+QMutex& registryMutex()
+{
+    static auto* mutex = new QMutex;
+    return *mutex;
+}
 QSet<GdiObject*>& liveObjects()
 {
-    static QSet<GdiObject*> set;
-    return set;
+    static auto* set = new QSet<GdiObject*>;
+    return *set;
 }
 QSet<DeviceContext*>& liveContexts()
 {
-    static QSet<DeviceContext*> set;
-    return set;
+    static auto* set = new QSet<DeviceContext*>;
+    return *set;
 }
 
 // Channel of a 16- or 32-bit pixel: its position and width in bits.
@@ -194,13 +199,13 @@ QString stripPrefix(const QString& text)
 
 GdiObject::GdiObject(Kind kind) : m_kind(kind)
 {
-    QMutexLocker lock(&registryMutex);
+    QMutexLocker lock(&registryMutex());
     liveObjects().insert(this);
 }
 
 GdiObject::~GdiObject()
 {
-    QMutexLocker lock(&registryMutex);
+    QMutexLocker lock(&registryMutex());
     liveObjects().remove(this);
 }
 
@@ -272,7 +277,7 @@ HFONT CreateFontIndirect(const LOGFONT& lf) { return new GdiFont(lf); }
 bool DeleteObject(HGDIOBJ object)
 {
     {
-        QMutexLocker lock(&registryMutex);
+        QMutexLocker lock(&registryMutex());
         if (!object || !liveObjects().contains(object) || object->isStock())
             return false;
         for (DeviceContext* dc : liveContexts()) {
@@ -583,7 +588,7 @@ namespace {
 
 void registerContext(DeviceContext* dc)
 {
-    QMutexLocker lock(&registryMutex);
+    QMutexLocker lock(&registryMutex());
     liveContexts().insert(dc);
 }
 
@@ -606,7 +611,7 @@ DeviceContext::DeviceContext(QPainter* painter) : DeviceContext() { m_external =
 
 DeviceContext::~DeviceContext()
 {
-    QMutexLocker lock(&registryMutex);
+    QMutexLocker lock(&registryMutex());
     liveContexts().remove(this);
 }
 
