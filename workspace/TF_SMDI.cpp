@@ -1,21 +1,31 @@
 // Image window: components, creation and the Qt event plumbing that hands events to the
-// window's handlers. Life cycle and commands live here too.
+// window's handlers. Life cycle and commands live here too. The window is the widget inside a
+// QMdiSubWindow of the main window; it follows that sub-window's activation and closes it along.
 #include "workspace/TF_SMDI.h"
 
 #include "image/TFastDIB.h"
+#include "platform/Cp1252.h"
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/Settings.h"
 #include "project/TArea.h"
+#include "project/TControlPoint.h"
+#include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
-#include "project/TControlPoint.h"
-#include "project/TJEXObject.h"
+#include "shell/TF_Main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -25,6 +35,9 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
 
 TPaintBox::TPaintBox(TF_SMDI* owner, QWidget* parent)
     : QWidget(parent)
@@ -74,6 +87,13 @@ void TPaintBox::dropEvent(QDropEvent* e)
 
 namespace {
 
+// Windows from creation until their close, in creation order.
+QList<TF_SMDI*>& openWindows()
+{
+    static QList<TF_SMDI*> windows;
+    return windows;
+}
+
 QToolButton* speedButton(QWidget* parent, const QString& caption, const QString& hint, int w, int h)
 {
     auto* b = new QToolButton(parent);
@@ -84,7 +104,43 @@ QToolButton* speedButton(QWidget* parent, const QString& caption, const QString&
     return b;
 }
 
+// Hands a finished request to RAXO over the main window's link. Returns false when it was not sent.
+bool sendToRAXO(const QByteArray& message)
+{
+    Q_UNUSED(message);
+    // needs: the link socket of the main window (link to RAXO over TCP): write `message` to it
+    // when connected and return true.
+    return false;
+}
+
 } // namespace
+
+QList<TF_SMDI*> ImageWindows()
+{
+    QList<TF_SMDI*> result;
+    if (F_Main && F_Main->mdiArea())
+        for (QMdiSubWindow* sub : F_Main->mdiArea()->subWindowList(QMdiArea::CreationOrder))
+            if (auto* w = qobject_cast<TF_SMDI*>(sub->widget()); w && openWindows().contains(w))
+                result << w;
+    for (TF_SMDI* w : openWindows())
+        if (!result.contains(w))
+            result << w;
+    return result;
+}
+
+TF_SMDI* CreateImageWindow()
+{
+    auto* window = new TF_SMDI;
+    if (F_Main && F_Main->mdiArea())
+        F_Main->mdiArea()->addSubWindow(window);
+    window->show();
+    return window;
+}
+
+QByteArray RAXOReloadRequest(const QString& projectFile, const QString& pathGUID)
+{
+    return Cp1252::fromUnicode(QStringLiteral("JEX\r\nRELOAD\r\n") + projectFile + QStringLiteral("\r\n") + pathGUID);
+}
 
 TF_SMDI::TF_SMDI(QWidget* parent)
     : QWidget(parent)
@@ -95,6 +151,10 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(14);
     setFont(f);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xFF, 0xFB, 0xF0)); // cream
+    setPalette(pal);
+    setAutoFillBackground(true);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -122,6 +182,7 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     rightLayout->setContentsMargins(0, 0, 0, 0);
     SB_V = new QScrollBar(Qt::Vertical, P_Right);
     SB_V->setPageStep(0);
+    SB_V->setRange(0, 0);
     rightLayout->addWidget(SB_V);
     middle->addWidget(P_Right);
     outer->addLayout(middle, 1);
@@ -133,6 +194,7 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     bottomLayout->setSpacing(0);
     SB_H = new QScrollBar(Qt::Horizontal, P_Bottom);
     SB_H->setPageStep(0);
+    SB_H->setRange(0, 0);
     bottomLayout->addWidget(SB_H, 1);
     P_TopRight = new QFrame(P_Bottom);
     P_TopRight->setFixedWidth(21);
@@ -151,16 +213,16 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     SB_MDIPanels[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     outer->addWidget(SB_MDI);
 
+    // The buttons and the zoom list sit over the first status panels; FormShow places them.
     QFont small = font();
     small.setPixelSize(11);
-    SB_Size1 = speedButton(SB_MDIPanels[0], QStringLiteral("1:1"), QStringLiteral("Display image 1:1"), 26, 21);
+    SB_Size1 = speedButton(SB_MDI, QStringLiteral("1:1"), QStringLiteral("Display image 1:1"), 26, 21);
     SB_Size1->setFont(small);
-    SB_SizeFit = speedButton(SB_MDIPanels[0], QStringLiteral("Fit"), QStringLiteral("Fit image to window"), 26, 21);
+    SB_SizeFit = speedButton(SB_MDI, QStringLiteral("Fit"), QStringLiteral("Fit image to window"), 26, 21);
     SB_Align = speedButton(SB_MDI, QStringLiteral("Align images"), QString(), 85, 21);
     SB_Align->setCheckable(true);
     SB_DPI = speedButton(SB_MDI, QStringLiteral("1200"),
         QStringLiteral("Left click to adjust resolution, right click to directly set a new DPI value."), 75, 21);
-    SB_DPI->setCheckable(true);
     CB_Zoom = new QComboBox(SB_MDI);
     CB_Zoom->setFixedWidth(64);
     for (const char* item : {"10:1", "9:1", "8:1", "7:1", "6:1", "5:1", "4:1", "3:1", "2:1", "1:1"})
@@ -173,33 +235,251 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     T_Gesture = new QTimer(this);
     T_Gesture->setInterval(50);
 
-    FX = std::make_unique<TFastDIB>();
-    Area = std::make_unique<TArea>();
-    Project = std::make_unique<TJEXProject>();
-    AnchorLine = std::make_unique<TAnchorLine>();
+    createActions();
+    createMenus();
+    connectComponents();
+
+    openWindows().append(this);
+    FormCreate();
 }
 
-TF_SMDI::~TF_SMDI() = default;
+TF_SMDI::~TF_SMDI()
+{
+    openWindows().removeAll(this);
+    // FormDestroy: the lists themselves go with their owners below. Points and images still held
+    // (a window destroyed without closing) are freed by the same owners.
+    DrawObject = nullptr;
+}
+
+void TF_SMDI::FormCreate()
+{
+    AnchorLine = std::make_unique<TAnchorLine>();
+    CPList.clear();
+    fImageLoadError = false;
+    Area = std::make_unique<TArea>();
+    SB_H->setValue(0);
+    SB_V->setValue(0);
+
+    // A resolution of 0 or less would divide by zero in every distance; it never enters.
+    SettingStandardDPI = NormalizedStandardDPI(SettingStandardDPI);
+    DPI = SettingStandardDPI;
+
+    fZoom = 10;
+    fScreenMode = mmSelect;
+    StitchList.clear();
+    PathList.clear();
+    DrawList.clear();
+
+    B_Background = QImage();
+    B_Image = QImage();
+    B_Foreground = QImage();
+    B_Bird = QImage();
+    const int zw = qMax(0, SettingZoomWidth);
+    B_Zoom = QImage(zw, zw, QImage::Format_RGB32);
+    B_Zoom.fill(0);
+    FX = std::make_unique<TFastDIB>();
+
+    // Every new window starts with one empty path.
+    // needs: F_Measurements (project tool window): when it exists, take the path from it:
+    //   CurrentPath = F_Measurements->NewPath(this, F_Measurements->GetUniquePathName(this, "Path"));
+    {
+        QString name;
+        for (int n = 1;; ++n) {
+            name = QStringLiteral("Path ") + QString::number(n);
+            if (std::none_of(PathList.begin(), PathList.end(), [&](const auto& p) { return p->Name == name; }))
+                break;
+        }
+        auto path = std::make_unique<TPath>();
+        path->Name = name;
+        path->expanded = true;
+        path->Pith = false;
+        CurrentPath = path.get();
+        PathList.push_back(std::move(path));
+    }
+
+    Project = std::make_unique<TJEXProject>();
+    Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
+    Project->Filename = Project->Name;
+    Project->Changed = false;
+
+    // needs: TF_Main::UpdateProjectList (main window): if (F_Main) F_Main->UpdateProjectList();
+
+    for (int n = 2; n <= 99; ++n)
+        CB_Zoom->addItem(QStringLiteral("1:") + QString::number(n));
+
+    SetCaption();
+    T_AntRect->start();
+    T_Gesture->start();
+}
+
+void TF_SMDI::createActions()
+{
+    auto action = [this](const QString& caption, void (TF_SMDI::*handler)()) {
+        auto* a = new QAction(caption, this);
+        connect(a, &QAction::triggered, this, handler);
+        addAction(a);
+        return a;
+    };
+    A_SelectionMode = action(QStringLiteral("Selection Mode"), &TF_SMDI::A_SelectionModeExecute);
+    A_NewIndex = action(QStringLiteral("New Index"), &TF_SMDI::A_NewIndexExecute);
+    A_NewMeasurements = action(QStringLiteral("New Measurements"), &TF_SMDI::A_NewMeasurementsExecute);
+    A_Setup = action(QStringLiteral("Setup"), &TF_SMDI::A_SetupExecute);
+    A_DoZoom = new QAction(QStringLiteral("Zoom"), this);
+    A_InsertIndex = action(QStringLiteral("Insert Index"), &TF_SMDI::A_InsertIndexExecute);
+    A_InsertMeasurement = action(QStringLiteral("Insert Measurement"), &TF_SMDI::A_InsertMeasurementExecute);
+    A_SelectRegion = action(QStringLiteral("Select region"), &TF_SMDI::A_SelectRegionExecute);
+    A_EditInfo = action(QStringLiteral("Edit info"), &TF_SMDI::A_EditInfoExecute);
+    A_Arrow = action(QStringLiteral("Arrow"), &TF_SMDI::A_ArrowExecute);
+    A_Rectangle = action(QStringLiteral("Rectangle"), &TF_SMDI::A_RectangleExecute);
+    A_Delete = action(QStringLiteral("Delete selected point(s)"), &TF_SMDI::A_DeleteExecute);
+    // Checks itself: the mark is toggled before the handler runs.
+    A_Align = action(QStringLiteral("Align images"), &TF_SMDI::A_AlignExecute);
+    A_Align->setCheckable(true);
+    A_AnchorPoint = action(QStringLiteral("Set Anchor point"), &TF_SMDI::A_AnchorPointExecute);
+    A_AnchorPoint->setToolTip(QStringLiteral("Set a new anchorpoint"));
+    A_AnchorPoint->setStatusTip(QStringLiteral("Set a new anchorpoint"));
+    // needs: TF_Main::IL_MDI (the main window's image list) for the action icons.
+}
+
+void TF_SMDI::createMenus()
+{
+    PAB_MDI = new QMenu(this);
+    PAB_MDI->addAction(A_SelectionMode);
+    PAB_MDI->addAction(A_NewIndex);
+    PAB_MDI->addAction(A_NewMeasurements);
+    PAB_MDI->addAction(A_Delete);
+    M_Draw = PAB_MDI->addMenu(QStringLiteral("Draw"));
+    M_Draw->addAction(A_Arrow);
+    M_Draw->addAction(A_Rectangle);
+    PAB_MDI->addAction(A_SelectRegion);
+    PAB_MDI->addSeparator();
+    // needs: F_Measurements' sapwood command ("Set/Clear Sapwood border") inserted here.
+    PAB_MDI->addAction(A_AnchorPoint);
+    PAB_MDI->addSeparator();
+    PAB_MDI->addAction(A_InsertIndex);
+    PAB_MDI->addAction(A_InsertMeasurement);
+    PAB_MDI->addAction(A_EditInfo);
+    PAB_MDI->addSeparator();
+    PAB_MDI->addAction(A_Align);
+    PAB_MDI->addAction(A_Setup);
+    PAB_MDI->setDefaultAction(A_Setup);
+
+    PAB_Selected = new QMenu(this);
+    M_QuitMoving = PAB_Selected->addAction(QStringLiteral("Quit aligning images"));
+    connect(M_QuitMoving, &QAction::triggered, this, &TF_SMDI::M_QuitMovingClick);
+    PAB_Selected->addSeparator();
+    M_RemoveImage = PAB_Selected->addAction(QStringLiteral("Remove image from project"));
+    M_SaveImage = PAB_Selected->addAction(QStringLiteral("Save image as..."));
+    PAB_Selected->addSeparator();
+    M_BringToFront = PAB_Selected->addAction(QStringLiteral("Move to front"));
+    M_SendToBack = PAB_Selected->addAction(QStringLiteral("Send to back"));
+    M_OneUp = PAB_Selected->addAction(QStringLiteral("One up"));
+    M_OneDown = PAB_Selected->addAction(QStringLiteral("One down"));
+    for (QAction* item : {M_RemoveImage, M_SaveImage, M_BringToFront, M_SendToBack, M_OneUp, M_OneDown})
+        connect(item, &QAction::triggered, this, [this, item] { M_BringToFrontClick(item); });
+}
+
+void TF_SMDI::connectComponents()
+{
+    connect(SB_H, &QScrollBar::valueChanged, this, &TF_SMDI::SB_HChange);
+    connect(SB_V, &QScrollBar::valueChanged, this, &TF_SMDI::SB_HChange);
+    // Only a choice of the user changes the zoom; SetCaption selects items without effect.
+    connect(CB_Zoom, &QComboBox::activated, this, &TF_SMDI::CB_ZoomChange);
+    connect(SB_Size1, &QToolButton::clicked, this, &TF_SMDI::SB_Size1Click);
+    connect(SB_SizeFit, &QToolButton::clicked, this, &TF_SMDI::SB_SizeFitClick);
+    connect(SB_Align, &QToolButton::clicked, this, &TF_SMDI::SB_AlignClick);
+    connect(SB_AnchorStrict, &QToolButton::clicked, this, &TF_SMDI::SB_AnchorStrictClick);
+    connect(SB_UpdateRAXO, &QToolButton::clicked, this, &TF_SMDI::SB_UpdateRAXOClick);
+    SB_DPI->installEventFilter(this); // it tells the left from the right button
+    connect(T_AntRect, &QTimer::timeout, this, &TF_SMDI::T_AntRectTimer);
+    connect(T_Gesture, &QTimer::timeout, this, &TF_SMDI::T_GestureTimer);
+    connect(PAB_MDI, &QMenu::aboutToShow, this, [this] {
+        AM_MDIUpdate();
+        PAB_MDIPopup();
+    });
+    connect(PAB_Selected, &QMenu::aboutToShow, this, [this] {
+        AM_MDIUpdate();
+        PAB_SelectedPopup();
+    });
+}
+
+bool TF_SMDI::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == SB_DPI && event->type() == QEvent::MouseButtonPress)
+        SB_DPIMouseDown(static_cast<QMouseEvent*>(event)->button());
+    return QWidget::eventFilter(watched, event);
+}
+
+QMdiSubWindow* TF_SMDI::mdiFrame() const
+{
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+// Activation follows the sub-window's active state; a window standing alone follows its own.
+void TF_SMDI::attachToFrame()
+{
+    QMdiSubWindow* frame = mdiFrame();
+    if (!frame || frame == m_frame)
+        return;
+    if (m_frame)
+        disconnect(m_frame, nullptr, this, nullptr);
+    m_frame = frame;
+    connect(frame, &QMdiSubWindow::windowStateChanged, this, &TF_SMDI::frameStateChanged);
+    // Activated before this connection existed (the area activates a sub-window as it shows).
+    if (frame->windowState().testFlag(Qt::WindowActive))
+        FormActivate();
+}
+
+void TF_SMDI::frameStateChanged(Qt::WindowStates oldState, Qt::WindowStates newState)
+{
+    const bool was = oldState.testFlag(Qt::WindowActive);
+    const bool is = newState.testFlag(Qt::WindowActive);
+    if (!was && is)
+        FormActivate();
+    else if (was && !is)
+        FormDeactivate();
+}
+
+void TF_SMDI::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isWindow() && !Closing) {
+        if (isActiveWindow())
+            FormActivate();
+        else
+            FormDeactivate();
+    }
+}
 
 void TF_SMDI::closeEvent(QCloseEvent* event)
 {
+    if (Closing) { // closed already; the sub-window passes its own close on to us
+        event->accept();
+        return;
+    }
     if (!FormCloseQuery()) {
         event->ignore();
         return;
     }
     FormClose();
     event->accept();
+    // Closed on its own (not through the sub-window): the empty frame goes too.
+    if (QMdiSubWindow* frame = mdiFrame())
+        frame->close();
 }
 
 void TF_SMDI::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    FormResize();
 }
 
 void TF_SMDI::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    FormShow();
+    attachToFrame();
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TF_SMDI::keyPressEvent(QKeyEvent* event)
@@ -222,18 +502,342 @@ void TF_SMDI::keyReleaseEvent(QKeyEvent* event)
         QWidget::keyReleaseEvent(event);
 }
 
-// Not built yet: the life-cycle routines below are placeholders.
-void TF_SMDI::FormShow() {}
-void TF_SMDI::FormActivate() {}
-void TF_SMDI::FormDeactivate() {}
-bool TF_SMDI::FormCloseQuery() { return true; }
-void TF_SMDI::FormClose() {}
-void TF_SMDI::ClearData(bool, bool) {}
-void TF_SMDI::SetCaption() {}
-void TF_SMDI::UpdateDOState() {}
-void TF_SMDI::AM_MDIUpdate() {}
-void TF_SMDI::A_AlignExecute() {}
-void TF_SMDI::SB_AlignClick() {}
-void TF_SMDI::SB_UpdateRAXOClick() {}
-void TF_SMDI::M_QuitMovingClick() {}
-void TF_SMDI::M_BringToFrontClick(QAction*) {}
+// ---- life cycle ----
+
+void TF_SMDI::placeStatusButtons()
+{
+    if (QLayout* l = SB_MDI->layout())
+        l->activate();
+    const QRect p0 = SB_MDIPanels[0]->geometry();
+    const QRect p2 = SB_MDIPanels[2]->geometry();
+    const int h = p0.height();
+    SB_Size1->setFixedSize(SB_Size1->width(), qMax(1, h - 2));
+    SB_Size1->move(p0.left() + 1, p0.top() + 1);
+    SB_SizeFit->setFixedSize(SB_SizeFit->width(), qMax(1, h - 2));
+    SB_SizeFit->move(p0.left() + 26, p0.top() + 1);
+    SB_Align->setFixedSize(SB_Align->width(), qMax(1, h - 2));
+    SB_Align->move(p0.left() + 52, p0.top() + 1);
+    SB_DPI->setFixedSize(SB_DPI->width(), qMax(1, h - 1));
+    SB_DPI->move(SB_Align->width() + 52, p0.top() + 1);
+    CB_Zoom->move(SB_DPI->geometry().right() + 1, p0.top() + 1);
+    SB_AnchorStrict->move(p2.left(), p2.top() + 1);
+    for (QWidget* w : {static_cast<QWidget*>(SB_Size1), static_cast<QWidget*>(SB_SizeFit),
+                       static_cast<QWidget*>(SB_Align), static_cast<QWidget*>(SB_DPI),
+                       static_cast<QWidget*>(CB_Zoom), static_cast<QWidget*>(SB_AnchorStrict)})
+        w->raise();
+}
+
+void TF_SMDI::FormShow()
+{
+    Closing = false;
+    placeStatusButtons();
+    // Dropped files arrive through the paint box, which accepts drops from creation on.
+}
+
+void TF_SMDI::FormActivate()
+{
+    if (Closing)
+        return;
+    // needs: TF_Main::UpdateProjectList: if (F_Main) F_Main->UpdateProjectList();
+    // needs: F_Measurements: if (F_Measurements) F_Measurements->FillMeasurements(this, true);
+    // needs: F_BirdView (bird's-eye view): if (F_BirdView) F_BirdView->ClearBird();
+    UpdateBird(true);
+    // needs: F_Notes (notes window): if (F_Notes) F_Notes->SetEditObject(this);
+    emit activated(this);
+}
+
+void TF_SMDI::FormDeactivate()
+{
+    if (Closing)
+        return;
+    // needs: F_Measurements: if (F_Measurements) F_Measurements->SaveVSTState(this);
+}
+
+void TF_SMDI::FormResize()
+{
+    if (!Area)
+        return; // a resize before creation has finished
+    UpdateArea();
+    SmoothDraw(true);
+}
+
+bool TF_SMDI::FormCloseQuery()
+{
+    if (fImageLoadError)
+        return true;
+    // needs: F_CloseManager (close-project dialog): set its MDI to this window, show it modally and
+    // return false on Cancel. Until it exists only a changed project or image is asked about.
+    bool changed = Project->Changed;
+    for (const auto& so : StitchList)
+        changed = changed || so->ImageChanged;
+    if (changed
+        && MessageDlg(QStringLiteral("The project \"") + Project->Name
+                          + QStringLiteral("\" is NOT saved!\r\nClose it anyway?"),
+                      mtConfirmation, mbYesNo)
+            != mrYes)
+        return false;
+    // needs: F_BirdView: if (F_BirdView && F_BirdView->MDIForm == this) F_BirdView->MDIForm = nullptr;
+    return true;
+}
+
+void TF_SMDI::FormClose()
+{
+    Closing = true;
+    openWindows().removeAll(this);
+    // The next new window starts with this resolution; an unusable one does not pass on.
+    SettingStandardDPI = NormalizedStandardDPI(DPI);
+
+    try {
+        // needs: F_BirdView->UpdateBird(nullptr, 0), F_Histogram->UpdateHistogram(nullptr),
+        //        F_Zoom->UpdateZoom(nullptr) and closing the grayscale dialog when visible.
+        ClearData(true, true);
+        CurrentPath = nullptr;
+        // needs: F_Measurements: if (F_Measurements) F_Measurements->ClearAll();
+        // needs: TF_Main::fs / fr (link): if (F_Main) { if (F_Main->fs == this) F_Main->fs = nullptr; ... }
+        FX.reset();
+        B_Background = QImage();
+        B_Image = QImage();
+        B_Foreground = QImage();
+        B_Zoom = QImage();
+        B_Bird = QImage();
+        // needs: TF_Main::SetCaption; closing the adjustment dialog when it works on this window.
+    } catch (const std::exception& e) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error while closing ") + Project->Name + QStringLiteral(": ")
+                                   + QString::fromLocal8Bit(e.what()));
+    }
+
+    // needs: F_Measurements->FillProject(nullptr); TF_Main::UpdateProjectList.
+    QCoreApplication::processEvents();
+    // The tool windows end bound to the last of the remaining windows.
+    QList<QPointer<TF_SMDI>> others;
+    for (TF_SMDI* w : ImageWindows())
+        others << w;
+    for (const QPointer<TF_SMDI>& other : others)
+        if (other) // a window may have gone while the activations ran
+            other->FormActivate();
+    // needs: F_Notes: unbind when it edits this project.
+    emit closing(this);
+}
+
+void TF_SMDI::ClearData(bool Data, bool Images)
+{
+    CPList.clear();
+    if (Images)
+        StitchList.clear(); // each image frees its FD, FT and FZ
+    if (Data) {
+        PathList.clear(); // a path frees its index points, each index point its measurements
+        CurrentPath = nullptr;
+        CurrentIndex = nullptr;
+    }
+    DrawObject = nullptr;
+    DrawList.clear();
+}
+
+void TF_SMDI::SetCaption()
+{
+    SB_DPI->setText(QString::number(DPI));
+    setWindowTitle(Project->Filename);
+    CB_Zoom->setCurrentIndex(fZoom - 1 < CB_Zoom->count() ? fZoom - 1 : -1);
+    // needs: F_Measurements caption refresh; TF_Main::SetCaption.
+}
+
+// Pixels of images out of view are given back and read again when they come into view. Pixels
+// that exist nowhere else (changed, or without a readable file) are never given back.
+void TF_SMDI::UpdateDOState()
+{
+    if (!SettingDynamicImages)
+        return;
+    bool anyRead = false;
+    for (const auto& owned : StitchList) {
+        TStitchObject* so = owned.get();
+        if (so->Embedded) {
+            if (!so->Loaded) {
+                ReloadImage(so);
+                anyRead = true;
+            }
+            continue;
+        }
+        if (so->FD->Bits) {
+            so->Width = so->FD->Info.Header.Width;
+            so->Height = so->FD->AbsHeight;
+        }
+        if (!so->Displayed) {
+            if (so->Loaded && !so->ImageChanged && !so->filename.isEmpty() && QFile::exists(so->filename)) {
+                so->FD->SetSize(0, 0, 24);
+                so->Loaded = false;
+            }
+        } else if (!so->Loaded) {
+            ReloadImage(so);
+            PB->update();
+            so->Visible = true;
+            so->Loaded = true;
+            anyRead = true;
+        }
+    }
+    if (anyRead)
+        SmoothDraw(true);
+}
+
+// ---- commands ----
+
+void TF_SMDI::setScreenCursor()
+{
+    // needs: TF_Main::SetScreenCursor: if (F_Main) F_Main->SetScreenCursor();
+}
+
+void TF_SMDI::AM_MDIUpdate()
+{
+    const size_t n = StitchList.size();
+    const bool images = n > 0;
+    const bool path = CurrentPath != nullptr;
+    A_SelectionMode->setEnabled(true);
+    A_NewIndex->setEnabled(images && path);
+    A_NewMeasurements->setEnabled(images && path);
+    A_Setup->setEnabled(true);
+    A_DoZoom->setEnabled(images);
+    A_InsertIndex->setEnabled(images && path);
+    A_InsertMeasurement->setEnabled(images && path);
+    A_SelectRegion->setEnabled(images && fScreenMode == mmSelect);
+    A_EditInfo->setEnabled(images && path);
+    A_Arrow->setEnabled(images);
+    A_Rectangle->setEnabled(images);
+    // needs: F_Measurements: a selected node in its measurement tree (also enables its own
+    // "Insert Index" action).
+    const bool treeSelection = false;
+    A_Delete->setEnabled(images && path && treeSelection);
+    A_Align->setEnabled(n > 1);
+    A_AnchorPoint->setEnabled(images);
+    A_AlignUpdate();
+}
+
+void TF_SMDI::A_SelectionModeExecute()
+{
+    ApplyScreenMode(mmSelect);
+    SB_MDIPanels[4]->clear();
+    setScreenCursor();
+    SmoothDraw(true);
+}
+
+void TF_SMDI::A_NewIndexExecute()
+{
+    ApplyScreenMode(mmNewIndex);
+    setScreenCursor();
+    // needs: F_Measurements: show its measurement page.
+    PB->update();
+}
+
+void TF_SMDI::A_NewMeasurementsExecute()
+{
+    if (!CurrentIndex) {
+        // Measuring needs an index point to follow: the user is led to set one first.
+        ShowMessage(QStringLiteral("You must create an Index first!"));
+        A_NewIndexExecute();
+        return;
+    }
+    ApplyScreenMode(mmNewMeasurement);
+    setScreenCursor();
+    // needs: F_Measurements: show its measurement page.
+    PB->update();
+}
+
+void TF_SMDI::A_SetupExecute()
+{
+    // needs: the settings dialog (F_Settings), shown modally on page 1 "General display parameters".
+}
+
+void TF_SMDI::A_InsertIndexExecute()
+{
+    // needs: F_Measurements: if (F_Measurements) F_Measurements->InsertIndex();
+}
+
+void TF_SMDI::A_InsertMeasurementExecute()
+{
+    // needs: F_Measurements: if (F_Measurements) F_Measurements->InsertMeasurement();
+}
+
+void TF_SMDI::A_EditInfoExecute()
+{
+    // needs: F_Measurements: if (F_Measurements) F_Measurements->EditInfos();
+    SmoothDraw(true);
+}
+
+void TF_SMDI::A_DeleteExecute()
+{
+    // needs: F_Measurements: its key handler with Delete and no modifiers.
+}
+
+void TF_SMDI::A_AnchorPointExecute()
+{
+    ApplyScreenMode(mmAnchorLine);
+    setScreenCursor();
+    // needs: F_Measurements: show its measurement page.
+    PB->update();
+}
+
+void TF_SMDI::A_AlignExecute()
+{
+    if (A_Align->isChecked()) {
+        ApplyScreenMode(fScreenMode == mmAlignImages ? mmSelect : mmAlignImages);
+        setScreenCursor();
+    } else {
+        A_SelectionModeExecute();
+    }
+    SB_Align->setChecked(fScreenMode == mmAlignImages);
+    // needs: F_Measurements: show its image page.
+}
+
+void TF_SMDI::A_AlignUpdate()
+{
+    SB_Align->setChecked(A_Align->isChecked());
+}
+
+void TF_SMDI::SB_AlignClick()
+{
+    // The button only mirrors the command: it toggles the mark and runs it.
+    if (A_Align->isEnabled())
+        A_Align->trigger();
+    A_AlignUpdate();
+}
+
+void TF_SMDI::M_QuitMovingClick()
+{
+    ApplyScreenMode(mmSelect);
+    A_Align->setChecked(false);
+    A_AlignExecute();
+    setScreenCursor();
+    SB_MDIPanels[4]->clear();
+}
+
+void TF_SMDI::M_BringToFrontClick(QAction* item)
+{
+    Q_UNUSED(item);
+    // needs: F_Measurements' image-tree commands: M_SaveImage to its save command, M_RemoveImage to
+    // its remove command, the four order items to its order command with the matching item.
+}
+
+void TF_SMDI::SB_UpdateRAXOClick()
+{
+    const QString fileName = Project->Filename;
+    int saved = -1;
+    try {
+        if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX")) {
+            // needs: ExportJEX3Project(this, fileName) (older project file); then saved = 0.
+        } else {
+            // needs: saved = SaveProjectXML(this, fileName, true) (project file writer).
+        }
+    } catch (const std::exception& e) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")
+                                   + QString::fromLocal8Bit(e.what()));
+        saved = -1;
+    }
+    // RAXO reloads what is on disk: a failed save must not be announced.
+    if (saved != 0)
+        return;
+    if (!CurrentPath) {
+        TF_ErrorLog::AddLog(3, QStringLiteral("No current path: RAXO was not asked to reload ") + fileName);
+        return;
+    }
+    if (!sendToRAXO(RAXOReloadRequest(fileName, CurrentPath->GUID)))
+        TF_ErrorLog::AddLog(0, QStringLiteral("RAXO is not connected: reload request for ") + fileName
+                                   + QStringLiteral(" not sent"));
+}

@@ -5,6 +5,8 @@
 // clipboard), TF_SMDI_ImageOps.cpp (pixel operations on the images).
 #pragma once
 
+#include "project/TJEXObject.h"
+
 #include <QImage>
 #include <QList>
 #include <QPoint>
@@ -26,6 +28,7 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class QFrame;
+class QMdiSubWindow;
 
 class DeviceContext;
 class TFastDIB;
@@ -104,7 +107,15 @@ public:
     QComboBox* CB_Zoom = nullptr;
     QToolButton* SB_AnchorStrict = nullptr;
     QMenu* PAB_MDI = nullptr;
-    QMenu* PAB_Selected = nullptr;
+    QMenu* M_Draw = nullptr;       // submenu "Draw" of PAB_MDI
+    QMenu* PAB_Selected = nullptr; // popup of the image alignment mode
+    QAction* M_QuitMoving = nullptr;
+    QAction* M_RemoveImage = nullptr;
+    QAction* M_SaveImage = nullptr;
+    QAction* M_BringToFront = nullptr; // "Move to front"
+    QAction* M_SendToBack = nullptr;
+    QAction* M_OneUp = nullptr;
+    QAction* M_OneDown = nullptr;
     QTimer* T_AntRect = nullptr;
     QTimer* T_Gesture = nullptr;
 
@@ -148,8 +159,8 @@ public:
     QPoint DPI1, DPI2;           // canvas points of the resolution calibration
     QPoint ClipbrdPT1, ClipbrdPT2; // corners of the region rectangle, canvas pixels
     QPoint Anchor;               // mouse position snapped to the anchor line
-    TPath* CurrentPath = nullptr;   // where new points go (not owned)
-    TIndex* CurrentIndex = nullptr; // the index point new measurements follow (not owned)
+    ObjectRef<TPath> CurrentPath;   // where new points go; reads as null once the path is freed
+    ObjectRef<TIndex> CurrentIndex; // the index point new measurements follow; null once freed
     std::unique_ptr<TJEXProject> Project;
     TJEXObject* DrawObject = nullptr; // the arrow or rectangle being placed (owned by DrawList)
     QPoint TrackerPos;
@@ -237,17 +248,30 @@ public:
     void FormShow();
     void FormActivate();
     void FormDeactivate();
-    bool FormCloseQuery();
+    bool FormCloseQuery(); // true: the window may close
     void FormClose();
+    void FormResize();
     void ClearData(bool Data, bool Images);
     void SetCaption();
     void UpdateDOState();
     void AM_MDIUpdate();
+    void A_SelectionModeExecute();
+    void A_NewIndexExecute();
+    void A_NewMeasurementsExecute();
+    void A_SetupExecute();
+    void A_InsertIndexExecute();
+    void A_InsertMeasurementExecute();
+    void A_EditInfoExecute();
+    void A_DeleteExecute();
+    void A_AnchorPointExecute();
     void A_AlignExecute();
+    void A_AlignUpdate();
     void SB_AlignClick();
     void SB_UpdateRAXOClick();
     void M_QuitMovingClick();
     void M_BringToFrontClick(QAction* item);
+    // The QMdiSubWindow that holds this window, or none when it stands alone.
+    QMdiSubWindow* mdiFrame() const;
     // -- end life cycle --
 
 signals:
@@ -261,12 +285,37 @@ protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FormCreate();
+    void createActions();
+    void createMenus();
+    void connectComponents();
+    void placeStatusButtons();
+    void attachToFrame();
+    void frameStateChanged(Qt::WindowStates oldState, Qt::WindowStates newState);
+    void setScreenCursor();
+    // Canvas length of a screen length at the current zoom, rounded (halves to even).
+    qint64 canvasLength(qint64 screenLength) const;
+
     int fZoom = 10;       // 1..999; 10 is 1:1
     int fScreenMode = 0;  // see the mm* values
     bool ImageMoving = false; // images are being dragged in image alignment
+    QPointer<QMdiSubWindow> m_frame; // the sub-window whose activation this window follows
 };
 
 // Loads a list of image files into a window, or into a new one when none is given.
 TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files);
+
+// A new image window, placed in the main window's MDI area when there is one, and shown.
+TF_SMDI* CreateImageWindow();
+
+// The open image windows (created and not yet closing): those in the main window's MDI area in its
+// child order, then any others in creation order.
+QList<TF_SMDI*> ImageWindows();
+
+// Bytes of the request that asks RAXO to reload a project's path: "JEX", "RELOAD", the project
+// file and the path's GUID on CR LF separated lines, nothing after the GUID, in Windows-1252.
+QByteArray RAXOReloadRequest(const QString& projectFile, const QString& pathGUID);
