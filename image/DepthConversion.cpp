@@ -199,7 +199,7 @@ void copyRows(const TFastDIB& src, TFastDIB& dst, Area area)
 {
     const size_t bytes = (size_t(area.width) * src.Info.Header.BitCount + 7) / 8;
     for (int y = 0; y < area.rows; ++y)
-        std::memcpy(rowOf(dst, y), rowOf(src, y), bytes);
+        std::memmove(rowOf(dst, y), rowOf(src, y), bytes); // Src may be Dst
 }
 
 // Paletted source into a paletted destination: indices carried over, the palette entries the

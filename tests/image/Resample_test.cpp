@@ -55,7 +55,7 @@ void fillRandom(TFastDIB& dib, const Layout& layout, unsigned seed)
 
 void fillBytes(TFastDIB& dib, quint8 value)
 {
-    if (!dib.Scanlines)
+    if (!dib.Scanlines || !dib.Bits)
         return;
     for (int y = 0; y < dib.AbsHeight; ++y)
         std::memset(dib.Scanlines[y], value, size_t(dib.BWidth));
@@ -64,7 +64,7 @@ void fillBytes(TFastDIB& dib, quint8 value)
 std::vector<quint8> allRows(const TFastDIB& dib)
 {
     std::vector<quint8> bytes;
-    if (!dib.Scanlines)
+    if (!dib.Scanlines || !dib.Bits)
         return bytes;
     for (int y = 0; y < dib.AbsHeight; ++y) {
         const auto* row = static_cast<const quint8*>(dib.Scanlines[y]);
