@@ -13,7 +13,7 @@
 
 class QObject;
 class QPainter;
-class QTreeWidgetItem;
+class TreeNode;
 class TF_SMDI;
 
 class TJEXObject;
@@ -63,7 +63,7 @@ public:
     bool FirstVisible = false; // set on points from the older file format; nothing reads it
     bool SapWood = false;
     double distance = 0.0; // pixels to the previous point of the path; double keeps every digit a canvas distance has
-    QTreeWidgetItem* Node = nullptr; // measurement-tree node showing the object; set and cleared by the tree window
+    TreeNode* Node = nullptr; // measurement-tree node showing the object; set and cleared by the tree window
 
     // Liveness token behind ObjectRef; made on first use so unreferenced points cost nothing.
     std::weak_ptr<const void> lifeToken() const;
