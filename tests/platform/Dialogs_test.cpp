@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -214,25 +216,45 @@ TEST_F(FakeDialogsTest, CheckBoxAnswerSetsTheState)
 
 // --- The real dialogs, driven offscreen ---------------------------------------------------------
 
-// Runs `act` on the modal widget of type W as soon as it shows; a wrong or missing widget is closed
-// after a while so the test fails instead of hanging.
+// Runs `act` once on the modal widget of type W as soon as it shows. A dialog that does not show, or
+// that is still open a while after `act`, is closed so the test fails instead of hanging.
 template <typename W>
 void whenShown(std::function<void(W*)> act)
 {
+    struct State {
+        int ticks = 0;
+        bool acted = false;
+        QPointer<QWidget> target;
+    };
     auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+    auto state = std::make_shared<State>();
+    QObject::connect(timer, &QTimer::timeout, [timer, state, act] {
+        auto finish = [timer] {
+            timer->stop();
+            timer->deleteLater();
+        };
         QWidget* modal = QApplication::activeModalWidget();
+        const bool late = ++state->ticks > 500;
+        if (state->acted) {
+            if (!state->target || modal != state->target) {
+                finish();
+            } else if (late) {
+                ADD_FAILURE() << "dialog still open: " << modal->metaObject()->className();
+                modal->close();
+                finish();
+            }
+            return;
+        }
         if (auto* w = qobject_cast<W*>(modal)) {
-            timer->stop();
-            timer->deleteLater();
+            state->acted = true;
+            state->target = w;
+            state->ticks = 0;
             act(w);
-        } else if (++*tries > 500) {
-            timer->stop();
-            timer->deleteLater();
+        } else if (late) {
             ADD_FAILURE() << "expected dialog did not show";
             if (modal)
                 modal->close();
+            finish();
         }
     });
     timer->start(10);
@@ -322,6 +344,14 @@ TEST(WidgetDialogs, InputQueryAndCheckBox)
     EXPECT_FALSE(checked);
 }
 
+// As the user types it: selectFile() would not touch a name field that has the focus.
+void typeFileName(QFileDialog* d, const QString& name)
+{
+    auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
+}
+
 // QFileDialog hides accept(); through QDialog it still runs its own checks.
 void acceptDialog(QDialog* d)
 {
@@ -346,7 +376,7 @@ TEST(WidgetDialogs, FileDialogsPresetAndReportTheFilter)
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Open project"));
         EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("JEX3.x measurement files (*.jex)"));
         EXPECT_EQ(QDir(d->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
-        d->selectFile(dir.filePath(QStringLiteral("core.jex")));
+        typeFileName(d, QStringLiteral("core.jex"));
         acceptDialog(d);
     });
     FileDialogAnswer answer = real.openFile(open);
