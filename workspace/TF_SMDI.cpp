@@ -15,7 +15,9 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/TF_Main.h"
+#include "workspace/TF_Measurements.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,7 +38,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <exception>
 
 TPaintBox::TPaintBox(TF_SMDI* owner, QWidget* parent)
@@ -279,18 +280,15 @@ void TF_SMDI::FormCreate()
     B_Zoom.fill(0);
     FX = std::make_unique<TFastDIB>();
 
-    // Every new window starts with one empty path.
-    // needs: F_Measurements (project tool window): when it exists, take the path from it:
-    //   CurrentPath = F_Measurements->NewPath(this, F_Measurements->GetUniquePathName(this, "Path"));
-    {
-        QString name;
-        for (int n = 1;; ++n) {
-            name = QStringLiteral("Path ") + QString::number(n);
-            if (std::none_of(PathList.begin(), PathList.end(), [&](const auto& p) { return p->Name == name; }))
-                break;
-        }
+    // Every new window starts with one empty path, made by the tool window when there is one.
+    QString pathName = TF_Measurements::GetUniquePathName(this, QStringLiteral("Path"));
+    if (pathName.isEmpty())
+        pathName = QStringLiteral("Path 1"); // the window has no path yet
+    if (F_Measurements)
+        CurrentPath = F_Measurements->NewPath(this, pathName);
+    if (!CurrentPath) {
         auto path = std::make_unique<TPath>();
-        path->Name = name;
+        path->Name = pathName;
         path->expanded = true;
         path->Pith = false;
         CurrentPath = path.get();
@@ -310,6 +308,12 @@ void TF_SMDI::FormCreate()
     SetCaption();
     T_AntRect->start();
     T_Gesture->start();
+    // Commands are enabled from the window's state whenever the program falls idle.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (!Closing)
+                AM_MDIUpdate();
+        });
 }
 
 void TF_SMDI::createActions()
@@ -353,7 +357,8 @@ void TF_SMDI::createMenus()
     M_Draw->addAction(A_Rectangle);
     PAB_MDI->addAction(A_SelectRegion);
     PAB_MDI->addSeparator();
-    // needs: F_Measurements' sapwood command ("Set/Clear Sapwood border") inserted here.
+    if (F_Measurements && F_Measurements->A_Sapwood)
+        PAB_MDI->addAction(F_Measurements->A_Sapwood);
     PAB_MDI->addAction(A_AnchorPoint);
     PAB_MDI->addSeparator();
     PAB_MDI->addAction(A_InsertIndex);
@@ -539,7 +544,8 @@ void TF_SMDI::FormActivate()
     if (Closing)
         return;
     // needs: TF_Main::UpdateProjectList: if (F_Main) F_Main->UpdateProjectList();
-    // needs: F_Measurements: if (F_Measurements) F_Measurements->FillMeasurements(this, true);
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(this, true);
     // needs: F_BirdView (bird's-eye view): if (F_BirdView) F_BirdView->ClearBird();
     UpdateBird(true);
     // needs: F_Notes (notes window): if (F_Notes) F_Notes->SetEditObject(this);
@@ -550,7 +556,8 @@ void TF_SMDI::FormDeactivate()
 {
     if (Closing)
         return;
-    // needs: F_Measurements: if (F_Measurements) F_Measurements->SaveVSTState(this);
+    if (F_Measurements)
+        F_Measurements->SaveVSTState(this);
 }
 
 void TF_SMDI::FormResize()
@@ -583,6 +590,8 @@ bool TF_SMDI::FormCloseQuery()
 void TF_SMDI::FormClose()
 {
     Closing = true;
+    T_AntRect->stop();
+    T_Gesture->stop();
     openWindows().removeAll(this);
     // The next new window starts with this resolution; an unusable one does not pass on.
     SettingStandardDPI = NormalizedStandardDPI(DPI);
@@ -592,7 +601,8 @@ void TF_SMDI::FormClose()
         //        F_Zoom->UpdateZoom(nullptr) and closing the grayscale dialog when visible.
         ClearData(true, true);
         CurrentPath = nullptr;
-        // needs: F_Measurements: if (F_Measurements) F_Measurements->ClearAll();
+        if (F_Measurements)
+            F_Measurements->ClearAll();
         // needs: TF_Main::fs / fr (link): if (F_Main) { if (F_Main->fs == this) F_Main->fs = nullptr; ... }
         FX.reset();
         B_Background = QImage();
@@ -606,7 +616,9 @@ void TF_SMDI::FormClose()
                                    + QString::fromLocal8Bit(e.what()));
     }
 
-    // needs: F_Measurements->FillProject(nullptr); TF_Main::UpdateProjectList.
+    if (F_Measurements)
+        F_Measurements->FillProject(nullptr);
+    // needs: TF_Main::UpdateProjectList.
     QCoreApplication::processEvents();
     // The tool windows end bound to the last of the remaining windows.
     QList<QPointer<TF_SMDI>> others;
@@ -621,6 +633,9 @@ void TF_SMDI::FormClose()
 
 void TF_SMDI::ClearData(bool Data, bool Images)
 {
+    // The trees show the objects about to go; they are emptied first and rebuilt by the caller.
+    if (F_Measurements && F_Measurements->MDIForm() == this)
+        F_Measurements->ClearAll();
     CPList.clear();
     if (Images)
         StitchList.clear(); // each image frees its FD, FT and FZ
@@ -638,7 +653,7 @@ void TF_SMDI::SetCaption()
     SB_DPI->setText(QString::number(DPI));
     setWindowTitle(Project->Filename);
     CB_Zoom->setCurrentIndex(fZoom - 1 < CB_Zoom->count() ? fZoom - 1 : -1);
-    // needs: F_Measurements caption refresh; TF_Main::SetCaption.
+    // needs: TF_Main::SetCaption (main window caption).
 }
 
 // Pixels of images out of view are given back and read again when they come into view. Pixels
@@ -701,10 +716,10 @@ void TF_SMDI::AM_MDIUpdate()
     A_EditInfo->setEnabled(images && path);
     A_Arrow->setEnabled(images);
     A_Rectangle->setEnabled(images);
-    // needs: F_Measurements: a selected node in its measurement tree (also enables its own
-    // "Insert Index" action).
-    const bool treeSelection = false;
+    const bool treeSelection = F_Measurements && F_Measurements->FirstSelectedObject();
     A_Delete->setEnabled(images && path && treeSelection);
+    if (treeSelection && F_Measurements->A_InsertIndex)
+        F_Measurements->A_InsertIndex->setEnabled(true);
     A_Align->setEnabled(n > 1);
     A_AnchorPoint->setEnabled(images);
     A_AlignUpdate();
@@ -722,7 +737,8 @@ void TF_SMDI::A_NewIndexExecute()
 {
     ApplyScreenMode(mmNewIndex);
     setScreenCursor();
-    // needs: F_Measurements: show its measurement page.
+    if (F_Measurements)
+        F_Measurements->ShowMeasurementsPage();
     PB->update();
 }
 
@@ -736,7 +752,8 @@ void TF_SMDI::A_NewMeasurementsExecute()
     }
     ApplyScreenMode(mmNewMeasurement);
     setScreenCursor();
-    // needs: F_Measurements: show its measurement page.
+    if (F_Measurements)
+        F_Measurements->ShowMeasurementsPage();
     PB->update();
 }
 
@@ -747,30 +764,37 @@ void TF_SMDI::A_SetupExecute()
 
 void TF_SMDI::A_InsertIndexExecute()
 {
-    // needs: F_Measurements: if (F_Measurements) F_Measurements->InsertIndex();
+    if (F_Measurements)
+        F_Measurements->InsertIndex();
 }
 
 void TF_SMDI::A_InsertMeasurementExecute()
 {
-    // needs: F_Measurements: if (F_Measurements) F_Measurements->InsertMeasurement();
+    if (F_Measurements)
+        F_Measurements->InsertMeasurement();
 }
 
 void TF_SMDI::A_EditInfoExecute()
 {
-    // needs: F_Measurements: if (F_Measurements) F_Measurements->EditInfos();
+    if (F_Measurements)
+        F_Measurements->EditInfos();
     SmoothDraw(true);
 }
 
 void TF_SMDI::A_DeleteExecute()
 {
-    // needs: F_Measurements: its key handler with Delete and no modifiers.
+    if (F_Measurements) {
+        int key = Qt::Key_Delete;
+        F_Measurements->FormKeyDown(key, Qt::NoModifier);
+    }
 }
 
 void TF_SMDI::A_AnchorPointExecute()
 {
     ApplyScreenMode(mmAnchorLine);
     setScreenCursor();
-    // needs: F_Measurements: show its measurement page.
+    if (F_Measurements)
+        F_Measurements->ShowMeasurementsPage();
     PB->update();
 }
 
@@ -783,7 +807,8 @@ void TF_SMDI::A_AlignExecute()
         A_SelectionModeExecute();
     }
     SB_Align->setChecked(fScreenMode == mmAlignImages);
-    // needs: F_Measurements: show its image page.
+    if (F_Measurements)
+        F_Measurements->ShowImagesPage();
 }
 
 void TF_SMDI::A_AlignUpdate()
@@ -808,11 +833,26 @@ void TF_SMDI::M_QuitMovingClick()
     SB_MDIPanels[4]->clear();
 }
 
+// The image items of the alignment popup are the tool window's image-tree commands.
 void TF_SMDI::M_BringToFrontClick(QAction* item)
 {
-    Q_UNUSED(item);
-    // needs: F_Measurements' image-tree commands: M_SaveImage to its save command, M_RemoveImage to
-    // its remove command, the four order items to its order command with the matching item.
+    if (!F_Measurements)
+        return;
+    QAction* command = nullptr;
+    if (item == M_SaveImage)
+        command = F_Measurements->A_SaveImageAs;
+    else if (item == M_RemoveImage)
+        command = F_Measurements->A_RemoveImage;
+    else if (item == M_BringToFront)
+        command = F_Measurements->PM_SOMoveToFront;
+    else if (item == M_SendToBack)
+        command = F_Measurements->PM_SOSendToBack;
+    else if (item == M_OneUp)
+        command = F_Measurements->PM_SOOneUp;
+    else if (item == M_OneDown)
+        command = F_Measurements->PM_SOOneDown;
+    if (command)
+        command->trigger();
 }
 
 void TF_SMDI::SB_UpdateRAXOClick()
