@@ -44,7 +44,7 @@ public:
     bool OpenKey(const QString& key, bool canCreate);
     // Writes pending changes and closes the open key.
     void CloseKey();
-    // The open key, "\SOFTWARE\LUMEK\JEX4\..." as spelt when opened; empty when none is open.
+    // The open key, "\SOFTWARE\LUMEK\JEX4\...", subkeys spelt as stored; empty when none is open.
     QString CurrentPath() const;
 
     bool KeyExists(const QString& key) const;
@@ -84,6 +84,9 @@ private:
     struct Raw;
     bool resolveKey(const QString& key, QStringList& groups) const;
     QString findGroup(const QStringList& parents, const QString& name) const;
+    bool groupHasContent(const QStringList& groups) const;
+    QStringList childGroupsOf(const QStringList& groups) const;
+    QStringList childKeysOf(const QStringList& groups) const;
     QString findValue(const QString& name) const;
     Raw readRaw(const QString& name) const;
     void writeRaw(const QString& name, const QString& tagged);
