@@ -26,7 +26,7 @@ constexpr qint64 kHeadBytes = kFileHeaderSize + 124 + 12 + 256 * 4;
 // The file format's size fields are 32-bit.
 constexpr qint64 kMaxPixelBytes = std::numeric_limits<quint32>::max();
 // Run-length data can claim any size in a few bytes; this is far beyond any run-length image in use.
-constexpr qint64 kMaxRlePixelBytes = qint64(256) << 20;
+constexpr qint64 kMaxRlePixelBytes = qint64(64) << 20;
 
 quint16 le16(const uchar* p) { return qFromLittleEndian<quint16>(p); }
 quint32 le32(const uchar* p) { return qFromLittleEndian<quint32>(p); }
