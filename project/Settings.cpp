@@ -88,17 +88,32 @@ namespace {
 const QString defaultExtensionsText = QStringLiteral("jex,jex4,png,jpg,jpeg,bmp");
 const QString emptyExtensionsText = QStringLiteral("jex,jex4,png,jpg,bmp");
 
-SettingVariable stored(const char* name, bool* v, bool start, bool absent)
+// Built member by member: a braced initialiser with a variant inside an optional makes GCC's
+// sanitizer builds warn about an uninitialised temporary.
+template <class T>
+SettingVariable stored(const char* name, T* variable, const T& start, const T& absent)
 {
-    return {QString::fromLatin1(name), v, start, SettingValue(absent)};
+    SettingVariable entry;
+    entry.Name = QString::fromLatin1(name);
+    entry.Variable = variable;
+    entry.Start.emplace<T>(start);
+    entry.Absent.emplace(std::in_place_type<T>, absent);
+    return entry;
 }
-SettingVariable stored(const char* name, int* v, int start, int absent)
+
+template <class T>
+SettingVariable runTime(const char* name, T* variable, const T& start)
 {
-    return {QString::fromLatin1(name), v, start, SettingValue(absent)};
+    SettingVariable entry;
+    entry.Name = QString::fromLatin1(name);
+    entry.Variable = variable;
+    entry.Start.emplace<T>(start);
+    return entry;
 }
-SettingVariable stored(const char* name, QString* v, const char* start, const char* absent)
+
+SettingVariable stored(const char* name, QString* variable, const char* start, const char* absent)
 {
-    return {QString::fromLatin1(name), v, QString::fromLatin1(start), SettingValue(QString::fromLatin1(absent))};
+    return stored(name, variable, QString::fromLatin1(start), QString::fromLatin1(absent));
 }
 
 std::vector<SettingVariable> buildTable()
@@ -106,8 +121,8 @@ std::vector<SettingVariable> buildTable()
     std::vector<SettingVariable> t;
     // Stored ones, in the store's reading order.
     t.push_back(stored("FileManagerDisplayEverything", &SettingFileManagerDisplayEverything, false, true));
-    t.push_back({QStringLiteral("FileManagerDisplayExtensions"), &SettingFileManagerDisplayExtensions, QStringList(),
-                 SettingValue(FileManagerExtensionsFromText(defaultExtensionsText))});
+    t.push_back(stored("FileManagerDisplayExtensions", &SettingFileManagerDisplayExtensions, QStringList(),
+                       FileManagerExtensionsFromText(defaultExtensionsText)));
     t.push_back(stored("Path_PTOGen", &SettingPath_PTOGen, "", ""));
     t.push_back(stored("Path_CPFind", &SettingPath_CPFind, "", ""));
     t.push_back(stored("MovingTransparency", &SettingMovingTransparency, 0, 150));
@@ -167,10 +182,10 @@ std::vector<SettingVariable> buildTable()
     t.push_back(stored("ProxyUseAuthentication", &SettingProxyUseAuthentication, false, false));
     t.push_back(stored("UseProxy", &SettingUseProxy, false, false));
     // Run-time values the store leaves alone.
-    t.push_back({QStringLiteral("ProjectLoading"), &ProjectLoading, false, std::nullopt});
-    t.push_back({QStringLiteral("ImagePanning"), &ImagePanning, false, std::nullopt});
-    t.push_back({QStringLiteral("TWAINSourceIndex"), &TWAINSourceIndex, 0, std::nullopt});
-    t.push_back({QStringLiteral("DataFolder"), &DataFolder, QString(), std::nullopt});
+    t.push_back(runTime("ProjectLoading", &ProjectLoading, false));
+    t.push_back(runTime("ImagePanning", &ImagePanning, false));
+    t.push_back(runTime("TWAINSourceIndex", &TWAINSourceIndex, 0));
+    t.push_back(runTime("DataFolder", &DataFolder, QString()));
     return t;
 }
 
