@@ -1,11 +1,10 @@
 // Program entry: creates the application and the main window and runs the message loop.
+#include "platform/JexApplication.h"
 #include "shell/TF_Main.h"
-
-#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    JexApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("JEX4"));
     QApplication::setOrganizationName(QStringLiteral("LUMEK"));
     F_Main = new TF_Main;

@@ -226,7 +226,7 @@ void whenShown(std::function<void(W*)> act)
         bool acted = false;
         QPointer<QWidget> target;
     };
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(qApp); // outlives the test when its last tick never comes
     auto state = std::make_shared<State>();
     QObject::connect(timer, &QTimer::timeout, [timer, state, act] {
         auto finish = [timer] {
