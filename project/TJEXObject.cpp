@@ -16,12 +16,12 @@ namespace {
 
 TJEXObject::~TJEXObject() = default;
 
-QPoint TJEXObject::Draw(TF_SMDI*, QPainter*)
+QPoint TJEXObject::Draw(TF_SMDI*, DeviceContext*)
 {
     abstractError();
 }
 
-QPoint TJEXObject::Draw(TF_SMDI*, QPainter*, bool)
+QPoint TJEXObject::Draw(TF_SMDI*, DeviceContext*, bool)
 {
     abstractError();
 }
@@ -58,7 +58,7 @@ TAnchorLine::~TAnchorLine()
     Clear();
 }
 
-QPoint TAnchorLine::Draw(TF_SMDI*, QPainter*)
+QPoint TAnchorLine::Draw(TF_SMDI*, DeviceContext*)
 {
     return QPoint();
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 class QObject;
-class QPainter;
+class DeviceContext;
 class TreeNode;
 class TF_SMDI;
 
@@ -52,8 +52,9 @@ public:
     TJEXObject& operator=(const TJEXObject&) = delete;
     virtual ~TJEXObject();
 
-    virtual QPoint Draw(TF_SMDI* f, QPainter* ACanvas);
-    virtual QPoint Draw(TF_SMDI* f, QPainter* ACanvas, bool Pith);
+    // Draws onto a device context in screen pixels of `f` and returns the object's screen point.
+    virtual QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas);
+    virtual QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith);
 
     QPoint Pos; // canvas pixels
     QString Name;
@@ -102,6 +103,9 @@ public:
     TIndex();
     ~TIndex() override;
 
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith) override; // the path's first point at the pith
+
     ObjectRef<TPath> Path;
     std::vector<std::unique_ptr<TMeasurement>> ObjectList; // measurement points up to the next index point
 };
@@ -109,6 +113,9 @@ public:
 // One ring border.
 class TMeasurement : public TJEXObject {
 public:
+    using TJEXObject::Draw;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+
     ObjectRef<TPath> Path;
     ObjectRef<TIndex> Index; // the index point it follows
 };
@@ -119,7 +126,7 @@ public:
     ~TAnchorLine() override;
 
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, QPainter* ACanvas) override;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
 
     int Count() const;
     void Clear();
@@ -129,6 +136,9 @@ public:
 
 class TAnchorPoint : public TJEXObject {
 public:
+    using TJEXObject::Draw;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+
     ObjectRef<TAnchorLine> AnchorLine;
     bool Active = false;
 };
@@ -141,6 +151,9 @@ public:
 
 class TArrow : public TDrawObject {
 public:
+    using TJEXObject::Draw;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+
     QPoint x1; // base, canvas pixels
     QPoint x2; // tip, canvas pixels
     int Color = 0; // $00BBGGRR
@@ -155,6 +168,9 @@ public:
 
 class TRectangle : public TDrawObject {
 public:
+    using TJEXObject::Draw;
+    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+
     QPoint x1; // corners in any order, canvas pixels
     QPoint x2;
     int PColor = 0; // outline, $00BBGGRR

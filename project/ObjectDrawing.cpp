@@ -1,0 +1,304 @@
+// How index and measurement points, anchor points, arrows and rectangles draw themselves onto the
+// image window's device context, and the canvas state (pen, brush, font) they draw with.
+// Point sizes are screen pixels; arrows and rectangles are canvas-sized and follow the zoom.
+#include "project/ObjectDrawing.h"
+
+#include "platform/Delphi.h"
+#include "project/Helpers.h"
+#include "project/Settings.h"
+#include "project/TJEXObject.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QSet>
+
+#include <cmath>
+#include <numbers>
+
+// ---- canvas state ---------------------------------------------------------------------------------
+
+namespace {
+
+// Objects made by the canvas calls; only these are freed when replaced, so a context that holds
+// someone else's pen keeps it alive. GUI thread only, like all drawing.
+QSet<const GdiObject*>& madeTools()
+{
+    static QSet<const GdiObject*> made;
+    return made;
+}
+
+template <class H>
+H made(H object)
+{
+    madeTools().insert(object);
+    return object;
+}
+
+void freeIfMade(HGDIOBJ object)
+{
+    if (object && madeTools().remove(object))
+        DeleteObject(object);
+}
+
+int pointsToHeight(int size)
+{
+    return -MulDiv(size, 96, 72);
+}
+
+} // namespace
+
+void CanvasPen(HDC dc, COLORREF color, int width, int style)
+{
+    if (!dc)
+        return;
+    color &= 0xFFFFFF;
+    const LOGPEN& now = dc->pen();
+    if (madeTools().contains(dc->currentPen()) && now.lopnColor == color && now.lopnWidth == width
+        && now.lopnStyle == style)
+        return;
+    freeIfMade(dc->SelectObject(made(CreatePen(style, width, color))));
+}
+
+void CanvasBrush(HDC dc, COLORREF color, int style)
+{
+    if (!dc)
+        return;
+    color &= 0xFFFFFF;
+    LOGBRUSH lb{BS_SOLID, color, 0};
+    if (style == bsClear)
+        lb.lbStyle = BS_NULL;
+    else if (style >= bsHorizontal && style <= bsDiagCross)
+        lb = LOGBRUSH{BS_HATCHED, color, style - bsHorizontal};
+    // Text and hatch gaps follow the brush: opaque in its colour when solid, else transparent.
+    dc->SetBkMode(lb.lbStyle == BS_SOLID ? OPAQUE : TRANSPARENT);
+    dc->SetBkColor(lb.lbStyle == BS_SOLID ? color : ~color & 0xFFFFFF);
+    const LOGBRUSH& now = dc->brush();
+    if (madeTools().contains(dc->currentBrush()) && now.lbStyle == lb.lbStyle && now.lbColor == lb.lbColor
+        && now.lbHatch == lb.lbHatch)
+        return;
+    freeIfMade(dc->SelectObject(made(CreateBrushIndirect(lb))));
+}
+
+void CanvasFont(HDC dc, const QString& face, int size, COLORREF color)
+{
+    if (!dc)
+        return;
+    dc->SetTextColor(color & 0xFFFFFF);
+    LOGFONT lf = dc->font();
+    if (!face.isEmpty())
+        lf.lfFaceName = face.left(31);
+    lf.lfHeight = pointsToHeight(size);
+    lf.lfEscapement = 0;
+    lf.lfOrientation = 0;
+    const LOGFONT& now = dc->font();
+    if (madeTools().contains(dc->currentFont()) && now.lfHeight == lf.lfHeight && now.lfFaceName == lf.lfFaceName
+        && now.lfEscapement == 0)
+        return;
+    freeIfMade(dc->SelectObject(made(CreateFontIndirect(lf))));
+}
+
+void ReleaseCanvasTools(HDC dc)
+{
+    if (!dc)
+        return;
+    freeIfMade(dc->SelectObject(static_cast<HPEN>(GetStockObject(BLACK_PEN))));
+    freeIfMade(dc->SelectObject(static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))));
+    freeIfMade(dc->SelectObject(static_cast<HFONT>(GetStockObject(SYSTEM_FONT))));
+}
+
+int LabelFontSize(double zoomDiv)
+{
+    if (SettingFixedFontSize)
+        return SettingFSize;
+    return Round(2.0 * SettingFSize / zoomDiv);
+}
+
+QString RingWidthText(double value, int digits)
+{
+    return FloatToStrF(value, ffFixed, 4, digits);
+}
+
+void TextOutRotated(HDC dc, int angle, int x, int y, const QString& text, bool bottomLeft)
+{
+    if (!dc || text.isEmpty())
+        return;
+    LOGFONT lf = dc->font();
+    lf.lfEscapement = angle * 10;
+    lf.lfOrientation = angle * 10;
+    HFONT rotated = CreateFontIndirect(lf);
+    HFONT previous = dc->SelectObject(rotated);
+    if (bottomLeft) {
+        // The context places text by the top-left of its cell; the cell's top lies one cell height
+        // "up" from the bottom, and up turns with the text.
+        const int h = dc->GetTextExtent(text).cy;
+        const double a = angle * std::numbers::pi / 180.0;
+        x -= Round(h * std::sin(a));
+        y -= Round(h * std::cos(a));
+    }
+    dc->TextOut(x, y, text);
+    dc->SelectObject(previous);
+    DeleteObject(rotated);
+}
+
+// ---- the objects ----------------------------------------------------------------------------------
+
+namespace {
+
+void line(HDC c, QPoint a, QPoint b)
+{
+    c->MoveToEx(a.x(), a.y());
+    c->LineTo(b.x(), b.y());
+}
+
+void keepBrushColourClear(HDC c)
+{
+    CanvasBrush(c, c->brush().lbColor, bsClear);
+}
+
+// Square of half side s, the selection outline S pixels further out, and the label.
+QPoint drawPointSquare(TF_SMDI* f, HDC c, const TJEXObject& point, int color, int s, int selectionColor)
+{
+    const QPoint p = f->ToScreen(point.Pos);
+    keepBrushColourClear(c);
+    CanvasPen(c, COLORREF(color), 1);
+    c->Rectangle(p.x() - s, p.y() - s, p.x() + s, p.y() + s);
+    if (point.selected) {
+        const int S = SettingSSize;
+        CanvasPen(c, COLORREF(selectionColor), 2);
+        c->Rectangle(p.x() - s - S, p.y() - s - S, p.x() + s + S + 1, p.y() + s + S + 1);
+    }
+    if (point.SapWood || (SettingTVisible && !point.Comment.isEmpty())) {
+        QString text = point.Comment;
+        if (point.SapWood)
+            text += QStringLiteral(" Sapwood border");
+        CanvasFont(c, SettingFontName, LabelFontSize(f->GetZoomDiv(f->zoom())), COLORREF(SettingTextColor));
+        TextOutRotated(c, SettingTextAngle, p.x(), p.y() - 2, text, true);
+    }
+    return p;
+}
+
+} // namespace
+
+QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+{
+    if (!f)
+        return {};
+    if (!ACanvas)
+        return f->ToScreen(Pos);
+    return drawPointSquare(f, ACanvas, *this, SettingIColor, SettingISize, SettingISColor);
+}
+
+QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith)
+{
+    Q_UNUSED(Pith);
+    if (!f)
+        return {};
+    if (ACanvas) {
+        const QPoint p = f->ToScreen(Pos);
+        const int s = SettingISize;
+        keepBrushColourClear(ACanvas);
+        CanvasPen(ACanvas, COLORREF(SettingIColor), 2);
+        ACanvas->Ellipse(p.x() - s - 4, p.y() - s - 4, p.x() + s + 4, p.y() + s + 4);
+    }
+    return Draw(f, ACanvas);
+}
+
+QPoint TMeasurement::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+{
+    if (!f)
+        return {};
+    if (!ACanvas)
+        return f->ToScreen(Pos);
+    return drawPointSquare(f, ACanvas, *this, SettingMColor, SettingMSize, SettingMSColor);
+}
+
+QPoint TAnchorPoint::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+{
+    if (!f)
+        return {};
+    const QPoint p = f->ToScreen(Pos);
+    if (!ACanvas)
+        return p;
+    const int s = SettingISize;
+    keepBrushColourClear(ACanvas);
+    CanvasPen(ACanvas, COLORREF(selected ? SettingISColor : SettingIColor), 1);
+    line(ACanvas, {p.x() - s - 1, p.y()}, {p.x() + s + 1, p.y()});
+    line(ACanvas, {p.x(), p.y() - s - 1}, {p.x(), p.y() + s + 1});
+    return p;
+}
+
+namespace {
+
+// End mark of an arrow at `end` (canvas pixels) whose shaft comes from `other`; `screenEnd` is
+// the end's screen point. Construction is in canvas pixels, each point converted on its own.
+void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other, QPoint screenEnd, bool tip,
+                   QPoint base, QPoint tipPoint)
+{
+    switch (type) {
+    case 1: {
+        CanvasBrush(c, c->pen().lopnColor, bsSolid);
+        const QPoint a = f->ToScreen(end - QPoint(w, w));
+        const QPoint b = f->ToScreen(end + QPoint(w, w));
+        c->Ellipse(a.x(), a.y(), b.x(), b.y());
+        break;
+    }
+    case 2: {
+        const auto [a, b] = PerpendicularEnds(end.x(), end.y(), other.x(), other.y(), w);
+        line(c, f->ToScreen(a), f->ToScreen(b));
+        break;
+    }
+    case 3: {
+        if (base == tipPoint)
+            break;
+        const double dx = double(tipPoint.x()) - base.x();
+        const double dy = double(tipPoint.y()) - base.y();
+        const double L = std::sqrt(dx * dx + dy * dy);
+        const double ux = dx / L, uy = dy / L;
+        const QPoint along(Round(w * ux), Round(w * uy));
+        const QPoint c0 = tip ? tipPoint - 4 * along : base + 4 * along;
+        const QPoint side(Round(w * uy), Round(-w * ux));
+        line(c, screenEnd, f->ToScreen(c0 + side));
+        line(c, screenEnd, f->ToScreen(c0 - side));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+QPoint TArrow::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+{
+    if (!f)
+        return {};
+    const QPoint p1 = f->ToScreen(x1);
+    if (!ACanvas)
+        return p1;
+    const QPoint p2 = f->ToScreen(x2);
+    const double g = f->GetZoomDiv(f->zoom());
+    keepBrushColourClear(ACanvas);
+    CanvasPen(ACanvas, COLORREF(Color), Round(Width / g));
+    line(ACanvas, p1, p2);
+    if (!caption.isEmpty()) {
+        CanvasFont(ACanvas, QString(), Round(10.0 * Width / g), ACanvas->pen().lopnColor);
+        ACanvas->TextOut(p1.x(), p1.y(), caption);
+    }
+    drawArrowMark(f, ACanvas, BaseType, BaseWidth, x1, x2, p1, false, x1, x2);
+    drawArrowMark(f, ACanvas, TipType, TipWidth, x2, x1, p2, true, x1, x2);
+    return p1;
+}
+
+QPoint TRectangle::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+{
+    if (!f)
+        return {};
+    const QPoint a = f->ToScreen(x1);
+    if (!ACanvas)
+        return a;
+    const QPoint b = f->ToScreen(x2);
+    const double g = f->GetZoomDiv(f->zoom());
+    CanvasPen(ACanvas, COLORREF(PColor), Round(PWidth / g));
+    CanvasBrush(ACanvas, COLORREF(BColor), Transparent ? bsClear : bsSolid);
+    ACanvas->Rectangle(a.x(), a.y(), b.x(), b.y());
+    return a;
+}
