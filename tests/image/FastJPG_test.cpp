@@ -152,6 +152,8 @@ struct RawJpegOptions {
     J_COLOR_SPACE space = JCS_RGB;
     bool progressive = false;
     bool fullChroma = false;                  // 4:4:4 instead of 4:2:0
+    bool flatContent = false;                 // every sample 128
+    bool optimizeCoding = false;              // Huffman tables fitted to the data
     std::vector<jpeg_scan_info> scans;        // own scan script
     QByteArray app1;                          // an APP1 block written after the header markers
 };
@@ -175,6 +177,7 @@ QByteArray rawJpeg(const RawJpegOptions& o)
             cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
     if (o.progressive)
         jpeg_simple_progression(&cinfo);
+    cinfo.optimize_coding = o.optimizeCoding ? TRUE : FALSE;
     if (!o.scans.empty()) {
         cinfo.scan_info = o.scans.data();
         cinfo.num_scans = int(o.scans.size());
@@ -186,7 +189,7 @@ QByteArray rawJpeg(const RawJpegOptions& o)
     std::vector<JSAMPLE> row(std::size_t(o.width) * o.components);
     for (int y = 0; y < o.height; ++y) {
         for (std::size_t i = 0; i < row.size(); ++i)
-            row[i] = JSAMPLE((i * 7 + y * 13) & 0xFF);
+            row[i] = o.flatContent ? 128 : JSAMPLE((i * 7 + y * 13) & 0xFF);
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&cinfo, &p, 1);
     }
@@ -712,6 +715,25 @@ TEST(FastJPG, BadDataFailsAndLeavesTheImageAsItWas)
         EXPECT_EQ(decode(c.data, target, c.scale, &error), -1);
         EXPECT_FALSE(error.isEmpty());
         EXPECT_TRUE(samePixels(target, copy));
+    }
+}
+
+// Fitted tables code a flat block in two bits, the least the size check allows for.
+TEST(FastJPG, FlatPictureWithFittedTablesIsNotTakenForShortData)
+{
+    for (int components : {1, 3}) {
+        RawJpegOptions flatPicture;
+        flatPicture.width = flatPicture.height = 1024;
+        flatPicture.components = components;
+        flatPicture.space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+        flatPicture.flatContent = true;
+        flatPicture.optimizeCoding = true;
+        const QByteArray bytes = rawJpeg(flatPicture);
+        TFastDIB decoded;
+        QString error;
+        ASSERT_EQ(decode(bytes, decoded, jsNone, &error), 0) << bytes.size() << " bytes: " << error.toStdString();
+        EXPECT_EQ(decoded.Info.Header.Width, 1024);
+        EXPECT_TRUE(near(pixelAt(decoded, 1023, 1023), {128, 128, 128}, 1));
     }
 }
 
