@@ -8,7 +8,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" -j "$(nproc)" --target $(cd fuzz && ls *_fuzz.cpp | sed 's/\(.*\)\.cpp/f_\1/')
 for f in "$build"/fuzz/f_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue
-  name=$(basename "$f"); name=${name#f_}
+  name=$(basename "$f"); name=${name#f_}; name=${name%_fuzz}
   corpus=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
   echo "-- $name"
