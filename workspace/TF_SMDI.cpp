@@ -214,9 +214,12 @@ TF_SMDI::TF_SMDI(QWidget* parent)
     SB_MDIPanels[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     outer->addWidget(SB_MDI);
 
-    // The buttons and the zoom list sit over the first status panels; FormShow places them.
+    // The buttons and the zoom list sit over the first status panels; FormShow places them. The
+    // form's 14-pixel font does not fit their design widths.
     QFont small = font();
     small.setPixelSize(11);
+    QFont bar = font();
+    bar.setPixelSize(12);
     SB_Size1 = speedButton(SB_MDI, QStringLiteral("1:1"), QStringLiteral("Display image 1:1"), 26, 21);
     SB_Size1->setFont(small);
     SB_SizeFit = speedButton(SB_MDI, QStringLiteral("Fit"), QStringLiteral("Fit image to window"), 26, 21);
@@ -230,6 +233,8 @@ TF_SMDI::TF_SMDI(QWidget* parent)
         CB_Zoom->addItem(QString::fromLatin1(item));
     SB_AnchorStrict = speedButton(SB_MDI, QString(), QStringLiteral("Strict point alignment along an anchor line"), 21, 21);
     SB_AnchorStrict->setCheckable(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{SB_SizeFit, SB_Align, SB_DPI, CB_Zoom, SB_AnchorStrict})
+        w->setFont(bar);
 
     T_AntRect = new QTimer(this);
     T_AntRect->setInterval(100);
@@ -524,6 +529,7 @@ void TF_SMDI::placeStatusButtons()
     SB_Align->move(p0.left() + 52, p0.top() + 1);
     SB_DPI->setFixedSize(SB_DPI->width(), qMax(1, h - 1));
     SB_DPI->move(SB_Align->width() + 52, p0.top() + 1);
+    CB_Zoom->setFixedHeight(qMax(1, h - 1));
     CB_Zoom->move(SB_DPI->geometry().right() + 1, p0.top() + 1);
     SB_AnchorStrict->move(p2.left(), p2.top() + 1);
     for (QWidget* w : {static_cast<QWidget*>(SB_Size1), static_cast<QWidget*>(SB_SizeFit),
