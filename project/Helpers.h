@@ -11,8 +11,10 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 class QFileSystemModel;
 class QModelIndex;
@@ -20,7 +22,10 @@ class QPainter;
 class QPlainTextEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TF_SMDI;
 class TFastDIB;
+class TMeasurementData;
+class TPath;
 
 // --- Accounts, processes, windows and keys ----------------------------------------------------
 
@@ -140,6 +145,31 @@ int ResamplerIndex(int setting, int defaultKernel);
 // (R + G + B) div 3 of the pixel at column x and row y counted from the top of the picture;
 // -1 outside the image.
 int GetGrayValue(const TFastDIB& image, int x, int y);
+
+// --- Image windows and paths ----------------------------------------------------------------
+// Image windows are searched in the main window's order: the active one first, then down the stack.
+
+// A path of the window has this name, compared without regard to letter case.
+bool PathNameExists(const TF_SMDI* window, const QString& name);
+
+// The first image window whose project file is this file: the same file after following links
+// and relative parts, with letter case significant. None when no window holds it.
+TF_SMDI* FindProjectWindow(const QString& fileName);
+
+// The first path, over the image windows and their paths in order, whose GUID equals the text
+// exactly; an empty text finds none. True when one was found; both results are none otherwise.
+bool FindPathByGUID(const QString& guid, TF_SMDI*& window, TPath*& path);
+
+// Appends one record per measurement point of the path, index point by index point in path order:
+// Distance = Round(distance), UnitDistance = Round(GetDistance(distance)), Info = the comment.
+// GetDistance converts pixels to the chosen unit with the resolution of the window the
+// measurement tree is bound to. Returns the list's new count; the caller owns the records.
+int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list,
+                           const std::function<double(double)>& GetDistance);
+// The same in the unit of SettingUnits with the resolution of the image window that holds the
+// path, so a path's widths never depend on which window the tree happens to show. A path in no
+// window is converted as the measurement tree converts (its bound window).
+int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list);
 
 // --- Tree nodes -------------------------------------------------------------------------------
 
