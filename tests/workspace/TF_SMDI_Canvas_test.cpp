@@ -2,6 +2,7 @@
 #include "workspace/TF_SMDI.h"
 
 #include "project/JEX4_Objects.h"
+#include "shell/TF_Progress2.h"
 
 #include <QComboBox>
 #include <QMdiArea>
@@ -276,6 +277,24 @@ TEST_F(Canvas, NarrowCanvasKeepsTheRangeAndABarScrolledAwayStaysUsable)
     EXPECT_EQ(w->SB_H->maximum(), max);
 }
 
+// A larger window shows more of the canvas: the resize handler recomputes the ranges.
+TEST_F(Canvas, ResizingTheWindowUpdatesTheBars)
+{
+    addImage(*w, 0, 0, 800, 600);
+    w->UpdateArea();
+    ASSERT_TRUE(w->SB_H->isEnabled());
+    ASSERT_EQ(w->SB_H->maximum(), 800 - w->PB->width());
+
+    w->resize(1000, 900);
+    EXPECT_FALSE(w->SB_H->isEnabled());
+    EXPECT_FALSE(w->SB_V->isEnabled());
+
+    w->resize(500, 400);
+    EXPECT_TRUE(w->SB_H->isEnabled());
+    EXPECT_EQ(w->SB_H->maximum(), 800 - w->PB->width());
+    EXPECT_EQ(w->SB_V->maximum(), 600 - w->PB->height());
+}
+
 TEST_F(Canvas, GetStitchObjectAtFindsTheTopmostImageEdgesIncluded)
 {
     TStitchObject* a = addImage(*w, 0, 0, 100, 100);
@@ -321,6 +340,7 @@ TEST_F(Canvas, ZoomListAndButtons)
     w->CB_Zoom->setCurrentIndex(10);
     emit w->CB_Zoom->activated(10);
     EXPECT_EQ(w->zoom(), 11);
+    EXPECT_TRUE(F_Progress2.isNull()); // the busy box lives only while the zoom changes
 
     // Choosing no item leaves the zoom alone.
     w->CB_Zoom->setCurrentIndex(-1);
