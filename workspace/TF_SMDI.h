@@ -215,6 +215,9 @@ public:
     void A_RectangleExecute();
     void SetInfoBar();
     int GetAnchorPos(int& AnchorCX, int& AnchorCY);
+    // Screen point at which a right click at paint-box point (X, Y) opens its popup menu.
+    QPoint popupPosition(int X, int Y) const;
+    bool m_edgeMovePending = false; // the edge scroll has queued a move at the resting mouse
     // -- end mouse --
 
     // ---- images, loading, stitching, saving and clipboard (TF_SMDI_Images.cpp) ----

@@ -1,21 +1,831 @@
-// Image window: screen modes, mouse and keys, measuring clicks.
-// Not built yet: every routine below is a placeholder.
+// Image window: screen modes, press, move and release on the paint box, inertia after a quick
+// drag, keys, region selection, arrows and rectangles, the resolution and strict-alignment
+// buttons, the popups, and the snapping of new points to the anchor line.
 #include "workspace/TF_SMDI.h"
-#include "project/TStitchObject.h"
 
-void TF_SMDI::ApplyScreenMode(int Value) { fScreenMode = Value; }
-void TF_SMDI::PBMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {}
-void TF_SMDI::PBMouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {}
-void TF_SMDI::PBMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {}
-void TF_SMDI::T_GestureTimer() {}
-void TF_SMDI::FormKeyDown(int&, Qt::KeyboardModifiers) {}
-void TF_SMDI::FormKeyUp(int&, Qt::KeyboardModifiers) {}
-void TF_SMDI::PAB_MDIPopup() {}
-void TF_SMDI::PAB_SelectedPopup() {}
-void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton) {}
-void TF_SMDI::SB_AnchorStrictClick() {}
-void TF_SMDI::A_SelectRegionExecute() {}
-void TF_SMDI::A_ArrowExecute() {}
-void TF_SMDI::A_RectangleExecute() {}
-void TF_SMDI::SetInfoBar() {}
-int TF_SMDI::GetAnchorPos(int&, int&) { return -1; }
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/Helpers.h"
+#include "project/PathDistances.h"
+#include "project/Settings.h"
+#include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
+#include "project/TStopUhr.h"
+#include "shell/TF_Main.h"
+#include "workspace/TF_Measurements.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// The keys of a shift state; the buttons are passed apart.
+Qt::KeyboardModifiers keysOf(Qt::KeyboardModifiers m)
+{
+    return m & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+}
+
+// Exactly the left button, no key held.
+bool plainLeft(Qt::MouseButtons buttons, Qt::KeyboardModifiers m)
+{
+    return buttons == Qt::LeftButton && keysOf(m) == Qt::NoModifier;
+}
+
+int clampInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+void moveBar(QScrollBar* bar, qint64 delta)
+{
+    bar->setValue(clampInt(qint64(bar->value()) + delta));
+}
+
+// Displacement of the current image drag (vertical part positive upward); one drag at a time in
+// the whole program.
+QPoint dragDisplacement;
+
+// Repaints asked for by one handler, done once at its end.
+struct RepaintRequests {
+    bool items = false; // overlays only
+    bool all = false;   // background and images too
+};
+
+// Moves in a window that is not the active one do nothing; a window outside an MDI area is its
+// own active one.
+bool isActiveChild(const TF_SMDI* w)
+{
+    QMdiSubWindow* frame = w->mdiFrame();
+    if (!frame)
+        return true;
+    QMdiArea* area = frame->mdiArea();
+    return !area || area->activeSubWindow() == frame;
+}
+
+// Clears the selection of a path's points in the model and in the tree.
+void unselectPoints(TF_SMDI* f, TPath* path)
+{
+    if (!path)
+        return;
+    for (const auto& index : path->ObjectList) {
+        index->selected = false;
+        for (const auto& m : index->ObjectList)
+            m->selected = false;
+    }
+    if (F_Measurements)
+        F_Measurements->UnselectMeasurements(f, path);
+}
+
+void unselectAnchorPoints(TF_SMDI* f)
+{
+    if (f->AnchorLine)
+        for (const auto& ap : f->AnchorLine->AnchorPoints)
+            ap->selected = false;
+    if (F_Measurements)
+        F_Measurements->UnselectAnchorPoints(f);
+}
+
+void unselectImages(TF_SMDI* f)
+{
+    for (const auto& so : f->StitchList)
+        so->Selected = false;
+    if (F_Measurements)
+        F_Measurements->UnselectStitchObjects(f);
+}
+
+// Rebuilds the trees and scrolls to the object that a click has just made.
+void showNewObject(TF_SMDI* f, TJEXObject* object)
+{
+    if (!F_Measurements)
+        return;
+    F_Measurements->FillMeasurements(f, false);
+    F_Measurements->MakeVisible(f, object);
+}
+
+TPath* pathOf(TJEXObject* object)
+{
+    if (auto* index = dynamic_cast<TIndex*>(object))
+        return index->Path;
+    if (auto* m = dynamic_cast<TMeasurement*>(object))
+        return m->Path;
+    return nullptr;
+}
+
+// The object being placed, when it is still in the window's draw list (the tree may have
+// deleted it meanwhile).
+TDrawObject* liveDrawObject(TF_SMDI* f)
+{
+    for (const auto& d : f->DrawList)
+        if (d.get() == f->DrawObject)
+            return d.get();
+    return nullptr;
+}
+
+void setFirstPoint(TDrawObject* d, QPoint p)
+{
+    if (auto* arrow = dynamic_cast<TArrow*>(d))
+        arrow->x1 = p;
+    else if (auto* rect = dynamic_cast<TRectangle*>(d))
+        rect->x1 = p;
+}
+
+void setSecondPoint(TDrawObject* d, QPoint p)
+{
+    if (auto* arrow = dynamic_cast<TArrow*>(d))
+        arrow->x2 = p;
+    else if (auto* rect = dynamic_cast<TRectangle*>(d))
+        rect->x2 = p;
+}
+
+// Walks one segment pixel by pixel (Bresenham) along its longer axis, counting steps into
+// `steps`, until the walked coordinate equals `target`. The step's point goes to (along, across).
+bool walkSegment(qint64 a, qint64 b, qint64 c, qint64 d, qint64 target, qint64& steps, qint64& along, qint64& across)
+{
+    const qint64 da = std::llabs(c - a);
+    const qint64 db = std::llabs(d - b);
+    const int sa = c > a ? 1 : -1;
+    const int sb = d > b ? 1 : -1;
+    qint64 x = a, y = b, err = 2 * db - da;
+    while (x != c) {
+        x += sa;
+        if (err >= 0) {
+            y += sb;
+            err += 2 * db - 2 * da;
+        } else {
+            err += 2 * db;
+        }
+        ++steps;
+        if (x == target) {
+            along = x;
+            across = y;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void TF_SMDI::ApplyScreenMode(int Value)
+{
+    if (Value == fScreenMode)
+        return;
+    fScreenMode = Value;
+    setScreenCursor();
+}
+
+QPoint TF_SMDI::popupPosition(int X, int Y) const
+{
+    // The offsets stand for the frame borders, menu and tool bar above the window.
+    int mainLeft = 0, mainTop = 0;
+    const int dockWidth = 0; // needs: the width of the main window's dock site P_Dock
+    const QWidget* window = this;
+    if (QMdiSubWindow* frame = mdiFrame()) {
+        window = frame;
+        if (F_Main) {
+            mainLeft = F_Main->x();
+            mainTop = F_Main->y();
+        }
+    }
+    return {X + mainLeft + dockWidth + window->x() + 20, Y + mainTop + window->y() + 90};
+}
+
+void TF_SMDI::PBMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
+{
+    QPointer<TF_SMDI> self(this); // a message box runs events: the window may close meanwhile
+    const Qt::KeyboardModifiers keys = keysOf(Shift);
+    const bool left = Button == Qt::LeftButton;
+    const bool plain = plainLeft(Button, Shift);
+
+    if (F_Measurements && F_Measurements->MDIForm() != this)
+        F_Measurements->FillMeasurements(this, false);
+
+    GestureMD = QPoint(X, Y);
+    TDelta_X = 0;
+    TDelta_Y = 0;
+    MouseDown = ToReal(X, Y);
+
+    if (fScreenMode > 1) {
+        Project->Changed = true;
+        SetCaption();
+    }
+
+    if (fScreenMode == mmSelect && plain && !IsCtrlDown())
+        ImagePanning = true;
+
+    RepaintRequests repaint;
+    if (Button == Qt::RightButton && keys == Qt::NoModifier) {
+        QMenu* menu = fScreenMode == mmAlignImages ? PAB_Selected : PAB_MDI;
+        menu->popup(popupPosition(X, Y));
+    } else if (!StitchList.empty()) {
+        // The steps run in this order on the mode as each leaves it: a press that ends a region
+        // also selects a point near it, a press in 500 makes one index point and no measurement.
+        if (fScreenMode == mmAlignImages) {
+            ImageMoving = false;
+            dragDisplacement = QPoint();
+            if (plain || (left && keys.testFlag(Qt::ShiftModifier))) {
+                if (TStitchObject* so = GetStitchObjectAt(MouseDown)) {
+                    if (plain)
+                        unselectImages(this);
+                    so->Selected = !so->Selected;
+                    if (F_Measurements) {
+                        F_Measurements->SOMakeVisible(this, so);
+                        F_Measurements->FillProject(this);
+                    }
+                }
+            }
+        }
+
+        if (fScreenMode == mmRegionDrag && plain)
+            ApplyScreenMode(mmSelect);
+
+        if (fScreenMode == mmSelectRegion && plain) {
+            ClipbrdPT1 = ClipbrdPT2 = ToReal(X, Y);
+            CopyRect = true;
+            ApplyScreenMode(mmRegionDrag);
+        }
+
+        if (fScreenMode == mmDPIPoint2 && plain) {
+            ApplyScreenMode(mmDPIDone);
+            // needs: F_AdjustDPI (calibration wizard): if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+            setScreenCursor();
+            repaint.items = true;
+        }
+
+        if (fScreenMode == mmDPIPoint1 && plain) {
+            ApplyScreenMode(mmDPIPoint2);
+            // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+        }
+
+        if (fScreenMode == mmSelect && !keys.testFlag(Qt::AltModifier)) {
+            if (TJEXObject* hit = TF_Measurements::FindNearest(nullptr, CurrentPath, MouseDown.x(), MouseDown.y())) {
+                const bool wasSelected = hit->selected;
+                if (!keys.testFlag(Qt::ShiftModifier))
+                    unselectPoints(this, CurrentPath);
+                hit->selected = !wasSelected;
+                if (F_Measurements)
+                    F_Measurements->ToggleSelection(hit->Node, wasSelected);
+                repaint.items = true;
+            }
+        }
+
+        if (fScreenMode == mmAnchorLine && plain) {
+            if (F_Measurements) {
+                if (TAnchorPoint* ap = F_Measurements->NewAnchorPoint(this, MouseDown.x(), MouseDown.y())) {
+                    unselectPoints(this, CurrentPath);
+                    unselectAnchorPoints(this);
+                    ap->selected = true;
+                    showNewObject(this, ap);
+                }
+            }
+            setScreenCursor();
+            repaint.items = true;
+        }
+
+        bool measuringDone = false;
+        if (fScreenMode == mmNewMeasurement && plain) {
+            measuringDone = true; // the missing-index case must not fall through to mode 500
+            if (!CurrentIndex) {
+                // Only reachable when the index point went away under the mode (deleted in the
+                // tree): the user is led to set a new one first.
+                ShowMessage(QStringLiteral("You must create an Index first!"));
+                if (!self)
+                    return;
+                A_NewIndexExecute();
+            } else if (F_Measurements) {
+                const QPoint p = SB_AnchorStrict->isChecked() ? Anchor : MouseDown;
+                TIndex* index = CurrentIndex;
+                TPath* path = index->Path;
+                if (!path)
+                    path = CurrentPath;
+                if (TMeasurement* m = F_Measurements->NewMeasurement(this, path, index, p.x(), p.y())) {
+                    unselectPoints(this, CurrentPath);
+                    m->selected = true;
+                    RecomputeDistances(path);
+                    showNewObject(this, m);
+                }
+            }
+            setScreenCursor();
+            repaint.items = true;
+        }
+
+        if (fScreenMode == mmNewIndex && plain && !measuringDone) {
+            const QPoint p = SB_AnchorStrict->isChecked() ? Anchor : MouseDown;
+            if (F_Measurements && CurrentPath) {
+                TPath* path = CurrentPath;
+                if (TIndex* index = F_Measurements->NewIndex(this, path, p.x(), p.y())) {
+                    CurrentIndex = index;
+                    unselectPoints(this, path);
+                    index->selected = true;
+                    RecomputeDistances(path);
+                    showNewObject(this, index);
+                    ApplyScreenMode(mmNewMeasurement);
+                }
+            }
+            setScreenCursor();
+            repaint.items = true;
+        }
+
+        if ((fScreenMode == mmArrowEnd || fScreenMode == mmRectangleEnd) && plain) {
+            if (TDrawObject* d = liveDrawObject(this))
+                setSecondPoint(d, ToReal(X, Y));
+            ApplyScreenMode(mmSelect);
+        }
+
+        if ((fScreenMode == mmArrowStart || fScreenMode == mmRectangleStart) && plain) {
+            if (TDrawObject* d = liveDrawObject(this)) {
+                setFirstPoint(d, ToReal(X, Y));
+                ApplyScreenMode(fScreenMode + 1);
+            } else {
+                DrawObject = nullptr; // deleted before it was placed
+                ApplyScreenMode(mmSelect);
+            }
+        }
+
+        setScreenCursor();
+    }
+
+    if (Stopwatch)
+        Stopwatch->Start();
+
+    // A press asks for overlays only or for everything; the overlays request wins.
+    if (repaint.items)
+        SmoothDraw(false);
+    else if (repaint.all)
+        SmoothDraw(true);
+}
+
+void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y)
+{
+    const Qt::KeyboardModifiers keys = keysOf(Shift);
+    const bool left = Buttons.testFlag(Qt::LeftButton);
+
+    // needs: F_AdjustDPI: focus follows the mouse only while no calibration window is visible.
+    if (SettingAutoFocus) {
+        QWidget* window = mdiFrame() ? static_cast<QWidget*>(mdiFrame()) : static_cast<QWidget*>(this);
+        if (IsOwnWindowForeground()) {
+            if (QMdiSubWindow* frame = mdiFrame(); frame && frame->mdiArea())
+                frame->mdiArea()->setActiveSubWindow(frame);
+            PB->setFocus();
+        }
+        window->raise();
+    }
+
+    if (!isActiveChild(this))
+        return;
+    // needs: TF_Main::MouseOverImage: if (F_Main) F_Main->MouseOverImage = true;
+
+    const bool wasDrawing = Drawing;
+    Drawing = true;
+    RepaintRequests repaint;
+    bool normaliseAfter = false;
+
+    Mouse = QPoint(X, Y);
+    // needs: F_Zoom (magnifier): if (F_Zoom && F_Zoom->isVisible()) F_Zoom->UpdateZoom(this);
+    AbsMouse = ToReal(X, Y);
+    SB_MDIPanels[3]->setText(QString::number(AbsMouse.x()) + QLatin1Char('/') + QString::number(AbsMouse.y()));
+    Anchor = AbsMouse;
+    GetAnchorPos(Anchor.rx(), Anchor.ry());
+
+    if ((fScreenMode == mmSelect && plainLeft(Buttons, Shift)) || (left && keys.testFlag(Qt::ControlModifier))) {
+        // The canvas point grabbed at the press stays under the mouse.
+        if (SB_H->isEnabled())
+            moveBar(SB_H, qint64(MouseDown.x()) - AbsMouse.x());
+        if (SB_V->isEnabled())
+            moveBar(SB_V, qint64(MouseDown.y()) - AbsMouse.y());
+        repaint.all = true;
+    } else {
+        if (SettingCADCursor)
+            repaint.items = true;
+        if (fScreenMode == mmRegionDrag) {
+            ClipbrdPT2 = ToReal(X, Y);
+            SetInfoBar();
+        }
+
+        if (!StitchList.empty()) {
+            // needs: F_Histogram (histogram window): its MarkValue := GetGrayValue(*StitchList[0]->FD,
+            //   AbsMouse.x() - StitchList[0]->x, AbsMouse.y() - StitchList[0]->y).
+
+            if (SettingEnableAutoScroll && !(fScreenMode == mmAlignImages && keys.testFlag(Qt::AltModifier))) {
+                const qint64 step = Round64(GetZoomDiv(fZoom) * SettingAutoScrollSpeed);
+                bool scrolled = false;
+                if (X < 20 && SB_H->isEnabled() && SB_H->value() - step > SB_H->minimum()) {
+                    moveBar(SB_H, -step);
+                    scrolled = true;
+                }
+                if (X > PB->width() - 20 && SB_H->isEnabled() && SB_H->value() + step < SB_H->maximum()) {
+                    moveBar(SB_H, step);
+                    scrolled = true;
+                }
+                if (Y > PB->height() - 20 && SB_V->isEnabled() && SB_V->value() + step < SB_V->maximum()) {
+                    moveBar(SB_V, step);
+                    scrolled = true;
+                }
+                if (Y < 20 && SB_V->isEnabled() && SB_V->value() - step > SB_V->minimum()) {
+                    moveBar(SB_V, -step);
+                    scrolled = true;
+                }
+                if (scrolled) {
+                    repaint.all = true;
+                    // A mouse resting at the edge sends no further moves; one is queued so the
+                    // view keeps scrolling until the mouse leaves the edge or the bar ends.
+                    if (!m_edgeMovePending) {
+                        m_edgeMovePending = true;
+                        QTimer::singleShot(0, this, [this] {
+                            m_edgeMovePending = false;
+                            const QPoint global = QCursor::pos();
+                            const QPoint local = PB->mapFromGlobal(global);
+                            if (!PB->isVisible() || !PB->rect().contains(local))
+                                return;
+                            QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(global), Qt::NoButton,
+                                             QGuiApplication::mouseButtons(), QGuiApplication::queryKeyboardModifiers());
+                            QCoreApplication::sendEvent(PB, &move);
+                        });
+                    }
+                }
+            }
+
+            if (fScreenMode != mmSelect)
+                Project->Changed = true;
+
+            switch (fScreenMode) {
+            case mmSelect:
+                if (left && keys.testFlag(Qt::AltModifier)) {
+                    TJEXObject* point = F_Measurements ? F_Measurements->GetSelectedMeasurement() : nullptr;
+                    if (!point)
+                        break;
+                    const QPoint p = ToReal(X, Y);
+                    const QPoint offset = p - point->Pos;
+                    point->Pos = p;
+                    if (keys.testFlag(Qt::ShiftModifier))
+                        if (auto* index = dynamic_cast<TIndex*>(point))
+                            for (const auto& m : index->ObjectList)
+                                m->Pos += offset;
+                    RecomputeDistances(pathOf(point));
+                    repaint.items = true;
+                    if (F_Measurements->VST)
+                        F_Measurements->VST->viewport()->update();
+                    Project->Changed = true;
+                }
+                break;
+            case mmDPIPoint1:
+                DPI1 = AbsMouse;
+                // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+                repaint.items = true;
+                break;
+            case mmDPIPoint2:
+                DPI2 = AbsMouse;
+                // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+                repaint.items = true;
+                break;
+            case mmNewIndex:
+            case mmNewMeasurement:
+            case mmAnchorLine:
+                repaint.items = true; // rubber bands
+                break;
+            case mmAlignImages:
+                if (plainLeft(Buttons, Shift)) {
+                    repaint.all = true;
+                } else if (left && keys.testFlag(Qt::AltModifier)) {
+                    ImageMoving = true;
+                    const QPoint p = ToReal(X, Y);
+                    const QList<TStitchObject*> selected = GetSelectedStitchObject();
+                    if (selected.isEmpty())
+                        break;
+                    const QPoint d = p - MouseDown;
+                    for (TStitchObject* so : selected) {
+                        so->x = clampInt(qint64(so->x) + d.x());
+                        so->y = clampInt(qint64(so->y) + d.y());
+                    }
+                    dragDisplacement += QPoint(d.x(), -d.y());
+                    SB_MDIPanels[4]->setText(QString::number(dragDisplacement.x()) + QStringLiteral("  ")
+                                             + QString::number(dragDisplacement.y()));
+                    MouseDown = p;
+                    repaint.all = true;
+                    Project->Changed = true;
+                    SetCaption();
+                    normaliseAfter = true;
+                }
+                break;
+            case mmRegionDrag:
+                ClipbrdPT2 = ToReal(X, Y);
+                repaint.all = true;
+                break;
+            case mmArrowEnd:
+            case mmRectangleEnd:
+                if (TDrawObject* d = liveDrawObject(this)) {
+                    setSecondPoint(d, ToReal(X, Y));
+                    repaint.items = true;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    Drawing = wasDrawing;
+    // A move asks for overlays only or for everything; everything wins.
+    if (repaint.all)
+        SmoothDraw(true);
+    else if (repaint.items)
+        SmoothDraw(false);
+    // Images dragged left of or above the origin are brought back during the drag.
+    if (normaliseAfter)
+        UpdateArea();
+}
+
+void TF_SMDI::PBMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
+{
+    Q_UNUSED(Button);
+    Q_UNUSED(Shift);
+    ImagePanning = false;
+    qint64 elapsed = 0;
+    if (Stopwatch) {
+        Stopwatch->Stop();
+        elapsed = Stopwatch->StoppedTime();
+    }
+    GestureMU = QPoint(X, Y);
+    GestureInertiaTime = std::max<qint64>(std::llabs(elapsed), 200);
+    // Only a quick drag leaves the view moving; speeds are screen pixels x zoom x 50 per ms.
+    if (GestureInertiaTime < 1000) {
+        TDelta_X = Round(double(GestureMU.x() - GestureMD.x()) * fZoom * 50 / double(GestureInertiaTime));
+        TDelta_Y = Round(double(GestureMU.y() - GestureMD.y()) * fZoom * 50 / double(GestureInertiaTime));
+        if (!T_Gesture->isActive())
+            T_Gesture->start();
+    } else {
+        TDelta_X = 0;
+        TDelta_Y = 0;
+    }
+    ImageMoving = false;
+}
+
+void TF_SMDI::T_GestureTimer()
+{
+    const bool alt = IsAltDown();
+    ALTChanged = alt != ALTState;
+    ALTState = alt;
+    // The main window repaints on ALTChanged, so semi-transparent images follow the Alt key.
+    setScreenCursor();
+
+    if (!SettingGestureScrolling)
+        return;
+    const bool moving = TDelta_X != 0 || TDelta_Y != 0;
+    UpdateByGesture = true;
+    // Each tick slows the speed by 3 toward rest; the view moves against the drag's speed, so the
+    // picture follows the hand.
+    auto slowDown = [](int& speed, QScrollBar* bar) {
+        if (speed == 0)
+            return;
+        speed = speed > 0 ? std::max(speed - 3, 0) : std::min(speed + 3, 0);
+        moveBar(bar, -(speed / 50));
+    };
+    slowDown(TDelta_X, SB_H);
+    slowDown(TDelta_Y, SB_V);
+    UpdateByGesture = false;
+    if (moving)
+        SmoothDraw(true);
+}
+
+void TF_SMDI::FormKeyDown(int& Key, Qt::KeyboardModifiers Shift)
+{
+    switch (Key) {
+    case Qt::Key_Escape:
+        if (fScreenMode == mmSelectRegion || fScreenMode == mmRegionDrag)
+            ApplyScreenMode(mmSelect);
+        CopyRect = false;
+        SetInfoBar();
+        unselectPoints(this, CurrentPath);
+        for (const auto& path : PathList)
+            path->selected = false;
+        SmoothDraw(true);
+        break;
+    case Qt::Key_Alt:
+        SmoothDraw(true);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (F_Measurements && F_Measurements->VST) {
+            QKeyEvent press(QEvent::KeyPress, Key, Shift);
+            QCoreApplication::sendEvent(F_Measurements->VST, &press);
+            Key = 0;
+        }
+        break;
+    case Qt::Key_Insert:
+    case Qt::Key_Delete:
+    case Qt::Key_I:
+        if (F_Measurements)
+            F_Measurements->FormKeyDown(Key, Shift);
+        break;
+    default:
+        break;
+    }
+}
+
+void TF_SMDI::FormKeyUp(int& Key, Qt::KeyboardModifiers Shift)
+{
+    Q_UNUSED(Key);
+    Q_UNUSED(Shift);
+    setScreenCursor();
+}
+
+void TF_SMDI::PAB_MDIPopup()
+{
+    M_Draw->menuAction()->setEnabled(CurrentPath != nullptr);
+    if (F_Measurements && F_Measurements->A_Sapwood) {
+        TJEXObject* first = F_Measurements->FirstSelectedObject();
+        const bool point = dynamic_cast<TIndex*>(first) || dynamic_cast<TMeasurement*>(first);
+        F_Measurements->A_Sapwood->setEnabled(point && CurrentPath != nullptr);
+    }
+    A_Align->setChecked(fScreenMode == mmAlignImages);
+    QCursor::setPos(QCursor::pos() - QPoint(2, 2));
+}
+
+void TF_SMDI::PAB_SelectedPopup()
+{
+    bool anySelected = false;
+    if (F_Measurements && F_Measurements->VST_SO)
+        if (QItemSelectionModel* selection = F_Measurements->VST_SO->selectionModel())
+            anySelected = selection->hasSelection();
+    for (QAction* item : {M_RemoveImage, M_SaveImage, M_BringToFront, M_SendToBack, M_OneUp, M_OneDown})
+        item->setEnabled(anySelected);
+}
+
+void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton Button)
+{
+    if (keysOf(QGuiApplication::keyboardModifiers()) != Qt::NoModifier)
+        return;
+
+    if (Button == Qt::LeftButton) {
+        // needs: F_AdjustDPI (calibration wizard): when it is shown already, ask
+        //   "This will interrupt the current resolution adaption!\r\nContinue?" (mtConfirmation,
+        //   mbYesNo); No ends here; Yes marks this project changed, puts the window being
+        //   calibrated into mmSelect, repaints it completely and closes the wizard.
+        ApplyScreenMode(mmDPIPoint1);
+        setScreenCursor();
+        // needs: F_AdjustDPI: bind it to this window (MDIForm) and show it.
+        return;
+    }
+
+    if (Button != Qt::RightButton)
+        return;
+    QPointer<TF_SMDI> self(this);
+    Project->Changed = true;
+    QString text = QString::number(DPI);
+    // Cancel changes nothing; a change is announced only when one was made.
+    if (!InputQuery(QStringLiteral("JEX"), QStringLiteral("Enter DPI value:"), text) || !self)
+        return;
+    const int n = StrToIntDef(text, -1);
+    if (n == -1)
+        return;
+    if (n <= 0) {
+        // Every distance divides by the resolution.
+        MessageDlg(QStringLiteral("The DPI value must be greater than 0!"), mtError, {mbOK});
+        return;
+    }
+    DPI = n;
+    SmoothDraw(true);
+    SetCaption();
+    if (F_Measurements && F_Measurements->VST)
+        F_Measurements->VST->viewport()->update();
+    ShowMessage(QStringLiteral("The DPI resolution was changed to ") + QString::number(n) + QStringLiteral(" dpi."));
+}
+
+void TF_SMDI::SB_AnchorStrictClick()
+{
+    if (AnchorLine && AnchorLine->Count() > 0) {
+        SmoothDraw(true);
+        return;
+    }
+    MessageDlg(QStringLiteral("You must set an Anchor line before switching to strict point alignment mode!"),
+               mtError, {mbOK});
+    SB_AnchorStrict->setChecked(false);
+}
+
+void TF_SMDI::A_SelectRegionExecute()
+{
+    // needs: the main window's program cursor XDoubleCross (-64) set as the screen's cursor.
+    ApplyScreenMode(mmSelectRegion);
+    ClipbrdPT1 = ClipbrdPT2 = ToReal(0, 0);
+    SmoothDraw(true);
+}
+
+void TF_SMDI::A_ArrowExecute()
+{
+    TPath* path = CurrentPath;
+    if (!path)
+        return;
+    auto arrow = std::make_unique<TArrow>();
+    arrow->Color = 0x00FFFF;
+    arrow->Width = 3;
+    arrow->BaseType = 0;
+    arrow->TipType = 3;
+    arrow->BaseWidth = 10;
+    arrow->TipWidth = 10;
+    arrow->MDIForm = this;
+    arrow->Path = path;
+    arrow->Name = QStringLiteral("Arrow");
+    TArrow* raw = arrow.get();
+    DrawList.push_back(std::move(arrow));
+    DrawObject = raw;
+    ApplyScreenMode(mmArrowStart);
+    setScreenCursor();
+    path->expanded = true;
+    if (F_Measurements) {
+        F_Measurements->FillMeasurements(this, false);
+        F_Measurements->ShowMeasurementsPage();
+        F_Measurements->SelectOnly(raw);
+    }
+    // needs: F_EditDrawObject (draw-object editor): give it `raw` as its object and show it.
+}
+
+void TF_SMDI::A_RectangleExecute()
+{
+    TPath* path = CurrentPath;
+    if (!path)
+        return;
+    auto rect = std::make_unique<TRectangle>();
+    rect->MDIForm = this;
+    rect->Path = path;
+    rect->Name = QStringLiteral("Rectangle");
+    rect->Transparent = true;
+    rect->PColor = 0x00FFFF;
+    rect->PWidth = 3;
+    rect->BColor = 0;
+    TRectangle* raw = rect.get();
+    DrawList.push_back(std::move(rect));
+    DrawObject = raw;
+    ApplyScreenMode(mmRectangleStart);
+    setScreenCursor();
+    path->expanded = true;
+    if (F_Measurements) {
+        F_Measurements->FillMeasurements(this, false);
+        F_Measurements->SelectOnly(raw);
+    }
+    // needs: F_EditDrawObject (draw-object editor): give it `raw` as its object and show it.
+}
+
+void TF_SMDI::SetInfoBar()
+{
+    if (!CopyRect) {
+        SB_MDIPanels[4]->clear();
+        return;
+    }
+    const QPoint a = ClipbrdPT1, b = ClipbrdPT2;
+    SB_MDIPanels[4]->setText(QString::number(a.x()) + QLatin1Char('/') + QString::number(a.y()) + QStringLiteral(" -> ")
+                             + QString::number(b.x()) + QLatin1Char('/') + QString::number(b.y()) + QStringLiteral(" = ")
+                             + QString::number(std::llabs(qint64(b.x()) - a.x())) + QLatin1Char('/')
+                             + QString::number(std::llabs(qint64(b.y()) - a.y())));
+}
+
+// Snaps along the longer axis of the first active segment that reaches the point: on a flat
+// segment the point moves up or down onto it, on a steep one left or right. The step count
+// runs on over the segments walked before.
+int TF_SMDI::GetAnchorPos(int& AnchorCX, int& AnchorCY)
+{
+    if (!AnchorLine || AnchorLine->AnchorPoints.size() < 2)
+        return -1;
+    const auto& points = AnchorLine->AnchorPoints;
+    qint64 steps = 0;
+    for (size_t i = 0; i + 1 < points.size(); ++i) {
+        if (!points[i]->Active)
+            continue;
+        const qint64 a = points[i]->Pos.x(), b = points[i]->Pos.y();
+        const qint64 c = points[i + 1]->Pos.x(), d = points[i + 1]->Pos.y();
+        const bool flat = std::llabs(d - b) < std::llabs(c - a);
+        if (flat ? a == AnchorCX : b == AnchorCY) {
+            AnchorCX = int(a);
+            AnchorCY = int(b);
+            return clampInt(steps);
+        }
+        qint64 along = 0, across = 0;
+        if (flat && walkSegment(a, b, c, d, AnchorCX, steps, along, across)) {
+            AnchorCX = int(along);
+            AnchorCY = int(across);
+            return clampInt(steps);
+        }
+        if (!flat && walkSegment(b, a, d, c, AnchorCY, steps, along, across)) {
+            AnchorCX = int(across);
+            AnchorCY = int(along);
+            return clampInt(steps);
+        }
+    }
+    return -1;
+}
