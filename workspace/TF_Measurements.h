@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -71,6 +72,7 @@ public:
     QAction* A_RemoveAllAnchorPoints = nullptr;
     QAction* A_DeleteDO = nullptr;
     QAction* A_EditDO = nullptr;
+    QAction* PM_EditInfo = nullptr; // runs the bound image window's "Edit info" command
     QAction* PM_HeaderInfo = nullptr;        // "Info": column 1
     QAction* PM_HeaderDistance = nullptr;    // "Distance": column 2
     QAction* PM_HeaderCoordinates = nullptr; // "Coordinates": column 3
@@ -130,8 +132,21 @@ public:
     void VST_SOChange();
     void CB_UnitsChange(int index);
     void AM_MeasurementsUpdate();
+    void VSTChecked(TJEXObject* AnObject);
+    void VSTNewText(TJEXObject* AnObject, int Column);
+    void VSTExpanded(const QModelIndex& index);
+    void VSTCollapsed(const QModelIndex& index);
+    void VSTDblClick();
     void PM_HeaderPopup();
     void PM_HeaderClick();
+    // The popup for a node of either tree (none: empty space), with its items enabled and checked
+    // for that node; none when that place has no popup.
+    QMenu* VSTGetPopupMenu(TreeNode* Node);
+    QMenu* VST_SOGetPopupMenu(TreeNode* Node);
+    // Drops on the image tree: only from the file manager's folder tree (a view over the file
+    // system); its selected files, in selection order, are loaded as images.
+    bool VST_SODragOver(const QObject* Source) const;
+    void VST_SODragDrop(const QAbstractItemView* Source);
 
     // ---- measurement operations (TF_Measurements_Ops.cpp) ----
     // A new visible, expanded path named `Name`, or "Path n" when empty, appended to f's paths.
@@ -198,9 +213,12 @@ private:
     void createMenus();
     void connectComponents();
     void placeUnitCombo();
-    QMenu* popupFor(TreeNode* node) const;
-    void VSTGetPopupMenu(const QPoint& pos);
-    void VST_SOGetPopupMenu(const QPoint& pos);
+    void showVSTPopup(const QPoint& pos);
+    void showSOPopup(const QPoint& pos);
+    void bindWindow(TF_SMDI* f);
+    void updateCaption();
+    // Deselects selected nodes that are not on the level of the current node.
+    void restrictSelectionToOneLevel();
     TreeNode* firstSelectedNode() const;
     void selectNode(TreeNode* node, bool select);
     void scrollToNode(TreeNode* node);
@@ -212,6 +230,7 @@ private:
     ImageTreeModel* m_soModel = nullptr;
     QPointer<TF_SMDI> m_mdiForm;
     bool m_filling = false; // a rebuild is running: selection changes are not the user's
+    QMetaObject::Connection m_boundGone; // empties the trees when the bound window is destroyed
 };
 
 // The one project tool window, created at start-up; none before that.

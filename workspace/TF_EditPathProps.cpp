@@ -1,0 +1,66 @@
+// Path properties dialog.
+#include "workspace/TF_EditPathProps.h"
+
+#include "project/TJEXObject.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TF_EditPathProps::TF_EditPathProps(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Edit Path Properties"));
+
+    GB_Properties = new QGroupBox(QStringLiteral("Properties"), this);
+    LE_Name = new QLineEdit(GB_Properties);
+    CB_Visible = new QCheckBox(QStringLiteral("Visible"), GB_Properties);
+    M_Comment = new QPlainTextEdit(GB_Properties);
+    CB_Pith = new QCheckBox(QStringLiteral("Pith"), GB_Properties);
+
+    auto* form = new QVBoxLayout(GB_Properties);
+    form->addWidget(new QLabel(QStringLiteral("Name"), GB_Properties));
+    form->addWidget(LE_Name);
+    form->addWidget(CB_Visible);
+    form->addWidget(new QLabel(QStringLiteral("Comment"), GB_Properties));
+    form->addWidget(M_Comment);
+    form->addWidget(CB_Pith);
+
+    B_Ok = new QPushButton(QStringLiteral("&Ok"), this);
+    B_Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    B_Ok->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(B_Ok);
+    buttons->addWidget(B_Cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(GB_Properties);
+    layout->addLayout(buttons);
+
+    connect(B_Ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(B_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TF_EditPathProps::~TF_EditPathProps() = default;
+
+void TF_EditPathProps::LoadFrom(const TPath& path)
+{
+    LE_Name->setText(path.Name);
+    CB_Visible->setChecked(path.visible);
+    M_Comment->setPlainText(path.Comment);
+    CB_Pith->setChecked(path.Pith);
+}
+
+void TF_EditPathProps::StoreTo(TPath& path) const
+{
+    path.Name = LE_Name->text();
+    path.visible = CB_Visible->isChecked();
+    path.Comment = M_Comment->toPlainText();
+    path.Pith = CB_Pith->isChecked();
+}
