@@ -189,12 +189,25 @@ public:
     // ---- painting (TF_SMDI_Paint.cpp) ----
     void SmoothDraw(bool Complete);
     void DrawItems(DeviceContext* ACanvas);
+    // The whole canvas at 1:1; the caller sets zoom 10 before and restores it after.
     void PaintTo(QImage& ABMP, bool DrawMeasurements);
     void UpdateBird(bool ImageChanged);
     void DrawBird(int z);
     void ResampleStitchObjects(TStitchObject* ASO);
     void PBPaint();
     void T_AntRectTimer();
+    // Bird zoom of an overview BirdWidth pixels wide: the first value from 20 up at which the
+    // canvas fits; 0 when the width is not positive.
+    int BirdZoom(int BirdWidth) const;
+    // Sizes B_Bird for an overview BirdWidth pixels wide and draws it. Returns the bird zoom, 0
+    // when there is none.
+    int BuildBird(int BirdWidth);
+
+private:
+    void composeLayers(bool Complete); // SmoothDraw without handing the result to the paint box
+    void paintBackground();
+
+public:
     // -- end painting --
 
     // ---- mouse modes and measuring clicks (TF_SMDI_Mouse.cpp) ----

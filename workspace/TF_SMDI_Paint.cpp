@@ -1,13 +1,607 @@
-// Image window: painting of the layers, overlays, overview and zoomed copies.
-// Not built yet: every routine below is a placeholder.
+// Image window: painting. A complete repaint composes B_Background (area fill, the images at the
+// window's zoom); every repaint copies it to B_Foreground, draws the overlays there and hands that
+// to the paint box. Also the whole-canvas export, the bird's-eye overview and the zoomed copies.
+// Images go from TFastDIB memory into the RGB32 layers by a row loop (magnified by pixel
+// replication) instead of through QPainter, which keeps a full repaint within one frame.
 #include "workspace/TF_SMDI.h"
-#include "project/TStitchObject.h"
 
-void TF_SMDI::SmoothDraw(bool) {}
-void TF_SMDI::DrawItems(DeviceContext*) {}
-void TF_SMDI::PaintTo(QImage&, bool) {}
-void TF_SMDI::UpdateBird(bool) {}
-void TF_SMDI::DrawBird(int) {}
-void TF_SMDI::ResampleStitchObjects(TStitchObject*) {}
-void TF_SMDI::PBPaint() {}
-void TF_SMDI::T_AntRectTimer() {}
+#include "image/Resample.h"
+#include "image/TFastDIB.h"
+#include "platform/Delphi.h"
+#include "platform/DeviceContext.h"
+#include "platform/Dialogs.h"
+#include "project/Helpers.h"
+#include "project/ObjectDrawing.h"
+#include "project/PathDistances.h"
+#include "project/Settings.h"
+#include "project/TArea.h"
+#include "project/TStitchObject.h"
+#include "shell/TF_Progress.h"
+#include "workspace/TF_Measurements.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr COLORREF clRed = 0x0000FF;
+constexpr COLORREF clNavy = 0x800000;
+constexpr COLORREF clWhite = 0xFFFFFF;
+
+// QPainter's raster engine addresses at most 32767 pixels a side; larger pictures get their
+// overlays drawn in tiles of this size.
+constexpr int TileSize = 16384;
+
+// Sets the window's Drawing flag for a repaint and clears it on every way out.
+class DrawingGuard {
+public:
+    explicit DrawingGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~DrawingGuard() { m_flag = false; }
+    DrawingGuard(const DrawingGuard&) = delete;
+    DrawingGuard& operator=(const DrawingGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+inline QRgb rgbOf(const TFColor& c)
+{
+    return 0xFF000000u | (quint32(c.r) << 16) | (quint32(c.g) << 8) | quint32(c.b);
+}
+
+// Constant-opacity source over: a of 255 parts source, the rest destination.
+inline QRgb blend(QRgb s, QRgb d, int a)
+{
+    const int b = 255 - a;
+    auto mix = [a, b](quint32 sc, quint32 dc) { return (sc * a + dc * b + 127) / 255; };
+    return 0xFF000000u | (mix((s >> 16) & 0xFF, (d >> 16) & 0xFF) << 16) | (mix((s >> 8) & 0xFF, (d >> 8) & 0xFF) << 8)
+        | mix(s & 0xFF, d & 0xFF);
+}
+
+// One pixel of a memory row, by depth.
+struct Fetch24 {
+    QRgb operator()(const uchar* row, int x) const { return rgbOf(reinterpret_cast<const TFColor*>(row)[x]); }
+};
+struct Fetch32 {
+    QRgb operator()(const uchar* row, int x) const { return rgbOf(reinterpret_cast<const TFColorA*>(row)[x].c); }
+};
+struct FetchAny {
+    const TFastDIB* dib;
+    int memRow;
+    QRgb operator()(const uchar*, int x) const { return rgbOf(dib->GetPixel(memRow, x)); }
+};
+
+// Writes columns [x0, x1) of one layer row from source columns starting at `col`, each source
+// pixel k screen pixels wide, the first one `lead` pixels cut off on the left.
+template <class F>
+void blitRow(const F& fetch, const uchar* in, int col, int lead, QRgb* out, qint64 x0, qint64 x1, int k, int opacity)
+{
+    if (k == 1) {
+        if (opacity >= 255)
+            for (qint64 x = x0; x < x1; ++x)
+                out[x] = fetch(in, col++);
+        else
+            for (qint64 x = x0; x < x1; ++x)
+                out[x] = blend(fetch(in, col++), out[x], opacity);
+        return;
+    }
+    qint64 x = x0;
+    qint64 run = k - lead;
+    while (x < x1) {
+        const QRgb v = fetch(in, col++);
+        const qint64 end = std::min(x1, x + run);
+        if (opacity >= 255)
+            std::fill(out + x, out + end, v);
+        else
+            for (; x < end; ++x)
+                out[x] = blend(v, out[x], opacity);
+        x = end;
+        run = k;
+    }
+}
+
+// Copies the w x h pixels at picture position (sx, sy) of `src` into the RGB32 `dst` with their
+// top-left at (dx, dy), each source pixel as a k x k block, clipped to `dst`. Memory rows of
+// bottom-up images are read from the other end.
+void blitDIB(const TFastDIB& src, int sx, int sy, int w, int h, QImage& dst, qint64 dx, qint64 dy, int k,
+             int opacity = 255)
+{
+    if (!src.Bits || !src.Scanlines || dst.isNull() || k < 1 || opacity <= 0)
+        return;
+    if (sx < 0) {
+        dx -= qint64(sx) * k;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= qint64(sy) * k;
+        h += sy;
+        sy = 0;
+    }
+    w = std::min<qint64>(w, qint64(src.Info.Header.Width) - sx);
+    h = std::min<qint64>(h, qint64(src.AbsHeight) - sy);
+    if (w <= 0 || h <= 0)
+        return;
+    const qint64 x0 = std::max<qint64>(0, dx), x1 = std::min<qint64>(dst.width(), dx + qint64(w) * k);
+    const qint64 y0 = std::max<qint64>(0, dy), y1 = std::min<qint64>(dst.height(), dy + qint64(h) * k);
+    if (x0 >= x1 || y0 >= y1)
+        return;
+
+    const bool bottomUp = src.Info.Header.Height > 0;
+    const int depth = src.Info.Header.BitCount;
+    uchar* base = dst.bits();
+    const qsizetype bpl = dst.bytesPerLine();
+    const int firstCol = sx + int((x0 - dx) / k);
+    const int lead = int((x0 - dx) % k);
+    int previousRow = -1;
+    const QRgb* previousOut = nullptr;
+    for (qint64 y = y0; y < y1; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(base + y * bpl);
+        const int row = sy + int((y - dy) / k);
+        // The rows of one magnified pixel are equal; opaque ones are copied.
+        if (row == previousRow && opacity >= 255) {
+            std::memcpy(out + x0, previousOut + x0, size_t(x1 - x0) * sizeof(QRgb));
+            continue;
+        }
+        previousRow = row;
+        previousOut = out;
+        const int memRow = bottomUp ? src.AbsHeight - 1 - row : row;
+        const auto* in = static_cast<const uchar*>(src.Scanlines[memRow]);
+        switch (depth) {
+        case 24:
+            blitRow(Fetch24{}, in, firstCol, lead, out, x0, x1, k, opacity);
+            break;
+        case 32:
+            blitRow(Fetch32{}, in, firstCol, lead, out, x0, x1, k, opacity);
+            break;
+        default:
+            blitRow(FetchAny{&src, memRow}, in, firstCol, lead, out, x0, x1, k, opacity);
+            break;
+        }
+    }
+}
+
+// The region outline's dash pattern: shifted one bit per pixel, for the whole run of the program,
+// so each repaint continues the dashes where the last one stopped.
+quint8 AntPattern = 0;
+
+// 5 black pixels, then 3 white.
+void AntLineProc(int X, int Y, QImage* canvas)
+{
+    AntPattern = quint8(AntPattern << 1);
+    if (AntPattern == 0)
+        AntPattern = 1;
+    if (canvas && canvas->valid(X, Y))
+        reinterpret_cast<QRgb*>(canvas->scanLine(Y))[X] = AntPattern >= 32 ? 0xFFFFFFFFu : 0xFF000000u;
+}
+
+// The platform's line walker: each pixel from (x1, y1) towards (x2, y2), the end pixel left
+// out; one pixel per step along the longer axis, the other coordinate rounded.
+template <class Proc>
+void LineDDA(int x1, int y1, int x2, int y2, Proc&& proc)
+{
+    const qint64 dx = qint64(x2) - x1, dy = qint64(y2) - y1;
+    const qint64 steps = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+    for (qint64 i = 0; i < steps; ++i)
+        proc(int(x1 + Round64(double(dx) * i / steps)), int(y1 + Round64(double(dy) * i / steps)));
+}
+
+void line(HDC c, QPoint a, QPoint b)
+{
+    c->MoveToEx(a.x(), a.y());
+    c->LineTo(b.x(), b.y());
+}
+
+// The two area fills: white, then the area colour in the area brush style (clear drawn solid).
+void fillArea(HDC dc, int w, int h)
+{
+    CanvasPen(dc, clWhite, 1);
+    CanvasBrush(dc, clWhite, bsSolid);
+    dc->Rectangle(0, 0, w, h);
+    CanvasPen(dc, COLORREF(SettingAreaColor), 1);
+    CanvasBrush(dc, COLORREF(SettingAreaColor), SettingAreaBrush == bsClear ? bsSolid : SettingAreaBrush);
+    dc->Rectangle(0, 0, w, h);
+}
+
+} // namespace
+
+// ---- repaint --------------------------------------------------------------------------------------
+
+void TF_SMDI::SmoothDraw(bool Complete)
+{
+    if (Closing || Drawing)
+        return;
+    DrawingGuard guard(Drawing);
+    // needs: F_Monitor (diagnostic monitor): if (F_Monitor) F_Monitor->SmoothDraw();
+    composeLayers(Complete);
+    if (PB)
+        PB->update();
+    // Its rows show which images are displayed.
+    if (F_Measurements && F_Measurements->MDIForm() == this && F_Measurements->VST_SO)
+        F_Measurements->VST_SO->viewport()->update();
+}
+
+void TF_SMDI::composeLayers(bool Complete)
+{
+    if (!PB || !Area)
+        return;
+    if (CopyRect && !B_Background.isNull()) {
+        const int H = SB_H->value(), V = SB_V->value();
+        const QPoint c1(Scale(ClipbrdPT1.x() - H), Scale(ClipbrdPT1.y() - V));
+        const QPoint c2(Scale(ClipbrdPT2.x() - H), Scale(ClipbrdPT2.y() - V));
+        auto ant = [this](int x, int y) { AntLineProc(x, y, &B_Background); };
+        LineDDA(c1.x(), c1.y(), c1.x(), c2.y(), ant);
+        LineDDA(c1.x(), c1.y(), c2.x(), c1.y(), ant);
+        LineDDA(c2.x(), c1.y(), c2.x(), c2.y(), ant);
+        LineDDA(c1.x(), c2.y(), c2.x(), c2.y(), ant);
+    }
+
+    if (Complete) {
+        const QSize size = PB->size();
+        if (B_Background.size() != size || B_Background.format() != QImage::Format_RGB32)
+            B_Background = QImage(size, QImage::Format_RGB32);
+        if (B_Image.size() != size || B_Image.format() != QImage::Format_RGB32) {
+            B_Image = QImage(size, QImage::Format_RGB32);
+            B_Image.fill(Qt::white);
+        }
+        paintBackground();
+        UpdateBird(false);
+    }
+
+    if (B_Foreground.size() != B_Background.size() || B_Foreground.format() != QImage::Format_RGB32)
+        B_Foreground = QImage(B_Background.size(), QImage::Format_RGB32);
+    if (!B_Background.isNull())
+        std::memcpy(B_Foreground.bits(), B_Background.constBits(), size_t(B_Background.sizeInBytes()));
+    QPainter painter;
+    if (!B_Foreground.isNull())
+        painter.begin(&B_Foreground);
+    DeviceContext dc(&painter);
+    DrawItems(&dc);
+    ReleaseCanvasTools(&dc);
+}
+
+void TF_SMDI::paintBackground()
+{
+    if (B_Background.isNull()) {
+        for (const auto& so : StitchList)
+            so->Displayed = false;
+        return;
+    }
+    const int W = B_Background.width(), Hgt = B_Background.height();
+    const int H = SB_H->value(), V = SB_V->value();
+    const int z = fZoom;
+    const bool transparent = SettingUseMovingTransparency && fScreenMode == mmAlignImages && IsAltDown();
+    const int opacity = transparent ? std::clamp(SettingMovingTransparency, 0, 255) : 255;
+
+    QPainter painter(&B_Background);
+    DeviceContext dc(&painter);
+    fillArea(&dc, W, Hgt);
+
+    auto drawOne = [&](TStitchObject& so) {
+        so.Displayed = false;
+        if (qint64(Scale(so.x)) > qint64(Scale(H)) + W || qint64(so.x) + so.Width < H
+            || qint64(Scale(so.y)) > qint64(Scale(V)) + Hgt || qint64(so.y) + so.Height < V)
+            return;
+        so.Displayed = true;
+        const int left = Scale(so.x - H), top = Scale(so.y - V);
+        const int right = left + Scale(so.Width), bottom = top + Scale(so.Height);
+        if (!so.Visible) {
+            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
+            CanvasPen(&dc, so.Selected ? clRed : clNavy, 1);
+            dc.Rectangle(left, top, right, bottom);
+        } else if (z < 10 && so.FD) {
+            // Only the canvas columns and rows that fit whole into the paint box are shown.
+            const int k = 11 - z;
+            const qint64 a = std::max(H, so.x), b = std::max(V, so.y);
+            const qint64 r = std::min<qint64>(qint64(so.x) + so.Width, W / k + qint64(H));
+            const qint64 s = std::min<qint64>(qint64(so.y) + so.Height, Hgt / k + qint64(V));
+            if (r > a && s > b)
+                blitDIB(*so.FD, int(a - so.x), int(b - so.y), int(r - a), int(s - b), B_Background,
+                        qint64(Scale(int(a))) - Scale(H), qint64(Scale(int(b))) - Scale(V), k, opacity);
+        } else if (z == 10 && so.FD) {
+            blitDIB(*so.FD, 0, 0, so.Width, so.Height, B_Background, qint64(so.x) - H, qint64(so.y) - V, 1, opacity);
+        } else if (so.FZ) {
+            blitDIB(*so.FZ, 0, 0, so.FZ->Info.Header.Width, so.FZ->AbsHeight, B_Background, left, top, 1, opacity);
+        }
+        if (fScreenMode == mmAlignImages && so.Selected) {
+            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
+            CanvasPen(&dc, COLORREF(SettingISColor), 1);
+            dc.Rectangle(left, top, right, bottom);
+        }
+    };
+    // Selected images come last, so they lie on top.
+    for (const auto& so : StitchList)
+        if (!so->Selected)
+            drawOne(*so);
+    for (const auto& so : StitchList)
+        if (so->Selected)
+            drawOne(*so);
+    ReleaseCanvasTools(&dc);
+}
+
+void TF_SMDI::PBPaint()
+{
+    if (!PB)
+        return;
+    // A paint box resized without a repaint yet (first show) gets its layers now.
+    if (B_Foreground.size() != PB->size() && !Drawing && !Closing) {
+        DrawingGuard guard(Drawing);
+        composeLayers(true);
+    }
+    QPainter p(PB);
+    if (!B_Foreground.isNull())
+        p.drawImage(0, 0, B_Foreground);
+    const QRect covered(QPoint(0, 0), B_Foreground.size());
+    if (!covered.contains(PB->rect())) {
+        const QRegion rest = QRegion(PB->rect()).subtracted(QRegion(covered));
+        for (const QRect& r : rest)
+            p.fillRect(r, Qt::white);
+    }
+}
+
+void TF_SMDI::T_AntRectTimer()
+{
+    if (CopyRect)
+        SmoothDraw(false);
+}
+
+// ---- overlays -------------------------------------------------------------------------------------
+
+void TF_SMDI::DrawItems(DeviceContext* ACanvas)
+{
+    if (!ACanvas)
+        return;
+    HDC C = ACanvas;
+    const int W = PB ? PB->width() : 0, Hgt = PB ? PB->height() : 0;
+    const int z = fZoom;
+    const double g = GetZoomDiv(z);
+    CanvasPen(C, clRed, C->pen().lopnWidth, C->pen().lopnStyle);
+
+    // needs: F_Tracker (gray-value tracker): when its SB_SMDICursor is down and it is the active
+    // form, pen SettingCADColor width 1, a vertical line at ToScreen(TrackerPos).x from 0 to Hgt
+    // and a horizontal one at its y from 0 to W; the crosshair cursor below is then left out.
+    const bool trackerActive = false;
+    if (SettingCADCursor && !trackerActive) {
+        CanvasPen(C, COLORREF(SettingCADColor), 1);
+        line(C, {Mouse.x(), 0}, {Mouse.x(), Hgt});
+        line(C, {0, Mouse.y()}, {W, Mouse.y()});
+    }
+
+    if (fScreenMode == mmDPIPoint2 || fScreenMode == mmDPIDone) {
+        const QPoint d1 = ToScreen(DPI1), d2 = ToScreen(DPI2);
+        CanvasPen(C, clRed, 1);
+        auto cross = [C](QPoint p) {
+            line(C, {p.x() - 15, p.y()}, {p.x() + 15, p.y()});
+            line(C, {p.x(), p.y() - 15}, {p.x(), p.y() + 15});
+        };
+        cross(d1);
+        if (fScreenMode == mmDPIDone)
+            cross(d2);
+        line(C, d1, d2);
+    }
+
+    if (AnchorLine) {
+        const auto& points = AnchorLine->AnchorPoints;
+        QPoint last;
+        for (size_t i = 0; i < points.size(); ++i) {
+            const QPoint s = points[i]->Draw(this, C);
+            if (i > 0 && points[i - 1]->Active)
+                line(C, last, s);
+            last = s;
+        }
+        if (fScreenMode == mmAnchorLine && !points.empty())
+            line(C, last, Mouse);
+    }
+
+    const bool strict = SB_AnchorStrict && SB_AnchorStrict->isChecked();
+    if (strict) {
+        const QPoint a = ToScreen(Anchor);
+        CanvasPen(C, clRed, 1);
+        line(C, {a.x() - 7, a.y()}, {a.x() + 7, a.y()});
+        line(C, {a.x(), a.y() - 7}, {a.x(), a.y() + 7});
+    }
+
+    const int ralLength = SettingScaleRAL ? Round(SettingRALLength / g) : SettingRALLength;
+    auto rightAngle = [&](QPoint from, QPoint to, int width) {
+        const auto [e1, e2] = PerpendicularEnds(from.x(), from.y(), to.x(), to.y(), ralLength);
+        CanvasPen(C, COLORREF(SettingRALColor), width);
+        line(C, e1, e2);
+    };
+
+    for (const auto& path : PathList) {
+        // Paths that are not drawn still get their widths from the positions, so the tree, the
+        // statistics and the exports never depend on what was painted.
+        if (!SettingOVisible || !path->visible) {
+            RecomputeDistances(path.get());
+            continue;
+        }
+        QPoint L, P;
+        for (size_t i = 0; i < path->ObjectList.size(); ++i) {
+            TIndex* I = path->ObjectList[i].get();
+            I->distance = 0;
+            const QPoint S = (i == 0 && path->Pith) ? I->Draw(this, C, true) : I->Draw(this, C);
+            if (i > 0) {
+                CanvasPen(C, COLORREF(SettingILColor), z > 15 ? 1 : SettingILWidth);
+                C->MoveToEx(S.x(), S.y());
+                if (SettingDrawIndexLines)
+                    C->LineTo(L.x(), L.y());
+                I->distance = PointDistance(I->Pos, P);
+            }
+            L = S;
+            P = I->Pos;
+            for (const auto& M : I->ObjectList) {
+                const QPoint S2 = M->Draw(this, C);
+                M->distance = PointDistance(P, M->Pos);
+                CanvasPen(C, COLORREF(SettingMLColor), z > 15 ? 1 : SettingMWidth);
+                line(C, L, S2);
+                if (SettingLVisible) {
+                    CanvasFont(C, SettingFontName, LabelFontSize(g), COLORREF(SettingTextColor));
+                    const QString text = RingWidthText(PixelsToUnit(M->distance, SettingUnits, DPI), SettingDigits);
+                    const int textWidth = C->GetTextExtent(text).cx;
+                    C->TextOut(L.x() + (S2.x() - L.x()) / 2 - textWidth / 2, L.y() + (S2.y() - L.y()) / 2, text);
+                }
+                if (SettingRALVisible)
+                    rightAngle(L, S2, z > 15 ? 1 : SettingRALWidth);
+                L = S2;
+                P = M->Pos;
+            }
+        }
+        if ((fScreenMode == mmNewIndex || fScreenMode == mmNewMeasurement) && path.get() == CurrentPath.get()
+            && !path->ObjectList.empty()) {
+            const bool index = fScreenMode == mmNewIndex;
+            const int width = z > 15 ? 1 : (index ? SettingILWidth : SettingMWidth);
+            const QPoint target = strict ? ToScreen(Anchor) : Mouse;
+            CanvasPen(C, COLORREF(index ? SettingILColor : SettingMLColor), width);
+            line(C, L, target);
+            if (SettingRALVisible)
+                rightAngle(L, target, width);
+        }
+    }
+
+    for (const auto& object : DrawList)
+        object->Draw(this, C);
+}
+
+// ---- whole-canvas export --------------------------------------------------------------------------
+
+void TF_SMDI::PaintTo(QImage& ABMP, bool DrawMeasurements)
+{
+    const int w = Area->width(), h = Area->height();
+    ABMP = QImage(w, h, QImage::Format_RGB32);
+    if (ABMP.isNull())
+        return;
+    ABMP.fill(Qt::white);
+    // The bitmap starts at the area's corner; images and overlays are both placed from there.
+    const int ox = Area->x1, oy = Area->y1;
+
+    QPointer<TF_SMDI> self(this); // the user may close the window while the progress box runs events
+    if (F_Progress)
+        F_Progress->PB->setMaximum(int(StitchList.size()) + 2);
+    for (size_t i = 0; i < StitchList.size(); ++i) {
+        if (F_Progress) {
+            F_Progress->L_2->setText(QStringLiteral("Adding image ") + ExtractFileName(StitchList[i]->filename));
+            F_Progress->DoStep();
+            if (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled) {
+                if (MessageDlg(QStringLiteral("Cancel image export?"), mtConfirmation, mbYesNo) == mrYes)
+                    return;
+                if (F_Progress)
+                    F_Progress->Tag = 0;
+            }
+            if (!self || i >= StitchList.size())
+                return;
+        }
+        const TStitchObject& so = *StitchList[i];
+        if (so.FD)
+            blitDIB(*so.FD, 0, 0, so.Width, so.Height, ABMP, qint64(so.x) - ox, qint64(so.y) - oy, 1);
+    }
+
+    if (!DrawMeasurements)
+        return;
+    // Overlays go through ToScreen, which at 1:1 subtracts the scroll positions.
+    const int shiftX = SB_H->value() - ox, shiftY = SB_V->value() - oy;
+    const qsizetype bpl = ABMP.bytesPerLine();
+    for (int ty = 0; ty < h; ty += TileSize) {
+        for (int tx = 0; tx < w; tx += TileSize) {
+            QImage tile(ABMP.bits() + qsizetype(ty) * bpl + qsizetype(tx) * 4, std::min(TileSize, w - tx),
+                        std::min(TileSize, h - ty), bpl, QImage::Format_RGB32);
+            QPainter painter(&tile);
+            painter.translate(shiftX - tx, shiftY - ty);
+            DeviceContext dc(&painter);
+            DrawItems(&dc);
+            ReleaseCanvasTools(&dc);
+        }
+    }
+}
+
+// ---- overview -------------------------------------------------------------------------------------
+
+int TF_SMDI::BirdZoom(int BirdWidth) const
+{
+    if (BirdWidth <= 0)
+        return 0;
+    // The first z from 20 with BirdWidth > width / (z - 9).
+    const qint64 z = qint64(Area->width()) / BirdWidth + 10;
+    return int(std::max<qint64>(20, z));
+}
+
+int TF_SMDI::BuildBird(int BirdWidth)
+{
+    const int z = BirdZoom(BirdWidth);
+    if (z <= 0)
+        return 0;
+    B_Bird = QImage(BirdWidth, ScaleBird(Area->height(), z), QImage::Format_RGB32);
+    if (B_Bird.isNull())
+        return 0;
+    DrawBird(z);
+    return z;
+}
+
+void TF_SMDI::UpdateBird(bool ImageChanged)
+{
+    Q_UNUSED(ImageChanged);
+    // needs: F_BirdView (bird's-eye view). Until it exists there is no overview to show:
+    //   if (!F_BirdView || !isVisible() || (!ImageChanged && F_BirdView->MDIForm != this)) return;
+    //   try { const int z = BuildBird(F_BirdView->clientWidth());
+    //         if (z > 0) { F_BirdView->setClientHeight(B_Bird.height()); F_BirdView->UpdateBird(this, z); }
+    //   } catch (...) {} // the previous overview stays
+}
+
+void TF_SMDI::DrawBird(int z)
+{
+    if (B_Bird.isNull())
+        return;
+    QPainter painter(&B_Bird);
+    DeviceContext dc(&painter);
+    fillArea(&dc, B_Bird.width(), B_Bird.height());
+    if (z <= 999) {
+        for (const auto& so : StitchList) {
+            const int x = ScaleBird(so->x, z), y = ScaleBird(so->y, z);
+            const int w = ScaleBird(so->Width, z), h = ScaleBird(so->Height, z);
+            if (!so->Visible) {
+                CanvasBrush(&dc, dc.brush().lbColor, bsClear);
+                CanvasPen(&dc, so->Selected ? clRed : clNavy, 1);
+                dc.Rectangle(x, y, x + w, y + h);
+            } else if (FX && so->FD) {
+                FX->SetSize(w, h, 24);
+                ResizeNearest(*so->FD, *FX);
+                blitDIB(*FX, 0, 0, w, h, B_Bird, x, y, 1);
+                FX->SetSize(0, 0, 24);
+            }
+        }
+    }
+    ReleaseCanvasTools(&dc);
+}
+
+// ---- zoomed copies --------------------------------------------------------------------------------
+
+void TF_SMDI::ResampleStitchObjects(TStitchObject* ASO)
+{
+    auto resample = [this](TStitchObject& so) {
+        if (!so.FZ)
+            return;
+        // Only reducing zooms show the copy; at the others it would be the image or larger.
+        if (fZoom <= 10 || !so.FD) {
+            so.FZ->SetSize(0, 0, 24);
+            return;
+        }
+        so.FZ->SetSize(Scale(so.Width), Scale(so.Height), 24);
+        if (SettingResamplingAlgorithm == 0)
+            ResizeNearest(*so.FD, *so.FZ);
+        else
+            ResampleFiltered(*so.FD, *so.FZ, ResamplerIndex(SettingResamplingAlgorithm, rkPoint));
+    };
+    if (ASO) {
+        resample(*ASO);
+        return;
+    }
+    for (const auto& so : StitchList)
+        resample(*so);
+}
