@@ -1,5 +1,8 @@
-// Test entry point: offscreen Qt, and fresh private XDG folders for every test so that
-// settings, data and runtime files never touch the real home.
+// Test entry point: offscreen Qt, fresh private XDG folders for every test so that settings,
+// data and runtime files never touch the real home, and scripted dialogs.
+#include "platform/Dialogs.h"
+#include "platform/FakeDialogs.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +26,9 @@ public:
             QFile::setPermissions(QString::fromLocal8Bit(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             qputenv(name, path);
         }
+        // A real modal dialog would hang an offscreen test: every test starts with a fake that
+        // answers from its script; tests that want the real dialogs put them back themselves.
+        setDialogs(std::make_unique<FakeDialogs>());
     }
     void OnTestEnd(const testing::TestInfo&) override { m_dir.reset(); }
 
