@@ -120,9 +120,9 @@ protected:
     {
         for (QMenu* menu : {w->PAB_MDI, w->PAB_Selected})
             menu->hide();
-        delete w.data();
         delete tool.data();
         F_Measurements = nullptr;
+        delete w.data();
         setDialogs(nullptr);
         InitSettingVariables();
     }
