@@ -383,7 +383,9 @@ void TF_Measurements::bindWindow(TF_SMDI* f)
     m_model->setWindow(f);
     if (f)
         m_boundGone = connect(f, &QObject::destroyed, this, [this] {
-            // The window's objects are gone with it: no row may keep showing them.
+            // The window's objects are gone with it: no row may keep showing them. The pointer is
+            // dropped unread, since the window is no longer a TF_SMDI while it is destroyed.
+            m_mdiForm.clear();
             ClearAll();
         });
     emit boundWindowChanged(f);
@@ -541,9 +543,13 @@ void TF_Measurements::selectNode(TreeNode* node, bool select)
 {
     if (!node)
         return;
-    const QItemSelection rows(m_model->indexFromNode(node),
-                              m_model->indexFromNode(node, MeasurementTreeModel::ColumnCount - 1));
-    VST->selectionModel()->select(rows, select ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    const QModelIndex idx = m_model->indexFromNode(node);
+    QItemSelectionModel* sel = VST->selectionModel();
+    // A node selected by code becomes the current one, so that the one-level rule keeps it.
+    if (select)
+        sel->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+    const QItemSelection rows(idx, m_model->indexFromNode(node, MeasurementTreeModel::ColumnCount - 1));
+    sel->select(rows, select ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
 void TF_Measurements::MarkNode(TF_SMDI* f, TreeNode* Node)
@@ -707,9 +713,11 @@ void TF_Measurements::VSTChange()
     TF_SMDI* f = MDIForm();
     if (!f)
         return;
-    m_filling = true;
-    restrictSelectionToOneLevel();
-    m_filling = false;
+    if (Clicked) {
+        m_filling = true;
+        restrictSelectionToOneLevel();
+        m_filling = false;
+    }
 
     const QItemSelectionModel* sel = VST->selectionModel();
     for (TreeNode* node : m_model->allNodes())

@@ -7,6 +7,7 @@
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
+#include "image/TFastDIB.h"
 #include "project/Settings.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/MeasurementTreeModel.h"
@@ -20,6 +21,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileSystemModel>
+#include <QStandardItemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -75,20 +78,23 @@ TMeasurement* addMeasurement(TIndex& index, QPoint pos)
     return index.ObjectList.back().get();
 }
 
-// Answers the next modal dialog of type D once it is shown.
+// Answers the next modal dialog of type D once it is shown; gives up after three seconds.
 template <class D>
 void whenShown(std::function<void(D*)> answer)
 {
-    auto attempt = std::make_shared<std::function<void(int)>>();
-    *attempt = [answer, attempt](int left) {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            answer(d);
-            return;
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    auto left = std::make_shared<int>(300);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer, left] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (d || --*left <= 0) {
+            timer->stop();
+            timer->deleteLater();
         }
-        if (left > 0)
-            QTimer::singleShot(10, [attempt, left] { (*attempt)(left - 1); });
-    };
-    QTimer::singleShot(0, [attempt] { (*attempt)(300); });
+        if (d)
+            answer(d);
+    });
+    timer->start();
 }
 
 class Measurements : public ::testing::Test {
@@ -116,6 +122,7 @@ protected:
     void TearDown() override
     {
         delete w.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         tester.reset();
         soTester.reset();
         tool.reset();
@@ -259,6 +266,20 @@ TEST_F(Measurements, ImageTreeShowsTheWindowAndItsImages)
     EXPECT_EQ(tool->VST_SOGetPopupMenu(images->nodeFromIndex(root)), tool->PAB_Project);
     EXPECT_EQ(tool->VST_SOGetPopupMenu(images->nodeFromIndex(row)), tool->PAB_SO);
     EXPECT_EQ(tool->VST_SOGetPopupMenu(nullptr), nullptr);
+
+    // Hint: file, full size with depth, memory in MB with at most 4 significant digits.
+    w->StitchList[0]->FD->SetSize(1000, 700, 24);
+    EXPECT_EQ(row.data(Qt::ToolTipRole).toString(), QStringLiteral("/nowhere/core.jpg\n1000 x 700 x 24\n2.003 MB"));
+
+    // Files are taken only from a view over the file system.
+    QTreeView fileTree, otherTree;
+    QFileSystemModel files;
+    QStandardItemModel items;
+    fileTree.setModel(&files);
+    otherTree.setModel(&items);
+    EXPECT_TRUE(tool->VST_SODragOver(&fileTree));
+    EXPECT_FALSE(tool->VST_SODragOver(&otherTree));
+    EXPECT_FALSE(tool->VST_SODragOver(nullptr));
 
     // Unselecting the row in the tree reaches the image.
     tool->VST_SO->selectionModel()->clearSelection();
@@ -761,17 +782,27 @@ TEST_F(Measurements, ImageWindowSelectsPointsInTheTree)
     EXPECT_TRUE(m[3]->selected);
 }
 
-TEST_F(Measurements, SelectionStaysOnOneLevel)
+TEST_F(Measurements, UserSelectionStaysOnOneLevel)
 {
     layOutTwoPaths();
+    tool->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get()));
     tool->FillMeasurements(w, true);
-    QItemSelectionModel* sel = tool->VST->selectionModel();
-    sel->setCurrentIndex(indexOf(m[0]), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    sel->select(indexOf(m[1]), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    sel->setCurrentIndex(indexOf(i2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_TRUE(sel->isSelected(indexOf(i2)));
-    EXPECT_FALSE(sel->isSelected(indexOf(m[0])));
-    EXPECT_FALSE(m[1]->selected);
+    auto click = [&](const TJEXObject* o, Qt::KeyboardModifiers mods) {
+        QTest::mouseClick(tool->VST->viewport(), Qt::LeftButton, mods, tool->VST->visualRect(indexOf(o)).center());
+    };
+    click(m[0], Qt::NoModifier);
+    click(m[1], Qt::ControlModifier);
+    EXPECT_TRUE(m[0]->selected && m[1]->selected);
+    click(i2, Qt::ControlModifier);
+    EXPECT_TRUE(i2->selected);
+    EXPECT_FALSE(m[0]->selected || m[1]->selected);
+    EXPECT_EQ(tool->SelectedCount(), 1);
+
+    // The image window's selection clicks are not restricted by a selected path row.
+    selectOnly(a);
+    tool->ToggleSelection(tool->GetNodeByObject(m[4]), false);
+    EXPECT_TRUE(m[4]->selected);
 }
 
 // ---- check boxes, editing, popups --------------------------------------------------------------
