@@ -1,19 +1,312 @@
-// The main window: the frame that holds the image windows and docks the tool windows.
+// The main window: the frame that holds the image windows (one per open project), docks the tool
+// windows on its left, and carries the program-wide commands, menus, tool bar and status bar.
+// TF_Main.cpp holds the frame (creation, first showing, closing, cursors, docking, enabling, wheel,
+// keys, drops); TF_Main_Commands.cpp the menus and the project and file commands.
 #pragma once
 
-#include <QMainWindow>
+#include "platform/Dialogs.h"
 
+#include <QCursor>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <QStringList>
+
+class QAction;
+class QDockWidget;
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class TF_SMDI;
+
+// Cursor numbers of the screen object: the standard shapes the program uses and its own twelve.
+inline constexpr int crDefault = 0;
+inline constexpr int crNone = -1;
+inline constexpr int crArrow = -2;
+inline constexpr int crSizeAll = -22; // four-way move
+inline constexpr int crXWhite = -53;
+inline constexpr int crXAnchor = -54;
+inline constexpr int crXBlackWhite1 = -55;
+inline constexpr int crXScissors = -56;
+inline constexpr int crXRedPin = -57;
+inline constexpr int crXLupe = -58;
+inline constexpr int crXHand = -59;
+inline constexpr int crXYellowPin = -60;
+inline constexpr int crXRed = -61;
+inline constexpr int crXBlack = -62;
+inline constexpr int crXMover = -63;
+inline constexpr int crXDoubleCross = -64;
+
+// The cursor of a cursor number; unknown numbers give the arrow. The twelve program cursors are
+// drawn once, on first use.
+QCursor CursorByNumber(int number);
+// The name under which a program cursor is known ("XWhite" for -53); empty for other numbers.
+QString ProgramCursorName(int number);
+
+// The screen's cursor: one shape over every window of the program while it is not crDefault.
+void SetScreenCursorNumber(int number);
+int ScreenCursorNumber();
+
+// A dock site of the frame: the tool windows docked on one side, stacked. Each form is wrapped
+// once in its own QDockWidget, which follows the form's caption.
+class DockSite : public QObject {
+    Q_OBJECT
+public:
+    DockSite(QMainWindow* frame, Qt::DockWidgetArea area);
+
+    // Only these forms may dock here; an empty list accepts any.
+    void setAcceptedForms(const QList<QWidget*>& forms) { m_accepted = forms; }
+    bool accepts(QWidget* form) const;
+
+    // Docks the form (at the bottom of the stack, or at the top). False when it is not accepted.
+    bool dock(QWidget* form, bool atTop = false);
+    // Lets the form float at its current screen bounds.
+    void undock(QWidget* form);
+    bool isDocked(QWidget* form) const;
+    // Bounds of a docked form in frame coordinates; the empty rectangle otherwise.
+    QRect dockPos(QWidget* form) const;
+    // The docked forms, top to bottom.
+    QList<QWidget*> clients() const;
+    // The dock widget that carries the form; none when the form never docked here.
+    QDockWidget* dockWidgetOf(QWidget* form) const;
+    // Shows or hides the form together with the dock widget that carries it.
+    void showForm(QWidget* form, bool visible);
+
+    // Width of the site: its widest docked window, 0 while hidden or empty.
+    int width() const;
+    void setWidth(int width);
+    bool isVisible() const { return m_visible; }
+    void setVisible(bool visible);
+
+private:
+    QDockWidget* wrap(QWidget* form);
+
+    QMainWindow* m_frame;
+    Qt::DockWidgetArea m_area;
+    QList<QWidget*> m_accepted;
+    QList<QPointer<QDockWidget>> m_docks;
+    bool m_visible = true;
+};
 
 class TF_Main : public QMainWindow {
     Q_OBJECT
 public:
     explicit TF_Main(QWidget* parent = nullptr);
+    ~TF_Main() override;
 
+    // ---- public fields ----
+    QPointer<TF_SMDI> fs;        // window marked as sample by the link
+    QPointer<TF_SMDI> fr;        // window marked as reference by the link
+    bool Closing = false;        // the close query has passed: captions stay as they are
+    bool MouseOverImage = false; // the wheel zooms only while the mouse is over an image window
+    QString OldDatagram;         // last message accepted on the link
+
+    // ---- components ----
     QMdiArea* mdiArea() const { return m_mdiArea; }
+    QStatusBar* SB_Main = nullptr;
+    QLabel* SB_MainPanel0 = nullptr; // 250 px: link state
+    QLabel* SB_MainPanel1 = nullptr; // 500 px: long hint of the control under the mouse
+    QLabel* I_Connected = nullptr;
+    QLabel* I_Disconnected = nullptr;
+    DockSite* P_Dock = nullptr;    // left dock site
+    DockSite* DP_Bottom = nullptr; // bottom dock site, only for the notes window
+    QMenuBar* AMM1 = nullptr;      // menu bar
+    QToolBar* AMM2 = nullptr;      // tool bar
+    QMenu* PAB_Main = nullptr;     // popup of the empty frame area
+
+    QMenu* M_File = nullptr;
+    QMenu* M_Edit = nullptr;
+    QMenu* M_Project = nullptr;
+    QMenu* M_Paths = nullptr;
+    QMenu* M_ImageResolution = nullptr;
+    QMenu* M_Aquire = nullptr;
+    QMenu* M_Image = nullptr;
+    QMenu* M_Windows = nullptr;
+    QMenu* M_Projects = nullptr; // one entry per image window after its first item
+    QMenu* M_Help = nullptr;
+    QToolButton* TB_Scan = nullptr;      // drop-down: scan to new or current project
+    QToolButton* TB_BrushSets = nullptr; // drop-down: one entry per brush set
+    QMenu* M_Scan = nullptr;
+    QMenu* M_BrushSets = nullptr;        // its first entry is a hidden placeholder
+
+    // Project and file commands.
+    QAction* A_NewProject = nullptr;
+    QAction* A_LoadProject = nullptr;
+    QAction* A_SaveProject = nullptr;
+    QAction* A_SaveProjectTo = nullptr;
+    QAction* A_ExportData = nullptr;
+    QAction* A_ConvertJEX = nullptr;
+    QAction* CloseMDI = nullptr;
+    QAction* A_Exit = nullptr;
+    QAction* A_CopyImage = nullptr;
+    QAction* A_PasteImage = nullptr;
+    QAction* A_MergeImage = nullptr;
+    QAction* A_AddImage = nullptr;
+    // Scanner commands.
+    QAction* SelectSource = nullptr;
+    QAction* A_ScanNew = nullptr;
+    QAction* A_ScanToCurrent = nullptr;
+    // Image, window, settings and help commands; their handlers come with those commands.
+    QAction* Brightness = nullptr;
+    QAction* Grayscale = nullptr;
+    QAction* Sharpen = nullptr;
+    QAction* Soften = nullptr;
+    QAction* Invert = nullptr;
+    QAction* AddBorder = nullptr;
+    QAction* A_Resample = nullptr;
+    QAction* MirrorH = nullptr;
+    QAction* MirrorV = nullptr;
+    QAction* A_Rotate = nullptr;
+    QAction* A_MatchImages = nullptr;
+    QAction* A_CalibrateDPI = nullptr;
+    QAction* A_SetDPI = nullptr;
+    QAction* A_CreateSeries = nullptr;
+    QAction* A_WindowMeasurements = nullptr;
+    QAction* A_WindowZoom = nullptr;
+    QAction* A_WindowBirdView = nullptr;
+    QAction* A_WindowFiles = nullptr;
+    QAction* A_Notes = nullptr;
+    QAction* A_WindowHistogram = nullptr;
+    QAction* A_WindowTRacker = nullptr;
+    QAction* A_SystemLog = nullptr;
+    QAction* A_Tile = nullptr;
+    QAction* A_Zoom = nullptr;
+    QAction* A_RALToggle = nullptr;
+    QAction* A_ObjectToggle = nullptr;
+    QAction* A_LengthToggle = nullptr;
+    QAction* A_TextToggle = nullptr;
+    QAction* A_CADCursor = nullptr;
+    QAction* A_BrushSets = nullptr;
+    QAction* A_Setup = nullptr;
+    QAction* A_Help = nullptr;
+    QAction* A_About = nullptr;
+    QAction* A_CheckForUpdates = nullptr;
+    QAction* A_ResetAllSettings = nullptr;
+
+    // File dialogs; each use copies the request and fills in names and folders.
+    FileDialogRequest OD;         // open project
+    FileDialogRequest SD_Project; // save project
+    FileDialogRequest SD_SaveAs;  // save project with its images
+    FileDialogRequest OD_Image;   // add images
+    FileDialogRequest SD_Image;   // save one image
+
+    // ---- frame (TF_Main.cpp) ----
+    // The active image window; none when no project is open.
+    TF_SMDI* ActiveMDIChild() const;
+    // The image windows in the frame's child order.
+    QList<TF_SMDI*> MDIChildren() const;
+    // Brings an image window to the front and gives it the focus.
+    void ActivateMDIChild(TF_SMDI* window);
+
+    void SetCaption();        // "JEX " + major + "." + minor; nothing once Closing is set
+    void UpdateProjectList(); // rebuilds the Projects menu
+    void SetScreenCursor();   // cursor and status hint of the active image window by its screen mode
+    void UpdateDock();        // P_Dock as wide as its widest docked window, at least 2 pixels
+    bool IsDocked(QWidget* AForm) const;
+    QRect GetDockPos(QWidget* AForm) const;
+    // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.
+    static QString ProjectListCaption(const TF_SMDI* window);
+    void ChangeActiveProject(QAction* Sender);
+    void AMUpdate(); // enables and checks the commands from the current state
+
+    // The first showing: start-up steps, then (also after a failure) docks and timers. Runs once.
+    void FormShow();
+    // Close query and close handler of the frame. The image windows are asked first.
+    bool FormCloseQuery();
+    void FormClose();
+
+    // The command line names one file: all arguments joined with single blanks.
+    static QString CommandLineFileName(const QStringList& arguments);
+    // Arguments after the program name; by default those the program was started with.
+    void setCommandLineArguments(const QStringList& arguments) { m_arguments = arguments; }
+    // Opens the command line's file when it exists and is a project; other files are ignored.
+    void OpenCommandLineFile();
+    // Dropped files, each opened as the file manager opens a double-clicked file.
+    void AcceptFiles(const QStringList& files);
+    // Opens a project, an older project or an image file; other files are ignored.
+    void OpenFile(const QString& fileName);
+
+    // Every exception that reaches the event loop ends here: a failure in the log, no dialog.
+    static void ApplicationEventsException(const QString& message);
+    // Status panel 1 shows the long part of the hint ("short|long").
+    void ApplicationEventsHint(const QString& hint);
+
+    // ---- commands (TF_Main_Commands.cpp) ----
+    // Opens a project file and returns its window, or none when loading failed or was cancelled.
+    // A window that shows this file already comes to the front instead.
+    TF_SMDI* ProcessLoadProject(const QString& AFilename);
+    void DynamicMenuExecute(QAction* Sender);
+    void A_NewProjectExecute();
+    void A_LoadProjectExecute();
+    void A_SaveProjectExecute();
+    void A_SaveProjectToExecute();
+    void A_ExportDataExecute();
+    void A_ConvertJEXExecute();
+    void CloseMDIExecute();
+    void A_ExitExecute();
+    void A_CopyImageExecute();
+    void A_PasteImageExecute();
+    void A_MergeImageExecute();
+    void A_AddImageExecute();
+    // The name typed in the project save dialog with the extension of the chosen filter
+    // (1 ".jex4", 2 ".jex").
+    static QString SD_ProjectTypeChange(int filterIndex, const QString& currentName);
+    // The name part of the image save dialog's name with the extension of the chosen filter
+    // (1 ".bmp", 2 ".jpg", 3 ".png"); empty (leave it) when the name is an existing folder.
+    static QString SD_ImageTypeChange(int filterIndex, const QString& currentName);
+    // Puts a file at the top of the recent-files list.
+    void AddRecentFile(const QString& fileName);
+
+signals:
+    // The active image window changed (none when the last one went).
+    void activeWindowChanged(TF_SMDI* window);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    void FormCreate();
+    void createStatusBar();
+    void createDocks();
+    void createActions();  // TF_Main_Commands.cpp
+    void createMenus();    // TF_Main_Commands.cpp
+    void createToolBar();  // TF_Main_Commands.cpp
+    void createDialogs();  // TF_Main_Commands.cpp
+    void attachToolWindowActions(); // the measurement tree's actions in the Project menu
+    void dockToolWindows();
+    void onIdle();
+    void onSubWindowActivated(QMdiSubWindow* window);
+    bool handleWheel(QObject* receiver, QWheelEvent* event);
+    bool previewKey(QObject* receiver, QKeyEvent* event);
+    void zoomByWheel(TF_SMDI* window, bool down);
+    // Reads a project file into a window. 0 read, -1 cancelled or failed.
+    int readProject(TF_SMDI* window, const QString& fileName);
+    // Writes a window's project. 0 written, -1 failed.
+    int writeProject(TF_SMDI* window, const QString& fileName);
+    TF_SMDI* newImageWindow();
+
     QMdiArea* m_mdiArea = nullptr;
+    QStringList m_arguments;
+    bool m_shown = false;    // the first showing has run
+    bool m_updating = false; // AMUpdate is running
+    bool m_clipboardHasImage = false;
+    QList<QAction*> m_projectActions; // entries of the Projects menu
+    QList<QAction*> m_recentActions;  // recent-file entries of the File menu
+    QAction* m_projectsFirst = nullptr; // the Projects menu's fixed first item
 };
 
+// The one main window; none before it is created.
 extern TF_Main* F_Main;

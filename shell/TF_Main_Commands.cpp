@@ -1,0 +1,676 @@
+// Main window commands: the menus and the tool bar, and the commands that create, open, save,
+// close and exchange projects and images. Every road that opens a project file goes through
+// ProcessLoadProject.
+#include "shell/TF_Main.h"
+
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/Helpers.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TJEXObject.h"
+#include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
+#include "shell/TF_Progress.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <exception>
+
+namespace {
+
+QAction* makeAction(QObject* owner, const QString& caption, const QString& hint,
+                    const QKeySequence& shortcut = QKeySequence())
+{
+    auto* a = new QAction(caption, owner);
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    return a;
+}
+
+// Closes a window without asking: used for windows whose project never loaded.
+void discardWindow(TF_SMDI* w)
+{
+    if (!w)
+        return;
+    QPointer<TF_SMDI> guard(w);
+    if (!w->Closing)
+        w->FormClose();
+    if (!guard)
+        return;
+    if (QMdiSubWindow* sub = guard->mdiFrame())
+        sub->close();
+    else
+        guard->close();
+}
+
+// A key for comparing file names: the canonical path when the file exists, else the clean
+// absolute path. Letter case counts.
+QString fileKey(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+// ---- actions, menus, tool bar, dialogs ----
+
+void TF_Main::createActions()
+{
+    auto act = [this](const QString& caption, const QString& hint, void (TF_Main::*handler)(),
+                      const QKeySequence& shortcut = QKeySequence()) {
+        QAction* a = makeAction(this, caption, hint, shortcut);
+        if (handler)
+            connect(a, &QAction::triggered, this, handler);
+        addAction(a); // shortcuts work anywhere in the frame
+        return a;
+    };
+    auto icon = [this](QStyle::StandardPixmap p) { return style()->standardIcon(p); };
+
+    A_NewProject = act(QStringLiteral("&New project"), QStringLiteral("Create new empty project"), &TF_Main::A_NewProjectExecute);
+    A_NewProject->setIcon(icon(QStyle::SP_FileIcon));
+    A_LoadProject = act(QStringLiteral("L&oad Project"), QStringLiteral("Load project from disk"), &TF_Main::A_LoadProjectExecute);
+    A_LoadProject->setIcon(icon(QStyle::SP_DialogOpenButton));
+    A_SaveProject = act(QStringLiteral("S&ave Project"), QStringLiteral("Save project to disk"), &TF_Main::A_SaveProjectExecute);
+    A_SaveProject->setIcon(icon(QStyle::SP_DialogSaveButton));
+    A_SaveProjectTo = act(QStringLiteral("&Save Project and images to"),
+                          QStringLiteral("Save project and contained images to disk"), &TF_Main::A_SaveProjectToExecute);
+    A_ExportData = act(QStringLiteral("E&xport data"), QStringLiteral("Export ring width data to FH, Tucson or ASCII"),
+                       &TF_Main::A_ExportDataExecute);
+    A_ConvertJEX = act(QStringLiteral("&Batch convert JEX3 projects"), QStringLiteral("Convert multiple JEX3 files"),
+                       &TF_Main::A_ConvertJEXExecute);
+    CloseMDI = act(QStringLiteral("&Close Project"), QStringLiteral("Close active project"), &TF_Main::CloseMDIExecute);
+    A_Exit = act(QStringLiteral("&Exit program"), QStringLiteral("Exit program"), &TF_Main::A_ExitExecute);
+    A_CopyImage = act(QStringLiteral("&Copy"), QStringLiteral("Copies the selection and puts it on the Clipboard"),
+                      &TF_Main::A_CopyImageExecute, QKeySequence(Qt::CTRL | Qt::Key_C));
+    A_PasteImage = act(QStringLiteral("&Paste to new project"), QStringLiteral("Inserts Clipboard contents"),
+                       &TF_Main::A_PasteImageExecute, QKeySequence(Qt::CTRL | Qt::Key_V));
+    A_MergeImage = act(QStringLiteral("&Merge image into project"), QStringLiteral("Merge image into current project"),
+                       &TF_Main::A_MergeImageExecute, QKeySequence(Qt::CTRL | Qt::Key_E));
+    A_AddImage = act(QStringLiteral("A&dd image"), QStringLiteral("Add image to current project"), &TF_Main::A_AddImageExecute);
+    // Copy and paste keys belong to a text control when one has the focus.
+    for (QAction* a : {A_CopyImage, A_PasteImage, A_MergeImage})
+        a->setShortcutContext(Qt::WindowShortcut);
+
+    // Scanner, image, window, settings and help commands: their handlers come with those commands.
+    using H = void (TF_Main::*)();
+    constexpr H none = nullptr;
+    SelectSource = act(QStringLiteral("&Select scanner source"), QStringLiteral("Select TWAIN scanner"), none);
+    A_ScanNew = act(QStringLiteral("S&can to new project"), QStringLiteral("Aquire image from scanner"), none);
+    A_ScanToCurrent = act(QStringLiteral("Sc&an to current project"), QStringLiteral("Scan image to active project"), none);
+    A_CreateSeries = act(QStringLiteral("C&reate Image Series"), QStringLiteral("Create image series from video source"), none);
+    Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), none);
+    Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), none);
+    Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), none);
+    Soften = act(QStringLiteral("&Soften"), QStringLiteral("Soften image"), none);
+    Invert = act(QStringLiteral("I&nvert"), QStringLiteral("Invert (negative) image"), none);
+    AddBorder = act(QStringLiteral("&Add Border"), QStringLiteral("Add border to image"), none);
+    A_Resample = act(QStringLiteral("R&esample"), QStringLiteral("Resize image"), none);
+    MirrorH = act(QStringLiteral("&Mirror horizontally"), QStringLiteral("Mirror image horizontally"), none);
+    MirrorV = act(QStringLiteral("M&irror vertically"), QStringLiteral("Mirror image vertically"), none);
+    A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), none);
+    A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"), none);
+    A_CalibrateDPI = act(QStringLiteral("&Calibrate image resolution (dpi)"),
+                         QStringLiteral("Calibrate image resolution (needs length marker in image)"), none);
+    A_SetDPI = act(QStringLiteral("&Set image resolution (dpi)"), QStringLiteral("Set the image resolution (DPI value)"), none);
+    A_WindowMeasurements = act(QStringLiteral("&Project Manager"), QStringLiteral("Show/hide measurement/image list window"),
+                               none, QKeySequence(Qt::Key_F6));
+    A_WindowZoom = act(QStringLiteral("&Zoom window"), QStringLiteral("Show/hide zoom window"), none, QKeySequence(Qt::Key_F2));
+    A_WindowBirdView = act(QStringLiteral("&Bird View"), QStringLiteral("Show/hide bird view"), none, QKeySequence(Qt::Key_F7));
+    A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"), none,
+                        QKeySequence(Qt::Key_F4));
+    A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), none, QKeySequence(Qt::Key_F9));
+    A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"), none,
+                            QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), none, QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"), none);
+    A_Tile = act(QStringLiteral("&Tile windows"), QStringLiteral("Tile project windows horizontally"), none);
+    A_Zoom = act(QStringLiteral("Zoom"), QStringLiteral("Show/hide zoom window"), none);
+    A_RALToggle = act(QStringLiteral("Toggle Right angle lines"), QStringLiteral("Switch display of right angle lines on/off "), none);
+    A_ObjectToggle = act(QStringLiteral("Toggle object display"),
+                         QStringLiteral("Switch display of indices and measurements on/off "), none);
+    A_LengthToggle = act(QStringLiteral("A_LengthToggle"), QStringLiteral("Switch display of measured lengths on/off"), none);
+    A_TextToggle = act(QStringLiteral("A_TextToggle"), QStringLiteral("Switch display of info text on/off "), none);
+    A_CADCursor = act(QString(), QStringLiteral("Switch full screen (CAD) Cursor on/off"), none);
+    A_BrushSets = act(QStringLiteral("&Brush Sets"), QStringLiteral("Edit brush sets"), none);
+    A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), none);
+    A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), none, QKeySequence(Qt::Key_F1));
+    A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), none);
+    A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"), none);
+    A_ResetAllSettings = act(QStringLiteral("&Reset all settings to default values"),
+                             QStringLiteral("Reset all settings to defaults and restart program"), none);
+
+    for (QAction* a : {A_WindowMeasurements, A_WindowZoom, A_WindowBirdView, A_WindowFiles, A_Notes, A_WindowHistogram,
+                       A_WindowTRacker, A_SystemLog, A_Zoom, A_RALToggle, A_ObjectToggle, A_LengthToggle, A_TextToggle,
+                       A_CADCursor})
+        a->setCheckable(true);
+
+    A_WindowMeasurements->setIcon(icon(QStyle::SP_FileDialogDetailedView));
+    A_WindowFiles->setIcon(icon(QStyle::SP_DirIcon));
+    A_WindowHistogram->setIcon(icon(QStyle::SP_FileDialogInfoView));
+    A_Zoom->setIcon(icon(QStyle::SP_FileDialogContentsView));
+    A_RALToggle->setIcon(icon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    A_ObjectToggle->setIcon(icon(QStyle::SP_DialogYesButton));
+    A_LengthToggle->setIcon(icon(QStyle::SP_ArrowRight));
+    A_TextToggle->setIcon(icon(QStyle::SP_MessageBoxInformation));
+    A_CADCursor->setIcon(icon(QStyle::SP_TitleBarNormalButton));
+    A_Tile->setIcon(icon(QStyle::SP_TitleBarMaxButton));
+    A_ScanNew->setIcon(icon(QStyle::SP_DriveCDIcon));
+    A_CreateSeries->setIcon(icon(QStyle::SP_MediaPlay));
+    A_MatchImages->setIcon(icon(QStyle::SP_BrowserReload));
+    A_BrushSets->setIcon(icon(QStyle::SP_DialogResetButton));
+}
+
+void TF_Main::createMenus()
+{
+    AMM1 = menuBar();
+    M_File = AMM1->addMenu(QStringLiteral("&File"));
+    M_File->addActions({A_LoadProject, A_SaveProject, A_SaveProjectTo});
+    M_File->addSeparator();
+    M_File->addActions({A_ExportData, A_ConvertJEX});
+    M_File->addSeparator();
+    M_File->addAction(CloseMDI);
+    M_File->addSeparator();
+    M_File->addAction(A_Exit);
+
+    M_Edit = AMM1->addMenu(QStringLiteral("&Edit"));
+    M_Edit->addActions({A_CopyImage, A_PasteImage, A_MergeImage});
+
+    M_Project = AMM1->addMenu(QStringLiteral("P&roject"));
+    M_Project->addActions({A_NewProject, A_AddImage, A_MatchImages});
+    M_Paths = M_Project->addMenu(QStringLiteral("&Paths"));
+    M_Project->addSeparator();
+    M_ImageResolution = M_Project->addMenu(QStringLiteral("&Image resolution"));
+    M_ImageResolution->addActions({A_CalibrateDPI, A_SetDPI});
+    // The measurement tree's path commands join once that window exists.
+    connect(M_Project, &QMenu::aboutToShow, this, &TF_Main::attachToolWindowActions);
+
+    M_Aquire = AMM1->addMenu(QStringLiteral("&Aquire image"));
+    M_Aquire->addActions({SelectSource, A_ScanNew, A_ScanToCurrent});
+    M_Aquire->addSeparator();
+    M_Aquire->addAction(A_CreateSeries);
+
+    M_Image = AMM1->addMenu(QStringLiteral("&Image"));
+    M_Image->addActions({Brightness, Grayscale, Sharpen, Soften, Invert});
+    M_Image->addSeparator();
+    M_Image->addActions({AddBorder, A_Resample, MirrorH, MirrorV, A_Rotate});
+
+    M_Windows = AMM1->addMenu(QStringLiteral("&Windows"));
+    M_Windows->addSeparator();
+    M_Windows->addActions({A_WindowMeasurements, A_WindowZoom, A_WindowBirdView, A_WindowFiles, A_Notes,
+                           A_WindowHistogram, A_SystemLog});
+    M_Windows->addSeparator();
+    M_Windows->addAction(A_Tile);
+
+    M_Projects = AMM1->addMenu(QStringLiteral("Pr&ojects"));
+    m_projectsFirst = M_Projects->addSeparator();
+
+    AMM1->addSeparator();
+    AMM1->addAction(A_Setup);
+    AMM1->addSeparator();
+
+    M_Help = AMM1->addMenu(QStringLiteral("&Help"));
+    M_Help->addActions({A_Help, A_About});
+    M_Help->addSeparator();
+    M_Help->addAction(A_ResetAllSettings);
+    M_Help->addSeparator();
+    M_Help->addAction(A_CheckForUpdates);
+
+    PAB_Main = new QMenu(this);
+    PAB_Main->addAction(A_NewProject);
+    PAB_Main->addSeparator();
+    PAB_Main->addAction(A_Setup);
+}
+
+void TF_Main::createToolBar()
+{
+    AMM2 = addToolBar(QStringLiteral("Tools"));
+    AMM2->setObjectName(QStringLiteral("AMM2"));
+    AMM2->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    AMM2->setIconSize(QSize(16, 16));
+    AMM2->addActions({A_WindowFiles, A_WindowMeasurements, A_WindowHistogram, A_Zoom, A_RALToggle, A_ObjectToggle,
+                      A_LengthToggle, A_TextToggle, A_CADCursor, A_Tile});
+    AMM2->addSeparator();
+
+    M_Scan = new QMenu(this);
+    M_Scan->addAction(QStringLiteral("&Scan to new project"), A_ScanNew, &QAction::trigger);
+    M_Scan->addAction(QStringLiteral("S&can to current project"), A_ScanToCurrent, &QAction::trigger);
+    TB_Scan = new QToolButton(AMM2);
+    TB_Scan->setDefaultAction(A_ScanNew);
+    TB_Scan->setToolTip(QStringLiteral("Scan to new project"));
+    TB_Scan->setMenu(M_Scan);
+    TB_Scan->setPopupMode(QToolButton::MenuButtonPopup);
+    AMM2->addWidget(TB_Scan);
+    AMM2->addActions({A_CreateSeries, A_MatchImages});
+    AMM2->addSeparator();
+
+    M_BrushSets = new QMenu(this);
+    QAction* placeholder = M_BrushSets->addAction(QString());
+    placeholder->setVisible(false);
+    TB_BrushSets = new QToolButton(AMM2);
+    TB_BrushSets->setDefaultAction(A_BrushSets);
+    TB_BrushSets->setMenu(M_BrushSets);
+    TB_BrushSets->setPopupMode(QToolButton::MenuButtonPopup);
+    AMM2->addWidget(TB_BrushSets);
+}
+
+void TF_Main::createDialogs()
+{
+    OD.filter = QStringLiteral("JEX4 project files|*.jex4|JEX3.x measurement files|*.jex");
+    OD.defaultExt = QStringLiteral("jex4");
+    OD.overwritePrompt = false;
+
+    SD_Project.filter = QStringLiteral("JEX4 Project file|*.jex4|JEX3.x measuement file|*.jex");
+    SD_Project.defaultExt = QStringLiteral("jex4");
+    SD_Project.overwritePrompt = true;
+    SD_Project.onTypeChange = &TF_Main::SD_ProjectTypeChange;
+
+    SD_SaveAs.filter = QStringLiteral("JEX4 project file|*.jex4");
+    SD_SaveAs.defaultExt = QStringLiteral("jex4");
+    SD_SaveAs.title = QStringLiteral("Save project to...");
+    SD_SaveAs.overwritePrompt = false; // the command asks itself, naming the images too
+
+    OD_Image.filter = QStringLiteral("Supported image files|*.jpg;*.bmp;*.png");
+    OD_Image.title = QStringLiteral("Locate image");
+    OD_Image.overwritePrompt = false;
+
+    SD_Image.filter = QStringLiteral("Windows Bitmap files|*.bmp|JPEG files|*.jpg|Portable Network Graphic|*.png");
+    SD_Image.defaultExt = QStringLiteral("bmp");
+    SD_Image.overwritePrompt = true;
+    SD_Image.onTypeChange = &TF_Main::SD_ImageTypeChange;
+}
+
+QString TF_Main::SD_ProjectTypeChange(int filterIndex, const QString& currentName)
+{
+    const QString name = currentName.left(260);
+    if (filterIndex == 1)
+        return ChangeFileExt(name, QStringLiteral(".jex4"));
+    if (filterIndex == 2)
+        return ChangeFileExt(name, QStringLiteral(".jex"));
+    return QString();
+}
+
+QString TF_Main::SD_ImageTypeChange(int filterIndex, const QString& currentName)
+{
+    if (currentName.isEmpty() || QFileInfo(currentName).isDir())
+        return QString();
+    const QString ext = ImageSaveExtension(filterIndex);
+    if (ext.isEmpty())
+        return QString();
+    return ChangeFileExt(ExtractFileName(currentName), ext);
+}
+
+void TF_Main::AddRecentFile(const QString& fileName)
+{
+    // The recent-files list keeps it once that list exists; until then nothing is remembered.
+    Q_UNUSED(fileName);
+}
+
+// ---- project files ----
+
+int TF_Main::readProject(TF_SMDI* window, const QString& fileName)
+{
+    Q_UNUSED(window);
+    // The project reader plugs in here; without it nothing can be read.
+    TF_ErrorLog::AddLog(0, QStringLiteral("No project reader available for ") + fileName);
+    return -1;
+}
+
+int TF_Main::writeProject(TF_SMDI* window, const QString& fileName)
+{
+    Q_UNUSED(window);
+    TF_ErrorLog::AddLog(0, QStringLiteral("No project writer available for ") + fileName);
+    return -1;
+}
+
+TF_SMDI* TF_Main::newImageWindow()
+{
+    TF_SMDI* w = CreateImageWindow();
+    UpdateProjectList();
+    return w;
+}
+
+TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
+{
+    ProjectLoading = true;
+    if (TF_SMDI* open = FindProjectWindow(AFilename)) {
+        ActivateMDIChild(open);
+        ProjectLoading = false;
+        return open;
+    }
+
+    QPointer<TF_SMDI> result;
+    QString failure;
+    try {
+        result = newImageWindow();
+        QCoreApplication::processEvents();
+        if (result && readProject(result, AFilename) != 0) {
+            // Rejected, damaged or cancelled: no window bears the file's name.
+            discardWindow(result);
+            result = nullptr;
+        }
+        if (F_Progress)
+            F_Progress->hide();
+        if (F_Measurements)
+            F_Measurements->FillMeasurements(result, false);
+        if (result) {
+            result->UpdateArea();
+            result->FitToScreen();
+            result->SmoothDraw(true);
+            result->SetCaption();
+            AddRecentFile(AFilename);
+        }
+        SetCaption();
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failure = QStringLiteral("Unknown exception");
+    }
+    if (!failure.isEmpty()) {
+        // Half-read projects are not shown as if they were the file.
+        TF_ErrorLog::AddLog(0, failure);
+        if (F_Progress)
+            F_Progress->hide();
+        if (result) {
+            if (F_Measurements && F_Measurements->MDIForm() == result)
+                F_Measurements->ClearAll();
+            discardWindow(result);
+        }
+        result = nullptr;
+    }
+
+    if (result)
+        result->Project->Changed = false;
+    ProjectLoading = false;
+    if (result) {
+        TF_ErrorLog::AddLog(2, QStringLiteral("JEX4 project ") + AFilename + QStringLiteral(" loaded successfully!"));
+        if (TF_SMDI* active = ActiveMDIChild()) {
+            for (const auto& so : active->StitchList)
+                active->ResampleStitchObjects(so.get());
+            active->SmoothDraw(true);
+        }
+    } else {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error loading JEX4 project ") + AFilename);
+    }
+    UpdateProjectList();
+    return result;
+}
+
+void TF_Main::A_LoadProjectExecute()
+{
+    FileDialogRequest request = OD;
+    const FileDialogAnswer answer = dialogs().openFile(request);
+    if (!answer.accepted || answer.fileName().isEmpty())
+        return;
+    const QString fileName = answer.fileName();
+    // The chosen filter decides, not the file's extension.
+    if (answer.filterIndex == 2)
+        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
+    else
+        ProcessLoadProject(fileName);
+    AddRecentFile(fileName);
+}
+
+void TF_Main::DynamicMenuExecute(QAction* Sender)
+{
+    if (!Sender)
+        return;
+    QString fileName = Sender->text();
+    fileName.remove(QLatin1Char('&'));
+    if (!QFileInfo(fileName).isFile())
+        return;
+    const QString ext = ExtractFileExt(fileName).toUpper();
+    if (ext == QStringLiteral(".JEX4")) {
+        ProcessLoadProject(fileName);
+    } else if (ext == QStringLiteral(".JEX")) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
+    } else {
+        TF_SMDI* w = newImageWindow();
+        QPointer<TF_SMDI> guard(w);
+        QCoreApplication::processEvents();
+        if (guard)
+            guard->LoadImage(fileName, true);
+    }
+}
+
+void TF_Main::A_NewProjectExecute()
+{
+    TF_SMDI* w = newImageWindow();
+    QPointer<TF_SMDI> guard(w);
+    QCoreApplication::processEvents();
+    if (!guard)
+        return;
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(w, false);
+    w->UpdateArea();
+    w->FitToScreen();
+    w->SmoothDraw(true);
+    w->SetCaption();
+    SetCaption();
+    w->Project->Changed = true;
+    if (QMdiSubWindow* sub = w->mdiFrame())
+        sub->resize(640, 480);
+    else
+        w->resize(640, 480);
+    UpdateProjectList();
+}
+
+void TF_Main::A_SaveProjectExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    QPointer<TF_SMDI> guard(w);
+    FileDialogRequest request = SD_Project;
+    const QString dir = ExtractFileDir(w->Project->Filename);
+    request.initialDir = !dir.isEmpty() && QFileInfo(dir).isDir() ? dir : GetDataFolder();
+
+    if (!w->ImagesAreSave()) {
+        const int answer = MessageDlg(QStringLiteral("The images contained in this project were not yet saved!\r\n"
+                                                     "Save images and project into one folder?"),
+                                      mtConfirmation, mbYesNoCancel);
+        if (answer == mrYes) {
+            A_SaveProjectToExecute();
+            return;
+        }
+        if (answer != mrNo)
+            return;
+    }
+    if (!guard)
+        return;
+    request.fileName = ExtractFileName(w->Project->Filename);
+    request.filterIndex = ExtractFileExt(w->Project->Filename).toUpper() == QStringLiteral(".JEX") ? 2 : 1;
+    const FileDialogAnswer answer = dialogs().saveFile(request);
+    if (!answer.accepted || answer.fileName().isEmpty() || !guard)
+        return;
+    const QString fileName = answer.fileName();
+
+    if (answer.filterIndex == 2) {
+        const bool refused = w->PathList.size() > 1 || w->StitchList.size() > 1
+            || (!w->StitchList.empty()
+                && ExtractFileExt(w->StitchList.front()->filename).toLower() == QStringLiteral(".png"));
+        if (refused) {
+            ShowMessage(QStringLiteral(
+                "Can\u00b4t save this project to the selected file format!\r\n\r\nReasons for this error can be:\r\n"
+                " * Wrong image type (png files are not supported by JEX3)\r\n * Project contains multiple (stitched) "
+                "images\r\n * Project contains multiple paths\r\n\r\nPlease save the project to the native JEX4 project "
+                "file format instead!"));
+            TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+            return;
+        }
+        // The older format's writer plugs in here.
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+    } else {
+        if (writeProject(w, fileName) != 0)
+            TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+        else
+            TF_ErrorLog::AddLog(2, QStringLiteral("Project ") + fileName + QStringLiteral(" saved successfully!"));
+    }
+    if (!guard)
+        return;
+    w->Project->Filename = fileName;
+    w->SetCaption();
+    if (F_Measurements && F_Measurements->VST_SO)
+        F_Measurements->VST_SO->viewport()->update();
+    AddRecentFile(fileName);
+    UpdateProjectList();
+}
+
+void TF_Main::A_SaveProjectToExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    QPointer<TF_SMDI> guard(w);
+    const FileDialogAnswer answer = dialogs().saveFile(SD_SaveAs);
+    if (!answer.accepted || answer.fileName().isEmpty() || !guard)
+        return;
+    const QString fileName = answer.fileName();
+    const QString folder = ExtractFileDir(fileName);
+    if (!CanWriteFolder(folder)) {
+        ShowMessage(QStringLiteral("You do not have permissions to write to the target directory!\r\n"
+                                   "Please select a different directory for your project."));
+        return;
+    }
+    if (QFileInfo::exists(fileName)
+        && MessageDlg(fileName + QStringLiteral("\r\n") + QStringLiteral("already exists!") + QStringLiteral("\r\n")
+                          + QStringLiteral("Replace file and attached images?"),
+                      mtConfirmation, TMsgDlgButtons{mbYes, mbCancel})
+               != mrYes)
+        return;
+    const QString base = FileBaseName(fileName);
+    bool saveImages = true;
+    if (SettingEmbedImages) {
+        const int embed = MessageDlg(QStringLiteral("You have selected to embed images into JEX project files.\r\n"
+                                                    "Save images anyway?"),
+                                     mtConfirmation, mbYesNoCancel);
+        if (embed == mrNo)
+            saveImages = false;
+        else if (embed != mrYes)
+            return;
+    }
+    if (!guard)
+        return;
+
+    if (saveImages) {
+        // Two images must never be written to one file: a later one would replace an earlier one.
+        QSet<QString> used;
+        int i = 0;
+        for (const auto& owned : w->StitchList) {
+            ++i;
+            TStitchObject* so = owned.get();
+            const bool hasFile = QFileInfo(so->filename).isFile();
+            const QString ext = hasFile ? ExtractFileExt(so->filename) : QStringLiteral(".jpg");
+            QString target = folder + QLatin1Char('/')
+                + (hasFile ? ExtractFileName(so->filename) : base + QLatin1Char('_') + QString::number(i) + ext);
+            if (used.contains(fileKey(target))) {
+                target = folder + QLatin1Char('/') + base + QLatin1Char('_') + QString::number(i) + ext;
+                for (int k = 2; used.contains(fileKey(target)); ++k)
+                    target = folder + QLatin1Char('/') + base + QLatin1Char('_') + QString::number(i) + QLatin1Char('_')
+                        + QString::number(k) + ext;
+            }
+            used.insert(fileKey(target));
+            // A failed write leaves the image pointing at the file that still holds it.
+            if (w->SaveImage(so, target) == 0) {
+                so->filename = target;
+                so->ImageChanged = false;
+            }
+            if (!guard)
+                return;
+        }
+    }
+    if (writeProject(w, fileName) != 0)
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+    w->Project->Filename = fileName;
+    w->SetCaption();
+    AddRecentFile(fileName);
+    UpdateProjectList();
+}
+
+void TF_Main::A_ExportDataExecute()
+{
+    // The export wizard takes the active window once it exists.
+}
+
+void TF_Main::A_ConvertJEXExecute()
+{
+    // The batch converter opens here once it exists.
+}
+
+void TF_Main::CloseMDIExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    if (QMdiSubWindow* sub = w->mdiFrame())
+        sub->close();
+    else
+        w->close();
+}
+
+void TF_Main::A_ExitExecute()
+{
+    close();
+}
+
+void TF_Main::A_CopyImageExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    w->CopyToClipBoard();
+    w->CopyRect = false;
+    w->SmoothDraw(true);
+    SetCaption();
+}
+
+void TF_Main::A_PasteImageExecute()
+{
+    TF_SMDI* w = newImageWindow();
+    w->PasteFromClipBoard();
+    w->show();
+}
+
+void TF_Main::A_MergeImageExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->MergeFromClipBoard();
+}
+
+void TF_Main::A_AddImageExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    QPointer<TF_SMDI> guard(w);
+    const FileDialogAnswer answer = dialogs().openFiles(OD_Image);
+    if (!answer.accepted)
+        return;
+    for (const QString& file : answer.fileNames) {
+        if (!guard)
+            return; // a failed first image closes an empty window
+        guard->LoadImage(file, true);
+    }
+    if (guard)
+        guard->SmoothDraw(true);
+}
