@@ -194,14 +194,15 @@ void TF_SMDI::ApplyScreenMode(int Value)
 QPoint TF_SMDI::popupPosition(int X, int Y) const
 {
     // The offsets stand for the frame borders, menu and tool bar above the window.
-    int mainLeft = 0, mainTop = 0;
-    const int dockWidth = 0; // needs: the width of the main window's dock site P_Dock
+    int mainLeft = 0, mainTop = 0, dockWidth = 0;
     const QWidget* window = this;
     if (QMdiSubWindow* frame = mdiFrame()) {
         window = frame;
         if (F_Main) {
             mainLeft = F_Main->x();
             mainTop = F_Main->y();
+            if (F_Main->P_Dock)
+                dockWidth = F_Main->P_Dock->width();
         }
     }
     return {X + mainLeft + dockWidth + window->x() + 20, Y + mainTop + window->y() + 90};
@@ -381,8 +382,8 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
     if (SettingAutoFocus) {
         QWidget* window = mdiFrame() ? static_cast<QWidget*>(mdiFrame()) : static_cast<QWidget*>(this);
         if (IsOwnWindowForeground()) {
-            if (QMdiSubWindow* frame = mdiFrame(); frame && frame->mdiArea())
-                frame->mdiArea()->setActiveSubWindow(frame);
+            if (F_Main && mdiFrame())
+                F_Main->ActivateMDIChild(this);
             PB->setFocus();
         }
         window->raise();
@@ -390,7 +391,8 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
 
     if (!isActiveChild(this))
         return;
-    // needs: TF_Main::MouseOverImage: if (F_Main) F_Main->MouseOverImage = true;
+    if (F_Main)
+        F_Main->MouseOverImage = true;
 
     const bool wasDrawing = Drawing;
     Drawing = true;
@@ -721,7 +723,7 @@ void TF_SMDI::SB_AnchorStrictClick()
 
 void TF_SMDI::A_SelectRegionExecute()
 {
-    // needs: the main window's program cursor XDoubleCross (-64) set as the screen's cursor.
+    SetScreenCursorNumber(crXDoubleCross);
     ApplyScreenMode(mmSelectRegion);
     ClipbrdPT1 = ClipbrdPT2 = ToReal(0, 0);
     SmoothDraw(true);

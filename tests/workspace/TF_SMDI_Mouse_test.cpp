@@ -89,6 +89,17 @@ TIndex* addIndex(TPath& path, QPoint pos)
     return raw;
 }
 
+TMeasurement* addMeasurement(TIndex& index, QPoint pos)
+{
+    auto m = std::make_unique<TMeasurement>();
+    m->Pos = pos;
+    m->Index = &index;
+    m->Path = index.Path;
+    TMeasurement* raw = m.get();
+    index.ObjectList.push_back(std::move(m));
+    return raw;
+}
+
 // A shown image window holding the sample core, with the project tool window, scripted dialogs
 // and a stopwatch on a hand-set clock.
 class Mouse : public ::testing::Test {
@@ -272,6 +283,47 @@ TEST_F(Mouse, PressesMarkTheProjectAboveMode1)
 
 // ---- measuring clicks ---------------------------------------------------------------------------
 
+// Clicks at the ring borders of the sample core at 3:1, scrolled to each border in turn, make an
+// index point and one measurement point per ring with the ring's width.
+TEST_F(Mouse, MeasuringClicksAtRingBorders)
+{
+    const QVector<int> borders = samples::ringBorders(coreSpec);
+    ASSERT_GE(borders.size(), 5);
+    w->ApplyZoom(8); // 3:1: every screen pixel of a canvas pixel maps to it
+    TPath* path = w->CurrentPath;
+    ASSERT_NE(path, nullptr);
+    w->A_NewIndexExecute();
+    ASSERT_EQ(w->ScreenMode(), mmNewIndex);
+
+    const int y = 100;
+    for (int i = 0; i < 5; ++i) {
+        w->SB_H->setValue(borders[i] - 50);
+        ASSERT_EQ(w->SB_H->value(), borders[i] - 50);
+        click({50 * 3 + 1, y * 3 + 2}); // inside the magnified pixel of canvas (border, y)
+        if (i == 0) {
+            EXPECT_EQ(w->ScreenMode(), mmNewMeasurement) << "one index point, no measurement, then measuring";
+        }
+    }
+
+    ASSERT_EQ(path->ObjectList.size(), 1u);
+    TIndex* index = path->ObjectList[0].get();
+    EXPECT_EQ(index->Pos, QPoint(borders[0], y));
+    EXPECT_EQ(static_cast<TIndex*>(w->CurrentIndex), index);
+    ASSERT_EQ(index->ObjectList.size(), 4u);
+    for (int i = 1; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        const TMeasurement* m = index->ObjectList[size_t(i - 1)].get();
+        EXPECT_EQ(m->Pos, QPoint(borders[i], y));
+        EXPECT_DOUBLE_EQ(m->distance, borders[i] - borders[i - 1]);
+        EXPECT_EQ(m->Name, QStringLiteral("M %1").arg(i));
+        // 2400 dpi in 1/100 mm.
+        EXPECT_NEAR(TF_Measurements::GetDistance(m->distance, w), (borders[i] - borders[i - 1]) / 2400.0 * 2540.0, 1e-9);
+    }
+    EXPECT_TRUE(index->ObjectList.back()->selected);
+    EXPECT_FALSE(index->ObjectList.front()->selected);
+    EXPECT_TRUE(w->Project->Changed);
+}
+
 TEST_F(Mouse, MeasuringWithoutIndexAsksForOne)
 {
     w->ApplyScreenMode(mmNewMeasurement);
@@ -280,6 +332,110 @@ TEST_F(Mouse, MeasuringWithoutIndexAsksForOne)
     EXPECT_EQ(dialogs->shownTexts(), QStringList{QStringLiteral("You must create an Index first!")});
     EXPECT_EQ(w->ScreenMode(), mmNewIndex);
     EXPECT_TRUE(w->CurrentPath->ObjectList.empty()) << "the click must not also place an index point";
+}
+
+// One active anchor point at (0, 100) and one at (200, 110): with strict alignment a click with the
+// mouse over x = 50 lands on the line, one beyond its end stays at the mouse.
+TEST_F(Mouse, StrictAlignmentPlacesPointsOnTheAnchorLine)
+{
+    addAnchor(*w->AnchorLine, {0, 100});
+    addAnchor(*w->AnchorLine, {200, 110});
+    TIndex* index = addIndex(*w->CurrentPath, {0, 50});
+    w->CurrentIndex = index;
+    w->SB_AnchorStrict->setChecked(true);
+    w->ApplyScreenMode(mmNewMeasurement);
+
+    w->PBMouseMove(Qt::NoButton, {}, 50, 400); // Anchor follows the mouse
+    EXPECT_EQ(w->Anchor, QPoint(50, 103));
+    click({50, 400});
+    w->PBMouseMove(Qt::NoButton, {}, 300, 150);
+    EXPECT_EQ(w->Anchor, QPoint(300, 150));
+    click({300, 150});
+
+    ASSERT_EQ(index->ObjectList.size(), 2u);
+    EXPECT_EQ(index->ObjectList[0]->Pos, QPoint(50, 103));
+    EXPECT_EQ(index->ObjectList[1]->Pos, QPoint(300, 150));
+}
+
+TEST_F(Mouse, AnchorModeAppendsSelectedAnchorPoints)
+{
+    w->ApplyScreenMode(mmAnchorLine);
+    click({30, 40});
+    click({90, 45});
+    ASSERT_EQ(w->AnchorLine->Count(), 2);
+    EXPECT_EQ(w->AnchorLine->AnchorPoints[1]->Pos, QPoint(90, 45));
+    EXPECT_TRUE(w->AnchorLine->AnchorPoints[1]->Active);
+    EXPECT_FALSE(w->AnchorLine->AnchorPoints[0]->selected);
+    EXPECT_TRUE(w->AnchorLine->AnchorPoints[1]->selected);
+    EXPECT_EQ(w->ScreenMode(), mmAnchorLine);
+}
+
+// ---- selecting and dragging points --------------------------------------------------------------
+
+class SelectPoints : public Mouse {
+protected:
+    void SetUp() override
+    {
+        Mouse::SetUp();
+        path = w->CurrentPath;
+        index = addIndex(*path, {100, 100});
+        m1 = addMeasurement(*index, {200, 100});
+        m2 = addMeasurement(*index, {300, 100});
+        tool->FillMeasurements(w, false);
+    }
+    TPath* path = nullptr;
+    TIndex* index = nullptr;
+    TMeasurement* m1 = nullptr;
+    TMeasurement* m2 = nullptr;
+};
+
+TEST_F(SelectPoints, ClicksSelectTheNearestPoint)
+{
+    click({200, 130}); // 30 pixels away
+    EXPECT_TRUE(m1->selected);
+    click({300, 100}, Qt::ShiftModifier);
+    EXPECT_TRUE(m1->selected) << "Shift keeps the others";
+    EXPECT_TRUE(m2->selected);
+    click({300, 100});
+    EXPECT_FALSE(m1->selected);
+    EXPECT_FALSE(m2->selected) << "a plain click on a selected point leaves nothing selected";
+    click({100, 131}); // 31 pixels away
+    EXPECT_FALSE(index->selected);
+}
+
+TEST_F(SelectPoints, AltDragMovesTheSelectedPointAndItsWidth)
+{
+    click({200, 100});
+    ASSERT_TRUE(m1->selected);
+    press({200, 100}, Qt::AltModifier);
+    drag({230, 140}, Qt::AltModifier);
+    EXPECT_EQ(m1->Pos, QPoint(230, 140));
+    EXPECT_DOUBLE_EQ(m1->distance, std::hypot(130.0, 40.0));
+    EXPECT_DOUBLE_EQ(m2->distance, std::hypot(70.0, 40.0));
+    EXPECT_TRUE(w->Project->Changed);
+}
+
+TEST_F(SelectPoints, AltShiftDragCarriesTheIndexPointsMeasurements)
+{
+    click({100, 100});
+    ASSERT_TRUE(index->selected);
+    press({100, 100}, Qt::AltModifier | Qt::ShiftModifier);
+    drag({110, 95}, Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(index->Pos, QPoint(110, 95));
+    EXPECT_EQ(m1->Pos, QPoint(210, 95));
+    EXPECT_EQ(m2->Pos, QPoint(310, 95));
+}
+
+// Delete in the image window acts on the tree's selection, as the tree's own key would.
+TEST_F(SelectPoints, DeleteKeyReachesTheMeasurementTree)
+{
+    click({300, 100});
+    ASSERT_TRUE(m2->selected);
+    dialogs->answerMessage(mrYes);
+    QTest::keyClick(w, Qt::Key_Delete);
+    EXPECT_EQ(dialogs->shownTexts(), QStringList{QStringLiteral("Delete 1 measurements?")});
+    ASSERT_EQ(index->ObjectList.size(), 1u);
+    EXPECT_EQ(index->ObjectList[0].get(), m1);
 }
 
 // ---- panning, edge scrolling, inertia -----------------------------------------------------------
