@@ -206,6 +206,7 @@ public:
 private:
     void composeLayers(bool Complete); // SmoothDraw without handing the result to the paint box
     void paintBackground();
+    QRect m_cull; // the part of DrawItems' target that is seen, in its coordinates; null: all of it
 
 public:
     // -- end painting --

@@ -26,9 +26,12 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
+
+#include <immintrin.h>
 
 namespace {
 
@@ -50,6 +53,18 @@ public:
 
 private:
     bool& m_flag;
+};
+
+// Tells DrawItems which part of its target is seen, for one call.
+class CullScope {
+public:
+    CullScope(QRect& cull, const QRect& seen) : m_cull(cull) { m_cull = seen; }
+    ~CullScope() { m_cull = QRect(); }
+    CullScope(const CullScope&) = delete;
+    CullScope& operator=(const CullScope&) = delete;
+
+private:
+    QRect& m_cull;
 };
 
 inline QRgb rgbOf(const TFColor& c)
@@ -108,6 +123,38 @@ void blitRow(const F& fetch, const uchar* in, int col, int lead, QRgb* out, qint
     }
 }
 
+// 24-bit pixels to RGB32 at 1:1, the common case: four pixels per shuffle where the processor
+// has one, else four bytes read per pixel. The last pixels, whose extra bytes may lie past the
+// image, are read byte by byte.
+__attribute__((target("ssse3"))) void copyRow24Ssse3(const uchar* in, QRgb* out, qint64 n)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+    qint64 i = 0;
+    for (; i + 6 <= n; i += 4) { // 16 bytes read, 12 used
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_shuffle_epi8(v, spread), opaque));
+    }
+    for (; i < n; ++i)
+        out[i] = rgbOf(*reinterpret_cast<const TFColor*>(in + 3 * i));
+}
+
+void copyRow24(const uchar* in, QRgb* out, qint64 n)
+{
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) {
+        copyRow24Ssse3(in, out, n);
+        return;
+    }
+    for (qint64 i = 0; i + 1 < n; ++i) {
+        quint32 v;
+        std::memcpy(&v, in + 3 * i, 4);
+        out[i] = 0xFF000000u | qFromLittleEndian(v);
+    }
+    if (n > 0)
+        out[n - 1] = rgbOf(*reinterpret_cast<const TFColor*>(in + 3 * (n - 1)));
+}
+
 // Copies the w x h pixels at picture position (sx, sy) of `src` into the RGB32 `dst` with their
 // top-left at (dx, dy), each source pixel as a k x k block, clipped to `dst`. Memory rows of
 // bottom-up images are read from the other end.
@@ -157,7 +204,10 @@ void blitDIB(const TFastDIB& src, int sx, int sy, int w, int h, QImage& dst, qin
         const auto* in = static_cast<const uchar*>(src.Scanlines[memRow]);
         switch (depth) {
         case 24:
-            blitRow(Fetch24{}, in, firstCol, lead, out, x0, x1, k, opacity);
+            if (k == 1 && opacity >= 255)
+                copyRow24(in + qsizetype(firstCol) * 3, out + x0, x1 - x0);
+            else
+                blitRow(Fetch24{}, in, firstCol, lead, out, x0, x1, k, opacity);
             break;
         case 32:
             blitRow(Fetch32{}, in, firstCol, lead, out, x0, x1, k, opacity);
@@ -209,6 +259,27 @@ void fillArea(HDC dc, int w, int h)
     CanvasPen(dc, COLORREF(SettingAreaColor), 1);
     CanvasBrush(dc, COLORREF(SettingAreaColor), SettingAreaBrush == bsClear ? bsSolid : SettingAreaBrush);
     dc->Rectangle(0, 0, w, h);
+}
+
+// The two area fills depend only on the size and the area settings; they are drawn once and
+// copied where they show.
+const QImage& areaLayer(QSize size)
+{
+    // Kept for the whole run and never destroyed: it must not outlive the painting system.
+    static auto* cache = new QImage;
+    static int color = -1, brush = -1;
+    if (cache->size() != size || color != SettingAreaColor || brush != SettingAreaBrush) {
+        *cache = QImage(size, QImage::Format_RGB32);
+        if (!cache->isNull()) {
+            QPainter painter(cache);
+            DeviceContext dc(&painter);
+            fillArea(&dc, size.width(), size.height());
+            ReleaseCanvasTools(&dc);
+        }
+        color = SettingAreaColor;
+        brush = SettingAreaBrush;
+    }
+    return *cache;
 }
 
 } // namespace
@@ -264,66 +335,103 @@ void TF_SMDI::composeLayers(bool Complete)
     if (!B_Foreground.isNull())
         painter.begin(&B_Foreground);
     DeviceContext dc(&painter);
+    CullScope cull(m_cull, B_Foreground.isNull() ? QRect() : B_Foreground.rect());
     DrawItems(&dc);
     ReleaseCanvasTools(&dc);
 }
 
 void TF_SMDI::paintBackground()
 {
-    if (B_Background.isNull()) {
-        for (const auto& so : StitchList)
-            so->Displayed = false;
-        return;
-    }
     const int W = B_Background.width(), Hgt = B_Background.height();
     const int H = SB_H->value(), V = SB_V->value();
     const int z = fZoom;
     const bool transparent = SettingUseMovingTransparency && fScreenMode == mmAlignImages && IsAltDown();
     const int opacity = transparent ? std::clamp(SettingMovingTransparency, 0, 255) : 255;
 
-    QPainter painter(&B_Background);
-    DeviceContext dc(&painter);
-    fillArea(&dc, W, Hgt);
-
-    auto drawOne = [&](TStitchObject& so) {
+    // What each displayed image puts where, in drawing order: unselected images first, so the
+    // selected ones lie on top.
+    struct Plan {
+        TStitchObject* so;
+        QRect outline;              // Scale(x - H), Scale(y - V), Scale(Width) x Scale(Height)
+        const TFastDIB* source = nullptr; // none: an outline only
+        int sx = 0, sy = 0, w = 0, h = 0, k = 1;
+        qint64 dx = 0, dy = 0;
+    };
+    std::vector<Plan> plans;
+    plans.reserve(StitchList.size());
+    auto plan = [&](TStitchObject& so) {
         so.Displayed = false;
         if (qint64(Scale(so.x)) > qint64(Scale(H)) + W || qint64(so.x) + so.Width < H
             || qint64(Scale(so.y)) > qint64(Scale(V)) + Hgt || qint64(so.y) + so.Height < V)
             return;
         so.Displayed = true;
-        const int left = Scale(so.x - H), top = Scale(so.y - V);
-        const int right = left + Scale(so.Width), bottom = top + Scale(so.Height);
+        Plan p{&so, QRect(Scale(so.x - H), Scale(so.y - V), Scale(so.Width), Scale(so.Height))};
         if (!so.Visible) {
-            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
-            CanvasPen(&dc, so.Selected ? clRed : clNavy, 1);
-            dc.Rectangle(left, top, right, bottom);
-        } else if (z < 10 && so.FD) {
+        } else if (z < 10) {
             // Only the canvas columns and rows that fit whole into the paint box are shown.
             const int k = 11 - z;
             const qint64 a = std::max(H, so.x), b = std::max(V, so.y);
             const qint64 r = std::min<qint64>(qint64(so.x) + so.Width, W / k + qint64(H));
             const qint64 s = std::min<qint64>(qint64(so.y) + so.Height, Hgt / k + qint64(V));
-            if (r > a && s > b)
-                blitDIB(*so.FD, int(a - so.x), int(b - so.y), int(r - a), int(s - b), B_Background,
-                        qint64(Scale(int(a))) - Scale(H), qint64(Scale(int(b))) - Scale(V), k, opacity);
-        } else if (z == 10 && so.FD) {
-            blitDIB(*so.FD, 0, 0, so.Width, so.Height, B_Background, qint64(so.x) - H, qint64(so.y) - V, 1, opacity);
+            if (so.FD && r > a && s > b)
+                p = Plan{&so, p.outline, so.FD.get(), int(a - so.x), int(b - so.y), int(r - a), int(s - b), k,
+                         qint64(a - H) * k, qint64(b - V) * k};
+        } else if (z == 10) {
+            if (so.FD)
+                p = Plan{&so, p.outline, so.FD.get(), 0, 0, so.Width, so.Height, 1, qint64(so.x) - H, qint64(so.y) - V};
         } else if (so.FZ) {
-            blitDIB(*so.FZ, 0, 0, so.FZ->Info.Header.Width, so.FZ->AbsHeight, B_Background, left, top, 1, opacity);
+            p = Plan{&so, p.outline, so.FZ.get(), 0, 0, so.FZ->Info.Header.Width, so.FZ->AbsHeight, 1,
+                     p.outline.x(), p.outline.y()};
         }
-        if (fScreenMode == mmAlignImages && so.Selected) {
-            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
-            CanvasPen(&dc, COLORREF(SettingISColor), 1);
-            dc.Rectangle(left, top, right, bottom);
-        }
+        plans.push_back(p);
     };
-    // Selected images come last, so they lie on top.
     for (const auto& so : StitchList)
         if (!so->Selected)
-            drawOne(*so);
+            plan(*so);
     for (const auto& so : StitchList)
         if (so->Selected)
-            drawOne(*so);
+            plan(*so);
+    if (B_Background.isNull())
+        return;
+
+    // The area fill shows only where no opaque picture covers it.
+    const QRect layer(0, 0, W, Hgt);
+    QRegion uncovered(layer);
+    if (opacity >= 255)
+        for (const Plan& p : plans)
+            if (p.source && p.source->Bits) {
+                const qint64 w = std::min<qint64>(p.w, qint64(p.source->Info.Header.Width) - p.sx);
+                const qint64 h = std::min<qint64>(p.h, qint64(p.source->AbsHeight) - p.sy);
+                const qint64 l = std::max<qint64>(p.dx, 0), t = std::max<qint64>(p.dy, 0);
+                const qint64 r = std::min<qint64>(p.dx + w * p.k, W), b = std::min<qint64>(p.dy + h * p.k, Hgt);
+                if (w > 0 && h > 0 && r > l && b > t)
+                    uncovered -= QRect(int(l), int(t), int(r - l), int(b - t));
+            }
+    const QImage& area = areaLayer(B_Background.size());
+    const qsizetype bpl = B_Background.bytesPerLine();
+    uchar* bits = B_Background.bits();
+    for (const QRect& r : uncovered)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(bits + y * bpl + qsizetype(r.left()) * 4, area.constScanLine(y) + qsizetype(r.left()) * 4,
+                        size_t(r.width()) * 4);
+
+    QPainter painter(&B_Background);
+    DeviceContext dc(&painter);
+    for (const Plan& p : plans) {
+        const QRect& o = p.outline;
+        if (!p.so->Visible) {
+            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
+            CanvasPen(&dc, p.so->Selected ? clRed : clNavy, 1);
+            dc.Rectangle(o.left(), o.top(), o.left() + o.width(), o.top() + o.height());
+        } else if (p.source) {
+            blitDIB(*p.source, p.sx, p.sy, p.w, p.h, B_Background, p.dx, p.dy, p.k, opacity);
+        }
+        if (fScreenMode == mmAlignImages && p.so->Selected) {
+            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
+            CanvasPen(&dc, COLORREF(SettingISColor), 1);
+            dc.Rectangle(o.left(), o.top(), o.left() + o.width(), o.top() + o.height());
+        }
+    }
     ReleaseCanvasTools(&dc);
 }
 
@@ -409,12 +517,35 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
         line(C, {a.x(), a.y() - 7}, {a.x(), a.y() + 7});
     }
 
+    // Drawing that would land outside the seen part is skipped; screen points and widths are
+    // worked out all the same, and every line sets its own pen.
+    auto seenBox = [this](qint64 l, qint64 t, qint64 r, qint64 b) {
+        return m_cull.isNull() || (l <= m_cull.right() && r >= m_cull.left() && t <= m_cull.bottom() && b >= m_cull.top());
+    };
+    auto seenLine = [&](QPoint a, QPoint b, int width) {
+        const qint64 m = std::max(width, 1) + 1;
+        return seenBox(qint64(std::min(a.x(), b.x())) - m, qint64(std::min(a.y(), b.y())) - m,
+                       qint64(std::max(a.x(), b.x())) + m, qint64(std::max(a.y(), b.y())) + m);
+    };
+    const qint64 pointReach = std::max(std::abs(SettingISize), std::abs(SettingMSize)) + std::abs(SettingSSize) + 8;
+    auto drawPoint = [&](TJEXObject& o, bool pith) {
+        const QPoint p = ToScreen(o.Pos);
+        const bool labelled = o.SapWood || (SettingTVisible && !o.Comment.isEmpty());
+        if (!labelled && !seenBox(p.x() - pointReach, p.y() - pointReach, p.x() + pointReach, p.y() + pointReach))
+            return p;
+        return pith ? o.Draw(this, C, true) : o.Draw(this, C);
+    };
     const int ralLength = SettingScaleRAL ? Round(SettingRALLength / g) : SettingRALLength;
     auto rightAngle = [&](QPoint from, QPoint to, int width) {
         const auto [e1, e2] = PerpendicularEnds(from.x(), from.y(), to.x(), to.y(), ralLength);
+        if (!seenLine(e1, e2, width))
+            return;
         CanvasPen(C, COLORREF(SettingRALColor), width);
         line(C, e1, e2);
     };
+    const int labelSize = LabelFontSize(g);
+    const qint64 labelEm = labelSize == 0 ? 16 : std::abs(qint64(labelSize) * 96 / 72) + 1;
+    const qint64 labelReach = labelEm * (8 + std::max(0, SettingDigits));
 
     for (const auto& path : PathList) {
         // Paths that are not drawn still get their widths from the positions, so the tree, the
@@ -427,26 +558,35 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
         for (size_t i = 0; i < path->ObjectList.size(); ++i) {
             TIndex* I = path->ObjectList[i].get();
             I->distance = 0;
-            const QPoint S = (i == 0 && path->Pith) ? I->Draw(this, C, true) : I->Draw(this, C);
+            const QPoint S = drawPoint(*I, i == 0 && path->Pith);
             if (i > 0) {
-                CanvasPen(C, COLORREF(SettingILColor), z > 15 ? 1 : SettingILWidth);
+                const int width = z > 15 ? 1 : SettingILWidth;
                 C->MoveToEx(S.x(), S.y());
-                if (SettingDrawIndexLines)
+                if (SettingDrawIndexLines && seenLine(S, L, width)) {
+                    CanvasPen(C, COLORREF(SettingILColor), width);
                     C->LineTo(L.x(), L.y());
+                }
                 I->distance = PointDistance(I->Pos, P);
             }
             L = S;
             P = I->Pos;
             for (const auto& M : I->ObjectList) {
-                const QPoint S2 = M->Draw(this, C);
+                const QPoint S2 = drawPoint(*M, false);
                 M->distance = PointDistance(P, M->Pos);
-                CanvasPen(C, COLORREF(SettingMLColor), z > 15 ? 1 : SettingMWidth);
-                line(C, L, S2);
+                const int width = z > 15 ? 1 : SettingMWidth;
+                if (seenLine(L, S2, width)) {
+                    CanvasPen(C, COLORREF(SettingMLColor), width);
+                    line(C, L, S2);
+                }
                 if (SettingLVisible) {
-                    CanvasFont(C, SettingFontName, LabelFontSize(g), COLORREF(SettingTextColor));
-                    const QString text = RingWidthText(PixelsToUnit(M->distance, SettingUnits, DPI), SettingDigits);
-                    const int textWidth = C->GetTextExtent(text).cx;
-                    C->TextOut(L.x() + (S2.x() - L.x()) / 2 - textWidth / 2, L.y() + (S2.y() - L.y()) / 2, text);
+                    const int left = L.x() + (S2.x() - L.x()) / 2, top = L.y() + (S2.y() - L.y()) / 2;
+                    if (seenBox(left - labelReach, top, left + labelReach, top + 2 * labelEm)) {
+                        CanvasBrush(C, C->brush().lbColor, bsClear);
+                        CanvasFont(C, SettingFontName, labelSize, COLORREF(SettingTextColor));
+                        const QString text =
+                            RingWidthText(PixelsToUnit(M->distance, SettingUnits, DPI), SettingDigits);
+                        C->TextOut(left - C->GetTextExtent(text).cx / 2, top, text);
+                    }
                 }
                 if (SettingRALVisible)
                     rightAngle(L, S2, z > 15 ? 1 : SettingRALWidth);
@@ -515,6 +655,7 @@ void TF_SMDI::PaintTo(QImage& ABMP, bool DrawMeasurements)
             QPainter painter(&tile);
             painter.translate(shiftX - tx, shiftY - ty);
             DeviceContext dc(&painter);
+            CullScope cull(m_cull, QRect(tx - shiftX, ty - shiftY, tile.width(), tile.height()));
             DrawItems(&dc);
             ReleaseCanvasTools(&dc);
         }

@@ -445,27 +445,40 @@ TEST_F(Paint, RingWidthsFollowThePointsBeforeThem)
 TEST_F(Paint, RingWidthLabelCentredOnItsSegment)
 {
     addImage(0, 0, 40, 20, 1);
-    TPath* path = addPath();
-    TIndex* i1 = addIndex(path, {10, 20});
-    addMeasurement(i1, {40, 20}); // 30 pixels
-    view(10, 0, 0);
-    w->SmoothDraw(true);
-    const QImage without = w->B_Foreground.copy();
-    SettingLVisible = true;
-    w->SmoothDraw(false);
-    const QRect box = changedBox(w->B_Foreground, without);
-    ASSERT_FALSE(box.isEmpty());
-
     QFont font(SettingFontName);
     font.setPixelSize(11); // 8 points at 96 dpi
     const QFontMetrics fm(font);
-    const int textWidth = fm.horizontalAdvance(QStringLiteral("30.00"));
-    const int left = 10 + 15 - textWidth / 2, top = 20;
-    EXPECT_GE(box.left(), left - 1);
-    EXPECT_LE(box.right(), left + textWidth + 1);
-    EXPECT_GE(box.top(), top);
-    EXPECT_LE(box.bottom(), top + fm.ascent() + fm.descent());
-    EXPECT_GE(box.width(), textWidth - 4);
+    struct Row {
+        int h;
+        QPoint from, to;
+        const char* text;
+    };
+    const Row rows[] = {
+        {0, {10, 20}, {40, 20}, "30.00"},
+        {30, {10, 20}, {30, 20}, "20.00"}, // its middle lies left of the view, its end inside
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        w->PathList.clear();
+        TPath* path = addPath();
+        addMeasurement(addIndex(path, r.from), r.to);
+        SettingLVisible = false;
+        view(10, r.h, 0);
+        w->SmoothDraw(true);
+        const QImage without = w->B_Foreground.copy();
+        SettingLVisible = true;
+        w->SmoothDraw(false);
+        const QRect box = changedBox(w->B_Foreground, without);
+        ASSERT_FALSE(box.isEmpty());
+
+        const int textWidth = fm.horizontalAdvance(QString::fromLatin1(r.text));
+        const int left = (r.from.x() - r.h) + (r.to.x() - r.from.x()) / 2 - textWidth / 2, top = r.from.y();
+        EXPECT_GE(box.left(), std::max(0, left - 1));
+        EXPECT_LE(box.right(), left + textWidth + 1);
+        EXPECT_GE(box.right(), left + textWidth - 4);
+        EXPECT_GE(box.top(), top);
+        EXPECT_LE(box.bottom(), top + fm.ascent() + fm.descent());
+    }
 }
 
 TEST_F(Paint, LinesOneWideFromZoom16)
