@@ -1,0 +1,1047 @@
+// Writer and reader of the project file .jex4. The writer streams the document into a QSaveFile so
+// that a failed save leaves the old file; the reader runs expat over the bytes and fills the window
+// element by element, as the events come.
+#include "project/ProjectXML.h"
+
+#include "image/DepthConversion.h"
+#include "image/FastJPG.h"
+#include "image/TFastDIB.h"
+#include "platform/Cp1252.h"
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/Helpers.h"
+#include "project/JEX4_Objects.h"
+#include "project/PathDistances.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "shell/TF_Progress.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QXmlStreamWriter>
+
+#include <expat.h>
+
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+
+bool IsTrueText(const QString& text)
+{
+    return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+const QString kImageFilter = QStringLiteral("Supported image files|*.jpg;*.bmp;*.png");
+
+// A picture file we may read: a device or pipe named in a hostile project would block the reader.
+bool isImageFile(const QString& name)
+{
+    return !name.isEmpty() && QFileInfo(name).isFile();
+}
+
+int dibWidth(const TFastDIB* dib)
+{
+    return dib && dib->Bits ? dib->Info.Header.Width : 0;
+}
+
+int dibHeight(const TFastDIB* dib)
+{
+    return dib && dib->Bits ? dib->AbsHeight : 0;
+}
+
+void progressText(const QString& line1, const QString& line2)
+{
+    if (!F_Progress)
+        return;
+    F_Progress->L_1->setText(line1);
+    F_Progress->L_2->setText(line2);
+    F_Progress->PB->setValue(0);
+    F_Progress->Tag = 0; // a box already on screen gets no show event to clear an old cancel
+    F_Progress->show();
+}
+
+// Text, step (which processes pending events), repaint.
+void progressStep(const QString& line2)
+{
+    if (!F_Progress)
+        return;
+    F_Progress->L_2->setText(line2);
+    F_Progress->DoStep();
+    if (F_Progress)
+        F_Progress->repaint();
+}
+
+// ---- embedded pictures --------------------------------------------------------------------------
+
+// Pictures read from project files, kept as their Base64 JPEG text: saving an unchanged picture
+// writes the same text again instead of compressing the decoded pixels once more, which would lose
+// a little with every save.
+struct KeptPicture {
+    std::weak_ptr<const void> alive; // the image's life token: a freed image's entry is stale
+    int width = 0;
+    int height = 0;
+    size_t pixelHash = 0;
+    QByteArray base64;
+};
+
+std::unordered_map<const TStitchObject*, KeptPicture>& keptPictures()
+{
+    static std::unordered_map<const TStitchObject*, KeptPicture> kept;
+    return kept;
+}
+
+void forgetFreedPictures()
+{
+    std::erase_if(keptPictures(), [](const auto& entry) { return entry.second.alive.expired(); });
+}
+
+// Over the pixel bytes of each row, without the padding.
+size_t pixelHash(const TFastDIB& dib)
+{
+    const qint64 rowBytes = (qint64(dib.Info.Header.Width) * dib.Info.Header.BitCount + 7) / 8;
+    size_t h = 0;
+    for (int y = 0; y < dib.AbsHeight; ++y)
+        h = qHashBits(dib.Scanlines[y], size_t(rowBytes), h);
+    return h;
+}
+
+void keepPicture(const TStitchObject& so, const QByteArray& base64)
+{
+    forgetFreedPictures();
+    keptPictures()[&so] = KeptPicture{so.lifeToken(), so.FD->Info.Header.Width, so.FD->AbsHeight, pixelHash(*so.FD), base64};
+}
+
+// The text the image was read with, while its pixels are still those; empty otherwise.
+QByteArray keptPicture(const TStitchObject& so)
+{
+    forgetFreedPictures();
+    const auto it = keptPictures().find(&so);
+    if (it == keptPictures().end())
+        return QByteArray();
+    const KeptPicture& kept = it->second;
+    if (kept.width != so.FD->Info.Header.Width || kept.height != so.FD->AbsHeight || kept.pixelHash != pixelHash(*so.FD))
+        return QByteArray();
+    return kept.base64;
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+// XML 1.0 cannot carry most control characters or unpaired surrogates, and QXmlStreamWriter stops
+// at the first one: one stray character in a comment would make the project unsavable.
+QString xmlText(const QString& s)
+{
+    auto allowed = [](char16_t u) { return u >= 0x20 ? u < 0xFFFE : (u == u'\t' || u == u'\n' || u == u'\r'); };
+    bool clean = true;
+    for (QChar c : s)
+        clean = clean && allowed(c.unicode()) && !c.isSurrogate();
+    if (clean)
+        return s;
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            out += c;
+            out += s[++i];
+        } else if (!c.isSurrogate() && allowed(c.unicode())) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString boolText(bool b)
+{
+    return b ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Pixels that exist nowhere else are always embedded: an image that came from a project file, and
+// one without a file (pasted, scanned, or its file gone). The others follow the setting.
+bool embedsImage(const TStitchObject& so)
+{
+    if (SettingEmbedImages || so.Embedded)
+        return true;
+    return dibWidth(so.FD.get()) > 0 && !isImageFile(so.filename);
+}
+
+// The image as JPEG of quality 100 in Base64; empty for an image without pixels. Throws when
+// pixels exist but cannot be encoded: writing the section empty would drop them.
+QByteArray embeddedPicture(TStitchObject& so, int number)
+{
+    if (dibWidth(so.FD.get()) <= 0 || dibHeight(so.FD.get()) <= 0)
+        return QByteArray();
+    const QByteArray kept = keptPicture(so);
+    if (!kept.isEmpty())
+        return kept;
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    TFastJPG jpg;
+    jpg.AttachImage(so.FD.get());
+    jpg.Props.Quality = 100;
+    if (jpg.SaveStream(&buffer) != 0)
+        throw std::runtime_error(QStringLiteral("Image %1 (%2) could not be embedded: %3")
+                                     .arg(number)
+                                     .arg(so.filename, jpg.lastError())
+                                     .toStdString());
+    return jpeg.toBase64();
+}
+
+void writePoint(QXmlStreamWriter& xml, const QString& element, const TJEXObject& p)
+{
+    xml.writeStartElement(element);
+    xml.writeAttribute(QStringLiteral("Name"), xmlText(p.Name));
+    xml.writeAttribute(QStringLiteral("Comment"), xmlText(p.Comment));
+    xml.writeAttribute(QStringLiteral("XPOS"), QString::number(p.Pos.x()));
+    xml.writeAttribute(QStringLiteral("YPOS"), QString::number(p.Pos.y()));
+    xml.writeAttribute(QStringLiteral("Distance"), FloatToStr(p.distance));
+    xml.writeAttribute(QStringLiteral("SW"), boolText(p.SapWood));
+}
+
+void writeCorners(QXmlStreamWriter& xml, QPoint x1, QPoint x2)
+{
+    xml.writeAttribute(QStringLiteral("x1x"), QString::number(x1.x()));
+    xml.writeAttribute(QStringLiteral("x1y"), QString::number(x1.y()));
+    xml.writeAttribute(QStringLiteral("x2x"), QString::number(x2.x()));
+    xml.writeAttribute(QStringLiteral("x2y"), QString::number(x2.y()));
+}
+
+void writeDrawObject(QXmlStreamWriter& xml, const TDrawObject& object)
+{
+    if (auto* a = dynamic_cast<const TArrow*>(&object)) {
+        xml.writeStartElement(QStringLiteral("DrawObject"));
+        xml.writeAttribute(QStringLiteral("Name"), xmlText(a->Name));
+        xml.writeAttribute(QStringLiteral("Type"), QStringLiteral("1"));
+        writeCorners(xml, a->x1, a->x2);
+        xml.writeAttribute(QStringLiteral("Color"), QString::number(a->Color));
+        xml.writeAttribute(QStringLiteral("Width"), QString::number(a->Width));
+        xml.writeAttribute(QStringLiteral("TipWidth"), QString::number(a->TipWidth));
+        xml.writeAttribute(QStringLiteral("BaseWidth"), QString::number(a->BaseWidth));
+        xml.writeAttribute(QStringLiteral("TipType"), QString::number(a->TipType));
+        xml.writeAttribute(QStringLiteral("BaseType"), QString::number(a->BaseType));
+        xml.writeAttribute(QStringLiteral("Caption"), xmlText(a->caption));
+        xml.writeEndElement();
+    } else if (auto* r = dynamic_cast<const TRectangle*>(&object)) {
+        xml.writeStartElement(QStringLiteral("DrawObject"));
+        xml.writeAttribute(QStringLiteral("Name"), xmlText(r->Name));
+        xml.writeAttribute(QStringLiteral("Type"), QStringLiteral("2"));
+        writeCorners(xml, r->x1, r->x2);
+        xml.writeAttribute(QStringLiteral("PColor"), QString::number(r->PColor));
+        xml.writeAttribute(QStringLiteral("BColor"), QString::number(r->BColor));
+        xml.writeAttribute(QStringLiteral("PWidth"), QString::number(r->PWidth));
+        xml.writeAttribute(QStringLiteral("Transparent"), boolText(r->Transparent));
+        xml.writeEndElement();
+    }
+}
+
+const char* const kWindowClosed = "The image window was closed while its project was being saved.";
+
+// Writes the whole document; throws with the reason on any failure, leaving the old file.
+void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool progress)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(file.errorString().toStdString());
+    QXmlStreamWriter xml(&file);
+    xml.writeStartDocument(); // version "1.0", encoding "UTF-8"
+    xml.writeStartElement(QStringLiteral("JEX4"));
+
+    TJEXProject& project = *window->Project;
+    xml.writeStartElement(QStringLiteral("ProjectData"));
+    xml.writeAttribute(QStringLiteral("Name"), xmlText(project.Name));
+    xml.writeAttribute(QStringLiteral("Notes"), QString::fromLatin1(Cp1252::fromUnicode(project.Notes).toBase64()));
+    xml.writeAttribute(QStringLiteral("Paths"), QString::number(window->PathList.size()));
+    xml.writeAttribute(QStringLiteral("DPI"), QString::number(window->DPI));
+    xml.writeAttribute(QStringLiteral("Zoom"), QString::number(window->zoom()));
+    xml.writeAttribute(QStringLiteral("CurXPos"), QString::number(window->SB_H->value()));
+    xml.writeAttribute(QStringLiteral("CurYPos"), QString::number(window->SB_V->value()));
+    xml.writeAttribute(QStringLiteral("RALVisible"), boolText(SettingRALVisible));
+    xml.writeAttribute(QStringLiteral("ImageCount"), QString::number(window->StitchList.size()));
+
+    const int n = int(window->StitchList.size());
+    if (progress)
+        F_Progress->PB->setMaximum(n + 2);
+    // Progress steps run events: the user may close the window or change its images meanwhile.
+    for (int i = 0; i < n; ++i) {
+        if (progress)
+            progressStep(QStringLiteral("Encoding image %1/%2").arg(i + 1).arg(n));
+        if (!window)
+            throw std::runtime_error(kWindowClosed);
+        if (i >= int(window->StitchList.size()))
+            break;
+        TStitchObject& so = *window->StitchList[size_t(i)];
+        const bool embed = embedsImage(so);
+        QByteArray picture;
+        if (embed) {
+            if (!so.Loaded)
+                window->ReloadImage(&so);
+            so.Embedded = true;
+            picture = embeddedPicture(so, i + 1);
+        }
+        xml.writeStartElement(QStringLiteral("Image"));
+        xml.writeAttribute(QStringLiteral("Embedded"), boolText(embed));
+        xml.writeAttribute(QStringLiteral("FileName"), xmlText(so.filename));
+        xml.writeAttribute(QStringLiteral("XPos"), QString::number(so.x));
+        xml.writeAttribute(QStringLiteral("YPos"), QString::number(so.y));
+        xml.writeAttribute(QStringLiteral("DropBorder"), QString::number(so.DropBorder));
+        xml.writeAttribute(QStringLiteral("Visible"), boolText(so.Visible));
+        if (embed)
+            xml.writeCDATA(QString::fromLatin1(picture));
+        xml.writeEndElement();
+    }
+
+    if (progress)
+        progressStep(QStringLiteral("Formatting measurement data"));
+    if (!window)
+        throw std::runtime_error(kWindowClosed);
+    for (const auto& path : window->PathList) {
+        xml.writeStartElement(QStringLiteral("Path"));
+        xml.writeAttribute(QStringLiteral("Name"), xmlText(path->Name));
+        xml.writeAttribute(QStringLiteral("Comment"), xmlText(path->Comment));
+        xml.writeAttribute(QStringLiteral("Visible"), boolText(path->visible));
+        xml.writeAttribute(QStringLiteral("Expanded"), boolText(path->expanded));
+        xml.writeAttribute(QStringLiteral("Pith"), boolText(path->Pith));
+        xml.writeAttribute(QStringLiteral("GUID"), xmlText(path->GUID));
+        for (const auto& object : window->DrawList)
+            if (object->Path.get() == path.get())
+                writeDrawObject(xml, *object);
+        for (const auto& index : path->ObjectList) {
+            writePoint(xml, QStringLiteral("Index"), *index);
+            for (const auto& m : index->ObjectList) {
+                writePoint(xml, QStringLiteral("Measurement"), *m);
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+
+    if (progress)
+        progressStep(QStringLiteral("Saving project file"));
+    if (!window)
+        throw std::runtime_error(kWindowClosed);
+    xml.writeEndElement(); // ProjectData
+    xml.writeEndElement(); // JEX4
+    xml.writeEndDocument();
+    // commit() alone can report success after a short write: check every stage first.
+    if (xml.hasError() || !file.flush() || file.error() != QFileDevice::NoError)
+        throw std::runtime_error(file.errorString().isEmpty() ? std::string("The document could not be written.")
+                                                              : file.errorString().toStdString());
+    if (!file.commit())
+        throw std::runtime_error(file.errorString().toStdString());
+}
+
+} // namespace
+
+int SaveProjectXML(TF_SMDI* window, const QString& fileName, bool showProgress)
+{
+    Q_ASSERT(window);
+    if (!window)
+        return -1;
+    // needs: TF_Notes: when F_Notes shows this window's project, store its editor's text first
+    // (window->Project->Notes = F_Notes->RTFEditor->GetContent()).
+    if (!CanWriteFile(fileName, true))
+        return -1;
+
+    QPointer<TF_SMDI> guard(window);
+    const bool progress = showProgress && F_Progress;
+    if (progress) {
+        progressText(QStringLiteral("Saving project"), QStringLiteral("Creating XML core..."));
+        QCoreApplication::processEvents();
+    }
+    QString failure;
+    try {
+        if (!guard)
+            throw std::runtime_error(kWindowClosed);
+        writeProject(guard, fileName, progress && F_Progress);
+    } catch (const std::bad_alloc&) {
+        failure = QStringLiteral("Out of memory.");
+    } catch (const std::exception& e) {
+        failure = QString::fromStdString(e.what());
+    }
+    if (progress && F_Progress)
+        F_Progress->hide();
+    if (!failure.isEmpty()) {
+        TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n")
+                               + failure,
+                           true);
+        return -1;
+    }
+    guard->Project->Changed = false;
+    if (progress)
+        guard->SetCaption();
+    return 0;
+}
+
+// ---- reading ------------------------------------------------------------------------------------
+
+namespace {
+
+// The element name compared in upper case; only ASCII letters fold, as the names are ASCII.
+bool isElement(const char* name, const char* upper)
+{
+    for (; *name && *upper; ++name, ++upper) {
+        const char c = (*name >= 'a' && *name <= 'z') ? char(*name - 'a' + 'A') : *name;
+        if (c != *upper)
+            return false;
+    }
+    return *name == 0 && *upper == 0;
+}
+
+// Attribute names are matched exactly; expat gives name/value pairs ending in a null name.
+const char* attribute(const char** atts, const char* name)
+{
+    for (; atts && atts[0]; atts += 2)
+        if (std::strcmp(atts[0], name) == 0)
+            return atts[1];
+    return nullptr;
+}
+
+QString quoted(const char* value)
+{
+    return QLatin1Char('"') + ShortenText(QString::fromUtf8(value), 40) + QLatin1Char('"');
+}
+
+class ProjectReader {
+public:
+    ProjectReader(TF_SMDI* window, const QString& fileName)
+        : m_window(window)
+        , m_fileName(fileName)
+    {
+    }
+
+    // Reads from `source`; with `openFailure` set the file could not be opened and the read fails
+    // with that reason after the window was cleared.
+    int run(QIODevice* source, QStringList* notes, const QString& openFailure = QString());
+
+private:
+    enum class State { Running, Cancelled, Failed };
+    static constexpr int MaxNotes = 100; // a hostile file could damage every element
+
+    void parse(QIODevice& source);
+    void finish();
+    void fail(const QString& reason);
+    void cancel();
+    void stop();
+    void damage(const QString& note);
+    bool running() const { return m_state == State::Running; }
+
+    QString text(const char** atts, const char* name) const;
+    int integer(const char** atts, const char* name, int defaultValue, const QString& where);
+    bool flag(const char** atts, const char* name) const;
+
+    void startElement(const char* name, const char** atts);
+    void endElement();
+    void projectData(const char** atts);
+    void image(const char** atts);
+    void path(const char** atts);
+    void indexPoint(const char** atts);
+    void measurementPoint(const char** atts);
+    void drawObject(const char** atts);
+    void setPoint(TJEXObject& p, const char** atts, const QString& where);
+    void takePicture();
+    QString imageName() const { return QStringLiteral("Image %1").arg(m_imageNumber); }
+
+    static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** atts);
+    static void XMLCALL onEnd(void* self, const XML_Char* name);
+    static void XMLCALL onText(void* self, const XML_Char* s, int len);
+    static void XMLCALL onCdataStart(void* self);
+    static void XMLCALL onCdataEnd(void* self);
+    static void XMLCALL onEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                     const XML_Char*, const XML_Char*, const XML_Char*);
+    template <class F>
+    static void guarded(void* self, F&& body);
+
+    QPointer<TF_SMDI> m_window;
+    QString m_fileName;
+    XML_Parser m_parser = nullptr;
+    State m_state = State::Running;
+    QString m_failure;
+    QStringList m_notes;
+    int m_droppedNotes = 0;
+
+    // Where the reading stands. The refs read as none when the object went while events ran.
+    ObjectRef<TPath> m_path;
+    ObjectRef<TIndex> m_index;
+    ObjectRef<TStitchObject> m_image; // target of a picture section; none outside its element
+    QString m_imageFolder;            // where the user located the last missing image
+    int m_depth = 0;
+    int m_imageDepth = 0; // depth of the open Image element whose image was made; 0 none
+    bool m_imageHasPicture = false;
+    bool m_inPicture = false;
+    QByteArray m_picture; // Base64 text of the picture section, gathered from its pieces
+    int m_imageNumber = 0;
+    int m_pathNumber = 0;
+    int m_pointNumber = 0; // within the path
+    int m_drawNumber = 0;
+    int m_curX = 0, m_curY = 0; // scroll positions, applied once the canvas has its size
+};
+
+int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& openFailure)
+{
+    progressText(QStringLiteral("Loading project ") + ShortenText(m_fileName, 50), QString());
+    if (m_window) {
+        m_window->ClearData(true, true);
+        m_window->Project->Filename = m_fileName;
+    }
+
+    try {
+        if (!openFailure.isEmpty())
+            fail(openFailure);
+        else
+            parse(*source);
+        if (running())
+            finish();
+    } catch (const std::bad_alloc&) {
+        fail(QStringLiteral("Out of memory."));
+    } catch (const std::exception& e) {
+        fail(QString::fromLocal8Bit(e.what()));
+    }
+
+    if (notes) {
+        *notes = m_notes;
+        if (m_state == State::Failed)
+            *notes << m_failure;
+    }
+    if (m_state == State::Cancelled || !m_window)
+        return ProjectCancelled;
+
+    if (m_state == State::Failed) {
+        // Nothing half read stays, and the window does not pose as this project.
+        m_window->ClearData(true, true);
+        *m_window->Project = TJEXProject();
+        m_window->SetCaption();
+        if (F_Progress)
+            F_Progress->hide(); // it stays on top and would hide the box
+        TF_ErrorLog::Error(QStringLiteral("The project file ") + m_fileName + QStringLiteral(" could not be read.\r\n\r\n")
+                               + m_failure,
+                           true);
+        return ProjectReadFailed;
+    }
+
+    if (m_notes.isEmpty() && m_droppedNotes == 0)
+        return ProjectRead;
+    for (const QString& note : m_notes)
+        TF_ErrorLog::AddLog(3, QStringLiteral("Project file ") + m_fileName + QStringLiteral(": ") + note);
+    QStringList shown = m_notes.mid(0, 10);
+    const int more = int(m_notes.size()) - int(shown.size()) + m_droppedNotes;
+    if (more > 0)
+        shown << QStringLiteral("... and %1 more.").arg(more);
+    if (F_Progress)
+        F_Progress->hide();
+    MessageDlg(QStringLiteral("The project file ") + m_fileName
+                   + QStringLiteral(" is damaged. What could be read was loaded; these parts were left out or "
+                                    "repaired:\r\n\r\n")
+                   + shown.join(QStringLiteral("\r\n")),
+               mtWarning, TMsgDlgButtons{mbOK});
+    return ProjectReadDamaged;
+}
+
+void ProjectReader::parse(QIODevice& source)
+{
+    std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
+                                                                                         &XML_ParserFree);
+    if (!parser)
+        throw std::bad_alloc();
+    m_parser = parser.get();
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, &onStart, &onEnd);
+    XML_SetCharacterDataHandler(m_parser, &onText);
+    XML_SetCdataSectionHandler(m_parser, &onCdataStart, &onCdataEnd);
+    XML_SetEntityDeclHandler(m_parser, &onEntityDecl);
+
+    constexpr int Chunk = 1 << 20;
+    for (;;) {
+        void* buffer = XML_GetBuffer(m_parser, Chunk);
+        if (!buffer)
+            throw std::bad_alloc();
+        const qint64 got = source.read(static_cast<char*>(buffer), Chunk);
+        if (got < 0) {
+            fail(QStringLiteral("The file cannot be read: ") + source.errorString());
+            break;
+        }
+        const bool last = got == 0;
+        if (XML_ParseBuffer(m_parser, int(got), last) == XML_STATUS_ERROR) {
+            if (running())
+                fail(QStringLiteral("It is not a well-formed XML document: %1 (line %2, column %3).")
+                         .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(m_parser))))
+                         .arg(qulonglong(XML_GetCurrentLineNumber(m_parser)))
+                         .arg(qulonglong(XML_GetCurrentColumnNumber(m_parser)) + 1));
+            break;
+        }
+        if (!running() || last)
+            break;
+    }
+    m_parser = nullptr;
+}
+
+void ProjectReader::finish()
+{
+    TF_SMDI* w = m_window;
+    // Names are derived from the order, and widths from the positions; the file's are provisional.
+    for (const auto& p : w->PathList) {
+        TF_Measurements::CountMeasurements(w, p.get());
+        RecomputeDistances(p.get());
+    }
+    w->UpdateArea();
+    w->SB_H->setValue(m_curX);
+    w->SB_V->setValue(m_curY);
+    w->SetCaption();
+}
+
+void ProjectReader::stop()
+{
+    if (m_parser)
+        XML_StopParser(m_parser, XML_FALSE);
+}
+
+void ProjectReader::fail(const QString& reason)
+{
+    if (!running())
+        return;
+    m_state = State::Failed;
+    m_failure = reason;
+    stop();
+}
+
+void ProjectReader::cancel()
+{
+    if (!running())
+        return;
+    m_state = State::Cancelled;
+    stop();
+}
+
+void ProjectReader::damage(const QString& note)
+{
+    if (m_notes.size() < MaxNotes)
+        m_notes << note;
+    else
+        ++m_droppedNotes;
+}
+
+QString ProjectReader::text(const char** atts, const char* name) const
+{
+    const char* v = attribute(atts, name);
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+int ProjectReader::integer(const char** atts, const char* name, int defaultValue, const QString& where)
+{
+    const char* v = attribute(atts, name);
+    if (!v || !*v)
+        return defaultValue;
+    int value;
+    if (TryStrToInt(QString::fromUtf8(v), value))
+        return value;
+    damage(QStringLiteral("%1: \"%2\" %3 is not a whole number; %4 was used.")
+               .arg(where, QLatin1String(name), quoted(v))
+               .arg(defaultValue));
+    return defaultValue;
+}
+
+bool ProjectReader::flag(const char** atts, const char* name) const
+{
+    return IsTrueText(text(atts, name));
+}
+
+// No C++ exception may unwind through expat's frames: each one ends the read as a failure.
+template <class F>
+void ProjectReader::guarded(void* self, F&& body)
+{
+    auto* r = static_cast<ProjectReader*>(self);
+    if (!r->running())
+        return; // events can still arrive after a stop
+    try {
+        body(*r);
+    } catch (const std::bad_alloc&) {
+        r->fail(QStringLiteral("Out of memory."));
+    } catch (const std::exception& e) {
+        r->fail(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        r->fail(QStringLiteral("Unknown error."));
+    }
+}
+
+void XMLCALL ProjectReader::onStart(void* self, const XML_Char* name, const XML_Char** atts)
+{
+    guarded(self, [&](ProjectReader& r) { r.startElement(name, atts); });
+}
+
+void XMLCALL ProjectReader::onEnd(void* self, const XML_Char*)
+{
+    guarded(self, [&](ProjectReader& r) { r.endElement(); });
+}
+
+void XMLCALL ProjectReader::onText(void* self, const XML_Char* s, int len)
+{
+    guarded(self, [&](ProjectReader& r) {
+        if (r.m_inPicture)
+            r.m_picture.append(s, len);
+    });
+}
+
+void XMLCALL ProjectReader::onCdataStart(void* self)
+{
+    guarded(self, [&](ProjectReader& r) {
+        r.m_inPicture = r.m_imageDepth > 0 && r.m_image;
+        r.m_picture.clear();
+    });
+}
+
+void XMLCALL ProjectReader::onCdataEnd(void* self)
+{
+    guarded(self, [&](ProjectReader& r) {
+        if (r.m_inPicture)
+            r.takePicture();
+        r.m_inPicture = false;
+        r.m_picture = QByteArray();
+    });
+}
+
+// A project never declares entities; refusing them keeps expansion attacks out entirely.
+void XMLCALL ProjectReader::onEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                         const XML_Char*, const XML_Char*, const XML_Char*)
+{
+    guarded(self, [&](ProjectReader& r) { r.fail(QStringLiteral("It declares XML entities, which a project file never does.")); });
+}
+
+void ProjectReader::startElement(const char* name, const char** atts)
+{
+    ++m_depth;
+    if (m_depth == 1 && !isElement(name, "JEX4")) {
+        fail(QStringLiteral("It is not a JEX4 project file."));
+        return;
+    }
+    // Events ran during the last image: the window may be gone or Cancel pressed.
+    if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
+        cancel();
+        return;
+    }
+    if (isElement(name, "PROJECTDATA"))
+        projectData(atts);
+    else if (isElement(name, "IMAGE"))
+        image(atts);
+    else if (isElement(name, "PATH"))
+        path(atts);
+    else if (isElement(name, "INDEX"))
+        indexPoint(atts);
+    else if (isElement(name, "MEASUREMENT"))
+        measurementPoint(atts);
+    else if (isElement(name, "DRAWOBJECT"))
+        drawObject(atts);
+}
+
+void ProjectReader::endElement()
+{
+    if (m_imageDepth == m_depth) {
+        TStitchObject* so = m_image;
+        if (so && so->Embedded && !m_imageHasPicture)
+            damage(imageName() + QStringLiteral(" (") + so->filename
+                   + QStringLiteral(") is marked embedded but holds no picture; it was kept without pixels."));
+        m_image = nullptr;
+        m_imageDepth = 0;
+    }
+    --m_depth;
+}
+
+void ProjectReader::projectData(const char** atts)
+{
+    TF_SMDI* w = m_window;
+    const QString where = QStringLiteral("Project data");
+    w->Project->Name = text(atts, "Name");
+    const QByteArray notes = QByteArray(attribute(atts, "Notes") ? attribute(atts, "Notes") : "");
+    const auto decoded = QByteArray::fromBase64Encoding(notes, QByteArray::AbortOnBase64DecodingErrors);
+    if (decoded)
+        w->Project->Notes = Cp1252::toUnicode(*decoded);
+    else
+        damage(QStringLiteral("The project notes are not valid Base64 and were left out."));
+
+    int dpi = integer(atts, "DPI", DefaultStandardDPI, where);
+    if (dpi <= 0) {
+        TF_ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
+                                   .arg(m_fileName)
+                                   .arg(dpi)
+                                   .arg(DefaultStandardDPI));
+        dpi = DefaultStandardDPI;
+    }
+    w->DPI = dpi;
+    w->setZoom(integer(atts, "Zoom", 10, where)); // the setter refuses zooms out of its range
+    m_curX = integer(atts, "CurXPos", 0, where);
+    m_curY = integer(atts, "CurYPos", 0, where);
+    w->SB_H->setValue(m_curX);
+    w->SB_V->setValue(m_curY);
+    SettingRALVisible = flag(atts, "RALVisible");
+    const int count = integer(atts, "ImageCount", 1, where);
+    if (F_Progress) {
+        F_Progress->PB->setRange(0, qMax(0, count));
+        F_Progress->PB->setValue(0);
+    }
+}
+
+void ProjectReader::image(const char** atts)
+{
+    ++m_imageNumber;
+    const bool embedded = flag(atts, "Embedded");
+    QString name = text(atts, "FileName");
+    if (!isImageFile(name) && !m_imageFolder.isEmpty())
+        name = m_imageFolder + ExtractFileName(name);
+    // An embedded image needs no file: asking would offer to drop pixels the project holds.
+    if (!isImageFile(name) && !embedded) {
+        const int answer = MessageDlg(QStringLiteral("Can´t locate image \r\n") + name
+                                          + QStringLiteral("\r\n\r\nDo you want to search for the image now?"),
+                                      mtConfirmation, mbYesNoCancel);
+        if (!m_window || (answer != mrYes && answer != mrNo)) {
+            cancel();
+            return;
+        }
+        if (answer == mrNo)
+            return;
+        FileDialogRequest request;
+        request.title = QStringLiteral("Locate image");
+        request.filter = kImageFilter;
+        request.initialDir = ExtractFileDir(m_fileName);
+        request.fileName = ExtractFileName(name);
+        const FileDialogAnswer located = dialogs().openFile(request);
+        if (!m_window) {
+            cancel();
+            return;
+        }
+        if (!located.accepted || located.fileName().isEmpty())
+            return;
+        name = located.fileName();
+        m_window->Project->Changed = true;
+        m_imageFolder = ExtractFilePath(name);
+    }
+
+    progressStep(QStringLiteral("Loading image ") + ShortenText(name, 50));
+    // needs: TF_Main::SetCaption (main window caption) when F_Main exists.
+    if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
+        cancel();
+        return;
+    }
+
+    TF_SMDI* w = m_window;
+    const QString where = imageName();
+    auto created = std::make_unique<TStitchObject>();
+    TStitchObject* so = created.get();
+    so->filename = name;
+    so->Embedded = embedded;
+    so->x = integer(atts, "XPos", 0, where);
+    so->y = integer(atts, "YPos", 0, where);
+    so->DropBorder = integer(atts, "DropBorder", 5, where);
+    so->Visible = flag(atts, "Visible");
+    // The border is cut off every side of the picture read from the file: keep at least one pixel.
+    int maxBorder = std::numeric_limits<int>::max();
+    if (!embedded) {
+        const QSize size = QImageReader(name).size();
+        if (size.isValid())
+            maxBorder = qMax(0, (qMin(size.width(), size.height()) - 1) / 2);
+    }
+    const int border = qBound(0, so->DropBorder, maxBorder);
+    if (border != so->DropBorder) {
+        damage(QStringLiteral("%1: the drop border %2 does not fit the picture; %3 was used.")
+                   .arg(where)
+                   .arg(so->DropBorder)
+                   .arg(border));
+        so->DropBorder = border;
+    }
+    w->StitchList.push_back(std::move(created));
+    if (!embedded) {
+        try {
+            w->ReloadImage(so);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            damage(QStringLiteral("%1 (%2) could not be read and was kept without pixels: %3")
+                       .arg(where, name, QString::fromLocal8Bit(e.what())));
+        }
+    }
+    so->Width = dibWidth(so->FD.get());
+    so->Height = dibHeight(so->FD.get());
+    so->Loaded = true;
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(w, false);
+    m_image = so;
+    m_imageDepth = m_depth;
+    m_imageHasPicture = false;
+}
+
+void ProjectReader::takePicture()
+{
+    TStitchObject* so = m_image;
+    if (!so || !m_window)
+        return;
+    const QString where = imageName() + QStringLiteral(" (") + so->filename + QLatin1Char(')');
+    QByteArray base64 = m_picture;
+    base64.removeIf([](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    if (base64.isEmpty()) {
+        damage(where + QStringLiteral(": the embedded picture is empty; the image was kept without pixels."));
+        m_imageHasPicture = true; // reported once
+        return;
+    }
+    m_imageHasPicture = true;
+    const auto jpeg = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+    if (!jpeg) {
+        damage(where + QStringLiteral(": the embedded picture is not valid Base64; the image was kept without pixels."));
+        return;
+    }
+    auto dib = std::make_unique<TFastDIB>();
+    TFastJPG jpg;
+    jpg.AttachImage(dib.get());
+    if (jpg.LoadMem(reinterpret_cast<const quint8*>(jpeg.decoded.constData()), jpeg.decoded.size()) != 0) {
+        damage(where + QStringLiteral(": the embedded picture is no readable JPEG (") + jpg.lastError()
+               + QStringLiteral("); the image was kept without pixels."));
+        return;
+    }
+    SetPixelDepth(*dib, 24);
+    if (dib->Info.Header.BitCount != 24)
+        throw std::bad_alloc(); // the conversion found no memory for its buffer
+    so->FD = std::move(dib);
+    so->Width = dibWidth(so->FD.get());
+    so->Height = dibHeight(so->FD.get());
+    so->Loaded = true;
+    // As for pictures read from files: the tracker reads FT, and zooms below 1:1 show FZ.
+    so->FT->MakeCopy(*so->FD, true);
+    m_window->ResampleStitchObjects(so);
+    keepPicture(*so, base64);
+}
+
+void ProjectReader::path(const char** atts)
+{
+    TF_SMDI* w = m_window;
+    ++m_pathNumber;
+    m_pointNumber = 0;
+    // A measurement point before this path's first index point must not join the previous path.
+    m_index = nullptr;
+    w->CurrentIndex = nullptr;
+    auto created = std::make_unique<TPath>();
+    TPath* p = created.get();
+    p->Name = text(atts, "Name");
+    p->Comment = text(atts, "Comment");
+    p->visible = flag(atts, "Visible");
+    p->expanded = flag(atts, "Expanded");
+    p->Pith = flag(atts, "Pith");
+    p->GUID = text(atts, "GUID");
+    if (p->GUID.isEmpty())
+        p->GUID = NewGUIDString();
+    w->PathList.push_back(std::move(created));
+    m_path = p;
+    w->CurrentPath = p;
+}
+
+void ProjectReader::setPoint(TJEXObject& p, const char** atts, const QString& where)
+{
+    p.Name = text(atts, "Name");
+    p.Comment = text(atts, "Comment");
+    const int x = integer(atts, "XPOS", 0, where);
+    const int y = integer(atts, "YPOS", 0, where);
+    p.Pos = QPoint(x, y);
+    bool sw = false;
+    const char* v = attribute(atts, "SW");
+    p.SapWood = v && TryStrToBool(QString::fromUtf8(v), sw) && sw;
+}
+
+void ProjectReader::indexPoint(const char** atts)
+{
+    TPath* p = m_path;
+    if (!p)
+        return;
+    auto created = std::make_unique<TIndex>();
+    TIndex* i = created.get();
+    setPoint(*i, atts, QStringLiteral("Path %1, point %2").arg(m_pathNumber).arg(++m_pointNumber));
+    i->Path = p;
+    p->ObjectList.push_back(std::move(created));
+    m_index = i;
+    m_window->CurrentIndex = i;
+}
+
+void ProjectReader::measurementPoint(const char** atts)
+{
+    TIndex* i = m_index;
+    if (!i)
+        return;
+    auto created = std::make_unique<TMeasurement>();
+    TMeasurement* m = created.get();
+    setPoint(*m, atts, QStringLiteral("Path %1, point %2").arg(m_pathNumber).arg(++m_pointNumber));
+    m->Path = i->Path ? i->Path.get() : m_path.get();
+    m->Index = i;
+    i->ObjectList.push_back(std::move(created));
+}
+
+void ProjectReader::drawObject(const char** atts)
+{
+    TF_SMDI* w = m_window;
+    const QString where = QStringLiteral("Drawing object %1").arg(++m_drawNumber);
+    const int type = integer(atts, "Type", 0, where);
+    auto byte = [&](const char* name, int defaultValue) { return quint8(qBound(0, integer(atts, name, defaultValue, where), 255)); };
+    auto point = [&](const char* x, const char* y) { return QPoint(integer(atts, x, 0, where), integer(atts, y, 0, where)); };
+    std::unique_ptr<TDrawObject> created;
+    if (type == 1) {
+        auto a = std::make_unique<TArrow>();
+        a->x1 = point("x1x", "x1y");
+        a->x2 = point("x2x", "x2y");
+        a->Color = integer(atts, "Color", 0, where);
+        a->Width = integer(atts, "Width", 3, where);
+        a->TipWidth = integer(atts, "TipWidth", 10, where);
+        a->BaseWidth = integer(atts, "BaseWidth", 10, where);
+        a->TipType = byte("TipType", 0);
+        a->BaseType = byte("BaseType", 0);
+        a->caption = text(atts, "Caption");
+        created = std::move(a);
+    } else if (type == 2) {
+        auto r = std::make_unique<TRectangle>();
+        r->x1 = point("x1x", "x1y");
+        r->x2 = point("x2x", "x2y");
+        r->PColor = integer(atts, "PColor", 0, where);
+        r->BColor = integer(atts, "BColor", 0, where);
+        r->PWidth = integer(atts, "PWidth", 1, where);
+        r->Transparent = flag(atts, "Transparent");
+        created = std::move(r);
+    } else {
+        return;
+    }
+    created->Name = text(atts, "Name");
+    created->Path = m_path.get();
+    created->MDIForm = w;
+    w->DrawList.push_back(std::move(created));
+}
+
+} // namespace
+
+int LoadProjectXML(TF_SMDI* window, const QString& fileName, QStringList* notes)
+{
+    Q_ASSERT(window);
+    ProjectReader reader(window, fileName);
+    // Only a regular file: a device or pipe given as a project would never end.
+    if (!QFileInfo(fileName).isFile())
+        return reader.run(nullptr, notes, QStringLiteral("The file does not exist."));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return reader.run(nullptr, notes, QStringLiteral("The file cannot be opened: ") + file.errorString());
+    return reader.run(&file, notes);
+}
+
+int LoadProjectXMLData(TF_SMDI* window, const QByteArray& data, const QString& fileName, QStringList* notes)
+{
+    Q_ASSERT(window);
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    ProjectReader reader(window, fileName);
+    return reader.run(&buffer, notes);
+}
