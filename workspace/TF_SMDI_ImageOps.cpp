@@ -1,13 +1,281 @@
-// Image window: pixel operations on the project's images.
-// Not built yet: every routine below is a placeholder.
+// Image window: whole-image operations. Sharpen, soften and invert work on every image; resample,
+// rotations, mirroring and the border on the first one. Points of the paths follow the image only
+// where the picture moves under them (mirror, border); anchor points and draw objects never move.
 #include "workspace/TF_SMDI.h"
-#include "project/TStitchObject.h"
 
-void TF_SMDI::DoSharpen() {}
-void TF_SMDI::DoSoften() {}
-void TF_SMDI::DoInvert() {}
-void TF_SMDI::Resample(int, int) {}
-void TF_SMDI::RotateFree(double, bool) {}
-void TF_SMDI::Rotate90(bool) {}
-void TF_SMDI::Mirror(bool) {}
-void TF_SMDI::AddBorder(int, int, int, int, bool, uint32_t) {}
+#include "image/ColorEffects.h"
+#include "image/Geometry.h"
+#include "image/NeighbourFilters.h"
+#include "image/Resample.h"
+#include "image/TFastDIB.h"
+#include "project/PathDistances.h"
+#include "project/TArea.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
+#include "workspace/TF_Measurements.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+
+namespace {
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The first image, or none with a failure in the log: nothing may change on an empty window.
+TStitchObject* firstImage(TF_SMDI& w, const QString& operation)
+{
+    if (w.StitchList.empty() || !w.StitchList.front()->FD->Bits) {
+        TF_ErrorLog::AddLog(0, operation + QStringLiteral(": the project \"") + w.Project->Name
+                                   + QStringLiteral("\" has no image"));
+        return nullptr;
+    }
+    return w.StitchList.front().get();
+}
+
+void reportNoMemory(const QString& operation)
+{
+    TF_ErrorLog::Error(operation + QStringLiteral(": not enough memory for the new image!"), true);
+}
+
+// FD takes over the pixels of `image`, which is left empty.
+void takeOver(TStitchObject& so, TFastDIB& image)
+{
+    so.FD->Assign(image);
+    image.Release();
+    so.Width = so.FD->Info.Header.Width;
+    so.Height = so.FD->AbsHeight;
+    so.ImageChanged = true;
+}
+
+// The gray-value tracker reads FT: where it holds pixels it keeps showing what FD shows.
+void followTracker(TStitchObject& so)
+{
+    if (so.FT->Bits)
+        so.FT->MakeCopy(*so.FD, true);
+}
+
+// Every index and measurement point of every path; their widths are recomputed afterwards.
+void movePoints(TF_SMDI& w, const std::function<void(QPoint&)>& move)
+{
+    for (const auto& path : w.PathList) {
+        for (const auto& index : path->ObjectList) {
+            move(index->Pos);
+            for (const auto& m : index->ObjectList)
+                move(m->Pos);
+        }
+        RecomputeDistances(path.get());
+    }
+}
+
+int clampInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+void TF_SMDI::DoSharpen()
+{
+    WaitCursor wait;
+    for (const auto& so : StitchList) {
+        SharpenPixels(*so->FD, 1);
+        so->ImageChanged = true;
+        followTracker(*so);
+    }
+    SmoothDraw(true);
+}
+
+void TF_SMDI::DoSoften()
+{
+    WaitCursor wait;
+    for (const auto& so : StitchList) {
+        SoftenPixels(*so->FD);
+        so->ImageChanged = true;
+        followTracker(*so);
+    }
+    SmoothDraw(true);
+}
+
+void TF_SMDI::DoInvert()
+{
+    WaitCursor wait;
+    for (const auto& so : StitchList) {
+        InvertPixels(*so->FD);
+        so->ImageChanged = true;
+        followTracker(*so);
+    }
+    SmoothDraw(true);
+}
+
+void TF_SMDI::Resample(int x1, int y1)
+{
+    const QString operation = QStringLiteral("Resample");
+    TStitchObject* so = firstImage(*this, operation);
+    if (!so)
+        return;
+    if (x1 <= 0 || y1 <= 0) {
+        TF_ErrorLog::Error(QStringLiteral("Resample: %1 x %2 pixels is no image size!").arg(x1).arg(y1), true);
+        return;
+    }
+    WaitCursor wait;
+    TFastDIB full, tracker;
+    full.SetSize(x1, y1, 24);
+    const bool withTracker = so->FT->Bits != nullptr;
+    if (withTracker)
+        tracker.SetSize(x1, y1, 24);
+    if (!full.Bits || (withTracker && !tracker.Bits)) {
+        reportNoMemory(operation);
+        return;
+    }
+    ResizeNearest(*so->FD, full);
+    if (withTracker)
+        ResizeNearest(*so->FT, tracker);
+    takeOver(*so, full);
+    if (withTracker) {
+        so->FT->Assign(tracker);
+        tracker.Release();
+    }
+    // Points keep their canvas positions.
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(this, false);
+    UpdateArea();
+    SetCaption();
+    SmoothDraw(true);
+}
+
+void TF_SMDI::RotateFree(double Angle, bool smooth)
+{
+    Q_UNUSED(smooth); // the rotation is always smoothed
+    QPointer<TF_SMDI> self(this);
+    repaint();
+    QCoreApplication::processEvents();
+    if (!self || Closing)
+        return;
+    const QString operation = QStringLiteral("Rotate");
+    TStitchObject* so = firstImage(*this, operation);
+    if (!so)
+        return;
+    WaitCursor wait;
+    TFastDIB rotated; // new pixels black
+    RotatedSize(*so->FD, rotated, Angle);
+    if (!rotated.Bits) {
+        reportNoMemory(operation);
+        return;
+    }
+    RotateAngle(*so->FD, rotated, true, Angle);
+    takeOver(*so, rotated);
+    followTracker(*so);
+    UpdateArea();
+    FitToScreen();
+    SmoothDraw(true);
+}
+
+void TF_SMDI::Rotate90(bool clockwise)
+{
+    QPointer<TF_SMDI> self(this);
+    repaint();
+    QCoreApplication::processEvents();
+    if (!self || Closing)
+        return;
+    const QString operation = QStringLiteral("Rotate");
+    TStitchObject* so = firstImage(*this, operation);
+    if (!so)
+        return;
+    WaitCursor wait;
+    TFastDIB turned;
+    if (clockwise)
+        Rotate90CW(*so->FD, turned);
+    else
+        Rotate90CCW(*so->FD, turned);
+    if (!turned.Bits) {
+        reportNoMemory(operation);
+        return;
+    }
+    takeOver(*so, turned);
+    followTracker(*so);
+    UpdateArea();
+    FitToScreen();
+    SmoothDraw(true);
+    SetCaption();
+}
+
+void TF_SMDI::Mirror(bool Horizontally)
+{
+    TStitchObject* so = firstImage(*this, QStringLiteral("Mirror"));
+    if (!so)
+        return;
+    WaitCursor wait;
+    // The image's own size, not its canvas position: exact for the single image at the origin
+    // that the commands allow.
+    const int w = so->Width;
+    const int h = so->Height;
+    if (Horizontally) {
+        movePoints(*this, [h](QPoint& p) { p.setY(clampInt(qint64(h) - p.y())); });
+        FlipRows(*so->FD);
+    } else {
+        movePoints(*this, [w](QPoint& p) { p.setX(clampInt(qint64(w) - p.x())); });
+        MirrorRows(*so->FD);
+    }
+    so->ImageChanged = true;
+    followTracker(*so);
+    Project->Changed = true;
+    SetCaption();
+    SmoothDraw(true);
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(this, false);
+}
+
+void TF_SMDI::AddBorder(int x1, int y1, int x2, int y2, bool symmetric, uint32_t Color)
+{
+    const QString operation = QStringLiteral("Add Border");
+    TStitchObject* so = firstImage(*this, operation);
+    if (!so)
+        return;
+    if (symmetric)
+        y1 = x2 = y2 = x1;
+    // A colour with the top bit set is a system colour, not RGB.
+    if (qint32(Color) < 0) {
+        TF_ErrorLog::AddLog(0, operation + QStringLiteral(": range check error, colour $%1 is no RGB value")
+                                   .arg(Color, 8, 16, QLatin1Char('0'))
+                                   .toUpper());
+        return;
+    }
+    const qint64 width = qint64(so->FD->Info.Header.Width) + x1 + x2;
+    const qint64 height = qint64(so->FD->AbsHeight) + y1 + y2;
+    if (x1 < 0 || y1 < 0 || x2 < 0 || y2 < 0 || width > std::numeric_limits<int>::max()
+        || height > std::numeric_limits<int>::max()) {
+        TF_ErrorLog::Error(operation + QStringLiteral(": borders of %1, %2, %3 and %4 pixels are not possible!")
+                               .arg(x1)
+                               .arg(y1)
+                               .arg(x2)
+                               .arg(y2),
+                           true);
+        return;
+    }
+    WaitCursor wait;
+    TFastDIB framed;
+    framed.SetSize(int(width), int(height), 24);
+    if (!framed.Bits) {
+        reportNoMemory(operation);
+        return;
+    }
+    // $00BBGGRR
+    framed.Clear(TFColor{quint8(Color >> 16), quint8(Color >> 8), quint8(Color)});
+    framed.CopyRect(*so->FD, x1, y1, so->FD->Info.Header.Width, so->FD->AbsHeight, 0, 0);
+    takeOver(*so, framed);
+    followTracker(*so);
+    movePoints(*this, [x1, y1](QPoint& p) { p = QPoint(clampInt(qint64(p.x()) + x1), clampInt(qint64(p.y()) + y1)); });
+    UpdateArea();
+    SmoothDraw(true);
+    SetCaption();
+}
