@@ -14,6 +14,7 @@
 #include "project/TJEXObject.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/RAXOLink.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
 
@@ -108,10 +109,8 @@ QToolButton* speedButton(QWidget* parent, const QString& caption, const QString&
 // Hands a finished request to RAXO over the main window's link. Returns false when it was not sent.
 bool sendToRAXO(const QByteArray& message)
 {
-    Q_UNUSED(message);
-    // needs: the link socket of the main window (link to RAXO over TCP): write `message` to it
-    // when connected and return true.
-    return false;
+    RAXOLink* link = RAXOLink::Current();
+    return link && link->Send(message);
 }
 
 } // namespace
@@ -669,11 +668,21 @@ void TF_SMDI::UpdateDOState()
     if (!SettingDynamicImages)
         return;
     bool anyRead = false;
+    // A file that no longer reads is reported once (the image then counts as loaded) and does not
+    // keep the other images from their turn.
+    auto reload = [this](TStitchObject* so) {
+        try {
+            ReloadImage(so);
+        } catch (const std::exception& e) {
+            so->Loaded = true;
+            TF_ErrorLog::AddLog(0, QString::fromUtf8(e.what()));
+        }
+    };
     for (const auto& owned : StitchList) {
         TStitchObject* so = owned.get();
         if (so->Embedded) {
             if (!so->Loaded) {
-                ReloadImage(so);
+                reload(so);
                 anyRead = true;
             }
             continue;
@@ -688,7 +697,7 @@ void TF_SMDI::UpdateDOState()
                 so->Loaded = false;
             }
         } else if (!so->Loaded) {
-            ReloadImage(so);
+            reload(so);
             PB->update();
             so->Visible = true;
             so->Loaded = true;

@@ -6,7 +6,9 @@
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
+#include "workspace/TF_Measurements.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -406,15 +408,14 @@ TEST_F(Window, ClosingOneOfTwoWindowsActivatesTheOther)
 
 TEST_F(Window, CreateImageWindowPlacesTheWindowInTheMainWindow)
 {
-    TF_Main main;
+    TF_Main main; // not shown: its first showing is the program's start-up
     F_Main = &main;
-    main.show();
     TF_SMDI* w = CreateImageWindow();
     windows << w;
     QCoreApplication::processEvents();
     ASSERT_NE(w->mdiFrame(), nullptr);
     EXPECT_EQ(main.mdiArea()->subWindowList(), QList<QMdiSubWindow*>{w->mdiFrame()});
-    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isHidden());
     EXPECT_EQ(ImageWindows(), QList<TF_SMDI*>{w});
     delete w->mdiFrame();
     F_Main = nullptr;
@@ -424,11 +425,9 @@ TEST_F(Window, DynamicImagesGiveBackOnlyPixelsThatCanBeReadAgain)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("core.bmp"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("x");
-    }
+    QImage picture(6, 4, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(file, "BMP"));
     struct Row {
         const char* what;
         bool displayed, changed, embedded;
@@ -474,6 +473,30 @@ TEST_F(Window, DynamicImagesGiveBackOnlyPixelsThatCanBeReadAgain)
     w->UpdateDOState();
     EXPECT_TRUE(so->Loaded);
     EXPECT_TRUE(so->Visible);
+    EXPECT_NE(so->FD->Bits, nullptr);
+    EXPECT_EQ(QSize(so->Width, so->Height), QSize(6, 4));
+
+    // A file that no longer decodes is logged once; the next image still gets its turn.
+    const QString broken = dir.filePath(QStringLiteral("broken.bmp"));
+    {
+        QFile f(broken);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BM not a bitmap");
+    }
+    TF_SMDI* w2 = make();
+    TStitchObject* bad = addImage(*w2);
+    bad->filename = broken;
+    bad->Displayed = true;
+    TStitchObject* good = addImage(*w2);
+    good->filename = file;
+    good->Displayed = true;
+    const size_t logged = TF_ErrorLog::Entries().size();
+    EXPECT_NO_THROW(w2->UpdateDOState());
+    EXPECT_TRUE(bad->Loaded);
+    EXPECT_EQ(TF_ErrorLog::Entries().size(), logged + 1);
+    EXPECT_NE(good->FD->Bits, nullptr);
+    EXPECT_NO_THROW(w2->UpdateDOState());
+    EXPECT_EQ(TF_ErrorLog::Entries().size(), logged + 1);
 
     // Switched off: nothing is touched.
     SettingDynamicImages = false;
@@ -483,6 +506,84 @@ TEST_F(Window, DynamicImagesGiveBackOnlyPixelsThatCanBeReadAgain)
     kept->filename = file;
     w->UpdateDOState();
     EXPECT_NE(kept->FD->Bits, nullptr);
+}
+
+// With the project tool window present: it makes the first path, follows the active window and
+// carries out the window's point commands.
+class WithToolWindow : public Window {
+protected:
+    void SetUp() override
+    {
+        Window::SetUp();
+        tool = std::make_unique<TF_Measurements>();
+        F_Measurements = tool.get();
+    }
+    void TearDown() override
+    {
+        Window::TearDown();
+        F_Measurements = nullptr;
+        tool.reset();
+    }
+    std::unique_ptr<TF_Measurements> tool;
+};
+
+TEST_F(WithToolWindow, NewWindowGetsItsPathFromTheToolWindow)
+{
+    TF_SMDI* w = make();
+    ASSERT_EQ(w->PathList.size(), 1u);
+    EXPECT_EQ(w->PathList[0]->Name, QStringLiteral("Path 1"));
+    EXPECT_EQ(static_cast<TPath*>(w->CurrentPath), w->PathList[0].get());
+    ASSERT_NE(tool->A_Sapwood, nullptr);
+    EXPECT_TRUE(w->PAB_MDI->actions().contains(tool->A_Sapwood));
+}
+
+TEST_F(WithToolWindow, ClosingTheActiveWindowLeavesTheToolWindowBoundToAnother)
+{
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    TF_SMDI* w1 = make();
+    TF_SMDI* w2 = make();
+    area.addSubWindow(w2);
+    w2->show();
+    area.addSubWindow(w1);
+    w1->show();
+    area.setActiveSubWindow(w1->mdiFrame());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(tool->MDIForm(), w1);
+
+    w1->mdiFrame()->close();
+    processDeletes();
+    EXPECT_EQ(tool->MDIForm(), w2);
+
+    w2->close();
+    processDeletes();
+    EXPECT_EQ(tool->MDIForm(), nullptr);
+}
+
+TEST_F(WithToolWindow, DeleteCommandNeedsASelectedPointAndDeletesIt)
+{
+    TF_SMDI* w = make();
+    addImage(*w);
+    TIndex* index = addIndex(*w->CurrentPath, {10, 10});
+    auto m = std::make_unique<TMeasurement>();
+    m->Pos = QPoint(20, 10);
+    m->Path = w->CurrentPath.get();
+    m->Index = index;
+    TMeasurement* mRaw = m.get();
+    index->ObjectList.push_back(std::move(m));
+    tool->FillMeasurements(w, false);
+
+    w->AM_MDIUpdate();
+    EXPECT_FALSE(w->A_Delete->isEnabled());
+
+    tool->SelectOnly(mRaw);
+    w->AM_MDIUpdate();
+    ASSERT_TRUE(w->A_Delete->isEnabled());
+    dialogs->answerMessage(mrYes);
+    w->A_Delete->trigger();
+    EXPECT_TRUE(index->ObjectList.empty());
+    EXPECT_EQ(dialogs->unusedAnswers(), 0);
 }
 
 TEST(TF_SMDI_Reload, RequestBytes)
