@@ -255,7 +255,7 @@ DockSite::DockSite(QMainWindow* frame, Qt::DockWidgetArea area)
 
 bool DockSite::accepts(QWidget* form) const
 {
-    return form && (m_accepted.isEmpty() || m_accepted.contains(form));
+    return form && (!m_acceptedClass || form->inherits(m_acceptedClass));
 }
 
 QDockWidget* DockSite::dockWidgetOf(QWidget* form) const
@@ -415,6 +415,13 @@ TF_Main::~TF_Main()
         qApp->removeEventFilter(this);
     if (F_Main == this)
         F_Main = nullptr;
+    // The children go after this part of the object: none of their signals may reach it then.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        disconnect(dispatcher, nullptr, this, nullptr);
+    if (QClipboard* clip = QGuiApplication::clipboard())
+        disconnect(clip, nullptr, this, nullptr);
+    Closing = true;
 }
 
 void TF_Main::createStatusBar()
@@ -446,8 +453,7 @@ void TF_Main::createDocks()
     setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
     P_Dock = new DockSite(this, Qt::LeftDockWidgetArea);
     DP_Bottom = new DockSite(this, Qt::BottomDockWidgetArea);
-    // The bottom site takes only the notes window; until that exists, nothing.
-    DP_Bottom->setAcceptedForms({nullptr});
+    DP_Bottom->setAcceptedClass("TF_Notes");
 }
 
 void TF_Main::FormCreate()
@@ -786,9 +792,6 @@ void TF_Main::closeEvent(QCloseEvent* event)
         ApplicationEventsException(QString::fromLocal8Bit(e.what()));
     }
     event->accept();
-    // Floating tool windows are top-level of their own: they must not keep the program running.
-    if (qApp && this == F_Main)
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 // ---- idle and enabling ----
@@ -869,8 +872,7 @@ QString TF_Main::CommandLineFileName(const QStringList& arguments)
 
 void TF_Main::OpenCommandLineFile()
 {
-    const QStringList args = m_arguments.isEmpty() && qApp ? QCoreApplication::arguments().mid(1) : m_arguments;
-    const QString fileName = CommandLineFileName(args);
+    const QString fileName = CommandLineFileName(m_arguments);
     if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
         return;
     // The name keeps its letter case: on Linux another case is another file.
@@ -950,7 +952,11 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::ContextMenu:
         if (watched == m_mdiArea->viewport()) {
-            PAB_Main->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            // Clicks over an image window that it left unhandled arrive here too: not ours.
+            auto* e = static_cast<QContextMenuEvent*>(event);
+            if (m_mdiArea->viewport()->childAt(e->pos()))
+                return false;
+            PAB_Main->popup(e->globalPos());
             return true;
         }
         break;

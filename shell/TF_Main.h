@@ -60,8 +60,8 @@ class DockSite : public QObject {
 public:
     DockSite(QMainWindow* frame, Qt::DockWidgetArea area);
 
-    // Only these forms may dock here; an empty list accepts any.
-    void setAcceptedForms(const QList<QWidget*>& forms) { m_accepted = forms; }
+    // Only forms of this class may dock here; an empty name accepts any.
+    void setAcceptedClass(const char* className) { m_acceptedClass = className; }
     bool accepts(QWidget* form) const;
 
     // Docks the form (at the bottom of the stack, or at the top). False when it is not accepted.
@@ -89,7 +89,7 @@ private:
 
     QMainWindow* m_frame;
     Qt::DockWidgetArea m_area;
-    QList<QWidget*> m_accepted;
+    const char* m_acceptedClass = nullptr;
     QList<QPointer<QDockWidget>> m_docks;
     bool m_visible = true;
 };
@@ -223,7 +223,7 @@ public:
 
     // The command line names one file: all arguments joined with single blanks.
     static QString CommandLineFileName(const QStringList& arguments);
-    // Arguments after the program name; by default those the program was started with.
+    // Arguments after the program name (none unless the program's entry hands them over).
     void setCommandLineArguments(const QStringList& arguments) { m_arguments = arguments; }
     // Opens the command line's file when it exists and is a project; other files are ignored.
     void OpenCommandLineFile();
@@ -260,6 +260,8 @@ public:
     // The name part of the image save dialog's name with the extension of the chosen filter
     // (1 ".bmp", 2 ".jpg", 3 ".png"); empty (leave it) when the name is an existing folder.
     static QString SD_ImageTypeChange(int filterIndex, const QString& currentName);
+    // A menu caption without its access-key marks: the file name of a recent-file entry.
+    static QString StripAccessKeys(const QString& caption);
     // Puts a file at the top of the recent-files list.
     void AddRecentFile(const QString& fileName);
 

@@ -326,6 +326,22 @@ void TF_Main::AddRecentFile(const QString& fileName)
     Q_UNUSED(fileName);
 }
 
+QString TF_Main::StripAccessKeys(const QString& caption)
+{
+    // "&&" stands for an ampersand of the name itself; any other "&" marks an access key.
+    QString name;
+    name.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != QLatin1Char('&')) {
+            name += caption[i];
+        } else if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) {
+            name += QLatin1Char('&');
+            ++i;
+        }
+    }
+    return name;
+}
+
 // ---- project files ----
 
 int TF_Main::readProject(TF_SMDI* window, const QString& fileName)
@@ -435,8 +451,7 @@ void TF_Main::DynamicMenuExecute(QAction* Sender)
 {
     if (!Sender)
         return;
-    QString fileName = Sender->text();
-    fileName.remove(QLatin1Char('&'));
+    const QString fileName = StripAccessKeys(Sender->text());
     if (!QFileInfo(fileName).isFile())
         return;
     const QString ext = ExtractFileExt(fileName).toUpper();
