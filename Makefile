@@ -2,7 +2,6 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-SAMPLE_PROJECT := samples/sample.jex4
 
 .PHONY: deps configure build run test bench clean
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Starts the program on the sample project (once there is one). Without a display it runs
-# under Xvfb for a few seconds and saves a screenshot of the screen to the build folder.
+# Starts the program on the sample project, generated into the build folder on first use.
+# Without a display it runs under Xvfb for a few seconds and saves a screenshot to the build folder.
 set -euo pipefail
 build=${1:-build}
+sample="$(pwd)/$build/sample"
+if [ ! -f "$sample/sample.jex4" ] && [ -x "$build/samples/make_sample_project" ]; then
+  QT_QPA_PLATFORM=offscreen "$build/samples/make_sample_project" "$sample"
+fi
 args=()
-[ -f samples/sample.jex4 ] && args+=("$(pwd)/samples/sample.jex4")
+[ -f "$sample/sample.jex4" ] && args+=("$sample/sample.jex4")
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$build/app/jex4" "${args[@]}"
