@@ -1,0 +1,523 @@
+// The link to RAXO: framing of its messages, the socket's life, and the commands.
+#include "shell/RAXOLink.h"
+
+#include "platform/Cp1252.h"
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/Helpers.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TJEXObject.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QToolButton>
+
+#include <exception>
+
+namespace {
+
+RAXOLink* g_current = nullptr;
+
+const QString kSender = QStringLiteral("RAXO");
+
+// A line of outside input, cut short for the log.
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + (text.size() > 60 ? text.left(57) + QStringLiteral("...") : text) + QLatin1Char('"');
+}
+
+} // namespace
+
+// ---- messages ----------------------------------------------------------------------------------
+
+QString RAXOMessage::datagram() const
+{
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+    return text;
+}
+
+int RAXOMessageParser::lineCount(const QString& command)
+{
+    if (command == QLatin1String("OPEN"))
+        return 5;
+    if (command == QLatin1String("DRAGRING") || command == QLatin1String("REFSAM"))
+        return 9;
+    return 0;
+}
+
+void RAXOMessageParser::feed(const QByteArray& bytes)
+{
+    m_endOfBurst = false;
+    for (const char c : bytes) {
+        if (m_skipLF) {
+            m_skipLF = false;
+            if (c == '\n')
+                continue;
+        }
+        if (c == '\r' || c == '\n') {
+            m_skipLF = c == '\r';
+            endLine();
+            continue;
+        }
+        if (m_discarding)
+            continue;
+        if (m_partial.size() >= MaxLineBytes) {
+            m_problems << QStringLiteral("Line from RAXO longer than %1 bytes ignored").arg(MaxLineBytes);
+            m_partial.clear();
+            m_discarding = true;
+            continue;
+        }
+        m_partial += c;
+    }
+}
+
+void RAXOMessageParser::endLine()
+{
+    if (m_discarding) {
+        // The overlong line keeps its place, so the message it belongs to is dropped as a whole.
+        m_discarding = false;
+        m_lines << Line{QString(), true};
+        return;
+    }
+    m_lines << Line{Cp1252::toUnicode(m_partial), false};
+    m_partial.clear();
+}
+
+void RAXOMessageParser::skipLines(qsizetype count, const QString& why)
+{
+    count = qMin(count, m_lines.size());
+    if (count <= 0)
+        return;
+    const Line& first = m_lines.first();
+    m_problems << why + QStringLiteral(" (%1 line(s) from ").arg(count)
+            + (first.overlong ? QStringLiteral("an overlong line") : quoted(first.text)) + QLatin1Char(')');
+    m_lines.remove(0, count);
+}
+
+std::optional<RAXOMessage> RAXOMessageParser::next()
+{
+    while (!m_lines.isEmpty()) {
+        const Line& head = m_lines.first();
+        // Blank lines between messages carry nothing.
+        if (!head.overlong && head.text.isEmpty()) {
+            m_lines.removeFirst();
+            continue;
+        }
+        if (head.overlong || head.text != kSender) {
+            qsizetype n = 1;
+            while (n < m_lines.size() && (m_lines[n].overlong || m_lines[n].text != kSender))
+                ++n;
+            skipLines(n, QStringLiteral("Text from RAXO without its sender mark ignored"));
+            continue;
+        }
+        if (m_lines.size() < 3) {
+            if (!m_endOfBurst)
+                return std::nullopt;
+            skipLines(m_lines.size(), QStringLiteral("Incomplete message from RAXO ignored"));
+            continue;
+        }
+        const int need = m_lines[2].overlong ? 0 : lineCount(m_lines[2].text);
+        const qsizetype take = need == 0 ? 3 : need; // unknown commands: the link ignores them
+        if (m_lines.size() < take) {
+            if (!m_endOfBurst)
+                return std::nullopt;
+            skipLines(m_lines.size(), QStringLiteral("Incomplete message from RAXO ignored"));
+            continue;
+        }
+        bool overlong = false;
+        for (qsizetype i = 0; i < take; ++i)
+            overlong = overlong || m_lines[i].overlong;
+        if (overlong) {
+            skipLines(take, QStringLiteral("Message from RAXO with an overlong line ignored"));
+            continue;
+        }
+        RAXOMessage message;
+        for (qsizetype i = 0; i < take; ++i)
+            message.lines << m_lines[i].text;
+        m_lines.remove(0, take);
+        return message;
+    }
+    return std::nullopt;
+}
+
+void RAXOMessageParser::flush()
+{
+    if (m_discarding || !m_partial.isEmpty())
+        endLine();
+    m_endOfBurst = true;
+}
+
+void RAXOMessageParser::clear()
+{
+    m_partial.clear();
+    m_lines.clear();
+    m_skipLF = false;
+    m_discarding = false;
+    m_endOfBurst = false;
+}
+
+QStringList RAXOMessageParser::takeProblems()
+{
+    QStringList problems;
+    problems.swap(m_problems);
+    return problems;
+}
+
+// ---- the link ----------------------------------------------------------------------------------
+
+RAXOLink::RAXOLink(QObject* parent)
+    : QObject(parent)
+{
+    TCP = new QTcpSocket(this);
+    T_TCP = new QTimer(this);
+    T_TCP->setInterval(ReconnectInterval);
+    m_quiet = new QTimer(this);
+    m_quiet->setSingleShot(true);
+    m_quiet->setInterval(QuietInterval);
+
+    connect(T_TCP, &QTimer::timeout, this, &RAXOLink::T_TCPTimer);
+    connect(TCP, &QAbstractSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState)
+            TCPConnecting();
+    });
+    connect(TCP, &QAbstractSocket::connected, this, &RAXOLink::TCPConnect);
+    connect(TCP, &QAbstractSocket::disconnected, this, &RAXOLink::TCPDisconnect);
+    connect(TCP, &QAbstractSocket::errorOccurred, this, &RAXOLink::TCPError);
+    connect(TCP, &QIODevice::readyRead, this, &RAXOLink::TCPRead);
+    connect(m_quiet, &QTimer::timeout, this, [this] {
+        if (m_handling) { // a command is still running; try again when it is done
+            m_quiet->start();
+            return;
+        }
+        m_parser.flush();
+        drain();
+    });
+    g_current = this;
+}
+
+RAXOLink::~RAXOLink()
+{
+    // No status updates into windows that may already be gone.
+    disconnect(TCP, nullptr, this, nullptr);
+    TCP->abort();
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+RAXOLink* RAXOLink::Current()
+{
+    return g_current;
+}
+
+bool RAXOLink::Connected() const
+{
+    return m_connected;
+}
+
+bool RAXOLink::SetAddress(const QString& address)
+{
+    if (TCP->state() == QAbstractSocket::ConnectedState) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Can't change value while socket is active"));
+        return false;
+    }
+    m_address = address;
+    return true;
+}
+
+bool RAXOLink::SetPort(int port)
+{
+    if (TCP->state() == QAbstractSocket::ConnectedState) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Can't change value while socket is active"));
+        return false;
+    }
+    m_port = port;
+    return true;
+}
+
+void RAXOLink::SetStatusWidgets(QLabel* panel, QWidget* connectedIcon, QWidget* disconnectedIcon)
+{
+    m_panel = panel;
+    m_connectedIcon = connectedIcon;
+    m_disconnectedIcon = disconnectedIcon;
+}
+
+void RAXOLink::setStatus(const QString& text, bool connected)
+{
+    m_statusText = text;
+    m_connected = connected;
+    if (m_panel)
+        m_panel->setText(text);
+    if (m_connectedIcon)
+        m_connectedIcon->setVisible(connected);
+    if (m_disconnectedIcon)
+        m_disconnectedIcon->setVisible(!connected);
+    emit statusChanged();
+}
+
+bool RAXOLink::Send(const QByteArray& bytes)
+{
+    if (TCP->state() != QAbstractSocket::ConnectedState)
+        return false;
+    return TCP->write(bytes) == bytes.size();
+}
+
+QByteArray RAXOLink::UpdateRequest()
+{
+    return QByteArrayLiteral("JEX\r\nREQUESTUPDATE\r\n\r\n");
+}
+
+bool RAXOLink::RequestR5Update()
+{
+    return Send(UpdateRequest());
+}
+
+// ---- socket handlers ---------------------------------------------------------------------------
+
+void RAXOLink::T_TCPTimer()
+{
+    if (TCP->state() == QAbstractSocket::UnconnectedState && SettingTCPIPAutoConnect)
+        TCP->connectToHost(m_address, quint16(m_port));
+}
+
+void RAXOLink::TCPConnecting()
+{
+    setStatus(QStringLiteral("      Waiting for connection with ") + m_address, false);
+}
+
+void RAXOLink::TCPConnect()
+{
+    m_parser.clear();
+    // A new connection is a new dialogue: RAXO's first message must not be taken for a repeat of
+    // the last one before the break.
+    OldDatagram.clear();
+    setStatus(QStringLiteral("      Connected to RAXO5 at ") + m_address, true);
+    RequestR5Update();
+}
+
+void RAXOLink::TCPDisconnect()
+{
+    m_quiet->stop();
+    m_parser.clear();
+    setStatus(QStringLiteral("      Disconnected"), false);
+    for (TF_SMDI* window : ImageWindows())
+        window->P_UpdateRAXO->hide();
+}
+
+void RAXOLink::TCPError()
+{
+    // Refused or broken connections are retried by the timer without a word.
+    if (TCP->state() != QAbstractSocket::UnconnectedState)
+        TCP->abort();
+}
+
+void RAXOLink::TCPRead()
+{
+    qint64 dropped = 0;
+    while (TCP->bytesAvailable() > 0) {
+        const QByteArray bytes = TCP->read(64 * 1024);
+        if (bytes.isEmpty())
+            break;
+        // Loading a project processes events; what arrives meanwhile is not acted on.
+        if (ProjectLoading) {
+            dropped += bytes.size();
+            continue;
+        }
+        m_parser.feed(bytes);
+    }
+    if (dropped > 0) {
+        m_parser.clear();
+        TF_ErrorLog::AddLog(3, QStringLiteral("Message from RAXO dropped while a project loads"));
+    }
+    // Commands run after this handler has returned: the socket reports no further reads while its
+    // read handler runs, and a command that loads a project must see (and drop) what comes meanwhile.
+    if (!m_drainPosted) {
+        m_drainPosted = true;
+        QMetaObject::invokeMethod(this, &RAXOLink::drain, Qt::QueuedConnection);
+    }
+}
+
+void RAXOLink::drain()
+{
+    m_drainPosted = false;
+    if (m_handling)
+        return; // the running command's loop picks the new messages up
+    m_handling = true;
+    while (std::optional<RAXOMessage> message = m_parser.next()) {
+        if (ProjectLoading) {
+            m_parser.clear();
+            TF_ErrorLog::AddLog(3, QStringLiteral("Message from RAXO dropped while a project loads"));
+            break;
+        }
+        try {
+            HandleMessage(*message);
+        } catch (const std::exception& e) {
+            TF_ErrorLog::AddLog(0, QStringLiteral("RAXO command ") + message->command() + QStringLiteral(" failed: ")
+                                       + QString::fromLocal8Bit(e.what()));
+        }
+    }
+    m_handling = false;
+    reportProblems();
+    if (m_parser.hasPending())
+        m_quiet->start();
+    else
+        m_quiet->stop();
+}
+
+void RAXOLink::reportProblems()
+{
+    for (const QString& problem : m_parser.takeProblems())
+        TF_ErrorLog::AddLog(3, problem);
+}
+
+// ---- commands ----------------------------------------------------------------------------------
+
+void RAXOLink::HandleMessage(const RAXOMessage& message)
+{
+    const QString datagram = message.datagram();
+    if (datagram == OldDatagram)
+        return;
+    OldDatagram = datagram;
+    const QStringList& l = message.lines;
+    if (l.value(0) != kSender)
+        return;
+    const QString command = message.command();
+    if (command == QLatin1String("OPEN") && l.size() >= 5)
+        DoOpen(l[3], l[4]);
+    else if (command == QLatin1String("DRAGRING") && l.size() >= 9)
+        DoDragRing(l);
+    else if (command == QLatin1String("REFSAM") && l.size() >= 9)
+        DoRefSam(l);
+    else
+        TF_ErrorLog::AddLog(3, QStringLiteral("Unknown command from RAXO ignored: ") + quoted(command));
+}
+
+bool RAXOLink::FindWindow(const QString& fileName, const QString& guid, TF_SMDI*& window, TPath*& path)
+{
+    FindPathByGUID(guid, window, path);
+    if (!window) {
+        path = nullptr;
+        window = FindProjectWindow(fileName);
+    }
+    return window != nullptr;
+}
+
+void RAXOLink::showWindow(TF_SMDI* window)
+{
+    if (QMdiSubWindow* frame = window->mdiFrame()) {
+        if (frame->isMinimized())
+            frame->showNormal();
+        if (QMdiArea* area = frame->mdiArea())
+            area->setActiveSubWindow(frame);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void RAXOLink::DoOpen(const QString& fileName, const QString& guid)
+{
+    TF_SMDI* window = nullptr;
+    TPath* path = nullptr;
+    if (FindWindow(fileName, guid, window, path)) {
+        showWindow(window);
+        RequestR5Update();
+        return;
+    }
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.exists() || info.isDir()) {
+        MessageDlg(QStringLiteral("The file ") + fileName + QStringLiteral(" cannot be found."), mtError, TMsgDlgButtons{mbOK});
+        return;
+    }
+    const QString ext = ExtractFileExt(fileName).toUpper();
+    std::function<TF_SMDI*(const QString&)> open;
+    if (ext == QLatin1String(".JEX4"))
+        open = LoadProject;
+    else if (ext == QLatin1String(".JEX"))
+        open = ImportProject;
+    if (open) {
+        // Cleared whatever happens, so the link does not stay deaf after a failed load.
+        struct Loading {
+            Loading() { ProjectLoading = true; }
+            ~Loading() { ProjectLoading = false; }
+        } loading;
+        open(fileName);
+    } else if (ext == QLatin1String(".JEX4") || ext == QLatin1String(".JEX")) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error loading JEX4 project ") + fileName);
+    }
+    ProjectLoading = false;
+    RequestR5Update();
+}
+
+void RAXOLink::DoDragRing(const QStringList& lines)
+{
+    if (ImageWindows().isEmpty())
+        return;
+    for (int pair = 0; pair < 2; ++pair) {
+        const int at = 3 + 3 * pair;
+        const QString& guid = lines[at + 1];
+        const int ring = StrToIntDef(lines[at + 2], -1);
+        TF_SMDI* window = nullptr;
+        TPath* path = nullptr;
+        if (!FindWindow(lines[at], guid, window, path))
+            continue;
+        TPath* first = window->PathList.empty() ? nullptr : window->PathList.front().get();
+        if (!path)
+            path = first;
+        if (first && first->GUID.isEmpty())
+            first->GUID = guid;
+        // Only the first pair's window follows with its current path.
+        if (pair == 0) {
+            if (path)
+                window->CurrentPath = path;
+            if (F_Measurements && F_Measurements->MDIForm() == window)
+                F_Measurements->FillProject(window);
+        }
+        if (F_Measurements)
+            F_Measurements->SelectMeasurement(window, path, ring);
+        window->SmoothDraw(true);
+    }
+}
+
+void RAXOLink::markWindow(TF_SMDI* window, const QString& caption, int glyph)
+{
+    window->SB_UpdateRAXO->setText(caption);
+    window->SB_UpdateRAXO->setIcon(QIcon());
+    window->SB_UpdateRAXO->setIcon(Glyph ? Glyph(glyph) : QIcon());
+    window->SB_UpdateRAXO->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    window->P_UpdateRAXO->show();
+}
+
+void RAXOLink::DoRefSam(const QStringList& lines)
+{
+    if (fr)
+        fr->P_UpdateRAXO->hide();
+    if (fs)
+        fs->P_UpdateRAXO->hide();
+    if (ImageWindows().isEmpty())
+        return;
+    TF_SMDI* window = nullptr;
+    TPath* path = nullptr;
+    FindPathByGUID(lines[4], window, path);
+    fr = window;
+    FindPathByGUID(lines[7], window, path);
+    fs = window;
+    if (!fr)
+        fr = FindProjectWindow(lines[3]);
+    if (!fs)
+        fs = FindProjectWindow(lines[6]);
+    // The sample is set up second: a window named twice ends as the sample.
+    if (fr)
+        markWindow(fr, lines[5], 8);
+    if (fs)
+        markWindow(fs, lines[8], 9);
+}

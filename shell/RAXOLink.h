@@ -1,0 +1,159 @@
+// The TCP client link to the analysis program RAXO: the message parser (bytes in, complete messages
+// out) and the link itself with its socket, reconnect timer, status, the requests it sends and the
+// actions on OPEN, DRAGRING and REFSAM. Text on the wire is Windows-1252, lines end with CR LF.
+#pragma once
+
+#include <QByteArray>
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QTcpSocket;
+class QTimer;
+class TF_SMDI;
+class TPath;
+
+// One complete message from RAXO: the sender mark "RAXO", a line nobody reads, the command and its
+// arguments. Unknown commands come as their first three lines.
+struct RAXOMessage {
+    QStringList lines;
+
+    QString command() const { return lines.value(2); }
+    // The lines, each followed by CR LF: the form duplicates are compared in.
+    QString datagram() const;
+};
+
+// Cuts the byte stream into messages. Lines end with CR LF, a lone CR or a lone LF (a CR LF split
+// between two reads is still one line end). A message is handed out only once all the lines its
+// command needs are there; lines outside a message and overlong lines are skipped and reported.
+class RAXOMessageParser {
+public:
+    static constexpr qsizetype MaxLineBytes = 32 * 1024; // far above any file name or caption
+
+    // Lines a command needs, the sender mark included; 0 for an unknown command.
+    static int lineCount(const QString& command);
+
+    // Appends received bytes.
+    void feed(const QByteArray& bytes);
+    // The next complete message, or none while more lines are needed.
+    std::optional<RAXOMessage> next();
+    // The sender has gone quiet: an unterminated last line counts as complete, and a message that
+    // still lacks lines is dropped (and reported).
+    void flush();
+    // Forgets everything received so far.
+    void clear();
+
+    // Something is held that may still become (or end) a message.
+    bool hasPending() const { return !m_partial.isEmpty() || !m_lines.isEmpty(); }
+    // Reports on skipped input since the last call, one line each.
+    QStringList takeProblems();
+
+private:
+    struct Line {
+        QString text;
+        bool overlong = false; // stands for a line that was too long to keep
+    };
+
+    void endLine();
+    void skipLines(qsizetype count, const QString& why);
+
+    QByteArray m_partial;   // the line being received
+    QList<Line> m_lines;    // complete lines not yet handed out
+    bool m_endOfBurst = false; // flushed since the last bytes: a short message will stay short
+    bool m_skipLF = false;  // the last byte was a CR: an LF right after it ends nothing more
+    bool m_discarding = false; // inside an overlong line: dropped up to its end
+    QStringList m_problems;
+};
+
+// The link. The main window owns one; the image windows' reload buttons reach it through Current().
+class RAXOLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ReconnectInterval = 2000; // ms of T_TCP
+    static constexpr int QuietInterval = 250;      // ms after which an unterminated last line counts
+
+    explicit RAXOLink(QObject* parent = nullptr);
+    ~RAXOLink() override;
+
+    // The link the program uses; none before the main window made it.
+    static RAXOLink* Current();
+
+    // ---- components and fields ----
+    QTcpSocket* TCP = nullptr;
+    QTimer* T_TCP = nullptr;        // not running until the main window's first showing ends
+    QPointer<TF_SMDI> fr;           // window marked as reference; none once it is gone
+    QPointer<TF_SMDI> fs;           // window marked as sample
+    QString OldDatagram;            // text of the last message accepted
+
+    // What the link calls to open files; the main window sets them. Each returns the new window or
+    // none. Unset, an OPEN of a file that is not open yet is reported as a failure in the log.
+    std::function<TF_SMDI*(const QString&)> LoadProject;   // a project file (ProcessLoadProject)
+    std::function<TF_SMDI*(const QString&)> ImportProject; // an older project file
+    // Picture `index` of the main window's image list (8 reference, 9 sample).
+    std::function<QIcon(int)> Glyph;
+
+    // Address and port; refused (false, with a log line) while connected.
+    QString Address() const { return m_address; }
+    int Port() const { return m_port; }
+    bool SetAddress(const QString& address);
+    bool SetPort(int port);
+
+    // Status panel text and which icon shows. Widgets given here follow them.
+    QString StatusText() const { return m_statusText; }
+    bool Connected() const;
+    void SetStatusWidgets(QLabel* panel, QWidget* connectedIcon, QWidget* disconnectedIcon);
+
+    // ---- requests ----
+    // Sends bytes as they are. False when the link is not connected (nothing is sent then).
+    bool Send(const QByteArray& bytes);
+    // "JEX", "REQUESTUPDATE" and an empty line, each ending in CR LF.
+    bool RequestR5Update();
+    static QByteArray UpdateRequest();
+
+    // ---- handlers ----
+    void T_TCPTimer();
+    void TCPConnecting();
+    void TCPConnect();
+    void TCPDisconnect();
+    void TCPError();
+    void TCPRead();
+
+    // ---- actions, one per command ----
+    // Handles one complete message: duplicates and other senders are ignored.
+    void HandleMessage(const RAXOMessage& message);
+    void DoOpen(const QString& fileName, const QString& guid);
+    void DoDragRing(const QStringList& lines);
+    void DoRefSam(const QStringList& lines);
+    // The window and path a (file name, identifier) pair names: the path with that identifier in
+    // any window, else the window holding that project file with no path. False when neither.
+    static bool FindWindow(const QString& fileName, const QString& guid, TF_SMDI*& window, TPath*& path);
+
+signals:
+    void statusChanged();
+
+private:
+    void setStatus(const QString& text, bool connected);
+    void drain();          // hands every complete message to HandleMessage
+    void reportProblems();
+    void showWindow(TF_SMDI* window);
+    void markWindow(TF_SMDI* window, const QString& caption, int glyph);
+
+    QString m_address = QStringLiteral("127.0.0.1");
+    int m_port = 13000;
+    QString m_statusText;
+    bool m_connected = false;
+    QPointer<QLabel> m_panel;
+    QPointer<QWidget> m_connectedIcon;
+    QPointer<QWidget> m_disconnectedIcon;
+    RAXOMessageParser m_parser;
+    QTimer* m_quiet = nullptr; // completes a message whose last line came without a line break
+    bool m_handling = false;   // a message is being acted on: reads meanwhile only queue their bytes
+    bool m_drainPosted = false;
+};

@@ -1,0 +1,661 @@
+// The link to RAXO: the message parser on byte streams cut every way, and a real dialogue with a
+// stand-in RAXO server on 127.0.0.1 (connect, update requests, OPEN, REFSAM, DRAGRING, RELOAD,
+// disconnect and reconnect, split and merged reads, garbage and oversized input).
+#include "shell/RAXOLink.h"
+
+#include "platform/FakeDialogs.h"
+#include "project/JEX4_Objects.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "shell/TF_Main.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Runs the event loop until `done` holds, at most `ms` milliseconds.
+bool waitFor(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Events only, for a fixed time: lets whatever is in flight arrive.
+void settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+QByteArray message(std::initializer_list<const char*> lines)
+{
+    QByteArray bytes;
+    for (const char* l : lines)
+        bytes += QByteArray(l) + "\r\n";
+    return bytes;
+}
+
+bool logContains(const QString& text)
+{
+    for (const auto& e : TF_ErrorLog::Entries())
+        if (e->AMessage.contains(text))
+            return true;
+    return false;
+}
+
+// ---- parser ------------------------------------------------------------------------------------
+
+QList<QStringList> parseAll(RAXOMessageParser& parser, const QList<QByteArray>& chunks, bool flush)
+{
+    QList<QStringList> out;
+    for (const QByteArray& c : chunks) {
+        parser.feed(c);
+        while (auto m = parser.next())
+            out << m->lines;
+    }
+    if (flush) {
+        parser.flush();
+        while (auto m = parser.next())
+            out << m->lines;
+    }
+    return out;
+}
+
+const QByteArray kOpen = message({"RAXO", "1", "OPEN", "/data/oak.jex4", "{GUID-1}"});
+const QStringList kOpenLines = {"RAXO", "1", "OPEN", "/data/oak.jex4", "{GUID-1}"};
+const QByteArray kRefSam = message({"RAXO", "", "REFSAM", "/r.jex4", "{R}", "Ref", "/s.jex4", "{S}", "Sam"});
+const QStringList kRefSamLines = {"RAXO", "", "REFSAM", "/r.jex4", "{R}", "Ref", "/s.jex4", "{S}", "Sam"};
+
+TEST(RAXOMessageParser, FramesMessagesFromStreams)
+{
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QList<QStringList> messages; // without flush
+        QList<QStringList> afterFlush;
+        int problems;
+    } rows[] = {
+        {"CR LF", kOpen, {kOpenLines}, {}, 0},
+        {"LF only", "RAXO\n1\nOPEN\n/data/oak.jex4\n{GUID-1}\n", {kOpenLines}, {}, 0},
+        {"lone CR", "RAXO\r1\rOPEN\r/data/oak.jex4\r{GUID-1}\r", {kOpenLines}, {}, 0},
+        {"no final line break: complete once the sender pauses", kOpen.chopped(2), {}, {kOpenLines}, 0},
+        {"two messages in one read", kRefSam + kOpen, {kRefSamLines, kOpenLines}, {}, 0},
+        {"blank lines between messages", "\r\n\r\n" + kOpen + "\r\n" + kRefSam, {kOpenLines, kRefSamLines}, {}, 0},
+        {"garbage before a message", "hello\r\nworld\r\n" + kOpen, {kOpenLines}, {}, 1},
+        {"another sender", message({"RAXX", "1", "OPEN", "/a", "{A}"}) + kOpen, {kOpenLines}, {}, 1},
+        {"sender mark in another case", message({"raxo", "1", "OPEN", "/a", "{A}"}), {}, {}, 1},
+        {"unknown command: its first three lines", message({"RAXO", "1", "CLOSE", "/a"}) + kOpen,
+         {{"RAXO", "1", "CLOSE"}, kOpenLines}, {}, 1},
+        {"short message dropped when the sender pauses", message({"RAXO", "1", "DRAGRING", "/a", "{A}"}), {}, {}, 1},
+        {"header only", message({"RAXO", "1"}), {}, {}, 1},
+        {"empty lines keep their place", message({"RAXO", "", "REFSAM", "", "", "", "/s", "{S}", ""}),
+         {{"RAXO", "", "REFSAM", "", "", "", "/s", "{S}", ""}}, {}, 0},
+        {"code page", "RAXO\r\n1\r\nOPEN\r\n/data/\xe9\x80.jex4\r\n{G}\r\n",
+         {{"RAXO", "1", "OPEN", QStringLiteral("/data/\u00e9\u20ac.jex4"), "{G}"}}, {}, 0},
+        {"NUL bytes stay in the line", QByteArray("RAXO\r\n1\r\nOPEN\r\n/a\0b\r\n{G}\r\n", 26),
+         {{"RAXO", "1", "OPEN", QString::fromLatin1("/a\0b", 4), "{G}"}}, {}, 0},
+    };
+    for (const auto& r : rows) {
+        RAXOMessageParser parser;
+        EXPECT_EQ(parseAll(parser, {r.bytes}, false), r.messages) << r.what;
+        parser.flush();
+        QList<QStringList> rest;
+        while (auto m = parser.next())
+            rest << m->lines;
+        EXPECT_EQ(rest, r.afterFlush) << r.what;
+        EXPECT_EQ(parser.takeProblems().size(), r.problems) << r.what;
+        EXPECT_FALSE(parser.hasPending()) << r.what;
+    }
+}
+
+TEST(RAXOMessageParser, EverySplitGivesTheSameMessages)
+{
+    // Two messages with CR LF; split at every byte, including between CR and LF.
+    const QByteArray stream = kRefSam + kOpen;
+    for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+        RAXOMessageParser parser;
+        EXPECT_EQ(parseAll(parser, {stream.left(cut), stream.mid(cut)}, false), (QList<QStringList>{kRefSamLines, kOpenLines}))
+            << "cut at " << cut;
+        EXPECT_TRUE(parser.takeProblems().isEmpty()) << cut;
+    }
+    // Byte by byte.
+    RAXOMessageParser parser;
+    QList<QByteArray> bytes;
+    for (char c : stream)
+        bytes << QByteArray(1, c);
+    EXPECT_EQ(parseAll(parser, bytes, false), (QList<QStringList>{kRefSamLines, kOpenLines}));
+}
+
+TEST(RAXOMessageParser, OverlongLinesDropTheirMessageOnly)
+{
+    const QByteArray huge(RAXOMessageParser::MaxLineBytes + 10, 'x');
+    const struct {
+        const char* what;
+        QList<QByteArray> chunks;
+    } rows[] = {
+        {"in a message", {"RAXO\r\n1\r\nREFSAM\r\n/r\r\n{R}\r\n" + huge + "\r\n/s\r\n{S}\r\nSam\r\n" + kOpen}},
+        {"spread over reads", {"RAXO\r\n1\r\nREFSAM\r\n/r\r\n{R}\r\n", huge.left(5000), huge.mid(5000),
+                               "\r\n/s\r\n{S}\r\nSam\r\n", kOpen}},
+        {"as garbage", {huge + "\r\n" + kOpen}},
+        {"as the sender mark line", {huge + "RAXO\r\n" + kOpen}},
+    };
+    for (const auto& r : rows) {
+        RAXOMessageParser parser;
+        EXPECT_EQ(parseAll(parser, r.chunks, false), QList<QStringList>{kOpenLines}) << r.what;
+        EXPECT_FALSE(parser.takeProblems().isEmpty()) << r.what;
+    }
+    // An overlong last line still pending when the sender pauses: the message goes.
+    RAXOMessageParser parser;
+    EXPECT_TRUE(parseAll(parser, {"RAXO\r\n1\r\nOPEN\r\n/a\r\n" + huge}, true).isEmpty());
+    EXPECT_FALSE(parser.takeProblems().isEmpty());
+    EXPECT_FALSE(parser.hasPending());
+}
+
+TEST(RAXOMessageParser, DatagramAndLineCounts)
+{
+    RAXOMessage m{kOpenLines};
+    EXPECT_EQ(m.command(), QStringLiteral("OPEN"));
+    EXPECT_EQ(m.datagram(), QString::fromLatin1(kOpen));
+    EXPECT_EQ(RAXOMessageParser::lineCount(QStringLiteral("OPEN")), 5);
+    EXPECT_EQ(RAXOMessageParser::lineCount(QStringLiteral("DRAGRING")), 9);
+    EXPECT_EQ(RAXOMessageParser::lineCount(QStringLiteral("REFSAM")), 9);
+    EXPECT_EQ(RAXOMessageParser::lineCount(QStringLiteral("open")), 0);
+    EXPECT_EQ(RAXOLink::UpdateRequest(), QByteArray("JEX\r\nREQUESTUPDATE\r\n\r\n"));
+    EXPECT_EQ(RAXOLink::UpdateRequest().size(), 22);
+}
+
+// ---- dialogue with a stand-in RAXO ----------------------------------------------------------
+
+class FakeRaxo {
+public:
+    bool listen() { return server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0); }
+    quint16 port() const { return server.serverPort(); }
+    bool accept()
+    {
+        if (!waitFor([this] { return server.hasPendingConnections(); }))
+            return false;
+        peer = server.nextPendingConnection();
+        received.clear();
+        QObject::connect(peer, &QTcpSocket::readyRead, peer, [this] { received += peer->readAll(); });
+        return true;
+    }
+    void send(const QByteArray& bytes)
+    {
+        peer->write(bytes);
+        peer->flush();
+    }
+    // Waits until what arrived ends with `bytes`, then forgets it.
+    bool expect(const QByteArray& bytes)
+    {
+        // Bytes that came before anyone listened to readyRead wait in the socket.
+        const bool ok = waitFor([&] {
+            if (peer)
+                received += peer->readAll();
+            return received.endsWith(bytes);
+        });
+        received.clear();
+        return ok;
+    }
+
+    QTcpServer server;
+    QPointer<QTcpSocket> peer;
+    QByteArray received;
+};
+
+class LinkDialogue : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        auto fake = std::make_unique<FakeDialogs>();
+        fakeDialogs = fake.get();
+        setDialogs(std::move(fake));
+        SettingTCPIPAutoConnect = true;
+        ProjectLoading = false;
+        main = std::make_unique<TF_Main>();
+        F_Main = main.get();
+        tool = std::make_unique<TF_Measurements>();
+        F_Measurements = tool.get();
+
+        ASSERT_TRUE(raxo.listen());
+        link = std::make_unique<RAXOLink>();
+        ASSERT_TRUE(link->SetPort(raxo.port()));
+        link->Glyph = [](int index) {
+            QPixmap pm(16, 16);
+            pm.fill(index == 8 ? Qt::red : Qt::blue);
+            return QIcon(pm);
+        };
+        panel = new QLabel(main.get());
+        connectedIcon = new QLabel(main.get());
+        disconnectedIcon = new QLabel(main.get());
+        link->SetStatusWidgets(panel, connectedIcon, disconnectedIcon);
+    }
+    void TearDown() override
+    {
+        link.reset();
+        for (const QPointer<TF_SMDI>& w : windows)
+            delete w.data();
+        F_Measurements = nullptr;
+        tool.reset();
+        F_Main = nullptr;
+        main.reset();
+        SettingTCPIPAutoConnect = false;
+        ProjectLoading = false;
+        setDialogs(nullptr);
+    }
+
+    void connectLink()
+    {
+        link->T_TCPTimer();
+        ASSERT_TRUE(raxo.accept());
+        ASSERT_TRUE(waitFor([this] { return link->Connected(); }));
+        ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    }
+
+    QString file(const char* name)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+
+    // An image window for a project file with paths of the given identifiers, each with one
+    // index point and five rings; the last added window is the active one.
+    TF_SMDI* addWindow(const QString& projectFile, const QStringList& guids)
+    {
+        auto* w = new TF_SMDI;
+        windows << w;
+        w->Project->Filename = projectFile;
+        w->PathList.clear();
+        for (const QString& guid : guids) {
+            auto path = std::make_unique<TPath>();
+            path->Name = QStringLiteral("Path ") + QString::number(w->PathList.size() + 1);
+            path->GUID = guid;
+            auto index = std::make_unique<TIndex>();
+            index->Path = path.get();
+            for (int i = 1; i <= 5; ++i) {
+                auto m = std::make_unique<TMeasurement>();
+                m->Pos = QPoint(40 * i, 10);
+                m->Path = path.get();
+                m->Index = index.get();
+                index->ObjectList.push_back(std::move(m));
+            }
+            path->ObjectList.push_back(std::move(index));
+            w->PathList.push_back(std::move(path));
+        }
+        if (!w->PathList.empty())
+            w->CurrentPath = w->PathList.front().get();
+        QMdiSubWindow* sub = main->mdiArea()->addSubWindow(w);
+        sub->show();
+        main->mdiArea()->setActiveSubWindow(sub);
+        return w;
+    }
+    static TMeasurement* ring(TF_SMDI* w, int path, int n)
+    {
+        return w->PathList[path]->ObjectList[0]->ObjectList[n].get();
+    }
+    static QList<int> selectedRings(TF_SMDI* w, int path)
+    {
+        QList<int> rings;
+        const auto& list = w->PathList[path]->ObjectList[0]->ObjectList;
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i]->selected)
+                rings << int(i);
+        return rings;
+    }
+    static void unselectAll(TF_SMDI* w)
+    {
+        for (const auto& p : w->PathList)
+            for (const auto& i : p->ObjectList)
+                for (const auto& m : i->ObjectList)
+                    m->selected = false;
+    }
+    static bool panelShown(TF_SMDI* w) { return !w->P_UpdateRAXO->isHidden(); }
+
+    QTemporaryDir dir;
+    FakeDialogs* fakeDialogs = nullptr;
+    std::unique_ptr<TF_Main> main;
+    std::unique_ptr<TF_Measurements> tool;
+    std::unique_ptr<RAXOLink> link;
+    FakeRaxo raxo;
+    QLabel* panel = nullptr;
+    QLabel* connectedIcon = nullptr;
+    QLabel* disconnectedIcon = nullptr;
+    QList<QPointer<TF_SMDI>> windows;
+};
+
+TEST_F(LinkDialogue, ConnectsWithStatusAndAsksForAnUpdate)
+{
+    EXPECT_EQ(RAXOLink::Current(), link.get());
+    EXPECT_EQ(link->T_TCP->interval(), 2000);
+    EXPECT_FALSE(link->T_TCP->isActive());
+    EXPECT_EQ(link->Address(), QStringLiteral("127.0.0.1"));
+
+    // Without auto connect the timer tries nothing.
+    SettingTCPIPAutoConnect = false;
+    link->T_TCPTimer();
+    settle(50);
+    EXPECT_FALSE(raxo.server.hasPendingConnections());
+    EXPECT_EQ(link->TCP->state(), QAbstractSocket::UnconnectedState);
+
+    SettingTCPIPAutoConnect = true;
+    link->T_TCPTimer();
+    EXPECT_EQ(link->StatusText(), QStringLiteral("      Waiting for connection with 127.0.0.1"));
+    EXPECT_EQ(panel->text(), link->StatusText());
+    EXPECT_TRUE(connectedIcon->isHidden());
+    EXPECT_FALSE(disconnectedIcon->isHidden());
+    ASSERT_TRUE(raxo.accept());
+    ASSERT_TRUE(waitFor([this] { return link->Connected(); }));
+    EXPECT_EQ(link->StatusText(), QStringLiteral("      Connected to RAXO5 at 127.0.0.1"));
+    EXPECT_FALSE(connectedIcon->isHidden());
+    EXPECT_TRUE(disconnectedIcon->isHidden());
+    EXPECT_TRUE(raxo.expect("JEX\r\nREQUESTUPDATE\r\n\r\n"));
+
+    // Address and port stay while connected.
+    EXPECT_FALSE(link->SetPort(1));
+    EXPECT_FALSE(link->SetAddress(QStringLiteral("10.0.0.1")));
+    EXPECT_EQ(link->Port(), raxo.port());
+    EXPECT_TRUE(logContains(QStringLiteral("Can't change value while socket is active")));
+}
+
+TEST_F(LinkDialogue, RefusedConnectionIsRetriedByTheTimerUntilRAXOListens)
+{
+    const quint16 port = raxo.port();
+    raxo.server.close(); // nobody listens now
+    link->T_TCP->start();
+    settle(2500); // at least one attempt
+    EXPECT_FALSE(link->Connected());
+    EXPECT_EQ(link->StatusText(), QStringLiteral("      Waiting for connection with 127.0.0.1"));
+    EXPECT_TRUE(fakeDialogs->shown().isEmpty());
+    ASSERT_TRUE(raxo.server.listen(QHostAddress(QStringLiteral("127.0.0.1")), port));
+    ASSERT_TRUE(raxo.accept()); // the next timer tick
+    ASSERT_TRUE(waitFor([this] { return link->Connected(); }));
+    EXPECT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+}
+
+TEST_F(LinkDialogue, OpenOfAMissingFileShowsTheError)
+{
+    connectLink();
+    const QString missing = dir.filePath(QStringLiteral("gone.jex4"));
+    fakeDialogs->answerMessage(mrOk);
+    raxo.send(message({"RAXO", "1", "OPEN", missing.toLatin1().constData(), "{NONE}"}));
+    ASSERT_TRUE(waitFor([this] { return !fakeDialogs->shown().isEmpty(); }));
+    const FakeDialogs::Shown& box = fakeDialogs->shown().first();
+    EXPECT_EQ(box.text, QStringLiteral("The file ") + missing + QStringLiteral(" cannot be found."));
+    EXPECT_EQ(box.type, mtError);
+    EXPECT_TRUE(box.buttons == (TMsgDlgButtons{mbOK}));
+    settle(50);
+    EXPECT_TRUE(raxo.received.isEmpty()); // no update request for a failed open
+}
+
+TEST_F(LinkDialogue, OpenOfAnOpenProjectBringsItToTheFront)
+{
+    const QString a = file("a.jex4");
+    TF_SMDI* wa = addWindow(a, {QStringLiteral("{A}")});
+    TF_SMDI* wb = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
+    ASSERT_EQ(main->mdiArea()->activeSubWindow()->widget(), wb);
+    bool loaded = false;
+    link->LoadProject = [&](const QString&) {
+        loaded = true;
+        return nullptr;
+    };
+    connectLink();
+
+    // By identifier, wherever the file is.
+    raxo.send(message({"RAXO", "1", "OPEN", "/elsewhere.jex4", "{A}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_EQ(main->mdiArea()->activeSubWindow()->widget(), wa);
+    raxo.send(message({"RAXO", "1", "OPEN", "", "{B}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_EQ(main->mdiArea()->activeSubWindow()->widget(), wb);
+    // By file name when no path has the identifier.
+    raxo.send(message({"RAXO", "1", "OPEN", a.toLatin1().constData(), "{unknown}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_EQ(main->mdiArea()->activeSubWindow()->widget(), wa);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(fakeDialogs->shown().isEmpty());
+}
+
+TEST_F(LinkDialogue, OpenLoadsProjectsAndDropsWhatArrivesMeanwhile)
+{
+    TF_SMDI* other = addWindow(file("other.jex4"), {QStringLiteral("{O}")});
+    const QString project = file("core.jex4");
+    const QString older = file("core.JEX");
+    const QString image = file("core.png");
+    connectLink();
+
+    QStringList loaded;
+    bool loadingDuringLoad = false;
+    link->LoadProject = [&](const QString& name) {
+        loaded << QStringLiteral("load ") + name;
+        loadingDuringLoad = ProjectLoading;
+        // RAXO talks while the project loads: that text is dropped, not queued.
+        raxo.send(message({"RAXO", "1", "DRAGRING", "", "{O}", "3", "", "", "-1"}));
+        waitFor([] { return logContains(QStringLiteral("dropped while a project loads")); }, 3000);
+        return addWindow(name, {QStringLiteral("{C}")});
+    };
+    link->ImportProject = [&](const QString& name) {
+        loaded << QStringLiteral("import ") + name;
+        return nullptr;
+    };
+
+    raxo.send(message({"RAXO", "1", "OPEN", project.toLatin1().constData(), "{C}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_TRUE(loadingDuringLoad);
+    EXPECT_FALSE(ProjectLoading);
+    EXPECT_TRUE(logContains(QStringLiteral("dropped while a project loads")));
+    EXPECT_TRUE(selectedRings(other, 0).isEmpty());
+
+    raxo.send(message({"RAXO", "1", "OPEN", older.toLatin1().constData(), "{D}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    // Another kind of file opens nothing but still asks for the update.
+    raxo.send(message({"RAXO", "1", "OPEN", image.toLatin1().constData(), "{E}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_EQ(loaded, (QStringList{QStringLiteral("load ") + project, QStringLiteral("import ") + older}));
+
+    // After the load the link listens again.
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{O}", "3", "", "", "-1"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(other, 0) == QList<int>{3}; }));
+
+    // Without a loader the open is a logged failure, never a hang.
+    link->LoadProject = nullptr;
+    const QString second = file("second.jex4");
+    raxo.send(message({"RAXO", "1", "OPEN", second.toLatin1().constData(), "{F}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_TRUE(logContains(QStringLiteral("Error loading JEX4 project ") + second));
+    EXPECT_FALSE(ProjectLoading);
+}
+
+TEST_F(LinkDialogue, RefSamMarksReferenceAndSample)
+{
+    TF_SMDI* r = addWindow(file("r.jex4"), {QStringLiteral("{R1}"), QStringLiteral("{R2}")});
+    const QString sFile = file("s.jex4");
+    TF_SMDI* s = addWindow(sFile, {QStringLiteral("{S1}")});
+    TF_SMDI* bystander = addWindow(file("x.jex4"), {QStringLiteral("{X1}")});
+    connectLink();
+
+    // Reference by identifier (its second path), sample by file name.
+    raxo.send(message({"RAXO", "1", "REFSAM", "/no/such.jex4", "{R2}", "Reference 1999",
+                       sFile.toLatin1().constData(), "{unknown}", "Sample \xe9"}));
+    ASSERT_TRUE(waitFor([&] { return panelShown(r) && panelShown(s); }));
+    EXPECT_EQ(link->fr.data(), r);
+    EXPECT_EQ(link->fs.data(), s);
+    EXPECT_EQ(r->SB_UpdateRAXO->text(), QStringLiteral("Reference 1999"));
+    EXPECT_EQ(s->SB_UpdateRAXO->text(), QStringLiteral("Sample \u00e9"));
+    EXPECT_EQ(r->SB_UpdateRAXO->icon().pixmap(16, 16).toImage().pixel(8, 8), QColor(Qt::red).rgb());
+    EXPECT_EQ(s->SB_UpdateRAXO->icon().pixmap(16, 16).toImage().pixel(8, 8), QColor(Qt::blue).rgb());
+    EXPECT_FALSE(panelShown(bystander));
+
+    // The same window named twice ends as the sample; the old sample loses its button.
+    raxo.send(message({"RAXO", "1", "REFSAM", "", "{X1}", "Ref", "", "{X1}", "Sam"}));
+    ASSERT_TRUE(waitFor([&] { return panelShown(bystander); }));
+    EXPECT_EQ(bystander->SB_UpdateRAXO->text(), QStringLiteral("Sam"));
+    EXPECT_EQ(bystander->SB_UpdateRAXO->icon().pixmap(16, 16).toImage().pixel(8, 8), QColor(Qt::blue).rgb());
+    EXPECT_FALSE(panelShown(r));
+    EXPECT_FALSE(panelShown(s));
+
+    // A window that closes is forgotten.
+    delete bystander;
+    EXPECT_EQ(link->fr.data(), nullptr);
+    EXPECT_EQ(link->fs.data(), nullptr);
+}
+
+TEST_F(LinkDialogue, DragRingSelectsRingsOnceAndAdoptsIdentifiers)
+{
+    TF_SMDI* a = addWindow(file("a.jex4"), {QStringLiteral("{A1}"), QStringLiteral("{A2}")});
+    TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B1}"), QStringLiteral("{B2}")});
+    const QString cFile = file("c.jex4");
+    TF_SMDI* c = addWindow(cFile, {QString(), QStringLiteral("{C2}")});
+    connectLink();
+
+    const QByteArray drag = message({"RAXO", "1", "DRAGRING", "", "{A2}", "2", "", "{B2}", "4"});
+    raxo.send(drag);
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 1) == QList<int>{4}; }));
+    EXPECT_EQ(selectedRings(a, 1), QList<int>{2});
+    EXPECT_EQ(a->CurrentPath.get(), a->PathList[1].get()); // the first pair's path becomes current
+    EXPECT_EQ(b->CurrentPath.get(), b->PathList[0].get()); // the second pair's does not
+
+    // The same text again is ignored until another message came in between.
+    unselectAll(a);
+    unselectAll(b);
+    raxo.send(drag);
+    raxo.send(message({"RAXO", "1", "REFSAM", "", "{A1}", "marker", "", "", ""}));
+    ASSERT_TRUE(waitFor([&] { return panelShown(a); }));
+    EXPECT_TRUE(selectedRings(a, 1).isEmpty());
+    EXPECT_TRUE(selectedRings(b, 1).isEmpty());
+    raxo.send(drag);
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 1) == QList<int>{4}; }));
+
+    // Unknown identifiers: the window of the file name, its first path, which takes the identifier
+    // when it has none. A ring number that is no number selects nothing.
+    raxo.send(message({"RAXO", "1", "DRAGRING", cFile.toLatin1().constData(), "{NEW}", "1",
+                       "/nowhere.jex4", "{nothing}", "x"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(c, 0) == QList<int>{1}; }));
+    EXPECT_EQ(c->PathList[0]->GUID, QStringLiteral("{NEW}"));
+    EXPECT_EQ(c->PathList[1]->GUID, QStringLiteral("{C2}"));
+    EXPECT_EQ(c->CurrentPath.get(), c->PathList[0].get());
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A1}", "zwei", "", "{B1}", "99"}));
+    settle(100);
+    EXPECT_TRUE(selectedRings(a, 0).isEmpty());
+    EXPECT_TRUE(selectedRings(b, 0).isEmpty());
+    EXPECT_EQ(a->CurrentPath.get(), a->PathList[0].get());
+}
+
+TEST_F(LinkDialogue, ReloadRequestReachesRAXOOnlyWhileConnected)
+{
+    const QByteArray reload = RAXOReloadRequest(QStringLiteral("/cores/Eiche \u00e9.jex4"), QStringLiteral("{G}"));
+    EXPECT_FALSE(link->Send(reload)); // not connected: nothing goes
+    connectLink();
+    EXPECT_TRUE(link->Send(reload));
+    EXPECT_TRUE(raxo.expect("JEX\r\nRELOAD\r\n/cores/Eiche \xe9.jex4\r\n{G}"));
+}
+
+TEST_F(LinkDialogue, DisconnectHidesButtonsAndReconnectStartsAgain)
+{
+    TF_SMDI* r = addWindow(file("r.jex4"), {QStringLiteral("{R}")});
+    TF_SMDI* s = addWindow(file("s.jex4"), {QStringLiteral("{S}")});
+    connectLink();
+    const QByteArray refsam = message({"RAXO", "1", "REFSAM", "", "{R}", "Ref", "", "{S}", "Sam"});
+    raxo.send(refsam);
+    ASSERT_TRUE(waitFor([&] { return panelShown(r) && panelShown(s); }));
+
+    raxo.peer->disconnectFromHost();
+    ASSERT_TRUE(waitFor([this] { return !link->Connected(); }));
+    EXPECT_EQ(link->StatusText(), QStringLiteral("      Disconnected"));
+    EXPECT_TRUE(connectedIcon->isHidden());
+    EXPECT_FALSE(disconnectedIcon->isHidden());
+    EXPECT_FALSE(panelShown(r));
+    EXPECT_FALSE(panelShown(s));
+    EXPECT_EQ(link->fr.data(), r); // kept for the next dialogue
+    EXPECT_EQ(link->fs.data(), s);
+
+    // A new connection is a new dialogue: RAXO's first REFSAM counts even if it repeats the last one.
+    connectLink();
+    raxo.send(refsam);
+    ASSERT_TRUE(waitFor([&] { return panelShown(r) && panelShown(s); }));
+}
+
+TEST_F(LinkDialogue, SplitMergedGarbageAndOversizedReads)
+{
+    TF_SMDI* a = addWindow(file("a.jex4"), {QStringLiteral("{A}")});
+    TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
+    connectLink();
+
+    // Split inside a line and between CR and LF: acted on once the rest is there.
+    const QByteArray drag = message({"RAXO", "1", "DRAGRING", "", "{A}", "1", "", "{B}", "2"});
+    raxo.send(drag.left(20));
+    settle(100);
+    EXPECT_TRUE(selectedRings(a, 0).isEmpty());
+    const qsizetype cr = drag.indexOf('\r', 30);
+    raxo.send(drag.mid(20, cr + 1 - 20));
+    settle(100);
+    EXPECT_TRUE(selectedRings(a, 0).isEmpty());
+    raxo.send(drag.mid(cr + 1));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(a, 0) == QList<int>{1} && selectedRings(b, 0) == QList<int>{2}; }));
+
+    // Two messages in one read: both are acted on.
+    unselectAll(a);
+    unselectAll(b);
+    raxo.send(message({"RAXO", "1", "REFSAM", "", "{A}", "Ref", "", "{B}", "Sam"})
+              + message({"RAXO", "1", "DRAGRING", "", "{A}", "3", "", "{B}", "0"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{0}; }));
+    EXPECT_TRUE(panelShown(a) && panelShown(b));
+
+    // A last line without its line break counts once RAXO pauses.
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "4", "", "{B}"}) + "1");
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{1}; }));
+
+    // Garbage and an oversized message are logged and ignored; what follows still works.
+    const QByteArray huge(RAXOMessageParser::MaxLineBytes * 3, 'y');
+    raxo.send("garbage\r\nmore garbage\r\n");
+    raxo.send(message({"RAXO", "1", "REFSAM", "", "{B}", huge.constData(), "", "{A}", "swapped"}));
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "0", "", "{B}", "3"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{3}; }));
+    EXPECT_EQ(link->fr.data(), a); // the oversized REFSAM changed nothing
+    EXPECT_EQ(a->SB_UpdateRAXO->text(), QStringLiteral("Ref"));
+    EXPECT_TRUE(logContains(QStringLiteral("without its sender mark")));
+    EXPECT_TRUE(logContains(QStringLiteral("overlong")));
+
+    // A short message is dropped once RAXO pauses, and does not swallow the next one.
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}"}));
+    settle(RAXOLink::QuietInterval * 3);
+    EXPECT_TRUE(logContains(QStringLiteral("Incomplete message")));
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "2", "", "{B}", "4"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{4}; }));
+    EXPECT_EQ(selectedRings(a, 0), QList<int>{2});
+    EXPECT_TRUE(link->Connected());
+}
+
+} // namespace
