@@ -6,6 +6,7 @@
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
+#include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
@@ -346,17 +347,14 @@ QString TF_Main::StripAccessKeys(const QString& caption)
 
 int TF_Main::readProject(TF_SMDI* window, const QString& fileName)
 {
-    Q_UNUSED(window);
-    // The project reader plugs in here; without it nothing can be read.
-    TF_ErrorLog::AddLog(0, QStringLiteral("No project reader available for ") + fileName);
-    return -1;
+    // A file read in part keeps its window: the reader has said what it left out.
+    const int result = LoadProjectXML(window, fileName);
+    return result == ProjectRead || result == ProjectReadDamaged ? 0 : -1;
 }
 
 int TF_Main::writeProject(TF_SMDI* window, const QString& fileName)
 {
-    Q_UNUSED(window);
-    TF_ErrorLog::AddLog(0, QStringLiteral("No project writer available for ") + fileName);
-    return -1;
+    return SaveProjectXML(window, fileName, true);
 }
 
 TF_SMDI* TF_Main::newImageWindow()

@@ -7,6 +7,7 @@
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TArea.h"
 #include "project/TControlPoint.h"
@@ -304,7 +305,8 @@ void TF_SMDI::FormCreate()
     Project->Filename = Project->Name;
     Project->Changed = false;
 
-    // needs: TF_Main::UpdateProjectList (main window): if (F_Main) F_Main->UpdateProjectList();
+    if (F_Main)
+        F_Main->UpdateProjectList();
 
     for (int n = 2; n <= 99; ++n)
         CB_Zoom->addItem(QStringLiteral("1:") + QString::number(n));
@@ -548,7 +550,8 @@ void TF_SMDI::FormActivate()
 {
     if (Closing)
         return;
-    // needs: TF_Main::UpdateProjectList: if (F_Main) F_Main->UpdateProjectList();
+    if (F_Main)
+        F_Main->UpdateProjectList();
     if (F_Measurements)
         F_Measurements->FillMeasurements(this, true);
     // needs: F_BirdView (bird's-eye view): if (F_BirdView) F_BirdView->ClearBird();
@@ -608,14 +611,21 @@ void TF_SMDI::FormClose()
         CurrentPath = nullptr;
         if (F_Measurements)
             F_Measurements->ClearAll();
-        // needs: TF_Main::fs / fr (link): if (F_Main) { if (F_Main->fs == this) F_Main->fs = nullptr; ... }
+        if (F_Main) {
+            if (F_Main->fs == this)
+                F_Main->fs = nullptr;
+            if (F_Main->fr == this)
+                F_Main->fr = nullptr;
+        }
         FX.reset();
         B_Background = QImage();
         B_Image = QImage();
         B_Foreground = QImage();
         B_Zoom = QImage();
         B_Bird = QImage();
-        // needs: TF_Main::SetCaption; closing the adjustment dialog when it works on this window.
+        if (F_Main)
+            F_Main->SetCaption();
+        // needs: the adjustment dialog (closed when it is visible and works on this window).
     } catch (const std::exception& e) {
         TF_ErrorLog::AddLog(0, QStringLiteral("Error while closing ") + Project->Name + QStringLiteral(": ")
                                    + QString::fromLocal8Bit(e.what()));
@@ -623,7 +633,8 @@ void TF_SMDI::FormClose()
 
     if (F_Measurements)
         F_Measurements->FillProject(nullptr);
-    // needs: TF_Main::UpdateProjectList.
+    if (F_Main)
+        F_Main->UpdateProjectList();
     QCoreApplication::processEvents();
     // The tool windows end bound to the last of the remaining windows.
     QList<QPointer<TF_SMDI>> others;
@@ -658,7 +669,8 @@ void TF_SMDI::SetCaption()
     SB_DPI->setText(QString::number(DPI));
     setWindowTitle(Project->Filename);
     CB_Zoom->setCurrentIndex(fZoom - 1 < CB_Zoom->count() ? fZoom - 1 : -1);
-    // needs: TF_Main::SetCaption (main window caption).
+    if (F_Main)
+        F_Main->SetCaption();
 }
 
 // Pixels of images out of view are given back and read again when they come into view. Pixels
@@ -712,7 +724,8 @@ void TF_SMDI::UpdateDOState()
 
 void TF_SMDI::setScreenCursor()
 {
-    // needs: TF_Main::SetScreenCursor: if (F_Main) F_Main->SetScreenCursor();
+    if (F_Main)
+        F_Main->SetScreenCursor();
 }
 
 void TF_SMDI::AM_MDIUpdate()
@@ -878,7 +891,7 @@ void TF_SMDI::SB_UpdateRAXOClick()
         if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX")) {
             // needs: ExportJEX3Project(this, fileName) (older project file); then saved = 0.
         } else {
-            // needs: saved = SaveProjectXML(this, fileName, true) (project file writer).
+            saved = SaveProjectXML(this, fileName, true);
         }
     } catch (const std::exception& e) {
         TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")

@@ -236,21 +236,34 @@ public:
 
     // ---- images, loading, stitching, saving and clipboard (TF_SMDI_Images.cpp) ----
     void LoadMultiImages(const QStringList& FileList);
+    // Loads dropped files as a list, then rebuilds the trees and fits the window to the screen.
     void AcceptFiles(const QStringList& files);
+    // Opens one image file as a new image right of the canvas. 0: loaded, or nothing done when the
+    // file does not exist. -1: undecodable, reported; a window without data then closes itself,
+    // one that holds data stays as it was.
     int LoadImage(const QString& AFilename, bool DoLoad);
+    // Adds a bitmap as "Not saved" below and right of the canvas. Returns the number of images,
+    // unchanged when the bitmap is null or cannot be converted.
     int LoadImageFromHandle(const QImage& AnImage);
+    // Reads the image's pixels from its file, DropBorder (clamped) dropped on every side. A missing
+    // file reads nothing; an undecodable one raises EInvalidGraphic and leaves FD as it was.
     void ReloadImage(TStitchObject* ASO);
+    // Writes FD by the extension: .bmp, .jpg (quality 95) or .png. 0 written; -1 failed or another
+    // extension, told in an error box, an existing file kept.
     int SaveImage(TStitchObject* ASO, const QString& AFilename);
+    // The image of exactly this name, else the first whose name differs only in case; none.
     TStitchObject* GetStitchObjectByFilename(const QString& AFilename) const;
     QList<TStitchObject*> GetSelectedStitchObject() const;
     bool ImagesAreSave() const;
-    bool HasMeasurements() const;
+    bool HasMeasurements() const; // the first path holds an index point
     void CopyToClipBoard();
     void PasteFromClipBoard();
     void MergeFromClipBoard();
     // -- end images --
 
     // ---- image operations (TF_SMDI_ImageOps.cpp) ----
+    // Every image. The first-image operations below log a failure and change nothing on a window
+    // without images or with arguments that make no image.
     void DoSharpen();
     void DoSoften();
     void DoInvert();
@@ -258,6 +271,7 @@ public:
     void RotateFree(double Angle, bool smooth);
     void Rotate90(bool clockwise);
     void Mirror(bool Horizontally);
+    // Color $00BBGGRR; a system colour (top bit set) is refused.
     void AddBorder(int x1, int y1, int x2, int y2, bool symmetric, uint32_t Color);
     // -- end image operations --
 

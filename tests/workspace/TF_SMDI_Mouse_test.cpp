@@ -733,6 +733,27 @@ TEST_F(Mouse, AlignmentPressesSelectImages)
     EXPECT_TRUE(second->Selected);
 }
 
+TEST_F(Mouse, AltDragMovesSelectedImages)
+{
+    TStitchObject* second = addImage(*w, 1600, 0, 300, 200);
+    core->Selected = true;
+    second->Selected = true;
+    w->UpdateArea();
+    w->ApplyScreenMode(mmAlignImages);
+    w->PBMouseDown(Qt::LeftButton, Qt::AltModifier, 200, 100);
+    drag({205, 102}, Qt::AltModifier);
+    drag({210, 105}, Qt::AltModifier);
+    EXPECT_EQ(QPoint(core->x, core->y), QPoint(10, 5));
+    EXPECT_EQ(QPoint(second->x, second->y), QPoint(1610, 5));
+    EXPECT_EQ(panel(4), QStringLiteral("10  -5"));
+    EXPECT_TRUE(w->Project->Changed);
+
+    // A new press starts a new displacement.
+    w->PBMouseDown(Qt::LeftButton, Qt::AltModifier, 200, 100);
+    drag({199, 100}, Qt::AltModifier);
+    EXPECT_EQ(panel(4), QStringLiteral("-1  0"));
+}
+
 // ---- buttons, keys, popups ----------------------------------------------------------------------
 
 TEST_F(Mouse, StrictAlignmentNeedsAnAnchorLine)

@@ -586,6 +586,33 @@ TEST_F(WithToolWindow, DeleteCommandNeedsASelectedPointAndDeletesIt)
     EXPECT_EQ(dialogs->unusedAnswers(), 0);
 }
 
+// RAXO reloads what is on disk: the request goes out only after the project was written. The
+// link is not connected here, so an attempted send shows as its log line.
+TEST_F(Window, ReloadButtonAsksRAXOOnlyAfterASuccessfulSave)
+{
+    QTemporaryDir dir;
+    auto sendAttempts = [] {
+        int n = 0;
+        for (const auto& entry : TF_ErrorLog::Entries())
+            n += entry->AMessage.contains(QStringLiteral("reload request"));
+        return n;
+    };
+    TF_SMDI* w = make();
+    w->Project->Changed = true;
+    w->Project->Filename = dir.filePath(QStringLiteral("oak.jex4"));
+    const int before = sendAttempts();
+    w->SB_UpdateRAXO->click();
+    EXPECT_TRUE(QFile::exists(w->Project->Filename));
+    EXPECT_FALSE(w->Project->Changed);
+    EXPECT_EQ(sendAttempts(), before + 1);
+
+    w->Project->Filename = dir.filePath(QStringLiteral("no such folder/oak.jex4"));
+    dialogs->answerMessage(mrOk);
+    w->SB_UpdateRAXOClick();
+    EXPECT_FALSE(QFile::exists(w->Project->Filename));
+    EXPECT_EQ(sendAttempts(), before + 1);
+}
+
 TEST(TF_SMDI_Reload, RequestBytes)
 {
     const QByteArray request = RAXOReloadRequest(QStringLiteral("C:\\cores\\Eiche 3 \u00e9.jex"),

@@ -1,0 +1,508 @@
+// Main window commands: new project, loading through ProcessLoadProject (open windows found by
+// canonical path, damaged files leave nothing), saving with and without images, the dialogs'
+// type changes, adding images, recent-file entries, closing and the clipboard.
+#include "shell/TF_Main.h"
+
+#include "image/TFastDIB.h"
+#include "platform/FakeDialogs.h"
+#include "project/Helpers.h"
+#include "project/JEX4_Objects.h"
+#include "project/ProjectXML.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "samples/SampleCore.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake = dynamic_cast<FakeDialogs*>(&dialogs());
+        ASSERT_NE(fake, nullptr);
+        ASSERT_TRUE(dir.isValid());
+        TF_ErrorLog::ClearLog();
+        InitSettingVariables();
+        main = std::make_unique<TF_Main>();
+        F_Main = main.get();
+        F_Measurements = new TF_Measurements(main.get());
+        fake->answerMessage(mrNo); // the file association question of the first showing
+        main->show();
+        QCoreApplication::processEvents();
+        TF_ErrorLog::ClearLog();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        InitSettingVariables();
+    }
+
+    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
+
+    // A picture file of the sample core.
+    QString writeImage(const QString& name, int width = 240)
+    {
+        samples::CoreSpec spec;
+        spec.width = width;
+        spec.height = 40;
+        const QString file = path(name);
+        QDir().mkpath(QFileInfo(file).path());
+        const QByteArray format = QFileInfo(file).suffix().toUpper().toLatin1();
+        EXPECT_TRUE(samples::makeCore(spec).save(file, format.constData())) << file.toStdString();
+        return file;
+    }
+
+    TF_SMDI* newProject()
+    {
+        main->A_NewProject->trigger();
+        QCoreApplication::processEvents();
+        return main->ActiveMDIChild();
+    }
+
+    // A project file with one image and one index point, written by the program's own writer.
+    QString writeProject(const QString& name)
+    {
+        const QString image = writeImage(name + QStringLiteral(".png"));
+        TF_SMDI* w = newProject();
+        EXPECT_EQ(w->LoadImage(image, true), 0);
+        auto index = std::make_unique<TIndex>();
+        index->Pos = QPoint(30, 20);
+        index->Path = w->PathList.front().get();
+        w->PathList.front()->ObjectList.push_back(std::move(index));
+        const QString file = path(name);
+        EXPECT_EQ(SaveProjectXML(w, file, false), 0);
+        discard(w);
+        return file;
+    }
+
+    void discard(TF_SMDI* w)
+    {
+        w->Project->Changed = false;
+        for (const auto& so : w->StitchList)
+            so->ImageChanged = false;
+        main->ActivateMDIChild(w);
+        main->CloseMDI->trigger();
+        settle();
+    }
+
+    static void settle()
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QStringList logTexts() const
+    {
+        QStringList texts;
+        for (const auto& e : TF_ErrorLog::Entries())
+            texts << e->AMessage;
+        return texts;
+    }
+
+    FakeDialogs* fake = nullptr;
+    QTemporaryDir dir;
+    std::unique_ptr<TF_Main> main;
+};
+
+// ---- new project ----
+
+TEST_F(Commands, NewProjectCreatesANamedChangedWindow)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Project->Name, QStringLiteral("New Project 1"));
+    EXPECT_TRUE(w->Project->Changed);
+    ASSERT_NE(w->mdiFrame(), nullptr);
+    EXPECT_EQ(w->mdiFrame()->size(), QSize(640, 480));
+    EXPECT_EQ(F_Measurements->MDIForm(), w);
+    TF_SMDI* second = newProject();
+    EXPECT_EQ(second->Project->Name, QStringLiteral("New Project 2"));
+    EXPECT_EQ(main->MDIChildren(), (QList<TF_SMDI*>{w, second}));
+    int entries = 0;
+    for (QAction* a : main->M_Projects->actions())
+        entries += a->isSeparator() ? 0 : 1;
+    EXPECT_EQ(entries, 2);
+}
+
+// ---- loading ----
+
+TEST_F(Commands, LoadingAProjectFillsAWindowAndLogsIt)
+{
+    const QString file = writeProject(QStringLiteral("Oak.jex4"));
+    TF_ErrorLog::ClearLog();
+    TF_SMDI* w = main->ProcessLoadProject(file);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Project->Filename, file);
+    EXPECT_FALSE(w->Project->Changed);
+    ASSERT_EQ(w->StitchList.size(), 1u);
+    ASSERT_FALSE(w->PathList.empty());
+    EXPECT_EQ(w->PathList.front()->ObjectList.size(), 1u);
+    EXPECT_FALSE(ProjectLoading);
+    EXPECT_EQ(main->ActiveMDIChild(), w);
+    EXPECT_EQ(F_Measurements->MDIForm(), w);
+    EXPECT_EQ(logTexts().last(), QStringLiteral("JEX4 project ") + file + QStringLiteral(" loaded successfully!"));
+}
+
+TEST_F(Commands, LoadingAnOpenProjectBringsItsWindowBack)
+{
+    const QString file = writeProject(QStringLiteral("Oak.jex4"));
+    TF_SMDI* loaded = main->ProcessLoadProject(file);
+    ASSERT_NE(loaded, nullptr);
+    loaded->Project->Changed = true;
+    TF_SMDI* other = newProject();
+    ASSERT_EQ(main->ActiveMDIChild(), other);
+    TF_ErrorLog::ClearLog();
+
+    // The same file under other spellings of its path.
+    ASSERT_TRUE(QFile::link(file, path(QStringLiteral("link.jex4"))));
+    const QString spellings[] = {file, dir.path() + QStringLiteral("/./sub/../Oak.jex4"), path(QStringLiteral("link.jex4"))};
+    for (const QString& name : spellings) {
+        SCOPED_TRACE(name.toStdString());
+        main->ActivateMDIChild(other);
+        EXPECT_EQ(main->ProcessLoadProject(name), loaded);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(main->ActiveMDIChild(), loaded);
+        EXPECT_EQ(main->MDIChildren().size(), 2);
+    }
+    EXPECT_TRUE(loaded->Project->Changed);
+    EXPECT_TRUE(TF_ErrorLog::Entries().empty());
+    EXPECT_FALSE(ProjectLoading);
+
+    // Another letter case names another file: it opens in a window of its own.
+    const QString upper = path(QStringLiteral("OAK.jex4"));
+    ASSERT_TRUE(QFile::copy(file, upper));
+    TF_SMDI* third = main->ProcessLoadProject(upper);
+    ASSERT_NE(third, nullptr);
+    EXPECT_NE(third, loaded);
+    EXPECT_EQ(third->Project->Filename, upper);
+    EXPECT_EQ(main->MDIChildren().size(), 3);
+}
+
+TEST_F(Commands, AFileThatCannotBeReadLeavesNoWindow)
+{
+    struct Row {
+        const char* name;
+        QByteArray content; // empty name with null content: the file is missing
+        bool exists;
+    };
+    const Row rows[] = {
+        {"missing.jex4", QByteArray(), false},
+        {"empty.jex4", QByteArray(""), true},
+        {"garbage.jex4", QByteArray("\x89PNG\r\n\x1a\n not a project at all"), true},
+        {"truncated.jex4", QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><JEX4><ProjectData Name=\"x\" DPI=\"12"), true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QString file = path(QString::fromLatin1(r.name));
+        if (r.exists) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(r.content);
+        }
+        TF_ErrorLog::ClearLog();
+        EXPECT_EQ(main->ProcessLoadProject(file), nullptr);
+        settle();
+        EXPECT_TRUE(main->MDIChildren().isEmpty());
+        EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
+        EXPECT_TRUE(ImageWindows().isEmpty());
+        EXPECT_FALSE(ProjectLoading);
+        const QStringList log = logTexts();
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_EQ(log.last(), QStringLiteral("Error loading JEX4 project ") + file);
+        EXPECT_EQ(TF_ErrorLog::Entries().back()->AType, 0);
+        for (const QString& line : log)
+            EXPECT_FALSE(line.contains(QStringLiteral("loaded successfully")));
+        EXPECT_EQ(F_Measurements->MDIForm(), nullptr);
+    }
+}
+
+TEST_F(Commands, LoadProjectCommandOpensTheChosenFile)
+{
+    const QString file = writeProject(QStringLiteral("Beech.jex4"));
+    fake->cancelFile();
+    main->A_LoadProject->trigger();
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
+    fake->answerFile(file, 1);
+    main->A_LoadProject->trigger();
+    settle();
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    EXPECT_EQ(main->MDIChildren()[0]->Project->Filename, file);
+    ASSERT_EQ(fake->shown().size(), 3);
+    EXPECT_EQ(fake->shown()[2].request.filter, QStringLiteral("JEX4 project files|*.jex4|JEX3.x measurement files|*.jex"));
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+// ---- dialogs ----
+
+TEST_F(Commands, SaveDialogsFollowTheChosenFilter)
+{
+    struct Row {
+        int filter;
+        QString name;
+        QString project; // SD_ProjectTypeChange
+        QString image;   // SD_ImageTypeChange
+    };
+    const Row rows[] = {
+        {1, QStringLiteral("/data/core.jex"), QStringLiteral("/data/core.jex4"), QStringLiteral("core.bmp")},
+        {2, QStringLiteral("/data/core.jex4"), QStringLiteral("/data/core.jex"), QStringLiteral("core.jpg")},
+        {3, QStringLiteral("/data/Core.Scan.PNG"), QString(), QStringLiteral("Core.Scan.png")},
+        {1, QStringLiteral("noext"), QStringLiteral("noext.jex4"), QStringLiteral("noext.bmp")},
+        {4, QStringLiteral("core.bmp"), QString(), QString()},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name.toStdString());
+        EXPECT_EQ(TF_Main::SD_ProjectTypeChange(r.filter, r.name), r.project);
+        EXPECT_EQ(TF_Main::SD_ImageTypeChange(r.filter, r.name), r.image);
+    }
+    // A folder typed into the image dialog stays as it is.
+    EXPECT_EQ(TF_Main::SD_ImageTypeChange(2, dir.path()), QString());
+    EXPECT_TRUE(main->SD_Image.onTypeChange);
+    EXPECT_TRUE(main->SD_Project.onTypeChange);
+}
+
+// ---- save project ----
+
+TEST_F(Commands, SaveProjectWithoutImagesWritesTheFile)
+{
+    TF_SMDI* w = newProject();
+    const QString file = path(QStringLiteral("Empty.jex4"));
+    fake->answerFile(file, 1);
+    main->A_SaveProject->trigger();
+    ASSERT_EQ(fake->shown().size(), 2);
+    const FileDialogRequest& request = fake->shown()[1].request;
+    EXPECT_EQ(request.fileName, QStringLiteral("New Project 1"));
+    EXPECT_EQ(request.filterIndex, 1);
+    EXPECT_EQ(request.initialDir, GetDataFolder());
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(w->Project->Filename, file);
+    EXPECT_FALSE(w->Project->Changed);
+    EXPECT_EQ(logTexts().last(), QStringLiteral("Project ") + file + QStringLiteral(" saved successfully!"));
+
+    // The next save starts in the project's folder with its name and format.
+    w->Project->Filename = path(QStringLiteral("Older.jex"));
+    fake->cancelFile();
+    main->A_SaveProject->trigger();
+    ASSERT_EQ(fake->shown().size(), 3);
+    EXPECT_EQ(fake->shown()[2].request.initialDir, dir.path());
+    EXPECT_EQ(fake->shown()[2].request.fileName, QStringLiteral("Older.jex"));
+    EXPECT_EQ(fake->shown()[2].request.filterIndex, 2);
+}
+
+TEST_F(Commands, OlderFormatIsRefusedForPngImages)
+{
+    TF_SMDI* w = newProject();
+    const QString image = writeImage(QStringLiteral("scan.png"));
+    ASSERT_EQ(w->LoadImage(image, true), 0);
+    const QString before = w->Project->Filename;
+    const QString target = path(QStringLiteral("scan.jex"));
+    fake->answerFile(target, 2);
+    main->A_SaveProject->trigger();
+    ASSERT_EQ(fake->shown().size(), 3);
+    EXPECT_EQ(fake->shown()[2].kind, FakeDialogs::Kind::ShowMessage);
+    EXPECT_TRUE(fake->shown()[2].text.startsWith(QStringLiteral("Can\u00b4t save this project to the selected file format!\r\n")));
+    EXPECT_EQ(w->Project->Filename, before);
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(logTexts().last(), QStringLiteral("Error saving project to ") + target);
+}
+
+TEST_F(Commands, UnsavedImagesOfferToSaveEverythingIntoOneFolder)
+{
+    TF_SMDI* w = newProject();
+    auto so = std::make_unique<TStitchObject>();
+    so->FD->SetSize(20, 10, 24);
+    so->filename = QStringLiteral("Not saved");
+    w->StitchList.push_back(std::move(so));
+
+    fake->answerMessage(mrCancel);
+    main->A_SaveProject->trigger();
+    ASSERT_EQ(fake->shown().size(), 2);
+    EXPECT_EQ(fake->shown()[1].text, QStringLiteral("The images contained in this project were not yet saved!\r\n"
+                                                    "Save images and project into one folder?"));
+
+    fake->answerMessage(mrYes);
+    fake->cancelFile();
+    main->A_SaveProject->trigger();
+    ASSERT_EQ(fake->shown().size(), 4);
+    EXPECT_EQ(fake->shown()[3].kind, FakeDialogs::Kind::SaveFile);
+    EXPECT_EQ(fake->shown()[3].request.title, QStringLiteral("Save project to..."));
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+// ---- save project and images to ----
+
+TEST_F(Commands, SaveToGivesEveryImageAFileOfItsOwn)
+{
+    TF_SMDI* w = newProject();
+    const QString a = writeImage(QStringLiteral("a/core.png"), 100);
+    const QString b = writeImage(QStringLiteral("b/core.png"), 120);
+    const QString x = writeImage(QStringLiteral("a/x.bmp"), 140);
+    ASSERT_EQ(w->LoadImage(a, true), 0);
+    auto pasted = std::make_unique<TStitchObject>();
+    pasted->FD->SetSize(60, 30, 24);
+    pasted->filename = QStringLiteral("Not saved");
+    pasted->ImageChanged = true;
+    w->StitchList.push_back(std::move(pasted));
+    ASSERT_EQ(w->LoadImage(b, true), 0);
+    ASSERT_EQ(w->LoadImage(x, true), 0);
+    ASSERT_EQ(w->StitchList.size(), 4u);
+
+    QDir().mkpath(path(QStringLiteral("out")));
+    const QString target = path(QStringLiteral("out/C.jex4"));
+    fake->answerFile(target, 1);
+    main->A_SaveProjectTo->trigger();
+
+    const QString expected[] = {path(QStringLiteral("out/core.png")), path(QStringLiteral("out/C_2.jpg")),
+                                path(QStringLiteral("out/C_3.png")), path(QStringLiteral("out/x.bmp"))};
+    const int widths[] = {100, 60, 120, 140};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(w->StitchList[size_t(i)]->filename, expected[i]);
+        QImage written(expected[i]);
+        EXPECT_EQ(written.width(), widths[i]);
+    }
+    EXPECT_FALSE(w->StitchList[1]->ImageChanged);
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_EQ(w->Project->Filename, target);
+    // The sources stay where they were.
+    EXPECT_EQ(QImage(a).width(), 100);
+    EXPECT_EQ(QImage(b).width(), 120);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(Commands, SaveToWithEmbeddedImagesAnsweredNoWritesOnlyTheProject)
+{
+    SettingEmbedImages = true;
+    TF_SMDI* w = newProject();
+    const QString a = writeImage(QStringLiteral("in/core.png"));
+    ASSERT_EQ(w->LoadImage(a, true), 0);
+    QDir().mkpath(path(QStringLiteral("out")));
+    const QString target = path(QStringLiteral("out/P.jex4"));
+    fake->answerFile(target, 1);
+    fake->answerMessage(mrNo);
+    main->A_SaveProjectTo->trigger();
+    EXPECT_EQ(fake->shown().last().text, QStringLiteral("You have selected to embed images into JEX project files.\r\n"
+                                                        "Save images anyway?"));
+    EXPECT_TRUE(QFile::exists(target));
+    EXPECT_EQ(QDir(path(QStringLiteral("out"))).entryList(QDir::Files), QStringList{QStringLiteral("P.jex4")});
+    EXPECT_EQ(w->StitchList[0]->filename, a);
+    EXPECT_EQ(w->Project->Filename, target);
+}
+
+TEST_F(Commands, SaveToOverAnExistingFileAsksAndCancelKeepsIt)
+{
+    TF_SMDI* w = newProject();
+    const QString target = path(QStringLiteral("Kept.jex4"));
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    const QString before = w->Project->Filename;
+    fake->answerFile(target, 1);
+    fake->answerMessage(mrCancel);
+    main->A_SaveProjectTo->trigger();
+    EXPECT_EQ(fake->shown().last().text, target + QStringLiteral("\r\nalready exists!\r\nReplace file and attached images?"));
+    EXPECT_EQ(fake->shown().last().buttons, (TMsgDlgButtons{mbYes, mbCancel}));
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old"));
+    EXPECT_EQ(w->Project->Filename, before);
+}
+
+// ---- images ----
+
+TEST_F(Commands, AddImageLoadsEveryChosenFileInOrder)
+{
+    TF_SMDI* w = newProject();
+    const QString a = writeImage(QStringLiteral("one.png"), 100);
+    const QString b = writeImage(QStringLiteral("two.bmp"), 150);
+    fake->answerFile(QStringList{a, b});
+    main->A_AddImage->trigger();
+    ASSERT_EQ(w->StitchList.size(), 2u);
+    EXPECT_EQ(w->StitchList[0]->filename, a);
+    EXPECT_EQ(w->StitchList[1]->filename, b);
+    EXPECT_EQ(fake->shown().last().request.title, QStringLiteral("Locate image"));
+}
+
+TEST_F(Commands, RecentFileEntriesOpenExistingFilesOnly)
+{
+    EXPECT_EQ(TF_Main::StripAccessKeys(QStringLiteral("/d/&Oak && Ash.png")), QStringLiteral("/d/Oak & Ash.png"));
+    EXPECT_EQ(TF_Main::StripAccessKeys(QStringLiteral("&&&x")), QStringLiteral("&x"));
+
+    const QString image = writeImage(QStringLiteral("Oak & Ash.png"));
+    QString caption = image;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction gone(QStringLiteral("&") + path(QStringLiteral("gone.png")));
+    main->DynamicMenuExecute(&gone);
+    settle();
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
+
+    QAction entry(caption);
+    main->DynamicMenuExecute(&entry);
+    settle();
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    ASSERT_EQ(main->MDIChildren()[0]->StitchList.size(), 1u);
+    EXPECT_EQ(main->MDIChildren()[0]->StitchList[0]->filename, image);
+
+    const QString project = writeProject(QStringLiteral("Recent.jex4"));
+    QAction projectEntry(project);
+    main->DynamicMenuExecute(&projectEntry);
+    settle();
+    ASSERT_EQ(main->MDIChildren().size(), 2);
+    EXPECT_EQ(main->ActiveMDIChild()->Project->Filename, project);
+}
+
+// ---- closing and the clipboard ----
+
+TEST_F(Commands, CloseProjectAsksForAChangedProject)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_TRUE(w->Project->Changed);
+    fake->answerMessage(mrNo);
+    main->CloseMDI->trigger();
+    settle();
+    EXPECT_EQ(main->MDIChildren(), QList<TF_SMDI*>{w});
+    fake->answerMessage(mrYes);
+    main->CloseMDI->trigger();
+    settle();
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
+    EXPECT_TRUE(main->mdiArea()->subWindowList().isEmpty());
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(Commands, PasteMakesANewProjectOfTheClipboardPicture)
+{
+    QImage picture(64, 32, QImage::Format_RGB32);
+    picture.fill(QColor(10, 200, 30));
+    QGuiApplication::clipboard()->setImage(picture);
+    QCoreApplication::processEvents();
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_PasteImage->isEnabled());
+    main->A_PasteImage->trigger();
+    settle();
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    TF_SMDI* w = main->MDIChildren()[0];
+    ASSERT_EQ(w->StitchList.size(), 1u);
+    EXPECT_EQ(w->StitchList[0]->FD->Info.Header.Width, 64);
+    EXPECT_EQ(w->StitchList[0]->FD->AbsHeight, 32);
+    EXPECT_TRUE(w->isVisible());
+    QGuiApplication::clipboard()->clear();
+}
+
+} // namespace
