@@ -254,6 +254,8 @@ public:
     void A_PasteImageExecute();
     void A_MergeImageExecute();
     void A_AddImageExecute();
+    // Opens the image-series window modally; defined with that window.
+    void A_CreateSeriesExecute();
     // The name typed in the project save dialog with the extension of the chosen filter
     // (1 ".jex4", 2 ".jex").
     static QString SD_ProjectTypeChange(int filterIndex, const QString& currentName);

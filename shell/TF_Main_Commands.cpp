@@ -119,7 +119,8 @@ void TF_Main::createActions()
     SelectSource = act(QStringLiteral("&Select scanner source"), QStringLiteral("Select TWAIN scanner"), none);
     A_ScanNew = act(QStringLiteral("S&can to new project"), QStringLiteral("Aquire image from scanner"), none);
     A_ScanToCurrent = act(QStringLiteral("Sc&an to current project"), QStringLiteral("Scan image to active project"), none);
-    A_CreateSeries = act(QStringLiteral("C&reate Image Series"), QStringLiteral("Create image series from video source"), none);
+    A_CreateSeries = act(QStringLiteral("C&reate Image Series"), QStringLiteral("Create image series from video source"),
+                         &TF_Main::A_CreateSeriesExecute);
     Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), none);
     Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), none);
     Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), none);

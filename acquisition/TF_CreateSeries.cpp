@@ -1,0 +1,943 @@
+// The image-series window: naming, the list with its thumbnails, adding, deleting and
+// renumbering pictures, cropping to the live-view frame, and the hand-over as a new project.
+#include "acquisition/TF_CreateSeries.h"
+
+#include "image/DepthConversion.h"
+#include "image/FastJPG.h"
+#include "image/TFastDIB.h"
+#include "image/ToolkitBitmap.h"
+#include "platform/Delphi.h"
+#include "platform/Dialogs.h"
+#include "project/SettingsStore.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TStitchObject.h"
+#include "shell/TF_Main.h"
+#include "shell/TPageControlEx.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSet>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUuid>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+QPointer<TF_CreateSeries> F_CreateSeries;
+
+namespace {
+
+constexpr int ThumbnailWidth = 160;
+constexpr int EntryRole = Qt::UserRole;         // the TImago of a row
+constexpr int ThumbnailRole = Qt::UserRole + 1; // its thumbnail
+constexpr int ListedNames = 10;                 // file names a question spells out
+
+// A key for comparing file names: the canonical path when the file exists, else the clean
+// absolute path. Letter case counts.
+QString fileKey(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QString folderKey(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+QColor colorOfTColor(int c)
+{
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+// File names one per line, the first few only.
+QString nameList(const std::vector<TImago*>& entries)
+{
+    QStringList lines;
+    for (const TImago* e : entries) {
+        if (lines.size() == ListedNames) {
+            lines << QStringLiteral("...");
+            break;
+        }
+        lines << e->FileName;
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString nameList(const QStringList& names)
+{
+    QStringList lines = names.mid(0, ListedNames);
+    if (names.size() > ListedNames)
+        lines << QStringLiteral("...");
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void reportFiles(const QString& headline, const QStringList& files)
+{
+    for (const QString& f : files)
+        TF_ErrorLog::AddLog(0, headline + QLatin1Char(' ') + f);
+    MessageDlg(headline + QStringLiteral(":\r\n") + nameList(files), mtError, TMsgDlgButtons{mbOK});
+}
+
+// Column 0 shows the entry's thumbnail at (2, 2) of its row; the row is thumbnail height + 5.
+class ThumbnailDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.column() != 0)
+            return;
+        const QImage thumb = index.data(ThumbnailRole).value<QImage>();
+        if (!thumb.isNull())
+            painter->drawImage(option.rect.topLeft() + QPoint(2, 2), thumb);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QImage thumb = index.model()->index(index.row(), 0, index.parent()).data(ThumbnailRole).value<QImage>();
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (!thumb.isNull())
+            size.setHeight(thumb.height() + 5);
+        if (index.column() == 0)
+            size.setWidth(180);
+        return size;
+    }
+};
+
+} // namespace
+
+// ---- naming and cropping ----
+
+QString SeriesFileName(const QString& folder, const QString& prefix, int n)
+{
+    const QString name = prefix + QString::number(n) + QStringLiteral(".jpg");
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+bool IsSafeSeriesPrefix(const QString& prefix)
+{
+    return !prefix.contains(QLatin1Char('/')) && !prefix.contains(QLatin1Char('\\')) && !prefix.contains(QChar(0));
+}
+
+QRect SeriesCropRect(const QRect& frame, const QSize& view, const QSize& picture)
+{
+    const int vw = view.width(), vh = view.height();
+    const int pw = picture.width(), ph = picture.height();
+    if (vw <= 0 || vh <= 0 || pw <= 0 || ph <= 0)
+        return QRect();
+    // Left/Top and Right/Bottom as the frame was drawn; x + width is the right edge.
+    const qint64 l = frame.x(), r = qint64(frame.x()) + frame.width();
+    const qint64 t = frame.y(), b = qint64(frame.y()) + frame.height();
+    // The ratios are single precision, as the live view computes them.
+    const float rw = float(std::llabs(r - l)) / float(vw);
+    const float rh = float(std::llabs(b - t)) / float(vh);
+    const int width = Round(double(pw) * double(rw));
+    const int height = Round(double(ph) * double(rh));
+    const int x0 = Round(double(std::min(l, r)) * pw / vw);
+    const int y0 = Round(double(std::min(t, b)) * ph / vh);
+    return QRect(x0, y0, width, height).intersected(QRect(0, 0, pw, ph));
+}
+
+std::unique_ptr<TFastDIB> CropPicture(const TFastDIB& picture, const QRect& rect)
+{
+    if (!picture.Bits || rect.isEmpty())
+        return nullptr;
+    const QRect inside = rect.intersected(QRect(0, 0, picture.Info.Header.Width, picture.AbsHeight));
+    if (inside.isEmpty())
+        return nullptr;
+    try {
+        const TFastDIB* source = &picture;
+        TFastDIB converted;
+        if (picture.Info.Header.BitCount != 24) {
+            converted.MakeCopy(picture, true);
+            SetPixelDepth(converted, 24);
+            source = &converted;
+        }
+        auto crop = std::make_unique<TFastDIB>();
+        crop->SetSize(inside.width(), inside.height(), 24);
+        if (!crop->Bits)
+            return nullptr;
+        crop->CopyRect(*source, 0, 0, inside.width(), inside.height(), inside.x(), inside.y());
+        return crop;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+QImage SeriesThumbnail(const QImage& picture)
+{
+    if (picture.isNull() || picture.width() <= 0)
+        return QImage();
+    const int height = std::max(1, Round(double(picture.height()) / picture.width() * ThumbnailWidth));
+    return picture.scaled(ThumbnailWidth, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage SeriesThumbnailOfFile(const QString& fileName, QString* error)
+{
+    // Large pictures are decoded at a reduced size: the thumbnail needs 160 pixels, not millions.
+    const QSize full = QImageReader(fileName).size();
+    TFastJPG jpg;
+    if (full.isValid()) {
+        int shift = 0;
+        while (shift < jsEighth && (full.width() >> (shift + 1)) >= 2 * ThumbnailWidth)
+            ++shift;
+        jpg.Scale = TJPGScale(shift);
+    }
+    TFastDIB dib;
+    jpg.AttachImage(&dib);
+    if (jpg.LoadFile(fileName) != 0) {
+        if (error)
+            *error = jpg.lastError();
+        return QImage();
+    }
+    const int w = int(jpg.Props.JPGWidth), h = int(jpg.Props.JPGHeight);
+    QImage decoded;
+    DIBToBitmap(dib, decoded);
+    if (decoded.isNull() || w <= 0 || h <= 0) {
+        if (error)
+            *error = QStringLiteral("The picture is empty");
+        return QImage();
+    }
+    // The height follows the full picture's proportions, not the reduced copy's.
+    const int height = std::max(1, Round(double(h) / w * ThumbnailWidth));
+    return decoded.scaled(ThumbnailWidth, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// ---- window ----
+
+TF_CreateSeries::TF_CreateSeries(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Create image series"));
+    setProperty("helpContext", 5018);
+    resize(800, 600);
+    createPages();
+    createRightPanel();
+    createPopupMenu();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(PCE, 1);
+    layout->addWidget(P_Right);
+
+    // No picture source can be connected yet: its controls are there but stay disabled.
+    for (QWidget* w : std::initializer_list<QWidget*>{BB_ChangeCamera, CB_Crosshairs, CPB_Crosshairs, CB_Frame,
+                                                      BB_VFWImageSettings, BB_VWFStreamSettings, B_EOSCameraSettings,
+                                                      CB_EOSViewFinder, EOS_IMG, VFW_IMG})
+        w->setEnabled(false);
+    updateActions();
+}
+
+TF_CreateSeries::~TF_CreateSeries()
+{
+    // Destroying the window keeps every picture file.
+    Series.clear();
+}
+
+void TF_CreateSeries::createPages()
+{
+    PCE = new TPageControlEx(this);
+    PCE->setMinimumSize(320, 240);
+
+    TS_NoActive = new QWidget;
+    M_NoCam = new QPlainTextEdit(TS_NoActive);
+    M_NoCam->setReadOnly(true);
+    M_NoCam->setPlainText(QStringList{QStringLiteral("No Video Source selected!"), QString(),
+                                      QStringLiteral("Please connect your device and "),
+                                      QStringLiteral("activate the corresponding Video "), QStringLiteral("Source.")}
+                              .join(QLatin1Char('\n')));
+    M_NoCam->setFixedSize(260, 110);
+    auto* noCam = new QVBoxLayout(TS_NoActive);
+    noCam->addWidget(M_NoCam, 0, Qt::AlignCenter); // centred in the page as the window resizes
+
+    auto livePage = [](QLabel*& image, QStatusBar*& bar) {
+        auto* page = new QWidget;
+        auto* l = new QVBoxLayout(page);
+        l->setContentsMargins(0, 0, 0, 0);
+        image = new QLabel(page);
+        image->setAlignment(Qt::AlignCenter);
+        image->setStyleSheet(QStringLiteral("background: black"));
+        bar = new QStatusBar(page);
+        bar->setSizeGripEnabled(false);
+        l->addWidget(image, 1);
+        l->addWidget(bar);
+        return page;
+    };
+    TS_CanonEOS = livePage(EOS_IMG, SB_EOS);
+    TS_ImagingSource = new QWidget;
+    TS_VFW = livePage(VFW_IMG, SB_VFW);
+
+    PCE->addTab(TS_NoActive, QStringLiteral("No source"));
+    PCE->addTab(TS_CanonEOS, QStringLiteral("Canon EOS"));
+    PCE->addTab(TS_ImagingSource, QStringLiteral("Imaging Source"));
+    PCE->addTab(TS_VFW, QStringLiteral("Video"));
+    for (int i = 0; i < PCE->count(); ++i)
+        PCE->setTabVisible(i, false);
+    PCE->setCurrentWidget(TS_NoActive);
+}
+
+void TF_CreateSeries::createRightPanel()
+{
+    P_Right = new QWidget(this);
+    P_Right->setMinimumWidth(280);
+    P_Right->setAutoFillBackground(true);
+    QPalette pal = P_Right->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    P_Right->setPalette(pal);
+    auto* right = new QVBoxLayout(P_Right);
+
+    // Picture source.
+    GB_VideoSource = new QGroupBox(QStringLiteral("Video Source"), P_Right);
+    auto* source = new QVBoxLayout(GB_VideoSource);
+    auto* sourceRow = new QHBoxLayout;
+    I_CameraActive = new QLabel(GB_VideoSource);
+    I_CameraActive->setFixedSize(32, 32);
+    L_CameraActive = new QLabel(QStringLiteral("not connected"), GB_VideoSource);
+    BB_ChangeCamera = new QPushButton(QStringLiteral("Change"), GB_VideoSource);
+    sourceRow->addWidget(I_CameraActive);
+    sourceRow->addWidget(L_CameraActive, 1);
+    sourceRow->addWidget(BB_ChangeCamera);
+    source->addLayout(sourceRow);
+
+    GB_DisplaySettings = new QGroupBox(QStringLiteral("Display Settings"), GB_VideoSource);
+    auto* display = new QVBoxLayout(GB_DisplaySettings);
+    auto* crossRow = new QHBoxLayout;
+    CB_Crosshairs = new QCheckBox(QStringLiteral("Crosshairs"), GB_DisplaySettings);
+    CPB_Crosshairs = new QToolButton(GB_DisplaySettings);
+    CB_Frame = new QCheckBox(QStringLiteral("Frame"), GB_DisplaySettings);
+    crossRow->addWidget(CB_Crosshairs);
+    crossRow->addWidget(CPB_Crosshairs);
+    crossRow->addStretch(1);
+    display->addLayout(crossRow);
+    display->addWidget(CB_Frame);
+    connect(CB_Frame, &QCheckBox::toggled, this, &TF_CreateSeries::CB_FrameClick);
+
+    P_VFWSettings = new QWidget(GB_DisplaySettings);
+    auto* vfw = new QHBoxLayout(P_VFWSettings);
+    vfw->setContentsMargins(0, 0, 0, 0);
+    BB_VFWImageSettings = new QPushButton(QStringLiteral("Image properties"), P_VFWSettings);
+    BB_VWFStreamSettings = new QPushButton(QStringLiteral("Device properties"), P_VFWSettings);
+    vfw->addWidget(BB_VFWImageSettings);
+    vfw->addWidget(BB_VWFStreamSettings);
+    P_EOSSettings = new QWidget(GB_DisplaySettings);
+    auto* eos = new QHBoxLayout(P_EOSSettings);
+    eos->setContentsMargins(0, 0, 0, 0);
+    B_EOSCameraSettings = new QPushButton(QStringLiteral("Camera settings"), P_EOSSettings);
+    CB_EOSViewFinder = new QCheckBox(QStringLiteral("Viewfinder"), P_EOSSettings);
+    eos->addWidget(B_EOSCameraSettings);
+    eos->addWidget(CB_EOSViewFinder);
+    display->addWidget(P_VFWSettings);
+    display->addWidget(P_EOSSettings);
+    source->addWidget(GB_DisplaySettings);
+    right->addWidget(GB_VideoSource);
+
+    // The series.
+    GB_Series = new QGroupBox(QStringLiteral("Image series"), P_Right);
+    auto* series = new QVBoxLayout(GB_Series);
+    series->addWidget(new QLabel(QStringLiteral("File path"), GB_Series));
+    auto* pathRow = new QHBoxLayout;
+    E_ImagePath = new QLineEdit(GB_Series);
+    E_ImagePath->setReadOnly(true);
+    BB_SetPath = new QPushButton(QStringLiteral("..."), GB_Series);
+    BB_SetPath->setFixedWidth(30);
+    pathRow->addWidget(E_ImagePath, 1);
+    pathRow->addWidget(BB_SetPath);
+    series->addLayout(pathRow);
+    series->addWidget(new QLabel(QStringLiteral("Filename prefix"), GB_Series));
+    E_Fileprefix = new QLineEdit(GB_Series);
+    // The prefix is part of a file name: a separator would put pictures outside the folder.
+    E_Fileprefix->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^/\\\\\\x{0}]*")), E_Fileprefix));
+    series->addWidget(E_Fileprefix);
+    BB_Grab = new QPushButton(QStringLiteral("Grab  F1"), GB_Series);
+    BB_Grab->setMinimumHeight(48);
+    series->addWidget(BB_Grab);
+    BB_AddImage = new QPushButton(QStringLiteral("Add saved image(s)"), GB_Series);
+    series->addWidget(BB_AddImage);
+    BB_CreateJEX = new QPushButton(QStringLiteral("Create JEX4 project"), GB_Series);
+    series->addWidget(BB_CreateJEX);
+
+    VST = new QTreeWidget(GB_Series);
+    VST->setColumnCount(2);
+    VST->setHeaderLabels({QString(), QStringLiteral("Filename")});
+    VST->header()->resizeSection(0, 180);
+    VST->header()->setStretchLastSection(true);
+    VST->setRootIsDecorated(false);
+    VST->setUniformRowHeights(false);
+    VST->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    VST->setSelectionBehavior(QAbstractItemView::SelectRows);
+    VST->setItemDelegate(new ThumbnailDelegate(VST));
+    VST->setContextMenuPolicy(Qt::CustomContextMenu);
+    series->addWidget(VST, 1);
+    SB = new QStatusBar(GB_Series);
+    SB->setSizeGripEnabled(false);
+    SB_Panel0 = new QLabel(QStringLiteral("0 Images grabbed"), SB);
+    SB->addWidget(SB_Panel0);
+    series->addWidget(SB);
+    right->addWidget(GB_Series, 1);
+
+    connect(BB_Grab, &QPushButton::clicked, this, &TF_CreateSeries::BB_GrabClick);
+    connect(BB_AddImage, &QPushButton::clicked, this, &TF_CreateSeries::BB_AddImageClick);
+    connect(BB_SetPath, &QPushButton::clicked, this, &TF_CreateSeries::BB_SetPathClick);
+    connect(BB_CreateJEX, &QPushButton::clicked, this, &TF_CreateSeries::BB_CreateJEXClick);
+    connect(E_Fileprefix, &QLineEdit::textChanged, this, &TF_CreateSeries::E_FileprefixChange);
+    // The buttons must not take Return as the dialog's default.
+    for (QPushButton* b : P_Right->findChildren<QPushButton*>())
+        b->setAutoDefault(false);
+}
+
+void TF_CreateSeries::createPopupMenu()
+{
+    PM_VST = new QMenu(this);
+    M_DeleteImage = PM_VST->addAction(QStringLiteral("&Delete from disk"));
+    M_DeleteAll = PM_VST->addAction(QStringLiteral("Delete &all from disk"));
+    PM_VST->addSeparator();
+    M_ClearList = PM_VST->addAction(QStringLiteral("Clear list"));
+    connect(M_DeleteImage, &QAction::triggered, this, &TF_CreateSeries::M_DeleteImageClick);
+    connect(M_DeleteAll, &QAction::triggered, this, &TF_CreateSeries::M_DeleteAllClick);
+    connect(M_ClearList, &QAction::triggered, this, &TF_CreateSeries::M_ClearListClick);
+    connect(VST, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PM_VSTPopup();
+        PM_VST->popup(VST->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TF_CreateSeries::updateActions()
+{
+    BB_Grab->setEnabled(!E_Fileprefix->text().isEmpty());
+    BB_CreateJEX->setEnabled(!Series.empty());
+    PM_VSTPopup();
+}
+
+// ---- naming ----
+
+QString TF_CreateSeries::SeriesFolder() const
+{
+    return E_ImagePath->text();
+}
+
+QString TF_CreateSeries::SeriesPrefix() const
+{
+    return E_Fileprefix->text();
+}
+
+QString TF_CreateSeries::NextFileName() const
+{
+    QSet<QString> taken;
+    for (const auto& e : Series)
+        taken.insert(fileKey(e->FileName));
+    for (int n = int(Series.size()) + 1;; ++n) {
+        const QString name = SeriesFileName(SeriesFolder(), SeriesPrefix(), n);
+        if (!QFileInfo::exists(name) && !taken.contains(fileKey(name)))
+            return name;
+    }
+}
+
+bool TF_CreateSeries::InSeriesFolder(const QString& fileName) const
+{
+    return folderKey(QFileInfo(fileName).absolutePath()) == folderKey(SeriesFolder());
+}
+
+// ---- list ----
+
+void TF_CreateSeries::refreshList()
+{
+    QSet<const TImago*> selected;
+    for (const TImago* e : SelectedEntries())
+        selected.insert(e);
+    VST->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const auto& e : Series) {
+        auto* item = new QTreeWidgetItem;
+        item->setData(0, EntryRole, QVariant::fromValue(quintptr(e.get())));
+        item->setData(0, ThumbnailRole, e->Thumbnail);
+        item->setText(1, ExtractFileName(e->FileName));
+        item->setToolTip(1, e->FileName);
+        items << item;
+    }
+    VST->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items)
+        if (selected.contains(reinterpret_cast<const TImago*>(item->data(0, EntryRole).value<quintptr>())))
+            item->setSelected(true);
+    SB_Panel0->setText(QString::number(Series.size()) + QStringLiteral(" images grabbed"));
+    updateActions();
+}
+
+void TF_CreateSeries::appendEntry(std::unique_ptr<TImago> entry)
+{
+    Series.push_back(std::move(entry));
+    refreshList();
+    if (QTreeWidgetItem* last = VST->topLevelItem(VST->topLevelItemCount() - 1))
+        VST->scrollToItem(last);
+}
+
+std::vector<TImago*> TF_CreateSeries::SelectedEntries() const
+{
+    std::vector<TImago*> result;
+    for (int i = 0; i < VST->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = VST->topLevelItem(i);
+        if (item->isSelected())
+            result.push_back(reinterpret_cast<TImago*>(item->data(0, EntryRole).value<quintptr>()));
+    }
+    return result;
+}
+
+void TF_CreateSeries::removeEntries(const std::function<bool(const TImago&)>& drop)
+{
+    Series.erase(std::remove_if(Series.begin(), Series.end(), [&drop](const auto& e) { return drop(*e); }),
+                 Series.end());
+}
+
+bool TF_CreateSeries::askForeign(const std::vector<TImago*>& foreign, const QString& question)
+{
+    const QString text = QString::number(foreign.size())
+                         + QStringLiteral(" of the images are stored outside the series folder:\r\n")
+                         + nameList(foreign) + QStringLiteral("\r\n\r\n") + question;
+    return MessageDlg(text, mtConfirmation, mbYesNo) == mrYes;
+}
+
+void TF_CreateSeries::ClearSeries(bool DeleteFiles, bool DeleteForeign)
+{
+    if (DeleteFiles) {
+        for (const auto& e : Series) {
+            if (!DeleteForeign && !InSeriesFolder(e->FileName))
+                continue;
+            if (QFileInfo::exists(e->FileName) && !QFile::remove(e->FileName))
+                TF_ErrorLog::AddLog(3, QStringLiteral("Could not delete ") + e->FileName);
+        }
+    }
+    Series.clear();
+    refreshList();
+}
+
+int TF_CreateSeries::AddSavedImages(const QStringList& files)
+{
+    int added = 0;
+    for (const QString& file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        // One file in two entries would be deleted or moved under the other's feet.
+        const QString key = fileKey(path);
+        if (std::any_of(Series.begin(), Series.end(), [&key](const auto& e) { return fileKey(e->FileName) == key; })) {
+            TF_ErrorLog::AddLog(3, path + QStringLiteral(" is in the series already"));
+            continue;
+        }
+        QString error;
+        QImage thumb;
+        {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            thumb = SeriesThumbnailOfFile(path, &error);
+            QApplication::restoreOverrideCursor();
+        }
+        if (thumb.isNull()) {
+            TF_ErrorLog::Error(QStringLiteral("Error loading image ") + path + QStringLiteral("!\r\n\r\n") + error, true);
+            break;
+        }
+        ProjectSaved = false;
+        auto entry = std::make_unique<TImago>();
+        entry->FileName = path;
+        entry->Thumbnail = thumb;
+        appendEntry(std::move(entry));
+        ++added;
+    }
+    return added;
+}
+
+void TF_CreateSeries::RenumberSeries()
+{
+    const QString folder = SeriesFolder();
+    const QString prefix = SeriesPrefix();
+    struct Move {
+        TImago* entry;
+        QString from, to, temp;
+        bool foreign;
+    };
+    std::vector<Move> moves;
+    std::vector<TImago*> foreign;
+    for (size_t i = 0; i < Series.size(); ++i) {
+        TImago* e = Series[i].get();
+        const QString to = SeriesFileName(folder, prefix, int(i) + 1);
+        if (fileKey(e->FileName) == fileKey(to))
+            continue;
+        const bool outside = !InSeriesFolder(e->FileName);
+        moves.push_back({e, e->FileName, to, QString(), outside});
+        if (outside)
+            foreign.push_back(e);
+    }
+    if (moves.empty())
+        return;
+    if (!QFileInfo(folder).isDir()) {
+        TF_ErrorLog::Error(QStringLiteral("The series folder ") + folder
+                               + QStringLiteral(" does not exist. The images keep their names."),
+                           true);
+        return;
+    }
+    if (!foreign.empty()
+        && !askForeign(foreign, QStringLiteral("Move them into the series folder and give them their series names?")))
+        moves.erase(std::remove_if(moves.begin(), moves.end(), [](const Move& m) { return m.foreign; }), moves.end());
+
+    // Two steps: every file first leaves its name for a private one, so names that swap places
+    // within the list never meet an occupied name. Nothing is ever written over; an entry whose
+    // move fails keeps the name of the file that holds its picture.
+    QStringList failed;
+    for (Move& m : moves) {
+        const QString temp = SeriesFileName(folder, prefix + QStringLiteral("~renumber-")
+                                                        + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('-'),
+                                            0);
+        if (QFile::rename(m.from, temp))
+            m.temp = temp;
+        else
+            failed << m.from;
+    }
+    for (Move& m : moves) {
+        if (m.temp.isEmpty())
+            continue;
+        if (!QFileInfo::exists(m.to) && QFile::rename(m.temp, m.to)) {
+            m.entry->FileName = m.to;
+            continue;
+        }
+        // The series name is held by a file outside the list: back to the old name if it is free.
+        m.entry->FileName = QFile::rename(m.temp, m.from) ? m.from : m.temp;
+        failed << m.from;
+    }
+    if (!failed.isEmpty())
+        reportFiles(QStringLiteral("These images could not be renumbered and keep their file names"), failed);
+}
+
+// ---- handlers ----
+
+void TF_CreateSeries::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TF_CreateSeries::FormShow()
+{
+    SB_VFW->clearMessage();
+    SB_EOS->clearMessage();
+    CreateSeriesValues values;
+    LoadCreateSeriesSettings(values);
+    ApplyPlacement(this, values.Placement);
+    E_ImagePath->setText(values.LastPath);
+    CrossHairsColor = values.CrossHairsColor;
+    QPixmap swatch(16, 16);
+    swatch.fill(colorOfTColor(CrossHairsColor));
+    CPB_Crosshairs->setIcon(QIcon(swatch));
+    CB_Crosshairs->setChecked(values.CrossHairsVisible);
+    ProjectSaved = true;
+    m_closing = false;
+    refreshList();
+    SetCameraType();
+    for (int i = 0; i < PCE->count(); ++i)
+        PCE->setTabVisible(i, false);
+}
+
+void TF_CreateSeries::SetCameraType()
+{
+    I_CameraActive->clear();
+    switch (ActiveCameraType) {
+    case -1:
+        PCE->setCurrentWidget(TS_NoActive);
+        L_CameraActive->setText(QStringLiteral("not connected"));
+        P_VFWSettings->hide();
+        P_EOSSettings->hide();
+        break;
+    case 1:
+        PCE->setCurrentWidget(TS_CanonEOS);
+        P_VFWSettings->hide();
+        P_EOSSettings->show();
+        break;
+    case 3:
+        PCE->setCurrentWidget(TS_VFW);
+        P_VFWSettings->show();
+        P_EOSSettings->hide();
+        break;
+    default:
+        break;
+    }
+}
+
+bool TF_CreateSeries::FormCloseQuery()
+{
+    if (ProjectSaved)
+        return true;
+    return MessageDlg(QStringLiteral("There was no JEX project created yet!\r\nContinue without creating a project?"),
+                      mtConfirmation, TMsgDlgButtons{mbYes, mbCancel})
+           == mrYes;
+}
+
+void TF_CreateSeries::FormClose()
+{
+    CreateSeriesValues values;
+    TakePlacement(this, values.Placement);
+    values.LastPath = E_ImagePath->text();
+    values.CrossHairsColor = CrossHairsColor;
+    values.CrossHairsVisible = CB_Crosshairs->isChecked();
+    SaveCreateSeriesSettings(values);
+    ClearSeries(false);
+}
+
+void TF_CreateSeries::reject()
+{
+    if (m_closing)
+        return;
+    if (!FormCloseQuery())
+        return;
+    m_closing = true;
+    FormClose();
+    QDialog::reject();
+    m_closing = false;
+}
+
+void TF_CreateSeries::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (BB_Grab->isEnabled())
+            BB_GrabClick();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TF_CreateSeries::BB_GrabClick()
+{
+    // Pictures come from a connected camera (1) or video device (3); any other source takes
+    // nothing and leaves the list as it is.
+    if (ActiveCameraType != 1 && ActiveCameraType != 3)
+        return;
+}
+
+void TF_CreateSeries::BB_AddImageClick()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("Add JPEG images");
+    request.filter = QStringLiteral("JPEG files|*.jpg");
+    if (QFileInfo(SeriesFolder()).isDir())
+        request.initialDir = SeriesFolder();
+    const FileDialogAnswer answer = dialogs().openFiles(request);
+    if (!answer.accepted)
+        return;
+    AddSavedImages(answer.fileNames);
+}
+
+void TF_CreateSeries::BB_SetPathClick()
+{
+    const QString current = SeriesFolder();
+    const QString chosen =
+        dialogs().selectDirectory(QStringLiteral("Select folder"), QFileInfo(current).isDir() ? current : QString());
+    if (!chosen.isEmpty())
+        E_ImagePath->setText(chosen);
+}
+
+void TF_CreateSeries::E_FileprefixChange()
+{
+    BB_Grab->setEnabled(!E_Fileprefix->text().isEmpty());
+}
+
+void TF_CreateSeries::CB_FrameClick()
+{
+    UseFrame = CB_Frame->isChecked();
+}
+
+void TF_CreateSeries::PM_VSTPopup()
+{
+    M_DeleteImage->setEnabled(!SelectedEntries().empty());
+    M_DeleteAll->setEnabled(!Series.empty());
+    M_ClearList->setEnabled(!Series.empty());
+}
+
+void TF_CreateSeries::M_DeleteImageClick()
+{
+    ProjectSaved = false;
+    const std::vector<TImago*> selected = SelectedEntries();
+    if (selected.empty())
+        return;
+    if (MessageDlg(QStringLiteral("Delete selected images?"), mtConfirmation, mbYesNo) == mrNo)
+        return;
+    deleteEntries(selected);
+    RenumberSeries();
+    refreshList();
+}
+
+void TF_CreateSeries::deleteEntries(const std::vector<TImago*>& entries)
+{
+    std::vector<TImago*> foreign;
+    for (TImago* e : entries)
+        if (!InSeriesFolder(e->FileName))
+            foreign.push_back(e);
+    const bool deleteForeign =
+        foreign.empty()
+        || askForeign(foreign, QStringLiteral("Delete these files from disk too?\r\n"
+                                              "(No takes them off the list and keeps the files.)"));
+    const QSet<const TImago*> chosen(entries.begin(), entries.end());
+    QStringList failed;
+    removeEntries([&](const TImago& e) {
+        if (!chosen.contains(&e))
+            return false;
+        if (!deleteForeign && !InSeriesFolder(e.FileName))
+            return true;
+        if (!QFileInfo::exists(e.FileName) || QFile::remove(e.FileName))
+            return true;
+        failed << e.FileName; // still names its picture: it stays
+        return false;
+    });
+    if (!failed.isEmpty())
+        reportFiles(QStringLiteral("These images could not be deleted and stay in the list"), failed);
+}
+
+void TF_CreateSeries::M_DeleteAllClick()
+{
+    if (MessageDlg(QStringLiteral("Clear series and delete images on disk?"), mtConfirmation, mbYesNo) == mrNo)
+        return;
+    std::vector<TImago*> foreign;
+    for (const auto& e : Series)
+        if (!InSeriesFolder(e->FileName))
+            foreign.push_back(e.get());
+    const bool deleteForeign =
+        foreign.empty()
+        || askForeign(foreign, QStringLiteral("Delete these files from disk too?\r\n(No keeps them on disk.)"));
+    ClearSeries(true, deleteForeign);
+}
+
+void TF_CreateSeries::M_ClearListClick()
+{
+    if (MessageDlg(QStringLiteral("Clear series and keep images on disk?"), mtConfirmation, mbYesNo) == mrNo)
+        return;
+    ClearSeries(false);
+}
+
+void TF_CreateSeries::BB_CreateJEXClick()
+{
+    if (Series.empty())
+        return;
+    QStringList files;
+    QStringList missing;
+    for (const auto& e : Series) {
+        files << e->FileName;
+        if (!QFileInfo(e->FileName).isFile())
+            missing << e->FileName;
+    }
+    // A project without some of its pictures is not what the list promised; the list stays.
+    if (!missing.isEmpty()) {
+        reportFiles(QStringLiteral("These images of the series are missing, no project was created"), missing);
+        return;
+    }
+
+    QPointer<TF_CreateSeries> self(this);
+    QPointer<TF_SMDI> w = CreateImageWindow();
+    if (F_Main)
+        F_Main->UpdateProjectList();
+    QCoreApplication::processEvents();
+    if (!self || !w)
+        return;
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(w, false);
+    w->UpdateArea();
+    w->FitToScreen();
+    w->SmoothDraw(true);
+    w->SetCaption();
+    if (F_Main)
+        F_Main->SetCaption();
+
+    w->LoadMultiImages(files);
+    if (!self)
+        return;
+    if (!w) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("The image window of the series was closed while loading"));
+        return;
+    }
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(w, false);
+    w->UpdateArea();
+    w->FitToScreen();
+    w->SmoothDraw(true);
+    w->SetCaption();
+    // The loader has reported a picture it could not read; the list stays for another try.
+    if (w->StitchList.size() != size_t(files.size()))
+        return;
+    ProjectSaved = true;
+    close();
+}
+
+// ---- cropping ----
+
+std::unique_ptr<TFastDIB> TF_CreateSeries::EOS_CropImage(const TFastDIB& picture) const
+{
+    return CropPicture(picture, SeriesCropRect(Frame, EOSViewSize, QSize(picture.Info.Header.Width, picture.AbsHeight)));
+}
+
+std::unique_ptr<TFastDIB> TF_CreateSeries::VFW_CropImage(const TFastDIB& frame) const
+{
+    const QSize size(frame.Info.Header.Width, frame.AbsHeight);
+    // The live view shows the frame itself, so the crop is the frame rectangle as drawn.
+    return CropPicture(frame, UseFrame ? SeriesCropRect(Frame, size, size) : QRect(QPoint(0, 0), size));
+}
+
+int TF_CreateSeries::EOS_SaveCropped(const QString& downloaded, const QString& target)
+{
+    TFastDIB picture;
+    TFastJPG reader;
+    reader.AttachImage(&picture);
+    if (reader.LoadFile(downloaded) != 0) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error loading image ") + downloaded + QStringLiteral(": ")
+                                   + reader.lastError());
+        return -1;
+    }
+    std::unique_ptr<TFastDIB> crop = EOS_CropImage(picture);
+    if (!crop) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("The frame does not cover any part of ") + downloaded);
+        return -1;
+    }
+    TFastJPG writer;
+    writer.AttachImage(crop.get());
+    writer.Props.Quality = 90;
+    if (writer.SaveFile(target) != 0) {
+        TF_ErrorLog::AddLog(0, writer.lastError());
+        return -1;
+    }
+    return 0;
+}
+
+// ---- the main window's command ----
+
+void TF_Main::A_CreateSeriesExecute()
+{
+    if (!F_CreateSeries)
+        F_CreateSeries = new TF_CreateSeries(this);
+    // The camera wizard that picks and connects a source is not part of the program yet: the
+    // window opens without one and works on saved pictures.
+    F_CreateSeries->ActiveCameraType = -1;
+    F_CreateSeries->exec();
+}

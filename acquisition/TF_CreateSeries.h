@@ -1,0 +1,198 @@
+// The image-series window: a list of numbered JPEG pictures in one folder, shown with thumbnails,
+// that the user fills, prunes and renumbers and finally hands over as a new project, the pictures
+// loaded in list order. Files that live outside the series folder are only moved or deleted after
+// the user said yes. The picture sources (camera, video device) plug into this window.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
+class QTreeWidget;
+class TFastDIB;
+class TPageControlEx;
+
+// ---- naming and cropping, without widgets ----
+
+// The file of picture n of a series: folder, separator, prefix, n in decimal, ".jpg"
+// (folder "/data/cores", prefix "A12_", n 1: "/data/cores/A12_1.jpg").
+QString SeriesFileName(const QString& folder, const QString& prefix, int n);
+
+// A prefix may not leave the series folder: no path separators, no NUL.
+bool IsSafeSeriesPrefix(const QString& prefix);
+
+// The part of a picture of size `picture` that `frame` (in pixels of a live view of size `view`
+// showing the same picture) covers, scaled as the live view shows it: width
+// Round(pw * (|Right - Left| / vw)) with the ratio in single precision, origin Round(Left * pw / vw),
+// likewise for the height. A frame drawn from right to left or bottom to top is taken by its
+// corners; the result is clipped to the picture and empty when nothing of it remains.
+QRect SeriesCropRect(const QRect& frame, const QSize& view, const QSize& picture);
+
+// The picture's part `rect` (picture coordinates, top left origin) as a new 24-bit image; none when
+// the rectangle is empty or the picture holds no pixels.
+std::unique_ptr<TFastDIB> CropPicture(const TFastDIB& picture, const QRect& rect);
+
+// The list thumbnail of a picture: 160 pixels wide, Round(h / w * 160) high (at least 1).
+QImage SeriesThumbnail(const QImage& picture);
+// Reads a JPEG file's thumbnail with the program's JPEG reader. Null and `error` set when the file
+// cannot be read.
+QImage SeriesThumbnailOfFile(const QString& fileName, QString* error = nullptr);
+
+// One entry of the series.
+class TImago {
+public:
+    QString FileName;  // full path of the entry's JPEG file
+    QImage Thumbnail;  // 160 pixels wide
+    int index = 0;     // kept from the old list entries; nothing reads it
+};
+
+class TF_CreateSeries : public QDialog {
+    Q_OBJECT
+public:
+    explicit TF_CreateSeries(QWidget* parent = nullptr);
+    ~TF_CreateSeries() override;
+
+    // ---- state ----
+    int ActiveCameraType = -1; // -1 none, 1 EOS camera, 3 video device; 2 has no function
+    bool ProjectSaved = true;  // false after every change of the list the user has not handed over
+    bool UseFrame = false;     // mirrors CB_Frame
+    QRect Frame;               // crop frame in pixels of the live-view picture
+    QSize EOSViewSize;         // size of the picture shown in the camera's live view
+    std::vector<std::unique_ptr<TImago>> Series; // the list, in list order
+
+    // ---- components ----
+    TPageControlEx* PCE = nullptr;
+    QWidget* TS_NoActive = nullptr;
+    QWidget* TS_CanonEOS = nullptr;
+    QWidget* TS_ImagingSource = nullptr;
+    QWidget* TS_VFW = nullptr;
+    QPlainTextEdit* M_NoCam = nullptr;
+    QLabel* EOS_IMG = nullptr;
+    QStatusBar* SB_EOS = nullptr;
+    QLabel* VFW_IMG = nullptr;
+    QStatusBar* SB_VFW = nullptr;
+
+    QWidget* P_Right = nullptr;
+    QGroupBox* GB_VideoSource = nullptr;
+    QLabel* I_CameraActive = nullptr;
+    QLabel* L_CameraActive = nullptr;
+    QPushButton* BB_ChangeCamera = nullptr;   // "Change"
+    QGroupBox* GB_DisplaySettings = nullptr;
+    QCheckBox* CB_Crosshairs = nullptr;       // "Crosshairs"
+    QToolButton* CPB_Crosshairs = nullptr;    // crosshair colour
+    QCheckBox* CB_Frame = nullptr;            // "Frame"
+    QWidget* P_VFWSettings = nullptr;
+    QPushButton* BB_VFWImageSettings = nullptr; // "Image properties"
+    QPushButton* BB_VWFStreamSettings = nullptr; // "Device properties"
+    QWidget* P_EOSSettings = nullptr;
+    QPushButton* B_EOSCameraSettings = nullptr; // "Camera settings"
+    QCheckBox* CB_EOSViewFinder = nullptr;      // "Viewfinder"
+
+    QGroupBox* GB_Series = nullptr;
+    QLineEdit* E_ImagePath = nullptr;  // read-only series folder
+    QPushButton* BB_SetPath = nullptr; // "..."
+    QLineEdit* E_Fileprefix = nullptr;
+    QPushButton* BB_Grab = nullptr;    // "Grab  F1"
+    QPushButton* BB_AddImage = nullptr; // "Add saved image(s)"
+    QPushButton* BB_CreateJEX = nullptr; // "Create JEX4 project"
+    QTreeWidget* VST = nullptr;
+    QStatusBar* SB = nullptr;
+    QLabel* SB_Panel0 = nullptr;
+    QMenu* PM_VST = nullptr;
+    QAction* M_DeleteImage = nullptr; // "&Delete from disk"
+    QAction* M_DeleteAll = nullptr;   // "Delete &all from disk"
+    QAction* M_ClearList = nullptr;   // "Clear list"
+
+    int CrossHairsColor = 0x000080FF; // $00BBGGRR of the crosshair colour button
+
+    // ---- naming ----
+    QString SeriesFolder() const; // the folder text
+    QString SeriesPrefix() const; // the prefix text
+    // The file the next picture goes to: the list's count plus one, or the first number above it
+    // whose file neither exists nor belongs to an entry, so no picture is ever written over.
+    QString NextFileName() const;
+    // Whether the file lies in the series folder (by canonical folder).
+    bool InSeriesFolder(const QString& fileName) const;
+
+    // ---- methods ----
+    void SetCameraType();
+    // Empties the list; DeleteFiles deletes the entries' files in the series folder, and those of
+    // other folders only with DeleteForeign too. Failures to delete are logged and otherwise ignored.
+    void ClearSeries(bool DeleteFiles, bool DeleteForeign = false);
+    // Adds pictures from disk in the given order, each under its own path. Stops at the first file
+    // that cannot be read (reported); the ones before it stay. A file the list holds already is
+    // skipped. Returns the number added.
+    int AddSavedImages(const QStringList& files);
+    // Gives every entry the series name of its position (1, 2, ...). Entries outside the series
+    // folder move only when the user agrees; no file is ever written over, and an entry whose file
+    // cannot be renamed keeps the name of the file that holds its picture (reported).
+    void RenumberSeries();
+    // Crops a camera picture (of EOSViewSize's view) or a video frame (the view is the frame) to
+    // Frame; without UseFrame the video crop is the whole frame.
+    std::unique_ptr<TFastDIB> EOS_CropImage(const TFastDIB& picture) const;
+    std::unique_ptr<TFastDIB> VFW_CropImage(const TFastDIB& frame) const;
+    // A downloaded camera picture cropped to Frame and written to `target` with quality 90.
+    // 0 written; -1 failed (logged), `target` as it was.
+    int EOS_SaveCropped(const QString& downloaded, const QString& target);
+
+    // ---- handlers ----
+    void FormShow();
+    bool FormCloseQuery(); // true: the window may close
+    void FormClose();
+    void BB_GrabClick();
+    void BB_AddImageClick();
+    void BB_SetPathClick();
+    void E_FileprefixChange();
+    void BB_CreateJEXClick();
+    void M_DeleteImageClick();
+    void M_DeleteAllClick();
+    void M_ClearListClick();
+    void PM_VSTPopup(); // enables the popup's commands from the list
+    void CB_FrameClick();
+
+    // The entries selected in the list, in list order.
+    std::vector<TImago*> SelectedEntries() const;
+
+public slots:
+    void reject() override; // every close (Esc, close box, close()) passes the close query
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createPages();
+    void createRightPanel();
+    void createPopupMenu();
+    void updateActions();
+    void appendEntry(std::unique_ptr<TImago> entry);
+    void refreshList(); // the tree mirrors Series; the selection stays on the same entries
+    // Deletes the files of `entries` and drops them from the list. Files outside the series folder
+    // are deleted only when the user says yes; otherwise their entries just leave the list. An
+    // entry whose file could not be deleted stays (reported).
+    void deleteEntries(const std::vector<TImago*>& entries);
+    bool askForeign(const std::vector<TImago*>& foreign, const QString& question);
+    void removeEntries(const std::function<bool(const TImago&)>& drop);
+
+    bool m_closing = false;
+};
+
+// The one series window; none until the main window's command or the camera wizard made it.
+extern QPointer<TF_CreateSeries> F_CreateSeries;
