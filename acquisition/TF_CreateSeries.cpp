@@ -398,6 +398,8 @@ void TF_CreateSeries::createRightPanel()
     VST->setSelectionBehavior(QAbstractItemView::SelectRows);
     VST->setItemDelegate(new ThumbnailDelegate(VST));
     VST->setContextMenuPolicy(Qt::CustomContextMenu);
+    VST->viewport()->setMouseTracking(true);
+    VST->viewport()->installEventFilter(this);
     series->addWidget(VST, 1);
     SB = new QStatusBar(GB_Series);
     SB->setSizeGripEnabled(false);
@@ -553,6 +555,10 @@ int TF_CreateSeries::AddSavedImages(const QStringList& files)
         }
         QString error;
         QImage thumb;
+        if (!QFileInfo(path).isFile()) {
+            TF_ErrorLog::Error(QStringLiteral("Error loading image ") + path + QStringLiteral("!\r\n\r\nThis is not a file."), true);
+            break;
+        }
         {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             thumb = SeriesThumbnailOfFile(path, &error);
@@ -720,6 +726,14 @@ void TF_CreateSeries::reject()
     m_closing = false;
 }
 
+bool TF_CreateSeries::eventFilter(QObject* watched, QEvent* event)
+{
+    // Moving the mouse over the list gives it the focus, so the wheel and keys go to it.
+    if (watched == VST->viewport() && event->type() == QEvent::MouseMove && !VST->hasFocus())
+        VST->setFocus();
+    return QDialog::eventFilter(watched, event);
+}
+
 void TF_CreateSeries::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
@@ -840,7 +854,8 @@ void TF_CreateSeries::M_ClearListClick()
 
 void TF_CreateSeries::BB_CreateJEXClick()
 {
-    if (Series.empty())
+    // Loading processes events: a second click meanwhile must not make a second project.
+    if (Series.empty() || m_creating)
         return;
     QStringList files;
     QStringList missing;
@@ -856,6 +871,15 @@ void TF_CreateSeries::BB_CreateJEXClick()
     }
 
     QPointer<TF_CreateSeries> self(this);
+    m_creating = true;
+    struct Done {
+        QPointer<TF_CreateSeries> window;
+        ~Done()
+        {
+            if (window)
+                window->m_creating = false;
+        }
+    } done{self};
     QPointer<TF_SMDI> w = CreateImageWindow();
     if (F_Main)
         F_Main->UpdateProjectList();

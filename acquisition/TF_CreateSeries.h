@@ -176,6 +176,7 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createPages();
@@ -191,7 +192,8 @@ private:
     bool askForeign(const std::vector<TImago*>& foreign, const QString& question);
     void removeEntries(const std::function<bool(const TImago&)>& drop);
 
-    bool m_closing = false;
+    bool m_closing = false;  // the close handler runs
+    bool m_creating = false; // the project is being handed over
 };
 
 // The one series window; none until the main window's command or the camera wizard made it.

@@ -11,6 +11,7 @@
 #include "project/Settings.h"
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
+#include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
@@ -340,6 +341,17 @@ TEST_F(Series, AddingStopsAtAnUnreadableFile)
     EXPECT_TRUE(QFile::exists(bad));
 }
 
+TEST_F(Series, AFolderOrPipeIsRefusedWithoutBlocking)
+{
+    const QString folderNamed = other + QStringLiteral("/folder.jpg");
+    ASSERT_TRUE(QDir().mkpath(folderNamed));
+    fake->answerMessage(mrOk);
+    add({folderNamed});
+    EXPECT_TRUE(names().isEmpty());
+    ASSERT_EQ(fake->shown().size(), 2);
+    EXPECT_EQ(fake->shown()[1].type, mtError);
+}
+
 TEST_F(Series, DeletingTheSecondOfThreeMovesTheThirdIntoItsPlace)
 {
     const QString one = inSeries(QStringLiteral("A_1.jpg"), 40, 20, 1);
@@ -609,6 +621,25 @@ TEST_F(Series, VideoFrameWholeWithoutFrameAndCutWithIt)
     std::unique_ptr<TFastDIB> cut = w->VFW_CropImage(frame);
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(QSize(cut->Info.Header.Width, cut->AbsHeight), QSize(16, 12));
+}
+
+TEST_F(Series, ProjectLandsInTheMainWindow)
+{
+    InitSettingVariables();
+    auto main = std::make_unique<TF_Main>();
+    F_Main = main.get();
+    fake->answerMessage(mrNo); // the file association question of the first showing
+    main->show();
+    add({inSeries(QStringLiteral("A_1.jpg"), 30, 20), inSeries(QStringLiteral("A_2.jpg"), 20, 20)});
+    whenShown<TF_SelectOrientation>([](TF_SelectOrientation* d) { QTest::mouseClick(d->B_Ok, Qt::LeftButton); });
+    w->BB_CreateJEXClick();
+    const QList<TF_SMDI*> children = main->MDIChildren();
+    ASSERT_EQ(children.size(), 1);
+    EXPECT_EQ(children.first()->StitchList.size(), 2u);
+    EXPECT_EQ(children.first()->StitchList[0]->filename, seriesName(1));
+    EXPECT_TRUE(children.first()->Project->Changed) << "the new project is still to be saved";
+    main.reset();
+    F_Main = nullptr;
 }
 
 TEST(SeriesCommand, MainWindowOpensTheSeriesWindow)
