@@ -89,7 +89,8 @@ void progressStep(const QString& line2)
 
 // Pictures read from project files, kept as their Base64 JPEG text: saving an unchanged picture
 // writes the same text again instead of compressing the decoded pixels once more, which would lose
-// a little with every save.
+// a little with every save. A picture that could not be decoded is kept too, for an image still
+// without pixels: saving the damaged project must not throw away what a repair might recover.
 struct KeptPicture {
     std::weak_ptr<const void> alive; // the image's life token: a freed image's entry is stale
     int width = 0;
@@ -129,6 +130,8 @@ void keepPicture(const TStitchObject& so, const QByteArray& base64)
 QByteArray keptPicture(const TStitchObject& so)
 {
     forgetFreedPictures();
+    if (!so.FD)
+        return QByteArray();
     const auto it = keptPictures().find(&so);
     if (it == keptPictures().end())
         return QByteArray();
@@ -182,11 +185,11 @@ bool embedsImage(const TStitchObject& so)
 // pixels exist but cannot be encoded: writing the section empty would drop them.
 QByteArray embeddedPicture(TStitchObject& so, int number)
 {
-    if (dibWidth(so.FD.get()) <= 0 || dibHeight(so.FD.get()) <= 0)
-        return QByteArray();
     const QByteArray kept = keptPicture(so);
     if (!kept.isEmpty())
         return kept;
+    if (dibWidth(so.FD.get()) <= 0 || dibHeight(so.FD.get()) <= 0)
+        return QByteArray();
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
@@ -300,7 +303,7 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
         xml.writeAttribute(QStringLiteral("DropBorder"), QString::number(so.DropBorder));
         xml.writeAttribute(QStringLiteral("Visible"), boolText(so.Visible));
         if (embed)
-            xml.writeCDATA(QString::fromLatin1(picture));
+            xml.writeCDATA(QString::fromUtf8(picture)); // a kept undecodable text may be any UTF-8
         xml.writeEndElement();
     }
 
@@ -895,9 +898,15 @@ void ProjectReader::takePicture()
         return;
     }
     m_imageHasPicture = true;
+    // An undecodable text goes back into the file as it came on saving, unless pixels came meanwhile.
+    auto keepUndecodable = [&] {
+        if (dibWidth(so->FD.get()) == 0)
+            keepPicture(*so, m_picture);
+    };
     const auto jpeg = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
     if (!jpeg) {
         damage(where + QStringLiteral(": the embedded picture is not valid Base64; the image was kept without pixels."));
+        keepUndecodable();
         return;
     }
     auto dib = std::make_unique<TFastDIB>();
@@ -906,6 +915,7 @@ void ProjectReader::takePicture()
     if (jpg.LoadMem(reinterpret_cast<const quint8*>(jpeg.decoded.constData()), jpeg.decoded.size()) != 0) {
         damage(where + QStringLiteral(": the embedded picture is no readable JPEG (") + jpg.lastError()
                + QStringLiteral("); the image was kept without pixels."));
+        keepUndecodable();
         return;
     }
     SetPixelDepth(*dib, 24);

@@ -407,6 +407,7 @@ TF_Main::TF_Main(QWidget* parent)
     createMenus();
     createToolBar();
     FormCreate();
+    createLink();
 }
 
 TF_Main::~TF_Main()
@@ -750,6 +751,7 @@ void TF_Main::FormShow()
 
     // Closing steps: run also after a failure above. The link timer, the splash fade, the file
     // manager and the update check join here once they exist.
+    StartLink();
     P_Dock->setVisible(true);
     if (F_Measurements)
         P_Dock->showForm(F_Measurements, true);
@@ -770,6 +772,7 @@ bool TF_Main::FormCloseQuery()
 
 void TF_Main::FormClose()
 {
+    StopLink(); // first: nothing arrives from RAXO while the windows close
     // The link, the settings store, the brush sets and the recent-files list write here once they exist.
     for (TF_SMDI* w : MDIChildren()) {
         w->FormClose();

@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 
 #include <QCursor>
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -23,6 +24,7 @@ class QMenuBar;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class RAXOLink;
 class TF_SMDI;
 
 // Cursor numbers of the screen object: the standard shapes the program uses and its own twelve.
@@ -101,11 +103,28 @@ public:
     ~TF_Main() override;
 
     // ---- public fields ----
-    QPointer<TF_SMDI> fs;        // window marked as sample by the link
-    QPointer<TF_SMDI> fr;        // window marked as reference by the link
     bool Closing = false;        // the close query has passed: captions stay as they are
     bool MouseOverImage = false; // the wheel zooms only while the mouse is over an image window
-    QString OldDatagram;         // last message accepted on the link
+
+    // ---- link to RAXO (TF_Main_Link.cpp) ----
+    // The link owns the socket, its reconnect timer and the marks. fs, fr and OldDatagram are the
+    // link's own fields, reached here under the names the image windows use.
+    RAXOLink* Link = nullptr;
+    QPointer<TF_SMDI>& fs(); // window marked as sample by the link
+    QPointer<TF_SMDI>& fr(); // window marked as reference by the link
+    QString& OldDatagram();  // last message accepted on the link
+    // Pictures of the image windows' commands, 16 x 16; 8 marks the reference, 9 the sample.
+    QList<QIcon> IL_MDI;
+    // Sends the update request to RAXO; false when the link is not connected.
+    bool RequestR5Update();
+    // End of the first showing: the stored address and port, then the reconnect timer.
+    void StartLink();
+    // Close handler: the socket goes inactive, and its address and port go back to the store.
+    void StopLink();
+private:
+    void createLink(); // with the frame: inactive, status widgets, glyphs and openers set
+public:
+    // ---- end of link to RAXO ----
 
     // ---- components ----
     QMdiArea* mdiArea() const { return m_mdiArea; }

@@ -8,6 +8,7 @@
 #include "project/Helpers.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
+#include "project/TF_Export.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
 #include "project/TJEXProject.h"
@@ -623,7 +624,21 @@ void TF_Main::A_SaveProjectToExecute()
 
 void TF_Main::A_ExportDataExecute()
 {
-    // The export wizard takes the active window once it exists.
+    // Enabled only while the active window holds images; without a window there is nothing to export.
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    if (!F_Export)
+        F_Export = new TF_Export(this);
+    // Hidden first, so that showing it fills the series tree from this window even if it was open.
+    F_Export->hide();
+    F_Export->MDI = w;
+    // Modal for the user, without an event loop of its own: nothing waits here for the wizard, and
+    // the link's reads and the idle work keep running on the one loop meanwhile.
+    F_Export->setWindowModality(Qt::ApplicationModal);
+    F_Export->show();
+    F_Export->raise();
+    F_Export->activateWindow();
 }
 
 void TF_Main::A_ConvertJEXExecute()

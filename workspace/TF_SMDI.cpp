@@ -612,10 +612,10 @@ void TF_SMDI::FormClose()
         if (F_Measurements)
             F_Measurements->ClearAll();
         if (F_Main) {
-            if (F_Main->fs == this)
-                F_Main->fs = nullptr;
-            if (F_Main->fr == this)
-                F_Main->fr = nullptr;
+            if (F_Main->fs() == this)
+                F_Main->fs() = nullptr;
+            if (F_Main->fr() == this)
+                F_Main->fr() = nullptr;
         }
         FX.reset();
         B_Background = QImage();

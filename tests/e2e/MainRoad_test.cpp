@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -49,6 +50,14 @@ std::ostream& operator<<(std::ostream& os, const TreeRow& r)
 {
     return os << '{' << r.name.toStdString() << ", " << r.coordinates.toStdString() << ", "
               << r.distance.toStdString() << '}';
+}
+
+QStringList logTexts()
+{
+    QStringList texts;
+    for (const auto& e : TF_ErrorLog::Entries())
+        texts << e->AMessage;
+    return texts;
 }
 
 class MainRoad : public ::testing::Test {
@@ -92,14 +101,6 @@ protected:
     }
 
     QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-
-    static QStringList logTexts()
-    {
-        QStringList texts;
-        for (const auto& e : TF_ErrorLog::Entries())
-            texts << e->AMessage;
-        return texts;
-    }
 
     static QByteArray readAll(const QString& file)
     {
@@ -292,5 +293,433 @@ TEST_F(MainRoad, MeasuredCoreSurvivesSaveCloseAndLoad)
         EXPECT_EQ(F_Measurements->FirstSelectedObject(), point) << "point " << i;
     }
 }
+
+// ---- embedded pictures -------------------------------------------------------------------------
+
+// The pixel bytes of an image, top row first, without the row padding.
+QByteArray pixelBytes(const TStitchObject& so)
+{
+    const TFastDIB& dib = *so.FD;
+    const int rowBytes = dib.Info.Header.Width * dib.Info.Header.BitCount / 8;
+    QByteArray bytes;
+    for (int y = dib.AbsHeight - 1; y >= 0; --y)
+        bytes.append(static_cast<const char*>(dib.Scanlines[y]), rowBytes);
+    return bytes;
+}
+
+// The picture sections of a project file, in order.
+QList<QByteArray> pictureSections(const QByteArray& xml)
+{
+    QList<QByteArray> sections;
+    for (qsizetype at = 0; (at = xml.indexOf("<![CDATA[", at)) >= 0;) {
+        at += 9;
+        const qsizetype end = xml.indexOf("]]>", at);
+        if (end < 0)
+            break;
+        sections << xml.mid(at, end - at);
+        at = end;
+    }
+    return sections;
+}
+
+struct EmbeddingCase {
+    const char* name;
+    bool pasted; // from the clipboard, no file; otherwise a file added with the embed setting on
+};
+
+void PrintTo(const EmbeddingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class EmbeddedPictures : public MainRoad, public ::testing::WithParamInterface<EmbeddingCase> {
+protected:
+    // File > Save Project under `file`; an image without a file makes the command ask first.
+    void saveActive(const QString& file)
+    {
+        TF_SMDI* w = main->ActiveMDIChild();
+        ASSERT_NE(w, nullptr);
+        if (!w->ImagesAreSave())
+            fake->answerMessage(mrNo); // "Save images and project into one folder?": the project only
+        fake->answerFile(file);
+        main->A_SaveProject->trigger();
+        settle();
+        ASSERT_TRUE(QFileInfo::exists(file));
+        EXPECT_FALSE(w->Project->Changed);
+    }
+
+    void closeActive()
+    {
+        TF_SMDI* w = main->ActiveMDIChild();
+        ASSERT_NE(w, nullptr);
+        bool changed = w->Project->Changed;
+        for (const auto& so : w->StitchList)
+            changed = changed || so->ImageChanged;
+        if (changed)
+            fake->answerMessage(mrYes); // "is NOT saved! Close it anyway?"
+        main->CloseMDI->trigger();
+        settle();
+        ASSERT_TRUE(main->MDIChildren().isEmpty());
+    }
+
+    TF_SMDI* load(const QString& file)
+    {
+        fake->answerFile(file, 1);
+        main->A_LoadProject->trigger();
+        settle();
+        return main->ActiveMDIChild();
+    }
+};
+
+TEST_P(EmbeddedPictures, SurviveSaveLoadSaveUnchanged)
+{
+    samples::CoreSpec spec;
+    spec.width = 420;
+    spec.height = 90;
+    spec.seed = 5;
+    const QImage picture = samples::makeCore(spec);
+
+    TF_SMDI* w = nullptr;
+    if (GetParam().pasted) {
+        QApplication::clipboard()->setImage(picture);
+        main->A_PasteImage->trigger();
+        settle();
+        w = main->ActiveMDIChild();
+    } else {
+        SettingEmbedImages = true;
+        const QString image = path(QStringLiteral("core.png"));
+        ASSERT_TRUE(picture.save(image, "PNG"));
+        w = newProject();
+        ASSERT_NE(w, nullptr);
+        fake->answerFile(QStringList{image});
+        main->A_AddImage->trigger();
+        settle();
+    }
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->StitchList.size(), 1u);
+    ASSERT_EQ(w->StitchList.front()->FD->Info.Header.Width, spec.width);
+
+    const QString first = path(QStringLiteral("first.jex4"));
+    const QString second = path(QStringLiteral("second.jex4"));
+    saveActive(first);
+    const QList<QByteArray> firstPictures = pictureSections(readAll(first));
+    ASSERT_EQ(firstPictures.size(), 1);
+    EXPECT_GT(firstPictures.front().size(), 1000);
+    closeActive();
+
+    TF_SMDI* loaded = load(first);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->StitchList.size(), 1u);
+    const TStitchObject& image = *loaded->StitchList.front();
+    ASSERT_EQ(image.FD->Info.Header.Width, spec.width);
+    ASSERT_EQ(image.FD->AbsHeight, spec.height);
+    EXPECT_TRUE(image.Embedded);
+    const QByteArray pixels = pixelBytes(image);
+
+    // Quality 100 is close to the picture, not equal to it.
+    const QImage original = picture.convertToFormat(QImage::Format_RGB888);
+    int worst = 0;
+    for (int y = 0; y < spec.height; ++y) {
+        const auto* want = original.constScanLine(y);
+        const auto* got = reinterpret_cast<const uchar*>(pixels.constData()) + qsizetype(y) * spec.width * 3;
+        for (int x = 0; x < spec.width; ++x)
+            for (int c = 0; c < 3; ++c) // RGB in the picture, BGR in the image
+                worst = std::max(worst, std::abs(int(want[3 * x + c]) - int(got[3 * x + 2 - c])));
+    }
+    EXPECT_LE(worst, 6);
+
+    // The loaded project saved again: the picture is written as it was read.
+    saveActive(second);
+    EXPECT_EQ(pictureSections(readAll(second)), firstPictures);
+    closeActive();
+
+    TF_SMDI* again = load(second);
+    ASSERT_NE(again, nullptr);
+    ASSERT_EQ(again->StitchList.size(), 1u);
+    EXPECT_EQ(pixelBytes(*again->StitchList.front()), pixels);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainRoad, EmbeddedPictures,
+                         ::testing::Values(EmbeddingCase{"Pasted", true}, EmbeddingCase{"EmbedSetting", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- hostile project files ------------------------------------------------------------------------
+
+enum class Outcome {
+    Refused,   // an error box; no window bears the file's name
+    Cancelled, // the user stopped at a question; no window bears the file's name
+    Damaged,   // what is sound is loaded, and a box says the file is damaged
+    Loaded,    // read without a box
+};
+
+// A small picture as JPEG bytes.
+QByteArray smallJpeg()
+{
+    samples::CoreSpec spec;
+    spec.width = 64;
+    spec.height = 32;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    samples::makeCore(spec).save(&buffer, "JPEG", 90);
+    return bytes;
+}
+
+// The same JPEG claiming 60000 x 60000 pixels in its frame header.
+QByteArray hugeJpeg()
+{
+    QByteArray bytes = smallJpeg();
+    const qsizetype sof = bytes.indexOf("\xFF\xC0");
+    if (sof >= 0) {
+        for (int i : {5, 7}) { // height, then width, big-endian after length and precision
+            bytes[sof + i] = char(0xEA);
+            bytes[sof + i + 1] = char(0x60);
+        }
+    }
+    return bytes;
+}
+
+// A sound project with one embedded picture and one measured path; `%1` is the picture's text,
+// `%2` the project data's DPI and `%3` the image's attributes after "Embedded".
+QByteArray projectText(const QByteArray& picture, const QByteArray& dpi = "2400",
+                       const QByteArray& imageAttributes = "FileName=\"\" XPos=\"0\" YPos=\"0\" DropBorder=\"0\" Visible=\"true\"")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><JEX4><ProjectData Name=\"Hostile\" Notes=\"\" Paths=\"1\" DPI=\"" + dpi
+        + "\" Zoom=\"10\" CurXPos=\"0\" CurYPos=\"0\" RALVisible=\"false\" ImageCount=\"1\"><Image Embedded=\"true\" "
+        + imageAttributes + "><![CDATA[" + picture
+        + "]]></Image><Path Name=\"Path 1\" Comment=\"\" Visible=\"true\" Expanded=\"true\" Pith=\"false\" "
+          "GUID=\"{6F1C2B0E-55A4-4C57-9E0B-2D3A1F0C9B11}\"><Index Name=\"Index 1\" Comment=\"\" XPOS=\"10\" YPOS=\"16\" "
+          "Distance=\"0\" SW=\"false\"><Measurement Name=\"M 1\" Comment=\"\" XPOS=\"40\" YPOS=\"16\" Distance=\"30\" "
+          "SW=\"false\"/></Index></Path></ProjectData></JEX4>";
+}
+
+QByteArray soundProject()
+{
+    return projectText(smallJpeg().toBase64());
+}
+
+int pointCount(const TF_SMDI* w)
+{
+    int n = 0;
+    for (const auto& path : w->PathList)
+        for (const auto& index : path->ObjectList)
+            n += 1 + int(index->ObjectList.size());
+    return n;
+}
+
+struct HostileCase {
+    const char* name;
+    QByteArray (*content)();
+    Outcome outcome;
+    QList<int> answers;           // scripted answers to the reader's questions, in order
+    void (*check)(TF_SMDI* loaded); // what a loaded window holds; none: nothing more to check
+};
+
+const HostileCase kHostileCases[] = {
+    {"Truncated", [] { const QByteArray b = soundProject(); return b.left(b.size() * 6 / 10); }, Outcome::Refused, {}, nullptr},
+    {"MalformedXml", [] { return QByteArray("<JEX4><ProjectData DPI=\"2400\"><Path Name=\"P\"></ProjectData></JEX4>"); },
+     Outcome::Refused, {}, nullptr},
+    {"NotAProject", [] { return QByteArray("<?xml version=\"1.0\"?><html><body/></html>"); }, Outcome::Refused, {}, nullptr},
+    {"EmptyFile", [] { return QByteArray(); }, Outcome::Refused, {}, nullptr},
+    {"BinaryGarbage",
+     [] {
+         QByteArray b;
+         for (int i = 0; i < 4096; ++i)
+             b.append(char(i * 37 % 256));
+         return b;
+     },
+     Outcome::Refused, {}, nullptr},
+    {"EntityExpansion",
+     [] {
+         return QByteArray("<?xml version=\"1.0\"?><!DOCTYPE JEX4 [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;"
+                           "&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><JEX4><ProjectData Name=\"&c;\"/></JEX4>");
+     },
+     Outcome::Refused, {}, nullptr},
+    {"MissingAttributes",
+     [] {
+         return "<JEX4><ProjectData><Image Embedded=\"true\"><![CDATA[" + smallJpeg().toBase64()
+             + "]]></Image><Path><Index/><Measurement/></Path></ProjectData></JEX4>";
+     },
+     Outcome::Loaded, {},
+     [](TF_SMDI* w) {
+         EXPECT_EQ(w->DPI, 1200);
+         ASSERT_EQ(w->StitchList.size(), 1u);
+         EXPECT_EQ(w->StitchList.front()->Width, 64);
+         ASSERT_EQ(w->PathList.size(), 1u);
+         EXPECT_FALSE(w->PathList.front()->GUID.isEmpty());
+         EXPECT_EQ(pointCount(w), 2);
+     }},
+    {"HugeNumbers",
+     [] {
+         QByteArray b = projectText(smallJpeg().toBase64(), "99999999999999999999",
+                                    "FileName=\"\" XPos=\"2147483647\" YPos=\"2147483647\" DropBorder=\"2147483647\" Visible=\"true\"");
+         b.replace("Zoom=\"10\"", "Zoom=\"2147483647\"");
+         b.replace("CurXPos=\"0\"", "CurXPos=\"-2147483648\"");
+         b.replace("ImageCount=\"1\"", "ImageCount=\"2147483647\"");
+         b.replace("XPOS=\"40\"", "XPOS=\"99999999999\"");
+         b.replace("YPOS=\"16\"", "YPOS=\"-2147483648\"");
+         return b;
+     },
+     Outcome::Damaged, {},
+     [](TF_SMDI* w) {
+         EXPECT_EQ(w->DPI, 1200);
+         ASSERT_EQ(w->StitchList.size(), 1u);
+         EXPECT_EQ(w->StitchList.front()->Width, 64);
+         EXPECT_EQ(pointCount(w), 2);
+     }},
+    {"BadBase64", [] { return projectText("!!!not base64@@@"); }, Outcome::Damaged, {},
+     [](TF_SMDI* w) {
+         ASSERT_EQ(w->StitchList.size(), 1u);
+         EXPECT_EQ(w->StitchList.front()->Width, 0);
+         EXPECT_EQ(pointCount(w), 2);
+     }},
+    {"BrokenJpeg", [] { const QByteArray j = smallJpeg(); return projectText(j.left(j.size() / 2).toBase64()); },
+     Outcome::Damaged, {},
+     [](TF_SMDI* w) {
+         ASSERT_EQ(w->StitchList.size(), 1u);
+         EXPECT_EQ(w->StitchList.front()->Width, 0);
+         EXPECT_EQ(pointCount(w), 2);
+     }},
+    {"NoJpegAtAll", [] { return projectText(QByteArray("GIF89a not a jpeg at all").toBase64()); }, Outcome::Damaged, {}, nullptr},
+    {"JpegClaimingHugeSize", [] { return projectText(hugeJpeg().toBase64()); }, Outcome::Damaged, {},
+     [](TF_SMDI* w) {
+         ASSERT_EQ(w->StitchList.size(), 1u);
+         EXPECT_EQ(w->StitchList.front()->Width, 0);
+     }},
+    {"ZeroDpi", [] { return projectText(smallJpeg().toBase64(), "0"); }, Outcome::Loaded, {},
+     [](TF_SMDI* w) {
+         EXPECT_EQ(w->DPI, 1200);
+         EXPECT_EQ(w->SB_DPI->text(), QStringLiteral("1200"));
+         EXPECT_EQ(logTexts().filter(QStringLiteral("a resolution of 0 dpi was read as 1200 dpi")).size(), 1);
+     }},
+    {"NegativeDpi", [] { return projectText(smallJpeg().toBase64(), "-2400"); }, Outcome::Loaded, {},
+     [](TF_SMDI* w) { EXPECT_EQ(w->DPI, 1200); }},
+    {"MissingImageCancelled",
+     [] {
+         return QByteArray("<JEX4><ProjectData DPI=\"2400\"><Image Embedded=\"false\" FileName=\"/nonexistent/core.jpg\" "
+                           "Visible=\"true\"/><Path Name=\"P\"><Index XPOS=\"1\" YPOS=\"1\"/></Path></ProjectData></JEX4>");
+     },
+     Outcome::Cancelled, {mrCancel}, nullptr},
+    {"DeviceNamedAsImage",
+     [] {
+         return QByteArray("<JEX4><ProjectData DPI=\"2400\"><Image Embedded=\"false\" FileName=\"/dev/zero\" Visible=\"true\"/>"
+                           "<Path Name=\"P\"><Index XPOS=\"1\" YPOS=\"1\"/></Path></ProjectData></JEX4>");
+     },
+     Outcome::Loaded, {mrNo},
+     [](TF_SMDI* w) {
+         EXPECT_TRUE(w->StitchList.empty());
+         EXPECT_EQ(pointCount(w), 1);
+     }},
+    {"ElementsOutOfPlace",
+     [] {
+         return "<JEX4><![CDATA[" + smallJpeg().toBase64()
+             + "]]><ProjectData DPI=\"2400\"><Measurement XPOS=\"5\" YPOS=\"5\"/><Index XPOS=\"6\" YPOS=\"6\"/>"
+               "<Path Name=\"P\"><Measurement XPOS=\"7\" YPOS=\"7\"/><Index XPOS=\"8\" YPOS=\"8\"/></Path></ProjectData></JEX4>";
+     },
+     Outcome::Loaded, {},
+     [](TF_SMDI* w) {
+         EXPECT_TRUE(w->StitchList.empty());
+         EXPECT_EQ(pointCount(w), 1);
+     }},
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class HostileFiles : public MainRoad, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileFiles, OpenThroughLoadCommandWithoutHarm)
+{
+    const HostileCase& c = GetParam();
+    // The user has other work open: it must stay as it is.
+    TF_SMDI* other = newProject();
+    ASSERT_NE(other, nullptr);
+    const QString otherName = other->Project->Filename;
+
+    const QString file = path(QStringLiteral("hostile.jex4"));
+    const QByteArray bytes = c.content();
+    writeAll(file, bytes);
+    TF_ErrorLog::ClearLog();
+    const int callsBefore = fake->callCount();
+    for (int answer : c.answers)
+        fake->answerMessage(answer);
+    fake->answerFile(file, 1);
+    main->A_LoadProject->trigger();
+    settle();
+
+    QStringList boxes;
+    QList<TMsgDlgType> types;
+    for (qsizetype i = callsBefore; i < fake->shown().size(); ++i) {
+        const FakeDialogs::Shown& shown = fake->shown()[i];
+        if (shown.kind == FakeDialogs::Kind::MessageDlg && shown.type != mtConfirmation) {
+            boxes << shown.text;
+            types << shown.type;
+        }
+    }
+    const QList<TF_SMDI*> bound = windowsBoundTo(file);
+    const QString failed = QStringLiteral("Error loading JEX4 project ") + file;
+    switch (c.outcome) {
+    case Outcome::Refused:
+        ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(types.front(), mtError);
+        EXPECT_TRUE(boxes.front().contains(QStringLiteral("could not be read"))) << boxes.front().toStdString();
+        EXPECT_TRUE(bound.isEmpty());
+        EXPECT_TRUE(logTexts().contains(failed));
+        break;
+    case Outcome::Cancelled:
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(bound.isEmpty());
+        EXPECT_TRUE(logTexts().contains(failed));
+        break;
+    case Outcome::Damaged:
+        ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(types.front(), mtWarning);
+        EXPECT_TRUE(boxes.front().contains(QStringLiteral("is damaged"))) << boxes.front().toStdString();
+        ASSERT_EQ(bound.size(), 1);
+        break;
+    case Outcome::Loaded:
+        EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(bound.size(), 1);
+        break;
+    }
+    if (c.check && !bound.isEmpty())
+        c.check(bound.front());
+    if (!bound.isEmpty()) {
+        EXPECT_FALSE(logTexts().contains(failed));
+        EXPECT_EQ(main->ActiveMDIChild(), bound.front());
+        bound.front()->SmoothDraw(true); // whatever was read also paints
+    }
+
+    if (c.outcome == Outcome::Damaged) {
+        // Saved over itself, the damaged project keeps every picture text it came with, even one
+        // that could not be decoded: what a repair tool might still recover is not thrown away.
+        TF_SMDI* w = bound.front();
+        if (!w->ImagesAreSave())
+            fake->answerMessage(mrNo); // "Save images and project into one folder?": the project only
+        fake->answerFile(file);
+        main->A_SaveProject->trigger();
+        settle();
+        const QByteArray saved = readAll(file);
+        EXPECT_NE(saved, bytes);
+        EXPECT_EQ(pictureSections(saved), pictureSections(bytes));
+        EXPECT_EQ(saved.count("<Index"), bytes.count("<Index"));
+        EXPECT_EQ(saved.count("<Measurement"), bytes.count("<Measurement"));
+        writeAll(file, bytes);
+    }
+
+    // The other project is untouched, and a Save now concerns it, not the hostile file.
+    ASSERT_TRUE(main->MDIChildren().contains(other));
+    EXPECT_EQ(other->Project->Filename, otherName);
+    if (bound.isEmpty()) {
+        EXPECT_EQ(main->ActiveMDIChild(), other);
+        EXPECT_EQ(main->MDIChildren().size(), 1);
+    }
+    EXPECT_EQ(readAll(file), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(MainRoad, HostileFiles, ::testing::ValuesIn(kHostileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

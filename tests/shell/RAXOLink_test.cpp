@@ -8,6 +8,7 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
+#include "support/FakeRaxo.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -33,38 +34,10 @@
 
 namespace {
 
-// Runs the event loop until `done` holds, at most `ms` milliseconds.
-bool waitFor(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-// Events only, for a fixed time: lets whatever is in flight arrive.
-void settle(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-}
-
-QByteArray message(std::initializer_list<const char*> lines)
-{
-    QByteArray bytes;
-    for (const char* l : lines)
-        bytes += QByteArray(l) + "\r\n";
-    return bytes;
-}
+using testhelpers::FakeRaxo;
+using testhelpers::message;
+using testhelpers::settle;
+using testhelpers::waitFor;
 
 bool logContains(const QString& text)
 {
@@ -196,42 +169,6 @@ TEST(RAXOMessageParser, DatagramAndLineCounts)
 }
 
 // ---- dialogue with a stand-in RAXO ----------------------------------------------------------
-
-class FakeRaxo {
-public:
-    bool listen() { return server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 0); }
-    quint16 port() const { return server.serverPort(); }
-    bool accept()
-    {
-        if (!waitFor([this] { return server.hasPendingConnections(); }))
-            return false;
-        peer = server.nextPendingConnection();
-        received.clear();
-        QObject::connect(peer, &QTcpSocket::readyRead, peer, [this] { received += peer->readAll(); });
-        return true;
-    }
-    void send(const QByteArray& bytes)
-    {
-        peer->write(bytes);
-        peer->flush();
-    }
-    // Waits until what arrived ends with `bytes`, then forgets it.
-    bool expect(const QByteArray& bytes)
-    {
-        // Bytes that came before anyone listened to readyRead wait in the socket.
-        const bool ok = waitFor([&] {
-            if (peer)
-                received += peer->readAll();
-            return received.endsWith(bytes);
-        });
-        received.clear();
-        return ok;
-    }
-
-    QTcpServer server;
-    QPointer<QTcpSocket> peer;
-    QByteArray received;
-};
 
 class LinkDialogue : public testing::Test {
 protected:
