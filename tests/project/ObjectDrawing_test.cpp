@@ -6,85 +6,32 @@
 #include "project/Settings.h"
 #include "workspace/TF_SMDI.h"
 
+#include "support/ReferenceDrawing.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 namespace {
 
-constexpr int kSize = 80;
+using testhelpers::changedBox;
+using testhelpers::expectSameImage;
+using testhelpers::gdiFrame;
+using testhelpers::gdiLine;
+using testhelpers::rgbOf;
+using testhelpers::setPx;
 
-QRgb rgbOf(int colorref)
-{
-    return qRgb(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
-}
+constexpr int kSize = 80;
 
 QImage whiteImage()
 {
     QImage img(kSize, kSize, QImage::Format_RGB32);
     img.fill(Qt::white);
     return img;
-}
-
-void setPx(QImage& img, int x, int y, QRgb c)
-{
-    if (img.valid(x, y))
-        img.setPixel(x, y, c);
-}
-
-// The pixels GDI gives a 1-pixel line: one per step along the longer axis, the other coordinate
-// rounded half up, the end pixel left out.
-void gdiLine(QImage& img, QPoint a, QPoint b, QRgb c)
-{
-    const int dx = b.x() - a.x(), dy = b.y() - a.y();
-    const int steps = std::max(std::abs(dx), std::abs(dy));
-    for (int i = 0; i < steps; ++i) {
-        const double t = double(i) / steps;
-        setPx(img, a.x() + int(std::floor(dx * t + 0.5)), a.y() + int(std::floor(dy * t + 0.5)), c);
-    }
-}
-
-// Outline of the rectangle [l, r) x [t, b) as a 1-pixel pen draws it.
-void gdiFrame(QImage& img, int l, int t, int r, int b, QRgb c)
-{
-    for (int x = l; x < r; ++x) {
-        setPx(img, x, t, c);
-        setPx(img, x, b - 1, c);
-    }
-    for (int y = t; y < b; ++y) {
-        setPx(img, l, y, c);
-        setPx(img, r - 1, y, c);
-    }
-}
-
-void expectSameImage(const QImage& actual, const QImage& expected)
-{
-    ASSERT_EQ(actual.size(), expected.size());
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x) {
-            const QRgb a = actual.pixel(x, y) & 0xFFFFFF, e = expected.pixel(x, y) & 0xFFFFFF;
-            if (a != e) {
-                ADD_FAILURE() << "first difference at row " << y << ", column " << x << ": got " << std::hex << a
-                              << ", expected " << e;
-                return;
-            }
-        }
-}
-
-// Bounding box of the pixels that differ between two pictures; empty when none do.
-QRect changedBox(const QImage& a, const QImage& b)
-{
-    QRect box;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if ((a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF))
-                box |= QRect(x, y, 1, 1);
-    return box;
 }
 
 // One window for ToScreen and the zoom, and the drawing settings every test starts from.
