@@ -3,33 +3,15 @@
 
 #include "project/TJEXObject.h"
 
+#include "support/ProjectObjects.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
-namespace {
-
-TIndex* addIndex(TPath& path, QPoint pos)
-{
-    auto index = std::make_unique<TIndex>();
-    index->Pos = pos;
-    index->Path = &path;
-    path.ObjectList.push_back(std::move(index));
-    return path.ObjectList.back().get();
-}
-
-TMeasurement* addMeasurement(TIndex& index, QPoint pos)
-{
-    auto m = std::make_unique<TMeasurement>();
-    m->Pos = pos;
-    m->Path = index.Path;
-    m->Index = &index;
-    index.ObjectList.push_back(std::move(m));
-    return index.ObjectList.back().get();
-}
-
-} // namespace
+using testhelpers::addIndex;
+using testhelpers::addMeasurement;
 
 TEST(RecomputeDistances, EachPointMeasuresFromThePointBeforeItInThePath)
 {

@@ -16,6 +16,8 @@
 #include "shell/TPageControlEx.h"
 #include "workspace/TF_SMDI.h"
 
+#include "support/ProjectObjects.h"
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -51,31 +53,15 @@ inline void PrintTo(const QString& s, std::ostream* os)
 
 namespace {
 
+using testhelpers::addIndex;
+using testhelpers::addMeasurement;
+
 TPath* addPath(TF_SMDI& w, const QString& name)
 {
     auto p = std::make_unique<TPath>();
     p->Name = name;
     w.PathList.push_back(std::move(p));
     return w.PathList.back().get();
-}
-
-TIndex* addIndex(TPath& path, QPoint pos)
-{
-    auto index = std::make_unique<TIndex>();
-    index->Pos = pos;
-    index->Path = &path;
-    path.ObjectList.push_back(std::move(index));
-    return path.ObjectList.back().get();
-}
-
-TMeasurement* addMeasurement(TIndex& index, QPoint pos)
-{
-    auto m = std::make_unique<TMeasurement>();
-    m->Pos = pos;
-    m->Path = index.Path;
-    m->Index = &index;
-    index.ObjectList.push_back(std::move(m));
-    return index.ObjectList.back().get();
 }
 
 // Answers the next modal dialog of type D once it is shown; gives up after three seconds.

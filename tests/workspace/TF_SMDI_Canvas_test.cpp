@@ -4,6 +4,8 @@
 #include "project/JEX4_Objects.h"
 #include "shell/TF_Progress2.h"
 
+#include "support/ProjectObjects.h"
+
 #include <QComboBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -23,17 +25,7 @@ void PrintTo(const QPoint& p, std::ostream* os)
 
 namespace {
 
-TStitchObject* addImage(TF_SMDI& w, int x, int y, int width, int height)
-{
-    auto so = std::make_unique<TStitchObject>();
-    so->x = x;
-    so->y = y;
-    so->Width = width;
-    so->Height = height;
-    TStitchObject* raw = so.get();
-    w.StitchList.push_back(std::move(so));
-    return raw;
-}
+using testhelpers::addImage;
 
 // A shown window of a known size; its paint box gets what the bars and status bar leave.
 class Canvas : public ::testing::Test {

@@ -12,6 +12,8 @@
 #include "samples/SampleCore.h"
 #include "workspace/TF_Measurements.h"
 
+#include "support/ProjectObjects.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -31,6 +33,10 @@ void PrintTo(const QPoint& p, std::ostream* os)
 
 namespace {
 
+using testhelpers::addImage;
+using testhelpers::addIndex;
+using testhelpers::addMeasurement;
+
 // A clock the test sets by hand, so press durations are exact.
 class ManualClock : public StopwatchClock {
 public:
@@ -45,18 +51,6 @@ private:
 };
 
 const samples::CoreSpec coreSpec{1500, 600, 2400, 150, 1, 6};
-
-TStitchObject* addImage(TF_SMDI& w, int x, int y, int width, int height)
-{
-    auto so = std::make_unique<TStitchObject>();
-    so->x = x;
-    so->y = y;
-    so->Width = width;
-    so->Height = height;
-    TStitchObject* raw = so.get();
-    w.StitchList.push_back(std::move(so));
-    return raw;
-}
 
 // The sample core as the window's only image, read into FD at 24 bits.
 TStitchObject* addCore(TF_SMDI& w)
@@ -76,27 +70,6 @@ TAnchorPoint* addAnchor(TAnchorLine& line, QPoint pos, bool active = true)
     ap->AnchorLine = &line;
     TAnchorPoint* raw = ap.get();
     line.AnchorPoints.push_back(std::move(ap));
-    return raw;
-}
-
-TIndex* addIndex(TPath& path, QPoint pos)
-{
-    auto index = std::make_unique<TIndex>();
-    index->Pos = pos;
-    index->Path = &path;
-    TIndex* raw = index.get();
-    path.ObjectList.push_back(std::move(index));
-    return raw;
-}
-
-TMeasurement* addMeasurement(TIndex& index, QPoint pos)
-{
-    auto m = std::make_unique<TMeasurement>();
-    m->Pos = pos;
-    m->Index = &index;
-    m->Path = index.Path;
-    TMeasurement* raw = m.get();
-    index.ObjectList.push_back(std::move(m));
     return raw;
 }
 

@@ -10,6 +10,7 @@
 #include "project/Settings.h"
 #include "shell/TF_Progress.h"
 
+#include "support/ProjectObjects.h"
 #include "support/ReferenceDrawing.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@
 
 namespace {
 
+using testhelpers::addIndex;
+using testhelpers::addMeasurement;
 using testhelpers::changedBox;
 using testhelpers::expectSameImage;
 using testhelpers::gdiFrame;
@@ -125,25 +128,6 @@ protected:
         auto p = std::make_unique<TPath>();
         TPath* raw = p.get();
         w->PathList.push_back(std::move(p));
-        return raw;
-    }
-    static TIndex* addIndex(TPath* path, QPoint pos)
-    {
-        auto i = std::make_unique<TIndex>();
-        i->Pos = pos;
-        i->Path = path;
-        TIndex* raw = i.get();
-        path->ObjectList.push_back(std::move(i));
-        return raw;
-    }
-    static TMeasurement* addMeasurement(TIndex* index, QPoint pos)
-    {
-        auto m = std::make_unique<TMeasurement>();
-        m->Pos = pos;
-        m->Index = index;
-        m->Path = index->Path;
-        TMeasurement* raw = m.get();
-        index->ObjectList.push_back(std::move(m));
         return raw;
     }
 
@@ -256,11 +240,11 @@ TEST_F(Paint, CompleteRepaintAtEveryZoomRange)
     addImage(32, 8, 24, 16, 2);
     TStitchObject* far = addImage(600, 0, 8, 8, 3);
     TPath* path = addPath();
-    TIndex* i1 = addIndex(path, {4, 4});
-    addMeasurement(i1, {10, 6});
-    addMeasurement(i1, {18, 6});
-    TIndex* i2 = addIndex(path, {24, 12});
-    addMeasurement(i2, {30, 14});
+    TIndex* i1 = addIndex(*path, {4, 4});
+    addMeasurement(*i1, {10, 6});
+    addMeasurement(*i1, {18, 6});
+    TIndex* i2 = addIndex(*path, {24, 12});
+    addMeasurement(*i2, {30, 14});
 
     struct Row {
         int zoom, h, v;
@@ -362,13 +346,13 @@ TEST_F(Paint, AreaHatchIsADiagonalCrossOnWhite)
 TEST_F(Paint, RingWidthsFollowThePointsBeforeThem)
 {
     TPath* path = addPath();
-    TIndex* i1 = addIndex(path, {0, 0});
-    TIndex* i2 = addIndex(path, {3, 4});
+    TIndex* i1 = addIndex(*path, {0, 0});
+    TIndex* i2 = addIndex(*path, {3, 4});
     TPath* second = addPath();
-    TIndex* j1 = addIndex(second, {0, 0});
-    TMeasurement* m1 = addMeasurement(j1, {6, 8});
-    TMeasurement* m2 = addMeasurement(j1, {6, 20});
-    TIndex* j2 = addIndex(second, {11, 20});
+    TIndex* j1 = addIndex(*second, {0, 0});
+    TMeasurement* m1 = addMeasurement(*j1, {6, 8});
+    TMeasurement* m2 = addMeasurement(*j1, {6, 20});
+    TIndex* j2 = addIndex(*second, {11, 20});
     view(10, 0, 0);
 
     struct Row {
@@ -411,7 +395,7 @@ TEST_F(Paint, RingWidthLabelCentredOnItsSegment)
         SCOPED_TRACE(r.text);
         w->PathList.clear();
         TPath* path = addPath();
-        addMeasurement(addIndex(path, r.from), r.to);
+        addMeasurement(*addIndex(*path, r.from), r.to);
         SettingLVisible = false;
         view(10, r.h, 0);
         w->SmoothDraw(true);
@@ -447,8 +431,8 @@ TEST_F(Paint, LinesOneWideFromZoom16)
         w->PathList.clear();
         const int d = r.zoom - 9;
         TPath* path = addPath();
-        TIndex* i1 = addIndex(path, {10 * d, 20 * d});
-        addMeasurement(i1, {80 * d, 20 * d});
+        TIndex* i1 = addIndex(*path, {10 * d, 20 * d});
+        addMeasurement(*i1, {80 * d, 20 * d});
         view(r.zoom, 0, 0);
         w->SmoothDraw(true);
         const QImage& img = w->B_Foreground;
@@ -528,8 +512,8 @@ TEST_F(Paint, ExportOfACanvasWiderThanOnePainter)
     addImage(4, 0, 8, 6, 1);
     addImage(33000, 2, 8, 6, 2);
     TPath* path = addPath();
-    addIndex(path, {6, 3});
-    addIndex(path, {33004, 5});
+    addIndex(*path, {6, 3});
+    addIndex(*path, {33004, 5});
     view(10, 0, 0);
 
     QImage out;

@@ -10,6 +10,8 @@
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
 
+#include "support/ProjectObjects.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -27,27 +29,8 @@
 
 namespace {
 
-TStitchObject* addImage(TF_SMDI& w, int x = 0, int y = 0, int width = 100, int height = 80)
-{
-    auto so = std::make_unique<TStitchObject>();
-    so->x = x;
-    so->y = y;
-    so->Width = width;
-    so->Height = height;
-    TStitchObject* raw = so.get();
-    w.StitchList.push_back(std::move(so));
-    return raw;
-}
-
-TIndex* addIndex(TPath& path, QPoint pos)
-{
-    auto index = std::make_unique<TIndex>();
-    index->Pos = pos;
-    index->Path = &path;
-    TIndex* raw = index.get();
-    path.ObjectList.push_back(std::move(index));
-    return raw;
-}
+using testhelpers::addImage;
+using testhelpers::addIndex;
 
 // Scripted dialogs for the test's duration; the real ones come back afterwards.
 class Window : public ::testing::Test {
