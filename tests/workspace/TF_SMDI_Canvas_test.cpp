@@ -4,6 +4,7 @@
 #include "project/JEX4_Objects.h"
 #include "shell/TF_Progress2.h"
 
+#include "support/ImageWindowTest.h"
 #include "support/ProjectObjects.h"
 
 #include <QComboBox>
@@ -17,11 +18,6 @@
 
 #include <climits>
 #include <memory>
-
-void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << "(" << p.x() << ", " << p.y() << ")";
-}
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "project/TF_ErrorLog.h"
 #include "workspace/TF_Measurements.h"
 
+#include "support/ImageWindowTest.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -15,12 +17,9 @@
 #include <functional>
 #include <memory>
 
-void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << "(" << p.x() << ", " << p.y() << ")";
-}
-
 namespace {
+
+using testhelpers::fdPixel;
 
 // Gray value v of picture pixel (x, y) of a test image, different for every pixel.
 int grayAt(int x, int y)
@@ -42,13 +41,6 @@ QImage picture(int w, int h, const std::function<QRgb(int, int)>& pixel = colour
     return img;
 }
 
-// Picture coordinates, top row 0.
-QRgb fdPixel(const TFastDIB& fd, int x, int y)
-{
-    const TFColor c = fd.GetPixel(fd.AbsHeight - 1 - y, x);
-    return qRgb(c.r, c.g, c.b);
-}
-
 ::testing::AssertionResult fdIs(const TFastDIB& fd, int w, int h, const std::function<QRgb(int, int)>& want)
 {
     if (fd.Info.Header.Width != w || fd.AbsHeight != h)
@@ -61,29 +53,8 @@ QRgb fdPixel(const TFastDIB& fd, int x, int y)
     return ::testing::AssertionSuccess();
 }
 
-class ImageOps : public ::testing::Test {
+class ImageOps : public testhelpers::ImageWindowTest {
 protected:
-    void SetUp() override
-    {
-        auto fake = std::make_unique<FakeDialogs>();
-        dialogs = fake.get();
-        setDialogs(std::move(fake));
-        TF_ErrorLog::ClearLog();
-        tool = new TF_Measurements;
-        F_Measurements = tool;
-        w = new TF_SMDI;
-        w->resize(500, 400);
-        w->show();
-        QCoreApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        delete w.data();
-        delete tool.data();
-        F_Measurements = nullptr;
-        setDialogs(nullptr);
-    }
-
     TStitchObject* addImage(const QImage& img, int x = 0, int y = 0)
     {
         auto so = std::make_unique<TStitchObject>();
@@ -155,9 +126,6 @@ protected:
         EXPECT_EQ(arrow->Pos, QPoint(1, 2));
     }
 
-    FakeDialogs* dialogs = nullptr;
-    QPointer<TF_Measurements> tool;
-    QPointer<TF_SMDI> w;
     TIndex* indexPoint = nullptr;
     TMeasurement* measurementPoint = nullptr;
     TIndex* otherPoint = nullptr;

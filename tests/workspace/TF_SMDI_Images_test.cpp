@@ -13,6 +13,8 @@
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SelectOrientation.h"
 
+#include "support/ImageWindowTest.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -31,12 +33,9 @@
 #include <functional>
 #include <memory>
 
-void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << "(" << p.x() << ", " << p.y() << ")";
-}
-
 namespace {
+
+using testhelpers::fdPixel;
 
 // A picture whose every pixel differs from its neighbours, so a shift or flip shows.
 QImage patterned(int w, int h, int seed = 0)
@@ -46,12 +45,6 @@ QImage patterned(int w, int h, int seed = 0)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, qRgb((x * 37 + y * 11 + seed) & 255, (x * 5 + y * 71 + 3 * seed) & 255, (x * 13 ^ y * 7) & 255));
     return img;
-}
-
-QRgb fdPixel(const TFastDIB& fd, int x, int y)
-{
-    const TFColor c = fd.GetPixel(fd.AbsHeight - 1 - y, x);
-    return qRgb(c.r, c.g, c.b);
 }
 
 // FD equals `img` from (ox, oy) on, pixel for pixel; the first difference is named.
@@ -103,23 +96,16 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-class Images : public ::testing::Test {
+// The shown window with a progress box as well; windows the test opened and the orientation
+// dialog go at the end, and the clipboard is emptied.
+class Images : public testhelpers::ImageWindowTest {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        auto fake = std::make_unique<FakeDialogs>();
-        dialogs = fake.get();
-        setDialogs(std::move(fake));
-        TF_ErrorLog::ClearLog();
-        tool = new TF_Measurements;
-        F_Measurements = tool;
         progress = new TF_Progress;
         F_Progress = progress;
-        w = new TF_SMDI;
-        w->resize(500, 400);
-        w->show();
-        QCoreApplication::processEvents();
+        ImageWindowTest::SetUp();
     }
     void TearDown() override
     {
@@ -128,9 +114,7 @@ protected:
             delete other;
         delete F_SelectOrientation.data();
         delete progress.data();
-        delete tool.data();
-        F_Measurements = nullptr;
-        setDialogs(nullptr);
+        ImageWindowTest::TearDown();
         QGuiApplication::clipboard()->clear();
     }
 
@@ -191,10 +175,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    FakeDialogs* dialogs = nullptr;
-    QPointer<TF_Measurements> tool;
     QPointer<TF_Progress> progress;
-    QPointer<TF_SMDI> w;
 };
 
 QString loadErrorText(const QString& file)

@@ -12,6 +12,7 @@
 #include "samples/SampleCore.h"
 #include "workspace/TF_Measurements.h"
 
+#include "support/ImageWindowTest.h"
 #include "support/ProjectObjects.h"
 
 #include <QAction>
@@ -25,11 +26,6 @@
 #include <cmath>
 #include <memory>
 #include <vector>
-
-void PrintTo(const QPoint& p, std::ostream* os)
-{
-    *os << "(" << p.x() << ", " << p.y() << ")";
-}
 
 namespace {
 
@@ -75,23 +71,18 @@ TAnchorPoint* addAnchor(TAnchorLine& line, QPoint pos, bool active = true)
 
 // A shown image window holding the sample core, with the project tool window, scripted dialogs
 // and a stopwatch on a hand-set clock.
-class Mouse : public ::testing::Test {
+class Mouse : public testhelpers::ImageWindowTest {
 protected:
+    Mouse()
+        : ImageWindowTest({669, 500}, QPoint(40, 30))
+    {
+    }
+
     void SetUp() override
     {
         InitSettingVariables();
         Stopwatch = std::make_unique<TStopUhr>(clock);
-        auto fake = std::make_unique<FakeDialogs>();
-        dialogs = fake.get();
-        setDialogs(std::move(fake));
-        tool = new TF_Measurements;
-        F_Measurements = tool;
-
-        w = new TF_SMDI;
-        w->resize(669, 500);
-        w->move(40, 30);
-        w->show();
-        QCoreApplication::processEvents();
+        ImageWindowTest::SetUp();
         w->DPI = coreSpec.dpi;
         core = addCore(*w);
         w->UpdateArea();
@@ -104,10 +95,10 @@ protected:
     {
         for (QMenu* menu : {w->PAB_MDI, w->PAB_Selected})
             menu->hide();
+        // The tool window goes before the window here.
         delete tool.data();
         F_Measurements = nullptr;
-        delete w.data();
-        setDialogs(nullptr);
+        ImageWindowTest::TearDown();
         InitSettingVariables();
     }
 
@@ -122,9 +113,6 @@ protected:
     QString panel(int i) const { return w->SB_MDIPanels[i]->text(); }
 
     ManualClock clock;
-    FakeDialogs* dialogs = nullptr;
-    QPointer<TF_Measurements> tool;
-    QPointer<TF_SMDI> w;
     TStitchObject* core = nullptr;
 };
 
