@@ -472,7 +472,7 @@ bool TF_CreateSeries::InSeriesFolder(const QString& fileName) const
 
 // ---- list ----
 
-void TF_CreateSeries::refreshList()
+void TF_CreateSeries::refreshList(bool countChanged)
 {
     QSet<const TImago*> selected;
     for (const TImago* e : SelectedEntries())
@@ -491,7 +491,8 @@ void TF_CreateSeries::refreshList()
     for (QTreeWidgetItem* item : items)
         if (selected.contains(reinterpret_cast<const TImago*>(item->data(0, EntryRole).value<quintptr>())))
             item->setSelected(true);
-    SB_Panel0->setText(QString::number(Series.size()) + QStringLiteral(" images grabbed"));
+    if (countChanged)
+        SB_Panel0->setText(QString::number(Series.size()) + QStringLiteral(" images grabbed"));
     updateActions();
 }
 
@@ -601,6 +602,12 @@ void TF_CreateSeries::RenumberSeries()
     }
     if (moves.empty())
         return;
+    if (!IsSafeSeriesPrefix(prefix)) {
+        TF_ErrorLog::Error(QStringLiteral("The filename prefix ") + prefix
+                               + QStringLiteral(" names another folder. The images keep their names."),
+                           true);
+        return;
+    }
     if (!QFileInfo(folder).isDir()) {
         TF_ErrorLog::Error(QStringLiteral("The series folder ") + folder
                                + QStringLiteral(" does not exist. The images keep their names."),
@@ -663,7 +670,7 @@ void TF_CreateSeries::FormShow()
     CB_Crosshairs->setChecked(values.CrossHairsVisible);
     ProjectSaved = true;
     m_closing = false;
-    refreshList();
+    refreshList(false);
     SetCameraType();
     for (int i = 0; i < PCE->count(); ++i)
         PCE->setTabVisible(i, false);

@@ -184,7 +184,9 @@ private:
     void createPopupMenu();
     void updateActions();
     void appendEntry(std::unique_ptr<TImago> entry);
-    void refreshList(); // the tree mirrors Series; the selection stays on the same entries
+    // The tree mirrors Series; the selection stays on the same entries. countChanged: the status
+    // bar shows the new count (the window's first text stays until the list changes).
+    void refreshList(bool countChanged = true);
     // Deletes the files of `entries` and drops them from the list. Files outside the series folder
     // are deleted only when the user says yes; otherwise their entries just leave the list. An
     // entry whose file could not be deleted stays (reported).

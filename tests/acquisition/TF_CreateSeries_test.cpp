@@ -280,6 +280,8 @@ TEST_F(Series, SourceControlsArePresentButDisabled)
     EXPECT_TRUE(w->BB_AddImage->isEnabled());
     EXPECT_TRUE(w->BB_SetPath->isEnabled());
     EXPECT_FALSE(w->BB_CreateJEX->isEnabled());
+    EXPECT_EQ(w->SB_Panel0->text(), QStringLiteral("0 Images grabbed"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Create image series"));
 }
 
 TEST_F(Series, NextNameNeverNamesAnExistingFile)
@@ -471,6 +473,22 @@ TEST_F(Series, RenumberingSwapsNamesAndNeverWritesOverAFile)
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 4) << "no temporary file is left";
 }
 
+TEST_F(Series, RenumberingNeverLeavesTheFolderThroughThePrefix)
+{
+    const QString one = inSeries(QStringLiteral("A_1.jpg"));
+    const QString two = inSeries(QStringLiteral("A_2.jpg"));
+    add({one, two});
+    w->E_Fileprefix->setText(QStringLiteral("../escaped_")); // set by code, past the edit's check
+    select({0});
+    fake->answerMessage(mrYes);
+    fake->answerMessage(mrOk);
+    w->M_DeleteImageClick();
+    EXPECT_EQ(fake->shown().last().type, mtError);
+    EXPECT_EQ(names(), QStringList{two});
+    EXPECT_TRUE(QFile::exists(two));
+    EXPECT_TRUE(QDir(root.path()).entryList({QStringLiteral("escaped_*")}).isEmpty());
+}
+
 TEST_F(Series, DeleteAllAsksForOtherFoldersAndClearListKeepsEverything)
 {
     const QString own1 = inSeries(QStringLiteral("A_1.jpg"));
@@ -487,6 +505,7 @@ TEST_F(Series, DeleteAllAsksForOtherFoldersAndClearListKeepsEverything)
     EXPECT_TRUE(names().isEmpty());
     EXPECT_TRUE(QFile::exists(own1) && QFile::exists(own2) && QFile::exists(foreign));
     EXPECT_FALSE(w->BB_CreateJEX->isEnabled());
+    EXPECT_EQ(w->SB_Panel0->text(), QStringLiteral("0 images grabbed")) << "the count follows every change";
     w->PM_VSTPopup();
     EXPECT_FALSE(w->M_DeleteAll->isEnabled());
     EXPECT_FALSE(w->M_ClearList->isEnabled());
