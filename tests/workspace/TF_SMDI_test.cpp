@@ -26,11 +26,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
 using testhelpers::addImage;
 using testhelpers::addIndex;
+using testhelpers::addMeasurement;
 
 // Scripted dialogs for the test's duration; the real ones come back afterwards.
 class Window : public ::testing::Test {
@@ -54,6 +56,22 @@ protected:
         auto* w = new TF_SMDI;
         windows << w;
         return w;
+    }
+
+    // Two new windows shown in `area`, the first one active.
+    std::pair<TF_SMDI*, TF_SMDI*> makeTwoIn(QMdiArea& area)
+    {
+        area.resize(900, 700);
+        area.show();
+        TF_SMDI* w1 = make();
+        TF_SMDI* w2 = make();
+        area.addSubWindow(w2);
+        w2->show();
+        area.addSubWindow(w1);
+        w1->show();
+        area.setActiveSubWindow(w1->mdiFrame());
+        QCoreApplication::processEvents();
+        return {w1, w2};
     }
 
     FakeDialogs* dialogs = nullptr;
@@ -359,16 +377,7 @@ TEST_F(Window, ClosingOneOfTwoWindowsActivatesTheOther)
     for (bool throughFrame : {true, false}) {
         SCOPED_TRACE(throughFrame ? "close the sub-window" : "close the image window");
         QMdiArea area;
-        area.resize(900, 700);
-        area.show();
-        TF_SMDI* w1 = make();
-        TF_SMDI* w2 = make();
-        area.addSubWindow(w2);
-        w2->show();
-        area.addSubWindow(w1);
-        w1->show();
-        area.setActiveSubWindow(w1->mdiFrame());
-        QCoreApplication::processEvents();
+        auto [w1, w2] = makeTwoIn(area);
         QPointer<TF_SMDI> gone(w1);
         QSignalSpy spy(w2, &TF_SMDI::activated);
         QSignalSpy closing(w1, &TF_SMDI::closing);
@@ -523,16 +532,7 @@ TEST_F(WithToolWindow, NewWindowGetsItsPathFromTheToolWindow)
 TEST_F(WithToolWindow, ClosingTheActiveWindowLeavesTheToolWindowBoundToAnother)
 {
     QMdiArea area;
-    area.resize(900, 700);
-    area.show();
-    TF_SMDI* w1 = make();
-    TF_SMDI* w2 = make();
-    area.addSubWindow(w2);
-    w2->show();
-    area.addSubWindow(w1);
-    w1->show();
-    area.setActiveSubWindow(w1->mdiFrame());
-    QCoreApplication::processEvents();
+    auto [w1, w2] = makeTwoIn(area);
     ASSERT_EQ(tool->MDIForm(), w1);
 
     w1->mdiFrame()->close();
@@ -549,12 +549,7 @@ TEST_F(WithToolWindow, DeleteCommandNeedsASelectedPointAndDeletesIt)
     TF_SMDI* w = make();
     addImage(*w);
     TIndex* index = addIndex(*w->CurrentPath, {10, 10});
-    auto m = std::make_unique<TMeasurement>();
-    m->Pos = QPoint(20, 10);
-    m->Path = w->CurrentPath.get();
-    m->Index = index;
-    TMeasurement* mRaw = m.get();
-    index->ObjectList.push_back(std::move(m));
+    TMeasurement* mRaw = addMeasurement(*index, {20, 10});
     tool->FillMeasurements(w, false);
 
     w->AM_MDIUpdate();
