@@ -240,6 +240,11 @@ bool RAXOLink::SetPort(int port)
         TF_ErrorLog::AddLog(0, QStringLiteral("Can't change value while socket is active"));
         return false;
     }
+    // A stored value comes from outside: cut to 16 bits it would name some other port.
+    if (port < 1 || port > 65535) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("RAXO port %1 is no TCP port; port %2 is kept").arg(port).arg(m_port));
+        return false;
+    }
     m_port = port;
     return true;
 }

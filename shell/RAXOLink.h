@@ -99,7 +99,7 @@ public:
     // Picture `index` of the main window's image list (8 reference, 9 sample).
     std::function<QIcon(int)> Glyph;
 
-    // Address and port; refused (false, with a log line) while connected.
+    // Address and port; refused (false, with a log line) while connected, and a port outside 1 to 65535.
     QString Address() const { return m_address; }
     int Port() const { return m_port; }
     bool SetAddress(const QString& address);

@@ -215,6 +215,24 @@ TEST_F(MainLink, FirstShowingStartsTheLinkWhichConnectsWithStatusAndAsksForAnUpd
     EXPECT_EQ(WindowValues().LinkAddress, QStringLiteral("127.0.0.1"));
 }
 
+TEST_F(MainLink, AStoredPortThatIsNoTCPPortIsRefused)
+{
+    showFrame();
+    SettingTCPIPAutoConnect = false;
+    const int good = main->Link->Port();
+    for (const int bad : {0, -1, 65536, 70000 /* would wrap to 4464 */}) {
+        SCOPED_TRACE(bad);
+        TF_ErrorLog::ClearLog();
+        WindowValues().LinkPort = bad;
+        main->StartLink();
+        EXPECT_EQ(main->Link->Port(), good);
+        EXPECT_TRUE(logContains(QStringLiteral("RAXO port %1 is no TCP port").arg(bad)));
+    }
+    WindowValues().LinkPort = 65535;
+    main->StartLink();
+    EXPECT_EQ(main->Link->Port(), 65535);
+}
+
 TEST_F(MainLink, ClosingTheFrameEndsAConnectedLink)
 {
     showFrame();
