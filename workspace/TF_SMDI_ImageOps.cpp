@@ -77,6 +77,18 @@ void movePoints(TF_SMDI& w, const std::function<void(QPoint&)>& move)
     }
 }
 
+// A pixel operation on every image under the hourglass, then one repaint.
+void changeEveryImage(TF_SMDI& w, const std::function<void(TFastDIB&)>& change)
+{
+    WaitCursor wait;
+    for (const auto& so : w.StitchList) {
+        change(*so->FD);
+        so->ImageChanged = true;
+        followTracker(*so);
+    }
+    w.SmoothDraw(true);
+}
+
 int clampInt(qint64 v)
 {
     return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -86,35 +98,17 @@ int clampInt(qint64 v)
 
 void TF_SMDI::DoSharpen()
 {
-    WaitCursor wait;
-    for (const auto& so : StitchList) {
-        SharpenPixels(*so->FD, 1);
-        so->ImageChanged = true;
-        followTracker(*so);
-    }
-    SmoothDraw(true);
+    changeEveryImage(*this, [](TFastDIB& fd) { SharpenPixels(fd, 1); });
 }
 
 void TF_SMDI::DoSoften()
 {
-    WaitCursor wait;
-    for (const auto& so : StitchList) {
-        SoftenPixels(*so->FD);
-        so->ImageChanged = true;
-        followTracker(*so);
-    }
-    SmoothDraw(true);
+    changeEveryImage(*this, [](TFastDIB& fd) { SoftenPixels(fd); });
 }
 
 void TF_SMDI::DoInvert()
 {
-    WaitCursor wait;
-    for (const auto& so : StitchList) {
-        InvertPixels(*so->FD);
-        so->ImageChanged = true;
-        followTracker(*so);
-    }
-    SmoothDraw(true);
+    changeEveryImage(*this, [](TFastDIB& fd) { InvertPixels(fd); });
 }
 
 void TF_SMDI::Resample(int x1, int y1)
