@@ -219,6 +219,22 @@ std::unique_ptr<TStitchObject> clipboardImage(bool emptyClipboard)
     return so;
 }
 
+// A clipboard image joins the window's images; the window fits the grown canvas and the tool
+// window shows the new image.
+void addClipboardImage(TF_SMDI& w, std::unique_ptr<TStitchObject> so)
+{
+    w.Drawing = true;
+    so->ImageChanged = true;
+    TStitchObject* raw = so.get();
+    w.StitchList.push_back(std::move(so));
+    w.UpdateArea();
+    w.ResampleStitchObjects(raw);
+    w.Drawing = false;
+    w.FitToScreen();
+    if (F_Measurements)
+        F_Measurements->FillMeasurements(&w, false);
+}
+
 } // namespace
 
 // ---- loading ----
@@ -537,16 +553,7 @@ void TF_SMDI::PasteFromClipBoard()
     std::unique_ptr<TStitchObject> so = clipboardImage(emptyClipboard);
     if (!so)
         return;
-    Drawing = true;
-    so->ImageChanged = true;
-    TStitchObject* raw = so.get();
-    StitchList.push_back(std::move(so));
-    UpdateArea();
-    ResampleStitchObjects(raw);
-    Drawing = false;
-    FitToScreen();
-    if (F_Measurements)
-        F_Measurements->FillMeasurements(this, false);
+    addClipboardImage(*this, std::move(so));
     Project->Changed = true;
 }
 
@@ -555,17 +562,8 @@ void TF_SMDI::MergeFromClipBoard()
     std::unique_ptr<TStitchObject> so = clipboardImage(true);
     if (!so)
         return;
-    Drawing = true;
-    so->ImageChanged = true;
     so->Selected = true;
-    TStitchObject* raw = so.get();
-    StitchList.push_back(std::move(so));
-    UpdateArea();
-    ResampleStitchObjects(raw);
-    Drawing = false;
-    FitToScreen();
-    if (F_Measurements)
-        F_Measurements->FillMeasurements(this, false);
+    addClipboardImage(*this, std::move(so));
     // The merged image is placed by hand: image alignment starts at once. The project is marked
     // changed by the first press in that mode.
     ApplyScreenMode(mmSelect);
