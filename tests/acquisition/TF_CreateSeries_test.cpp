@@ -39,6 +39,8 @@
 #include <functional>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A picture whose pixels differ from their neighbours, so a shifted crop shows.
@@ -345,13 +347,18 @@ TEST_F(Series, AddingStopsAtAnUnreadableFile)
 
 TEST_F(Series, AFolderOrPipeIsRefusedWithoutBlocking)
 {
+    // Reading a pipe would wait for a writer that never comes.
     const QString folderNamed = other + QStringLiteral("/folder.jpg");
     ASSERT_TRUE(QDir().mkpath(folderNamed));
-    fake->answerMessage(mrOk);
-    add({folderNamed});
-    EXPECT_TRUE(names().isEmpty());
-    ASSERT_EQ(fake->shown().size(), 2);
-    EXPECT_EQ(fake->shown()[1].type, mtError);
+    const QString pipe = other + QStringLiteral("/pipe.jpg");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& file : {folderNamed, pipe}) {
+        fake->answerMessage(mrOk);
+        add({file});
+        EXPECT_TRUE(names().isEmpty());
+        EXPECT_EQ(fake->shown().last().type, mtError);
+        EXPECT_TRUE(fake->shown().last().text.contains(file));
+    }
 }
 
 TEST_F(Series, DeletingTheSecondOfThreeMovesTheThirdIntoItsPlace)
