@@ -14,22 +14,13 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "workspace/TF_Measurements.h"
-
-#include <QApplication>
+#include "workspace/WaitCursor.h"
 
 #include <algorithm>
 #include <functional>
 #include <limits>
 
 namespace {
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The first image, or none with a failure in the log: nothing may change on an empty window.
 TStitchObject* firstImage(TF_SMDI& w, const QString& operation)

@@ -17,6 +17,7 @@
 #include "shell/TF_Progress.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SelectOrientation.h"
+#include "workspace/WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,15 +35,6 @@
 #include <new>
 
 namespace {
-
-// The hourglass while the window works; the previous cursor comes back however the work ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The progress box of a list load: shown for the list, hidden however the loop ends.
 class ListProgress {
