@@ -173,6 +173,32 @@ std::unique_ptr<TBrushSet> BrushSetFromJson(const QString& line, QString* why)
     return set;
 }
 
+void ApplyBrushSetToSettings(const TBrushSet& set)
+{
+    SettingCADColor = set.CadColor;
+    SettingMColor = set.MColor;
+    SettingMLColor = set.MLColor;
+    SettingMSColor = set.MSColor;
+    SettingIColor = set.IColor;
+    SettingILColor = set.ILColor;
+    SettingISColor = set.ISColor;
+    SettingRALColor = set.RALColor;
+    SettingISize = set.ISize;
+    SettingMSize = set.MSize;
+    SettingRALLength = set.RALLength;
+    SettingILWidth = set.ILWidth;
+    SettingMWidth = set.MWidth;
+    SettingRALWidth = set.RALWidth;
+    SettingScaleRAL = set.ScaleRAL;
+    SettingMCursor = set.MCursor;
+    SettingICursor = set.ICursor;
+    SettingSCursor = set.SCursor;
+    SettingLVisible = set.LVisible;
+    SettingRALVisible = set.RALVisible;
+    SettingOVisible = set.OVisible;
+    SettingTVisible = set.TVisible;
+}
+
 int LoadBrushSets(const QString& FileName)
 {
     if (!QFileInfo::exists(FileName))

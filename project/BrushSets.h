@@ -21,6 +21,10 @@ int LoadBrushSets(const QString& FileName);
 // Current becomes whether it is CurrentBrushSet. 0 written; -1 failed (logged), the old file stays.
 int SaveBrushSets(const QString& FileName);
 
+// Copies a preset into the drawing settings it mirrors (colours, sizes, widths, cursors, the
+// right-angle scaling and the four display toggles). BName and Current stay out of it.
+void ApplyBrushSetToSettings(const TBrushSet& set);
+
 // One preset as its line of the file. Characters outside ASCII are written as \u escapes, so any
 // name survives the file's code page.
 QString BrushSetToJson(const TBrushSet& set);

@@ -11,8 +11,11 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <variant>
@@ -20,7 +23,9 @@
 
 namespace {
 
-enum class StoreState { NotLoaded, Loaded, Reset };
+// Damaged: the store file could not be read as a whole when the settings were loaded; it is
+// never written over, so what the user had there stays for repair.
+enum class StoreState { NotLoaded, Loaded, Damaged, Reset };
 StoreState g_state = StoreState::NotLoaded;
 
 // ---- the registry with defaults ----
@@ -485,10 +490,50 @@ void takeFromWindows(StoredWindowValues& v)
 
 } // namespace
 
+namespace {
+
+// True when the store file exists but cannot be read as a whole (no access, or lines the format
+// does not allow): the values read from it may be only some of the user's.
+bool storeUnreadable(QString& why)
+{
+    const QString file = Registry::storeFileName();
+    const QFileInfo info(file);
+    if (!info.exists())
+        return false;
+    if (!info.isFile() || !info.isReadable()) {
+        why = QStringLiteral("cannot be read");
+        return true;
+    }
+    // QSettings shares what it has parsed among its instances and tells a format error only to
+    // the one that parsed: a private copy is parsed afresh.
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return false;
+    const QString copy = dir.filePath(QStringLiteral("probe.ini"));
+    if (!QFile::copy(file, copy)) {
+        why = QStringLiteral("cannot be read");
+        return true;
+    }
+    QSettings probe(copy, QSettings::IniFormat);
+    probe.allKeys();
+    if (probe.status() != QSettings::NoError) {
+        why = QStringLiteral("is damaged");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void LoadSettings()
 {
     StoredWindowValues& v = WindowValues();
     followLiveWindows(v);
+    QString why;
+    const bool unreadable = storeUnreadable(why);
+    if (unreadable)
+        TF_ErrorLog::AddLog(0, QStringLiteral("Settings store ") + Registry::storeFileName() + QLatin1Char(' ') + why
+                                   + QStringLiteral("; the values it still gives are used, and it is not written over"));
     TExtRegistry reg;
     if (!reg.OpenKey(SettingsKey, true))
         TF_ErrorLog::AddLog(0, QStringLiteral("Settings store ") + Registry::storeFileName()
@@ -517,7 +562,7 @@ void LoadSettings()
 
     readVariables(reg);
     reg.CloseKey();
-    g_state = StoreState::Loaded;
+    g_state = unreadable ? StoreState::Damaged : StoreState::Loaded;
     applyToWindows(v);
 }
 
@@ -527,6 +572,11 @@ void SaveSettings()
         return;
     if (g_state == StoreState::NotLoaded) {
         TF_ErrorLog::AddLog(3, QStringLiteral("Settings were never loaded and are not saved"));
+        return;
+    }
+    if (g_state == StoreState::Damaged) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Settings not saved: the settings store ") + Registry::storeFileName()
+                                   + QStringLiteral(" could not be read at start and is left as it is"));
         return;
     }
     StoredWindowValues& v = WindowValues();
@@ -568,7 +618,12 @@ bool SettingsResetPending()
 
 bool SettingsLoaded()
 {
-    return g_state == StoreState::Loaded;
+    return g_state == StoreState::Loaded || g_state == StoreState::Damaged;
+}
+
+bool SettingsStoreWritable()
+{
+    return g_state != StoreState::Reset && g_state != StoreState::Damaged;
 }
 
 void ForgetSettingsStoreState()
@@ -595,7 +650,7 @@ int LoadCreateSeriesSettings(CreateSeriesValues& values)
 
 void SaveCreateSeriesSettings(const CreateSeriesValues& values)
 {
-    if (g_state == StoreState::Reset)
+    if (!SettingsStoreWritable())
         return;
     Registry reg;
     if (!reg.OpenKey(SettingsKey, true)) {

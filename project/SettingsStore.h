@@ -147,7 +147,9 @@ void LoadSettings();
 
 // Writes what the program holds: the settings variables, and the window values, taken from each
 // window that exists. Writes nothing before LoadSettings ran (the variables would still hold their
-// start values, not the user's) and nothing after ResetSettings.
+// start values, not the user's), nothing after ResetSettings, and nothing when LoadSettings found
+// the store file unreadable or damaged as a whole (the user's values there are kept for repair).
+// A single damaged value does not stop the save: it got its default and is written with the rest.
 void SaveSettings();
 
 // Deletes the whole key with its subkeys; from then on nothing of the store is written again.
@@ -156,6 +158,9 @@ void ResetSettings();
 bool SettingsResetPending();
 // True once LoadSettings ran (and no reset followed).
 bool SettingsLoaded();
+// False after a reset and after loading from a store file that could not be read as a whole:
+// nothing of the store (settings, recent files, series values) may be written then.
+bool SettingsStoreWritable();
 // Back to the state of a program start: nothing loaded, no reset pending.
 void ForgetSettingsStoreState();
 
@@ -169,5 +174,5 @@ struct CreateSeriesValues {
 
 // Reads the series values; a last path that is not an existing folder becomes DataFolder. 0.
 int LoadCreateSeriesSettings(CreateSeriesValues& values);
-// Writes them; nothing after ResetSettings.
+// Writes them; nothing while the store is not writable (SettingsStoreWritable).
 void SaveCreateSeriesSettings(const CreateSeriesValues& values);

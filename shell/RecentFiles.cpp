@@ -93,7 +93,7 @@ bool THistoryList::regPathSet() const
 
 void THistoryList::saveToRegistry() const
 {
-    if (m_entries.isEmpty() || !regPathSet() || SettingsResetPending())
+    if (m_entries.isEmpty() || !regPathSet() || !SettingsStoreWritable())
         return;
     Registry reg;
     if (!reg.OpenKey(registryKeyPath(), true)) {

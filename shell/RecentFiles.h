@@ -41,7 +41,7 @@ public:
     // "\Software\" + RegPath + "\" + RegKey.
     QString registryKeyPath() const;
     // Writes the entries and removes stored ones beyond them. Writes nothing for an empty list,
-    // without a RegPath, or once the settings were reset.
+    // without a RegPath, or while the settings store may not be written (reset, or damaged).
     void saveToRegistry() const;
     // Reads the stored entries (at most MaxItems, those whose files still exist) on top of the
     // list. A damaged entry is skipped with a line in the log.
