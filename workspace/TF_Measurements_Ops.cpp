@@ -57,6 +57,17 @@ TIndex* lastIndexOf(TPath* path)
     return path && !path->ObjectList.empty() ? path->ObjectList.back().get() : nullptr;
 }
 
+// A point just inserted into `path`: widths recomputed, the point alone selected in the current
+// path, the tree refilled and the window repainted.
+void showInsertedPoint(TF_Measurements& tool, TF_SMDI* f, TPath* path, TJEXObject* point)
+{
+    RecomputeDistances(path);
+    tool.UnselectMeasurements(f, f->CurrentPath);
+    point->selected = true;
+    tool.FillMeasurements(f, true);
+    f->SmoothDraw(false);
+}
+
 } // namespace
 
 // ---- creating and numbering --------------------------------------------------------------------
@@ -183,11 +194,7 @@ void TF_Measurements::InsertIndex()
         if (path == f->CurrentPath.get())
             f->CurrentIndex = n;
     }
-    RecomputeDistances(path);
-    UnselectMeasurements(f, f->CurrentPath);
-    n->selected = true;
-    FillMeasurements(f, true);
-    f->SmoothDraw(false);
+    showInsertedPoint(*this, f, path, n);
 }
 
 void TF_Measurements::InsertMeasurement()
@@ -215,11 +222,7 @@ void TF_Measurements::InsertMeasurement()
         n->Pos = i->Pos + QPoint(20, 20);
         i->ObjectList.insert(i->ObjectList.begin(), std::move(created));
     }
-    RecomputeDistances(path);
-    UnselectMeasurements(f, f->CurrentPath);
-    n->selected = true;
-    FillMeasurements(f, true);
-    f->SmoothDraw(false);
+    showInsertedPoint(*this, f, path, n);
 }
 
 // ---- deleting ----------------------------------------------------------------------------------
