@@ -2,6 +2,7 @@
 #include "workspace/TF_EditBrushName.h"
 
 #include "project/Helpers.h"
+#include "workspace/OkCancelButtons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,21 +21,13 @@ TF_EditBrushName::TF_EditBrushName(QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("Enter name for brush set"), this);
     E_BrushName = new QLineEdit(this);
-    B_Ok = new QPushButton(QStringLiteral("&Ok"), this);
-    B_Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    B_Ok->setDefault(true);
+    QHBoxLayout* buttons = makeOkCancelRow(this, B_Ok, B_Cancel);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(B_Ok);
-    buttons->addWidget(B_Cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addWidget(E_BrushName);
     layout->addLayout(buttons);
 
-    connect(B_Ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(B_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(E_BrushName, &QLineEdit::textChanged, this, &TF_EditBrushName::E_BrushNameChange);
     E_BrushNameChange();
 }

@@ -2,6 +2,7 @@
 #include "workspace/TF_EditPathProps.h"
 
 #include "project/TJEXObject.h"
+#include "workspace/OkCancelButtons.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -31,20 +32,11 @@ TF_EditPathProps::TF_EditPathProps(QWidget* parent)
     form->addWidget(M_Comment);
     form->addWidget(CB_Pith);
 
-    B_Ok = new QPushButton(QStringLiteral("&Ok"), this);
-    B_Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    B_Ok->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(B_Ok);
-    buttons->addWidget(B_Cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(this, B_Ok, B_Cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(GB_Properties);
     layout->addLayout(buttons);
-
-    connect(B_Ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(B_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TF_EditPathProps::~TF_EditPathProps() = default;
