@@ -16,6 +16,7 @@
 #include "shell/TPageControlEx.h"
 #include "workspace/TF_SMDI.h"
 
+#include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
 
 #include <QAbstractItemModelTester>
@@ -55,6 +56,7 @@ namespace {
 
 using testhelpers::addIndex;
 using testhelpers::addMeasurement;
+using testhelpers::whenShown;
 
 TPath* addPath(TF_SMDI& w, const QString& name)
 {
@@ -62,25 +64,6 @@ TPath* addPath(TF_SMDI& w, const QString& name)
     p->Name = name;
     w.PathList.push_back(std::move(p));
     return w.PathList.back().get();
-}
-
-// Answers the next modal dialog of type D once it is shown; gives up after three seconds.
-template <class D>
-void whenShown(std::function<void(D*)> answer)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto left = std::make_shared<int>(300);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer, left] {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (d || --*left <= 0) {
-            timer->stop();
-            timer->deleteLater();
-        }
-        if (d)
-            answer(d);
-    });
-    timer->start();
 }
 
 class Measurements : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include "workspace/TF_SelectOrientation.h"
 
 #include "support/ImageWindowTest.h"
+#include "support/ModalDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,6 +37,7 @@
 namespace {
 
 using testhelpers::fdPixel;
+using testhelpers::whenShown;
 
 // A picture whose every pixel differs from its neighbours, so a shift or flip shows.
 QImage patterned(int w, int h, int seed = 0)
@@ -60,26 +62,6 @@ QImage patterned(int w, int h, int seed = 0)
                                                      << got << ", expected " << want;
         }
     return ::testing::AssertionSuccess();
-}
-
-// Acts on the next modal dialog of type W; a dialog that never shows fails the test.
-template <typename W>
-void whenShown(std::function<void(W*)> act)
-{
-    auto* timer = new QTimer(qApp);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, ticks, act] {
-        if (auto* d = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(d);
-        } else if (++*ticks > 300) {
-            ADD_FAILURE() << "expected dialog did not show";
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
 }
 
 void chooseOrientation(QRadioButton* TF_SelectOrientation::*button)
