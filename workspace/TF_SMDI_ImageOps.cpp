@@ -16,6 +16,9 @@
 #include "workspace/TF_Measurements.h"
 #include "workspace/WaitCursor.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+
 #include <algorithm>
 #include <functional>
 #include <limits>
@@ -80,6 +83,16 @@ void changeEveryImage(TF_SMDI& w, const std::function<void(TFastDIB&)>& change)
     w.SmoothDraw(true);
 }
 
+// Paints the window before a long operation; false when the window closed or went away while the
+// pending events ran.
+bool repaintedAndOpen(TF_SMDI& w)
+{
+    QPointer<TF_SMDI> self(&w);
+    w.repaint();
+    QCoreApplication::processEvents();
+    return self && !self->Closing;
+}
+
 int clampInt(qint64 v)
 {
     return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -141,10 +154,7 @@ void TF_SMDI::Resample(int x1, int y1)
 void TF_SMDI::RotateFree(double Angle, bool smooth)
 {
     Q_UNUSED(smooth); // the rotation is always smoothed
-    QPointer<TF_SMDI> self(this);
-    repaint();
-    QCoreApplication::processEvents();
-    if (!self || Closing)
+    if (!repaintedAndOpen(*this))
         return;
     const QString operation = QStringLiteral("Rotate");
     TStitchObject* so = firstImage(*this, operation);
@@ -167,10 +177,7 @@ void TF_SMDI::RotateFree(double Angle, bool smooth)
 
 void TF_SMDI::Rotate90(bool clockwise)
 {
-    QPointer<TF_SMDI> self(this);
-    repaint();
-    QCoreApplication::processEvents();
-    if (!self || Closing)
+    if (!repaintedAndOpen(*this))
         return;
     const QString operation = QStringLiteral("Rotate");
     TStitchObject* so = firstImage(*this, operation);
