@@ -237,7 +237,10 @@ TEST_F(MainLink, ClosingTheFrameEndsAConnectedLink)
 {
     showFrame();
     ASSERT_NO_FATAL_FAILURE(connectLink());
+    EXPECT_TRUE(main->RequestR5Update());
+    EXPECT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
     EXPECT_TRUE(main->close());
+    EXPECT_FALSE(main->RequestR5Update()); // nothing goes out any more
     EXPECT_EQ(main->Link->TCP->state(), QAbstractSocket::UnconnectedState);
     EXPECT_FALSE(main->Link->T_TCP->isActive());
     ASSERT_TRUE(waitFor([this] { return !raxo.peer || raxo.peer->state() == QAbstractSocket::UnconnectedState; }));
