@@ -228,6 +228,20 @@ protected:
         }
     }
 
+    // The whole canvas without overlays: every image at its canvas place on white.
+    QImage expectedImagesOnWhite(QSize size) const
+    {
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        for (size_t i = 0; i < w->StitchList.size(); ++i) {
+            const TStitchObject& so = *w->StitchList[i];
+            for (int y = 0; y < so.Height; ++y)
+                for (int x = 0; x < so.Width; ++x)
+                    img.setPixel(so.x + x, so.y + y, patternAt(seeds[i], x, y));
+        }
+        return img;
+    }
+
     std::unique_ptr<TF_SMDI> w;
     std::vector<int> seeds;
 };
@@ -521,28 +535,13 @@ TEST_F(Paint, ExportOfACanvasWiderThanOnePainter)
     ASSERT_EQ(out.size(), QSize(33008, 8));
 
     // Images and overlays share the canvas origin.
-    QImage expected(out.size(), QImage::Format_RGB32);
-    expected.fill(Qt::white);
-    for (size_t i = 0; i < w->StitchList.size(); ++i) {
-        const TStitchObject& so = *w->StitchList[i];
-        for (int y = 0; y < so.Height; ++y)
-            for (int x = 0; x < so.Width; ++x)
-                expected.setPixel(so.x + x, so.y + y, patternAt(seeds[i], x, y));
-    }
+    QImage expected = expectedImagesOnWhite(out.size());
     drawExpectedPath(expected, *path);
     expectSameImage(out, expected);
 
     // Without the overlays only the images.
     w->PaintTo(out, false);
-    QImage plain(out.size(), QImage::Format_RGB32);
-    plain.fill(Qt::white);
-    for (size_t i = 0; i < w->StitchList.size(); ++i) {
-        const TStitchObject& so = *w->StitchList[i];
-        for (int y = 0; y < so.Height; ++y)
-            for (int x = 0; x < so.Width; ++x)
-                plain.setPixel(so.x + x, so.y + y, patternAt(seeds[i], x, y));
-    }
-    expectSameImage(out, plain);
+    expectSameImage(out, expectedImagesOnWhite(out.size()));
 }
 
 TEST_F(Paint, ExportCancelledKeepsTheImagesDrawnSoFar)
