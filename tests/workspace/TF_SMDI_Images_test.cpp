@@ -100,6 +100,15 @@ protected:
         QGuiApplication::clipboard()->clear();
     }
 
+    // Collects the progress box's second line each time the bar moves on from zero.
+    void recordProgressLines(QStringList& lines)
+    {
+        QObject::connect(progress->PB, &QProgressBar::valueChanged, progress, [this, &lines](int value) {
+            if (value > 0)
+                lines << progress->L_2->text();
+        });
+    }
+
     QString path(const QString& name) const { return dir.filePath(name); }
 
     QString save(const QString& name, const QImage& img, const char* format = nullptr, int quality = -1)
@@ -424,11 +433,7 @@ TEST_F(Images, ListSkipsFilesThatAreNoImagesAndStepsProgress)
     const QString a = save(QStringLiteral("a_rather_long_file_name_for_the_progress_line.jpg"), patterned(6, 4), "JPEG");
     const QString b = save(QStringLiteral("b.jpg"), patterned(5, 4), "JPEG");
     QStringList shownLines;
-    QObject::connect(progress->PB, &QProgressBar::valueChanged, progress,
-                     [this, &shownLines](int value) {
-                         if (value > 0)
-                             shownLines << progress->L_2->text();
-                     });
+    recordProgressLines(shownLines);
     chooseOrientation(&TF_SelectOrientation::RadioButton1);
     LoadImageFiles(w, {text, a, b});
     ASSERT_EQ(w->StitchList.size(), 2u);
@@ -448,11 +453,7 @@ TEST_F(Images, ListWithoutWindowOpensOne)
     const QString a = save(QStringLiteral("a.bmp"), patterned(7, 3));
     const QString b = save(QStringLiteral("b.bmp"), patterned(4, 3, 1));
     QStringList lines;
-    QObject::connect(progress->PB, &QProgressBar::valueChanged, progress,
-                     [this, &lines](int value) {
-                         if (value > 0)
-                             lines << progress->L_2->text();
-                     });
+    recordProgressLines(lines);
     chooseOrientation(&TF_SelectOrientation::RadioButton1);
     QPointer<TF_SMDI> made = LoadImageFiles(nullptr, {a, b});
     ASSERT_TRUE(made);
