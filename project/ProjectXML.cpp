@@ -302,8 +302,15 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
         xml.writeAttribute(QStringLiteral("YPos"), QString::number(so.y));
         xml.writeAttribute(QStringLiteral("DropBorder"), QString::number(so.DropBorder));
         xml.writeAttribute(QStringLiteral("Visible"), boolText(so.Visible));
-        if (embed)
-            xml.writeCDATA(QString::fromUtf8(picture)); // a kept undecodable text may be any UTF-8
+        if (embed) {
+            // The section goes to the file as bytes: through a QString, tens of megabytes of text
+            // per scan would be converted twice. It is Base64, or the text of such a section as it
+            // was read (any UTF-8 but never "]]>"), so nothing in it needs escaping.
+            xml.writeCharacters(QString()); // closes the start tag
+            file.write("<![CDATA[");
+            file.write(picture);
+            file.write("]]>");
+        }
         xml.writeEndElement();
     }
 

@@ -1,0 +1,293 @@
+// Saving and loading a project with three embedded 12000 x 3000 scans and 1000 measured points,
+// beside libjpeg-turbo's own encode and decode of the same three pictures (the same JPEG bytes the
+// project file holds). Read the project rows as ratios to the Reference rows: what the file format,
+// Base64, XML and the window's copies of the pixels add to the JPEG work itself.
+#include "image/FastJPG.h"
+#include "image/TFastDIB.h"
+#include "project/JEX4_Objects.h"
+#include "project/ProjectXML.h"
+#include "project/Settings.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int Width = 12000;
+constexpr int Height = 3000;
+constexpr int Images = 3;
+constexpr int Points = 1000;
+constexpr int Quality = 100; // embedded pictures are written at quality 100
+
+// Smooth gradients with a little noise, like a scan of sanded wood; each image a little different.
+void fillScan(TFastDIB& dib, int seed)
+{
+    quint32 noise = 12345u + quint32(seed);
+    for (int y = 0; y < Height; ++y) {
+        auto* p = static_cast<quint8*>(dib.Scanlines[Height - 1 - y]);
+        for (int x = 0; x < Width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int n = int(noise >> 29) - 4;
+            const int ring = (x / 3 + seed * 40) % 160;
+            p[3 * x] = quint8(qBound(0, 40 + ring / 4 + n, 255));
+            p[3 * x + 1] = quint8(qBound(0, 90 + ring / 2 + y / 60 + n, 255));
+            p[3 * x + 2] = quint8(qBound(0, 150 + ring / 3 + n, 255));
+        }
+    }
+}
+
+QTemporaryDir& folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString projectFile()
+{
+    return folder().path() + QStringLiteral("/bench.jex4");
+}
+
+// The project as the user builds it: three pasted scans side by side (they have no file, so they
+// are embedded) and one path of 1000 points along them, an index point every 25.
+TF_SMDI& sourceWindow()
+{
+    // Windows of the benchmarks are never freed: they must not outlive the application object.
+    static TF_SMDI* w = [] {
+        auto* win = new TF_SMDI;
+        for (int i = 0; i < Images; ++i) {
+            auto so = std::make_unique<TStitchObject>();
+            so->x = i * Width;
+            so->FD->SetSize(Width, Height, 24);
+            fillScan(*so->FD, i);
+            so->Width = Width;
+            so->Height = Height;
+            so->Loaded = true;
+            so->ImageChanged = true;
+            win->StitchList.push_back(std::move(so));
+        }
+        TPath* path = win->PathList.front().get();
+        const int step = Images * Width / Points;
+        TIndex* index = nullptr;
+        for (int n = 0; n < Points; ++n) {
+            const QPoint pos(n * step + 20, Height / 2 + (n % 7) * 9);
+            if (n % 25 == 0) {
+                auto created = std::make_unique<TIndex>();
+                created->Pos = pos;
+                created->Path = path;
+                index = created.get();
+                path->ObjectList.push_back(std::move(created));
+            } else {
+                auto m = std::make_unique<TMeasurement>();
+                m->Pos = pos;
+                m->Path = path;
+                m->Index = index;
+                index->ObjectList.push_back(std::move(m));
+            }
+        }
+        win->UpdateArea();
+        return win;
+    }();
+    return *w;
+}
+
+// The file the project rows read, written once by the program's own writer.
+const QString& writtenProject()
+{
+    static const QString file = [] {
+        if (SaveProjectXML(&sourceWindow(), projectFile(), false) != 0)
+            std::abort();
+        return projectFile();
+    }();
+    return file;
+}
+
+// The JPEG bytes of the three pictures exactly as the project file holds them.
+const std::vector<QByteArray>& embeddedJpegs()
+{
+    static const std::vector<QByteArray> jpegs = [] {
+        QFile f(writtenProject());
+        if (!f.open(QIODevice::ReadOnly))
+            std::abort();
+        const QByteArray xml = f.readAll();
+        std::vector<QByteArray> out;
+        for (qsizetype at = 0; (at = xml.indexOf("<![CDATA[", at)) >= 0;) {
+            at += 9;
+            const qsizetype end = xml.indexOf("]]>", at);
+            out.push_back(QByteArray::fromBase64(xml.mid(at, end - at)));
+            at = end;
+        }
+        if (out.size() != size_t(Images))
+            std::abort();
+        return out;
+    }();
+    return jpegs;
+}
+
+qint64 pixelBytes()
+{
+    return qint64(Images) * Width * Height * 3;
+}
+
+void setCounters(benchmark::State& state)
+{
+    state.SetBytesProcessed(state.iterations() * pixelBytes());
+    state.counters["file_MB"] = double(QFile(writtenProject()).size()) / 1e6;
+}
+
+// ---- the project ---------------------------------------------------------------------------------
+
+// Pixels that came from no project file: every picture is compressed anew.
+void BM_SaveProject_NewPictures(benchmark::State& state)
+{
+    TF_SMDI& w = sourceWindow();
+    writtenProject();
+    const QString copy = folder().path() + QStringLiteral("/new.jex4");
+    for (auto _ : state)
+        if (SaveProjectXML(&w, copy, false) != 0)
+            state.SkipWithError("save failed");
+    setCounters(state);
+}
+
+// Everything the open command's reader does: Base64, JPEG decode, the tracker's copy and the
+// zoomed copies of each picture, the points and their widths.
+void BM_LoadProject(benchmark::State& state)
+{
+    static TF_SMDI* w = new TF_SMDI;
+    const QString& file = writtenProject();
+    for (auto _ : state) {
+        if (LoadProjectXML(w, file) != ProjectRead)
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(w->StitchList.data());
+    }
+    setCounters(state);
+}
+
+// Saving a loaded project whose pictures did not change writes the text they were read with.
+void BM_SaveProject_LoadedPictures(benchmark::State& state)
+{
+    static TF_SMDI* w = new TF_SMDI;
+    const QString& file = writtenProject();
+    if (LoadProjectXML(w, file) != ProjectRead) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    const QString copy = folder().path() + QStringLiteral("/copy.jex4");
+    for (auto _ : state)
+        if (SaveProjectXML(w, copy, false) != 0)
+            state.SkipWithError("save failed");
+    setCounters(state);
+}
+
+// ---- libjpeg-turbo alone on the same pictures ----------------------------------------------------
+
+// The binding's settings: blue-green-red out, accurate integer DCT, default upsampling.
+void BM_Decode_LibjpegReference(benchmark::State& state)
+{
+    const std::vector<QByteArray>& jpegs = embeddedJpegs();
+    for (auto _ : state) {
+        for (const QByteArray& jpeg : jpegs) {
+            jpeg_decompress_struct cinfo;
+            jpeg_error_mgr err;
+            cinfo.err = jpeg_std_error(&err);
+            jpeg_create_decompress(&cinfo);
+            jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size());
+            jpeg_read_header(&cinfo, TRUE);
+            cinfo.out_color_space = JCS_EXT_BGR;
+            cinfo.dct_method = JDCT_ISLOW;
+            jpeg_start_decompress(&cinfo);
+            const std::size_t stride = std::size_t(cinfo.output_width) * 3;
+            std::unique_ptr<JSAMPLE[]> pixels(new JSAMPLE[stride * cinfo.output_height]);
+            std::vector<JSAMPROW> rows(cinfo.output_height);
+            for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
+                rows[y] = pixels.get() + y * stride;
+            while (cinfo.output_scanline < cinfo.output_height)
+                jpeg_read_scanlines(&cinfo, rows.data() + cinfo.output_scanline,
+                                    cinfo.output_height - cinfo.output_scanline);
+            jpeg_finish_decompress(&cinfo);
+            jpeg_destroy_decompress(&cinfo);
+            benchmark::DoNotOptimize(pixels.get());
+        }
+    }
+    setCounters(state);
+}
+
+void BM_Encode_LibjpegReference(benchmark::State& state)
+{
+    // Plain top-down copies of the same pixels, made once.
+    static const std::vector<std::vector<JSAMPLE>> images = [] {
+        std::vector<std::vector<JSAMPLE>> all;
+        for (const auto& so : sourceWindow().StitchList) {
+            std::vector<JSAMPLE> v(std::size_t(Width) * Height * 3);
+            for (int y = 0; y < Height; ++y)
+                std::memcpy(v.data() + std::size_t(y) * Width * 3, so->FD->Scanlines[Height - 1 - y],
+                            std::size_t(Width) * 3);
+            all.push_back(std::move(v));
+        }
+        return all;
+    }();
+    writtenProject();
+    for (auto _ : state) {
+        for (const std::vector<JSAMPLE>& pixels : images) {
+            jpeg_compress_struct cinfo;
+            jpeg_error_mgr err;
+            cinfo.err = jpeg_std_error(&err);
+            jpeg_create_compress(&cinfo);
+            unsigned char* out = nullptr;
+            unsigned long size = 0;
+            jpeg_mem_dest(&cinfo, &out, &size);
+            cinfo.image_width = Width;
+            cinfo.image_height = Height;
+            cinfo.input_components = 3;
+            cinfo.in_color_space = JCS_EXT_BGR;
+            jpeg_set_defaults(&cinfo);
+            cinfo.dct_method = JDCT_ISLOW;
+            jpeg_set_quality(&cinfo, Quality, TRUE);
+            jpeg_start_compress(&cinfo, TRUE);
+            std::vector<JSAMPROW> rows(Height);
+            for (int y = 0; y < Height; ++y)
+                rows[std::size_t(y)] = const_cast<JSAMPLE*>(pixels.data()) + std::size_t(y) * Width * 3;
+            while (cinfo.next_scanline < cinfo.image_height)
+                jpeg_write_scanlines(&cinfo, rows.data() + cinfo.next_scanline,
+                                     cinfo.image_height - cinfo.next_scanline);
+            jpeg_finish_compress(&cinfo);
+            jpeg_destroy_compress(&cinfo);
+            benchmark::DoNotOptimize(out);
+            std::free(out);
+        }
+    }
+    setCounters(state);
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveProject_NewPictures)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Encode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Decode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveProject_LoadedPictures)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ApplyAbsentSettingDefaults();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
