@@ -504,6 +504,9 @@ private:
 int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& openFailure)
 {
     progressText(QStringLiteral("Loading project ") + ShortenText(m_fileName, 50), QString());
+    // What the project data sets outside the window's lists, for a read that fails.
+    const int dpiBefore = m_window ? m_window->DPI : 0;
+    const bool ralVisibleBefore = SettingRALVisible;
     if (m_window) {
         m_window->ClearData(true, true);
         m_window->Project->Filename = m_fileName;
@@ -534,6 +537,8 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
         // Nothing half read stays, and the window does not pose as this project.
         m_window->ClearData(true, true);
         *m_window->Project = TJEXProject();
+        m_window->DPI = dpiBefore;
+        SettingRALVisible = ralVisibleBefore;
         m_window->SetCaption();
         if (F_Progress)
             F_Progress->hide(); // it stays on top and would hide the box

@@ -54,8 +54,11 @@ void discardWindow(TF_SMDI* w)
     if (!w)
         return;
     QPointer<TF_SMDI> guard(w);
+    // Its resolution came from the rejected file: the next new window must not start with it.
+    const int standardDPI = SettingStandardDPI;
     if (!w->Closing)
         w->FormClose();
+    SettingStandardDPI = standardDPI;
     if (!guard)
         return;
     if (QMdiSubWindow* sub = guard->mdiFrame())

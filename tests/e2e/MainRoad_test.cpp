@@ -638,6 +638,11 @@ TEST_P(HostileFiles, OpenThroughLoadCommandWithoutHarm)
     ASSERT_NE(other, nullptr);
     const QString otherName = other->Project->Filename;
 
+    // Program-wide state a rejected file must not change: the resolution new windows start with
+    // and the right-angle lines.
+    SettingStandardDPI = 1200;
+    SettingRALVisible = true;
+
     const QString file = path(QStringLiteral("hostile.jex4"));
     const QByteArray bytes = c.content();
     writeAll(file, bytes);
@@ -715,6 +720,9 @@ TEST_P(HostileFiles, OpenThroughLoadCommandWithoutHarm)
     if (bound.isEmpty()) {
         EXPECT_EQ(main->ActiveMDIChild(), other);
         EXPECT_EQ(main->MDIChildren().size(), 1);
+        EXPECT_EQ(SettingStandardDPI, 1200);
+        if (c.outcome == Outcome::Refused)
+            EXPECT_TRUE(SettingRALVisible);
     }
     EXPECT_EQ(readAll(file), bytes);
 }
