@@ -3,14 +3,18 @@
 #include "shell/TF_Main.h"
 
 #include "platform/Delphi.h"
+#include "project/BrushSets.h"
 #include "project/FileAssociation.h"
 #include "project/Helpers.h"
 #include "project/Settings.h"
+#include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TArea.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_Splash.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -40,6 +44,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -460,6 +465,11 @@ void TF_Main::createDocks()
 void TF_Main::FormCreate()
 {
     registerProgramCursors();
+    // Setting the maximum loads the stored entries.
+    HL = new THistoryList(this);
+    HL->setRegPath(QStringLiteral("LUMEK\\JEX4"));
+    HL->setRegKey(QStringLiteral("RecentFiles"));
+    HL->setMaxItems(8);
     setAcceptDrops(true);
     if (qApp)
         qApp->installEventFilter(this); // key preview, wheel zoom and hints for the whole frame
@@ -698,7 +708,17 @@ void TF_Main::FormShow()
     try {
         DataFolder = GetDataFolder();
         QDir().mkpath(DataFolder); // a folder that cannot be made is not fatal
-        // Brush sets, the registry settings and the splash steps join here once they exist.
+        const QString brushSetFile = BrushSetFileName();
+        if (LoadBrushSets(brushSetFile) != 0) {
+            // A file that is there but cannot be read stays as it is for the user to repair.
+            m_keepBrushSetFile = QFileInfo::exists(brushSetFile);
+            TF_ErrorLog::AddLog(0, QStringLiteral("Brush set file not found!"));
+        } else {
+            TF_ErrorLog::AddLog(2, QStringLiteral("Brush set ") + brushSetFile + QStringLiteral(" loaded"));
+        }
+        SetBrushSets();
+        StepSplash();
+        LoadSettings();
         dockToolWindows();
         TF_ErrorLog::AddLog(3, QStringLiteral("JEX4 folder is ") + DataFolder);
         const QString temp = GetTempFolder();
@@ -715,6 +735,7 @@ void TF_Main::FormShow()
             TF_ErrorLog::AddLog(3, QStringLiteral("Hugin PTOGen.exe found at ") + SettingPath_PTOGen);
         else
             TF_ErrorLog::AddLog(3, QStringLiteral("Hugin PTOGen.exe not found/installed!"));
+        StepSplash();
 
         if (!FileAssociationsRegistered()
             && MessageDlg(QStringLiteral("Files with the extension .jex4 are currently not associated with this "
@@ -737,22 +758,37 @@ void TF_Main::FormShow()
         A_TextToggle->setChecked(SettingTVisible);
         A_LengthToggle->setChecked(SettingLVisible);
         TWAINSourceIndex = -1;
+        StepSplash();
         SetCaption();
 
-        if (!m_recentActions.isEmpty())
+        if (HL->entryCount() > 0)
             M_File->addSeparator();
         M_Projects->addSeparator();
+        StepSplash();
+        // Entries whose files have gone are left out; the list itself keeps them until saved.
+        m_recentActions = HL->fillMenu(M_File);
+        for (QAction* a : std::as_const(m_recentActions)) {
+            StepSplash();
+            a->setObjectName(QStringLiteral("dynamic"));
+            connect(a, &QAction::triggered, this, [this, a] { DynamicMenuExecute(a); });
+        }
+        StepSplash();
         UpdateDock();
+        StepSplash();
         attachToolWindowActions();
         OpenCommandLineFile();
     } catch (const std::exception& e) {
         ApplicationEventsException(QString::fromLocal8Bit(e.what()));
     }
 
-    // Closing steps: run also after a failure above. The link timer, the splash fade, the file
-    // manager and the update check join here once they exist.
+    // Closing steps: run also after a failure above. The file manager and the update check join
+    // here once they exist.
+    StepSplash();
     StartLink();
     P_Dock->setVisible(true);
+    StepSplash();
+    if (F_Splash)
+        F_Splash->Timer1->start(); // fades out, or closes unseen when it was never shown
     if (F_Measurements)
         P_Dock->showForm(F_Measurements, true);
     UpdateDock();
@@ -770,17 +806,52 @@ bool TF_Main::FormCloseQuery()
     return true;
 }
 
+namespace {
+
+// One step of the close handler: a failure is logged and the next step still runs, so one
+// store that cannot be written never costs the others.
+template <class Step>
+void closingStep(Step step)
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        TF_Main::ApplicationEventsException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        TF_Main::ApplicationEventsException(QStringLiteral("Unknown exception while closing"));
+    }
+}
+
+} // namespace
+
 void TF_Main::FormClose()
 {
     StopLink(); // first: nothing arrives from RAXO while the windows close
-    // The link, the settings store, the brush sets and the recent-files list write here once they exist.
-    for (TF_SMDI* w : MDIChildren()) {
-        w->FormClose();
-        if (QMdiSubWindow* sub = w->mdiFrame())
-            sub->close();
+    // After a settings reset nothing at all is written: the next start begins from the defaults.
+    const bool keep = !SettingsResetPending();
+    if (keep) {
+        closingStep([] { SaveSettings(); });
+        closingStep([this] {
+            if (m_keepBrushSetFile)
+                TF_ErrorLog::AddLog(0, QStringLiteral("Brush set file ") + BrushSetFileName()
+                                           + QStringLiteral(" could not be read at start and is not written over"));
+            else if (m_shown && !DataFolder.isEmpty()) // only what the first showing read
+                SaveBrushSets(BrushSetFileName());
+        });
     }
-    if (F_Measurements)
-        F_Measurements->close();
+    closingStep([this] {
+        for (TF_SMDI* w : MDIChildren()) {
+            w->FormClose();
+            if (QMdiSubWindow* sub = w->mdiFrame())
+                sub->close();
+        }
+    });
+    closingStep([] {
+        if (F_Measurements)
+            F_Measurements->close();
+    });
+    if (keep)
+        closingStep([this] { HL->saveToRegistry(); });
 }
 
 void TF_Main::closeEvent(QCloseEvent* event)

@@ -26,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class RAXOLink;
 class TF_SMDI;
+class THistoryList;
 
 // Cursor numbers of the screen object: the standard shapes the program uses and its own twelve.
 inline constexpr int crDefault = 0;
@@ -153,6 +154,7 @@ public:
     QToolButton* TB_BrushSets = nullptr; // drop-down: one entry per brush set
     QMenu* M_Scan = nullptr;
     QMenu* M_BrushSets = nullptr;        // its first entry is a hidden placeholder
+    THistoryList* HL = nullptr;          // recent files: "RecentFiles", at most 8
 
     // Project and file commands.
     QAction* A_NewProject = nullptr;
@@ -285,6 +287,12 @@ public:
     static QString StripAccessKeys(const QString& caption);
     // Puts a file at the top of the recent-files list.
     void AddRecentFile(const QString& fileName);
+    // Rebuilds the brush-set drop-down: one checkable entry per brush set, the current one checked.
+    void SetBrushSets();
+    // A brush-set entry was chosen: it becomes the current set and the drawing settings take it.
+    void BrushSetChange(QAction* Sender);
+    // Asks, then deletes every stored setting and ends the program without saving anything.
+    void A_ResetAllSettingsExecute();
 
 signals:
     // The active image window changed (none when the last one went).
@@ -328,6 +336,8 @@ private:
     bool m_clipboardHasImage = false;
     QList<QAction*> m_projectActions; // entries of the Projects menu
     QList<QAction*> m_recentActions;  // recent-file entries of the File menu
+    QList<QAction*> m_brushSetActions; // entries of the brush-set drop-down, by list index
+    bool m_keepBrushSetFile = false;   // the file could not be read: closing must not replace it
     QAction* m_projectsFirst = nullptr; // the Projects menu's fixed first item
 };
 

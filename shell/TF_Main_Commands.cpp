@@ -5,14 +5,19 @@
 
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/BrushSets.h"
 #include "project/Helpers.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TF_Export.h"
+#include "project/SettingsStore.h"
+#include "project/TBrushSet.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/RecentFiles.h"
+#include "shell/Startup.h"
 #include "shell/TF_Progress.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -164,7 +169,8 @@ void TF_Main::createActions()
     A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), none);
     A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"), none);
     A_ResetAllSettings = act(QStringLiteral("&Reset all settings to default values"),
-                             QStringLiteral("Reset all settings to defaults and restart program"), none);
+                             QStringLiteral("Reset all settings to defaults and restart program"),
+                             &TF_Main::A_ResetAllSettingsExecute);
 
     for (QAction* a : {A_WindowMeasurements, A_WindowZoom, A_WindowBirdView, A_WindowFiles, A_Notes, A_WindowHistogram,
                        A_WindowTRacker, A_SystemLog, A_Zoom, A_RALToggle, A_ObjectToggle, A_LengthToggle, A_TextToggle,
@@ -328,8 +334,69 @@ QString TF_Main::SD_ImageTypeChange(int filterIndex, const QString& currentName)
 
 void TF_Main::AddRecentFile(const QString& fileName)
 {
-    // The recent-files list keeps it once that list exists; until then nothing is remembered.
-    Q_UNUSED(fileName);
+    // The path is both the file and the name shown; missing files are not listed.
+    if (HL)
+        HL->addFilename(fileName, fileName);
+}
+
+// ---- brush sets and settings reset ----
+
+void TF_Main::SetBrushSets()
+{
+    const QList<QAction*> entries = M_BrushSets->actions();
+    for (qsizetype i = 1; i < entries.size(); ++i) {
+        M_BrushSets->removeAction(entries[i]);
+        entries[i]->deleteLater(); // it may be the entry whose choice led here
+    }
+    m_brushSetActions.clear();
+    for (size_t i = 0; i < BrushSetList.size(); ++i) {
+        const TBrushSet* set = BrushSetList[i].get();
+        QString caption = set->BName;
+        caption.replace(QLatin1Char('&'), QLatin1String("&&")); // a name's "&" is no access key
+        auto* a = new QAction(caption, M_BrushSets);
+        a->setObjectName(QStringLiteral("dynamic"));
+        a->setData(int(i));
+        a->setCheckable(true);
+        a->setChecked(set == CurrentBrushSet);
+        connect(a, &QAction::triggered, this, [this, a] { BrushSetChange(a); });
+        M_BrushSets->addAction(a);
+        m_brushSetActions << a;
+    }
+    TB_BrushSets->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void TF_Main::BrushSetChange(QAction* Sender)
+{
+    if (!Sender)
+        return;
+    const int tag = Sender->data().toInt();
+    // The list may have changed since the menu was built; an entry without its set does nothing.
+    if (tag < 0 || size_t(tag) >= BrushSetList.size())
+        return;
+    for (QAction* a : std::as_const(m_brushSetActions))
+        a->setChecked(false);
+    Sender->setChecked(true);
+    CurrentBrushSet = BrushSetList[size_t(tag)].get();
+    // What the settings dialog's ChangeBrushSet does: settings, display toggles, overlays.
+    ApplyBrushSetToSettings(*CurrentBrushSet);
+    A_LengthToggle->setChecked(CurrentBrushSet->LVisible);
+    A_RALToggle->setChecked(CurrentBrushSet->RALVisible);
+    A_ObjectToggle->setChecked(CurrentBrushSet->OVisible);
+    A_TextToggle->setChecked(CurrentBrushSet->TVisible);
+    for (TF_SMDI* w : MDIChildren())
+        w->SmoothDraw(false);
+}
+
+void TF_Main::A_ResetAllSettingsExecute()
+{
+    if (MessageDlg(QStringLiteral("This will reset all program settings to default values and close the program.\r\n"
+                                  "Continue?"),
+                   mtConfirmation, mbYesNo)
+        == mrNo)
+        return;
+    ResetSettings();
+    // No window is asked and nothing is saved: the program ends here.
+    Halt(0);
 }
 
 QString TF_Main::StripAccessKeys(const QString& caption)
@@ -454,7 +521,9 @@ void TF_Main::DynamicMenuExecute(QAction* Sender)
 {
     if (!Sender)
         return;
-    const QString fileName = StripAccessKeys(Sender->text());
+    // The entry carries its real path; a caption alone loses its access-key marks.
+    const QString stored = Sender->data().toString();
+    const QString fileName = stored.isEmpty() ? StripAccessKeys(Sender->text()) : stored;
     if (!QFileInfo(fileName).isFile())
         return;
     const QString ext = ExtractFileExt(fileName).toUpper();

@@ -1,0 +1,155 @@
+// The program's own life: the order in which its windows come into being, and the one place
+// where the event loop runs. The main window's close handler writes what must be kept; the loop
+// ends once that window has closed.
+#include "shell/Startup.h"
+
+#include "project/Settings.h"
+#include "project/SettingsStore.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TF_Export.h"
+#include "shell/TF_Main.h"
+#include "shell/TF_Progress.h"
+#include "shell/TF_Splash.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SelectOrientation.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+bool g_halted = false;
+int g_haltStatus = 0;
+
+// Ends the loop once the main window has passed its close query and gone.
+class MainWindowWatcher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && watched == F_Main && F_Main->Closing)
+            QCoreApplication::exit(0);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void reportStartupFailure(const QString& what)
+{
+    std::fprintf(stderr, "JEX4: start-up failed: %s\n", what.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+QList<StartupWindow> StartupWindows()
+{
+    // The tool windows float over the main window, which therefore owns them. Windows the program
+    // does not have yet join at their places in the order: the amount dialog, the path and image
+    // information windows, the series preview, the camera settings, the update check, the tracker,
+    // the histogram and the close-project dialog after the log; the file preview after the
+    // orientation dialog; the notes window, the camera wizard (with the series window), contrast
+    // and grayscale after the export wizard; the border, monitor, resample, settings, bird view,
+    // resolution, magnifier and object editor windows after the project window; the file manager
+    // last of all, because the first showing docks it.
+    return {
+        {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
+        {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
+        {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
+        {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
+        {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
+    };
+}
+
+void CreateStartupWindows(const QStringList& arguments, const QList<StartupWindow>& windows)
+{
+    F_Splash = new TF_Splash;
+    F_Splash->Tag = 0;
+    // With a file to open the splash is made and stepped but never shown.
+    if (arguments.value(0).isEmpty()) {
+        F_Splash->show();
+        F_Splash->repaint();
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("JEX4"));
+
+    F_Main = new TF_Main;
+    F_Main->setCommandLineArguments(arguments);
+    for (const StartupWindow& w : windows) {
+        w.Create();
+        StepSplash();
+    }
+}
+
+void ShowMainWindow()
+{
+    QCoreApplication::processEvents();
+    if (F_Main)
+        F_Main->show();
+}
+
+void DestroyStartupWindows()
+{
+    delete F_Splash.data();
+    // The main window takes the windows it owns along; their globals clear themselves.
+    delete F_Main;
+    F_Main = nullptr;
+    F_Measurements = nullptr;
+    F_ErrorLog = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int RunProgram(const QStringList& arguments, const QList<StartupWindow>& windows, const std::function<void()>& running)
+{
+    g_halted = false;
+    g_haltStatus = 0;
+    InitSettingVariables();
+    ForgetSettingsStoreState();
+    // Only the main window's closing ends the program, not the splash going or a dialog closing.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+
+    try {
+        CreateStartupWindows(arguments, windows);
+        ShowMainWindow();
+    } catch (const std::exception& e) {
+        reportStartupFailure(QString::fromLocal8Bit(e.what()));
+        DestroyStartupWindows();
+        return 1;
+    } catch (...) {
+        reportStartupFailure(QStringLiteral("unknown exception"));
+        DestroyStartupWindows();
+        return 1;
+    }
+
+    int status = g_haltStatus;
+    if (F_Main && F_Main->isVisible() && !g_halted) {
+        MainWindowWatcher watcher;
+        F_Main->installEventFilter(&watcher);
+        if (running)
+            QTimer::singleShot(0, qApp, running);
+        status = QApplication::exec();
+        if (F_Main)
+            F_Main->removeEventFilter(&watcher);
+    }
+    DestroyStartupWindows();
+    return status;
+}
+
+void Halt(int status)
+{
+    g_halted = true;
+    g_haltStatus = status;
+    QCoreApplication::exit(status);
+}
+
+bool Halted()
+{
+    return g_halted;
+}
