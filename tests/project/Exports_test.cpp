@@ -392,9 +392,11 @@ TEST(AsciiExport, ReadsBackValueForValue)
         ASSERT_TRUE(values) << what << ": " << why.toStdString();
         EXPECT_EQ(*values, widths) << what;
         EXPECT_EQ(lines.size(), 1 + (r.n + r.perLine - 1) / r.perLine) << what;
-        if (r.perLine == 1)
-            for (const QString& l : lines.mid(1))
+        if (r.perLine == 1) {
+            for (const QString& l : lines.mid(1)) {
                 EXPECT_FALSE(l.contains(QLatin1Char(',')) || l.contains(QLatin1Char('\t'))) << what;
+            }
+        }
     }
 }
 

@@ -352,8 +352,9 @@ TEST_P(TFloatEditTest, LeavingTheBox)
         w.other->setFocus();
         EXPECT_EQ(w.edit->text(), local(c.textAfter));
         EXPECT_EQ(w.edit->hasFocus(), c.keepsFocus);
-        if (c.keepsFocus)
+        if (c.keepsFocus) {
             EXPECT_EQ(w.edit->selectedText(), w.edit->text());
+        }
         EXPECT_EQ(fake_->shownTexts().size() - shownBefore, c.messages);
     }
 }

@@ -364,8 +364,9 @@ TEST_F(Window, CloseQueryAsksOnlyAboutUnsavedWork)
         EXPECT_EQ(dialogs->callCount() - before, r.answer == mrNone ? 0 : 1);
         processDeletes();
         EXPECT_EQ(guard.isNull(), r.closes);
-        if (guard)
+        if (guard) {
             EXPECT_FALSE(guard->StitchList.empty()); // nothing was freed
+        }
     }
     EXPECT_EQ(dialogs->unusedAnswers(), 0);
     EXPECT_TRUE(dialogs->errors().isEmpty()) << dialogs->errors().join('\n').toStdString();
@@ -451,8 +452,9 @@ TEST_F(Window, DynamicImagesGiveBackOnlyPixelsThatCanBeReadAgain)
 
         EXPECT_EQ(so->FD->Bits == nullptr, r.freed);
         EXPECT_EQ(so->Loaded, !r.freed);
-        if (!r.embedded)
+        if (!r.embedded) {
             EXPECT_EQ(QSize(so->Width, so->Height), QSize(6, 4));
+        }
     }
 
     // Coming back into view: read again and shown, even if it had been hidden.
