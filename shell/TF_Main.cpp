@@ -31,6 +31,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -792,6 +793,13 @@ void TF_Main::FormShow()
     if (F_Measurements)
         P_Dock->showForm(F_Measurements, true);
     UpdateDock();
+    // The command line's project was fitted while the docks were hidden: fit it to what is left.
+    if (layout())
+        layout()->activate();
+    for (TF_SMDI* w : MDIChildren()) {
+        w->FitToScreen();
+        w->SetCaption(); // the zoom box follows the new zoom
+    }
 }
 
 // ---- closing ----

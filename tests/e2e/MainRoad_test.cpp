@@ -20,10 +20,12 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -79,6 +81,7 @@ protected:
         F_Progress = new TF_Progress(main.get());
         QCoreApplication::processEvents();
         fake->answerMessage(mrNo); // the file association question of the first showing
+        main->setCommandLineArguments(startArguments);
         main->resize(1200, 800);
         main->show();
         settle();
@@ -169,6 +172,7 @@ protected:
     FakeDialogs* fake = nullptr;
     QTemporaryDir dir;
     std::unique_ptr<TF_Main> main;
+    QStringList startArguments; // the program's command line
 };
 
 // ---- measuring a core, saving, closing and opening it again --------------------------------------
@@ -729,5 +733,72 @@ TEST_P(HostileFiles, OpenThroughLoadCommandWithoutHarm)
 
 INSTANTIATE_TEST_SUITE_P(MainRoad, HostileFiles, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the command line ------------------------------------------------------------------------------
+
+// As `make run` starts the program: a measured project named on the command line opens at the
+// first showing, with its path in the tree and nothing logged as a failure about it.
+class CommandLineStart : public MainRoad {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        spec.width = 1500;
+        spec.height = 200;
+        image = path(QStringLiteral("core.jpg"));
+        ASSERT_TRUE(samples::makeCore(spec).save(image, "JPEG", 95));
+        borders = samples::ringBorders(spec);
+        QByteArray points;
+        for (int i = 0; i < borders.size(); ++i)
+            points += QStringLiteral("<%1 XPOS=\"%2\" YPOS=\"100\"%3>")
+                          .arg(i == 0 ? QStringLiteral("Index") : QStringLiteral("Measurement"))
+                          .arg(borders[i])
+                          .arg(i == 0 ? QString() : QStringLiteral("/"))
+                          .toUtf8();
+        project = path(QStringLiteral("sample.jex4"));
+        writeAll(project, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><JEX4><ProjectData Name=\"Sample core\" DPI=\"2400\" "
+                          "ImageCount=\"1\"><Image Embedded=\"false\" FileName=\"" + image.toUtf8()
+                          + "\" DropBorder=\"0\" Visible=\"true\"/><Path Name=\"Path 1\" Visible=\"true\">" + points
+                          + "</Index></Path></ProjectData></JEX4>");
+        startArguments = {project};
+        MainRoad::SetUp();
+    }
+
+    samples::CoreSpec spec;
+    QString image, project;
+    QVector<int> borders;
+};
+
+TEST_F(CommandLineStart, OpensTheNamedProjectWithItsMeasuredPath)
+{
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Project->Filename, project);
+    EXPECT_EQ(w->DPI, 2400);
+    ASSERT_EQ(w->StitchList.size(), 1u);
+    EXPECT_EQ(w->StitchList.front()->Width, spec.width);
+    EXPECT_EQ(F_Measurements->MDIForm(), w);
+    const QList<TreeRow> rows = treeRows();
+    ASSERT_EQ(rows.size(), borders.size());
+    EXPECT_EQ(rows.front().name, QStringLiteral("Index 1"));
+    EXPECT_EQ(rows.back().name, QStringLiteral("M %1").arg(borders.size() - 1));
+    EXPECT_FALSE(rows.back().distance.isEmpty());
+    // The whole canvas is in view after the fit.
+    const QPoint lastBorder = w->ToScreen(QPoint(borders.back(), 100));
+    EXPECT_TRUE(w->PB->rect().contains(lastBorder)) << lastBorder.x() << "/" << lastBorder.y();
+    // The window fits the free area left beside the docked project window.
+    ASSERT_GT(main->P_Dock->width(), 0);
+    const QRect frame = w->mdiFrame()->geometry();
+    const QRect area = main->mdiArea()->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame)) << "window " << frame.width() << "x" << frame.height() << " in "
+                                      << area.width() << "x" << area.height();
+    EXPECT_EQ(w->CB_Zoom->currentIndex(), w->zoom() - 1);
+
+    EXPECT_TRUE(logTexts().contains(QStringLiteral("JEX4 project ") + project + QStringLiteral(" loaded successfully!")));
+    for (const auto& e : TF_ErrorLog::Entries())
+        EXPECT_FALSE(e->AType == 0 && (e->AMessage.contains(project) || e->AMessage.contains(image)))
+            << e->AMessage.toStdString();
+}
 
 } // namespace
