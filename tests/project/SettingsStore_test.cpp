@@ -333,8 +333,9 @@ TEST_F(SettingsStoreTest, EmptyStoreGivesEveryDefaultAndSaveWritesExactlyTheKnow
     QSet<QString> expectedNames;
     for (const Row& row : storedValues()) {
         SCOPED_TRACE(row.name.toStdString());
-        if (const auto v = variableValue(row.variable))
+        if (const auto v = variableValue(row.variable)) {
             EXPECT_EQ(*v, row.absent) << show(*v);
+        }
         const std::optional<Value> stored = storedValue(reg, row.name, row.absent);
         if (row.mode == R) {
             EXPECT_FALSE(reg.ValueExists(row.name)) << "read-only values are never written";
@@ -367,8 +368,9 @@ TEST_F(SettingsStoreTest, EveryValueSurvivesASaveAndALoadInAFreshStore)
     LoadSettings();
     EXPECT_EQ(failureCount(), 0);
     for (size_t i = 0; i < rows.size(); ++i)
-        if (const auto v = variableValue(rows[i].variable))
+        if (const auto v = variableValue(rows[i].variable)) {
             EXPECT_EQ(*v, samples[i]) << rows[i].name.toStdString() << " holds " << show(*v);
+        }
     EXPECT_EQ(WindowValues().Tracker.HMax, std::get<int>(sampleOf.value("TrackerHMax"))) << "read-only values load too";
 
     // Only what the program holds goes back: the read-only values do not.
@@ -394,8 +396,9 @@ TEST_F(SettingsStoreTest, EveryValueSurvivesASaveAndALoadInAFreshStore)
     WindowValues() = StoredWindowValues();
     LoadSettings();
     for (size_t i = 0; i < rows.size(); ++i)
-        if (const auto v = variableValue(rows[i].variable))
+        if (const auto v = variableValue(rows[i].variable)) {
             EXPECT_EQ(*v, samples[i]) << rows[i].name.toStdString();
+        }
     EXPECT_EQ(WindowValues().MainForm.Top, std::get<int>(sampleOf.value("MainForm_X")));
     EXPECT_EQ(WindowValues().Tracker.Smooth, std::get<int>(sampleOf.value("TrackerFromSmooth")));
     EXPECT_EQ(WindowValues().FileManager.SelectedPath, std::get<QString>(sampleOf.value("FileManagerForm_SelectedPath")));
