@@ -725,8 +725,9 @@ TEST_P(HostileFiles, OpenThroughLoadCommandWithoutHarm)
         EXPECT_EQ(main->ActiveMDIChild(), other);
         EXPECT_EQ(main->MDIChildren().size(), 1);
         EXPECT_EQ(SettingStandardDPI, 1200);
-        if (c.outcome == Outcome::Refused)
+        if (c.outcome == Outcome::Refused) {
             EXPECT_TRUE(SettingRALVisible);
+        }
     }
     EXPECT_EQ(readAll(file), bytes);
 }
