@@ -64,16 +64,18 @@ void mapGray(TFastDIB& Dib, const std::array<quint8, 256>& table)
 
 // The rows y - Radius .. y + Radius (clamped) of per-pixel values taken from the image before the
 // filter wrote anything. Row r lives in slot r mod (2 Radius + 1); a row is read when the window
-// first reaches it, which is always before the filter writes it back.
+// first reaches it, which is always before the filter writes it back. Each row is padded with
+// Radius copies of its first and last value, so columns -Radius .. width - 1 + Radius read the
+// clamped neighbours without a test per pixel.
 class RowWindow {
 public:
     template <typename Read>
     RowWindow(const TFastDIB& Dib, int Radius, Read read)
         : m_radius(Radius), m_slots(2 * Radius + 1), m_height(Dib.AbsHeight), m_width(Dib.Info.Header.Width),
-          m_rows(size_t(m_slots) * size_t(m_width))
+          m_stride(m_width + 2 * qint64(Radius)), m_rows(size_t(m_slots) * size_t(m_stride))
     {
         for (int r = 0; r <= std::min(Radius, m_height - 1); ++r)
-            read(r, slot(r));
+            load(r, read);
     }
     // Call before working on row y (y counting up from 0).
     template <typename Read>
@@ -81,43 +83,49 @@ public:
     {
         const qint64 next = qint64(y) + m_radius;
         if (y > 0 && next < m_height)
-            read(int(next), slot(int(next)));
+            load(int(next), read);
     }
-    // Values of memory row y + dy, clamped into the image.
+    // Values of memory row y + dy, clamped into the image; index 0 is column 0.
     const quint8* row(int y, int dy) const
     {
         const int r = int(std::clamp<qint64>(qint64(y) + dy, 0, m_height - 1));
-        return m_rows.data() + size_t(r % m_slots) * size_t(m_width);
+        return m_rows.data() + size_t(r % m_slots) * size_t(m_stride) + m_radius;
     }
 
 private:
-    quint8* slot(int r) { return m_rows.data() + size_t(r % m_slots) * size_t(m_width); }
+    template <typename Read>
+    void load(int r, Read read)
+    {
+        quint8* p = m_rows.data() + size_t(r % m_slots) * size_t(m_stride) + m_radius;
+        read(r, p);
+        std::fill(p - m_radius, p, p[0]);
+        std::fill(p + m_width, p + m_width + m_radius, p[m_width - 1]);
+    }
     int m_radius;
     int m_slots;
     int m_height;
     qint64 m_width;
+    qint64 m_stride;
     std::vector<quint8> m_rows;
 };
 
-inline void sort2(quint8& a, quint8& b)
+inline quint8 min3(quint8 a, quint8 b, quint8 c)
 {
-    const quint8 lo = std::min(a, b);
-    b = std::max(a, b);
-    a = lo;
+    const quint8 m = a < b ? a : b;
+    return m < c ? m : c;
 }
 
-// Median of nine by a fixed exchange network (19 compare-exchanges).
-inline quint8 median9(quint8 p0, quint8 p1, quint8 p2, quint8 p3, quint8 p4, quint8 p5, quint8 p6, quint8 p7,
-                      quint8 p8)
+inline quint8 max3(quint8 a, quint8 b, quint8 c)
 {
-    sort2(p1, p2); sort2(p4, p5); sort2(p7, p8);
-    sort2(p0, p1); sort2(p3, p4); sort2(p6, p7);
-    sort2(p1, p2); sort2(p4, p5); sort2(p7, p8);
-    sort2(p0, p3); sort2(p5, p8); sort2(p4, p7);
-    sort2(p3, p6); sort2(p1, p4); sort2(p2, p5);
-    sort2(p4, p7); sort2(p4, p2); sort2(p6, p4);
-    sort2(p4, p2);
-    return p4;
+    const quint8 m = a > b ? a : b;
+    return m > c ? m : c;
+}
+
+inline quint8 med3(quint8 a, quint8 b, quint8 c)
+{
+    const quint8 lo = a < b ? a : b, hi = a > b ? a : b;
+    const quint8 m = hi < c ? hi : c;
+    return lo > m ? lo : m;
 }
 
 inline qint64 clampColumn(qint64 x, qint64 width)
@@ -160,29 +168,39 @@ void MedianFilter(TFastDIB& Dib, int Radius)
     auto read = [&Dib](int y, quint8* out) { grayRow(Dib, y, out); };
     RowWindow rows(Dib, Radius, read);
     std::vector<quint8> out(static_cast<size_t>(width));
+    // Radius 1: each column of three sorted once into low, middle and high; the median of the nine
+    // is then the median of the largest low, the middle middle and the smallest high of three
+    // neighbouring columns.
+    const size_t padded = static_cast<size_t>(width) + 2;
+    std::vector<quint8> lo(padded), mid(padded), hi(padded);
     std::vector<quint8> values;
     for (int y = 0; y < height; ++y) {
         rows.advance(y, read);
         if (Radius == 1) {
-            const quint8* a = rows.row(y, -1);
-            const quint8* b = rows.row(y, 0);
-            const quint8* c = rows.row(y, 1);
-            for (qint64 x = 0; x < width; ++x) {
-                const qint64 l = clampColumn(x - 1, width), r = clampColumn(x + 1, width);
-                out[x] = median9(a[l], a[x], a[r], b[l], b[x], b[r], c[l], c[x], c[r]);
+            const quint8* a = rows.row(y, -1) - 1;
+            const quint8* b = rows.row(y, 0) - 1;
+            const quint8* c = rows.row(y, 1) - 1;
+            // Plain min and max of values, without branches, so the loops vectorise.
+            for (size_t i = 0; i < padded; ++i) {
+                lo[i] = min3(a[i], b[i], c[i]);
+                mid[i] = med3(a[i], b[i], c[i]);
+                hi[i] = max3(a[i], b[i], c[i]);
             }
+            for (qint64 x = 0; x < width; ++x)
+                out[x] = med3(max3(lo[x], lo[x + 1], lo[x + 2]), med3(mid[x], mid[x + 1], mid[x + 2]),
+                              min3(hi[x], hi[x + 1], hi[x + 2]));
         } else {
             for (qint64 x = 0; x < width; ++x) {
                 values.clear();
                 for (int dy = -Radius; dy <= Radius; ++dy) {
                     const quint8* g = rows.row(y, dy);
                     for (int dx = -Radius; dx <= Radius; ++dx)
-                        values.push_back(g[clampColumn(x + dx, width)]);
+                        values.push_back(g[x + dx]);
                 }
                 // An odd count: the median is the middle value.
-                auto mid = values.begin() + values.size() / 2;
-                std::nth_element(values.begin(), mid, values.end());
-                out[x] = *mid;
+                auto middle = values.begin() + values.size() / 2;
+                std::nth_element(values.begin(), middle, values.end());
+                out[x] = *middle;
             }
         }
         writeGray(Dib.Pixels24[y], out.data(), width);
@@ -258,14 +276,9 @@ void DespeckleFilter(TFastDIB& Dib)
         const quint8* b = rows.row(y, 0);
         const quint8* c = rows.row(y, 1);
         for (qint64 x = 0; x < width; ++x) {
-            const qint64 l = clampColumn(x - 1, width), r = clampColumn(x + 1, width);
-            const quint8 n[8] = {a[l], a[x], a[r], b[l], b[r], c[l], c[x], c[r]};
-            bool allWhite = true, anySet = false;
-            for (quint8 v : n) {
-                allWhite = allWhite && v == 255;
-                anySet = anySet || v != 0;
-            }
-            out[x] = allWhite || (b[x] != 0 && anySet) ? 255 : 0;
+            const int all = a[x - 1] & a[x] & a[x + 1] & b[x - 1] & b[x + 1] & c[x - 1] & c[x] & c[x + 1];
+            const int any = a[x - 1] | a[x] | a[x + 1] | b[x - 1] | b[x + 1] | c[x - 1] | c[x] | c[x + 1];
+            out[x] = all == 255 || (b[x] != 0 && any != 0) ? 255 : 0;
         }
         writeGray(Dib.Pixels24[y], out.data(), width);
     }
@@ -318,17 +331,34 @@ void Convolve3x3(TFastDIB& Dib, const std::array<double, 9>& k)
     auto read = [&Dib](int y, quint8* out) { grayRow(Dib, y, out); };
     RowWindow rows(Dib, 1, read);
     std::vector<quint8> out(static_cast<size_t>(width));
+    // Whole weights of moderate size give whole partial sums, which floating point holds exactly
+    // in any order: integer arithmetic then gives the same result, faster.
+    const bool whole =
+        std::all_of(k.begin(), k.end(), [](double w) { return w == std::trunc(w) && std::abs(w) <= 65536; });
+    std::array<int, 9> ki{};
+    if (whole)
+        for (int i = 0; i < 9; ++i)
+            ki[i] = int(k[i]);
     for (int y = 0; y < height; ++y) {
         rows.advance(y, read);
         const quint8* up = rows.row(y, -1);
         const quint8* mid = rows.row(y, 0);
         const quint8* down = rows.row(y, 1);
-        for (qint64 x = 0; x < width; ++x) {
-            const qint64 l = clampColumn(x - 1, width), r = clampColumn(x + 1, width);
-            // The order of the terms is kept: floating-point sums depend on it.
-            const double t = k[0] * up[x] + k[1] * down[x] + k[2] * mid[r] + k[3] * mid[l] + k[4] * up[l]
-                             + k[5] * up[r] + k[6] * down[l] + k[7] * down[r] + k[8] * mid[x];
-            out[x] = roundToByte(t);
+        if (whole) {
+            for (qint64 x = 0; x < width; ++x) {
+                const int t = ki[0] * up[x] + ki[1] * down[x] + ki[2] * mid[x + 1] + ki[3] * mid[x - 1]
+                              + ki[4] * up[x - 1] + ki[5] * up[x + 1] + ki[6] * down[x - 1] + ki[7] * down[x + 1]
+                              + ki[8] * mid[x];
+                out[x] = quint8(std::clamp(t, 0, 255));
+            }
+        } else {
+            for (qint64 x = 0; x < width; ++x) {
+                // The order of the terms is kept: floating-point sums depend on it.
+                const double t = k[0] * up[x] + k[1] * down[x] + k[2] * mid[x + 1] + k[3] * mid[x - 1]
+                                 + k[4] * up[x - 1] + k[5] * up[x + 1] + k[6] * down[x - 1] + k[7] * down[x + 1]
+                                 + k[8] * mid[x];
+                out[x] = roundToByte(t);
+            }
         }
         writeGray(Dib.Pixels24[y], out.data(), width);
     }
