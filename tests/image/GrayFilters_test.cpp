@@ -440,20 +440,23 @@ TEST(GrayFilters, EdgeEnhanceHandComputedCases)
 
 TEST(GrayFilters, ConvolutionMatchesReferenceOnColourImages)
 {
-    const std::array<double, 9> k{0.25, -1.5, 2, 0.125, -0.75, 1, 3, -2, 0.5};
-    auto reference = [&k](const Grid& g, int y, int x) {
-        const double t = k[0] * at(g, y - 1, x) + k[1] * at(g, y + 1, x) + k[2] * at(g, y, x + 1)
-            + k[3] * at(g, y, x - 1) + k[4] * at(g, y - 1, x - 1) + k[5] * at(g, y - 1, x + 1)
-            + k[6] * at(g, y + 1, x - 1) + k[7] * at(g, y + 1, x + 1) + k[8] * at(g, y, x);
-        return int(std::clamp(std::nearbyint(t), 0.0, 255.0));
-    };
-    for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 6}, std::pair{7, 1}, std::pair{12, 10}}) {
-        SCOPED_TRACE(testing::Message() << w << " x " << h);
-        TFastDIB dib;
-        const Grid g = randomColours(dib, w, h, unsigned(w + 100 * h));
-        Convolve3x3(dib, k);
-        EXPECT_TRUE(isGray(dib, mapGrid(g, reference)));
-    }
+    // Fractional weights, and whole ones of both signs.
+    const std::array<double, 9> weightSets[] = {{0.25, -1.5, 2, 0.125, -0.75, 1, 3, -2, 0.5},
+                                                {3, -2, 0, 1, 5, -4, 2, 0, 1}};
+    for (const auto& k : weightSets)
+        for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 6}, std::pair{7, 1}, std::pair{12, 10}}) {
+            SCOPED_TRACE(testing::Message() << "first weight " << k[0] << ", " << w << " x " << h);
+            auto reference = [&k](const Grid& g, int y, int x) {
+                const double t = k[0] * at(g, y - 1, x) + k[1] * at(g, y + 1, x) + k[2] * at(g, y, x + 1)
+                    + k[3] * at(g, y, x - 1) + k[4] * at(g, y - 1, x - 1) + k[5] * at(g, y - 1, x + 1)
+                    + k[6] * at(g, y + 1, x - 1) + k[7] * at(g, y + 1, x + 1) + k[8] * at(g, y, x);
+                return int(std::clamp(std::nearbyint(t), 0.0, 255.0));
+            };
+            TFastDIB dib;
+            const Grid g = randomColours(dib, w, h, unsigned(w + 100 * h));
+            Convolve3x3(dib, k);
+            EXPECT_TRUE(isGray(dib, mapGrid(g, reference)));
+        }
 }
 
 // ---- depths, sub-images and wide images ----------------------------------------------------------
