@@ -8,7 +8,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libexpat1-dev libexif-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
-  xvfb xauth x11-apps fonts-dejavu-core imagemagick
+  xvfb xauth x11-apps xdotool fonts-dejavu-core imagemagick
 )
 
 missing=()
