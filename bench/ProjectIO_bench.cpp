@@ -2,6 +2,7 @@
 // beside libjpeg-turbo's own encode and decode of the same three pictures (the same JPEG bytes the
 // project file holds). Read the project rows as ratios to the Reference rows: what the file format,
 // Base64, XML and the window's copies of the pixels add to the JPEG work itself.
+#include "BenchSupport.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
 #include "project/JEX4_Objects.h"
@@ -18,11 +19,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -31,23 +29,6 @@ constexpr int Height = 3000;
 constexpr int Images = 3;
 constexpr int Points = 1000;
 constexpr int Quality = 100; // embedded pictures are written at quality 100
-
-// Smooth gradients with a little noise, like a scan of sanded wood; each image a little different.
-void fillScan(TFastDIB& dib, int seed)
-{
-    quint32 noise = 12345u + quint32(seed);
-    for (int y = 0; y < Height; ++y) {
-        auto* p = static_cast<quint8*>(dib.Scanlines[Height - 1 - y]);
-        for (int x = 0; x < Width; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const int n = int(noise >> 29) - 4;
-            const int ring = (x / 3 + seed * 40) % 160;
-            p[3 * x] = quint8(qBound(0, 40 + ring / 4 + n, 255));
-            p[3 * x + 1] = quint8(qBound(0, 90 + ring / 2 + y / 60 + n, 255));
-            p[3 * x + 2] = quint8(qBound(0, 150 + ring / 3 + n, 255));
-        }
-    }
-}
 
 QTemporaryDir& folder()
 {
@@ -71,7 +52,7 @@ TF_SMDI& sourceWindow()
             auto so = std::make_unique<TStitchObject>();
             so->x = i * Width;
             so->FD->SetSize(Width, Height, 24);
-            fillScan(*so->FD, i);
+            bench::fillScan(*so->FD, Width, Height, i);
             so->Width = Width;
             so->Height = Height;
             so->Loaded = true;
@@ -193,34 +174,12 @@ void BM_SaveProject_LoadedPictures(benchmark::State& state)
 
 // ---- libjpeg-turbo alone on the same pictures ----------------------------------------------------
 
-// The binding's settings: blue-green-red out, accurate integer DCT, default upsampling.
 void BM_Decode_LibjpegReference(benchmark::State& state)
 {
     const std::vector<QByteArray>& jpegs = embeddedJpegs();
-    for (auto _ : state) {
-        for (const QByteArray& jpeg : jpegs) {
-            jpeg_decompress_struct cinfo;
-            jpeg_error_mgr err;
-            cinfo.err = jpeg_std_error(&err);
-            jpeg_create_decompress(&cinfo);
-            jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()), jpeg.size());
-            jpeg_read_header(&cinfo, TRUE);
-            cinfo.out_color_space = JCS_EXT_BGR;
-            cinfo.dct_method = JDCT_ISLOW;
-            jpeg_start_decompress(&cinfo);
-            const std::size_t stride = std::size_t(cinfo.output_width) * 3;
-            std::unique_ptr<JSAMPLE[]> pixels(new JSAMPLE[stride * cinfo.output_height]);
-            std::vector<JSAMPROW> rows(cinfo.output_height);
-            for (JDIMENSION y = 0; y < cinfo.output_height; ++y)
-                rows[y] = pixels.get() + y * stride;
-            while (cinfo.output_scanline < cinfo.output_height)
-                jpeg_read_scanlines(&cinfo, rows.data() + cinfo.output_scanline,
-                                    cinfo.output_height - cinfo.output_scanline);
-            jpeg_finish_decompress(&cinfo);
-            jpeg_destroy_decompress(&cinfo);
-            benchmark::DoNotOptimize(pixels.get());
-        }
-    }
+    for (auto _ : state)
+        for (const QByteArray& jpeg : jpegs)
+            bench::referenceDecode(jpeg);
     setCounters(state);
 }
 
@@ -229,45 +188,14 @@ void BM_Encode_LibjpegReference(benchmark::State& state)
     // Plain top-down copies of the same pixels, made once.
     static const std::vector<std::vector<JSAMPLE>> images = [] {
         std::vector<std::vector<JSAMPLE>> all;
-        for (const auto& so : sourceWindow().StitchList) {
-            std::vector<JSAMPLE> v(std::size_t(Width) * Height * 3);
-            for (int y = 0; y < Height; ++y)
-                std::memcpy(v.data() + std::size_t(y) * Width * 3, so->FD->Scanlines[Height - 1 - y],
-                            std::size_t(Width) * 3);
-            all.push_back(std::move(v));
-        }
+        for (const auto& so : sourceWindow().StitchList)
+            all.push_back(bench::topDownPixels(*so->FD, Width, Height));
         return all;
     }();
     writtenProject();
-    for (auto _ : state) {
-        for (const std::vector<JSAMPLE>& pixels : images) {
-            jpeg_compress_struct cinfo;
-            jpeg_error_mgr err;
-            cinfo.err = jpeg_std_error(&err);
-            jpeg_create_compress(&cinfo);
-            unsigned char* out = nullptr;
-            unsigned long size = 0;
-            jpeg_mem_dest(&cinfo, &out, &size);
-            cinfo.image_width = Width;
-            cinfo.image_height = Height;
-            cinfo.input_components = 3;
-            cinfo.in_color_space = JCS_EXT_BGR;
-            jpeg_set_defaults(&cinfo);
-            cinfo.dct_method = JDCT_ISLOW;
-            jpeg_set_quality(&cinfo, Quality, TRUE);
-            jpeg_start_compress(&cinfo, TRUE);
-            std::vector<JSAMPROW> rows(Height);
-            for (int y = 0; y < Height; ++y)
-                rows[std::size_t(y)] = const_cast<JSAMPLE*>(pixels.data()) + std::size_t(y) * Width * 3;
-            while (cinfo.next_scanline < cinfo.image_height)
-                jpeg_write_scanlines(&cinfo, rows.data() + cinfo.next_scanline,
-                                     cinfo.image_height - cinfo.next_scanline);
-            jpeg_finish_compress(&cinfo);
-            jpeg_destroy_compress(&cinfo);
-            benchmark::DoNotOptimize(out);
-            std::free(out);
-        }
-    }
+    for (auto _ : state)
+        for (const std::vector<JSAMPLE>& pixels : images)
+            bench::referenceEncode(pixels, Width, Height, Quality);
     setCounters(state);
 }
 
