@@ -12,6 +12,7 @@
 #include "project/TF_ErrorLog.h"
 #include "samples/SampleCore.h"
 #include "shell/TF_Progress.h"
+#include "support/MainWindowTest.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -62,18 +63,15 @@ QStringList logTexts()
     return texts;
 }
 
-class MainRoad : public ::testing::Test {
+class MainRoad : public testhelpers::MainWindowTest {
 protected:
     void SetUp() override
     {
-        fake = dynamic_cast<FakeDialogs*>(&dialogs());
-        ASSERT_NE(fake, nullptr);
-        ASSERT_TRUE(dir.isValid());
-        TF_ErrorLog::ClearLog();
-        InitSettingVariables();
+        MainWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         // The windows the program's entry makes, in its order, owned by the main window.
-        main = std::make_unique<TF_Main>();
-        F_Main = main.get();
+        createMain();
         F_ErrorLog = new TF_ErrorLog(main.get());
         QCoreApplication::processEvents();
         F_Measurements = new TF_Measurements(main.get());
@@ -90,10 +88,7 @@ protected:
     {
         EXPECT_EQ(fake->errors(), QStringList());
         EXPECT_EQ(fake->unusedAnswers(), 0);
-        main.reset();
-        F_Main = nullptr;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        InitSettingVariables();
+        MainWindowTest::TearDown(); // the main window clears F_Main as it goes
     }
 
     static void settle()
@@ -169,9 +164,6 @@ protected:
         return rows;
     }
 
-    FakeDialogs* fake = nullptr;
-    QTemporaryDir dir;
-    std::unique_ptr<TF_Main> main;
     QStringList startArguments; // the program's command line
 };
 

@@ -11,6 +11,7 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "samples/SampleCore.h"
+#include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -29,28 +30,19 @@
 
 namespace {
 
-class Commands : public ::testing::Test {
+class Commands : public testhelpers::MainWindowTest {
 protected:
     void SetUp() override
     {
-        fake = dynamic_cast<FakeDialogs*>(&dialogs());
-        ASSERT_NE(fake, nullptr);
-        ASSERT_TRUE(dir.isValid());
-        TF_ErrorLog::ClearLog();
-        InitSettingVariables();
-        main = std::make_unique<TF_Main>();
-        F_Main = main.get();
+        MainWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        createMain();
         F_Measurements = new TF_Measurements(main.get());
         fake->answerMessage(mrNo); // the file association question of the first showing
         main->show();
         QCoreApplication::processEvents();
         TF_ErrorLog::ClearLog();
-    }
-    void TearDown() override
-    {
-        main.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        InitSettingVariables();
     }
 
     QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
@@ -114,10 +106,6 @@ protected:
             texts << e->AMessage;
         return texts;
     }
-
-    FakeDialogs* fake = nullptr;
-    QTemporaryDir dir;
-    std::unique_ptr<TF_Main> main;
 };
 
 // ---- new project ----

@@ -19,6 +19,7 @@
 #include "shell/RAXOLink.h"
 #include "shell/TPageControlEx.h"
 #include "support/FakeRaxo.h"
+#include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -54,28 +55,23 @@ QImage iconImage(const QIcon& icon)
     return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-class MainLink : public ::testing::Test {
+class MainLink : public testhelpers::MainWindowTest {
 protected:
     void SetUp() override
     {
-        fake = dynamic_cast<FakeDialogs*>(&dialogs());
-        ASSERT_NE(fake, nullptr);
-        ASSERT_TRUE(dir.isValid());
-        TF_ErrorLog::ClearLog();
-        InitSettingVariables();
+        MainWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ProjectLoading = false;
         ASSERT_TRUE(raxo.listen());
         storeLinkPort(raxo.port());
 
-        main = std::make_unique<TF_Main>();
-        F_Main = main.get();
+        createMain();
         F_Measurements = new TF_Measurements(main.get());
     }
     void TearDown() override
     {
-        main.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        InitSettingVariables();
+        MainWindowTest::TearDown();
         ProjectLoading = false;
         WindowValues().LinkAddress = StoredWindowValues().LinkAddress;
         WindowValues().LinkPort = StoredWindowValues().LinkPort;
@@ -168,10 +164,7 @@ protected:
         return false;
     }
 
-    FakeDialogs* fake = nullptr;
-    QTemporaryDir dir;
     FakeRaxo raxo;
-    std::unique_ptr<TF_Main> main;
 };
 
 // ---- connection ----

@@ -1,0 +1,49 @@
+// Common ground of the main-window tests: scripted dialogs, a temporary folder, fresh settings and an
+// empty error log before each case; the main window goes first at the end, then the settings reset.
+#pragma once
+
+#include "platform/FakeDialogs.h"
+#include "project/Settings.h"
+#include "project/TF_ErrorLog.h"
+#include "shell/TF_Main.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace testhelpers {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    // A fixture that adds to this calls it first and stops on a fatal failure.
+    void SetUp() override
+    {
+        fake = dynamic_cast<FakeDialogs*>(&dialogs());
+        ASSERT_NE(fake, nullptr);
+        ASSERT_TRUE(dir.isValid());
+        TF_ErrorLog::ClearLog();
+        InitSettingVariables();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        InitSettingVariables();
+    }
+
+    // The main window, known to the program as F_Main; not shown yet.
+    void createMain()
+    {
+        main = std::make_unique<TF_Main>();
+        F_Main = main.get();
+    }
+
+    FakeDialogs* fake = nullptr;
+    QTemporaryDir dir;
+    std::unique_ptr<TF_Main> main;
+};
+
+} // namespace testhelpers
