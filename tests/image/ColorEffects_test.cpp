@@ -212,8 +212,9 @@ TEST(ColorEffects, EffectsGiveHandComputedPixels)
                     EXPECT_TRUE(sameColour(got, c.out)) << "row " << y << ", column " << x << ": " << int(got.b)
                                                         << ", " << int(got.g) << ", " << int(got.r);
                 }
-            if (bpp == 32)
+            if (bpp == 32) {
                 EXPECT_EQ(dib.Pixels32[1][1].a, 0x5A) << "the fourth byte stays";
+            }
         }
 }
 
