@@ -19,6 +19,9 @@
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_SelectOrientation.h"
 
+#include "support/ImageWindowTest.h"
+#include "support/ModalDialogs.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -43,40 +46,16 @@
 
 namespace {
 
-// A picture whose pixels differ from their neighbours, so a shifted crop shows.
-QImage patterned(int w, int h, int seed = 0)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 37 + y * 11 + seed) & 255, (x * 5 + y * 71 + 3 * seed) & 255, (x * 13 ^ y * 7) & 255));
-    return img;
-}
+using testhelpers::patterned;
+using testhelpers::whenShown;
+
+// The dialogs of these tests are given five seconds to show, more than the usual three.
+constexpr int DialogWaitMs = 5000;
 
 QByteArray contentOf(const QString& file)
 {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Acts on the next modal dialog of type W, once it shows.
-template <typename W>
-void whenShown(std::function<void(W*)> act)
-{
-    auto* timer = new QTimer(qApp);
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, ticks, act] {
-        if (auto* d = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(d);
-        } else if (++*ticks > 500) {
-            ADD_FAILURE() << "expected dialog did not show";
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
 }
 
 class Series : public ::testing::Test {
@@ -537,7 +516,7 @@ TEST_F(Series, CreatesAProjectInListOrderAndClosesWithoutAsking)
     whenShown<TF_SelectOrientation>([](TF_SelectOrientation* d) {
         QTest::mouseClick(d->RadioButton1, Qt::LeftButton);
         QTest::mouseClick(d->B_Ok, Qt::LeftButton);
-    });
+    }, DialogWaitMs);
     const int before = fake->callCount();
     w->BB_CreateJEX->click();
     const QList<TF_SMDI*> windows = ImageWindows();
@@ -657,7 +636,8 @@ TEST_F(Series, ProjectLandsInTheMainWindow)
     fake->answerMessage(mrNo); // the file association question of the first showing
     main->show();
     add({inSeries(QStringLiteral("A_1.jpg"), 30, 20), inSeries(QStringLiteral("A_2.jpg"), 20, 20)});
-    whenShown<TF_SelectOrientation>([](TF_SelectOrientation* d) { QTest::mouseClick(d->B_Ok, Qt::LeftButton); });
+    whenShown<TF_SelectOrientation>([](TF_SelectOrientation* d) { QTest::mouseClick(d->B_Ok, Qt::LeftButton); },
+                                    DialogWaitMs);
     w->BB_CreateJEXClick();
     const QList<TF_SMDI*> children = main->MDIChildren();
     ASSERT_EQ(children.size(), 1);
@@ -681,7 +661,7 @@ TEST(SeriesCommand, MainWindowOpensTheSeriesWindow)
         shown = true;
         EXPECT_EQ(d->ActiveCameraType, -1);
         d->close();
-    });
+    }, DialogWaitMs);
     main->A_CreateSeries->trigger();
     EXPECT_TRUE(shown);
     EXPECT_FALSE(F_CreateSeries.isNull());

@@ -8,6 +8,7 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "samples/SampleCore.h"
+#include "support/ProjectObjects.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -35,16 +36,13 @@
 
 namespace {
 
-TStitchObject* addImage(TF_SMDI& w, int width = 200, int height = 100)
+// A loaded 24-bit image of the given size at the window's origin, its pixels all black.
+TStitchObject* addLoadedImage(TF_SMDI& w, int width = 200, int height = 100)
 {
-    auto so = std::make_unique<TStitchObject>();
+    TStitchObject* so = testhelpers::addImage(w, 0, 0, width, height);
     so->FD->SetSize(width, height, 24);
-    so->Width = width;
-    so->Height = height;
     so->Loaded = true;
-    TStitchObject* raw = so.get();
-    w.StitchList.push_back(std::move(so));
-    return raw;
+    return so;
 }
 
 // A main window with the project tool window, as the program starts them.
@@ -293,9 +291,9 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
     TF_SMDI* w = newWindow();
     ASSERT_NE(w, nullptr);
     check(1);
-    addImage(*w);
+    addLoadedImage(*w);
     check(2);
-    addImage(*w);
+    addLoadedImage(*w);
     check(3);
 }
 
@@ -454,7 +452,7 @@ TEST_F(Frame, WheelZoomsTheActiveWindowOnlyWhileTheMouseIsOverIt)
     showFrame();
     TF_SMDI* w = newWindow();
     ASSERT_NE(w, nullptr);
-    addImage(*w, 2000, 1000);
+    addLoadedImage(*w, 2000, 1000);
     w->UpdateArea();
     w->setZoom(10);
     auto wheel = [&](int delta) {
@@ -496,7 +494,7 @@ TEST_F(Frame, WheelKeepsTheCanvasPointUnderTheMouse)
     if (QMdiSubWindow* sub = w->mdiFrame())
         sub->resize(500, 400);
     QCoreApplication::processEvents();
-    addImage(*w, 4000, 3000);
+    addLoadedImage(*w, 4000, 3000);
     w->UpdateArea();
     w->setZoom(14); // 1:5
     w->SB_H->setValue(200);

@@ -15,6 +15,15 @@ void PrintTo(const QPoint& p, std::ostream* os)
 
 namespace testhelpers {
 
+QImage patterned(int w, int h, int seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37 + y * 11 + seed) & 255, (x * 5 + y * 71 + 3 * seed) & 255, (x * 13 ^ y * 7) & 255));
+    return img;
+}
+
 QRgb fdPixel(const TFastDIB& fd, int x, int y)
 {
     const TFColor c = fd.GetPixel(fd.AbsHeight - 1 - y, x);

@@ -6,6 +6,7 @@
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
+#include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QSize>
@@ -23,6 +24,10 @@ namespace testhelpers {
 
 // Pixel (x, y) of a bottom-up image, counted from the picture's top row.
 QRgb fdPixel(const TFastDIB& fd, int x, int y);
+
+// A picture whose every pixel differs from its neighbours, so a shift or flip shows; each seed
+// gives another one.
+QImage patterned(int w, int h, int seed = 0);
 
 // A shown image window `w` of the given size, with the project tool window `tool` bound as
 // F_Measurements, scripted dialogs `dialogs` and an empty error log. The window goes first at the

@@ -37,17 +37,8 @@
 namespace {
 
 using testhelpers::fdPixel;
+using testhelpers::patterned;
 using testhelpers::whenShown;
-
-// A picture whose every pixel differs from its neighbours, so a shift or flip shows.
-QImage patterned(int w, int h, int seed = 0)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 37 + y * 11 + seed) & 255, (x * 5 + y * 71 + 3 * seed) & 255, (x * 13 ^ y * 7) & 255));
-    return img;
-}
 
 // FD equals `img` from (ox, oy) on, pixel for pixel; the first difference is named.
 ::testing::AssertionResult showsPicture(const TFastDIB& fd, const QImage& img, int ox = 0, int oy = 0)
