@@ -1,6 +1,7 @@
 // Colour effects on image buffers: channel tables, saturation and inversion.
 #include "image/ColorEffects.h"
 
+#include "image/PixelProbe.h"
 #include "image/TFastDIB.h"
 
 #include <algorithm>
@@ -20,12 +21,7 @@ template <typename F>
 std::vector<quint16> table16(const TFastDIB& Dib, F f)
 {
     TFastDIB probe;
-    probe.UseGDI = false;
-    TBMInfo info;
-    std::memcpy(&info, &Dib.Info, sizeof info);
-    info.Header.Width = 1;
-    info.Header.Height = 1;
-    probe.SetSizeIndirect(info);
+    MakePixelProbe(probe, Dib);
     std::vector<quint16> table(65536);
     for (quint32 v = 0; v < 65536; ++v) {
         probe.Pixels16[0][0] = quint16(v);

@@ -1,6 +1,7 @@
 // Neighbourhood filters: the five-tap diagonal filter behind sharpening, and softening.
 #include "image/NeighbourFilters.h"
 
+#include "image/PixelProbe.h"
 #include "image/TFastDIB.h"
 
 #include <algorithm>
@@ -34,12 +35,7 @@ struct Weights {
 std::vector<TFColor> widen16Table(const TFastDIB& Dib)
 {
     TFastDIB probe;
-    probe.UseGDI = false;
-    TBMInfo info;
-    std::memcpy(&info, &Dib.Info, sizeof info);
-    info.Header.Width = 1;
-    info.Header.Height = 1;
-    probe.SetSizeIndirect(info);
+    MakePixelProbe(probe, Dib);
     std::vector<TFColor> table(65536);
     for (quint32 v = 0; v < 65536; ++v) {
         probe.Pixels16[0][0] = quint16(v);
