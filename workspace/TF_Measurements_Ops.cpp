@@ -12,6 +12,7 @@
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_EditBrushName.h"
 #include "workspace/TF_EditPathProps.h"
+#include "workspace/TF_PathInfo.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QItemSelectionModel>
@@ -490,9 +491,12 @@ void TF_Measurements::A_ActivatePathExecute()
 
 void TF_Measurements::A_PathInfoExecute()
 {
-    if (!MDIForm() || !dynamic_cast<TPath*>(FirstSelectedObject()))
+    TF_SMDI* f = MDIForm();
+    if (!f || !dynamic_cast<TPath*>(FirstSelectedObject()) || !F_PathInfo)
         return;
-    // needs: the path statistics window, shown modally for the bound window's current path.
+    F_PathInfo->Path = f->CurrentPath.get();
+    F_PathInfo->DPI = f->DPI;
+    F_PathInfo->exec();
 }
 
 void TF_Measurements::A_PathPropertiesExecute()
