@@ -9,6 +9,7 @@
 #include "shell/TPageControlEx.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/MeasurementTreeModel.h"
+#include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QAbstractProxyModel>
@@ -206,6 +207,17 @@ void TF_Measurements::createActions()
     A_RevertImage = action(QStringLiteral("&Revert to saved image"), -1, nullptr);
     A_RevertImage->setIcon(ImageTreeModel::IL_SO(11));
     A_ImageInformation = action(QStringLiteral("Image information"), 13, nullptr);
+    connect(A_ImageInformation, &QAction::triggered, this, [this] {
+        for (TreeNode* node : m_soModel->allNodes()) {
+            if (!VST_SO->selectionModel()->isSelected(m_soModel->indexFromNode(node)))
+                continue;
+            if (TStitchObject* so = m_soModel->imageOf(node); so && F_ImageInfo) {
+                F_ImageInfo->SO = so;
+                F_ImageInfo->exec();
+            }
+            return;
+        }
+    });
 }
 
 void TF_Measurements::createMenus()
