@@ -200,8 +200,12 @@ void TF_SMDI::FitToScreen()
     ApplyZoom(z);
 
     if (!frame->isMaximized()) {
-        const int cw = clampInt(screenLength(Area->width(), z) + 25);
-        const int ch = clampInt(SB_MDI->height() + screenLength(Area->height(), z) + 25);
+        // A canvas that does not fit even at the strongest reduction gets the free space, not a
+        // window (and paint buffers) of its reduced size, which hostile positions make terabytes.
+        auto fitted = [](qint64 wanted, int free) { return clampInt(free > 0 ? std::min<qint64>(wanted, free + 25) : wanted); };
+        const int cw = fitted(qint64(screenLength(Area->width(), z)) + 25, freeW);
+        const int ch = fitted(qint64(SB_MDI->height()) + screenLength(Area->height(), z) + 25,
+                              freeH > 0 ? freeH + SB_MDI->height() : 0);
         if (frame == this)
             resize(cw, ch);
         else

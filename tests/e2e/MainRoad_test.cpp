@@ -562,6 +562,13 @@ const HostileCase kHostileCases[] = {
          ASSERT_EQ(w->StitchList.size(), 1u);
          EXPECT_EQ(w->StitchList.front()->Width, 64);
          EXPECT_EQ(pointCount(w), 2);
+         // A canvas billions of pixels wide still gets a window, and paint buffers, no larger
+         // than the free space.
+         ASSERT_TRUE(F_Main && F_Main->mdiArea());
+         const QSize free = F_Main->mdiArea()->viewport()->size();
+         EXPECT_LE(w->PB->width(), free.width());
+         EXPECT_LE(w->PB->height(), free.height());
+         EXPECT_LE(w->B_Background.size().width(), free.width());
      }},
     {"BadBase64", [] { return projectText("!!!not base64@@@"); }, Outcome::Damaged, {},
      [](TF_SMDI* w) {

@@ -356,7 +356,7 @@ TEST(TF_SMDI_Fit, FitToScreenPicksTheSmallestZoomThatFitsBothWays)
         {10, 600, 11},        // the height decides
         {3000, 1200, 13},     // 750 x 300 at 1:4
         {100000, 10, 110},    // beyond the list's items
-        {2000000, 10, 999},   // nothing fits: the strongest reduction
+        {2000000, 10, 999},   // nothing fits: the strongest reduction, the window takes the free space
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.canvasW << " x " << r.canvasH);
@@ -380,7 +380,8 @@ TEST(TF_SMDI_Fit, FitToScreenPicksTheSmallestZoomThatFitsBothWays)
         EXPECT_EQ(w->SB_H->value(), w->SB_H->minimum());
         const int z = r.zoom;
         auto screen = [z](int len) { return z < 10 ? len * (11 - z) : qRound(double(len) / (z - 9)); };
-        const QSize expected(qMax(150, screen(r.canvasW) + 25), qMax(120, 25 + screen(r.canvasH) + 25));
+        // The frame stands so that 1000 pixels are free to its right.
+        const QSize expected(qMax(150, qMin(screen(r.canvasW) + 25, 1000 + 25)), qMax(120, 25 + screen(r.canvasH) + 25));
         EXPECT_EQ(w->size(), expected);
     }
 }
