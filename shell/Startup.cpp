@@ -7,6 +7,7 @@
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TF_Export.h"
+#include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
@@ -52,14 +53,15 @@ QList<StartupWindow> StartupWindows()
 {
     // The tool windows float over the main window, which therefore owns them. Windows the program
     // does not have yet join at their places in the order: the amount dialog, the path and image
-    // information windows, the series preview, the camera settings, the update check, the tracker,
-    // the histogram and the close-project dialog after the log; the file preview after the
+    // information windows, the series preview, the camera settings, the update check, the tracker
+    // and the histogram between the log and the close-project dialog; the file preview after the
     // orientation dialog; the notes window, the camera wizard (with the series window), contrast
     // and grayscale after the export wizard; the border, monitor, resample, settings, bird view,
     // resolution, magnifier and object editor windows after the project window; the file manager
     // last of all, because the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
+        {QStringLiteral("F_CloseManager"), [] { F_CloseManager = new TF_CloseManager(F_Main); }},
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},

@@ -16,6 +16,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/RAXOLink.h"
+#include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
 
@@ -580,8 +581,14 @@ bool TF_SMDI::FormCloseQuery()
 {
     if (fImageLoadError)
         return true;
-    // needs: F_CloseManager (close-project dialog): set its MDI to this window, show it modally and
-    // return false on Cancel. Until it exists only a changed project or image is asked about.
+    if (F_CloseManager) {
+        F_CloseManager->MDI = this;
+        if (F_CloseManager->exec() == QDialog::Rejected)
+            return false;
+        // needs: F_BirdView: if (F_BirdView && F_BirdView->MDIForm == this) F_BirdView->MDIForm = nullptr;
+        return true;
+    }
+    // Without the close-project dialog only a changed project or image is asked about.
     bool changed = Project->Changed;
     for (const auto& so : StitchList)
         changed = changed || so->ImageChanged;

@@ -15,11 +15,13 @@
 #include "project/TF_Export.h"
 #include "project/TJEXProject.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_Measurements.h"
 #include "project/TStitchObject.h"
+#include "support/ModalDialogs.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_SelectOrientation.h"
 
@@ -44,6 +46,22 @@
 namespace {
 
 const QString kRoot = QStringLiteral("\\SOFTWARE\\LUMEK\\JEX4");
+
+// Answers every close-project dialog that shows while it lives with "Close project".
+class CloseEveryProject {
+public:
+    CloseEveryProject()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [] {
+            if (auto* d = qobject_cast<TF_CloseManager*>(QApplication::activeModalWidget()))
+                d->B_Ok->click();
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
 const QString kAssociationQuestion = QStringLiteral(
     "Files with the extension .jex4 are currently not associated with this version of JEX\r\nDo you want to change "
     "the file association now?");
@@ -161,7 +179,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     QStringList names;
     for (const StartupWindow& w : StartupWindows())
         names << w.Name;
-    EXPECT_EQ(names, (QStringList{QStringLiteral("F_ErrorLog"), QStringLiteral("F_SelectOrientation"),
+    EXPECT_EQ(names, (QStringList{QStringLiteral("F_ErrorLog"), QStringLiteral("F_CloseManager"),
+                                  QStringLiteral("F_SelectOrientation"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
                                   QStringLiteral("F_Progress")}));
 
@@ -183,21 +202,23 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     }
     fake->answerMessage(mrNo);
     CreateStartupWindows({}, recorded);
-    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40}));
-    EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_SelectOrientation:L--"),
+    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50}));
+    EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_CloseManager:L--"),
+                                       QStringLiteral("F_SelectOrientation:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Progress:LM-")}));
-    EXPECT_EQ(F_Splash->PB->value(), 50);
+    EXPECT_EQ(F_Splash->PB->value(), 60);
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
-    for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_SelectOrientation, F_Export, F_Measurements, F_Progress}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_CloseManager, F_SelectOrientation, F_Export,
+                                                      F_Measurements, F_Progress}) {
         ASSERT_NE(w, nullptr);
         EXPECT_FALSE(w->isVisible());
     }
 
     ShowMainWindow();
     EXPECT_TRUE(F_Main->isVisible());
-    EXPECT_GT(F_Splash->PB->value(), 50); // the first showing steps the bar on
+    EXPECT_GT(F_Splash->PB->value(), 60); // the first showing steps the bar on
     EXPECT_TRUE(F_Splash->Timer1->isActive()); // and starts the fade
     EXPECT_TRUE(SettingsLoaded());
     EXPECT_TRUE(F_Main->IsDocked(F_Measurements));
@@ -208,6 +229,7 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     EXPECT_EQ(F_ErrorLog, nullptr);
     EXPECT_EQ(F_Measurements, nullptr);
     EXPECT_TRUE(F_Progress.isNull());
+    EXPECT_TRUE(F_CloseManager.isNull());
     EXPECT_EQ(F_Export, nullptr);
     EXPECT_TRUE(F_SelectOrientation.isNull());
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
@@ -482,15 +504,15 @@ TEST_F(Startup, AShutDownCancelledByACloseQuestionKeepsTheProgramRunning)
     EXPECT_EQ(run([&] {
                   SettingMColor = 0x00445566;
                   F_Main->A_NewProject->trigger(); // a changed, unsaved project
-                  fake->answerMessage(mrNo);       // "Close it anyway?" No
+                  testhelpers::whenShown<TF_CloseManager>([](TF_CloseManager* d) { d->B_Cancel->click(); });
                   closed = F_Main->close();
                   visible = F_Main->isVisible();
                   closing = F_Main->Closing;
                   storeWritten = storedInteger(QStringLiteral("MColor")) == 0x00445566;
                   windows = int(F_Main->MDIChildren().size());
-                  // The loop goes on: the second attempt, answered Yes, ends the program.
-                  QTimer::singleShot(0, [this] {
-                      fake->answerMessage(mrYes);
+                  // The loop goes on: the second attempt, answered "Close project", ends the program.
+                  QTimer::singleShot(0, [] {
+                      testhelpers::whenShown<TF_CloseManager>([](TF_CloseManager* d) { d->B_Ok->click(); });
                       F_Main->close();
                   });
               }),
@@ -563,6 +585,7 @@ TEST_F(Startup, RecentFilesFillTheFileMenuAndOpenTheirRealPaths)
 
     for (TF_SMDI* w : F_Main->MDIChildren())
         w->Project->Changed = false;
+    CloseEveryProject closeAll;
     ASSERT_TRUE(F_Main->close());
     Registry reg;
     ASSERT_TRUE(reg.OpenKey(kRoot + QStringLiteral("\\RecentFiles"), false));
