@@ -125,16 +125,14 @@ TEST_F(CloseManager, ReportShowsTheProjectStateAndEveryImageWithItsPicture)
 {
     TF_SMDI* w = newProject();
     ASSERT_NE(w, nullptr);
-    TStitchObject* present = addImage(w, writeImage(QStringLiteral("a.png")), false);
-    TStitchObject* changed = addImage(w, writeImage(QStringLiteral("b.png")), true);
+    addImage(w, writeImage(QStringLiteral("a.png")), false);
+    addImage(w, writeImage(QStringLiteral("b.png")), true);
     TStitchObject* missing = addImage(w, writeImage(QStringLiteral("c.png")), false);
     TStitchObject* embedded = addImage(w, writeImage(QStringLiteral("d.png")), false);
     TStitchObject* unnamed = addImage(w, writeImage(QStringLiteral("e.png")), false);
     missing->filename = path(QStringLiteral("gone.png"));
     embedded->Embedded = true;
     unnamed->filename.clear();
-    (void)present;
-    (void)changed;
 
     struct Row {
         bool projectChanged;
