@@ -11,7 +11,9 @@
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
+#include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_PathInfo.h"
 #include "workspace/TF_SelectOrientation.h"
 
 #include <QApplication>
@@ -52,15 +54,17 @@ void reportStartupFailure(const QString& what)
 QList<StartupWindow> StartupWindows()
 {
     // The tool windows float over the main window, which therefore owns them. Windows the program
-    // does not have yet join at their places in the order: the amount dialog, the path and image
-    // information windows, the series preview, the camera settings, the update check, the tracker
-    // and the histogram between the log and the close-project dialog; the file preview after the
+    // does not have yet join at their places in the order: the amount dialog between the log and
+    // the path information; the series preview, the camera settings, the update check, the tracker
+    // and the histogram between the image information and the close-project dialog; the file preview after the
     // orientation dialog; the notes window, the camera wizard (with the series window), contrast
     // and grayscale after the export wizard; the border, monitor, resample, settings, bird view,
     // resolution, magnifier and object editor windows after the project window; the file manager
     // last of all, because the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
+        {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
+        {QStringLiteral("F_ImageInfo"), [] { F_ImageInfo = new TF_ImageInfo(F_Main); }},
         {QStringLiteral("F_CloseManager"), [] { F_CloseManager = new TF_CloseManager(F_Main); }},
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
