@@ -7,7 +7,7 @@
 
 namespace samples {
 
-struct CoreSpec {
+struct CoreRecipe {
     int width = 6000;
     int height = 600;
     int dpi = 2400;
@@ -17,9 +17,9 @@ struct CoreSpec {
 };
 
 // X positions (pixels) of the ring borders: the sharp step from dark latewood to light earlywood.
-QVector<int> ringBorders(const CoreSpec& spec);
+QVector<int> ringBorders(const CoreRecipe& recipe);
 
 // The core image (Format_RGB32), rings running top to bottom, the core axis left to right.
-QImage makeCore(const CoreSpec& spec);
+QImage makeCore(const CoreRecipe& recipe);
 
 } // namespace samples

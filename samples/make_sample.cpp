@@ -11,19 +11,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: make_sample <output.jpg> [width height dpi]\n");
         return 2;
     }
-    samples::CoreSpec spec;
+    samples::CoreRecipe recipe;
     if (argc >= 5) {
-        spec.width = std::atoi(argv[2]);
-        spec.height = std::atoi(argv[3]);
-        spec.dpi = std::atoi(argv[4]);
+        recipe.width = std::atoi(argv[2]);
+        recipe.height = std::atoi(argv[3]);
+        recipe.dpi = std::atoi(argv[4]);
     }
-    if (spec.width < 100 || spec.height < 10 || spec.dpi <= 0) {
+    if (recipe.width < 100 || recipe.height < 10 || recipe.dpi <= 0) {
         std::fprintf(stderr, "make_sample: width >= 100, height >= 10 and dpi > 0 please\n");
         return 2;
     }
-    QImage img = samples::makeCore(spec);
+    QImage img = samples::makeCore(recipe);
     // dots per metre, so viewers and our loader see the resolution
-    const int dpm = int(spec.dpi / 0.0254 + 0.5);
+    const int dpm = int(recipe.dpi / 0.0254 + 0.5);
     img.setDotsPerMeterX(dpm);
     img.setDotsPerMeterY(dpm);
     QImageWriter writer(QString::fromLocal8Bit(argv[1]));

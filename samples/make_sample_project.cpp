@@ -61,9 +61,9 @@ int main(int argc, char** argv)
     const QString imageFile = folder.absoluteFilePath(QStringLiteral("core.jpg"));
     const QString projectFile = folder.absoluteFilePath(QStringLiteral("sample.jex4"));
 
-    samples::CoreSpec spec; // 6000 x 600 at 2400 dpi
-    QImage core = samples::makeCore(spec);
-    const int dpm = int(spec.dpi / 0.0254 + 0.5); // dots per metre
+    samples::CoreRecipe recipe; // 6000 x 600 at 2400 dpi
+    QImage core = samples::makeCore(recipe);
+    const int dpm = int(recipe.dpi / 0.0254 + 0.5); // dots per metre
     core.setDotsPerMeterX(dpm);
     core.setDotsPerMeterY(dpm);
     QImageWriter writer(imageFile, "jpeg");
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     }
 
     auto window = std::make_unique<TF_SMDI>();
-    window->DPI = spec.dpi;
+    window->DPI = recipe.dpi;
     window->Project->Name = QStringLiteral("Sample core");
 
     auto image = std::make_unique<TStitchObject>();
@@ -96,8 +96,8 @@ int main(int argc, char** argv)
     // A new window starts with one empty path; the points go there.
     TPath* path = window->PathList.front().get();
     path->GUID = NewGUIDString();
-    const int row = spec.height / 2;
-    const QVector<int> borders = samples::ringBorders(spec);
+    const int row = recipe.height / 2;
+    const QVector<int> borders = samples::ringBorders(recipe);
     TIndex* index = nullptr;
     for (int x : borders) {
         if (!index) {

@@ -172,16 +172,16 @@ protected:
 TEST_F(MainRoad, MeasuredCoreSurvivesSaveCloseAndLoad)
 {
     // The synthetic core, smaller than the sample project's so the test stays quick.
-    samples::CoreSpec spec;
-    spec.width = 2000;
-    spec.height = 300;
+    samples::CoreRecipe recipe;
+    recipe.width = 2000;
+    recipe.height = 300;
     const QString image = path(QStringLiteral("core.jpg"));
     QImageWriter writer(image, "jpeg");
     writer.setQuality(95);
-    ASSERT_TRUE(writer.write(samples::makeCore(spec))) << writer.errorString().toStdString();
-    const QVector<int> borders = samples::ringBorders(spec);
+    ASSERT_TRUE(writer.write(samples::makeCore(recipe))) << writer.errorString().toStdString();
+    const QVector<int> borders = samples::ringBorders(recipe);
     ASSERT_GE(borders.size(), 8);
-    const int row = spec.height / 2;
+    const int row = recipe.height / 2;
 
     TF_SMDI* w = newProject();
     ASSERT_NE(w, nullptr);
@@ -192,8 +192,8 @@ TEST_F(MainRoad, MeasuredCoreSurvivesSaveCloseAndLoad)
     main->A_AddImage->trigger();
     settle();
     ASSERT_EQ(w->StitchList.size(), 1u);
-    EXPECT_EQ(w->StitchList.front()->Width, spec.width);
-    EXPECT_EQ(w->StitchList.front()->Height, spec.height);
+    EXPECT_EQ(w->StitchList.front()->Width, recipe.width);
+    EXPECT_EQ(w->StitchList.front()->Height, recipe.height);
 
     // A right click on the resolution button asks for the value directly.
     fake->answerInput(QStringLiteral("2400"));
@@ -369,11 +369,11 @@ protected:
 
 TEST_P(EmbeddedPictures, SurviveSaveLoadSaveUnchanged)
 {
-    samples::CoreSpec spec;
-    spec.width = 420;
-    spec.height = 90;
-    spec.seed = 5;
-    const QImage picture = samples::makeCore(spec);
+    samples::CoreRecipe recipe;
+    recipe.width = 420;
+    recipe.height = 90;
+    recipe.seed = 5;
+    const QImage picture = samples::makeCore(recipe);
 
     TF_SMDI* w = nullptr;
     if (GetParam().pasted) {
@@ -393,7 +393,7 @@ TEST_P(EmbeddedPictures, SurviveSaveLoadSaveUnchanged)
     }
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(w->StitchList.size(), 1u);
-    ASSERT_EQ(w->StitchList.front()->FD->Info.Header.Width, spec.width);
+    ASSERT_EQ(w->StitchList.front()->FD->Info.Header.Width, recipe.width);
 
     const QString first = path(QStringLiteral("first.jex4"));
     const QString second = path(QStringLiteral("second.jex4"));
@@ -407,18 +407,18 @@ TEST_P(EmbeddedPictures, SurviveSaveLoadSaveUnchanged)
     ASSERT_NE(loaded, nullptr);
     ASSERT_EQ(loaded->StitchList.size(), 1u);
     const TStitchObject& image = *loaded->StitchList.front();
-    ASSERT_EQ(image.FD->Info.Header.Width, spec.width);
-    ASSERT_EQ(image.FD->AbsHeight, spec.height);
+    ASSERT_EQ(image.FD->Info.Header.Width, recipe.width);
+    ASSERT_EQ(image.FD->AbsHeight, recipe.height);
     EXPECT_TRUE(image.Embedded);
     const QByteArray pixels = pixelBytes(image);
 
     // Quality 100 is close to the picture, not equal to it.
     const QImage original = picture.convertToFormat(QImage::Format_RGB888);
     int worst = 0;
-    for (int y = 0; y < spec.height; ++y) {
+    for (int y = 0; y < recipe.height; ++y) {
         const auto* want = original.constScanLine(y);
-        const auto* got = reinterpret_cast<const uchar*>(pixels.constData()) + qsizetype(y) * spec.width * 3;
-        for (int x = 0; x < spec.width; ++x)
+        const auto* got = reinterpret_cast<const uchar*>(pixels.constData()) + qsizetype(y) * recipe.width * 3;
+        for (int x = 0; x < recipe.width; ++x)
             for (int c = 0; c < 3; ++c) // RGB in the picture, BGR in the image
                 worst = std::max(worst, std::abs(int(want[3 * x + c]) - int(got[3 * x + 2 - c])));
     }
@@ -451,13 +451,13 @@ enum class Outcome {
 // A small picture as JPEG bytes.
 QByteArray smallJpeg()
 {
-    samples::CoreSpec spec;
-    spec.width = 64;
-    spec.height = 32;
+    samples::CoreRecipe recipe;
+    recipe.width = 64;
+    recipe.height = 32;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    samples::makeCore(spec).save(&buffer, "JPEG", 90);
+    samples::makeCore(recipe).save(&buffer, "JPEG", 90);
     return bytes;
 }
 
@@ -743,11 +743,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        spec.width = 1500;
-        spec.height = 200;
+        recipe.width = 1500;
+        recipe.height = 200;
         image = path(QStringLiteral("core.jpg"));
-        ASSERT_TRUE(samples::makeCore(spec).save(image, "JPEG", 95));
-        borders = samples::ringBorders(spec);
+        ASSERT_TRUE(samples::makeCore(recipe).save(image, "JPEG", 95));
+        borders = samples::ringBorders(recipe);
         QByteArray points;
         for (int i = 0; i < borders.size(); ++i)
             points += QStringLiteral("<%1 XPOS=\"%2\" YPOS=\"100\"%3>")
@@ -764,7 +764,7 @@ protected:
         MainRoad::SetUp();
     }
 
-    samples::CoreSpec spec;
+    samples::CoreRecipe recipe;
     QString image, project;
     QVector<int> borders;
 };
@@ -777,7 +777,7 @@ TEST_F(CommandLineStart, OpensTheNamedProjectWithItsMeasuredPath)
     EXPECT_EQ(w->Project->Filename, project);
     EXPECT_EQ(w->DPI, 2400);
     ASSERT_EQ(w->StitchList.size(), 1u);
-    EXPECT_EQ(w->StitchList.front()->Width, spec.width);
+    EXPECT_EQ(w->StitchList.front()->Width, recipe.width);
     EXPECT_EQ(F_Measurements->MDIForm(), w);
     const QList<TreeRow> rows = treeRows();
     ASSERT_EQ(rows.size(), borders.size());

@@ -24,11 +24,11 @@ QVector<double> columnMeans(const QImage& img)
 
 TEST(SampleCore, BordersAreTheOnlySharpLightSteps)
 {
-    samples::CoreSpec spec;
-    spec.width = 2000;
-    spec.height = 40;
-    const QImage img = samples::makeCore(spec);
-    const QVector<int> borders = samples::ringBorders(spec);
+    samples::CoreRecipe recipe;
+    recipe.width = 2000;
+    recipe.height = 40;
+    const QImage img = samples::makeCore(recipe);
+    const QVector<int> borders = samples::ringBorders(recipe);
     ASSERT_GE(borders.size(), 8);
 
     const QVector<double> mean = columnMeans(img);
@@ -41,17 +41,17 @@ TEST(SampleCore, BordersAreTheOnlySharpLightSteps)
 
 TEST(SampleCore, SameSpecGivesSamePixelsAndWidthsStayPlausible)
 {
-    samples::CoreSpec spec;
-    spec.width = 1500;
-    spec.height = 20;
-    EXPECT_EQ(samples::makeCore(spec), samples::makeCore(spec));
+    samples::CoreRecipe recipe;
+    recipe.width = 1500;
+    recipe.height = 20;
+    EXPECT_EQ(samples::makeCore(recipe), samples::makeCore(recipe));
 
-    const QVector<int> borders = samples::ringBorders(spec);
+    const QVector<int> borders = samples::ringBorders(recipe);
     for (int i = 1; i < borders.size(); ++i) {
         const int w = borders[i] - borders[i - 1];
         EXPECT_GE(w, 25) << "ring " << i;
         EXPECT_LE(w, 210) << "ring " << i;
     }
-    spec.seed = 2;
-    EXPECT_NE(samples::ringBorders(spec), borders);
+    recipe.seed = 2;
+    EXPECT_NE(samples::ringBorders(recipe), borders);
 }

@@ -57,12 +57,12 @@ protected:
     // A picture file of the sample core, dated long ago so that a rewrite shows.
     QString writeImage(const QString& name)
     {
-        samples::CoreSpec spec;
-        spec.width = 120;
-        spec.height = 30;
+        samples::CoreRecipe recipe;
+        recipe.width = 120;
+        recipe.height = 30;
         const QString file = path(name);
         const QByteArray format = QFileInfo(file).suffix().toUpper().toLatin1();
-        EXPECT_TRUE(samples::makeCore(spec).save(file, format.constData())) << file.toStdString();
+        EXPECT_TRUE(samples::makeCore(recipe).save(file, format.constData())) << file.toStdString();
         QFile f(file);
         EXPECT_TRUE(f.open(QIODevice::ReadWrite));
         EXPECT_TRUE(f.setFileTime(kOld, QFileDevice::FileModificationTime));

@@ -50,13 +50,13 @@ protected:
     // A picture file of the sample core.
     QString writeImage(const QString& name, int width = 240)
     {
-        samples::CoreSpec spec;
-        spec.width = width;
-        spec.height = 40;
+        samples::CoreRecipe recipe;
+        recipe.width = width;
+        recipe.height = 40;
         const QString file = path(name);
         QDir().mkpath(QFileInfo(file).path());
         const QByteArray format = QFileInfo(file).suffix().toUpper().toLatin1();
-        EXPECT_TRUE(samples::makeCore(spec).save(file, format.constData())) << file.toStdString();
+        EXPECT_TRUE(samples::makeCore(recipe).save(file, format.constData())) << file.toStdString();
         return file;
     }
 

@@ -119,11 +119,11 @@ protected:
         if (!w)
             return nullptr;
         if (withImage) {
-            samples::CoreSpec spec;
-            spec.width = 260;
-            spec.height = 40;
+            samples::CoreRecipe recipe;
+            recipe.width = 260;
+            recipe.height = 40;
             const QString image = path(QStringLiteral("core%1.png").arg(main->MDIChildren().size()));
-            EXPECT_TRUE(samples::makeCore(spec).save(image, "PNG"));
+            EXPECT_TRUE(samples::makeCore(recipe).save(image, "PNG"));
             EXPECT_EQ(w->LoadImage(image, true), 0);
         }
         w->Project->Filename = projectFile;

@@ -552,11 +552,11 @@ TEST_F(Frame, KeyPreviewNeverTakesKeysFromATextEditor)
 TEST_F(Frame, DroppedFilesOpenImagesAndIgnoreOthers)
 {
     QTemporaryDir dir;
-    samples::CoreSpec spec;
-    spec.width = 300;
-    spec.height = 60;
+    samples::CoreRecipe recipe;
+    recipe.width = 300;
+    recipe.height = 60;
     const QString image = dir.path() + QStringLiteral("/Core A.PNG");
-    ASSERT_TRUE(samples::makeCore(spec).save(image, "PNG"));
+    ASSERT_TRUE(samples::makeCore(recipe).save(image, "PNG"));
     const QString other = dir.path() + QStringLiteral("/readme.txt");
     QFile(other).open(QIODevice::WriteOnly);
     showFrame();

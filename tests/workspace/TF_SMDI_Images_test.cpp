@@ -173,10 +173,10 @@ QString loadErrorText(const QString& file)
 TEST_F(Images, LoadImageReadsEveryFormat)
 {
     const QImage picture = patterned(23, 17);
-    samples::CoreSpec spec;
-    spec.width = 400;
-    spec.height = 60;
-    spec.firstBorder = 20;
+    samples::CoreRecipe recipe;
+    recipe.width = 400;
+    recipe.height = 60;
+    recipe.firstBorder = 20;
     struct Row {
         QString name;
         QImage image;
@@ -186,7 +186,7 @@ TEST_F(Images, LoadImageReadsEveryFormat)
         {QStringLiteral("Scan_One.BMP"), picture, "BMP"},
         {QStringLiteral("scan two.png"), picture, "PNG"},
         {QStringLiteral("Scan.Tif"), picture, "TIFF"},
-        {QStringLiteral("Core.JPG"), samples::makeCore(spec), "JPEG"},
+        {QStringLiteral("Core.JPG"), samples::makeCore(recipe), "JPEG"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name.toStdString());

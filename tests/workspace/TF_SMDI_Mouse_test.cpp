@@ -46,7 +46,7 @@ private:
     QDateTime m_start = QDateTime(QDate(2024, 1, 1), QTime(12, 0));
 };
 
-const samples::CoreSpec coreSpec{1500, 600, 2400, 150, 1, 6};
+const samples::CoreRecipe coreSpec{1500, 600, 2400, 150, 1, 6};
 
 // The sample core as the window's only image, read into FD at 24 bits.
 TStitchObject* addCore(TF_SMDI& w)
