@@ -6,6 +6,7 @@
 #include "project/BrushSets.h"
 #include "project/FileAssociation.h"
 #include "project/Helpers.h"
+#include "project/JEX3Project.h"
 #include "project/Settings.h"
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
@@ -971,8 +972,7 @@ void TF_Main::OpenFile(const QString& fileName)
     if (ext == QStringLiteral(".JEX4")) {
         ProcessLoadProject(fileName);
     } else if (ext == QStringLiteral(".JEX")) {
-        // The older project import opens these once it exists.
-        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
+        ImportJEX3Project(fileName, true);
     } else if (IsImageFileName(fileName)) {
         TF_SMDI* w = newImageWindow();
         TF_ErrorLog::AddLog(2, QStringLiteral("Image ") + fileName + QStringLiteral(" loaded into new project"));

@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "project/BrushSets.h"
 #include "project/Helpers.h"
+#include "project/JEX3Project.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TF_Export.h"
@@ -509,12 +510,10 @@ void TF_Main::A_LoadProjectExecute()
     if (!answer.accepted || answer.fileName().isEmpty())
         return;
     const QString fileName = answer.fileName();
-    // The chosen filter decides, not the file's extension.
-    if (answer.filterIndex == 2)
-        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
-    else
-        ProcessLoadProject(fileName);
-    AddRecentFile(fileName);
+    // The chosen filter decides, not the file's extension. A file that did not open is not listed.
+    const TF_SMDI* opened = answer.filterIndex == 2 ? ImportJEX3Project(fileName, true) : ProcessLoadProject(fileName);
+    if (opened)
+        AddRecentFile(fileName);
 }
 
 void TF_Main::DynamicMenuExecute(QAction* Sender)
@@ -530,7 +529,7 @@ void TF_Main::DynamicMenuExecute(QAction* Sender)
     if (ext == QStringLiteral(".JEX4")) {
         ProcessLoadProject(fileName);
     } else if (ext == QStringLiteral(".JEX")) {
-        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
+        ImportJEX3Project(fileName, true);
     } else {
         TF_SMDI* w = newImageWindow();
         QPointer<TF_SMDI> guard(w);
@@ -605,8 +604,9 @@ void TF_Main::A_SaveProjectExecute()
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
             return;
         }
-        // The older format's writer plugs in here.
-        TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+        // Nothing written keeps the project's own name.
+        if (ExportJEX3Project(w, fileName) != 0)
+            return;
     } else {
         if (writeProject(w, fileName) != 0)
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);

@@ -3,6 +3,7 @@
 // image windows' reload buttons.
 #include "shell/TF_Main.h"
 
+#include "project/JEX3Project.h"
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "shell/RAXOLink.h"
@@ -134,11 +135,7 @@ void TF_Main::createLink()
     Link->Glyph = [this](int index) { return index >= 0 && index < IL_MDI.size() ? IL_MDI[index] : QIcon(); };
     // Every road that opens a project goes through ProcessLoadProject, RAXO's too.
     Link->LoadProject = [this](const QString& fileName) { return ProcessLoadProject(fileName); };
-    Link->ImportProject = [](const QString& fileName) -> TF_SMDI* {
-        // As for the other roads: older project files are refused until their import exists.
-        TF_ErrorLog::AddLog(0, QStringLiteral("Cannot import JEX3 project ") + fileName);
-        return nullptr;
-    };
+    Link->ImportProject = [](const QString& fileName) { return ImportJEX3Project(fileName, true); };
 }
 
 QPointer<TF_SMDI>& TF_Main::fs() { return Link->fs; }

@@ -7,6 +7,7 @@
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/JEX3Project.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TArea.h"
@@ -895,11 +896,10 @@ void TF_SMDI::SB_UpdateRAXOClick()
     const QString fileName = Project->Filename;
     int saved = -1;
     try {
-        if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX")) {
-            // needs: ExportJEX3Project(this, fileName) (older project file); then saved = 0.
-        } else {
+        if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX"))
+            saved = ExportJEX3Project(this, fileName);
+        else
             saved = SaveProjectXML(this, fileName, true);
-        }
     } catch (const std::exception& e) {
         TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")
                                    + QString::fromLocal8Bit(e.what()));

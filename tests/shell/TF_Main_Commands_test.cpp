@@ -13,6 +13,8 @@
 #include "samples/SampleCore.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
+#include "shell/RAXOLink.h"
+#include "shell/RecentFiles.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -491,6 +494,88 @@ TEST_F(Commands, PasteMakesANewProjectOfTheClipboardPicture)
     EXPECT_EQ(w->StitchList[0]->FD->AbsHeight, 32);
     EXPECT_TRUE(w->isVisible());
     QGuiApplication::clipboard()->clear();
+}
+
+// ---- older projects ----
+
+// Every road to a .jex file ends in the one routine that tells the user it cannot be opened or
+// written yet: no window, recent-file entry, caption or file takes the name.
+TEST_F(Commands, EveryRoadToAnOlderProjectSaysSoAndChangesNothing)
+{
+    const QString older = path(QStringLiteral("Oak 1987.jex"));
+    {
+        QFile f(older);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(296 * 3, '\0'));
+    }
+    struct Road {
+        const char* name;
+        std::function<void()> take;
+    };
+    const Road opening[] = {
+        {"Load Project with the JEX3 filter", [&] {
+             fake->answerFile(older, 2);
+             main->A_LoadProject->trigger();
+         }},
+        {"recent-file entry", [&] {
+             QAction entry(older);
+             main->DynamicMenuExecute(&entry);
+         }},
+        {"file drop", [&] { main->AcceptFiles({older}); }},
+        {"command line", [&] {
+             main->setCommandLineArguments(older.split(QLatin1Char(' ')));
+             main->OpenCommandLineFile();
+         }},
+        {"RAXO OPEN", [&] { main->Link->ImportProject(older); }},
+    };
+    for (const Road& road : opening) {
+        SCOPED_TRACE(road.name);
+        const qsizetype asked = fake->shown().size();
+        fake->answerMessage(mrOk);
+        road.take();
+        settle();
+        ASSERT_GT(fake->shown().size(), asked);
+        EXPECT_EQ(fake->shown().last().text,
+                  QStringLiteral("JEX3 projects (.jex) cannot be opened by this version yet:\r\n") + older
+                      + QStringLiteral("\r\n\r\nNothing was opened."));
+        EXPECT_TRUE(main->MDIChildren().isEmpty());
+        EXPECT_EQ(main->HL->entryCount(), 0);
+        EXPECT_EQ(main->windowTitle(), QStringLiteral("JEX %1.%2").arg(VersionMajor).arg(VersionMinor));
+    }
+
+    // A project that the older format could hold: one JPEG image, one path.
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("oak.jpg")), true), 0);
+    const QString own = path(QStringLiteral("Oak.jex4"));
+    w->Project->Filename = own;
+    w->SetCaption();
+    const QString target = path(QStringLiteral("Oak written.jex"));
+    const Road writing[] = {
+        {"Save Project with the JEX3 filter", [&] {
+             fake->answerFile(target, 2);
+             main->A_SaveProject->trigger();
+         }},
+        {"reload button", [&] {
+             w->Project->Filename = target;
+             w->SB_UpdateRAXOClick();
+             w->Project->Filename = own;
+         }},
+    };
+    for (const Road& road : writing) {
+        SCOPED_TRACE(road.name);
+        fake->answerMessage(mrOk);
+        road.take();
+        settle();
+        EXPECT_EQ(fake->shown().last().text,
+                  QStringLiteral("JEX3 projects (.jex) cannot be written by this version yet:\r\n") + target
+                      + QStringLiteral("\r\n\r\nThe project was not saved. Please save it as a JEX4 project instead."));
+        EXPECT_FALSE(QFile::exists(target));
+        EXPECT_EQ(w->Project->Filename, own);
+        EXPECT_EQ(w->windowTitle(), own);
+        EXPECT_EQ(main->HL->entryCount(), 0);
+    }
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+    EXPECT_EQ(fake->unusedAnswers(), 0);
 }
 
 } // namespace
