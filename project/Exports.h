@@ -20,6 +20,11 @@ struct RingValue {
 QVector<RingValue> ringValues(TPath& path, int units, int dpi);
 QVector<int> widthsOf(const QVector<RingValue>& values);
 
+// Heidelberg and Tucson values are hundredths of a millimetre whatever unit the tree shows: the
+// readers of both formats (and Tucson's 999 stop marker) take them so, and whole millimetres
+// would round most rings to 0 or 1.
+inline constexpr int RingWidthFileUnits = 3;
+
 // --- Heidelberg -------------------------------------------------------------------------------
 
 struct HeidelbergHeader {

@@ -430,7 +430,7 @@ void TF_Export::CreateFH()
         header.species = CB_Species->currentText();
         header.location = E_Loc->text();
         header.comment = E_Comment->text();
-        lines += heidelbergLines(header, ringValues(*path, SettingUnits, MDI->DPI));
+        lines += heidelbergLines(header, ringValues(*path, RingWidthFileUnits, MDI->DPI));
     }
     setMemoLines(M_FH, lines);
 }
@@ -441,7 +441,7 @@ void TF_Export::CreateTucson()
     int k = 0;
     for (TPath* path : CheckedPaths())
         lines += tucsonLines(tucsonIdentifier(E_Identifier->text(), ++k),
-                             widthsOf(ringValues(*path, SettingUnits, MDI->DPI)));
+                             widthsOf(ringValues(*path, RingWidthFileUnits, MDI->DPI)));
     setMemoLines(M_Tuc, lines);
 }
 

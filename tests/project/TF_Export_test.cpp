@@ -43,6 +43,7 @@ protected:
         SettingStandardDPI = 1200;
 
         window = new TF_SMDI;
+        window->DPI = 2540; // one pixel is 1/100 mm: the Heidelberg and Tucson values are the pixel widths too
         window->PathList.clear(); // the paths below only
         oak = addPath("Oak", {100, 150, 30});
         beech = addPath("Beech", {12, 1234, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17});
@@ -202,7 +203,7 @@ TEST_F(ExportWizard, EachFormatWritesTheCheckedPathsInTreeOrder)
     QStringList fh;
     for (TPath* p : {beech, empty}) {
         h.keycode = QStringLiteral("K") + p->Name;
-        fh += heidelbergLines(h, ringValues(*p, 7, window->DPI));
+        fh += heidelbergLines(h, ringValues(*p, RingWidthFileUnits, window->DPI));
     }
     EXPECT_EQ(TF_Export::MemoLines(wizard->M_FH), fh);
     EXPECT_TRUE(TF_Export::MemoLines(wizard->M_FH).contains(QStringLiteral("Keycode=KBeech")));
@@ -294,6 +295,34 @@ TEST_F(ExportWizard, WidthsUseTheWindowsResolutionWithoutPainting)
     wizard->BB_UpdateTuc->click();
     EXPECT_EQ(TF_Export::MemoLines(wizard->M_Tuc).value(0),
               QStringLiteral("000001  0000   200   300    60   999"));
+}
+
+TEST_F(ExportWizard, HeidelbergAndTucsonAreHundredthsOfAMillimetreInEveryUnit)
+{
+    // Oak's rings are 1.00, 1.50 and 0.30 mm; free ASCII follows the unit the tree shows.
+    const struct {
+        int units;
+        const char* ascii;
+    } rows[] = {
+        {0, "Oak|0 0 0 "},   {1, "Oak|1 2 0 "},       {2, "Oak|10 15 3 "},  {3, "Oak|100 150 30 "},
+        {4, "Oak|0 0 0 "},   {5, "Oak|0 1 0 "},       {6, "Oak|4 6 1 "},    {7, "Oak|100 150 30 "},
+    };
+    open();
+    check(1, false);
+    check(2, false);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.units);
+        SettingUnits = r.units;
+        wizard->CreateFH();
+        wizard->CreateTucson();
+        wizard->SE_ASCIILen->setValue(0);
+        wizard->CreateASCII();
+        const QStringList fh = TF_Export::MemoLines(wizard->M_FH);
+        EXPECT_EQ(fh.value(fh.indexOf(QStringLiteral("DATA:Tree")) + 1),
+                  QStringLiteral("   100   150    30     0     0     0     0     0     0     0"));
+        EXPECT_EQ(TF_Export::MemoLines(wizard->M_Tuc).value(0), QStringLiteral("000001  0000   100   150    30   999"));
+        EXPECT_EQ(TF_Export::MemoLines(wizard->M_ASCII).join(QLatin1Char('|')), QString::fromLatin1(r.ascii));
+    }
 }
 
 TEST_F(ExportWizard, SaveWritesTheMemoAsAnsiWithCrLf)

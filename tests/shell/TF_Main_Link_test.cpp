@@ -436,8 +436,8 @@ TEST_F(MainLink, ExportIsEnabledOnlyForAWindowWithImages)
 TEST_F(MainLink, ExportOpensTheWizardOnTheActiveWindow)
 {
     showFrame();
-    SettingUnits = 7; // pixels: exported widths read as the distances between the points
     TF_SMDI* oak = addWindow(path(QStringLiteral("oak.jex4")), {QStringLiteral("{O1}"), QStringLiteral("{O2}")}, true);
+    oak->DPI = 2540; // one pixel is 1/100 mm: Heidelberg widths read as the distances between the points
     main->AMUpdate();
     ASSERT_TRUE(main->A_ExportData->isEnabled());
     main->A_ExportData->trigger();
