@@ -176,41 +176,38 @@ void RotateFixed(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, i
         || &Src == &Dst)
         return;
     const int bytes = bpp / 8;
-    const qint32 sw = Src.Info.Header.Width, sh = Src.AbsHeight;
-    const qint32 dw = Dst.Info.Header.Width, dh = Dst.AbsHeight;
+    const qint64 sw = Src.Info.Header.Width, sh = Src.AbsHeight;
+    const qint64 dw = Dst.Info.Header.Width, dh = Dst.AbsHeight;
 
-    // 32-bit wrapping arithmetic as unsigned numbers, read back as signed where signs matter.
-    using u32 = quint32;
-    const u32 S = u32(sine), C = u32(cosine);
-    const qint32 dx = qint32(u32(sw - dw) * 65536u) >> 1;
-    const qint32 dy = qint32(u32(sh - dh) * 65536u) >> 1;
+    // 16.16 positions in 64 bits: on images wider or taller than 32767 pixels 32 bits would wrap.
+    const qint64 S = sine, C = cosine;
+    const qint64 dx = ((sw - dw) * 65536) >> 1;
+    const qint64 dy = ((sh - dh) * 65536) >> 1;
 
     std::unique_ptr<Channels16> ch16;
     if (bpp == 16 && Smooth)
         ch16 = std::make_unique<Channels16>(Dst);
 
-    for (qint32 Y = 0; Y < dh; ++Y) {
-        u32 xs = 65536u * u32(cx) - u32(cx) * C + u32(cy - Y) * S + u32(dx);
-        u32 ys = 65536u * u32(cy) - u32(cx) * S - u32(cy - Y) * C + u32(dy);
+    for (qint64 Y = 0; Y < dh; ++Y) {
+        qint64 xs = 65536 * qint64(cx) - qint64(cx) * C + (cy - Y) * S + dx;
+        qint64 ys = 65536 * qint64(cy) - qint64(cx) * S - (cy - Y) * C + dy;
         quint8* out = Dst.Pixels8[Y];
-        for (qint32 X = 0; X < dw; ++X, xs += C, ys += S, out += bytes) {
+        for (qint64 X = 0; X < dw; ++X, xs += C, ys += S, out += bytes) {
             if (!Smooth) {
-                // Unsigned: positions left of or below the source count as far outside.
-                const u32 sx = xs >> 16, sy = ys >> 16;
-                if (sx < u32(sw) && sy < u32(sh))
-                    std::memcpy(out, Src.Pixels8[sy] + qint64(sx) * bytes, size_t(bytes));
+                // Positions left of or below the source count as far outside.
+                if (xs >= 0 && ys >= 0 && (xs >> 16) < sw && (ys >> 16) < sh)
+                    std::memcpy(out, Src.Pixels8[ys >> 16] + (xs >> 16) * bytes, size_t(bytes));
                 continue;
             }
-            const qint32 xi = qint32(xs), yi = qint32(ys);
-            const qint32 x0 = xi >> 16, y0 = yi >> 16;
-            if (xi < -65536 || yi < -65536 || x0 >= sw || y0 >= sh)
+            const qint64 x0 = xs >> 16, y0 = ys >> 16;
+            if (xs < -65536 || ys < -65536 || x0 >= sw || y0 >= sh)
                 continue;
-            const qint32 fx = xi & 0xFFFF, fy = yi & 0xFFFF;
+            const qint32 fx = qint32(xs & 0xFFFF), fy = qint32(ys & 0xFFFF);
             // A sample beyond the source's border stands in as the destination's current pixel.
-            auto sample = [&](qint32 x, qint32 y) -> const quint8* {
+            auto sample = [&](qint64 x, qint64 y) -> const quint8* {
                 if (x < 0 || y < 0 || x >= sw || y >= sh)
                     return out;
-                return Src.Pixels8[y] + qint64(x) * bytes;
+                return Src.Pixels8[y] + x * bytes;
             };
             const quint8* a = sample(x0, y0);
             const quint8* b = sample(x0 + 1, y0);

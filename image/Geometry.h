@@ -24,8 +24,8 @@ void RotatedSize(const TFastDIB& Src, TFastDIB& Dst, double Angle);
 void RotateAngle(const TFastDIB& Src, TFastDIB& Dst, bool Smooth, double Angle);
 
 // The rotation itself: every pixel of Dst is mapped back into Src with the centre (cx, cy) in Dst's
-// pixels and sine and cosine in 16.16 fixed point (65536 = 1.0), all arithmetic 32-bit and
-// wrapping. Without Smooth the nearest source pixel is copied; with Smooth the four around it are
+// pixels and sine and cosine in 16.16 fixed point (65536 = 1.0); positions are 64-bit, so images
+// wider or taller than 32767 pixels turn whole. Without Smooth the nearest source pixel is copied; with Smooth the four around it are
 // blended bilinearly, samples beyond Src's border standing in as Dst's current pixel. Only equal
 // depths of 8, 16, 24 and 32 bits.
 void RotateFixed(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, int cosine, bool Smooth);

@@ -223,6 +223,34 @@ TEST(Geometry, FreeRotationByZeroAndHalfTurn)
     }
 }
 
+// A 40 cm core at 2400 dpi is 37800 pixels long: every column beyond 32767 must turn too.
+TEST(Geometry, FreeRotationOfImagesLongerThan32767Pixels)
+{
+    const int n = 40000;
+    TFastDIB wide;
+    wide.SetSize(n, 3, 24);
+    fillRandom(wide, 40);
+    for (bool smooth : {false, true}) {
+        SCOPED_TRACE(smooth ? "smooth" : "nearest");
+        TFastDIB same;
+        RotatedSize(wide, same, 0);
+        RotateAngle(wide, same, smooth, 0);
+        EXPECT_TRUE(picturesMatch(same, [&](int x, int y) { return pictureAt(wide, x, y); }));
+    }
+    // A quarter turn by the free angle: the long side becomes the height.
+    TFastDIB tall;
+    RotatedSize(wide, tall, 90);
+    ASSERT_EQ(tall.Info.Header.Width, 3);
+    ASSERT_EQ(tall.AbsHeight, n);
+    RotateAngle(wide, tall, false, 90);
+    EXPECT_TRUE(picturesMatch(tall, [&](int x, int y) { return pictureAt(wide, y, 2 - x); }));
+    // And back: the tall image's rows beyond 32767 land in the wide one's columns.
+    TFastDIB back;
+    RotatedSize(tall, back, -90);
+    RotateAngle(tall, back, false, -90);
+    EXPECT_TRUE(picturesMatch(back, [&](int x, int y) { return pictureAt(tall, 2 - y, x); }));
+}
+
 TEST(Geometry, FreeRotationLeavesUnreachedCornersAlone)
 {
     TFastDIB src, dst;
