@@ -14,6 +14,7 @@
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_PathInfo.h"
+#include "workspace/TF_Preview.h"
 #include "workspace/TF_SelectOrientation.h"
 
 #include <QApplication>
@@ -56,9 +57,9 @@ QList<StartupWindow> StartupWindows()
     // The tool windows float over the main window, which therefore owns them. Windows the program
     // does not have yet join at their places in the order: the amount dialog between the log and
     // the path information; the series preview, the camera settings, the update check, the tracker
-    // and the histogram between the image information and the close-project dialog; the file preview after the
-    // orientation dialog; the notes window, the camera wizard (with the series window), contrast
-    // and grayscale after the export wizard; the border, monitor, resample, settings, bird view,
+    // and the histogram between the image information and the close-project dialog; the notes
+    // window, the camera wizard (with the series window), contrast and grayscale after the export
+    // wizard; the border, monitor, resample, settings, bird view,
     // resolution, magnifier and object editor windows after the project window; the file manager
     // last of all, because the first showing docks it.
     return {
@@ -67,6 +68,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_ImageInfo"), [] { F_ImageInfo = new TF_ImageInfo(F_Main); }},
         {QStringLiteral("F_CloseManager"), [] { F_CloseManager = new TF_CloseManager(F_Main); }},
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
+        {QStringLiteral("F_Preview"), [] { F_Preview = new TF_Preview(F_Main); }},
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
