@@ -510,6 +510,7 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
     if (m_window) {
         m_window->ClearData(true, true);
         m_window->Project->Filename = m_fileName;
+        m_window->Project->Changed = false; // a repair below marks it changed
     }
 
     try {
@@ -550,6 +551,8 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
 
     if (m_notes.isEmpty() && m_droppedNotes == 0)
         return ProjectRead;
+    // What was left out or repaired is not in the file: closing must offer to save the repair.
+    m_window->Project->Changed = true;
     for (const QString& note : m_notes)
         TF_ErrorLog::AddLog(3, QStringLiteral("Project file ") + m_fileName + QStringLiteral(": ") + note);
     QStringList shown = m_notes.mid(0, 10);

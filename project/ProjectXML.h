@@ -11,9 +11,10 @@ class TF_SMDI;
 
 // Results of the reader.
 enum : int {
-    ProjectRead = 0,        // read
+    ProjectRead = 0,        // read; the project is marked changed when an image was located
+                            // elsewhere, since the file still names the old place
     ProjectReadDamaged = 1, // read in part: damaged parts were left out or repaired, and a warning
-                            // box and log lines have said which
+                            // box and log lines have said which; the project is marked changed
     ProjectCancelled = -1,  // the user cancelled, or the window was closed meanwhile
     ProjectReadFailed = -2, // nothing read: the file is missing, unreadable or not well formed; an
                             // error box and a log line have said why, and the window holds nothing

@@ -323,7 +323,8 @@ private:
     bool handleWheel(QObject* receiver, QWheelEvent* event);
     bool previewKey(QObject* receiver, QKeyEvent* event);
     void zoomByWheel(TF_SMDI* window, bool down);
-    // Reads a project file into a window. 0 read, -1 cancelled or failed.
+    // Reads a project file into a window. 0 read, 1 read with repairs (an image located elsewhere,
+    // damaged parts left out) that the file does not hold yet, -1 cancelled or failed.
     int readProject(TF_SMDI* window, const QString& fileName);
     // Writes a window's project. 0 written, -1 failed.
     int writeProject(TF_SMDI* window, const QString& fileName);

@@ -422,7 +422,9 @@ int TF_Main::readProject(TF_SMDI* window, const QString& fileName)
 {
     // A file read in part keeps its window: the reader has said what it left out.
     const int result = LoadProjectXML(window, fileName);
-    return result == ProjectRead || result == ProjectReadDamaged ? 0 : -1;
+    if (result != ProjectRead && result != ProjectReadDamaged)
+        return -1;
+    return window->Project->Changed ? 1 : 0;
 }
 
 int TF_Main::writeProject(TF_SMDI* window, const QString& fileName)
@@ -448,10 +450,13 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
 
     QPointer<TF_SMDI> result;
     QString failure;
+    bool repaired = false; // what the file holds is not what the window shows
     try {
         result = newImageWindow();
         QCoreApplication::processEvents();
-        if (result && readProject(result, AFilename) != 0) {
+        const int read = result ? readProject(result, AFilename) : -1;
+        repaired = read == 1;
+        if (result && read < 0) {
             // Rejected, damaged or cancelled: no window bears the file's name.
             discardWindow(result);
             result = nullptr;
@@ -487,7 +492,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
     }
 
     if (result)
-        result->Project->Changed = false;
+        result->Project->Changed = repaired;
     ProjectLoading = false;
     if (result) {
         TF_ErrorLog::AddLog(2, QStringLiteral("JEX4 project ") + AFilename + QStringLiteral(" loaded successfully!"));
@@ -584,7 +589,7 @@ void TF_Main::A_SaveProjectExecute()
     }
     if (!guard)
         return;
-    request.fileName = ExtractFileName(w->Project->Filename);
+    request.fileName = ExtractFileName(w->Project->Caption());
     request.filterIndex = ExtractFileExt(w->Project->Filename).toUpper() == QStringLiteral(".JEX") ? 2 : 1;
     const FileDialogAnswer answer = dialogs().saveFile(request);
     if (!answer.accepted || answer.fileName().isEmpty() || !guard)

@@ -76,7 +76,7 @@ int ImageTreeModel::StateIconSlot(const TreeNode* node) const
 QString ImageTreeModel::Hint(const TreeNode* node) const
 {
     if (const TF_SMDI* w = windowOf(node))
-        return w->Project ? w->Project->Filename : QString();
+        return w->Project ? w->Project->Caption() : QString();
     const TStitchObject* so = imageOf(node);
     if (!so)
         return {};
@@ -105,7 +105,7 @@ QVariant ImageTreeModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         if (index.column() == ColName) {
             if (w)
-                return w->Project ? w->Project->Filename : QString();
+                return w->Project ? w->Project->Caption() : QString();
             return so->Embedded ? so->filename : ExtractFileName(so->filename);
         }
         if (index.column() == ColSize && so)

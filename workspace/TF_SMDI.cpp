@@ -213,6 +213,13 @@ TF_SMDI::TF_SMDI(QWidget* parent)
         SB_MDI->addWidget(panel);
         SB_MDIPanels << panel;
     }
+    // The last panel holds the mode hints and the region sizes: like the last panel of a Windows
+    // status bar it takes the rest of the bar, its 60 pixels being only its least width.
+    SB_MDIPanels[4]->setMinimumWidth(60);
+    SB_MDIPanels[4]->setMaximumWidth(QWIDGETSIZE_MAX);
+    SB_MDI->removeWidget(SB_MDIPanels[4]);
+    SB_MDI->addWidget(SB_MDIPanels[4], 1);
+    SB_MDIPanels[4]->show();
     SB_MDIPanels[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     outer->addWidget(SB_MDI);
 
@@ -304,7 +311,7 @@ void TF_SMDI::FormCreate()
 
     Project = std::make_unique<TJEXProject>();
     Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
-    Project->Filename = Project->Name;
+    Project->Filename.clear(); // not saved yet
     Project->Changed = false;
 
     if (F_Main)
@@ -675,7 +682,7 @@ void TF_SMDI::ClearData(bool Data, bool Images)
 void TF_SMDI::SetCaption()
 {
     SB_DPI->setText(QString::number(DPI));
-    setWindowTitle(Project->Filename);
+    setWindowTitle(Project->Caption());
     CB_Zoom->setCurrentIndex(fZoom - 1 < CB_Zoom->count() ? fZoom - 1 : -1);
     if (F_Main)
         F_Main->SetCaption();
@@ -893,17 +900,32 @@ void TF_SMDI::M_BringToFrontClick(QAction* item)
 
 void TF_SMDI::SB_UpdateRAXOClick()
 {
-    const QString fileName = Project->Filename;
+    QPointer<TF_SMDI> self(this);
+    QString fileName = Project->Filename;
     int saved = -1;
-    try {
-        if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX"))
-            saved = ExportJEX3Project(this, fileName);
-        else
-            saved = SaveProjectXML(this, fileName, true);
-    } catch (const std::exception& e) {
-        TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")
-                                   + QString::fromLocal8Bit(e.what()));
-        saved = -1;
+    if (fileName.isEmpty()) {
+        // Never saved, or a new project since an image was added: the user says where, as for
+        // Save Project.
+        if (F_Main) {
+            F_Main->ActivateMDIChild(this);
+            if (F_Main->ActiveMDIChild() == this)
+                F_Main->A_SaveProjectExecute();
+        }
+        if (!self || Project->Filename.isEmpty() || Project->Changed)
+            return; // cancelled or not written
+        fileName = Project->Filename;
+        saved = 0;
+    } else {
+        try {
+            if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX"))
+                saved = ExportJEX3Project(this, fileName);
+            else
+                saved = SaveProjectXML(this, fileName, true);
+        } catch (const std::exception& e) {
+            TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")
+                                       + QString::fromLocal8Bit(e.what()));
+            saved = -1;
+        }
     }
     // RAXO reloads what is on disk: a failed save must not be announced.
     if (saved != 0)

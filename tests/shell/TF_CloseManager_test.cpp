@@ -4,6 +4,7 @@
 #include "shell/TF_CloseManager.h"
 
 #include "platform/FakeDialogs.h"
+#include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
@@ -28,6 +29,8 @@
 #include <QTimeZone>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -160,6 +163,63 @@ TEST_F(CloseManager, ReportShowsTheProjectStateAndEveryImageWithItsPicture)
     EXPECT_EQ(F_CloseManager->VST_SO->topLevelItemCount(), 0);
     EXPECT_EQ(F_CloseManager->MDI, w);
     discard(w);
+}
+
+// A project repaired while it loaded is not what its file holds: closing reports it not saved, and
+// a project read as it was is reported saved.
+TEST_F(CloseManager, ARepairMadeWhileLoadingIsReportedNotSaved)
+{
+    QDir().mkpath(path(QStringLiteral("old")));
+    QDir().mkpath(path(QStringLiteral("new")));
+    const QString image = writeImage(QStringLiteral("old/core.png"));
+    const QString project = path(QStringLiteral("Oak.jex4"));
+    {
+        TF_SMDI* w = newProject();
+        addImage(w, image, false);
+        ASSERT_EQ(SaveProjectXML(w, project, false), 0);
+        discard(w);
+    }
+    QFile f(project);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    f.close();
+    ASSERT_TRUE(saved.contains("Notes=\"\""));
+
+    struct Row {
+        const char* name;
+        std::function<void()> prepare; // file changes and the answers the load needs
+        const char* state;
+    };
+    const QString moved = path(QStringLiteral("new/core.png"));
+    const Row rows[] = {
+        {"read as it was", [] {}, "The project is saved!"},
+        {"image located elsewhere", [&] {
+             ASSERT_TRUE(QFile::rename(image, moved));
+             fake->answerMessage(mrYes); // search for it
+             fake->answerFile(moved);
+         }, "The project is NOT saved!"},
+        {"damaged part left out", [&] {
+             QFile out(project);
+             ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+             QByteArray damaged = saved;
+             out.write(damaged.replace("Notes=\"\"", "Notes=\"*not Base64*\""));
+             fake->answerMessage(mrYes);
+             fake->answerFile(moved);
+             fake->answerMessage(mrOk); // the damage report
+         }, "The project is NOT saved!"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_NO_FATAL_FAILURE(r.prepare());
+        TF_SMDI* w = main->ProcessLoadProject(project);
+        ASSERT_NE(w, nullptr);
+        ASSERT_EQ(w->StitchList.size(), 1u);
+        F_CloseManager->MakeReport(w);
+        EXPECT_EQ(F_CloseManager->L_Projectstate->text(), QString::fromLatin1(r.state));
+        discard(w);
+    }
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
 }
 
 TEST_F(CloseManager, AnImageRemovedWhileTheDialogIsOpenIsNoLongerReportedOrSaved)

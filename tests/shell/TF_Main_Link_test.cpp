@@ -383,6 +383,68 @@ TEST_F(MainLink, ReloadButtonSavesTheProjectAndAsksRAXOToReloadIt)
     EXPECT_EQ(fake->unusedAnswers(), 0);
 }
 
+// Adding an image makes a saved project a new, unsaved one: its reload asks where to save it and
+// names that file to RAXO; nothing lands in the working folder.
+TEST_F(MainLink, ReloadAfterAddingAnImageAsksWhereToSave)
+{
+    showFrame();
+    const QString file = path(QStringLiteral("Oak.jex4"));
+    TF_SMDI* w = addWindow(file, {QStringLiteral("{O1}")}, true);
+    ASSERT_EQ(SaveProjectXML(w, file, false), 0);
+    const QByteArray before = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_NO_FATAL_FAILURE(connectLink());
+    raxo.send(message({"RAXO", "1", "REFSAM", "", "{O1}", "Oak", "", "", ""}));
+    ASSERT_TRUE(waitFor([&] { return panelShown(w); }));
+
+    QTemporaryDir working;
+    ASSERT_TRUE(working.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(working.path()));
+    struct Restore {
+        QString dir;
+        ~Restore() { QDir::setCurrent(dir); }
+    } restore{previous};
+
+    samples::CoreRecipe recipe;
+    recipe.width = 120;
+    recipe.height = 40;
+    const QString added = path(QStringLiteral("added.png"));
+    ASSERT_TRUE(samples::makeCore(recipe).save(added, "PNG"));
+    fake->answerFile(QStringList{added});
+    main->A_AddImage->trigger();
+    ASSERT_EQ(w->StitchList.size(), 2u);
+    EXPECT_TRUE(w->Project->Name.startsWith(QStringLiteral("New Project ")));
+    EXPECT_TRUE(w->Project->Filename.isEmpty());
+    EXPECT_EQ(w->windowTitle(), w->Project->Name);
+
+    // Cancel: nothing written, nothing sent.
+    const qsizetype asked = fake->shown().size();
+    fake->cancelFile();
+    w->SB_UpdateRAXO->click();
+    settle(200);
+    EXPECT_TRUE(raxo.received.isEmpty()) << raxo.received.constData();
+    EXPECT_GT(fake->shown().size(), asked);
+    EXPECT_EQ(fake->shown().last().kind, FakeDialogs::Kind::SaveFile);
+
+    // The chosen file is written and named to RAXO.
+    const QString chosen = path(QStringLiteral("Oak with two images.jex4"));
+    fake->answerFile(chosen, 1);
+    w->SB_UpdateRAXO->click();
+    EXPECT_TRUE(raxo.expect("JEX\r\nRELOAD\r\n" + Cp1252::fromUnicode(chosen) + "\r\n{O1}"));
+    EXPECT_TRUE(QFileInfo::exists(chosen));
+    EXPECT_EQ(w->Project->Filename, chosen);
+    EXPECT_FALSE(w->Project->Changed);
+    EXPECT_TRUE(QDir(working.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    QFile original(file);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), before);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+}
+
 TEST_F(MainLink, ClosingAMarkedWindowClearsItsMark)
 {
     showFrame();

@@ -172,6 +172,36 @@ TEST_F(Frame, ScreenModeGivesCursorAndHint)
     }
 }
 
+// The hint panel takes the rest of the status bar: in a window wide enough the whole hint shows,
+// and the panel grows and shrinks with the window.
+TEST_F(Frame, ModeHintsGetTheRestOfTheStatusBar)
+{
+    showFrame();
+    main->resize(1400, 900);
+    TF_SMDI* w = newWindow();
+    ASSERT_NE(w, nullptr);
+    QLabel* panel = w->SB_MDIPanels[4];
+    for (int width : {1000, 1200}) {
+        w->mdiFrame()->resize(width, 400);
+        for (int mode : {mmSelect, mmAlignImages}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " mode " << mode);
+            w->ApplyScreenMode(mode);
+            main->SetScreenCursor();
+            QCoreApplication::processEvents();
+            const QString hint = panel->text();
+            ASSERT_FALSE(hint.isEmpty());
+            EXPECT_GE(panel->contentsRect().width(), panel->fontMetrics().horizontalAdvance(hint));
+            EXPECT_LE(panel->geometry().right(), w->SB_MDI->contentsRect().right());
+            // The rest of the bar, whatever the hint.
+            EXPECT_GE(panel->geometry().right(), w->SB_MDI->contentsRect().right() - 20);
+        }
+    }
+    w->mdiFrame()->resize(500, 300);
+    QCoreApplication::processEvents();
+    EXPECT_GE(panel->width(), 60);
+    EXPECT_LE(panel->geometry().right(), w->SB_MDI->contentsRect().right());
+}
+
 TEST_F(Frame, PanningSetsTheScreenCursorAndNoWindowClearsIt)
 {
     showFrame();
