@@ -123,8 +123,8 @@ std::vector<SettingVariable> buildTable()
     t.push_back(stored("FileManagerDisplayEverything", &SettingFileManagerDisplayEverything, false, true));
     t.push_back(stored("FileManagerDisplayExtensions", &SettingFileManagerDisplayExtensions, QStringList(),
                        FileManagerExtensionsFromText(defaultExtensionsText)));
-    t.push_back(stored("Path_PTOGen", &SettingPath_PTOGen, "", ""));
-    t.push_back(stored("Path_CPFind", &SettingPath_CPFind, "", ""));
+    t.push_back(stored("Path_PTOGen", &SettingPath_PTOGen, "", DefaultPath_PTOGen));
+    t.push_back(stored("Path_CPFind", &SettingPath_CPFind, "", DefaultPath_CPFind));
     t.push_back(stored("MovingTransparency", &SettingMovingTransparency, 0, 150));
     t.push_back(stored("UseMovingTransparency", &SettingUseMovingTransparency, false, true));
     t.push_back(stored("AutoCheckUpdates", &SettingAutoCheckUpdates, false, true));

@@ -96,6 +96,10 @@ extern QString SettingProxyPassword; // plain text, as stored
 extern QString SettingPath_PTOGen;
 extern QString SettingPath_CPFind;
 
+// Where the packaged panorama tools (hugin-tools) put pto_gen and cpfind; the settings start there.
+inline constexpr const char* DefaultPath_PTOGen = "/usr/bin/pto_gen";
+inline constexpr const char* DefaultPath_CPFind = "/usr/bin/cpfind";
+
 // The resolution a new image window gets when nothing better is known.
 inline constexpr int DefaultStandardDPI = 1200;
 

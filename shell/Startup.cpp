@@ -10,6 +10,7 @@
 #include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_Setup.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
@@ -59,7 +60,7 @@ QList<StartupWindow> StartupWindows()
     // the path information; the series preview, the camera settings, the update check, the tracker
     // and the histogram between the image information and the close-project dialog; the notes
     // window, the camera wizard (with the series window), contrast and grayscale after the export
-    // wizard; the border, monitor, resample, settings, bird view,
+    // wizard; the border, monitor, resample, bird view,
     // resolution, magnifier and object editor windows after the project window; the file manager
     // last of all, because the first showing docks it.
     return {
@@ -71,6 +72,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_Preview"), [] { F_Preview = new TF_Preview(F_Main); }},
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
+        {QStringLiteral("F_Setup"), [] { F_Setup = new TF_Setup(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
     };
 }

@@ -293,6 +293,9 @@ public:
     void BrushSetChange(QAction* Sender);
     // Asks, then deletes every stored setting and ends the program without saving anything.
     void A_ResetAllSettingsExecute();
+    // The settings dialog, modally: on its first page, or on the brush-set page.
+    void A_SetupExecute();
+    void A_BrushSetsExecute();
 
 signals:
     // The active image window changed (none when the last one went).

@@ -20,6 +20,7 @@
 #include "shell/RecentFiles.h"
 #include "shell/Startup.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_Setup.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -164,8 +165,8 @@ void TF_Main::createActions()
     A_LengthToggle = act(QStringLiteral("A_LengthToggle"), QStringLiteral("Switch display of measured lengths on/off"), none);
     A_TextToggle = act(QStringLiteral("A_TextToggle"), QStringLiteral("Switch display of info text on/off "), none);
     A_CADCursor = act(QString(), QStringLiteral("Switch full screen (CAD) Cursor on/off"), none);
-    A_BrushSets = act(QStringLiteral("&Brush Sets"), QStringLiteral("Edit brush sets"), none);
-    A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), none);
+    A_BrushSets = act(QStringLiteral("&Brush Sets"), QStringLiteral("Edit brush sets"), &TF_Main::A_BrushSetsExecute);
+    A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), &TF_Main::A_SetupExecute);
     A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), none, QKeySequence(Qt::Key_F1));
     A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), none);
     A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"), none);
@@ -377,15 +378,36 @@ void TF_Main::BrushSetChange(QAction* Sender)
     for (QAction* a : std::as_const(m_brushSetActions))
         a->setChecked(false);
     Sender->setChecked(true);
-    CurrentBrushSet = BrushSetList[size_t(tag)].get();
+    TBrushSet* set = BrushSetList[size_t(tag)].get();
+    if (F_Setup) {
+        F_Setup->ChangeBrushSet(set);
+        return;
+    }
     // What the settings dialog's ChangeBrushSet does: settings, display toggles, overlays.
-    ApplyBrushSetToSettings(*CurrentBrushSet);
-    A_LengthToggle->setChecked(CurrentBrushSet->LVisible);
-    A_RALToggle->setChecked(CurrentBrushSet->RALVisible);
-    A_ObjectToggle->setChecked(CurrentBrushSet->OVisible);
-    A_TextToggle->setChecked(CurrentBrushSet->TVisible);
+    CurrentBrushSet = set;
+    ApplyBrushSetToSettings(*set);
+    A_LengthToggle->setChecked(set->LVisible);
+    A_RALToggle->setChecked(set->RALVisible);
+    A_ObjectToggle->setChecked(set->OVisible);
+    A_TextToggle->setChecked(set->TVisible);
     for (TF_SMDI* w : MDIChildren())
         w->SmoothDraw(false);
+}
+
+void TF_Main::A_SetupExecute()
+{
+    if (!F_Setup)
+        return;
+    F_Setup->Tag = 0;
+    F_Setup->exec();
+}
+
+void TF_Main::A_BrushSetsExecute()
+{
+    if (!F_Setup)
+        return;
+    F_Setup->Tag = 2;
+    F_Setup->exec();
 }
 
 void TF_Main::A_ResetAllSettingsExecute()

@@ -19,6 +19,7 @@
 #include "shell/RAXOLink.h"
 #include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
+#include "shell/TF_Setup.h"
 #include "workspace/TF_Measurements.h"
 
 #include <QAbstractEventDispatcher>
@@ -802,7 +803,10 @@ void TF_SMDI::A_NewMeasurementsExecute()
 
 void TF_SMDI::A_SetupExecute()
 {
-    // needs: the settings dialog (F_Settings), shown modally on page 1 "General display parameters".
+    if (!F_Setup)
+        return;
+    F_Setup->Tag = 1; // "General display parameters"
+    F_Setup->exec();
 }
 
 void TF_SMDI::A_InsertIndexExecute()

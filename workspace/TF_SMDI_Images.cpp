@@ -9,6 +9,7 @@
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
+#include "project/SettingsStore.h"
 #include "project/TArea.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
@@ -540,9 +541,8 @@ void TF_SMDI::CopyToClipBoard()
 
 void TF_SMDI::PasteFromClipBoard()
 {
-    // needs: TF_Setup::CB_ClearClipboard (settings dialog, "Clear after Paste/Merge"): empty the
-    // clipboard when it is ticked.
-    const bool emptyClipboard = false;
+    // The settings dialog's "Clear after Paste/Merge", which the store keeps.
+    const bool emptyClipboard = WindowValues().ClearClipboard;
     std::unique_ptr<TStitchObject> so = clipboardImage(emptyClipboard);
     if (!so)
         return;

@@ -132,8 +132,8 @@ std::vector<Row> storedValues()
 
         var("FileManagerDisplayEverything", true, &SettingFileManagerDisplayEverything),
         var("FileManagerDisplayExtensions", text("jex,jex4,png,jpg,jpeg,bmp"), &SettingFileManagerDisplayExtensions),
-        var("Path_PTOGen", text(""), &SettingPath_PTOGen),
-        var("Path_CPFind", text(""), &SettingPath_CPFind),
+        var("Path_PTOGen", text("/usr/bin/pto_gen"), &SettingPath_PTOGen),
+        var("Path_CPFind", text("/usr/bin/cpfind"), &SettingPath_CPFind),
         var("MovingTransparency", 150, &SettingMovingTransparency),
         var("UseMovingTransparency", true, &SettingUseMovingTransparency),
         var("AutoCheckUpdates", true, &SettingAutoCheckUpdates),

@@ -44,8 +44,8 @@ const QString empty;
 // Stored variables in the registry store's reading order, then the run-time ones.
 const Expected expectedVariables[] = {
     {"FileManagerDisplayEverything", &SettingFileManagerDisplayEverything, false, true},
-    {"Path_PTOGen", &SettingPath_PTOGen, empty, empty},
-    {"Path_CPFind", &SettingPath_CPFind, empty, empty},
+    {"Path_PTOGen", &SettingPath_PTOGen, empty, QStringLiteral("/usr/bin/pto_gen")},
+    {"Path_CPFind", &SettingPath_CPFind, empty, QStringLiteral("/usr/bin/cpfind")},
     {"MovingTransparency", &SettingMovingTransparency, 0, 150},
     {"UseMovingTransparency", &SettingUseMovingTransparency, false, true},
     {"AutoCheckUpdates", &SettingAutoCheckUpdates, false, true},

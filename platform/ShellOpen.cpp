@@ -1,0 +1,38 @@
+// Web addresses to the desktop's browser, through QDesktopServices.
+#include "platform/ShellOpen.h"
+
+#include <QDesktopServices>
+
+namespace {
+
+UrlOpener& opener()
+{
+    static UrlOpener current;
+    return current;
+}
+
+} // namespace
+
+bool IsWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty();
+}
+
+bool ShellOpenUrl(const QUrl& url)
+{
+    // Anything else (file:, a program, a mail client) could start what a server named.
+    if (!IsWebAddress(url))
+        return false;
+    if (opener())
+        return opener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+UrlOpener setUrlOpener(UrlOpener replacement)
+{
+    UrlOpener previous = std::move(opener());
+    opener() = std::move(replacement);
+    return previous;
+}
