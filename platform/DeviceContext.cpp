@@ -3,6 +3,8 @@
 // they are painted on an RGB32 copy that is written back with the nearest palette entries.
 #include "platform/DeviceContext.h"
 
+#include "platform/LineSteps.h"
+
 #include <QFontMetrics>
 #include <QHash>
 #include <QMutex>
@@ -513,6 +515,32 @@ void Rgb32ToDib(const QImage& rgbIn, const DibFormat& f, uchar* bits, const QRec
 
 // ---- one drawing call ---------------------------------------------------------------------------------
 
+namespace {
+
+// Every pixel of the painter's device that drawing can reach, in the painter's coordinates; the
+// whole plane when the device has no size or the transform cannot be undone.
+QRect visibleRectOf(const QPainter& p)
+{
+    constexpr int big = std::numeric_limits<int>::max() / 2;
+    const QRect everything(QPoint(-big, -big), QPoint(big, big));
+    const QPaintDevice* device = p.device();
+    if (!device || device->width() <= 0 || device->height() <= 0)
+        return everything;
+    bool invertible = false;
+    const QTransform back = p.deviceTransform().inverted(&invertible);
+    if (!invertible)
+        return everything;
+    QRectF seen = back.mapRect(QRectF(0, 0, device->width(), device->height()));
+    if (p.hasClipping())
+        seen &= p.clipBoundingRect();
+    if (seen.isEmpty())
+        return {};
+    // Pixels whose squares the rectangle touches; one more on each side covers rounding.
+    return seen.toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
+} // namespace
+
 // One drawing call: a painter set up in picture coordinates on whatever the context paints on.
 class DeviceContext::PaintScope {
 public:
@@ -548,6 +576,7 @@ public:
             m_painter = &m_own;
         }
         if (m_painter) {
+            m_visible = visibleRectOf(*m_painter);
             m_painter->setRenderHint(QPainter::Antialiasing, false);
             m_painter->setRenderHint(QPainter::TextAntialiasing, dc.m_logFont.lfQuality != 3);
             m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -572,6 +601,9 @@ public:
 
     QPainter* painter() const { return m_painter; }
     bool flipped() const { return m_flipped; }
+    // The part of the picture that can change, in picture coordinates: the target, less what the
+    // painter's clip leaves out.
+    const QRect& visible() const { return m_visible; }
 
 private:
     const DeviceContext& m_dc;
@@ -580,6 +612,7 @@ private:
     QImage m_target;
     bool m_shadow = false;
     bool m_flipped = false;
+    QRect m_visible;
 };
 
 // ---- device context ---------------------------------------------------------------------------------
@@ -758,27 +791,44 @@ void fillWith(QPainter& p, const QRect& r, const QBrush& brush, bool hatched, bo
     p.fillRect(r, brush);
 }
 
-QRect normalized(int left, int top, int right, int bottom)
+// A rectangle [l, r) x [t, b), corners in any order, in 64 bits: screen points near the ends of
+// the int range must neither wrap nor overflow.
+struct Box {
+    qint64 l, t, r, b;
+    bool empty() const { return r <= l || b <= t; }
+    Box adjusted(qint64 dl, qint64 dt, qint64 dr, qint64 db) const { return {l + dl, t + dt, r + dr, b + db}; }
+};
+
+Box normalized(int left, int top, int right, int bottom)
 {
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+    return {std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+}
+
+// The part of a box that lies in `visible`, as a QRect; empty when none.
+QRect visiblePart(const Box& box, const QRect& visible)
+{
+    const qint64 l = std::max<qint64>(box.l, visible.left()), t = std::max<qint64>(box.t, visible.top());
+    const qint64 r = std::min<qint64>(box.r, qint64(visible.right()) + 1);
+    const qint64 b = std::min<qint64>(box.b, qint64(visible.bottom()) + 1);
+    if (r <= l || b <= t)
+        return {};
+    return QRect(int(l), int(t), int(r - l), int(b - t));
 }
 
 } // namespace
 
 // The pixels of a 1-pixel line, as GDI picks them: one pixel per step along the major axis, the
-// minor coordinate rounded; the end pixel only when `lastPixel`. Runs along the major axis are
-// filled as one rectangle each; `dashPhase` carries the style across the segments of one call.
-void DeviceContext::strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2, bool lastPixel, qint64& dashPhase)
+// minor coordinate rounded; the end pixel only when `lastPixel`. Only the steps that land in
+// `visible` are taken; runs along the major axis are filled as one rectangle each; `dashPhase`
+// carries the style across the segments of one call, counting the steps left out too.
+void DeviceContext::strokeLinePixels(QPainter& p, const QRect& visible, qint64 x1, qint64 y1, qint64 x2, qint64 y2,
+                                     bool lastPixel, qint64& dashPhase)
 {
     const std::span<const int> pattern = dashPattern(m_logPen.lopnStyle);
     const QColor on = colorOf(m_logPen.lopnColor);
     const QColor off = colorOf(m_bkColor);
     const bool paintGaps = m_bkMode == OPAQUE;
-    const qint64 dx = qint64(x2) - x1, dy = qint64(y2) - y1;
+    const qint64 dx = x2 - x1, dy = y2 - y1;
     const qint64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
     const bool xMajor = adx >= ady;
     const qint64 steps = std::max(adx, ady);
@@ -786,39 +836,42 @@ void DeviceContext::strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2
     if (count == 0)
         return;
 
-    // Round half up: floor((2n + d) / 2d) for d > 0.
-    auto roundDiv = [](qint64 n, qint64 d) {
-        const qint64 num = 2 * n + d, den = 2 * d;
-        return num >= 0 ? num / den : -((-num + den - 1) / den);
+    // Round half up: floor((2n + d) / 2d) for d > 0; 128 bits, as n reaches 2^33 × 2^33.
+    auto roundDiv = [](__int128 n, qint64 d) {
+        const __int128 num = 2 * n + d, den = 2 * __int128(d);
+        return qint64(num >= 0 ? num / den : -((-num + den - 1) / den));
     };
-    auto pixelAt = [&](qint64 i) -> QPoint {
+    auto pixelAt = [&](qint64 i) -> StepPixel {
         if (steps == 0)
-            return QPoint(x1, y1);
+            return {x1, y1};
         if (xMajor)
-            return QPoint(int(x1 + (dx < 0 ? -i : i)), int(y1 + roundDiv(dy * i, adx)));
-        return QPoint(int(x1 + roundDiv(dx * i, ady)), int(y1 + (dy < 0 ? -i : i)));
+            return {x1 + (dx < 0 ? -i : i), y1 + roundDiv(__int128(dy) * i, adx)};
+        return {x1 + roundDiv(__int128(dx) * i, ady), y1 + (dy < 0 ? -i : i)};
     };
-
-    QPoint first = pixelAt(0);
-    QPoint previous = first;
-    bool runOn = isOn(pattern, dashPhase);
-    auto flush = [&] {
-        if (runOn || paintGaps)
-            p.fillRect(QRect(QPoint(std::min(first.x(), previous.x()), std::min(first.y(), previous.y())),
-                             QPoint(std::max(first.x(), previous.x()), std::max(first.y(), previous.y()))),
-                       runOn ? on : off);
-    };
-    for (qint64 i = 1; i < count; ++i) {
-        const QPoint pt = pixelAt(i);
-        const bool onNow = isOn(pattern, dashPhase + i);
-        if (onNow != runOn || (xMajor ? pt.y() != previous.y() : pt.x() != previous.x())) {
-            flush();
-            first = pt;
-            runOn = onNow;
+    const StepRun run = stepsInside(count, visible, pixelAt);
+    m_pixelsStepped += run.length();
+    if (run.length() > 0) {
+        StepPixel first = pixelAt(run.first);
+        StepPixel previous = first;
+        bool runOn = isOn(pattern, dashPhase + run.first);
+        auto flush = [&] {
+            if (runOn || paintGaps)
+                p.fillRect(QRect(QPoint(int(std::min(first.x, previous.x)), int(std::min(first.y, previous.y))),
+                                 QPoint(int(std::max(first.x, previous.x)), int(std::max(first.y, previous.y)))),
+                           runOn ? on : off);
+        };
+        for (qint64 i = run.first + 1; i < run.end; ++i) {
+            const StepPixel pt = pixelAt(i);
+            const bool onNow = isOn(pattern, dashPhase + i);
+            if (onNow != runOn || (xMajor ? pt.y != previous.y : pt.x != previous.x)) {
+                flush();
+                first = pt;
+                runOn = onNow;
+            }
+            previous = pt;
         }
-        previous = pt;
+        flush();
     }
-    flush();
     dashPhase += count;
 }
 
@@ -841,7 +894,7 @@ bool DeviceContext::LineTo(int x, int y)
         return true;
     if (m_logPen.lopnWidth <= 1) {
         qint64 phase = 0;
-        strokeLinePixels(*s.painter(), from.x, from.y, x, y, false, phase);
+        strokeLinePixels(*s.painter(), s.visible(), from.x, from.y, x, y, false, phase);
     } else {
         s.painter()->setPen(qPen());
         s.painter()->drawLine(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
@@ -855,36 +908,51 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();
-    const QRect r = normalized(left, top, right, bottom);
+    const QRect& visible = s.visible();
+    Box r = normalized(left, top, right, bottom);
     const QBrush brush = qBrush(m_logBrush);
     const bool hatched = m_logBrush.lbStyle == BS_HATCHED;
+    auto fill = [&](const Box& box) {
+        // Hatches are laid from the brush origin, so the cut-off part changes none of them.
+        fillWith(p, visiblePart(box, visible), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+    };
     if (m_logPen.lopnStyle == PS_NULL) {
         // Without a pen GDI fills one pixel less in each direction.
-        fillWith(p, r.adjusted(0, 0, -1, -1), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+        fill(r.adjusted(0, 0, -1, -1));
         return true;
     }
-    if (r.isEmpty())
+    if (r.empty())
         return true;
     const int w = std::max(1, m_logPen.lopnWidth);
     if (w == 1) {
-        fillWith(p, r.adjusted(1, 1, -1, -1), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+        fill(r.adjusted(1, 1, -1, -1));
         qint64 phase = 0;
-        const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
-        if (r.width() == 1 || r.height() == 1) {
-            strokeLinePixels(p, l, t, rr, b, true, phase);
+        const qint64 l = r.l, t = r.t, rr = r.r - 1, b = r.b - 1;
+        if (r.r - r.l == 1 || r.b - r.t == 1) {
+            strokeLinePixels(p, visible, l, t, rr, b, true, phase);
             return true;
         }
-        strokeLinePixels(p, l, t, rr, t, false, phase);
-        strokeLinePixels(p, rr, t, rr, b, false, phase);
-        strokeLinePixels(p, rr, b, l, b, false, phase);
-        strokeLinePixels(p, l, b, l, t, false, phase);
+        // The dash phase runs on around the corners, so each side is stepped whole but for
+        // what lies out of sight.
+        strokeLinePixels(p, visible, l, t, rr, t, false, phase);
+        strokeLinePixels(p, visible, rr, t, rr, b, false, phase);
+        strokeLinePixels(p, visible, rr, b, l, b, false, phase);
+        strokeLinePixels(p, visible, l, b, l, t, false, phase);
         return true;
     }
+    // Wide pens draw solid: sides far out of sight are moved in to just out of sight, which
+    // leaves every visible pixel of the outline and the fill as it was.
+    const qint64 margin = qint64(w) + 2;
+    r = Box{std::max<qint64>(r.l, visible.left() - margin), std::max<qint64>(r.t, visible.top() - margin),
+            std::min<qint64>(r.r, qint64(visible.right()) + 1 + margin),
+            std::min<qint64>(r.b, qint64(visible.bottom()) + 1 + margin)};
+    if (r.empty())
+        return true;
     // A wide pen is centred on the outline; PS_INSIDEFRAME keeps it inside the rectangle.
-    QRectF outline(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1);
+    QRectF outline(r.l + 0.5, r.t + 0.5, double(r.r - r.l - 1), double(r.b - r.t - 1));
     if (m_logPen.lopnStyle == PS_INSIDEFRAME)
         outline.adjust(w / 2, w / 2, -(w / 2), -(w / 2));
-    fillWith(p, r, brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+    fill(r);
     QPen pen = qPen();
     pen.setJoinStyle(Qt::MiterJoin);
     p.setPen(pen);
@@ -899,18 +967,22 @@ bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
     if (!s.painter())
         return false;
     QPainter& p = *s.painter();
-    QRect r = normalized(left, top, right, bottom);
+    Box r = normalized(left, top, right, bottom);
     if (m_logPen.lopnStyle == PS_NULL)
-        r.adjust(0, 0, -1, -1);
-    if (r.isEmpty())
+        r = r.adjusted(0, 0, -1, -1);
+    if (r.empty())
+        return true;
+    const qint64 reach = std::max(1, m_logPen.lopnWidth);
+    if (visiblePart(r.adjusted(-reach, -reach, reach, reach), s.visible()).isEmpty())
         return true;
     QBrush brush = qBrush(m_logBrush);
     if (m_logBrush.lbStyle == BS_HATCHED && s.flipped())
         brush.setTransform(QTransform(1, 0, 0, -1, 0, 0));
+    const double width = double(r.r - r.l), height = double(r.b - r.t);
     if (m_logPen.lopnStyle == PS_NULL) {
         p.setPen(Qt::NoPen);
         p.setBrush(brush);
-        p.drawEllipse(QRectF(r));
+        p.drawEllipse(QRectF(double(r.l), double(r.t), width, height));
         return true;
     }
     QPen pen = qPen();
@@ -925,7 +997,7 @@ bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
     p.setBackground(colorOf(m_bkColor));
     p.setPen(pen);
     p.setBrush(brush);
-    p.drawEllipse(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 1, r.height() - 1));
+    p.drawEllipse(QRectF(r.l + 0.5, r.t + 0.5, width - 1, height - 1));
     return true;
 }
 
@@ -960,7 +1032,7 @@ bool DeviceContext::Polygon(std::span<const POINT> points)
         for (size_t i = 0; i < points.size(); ++i) {
             const POINT& a = points[i];
             const POINT& b = points[(i + 1) % points.size()];
-            strokeLinePixels(p, a.x, a.y, b.x, b.y, false, phase);
+            strokeLinePixels(p, s.visible(), a.x, a.y, b.x, b.y, false, phase);
         }
         return true;
     }
@@ -986,7 +1058,8 @@ bool DeviceContext::Polyline(std::span<const POINT> points)
     if (m_logPen.lopnWidth <= 1) {
         qint64 phase = 0;
         for (size_t i = 0; i + 1 < points.size(); ++i)
-            strokeLinePixels(p, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, false, phase);
+            strokeLinePixels(p, s.visible(), points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, false,
+                             phase);
         return true;
     }
     QPolygonF centres;

@@ -335,13 +335,17 @@ public:
     bool sourceBottomUp() const; // sourceImage() is stored bottom-up
     QSize size() const;          // picture size of the target; empty when unknown
 
+    // Pixels visited by the 1-pixel line stepping so far; only those that can be seen are.
+    qint64 pixelsStepped() const { return m_pixelsStepped; }
+
 private:
     class PaintScope;
     friend class PaintScope;
     QFont qFont() const;
     QPen qPen() const;
     QBrush qBrush(const LOGBRUSH& lb) const;
-    void strokeLinePixels(QPainter& p, int x1, int y1, int x2, int y2, bool lastPixel, qint64& dashPhase);
+    void strokeLinePixels(QPainter& p, const QRect& visible, qint64 x1, qint64 y1, qint64 x2, qint64 y2, bool lastPixel,
+                          qint64& dashPhase);
 
     QPaintDevice* m_device = nullptr;
     QPainter* m_external = nullptr;
@@ -357,6 +361,7 @@ private:
     int m_bkMode = OPAQUE;
     int m_stretchMode = BLACKONWHITE;
     POINT m_pos;
+    qint64 m_pixelsStepped = 0;
 };
 
 using HDC = DeviceContext*;

@@ -11,7 +11,9 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 // ---- canvas state ---------------------------------------------------------------------------------
@@ -42,6 +44,18 @@ void freeIfMade(HGDIOBJ object)
 int pointsToHeight(int size)
 {
     return -MulDiv(size, 96, 72);
+}
+
+// v + d kept within int. Points near the ends of the range lie far out of view, where a corner
+// held at the end draws the same nothing, and nothing wraps round into view.
+int moved(int v, qint64 d)
+{
+    return int(std::clamp<qint64>(qint64(v) + d, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+QPoint moved(QPoint p, qint64 dx, qint64 dy)
+{
+    return {moved(p.x(), dx), moved(p.y(), dy)};
 }
 
 } // namespace
@@ -131,8 +145,8 @@ void TextOutRotated(HDC dc, int angle, int x, int y, const QString& text, bool b
         // "up" from the bottom, and up turns with the text.
         const int h = dc->GetTextExtent(text).cy;
         const double a = angle * std::numbers::pi / 180.0;
-        x -= Round(h * std::sin(a));
-        y -= Round(h * std::cos(a));
+        x = moved(x, -Round(h * std::sin(a)));
+        y = moved(y, -Round(h * std::cos(a)));
     }
     dc->TextOut(x, y, text);
     dc->SelectObject(previous);
@@ -160,18 +174,20 @@ QPoint drawPointSquare(TF_SMDI* f, HDC c, const TJEXObject& point, int color, in
     const QPoint p = f->ToScreen(point.Pos);
     keepBrushColourClear(c);
     CanvasPen(c, COLORREF(color), 1);
-    c->Rectangle(p.x() - s, p.y() - s, p.x() + s, p.y() + s);
+    const QPoint a = moved(p, -s, -s), b = moved(p, s, s);
+    c->Rectangle(a.x(), a.y(), b.x(), b.y());
     if (point.selected) {
-        const int S = SettingSSize;
+        const qint64 S = SettingSSize;
         CanvasPen(c, COLORREF(selectionColor), 2);
-        c->Rectangle(p.x() - s - S, p.y() - s - S, p.x() + s + S + 1, p.y() + s + S + 1);
+        const QPoint outer1 = moved(p, -s - S, -s - S), outer2 = moved(p, s + S + 1, s + S + 1);
+        c->Rectangle(outer1.x(), outer1.y(), outer2.x(), outer2.y());
     }
     if (point.SapWood || (SettingTVisible && !point.Comment.isEmpty())) {
         QString text = point.Comment;
         if (point.SapWood)
             text += QStringLiteral(" Sapwood border");
         CanvasFont(c, SettingFontName, LabelFontSize(f->GetZoomDiv(f->zoom())), COLORREF(SettingTextColor));
-        TextOutRotated(c, SettingTextAngle, p.x(), p.y() - 2, text, true);
+        TextOutRotated(c, SettingTextAngle, p.x(), moved(p.y(), -2), text, true);
     }
     return p;
 }
@@ -197,7 +213,8 @@ QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith)
         const int s = SettingISize;
         keepBrushColourClear(ACanvas);
         CanvasPen(ACanvas, COLORREF(SettingIColor), 2);
-        ACanvas->Ellipse(p.x() - s - 4, p.y() - s - 4, p.x() + s + 4, p.y() + s + 4);
+        const QPoint a = moved(p, -qint64(s) - 4, -qint64(s) - 4), b = moved(p, qint64(s) + 4, qint64(s) + 4);
+        ACanvas->Ellipse(a.x(), a.y(), b.x(), b.y());
     }
     return Draw(f, ACanvas);
 }
@@ -221,8 +238,9 @@ QPoint TAnchorPoint::Draw(TF_SMDI* f, DeviceContext* ACanvas)
     const int s = SettingISize;
     keepBrushColourClear(ACanvas);
     CanvasPen(ACanvas, COLORREF(selected ? SettingISColor : SettingIColor), 1);
-    line(ACanvas, {p.x() - s - 1, p.y()}, {p.x() + s + 1, p.y()});
-    line(ACanvas, {p.x(), p.y() - s - 1}, {p.x(), p.y() + s + 1});
+    const qint64 reach = qint64(s) + 1;
+    line(ACanvas, moved(p, -reach, 0), moved(p, reach, 0));
+    line(ACanvas, moved(p, 0, -reach), moved(p, 0, reach));
     return p;
 }
 
@@ -236,8 +254,8 @@ void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other,
     switch (type) {
     case 1: {
         CanvasBrush(c, c->pen().lopnColor, bsSolid);
-        const QPoint a = f->ToScreen(end - QPoint(w, w));
-        const QPoint b = f->ToScreen(end + QPoint(w, w));
+        const QPoint a = f->ToScreen(moved(end, -qint64(w), -qint64(w)));
+        const QPoint b = f->ToScreen(moved(end, w, w));
         c->Ellipse(a.x(), a.y(), b.x(), b.y());
         break;
     }
@@ -254,10 +272,11 @@ void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other,
         const double L = std::sqrt(dx * dx + dy * dy);
         const double ux = dx / L, uy = dy / L;
         const QPoint along(Round(w * ux), Round(w * uy));
-        const QPoint c0 = tip ? tipPoint - 4 * along : base + 4 * along;
+        const qint64 sign = tip ? -4 : 4;
+        const QPoint c0 = moved(tip ? tipPoint : base, sign * along.x(), sign * along.y());
         const QPoint side(Round(w * uy), Round(-w * ux));
-        line(c, screenEnd, f->ToScreen(c0 + side));
-        line(c, screenEnd, f->ToScreen(c0 - side));
+        line(c, screenEnd, f->ToScreen(moved(c0, side.x(), side.y())));
+        line(c, screenEnd, f->ToScreen(moved(c0, -qint64(side.x()), -qint64(side.y()))));
         break;
     }
     default:

@@ -9,6 +9,7 @@
 #include "image/TFastDIB.h"
 #include "platform/Delphi.h"
 #include "platform/DeviceContext.h"
+#include "platform/LineSteps.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
 #include "project/ObjectDrawing.h"
@@ -30,6 +31,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include <immintrin.h>
 
@@ -223,31 +225,71 @@ void blitDIB(const TFastDIB& src, int sx, int sy, int w, int h, QImage& dst, qin
 // so each repaint continues the dashes where the last one stopped.
 quint8 AntPattern = 0;
 
-// 5 black pixels, then 3 white.
-void AntLineProc(int X, int Y, QImage* canvas)
+void AntStep()
 {
     AntPattern = quint8(AntPattern << 1);
     if (AntPattern == 0)
         AntPattern = 1;
+}
+
+// 5 black pixels, then 3 white.
+void AntLineProc(int X, int Y, QImage* canvas)
+{
+    AntStep();
     if (canvas && canvas->valid(X, Y))
         reinterpret_cast<QRgb*>(canvas->scanLine(Y))[X] = AntPattern >= 32 ? 0xFFFFFFFFu : 0xFF000000u;
 }
 
+// The pattern as n pixels out of sight would leave it. Within 8 steps any byte has become a
+// single bit, which then comes round every 8 steps.
+void AntSkip(qint64 n)
+{
+    const qint64 steps = n <= 8 ? n : 8 + (n - 8) % 8;
+    for (qint64 i = 0; i < steps; ++i)
+        AntStep();
+}
+
 // The platform's line walker: each pixel from (x1, y1) towards (x2, y2), the end pixel left
-// out; one pixel per step along the longer axis, the other coordinate rounded.
-template <class Proc>
-void LineDDA(int x1, int y1, int x2, int y2, Proc&& proc)
+// out; one pixel per step along the longer axis, the other coordinate rounded. Only the pixels
+// in `visible` are visited; `skip` hears how many steps were passed over before and after them.
+template <class Proc, class Skip>
+void LineDDA(int x1, int y1, int x2, int y2, const QRect& visible, Proc&& proc, Skip&& skip)
 {
     const qint64 dx = qint64(x2) - x1, dy = qint64(y2) - y1;
     const qint64 steps = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
-    for (qint64 i = 0; i < steps; ++i)
-        proc(int(x1 + Round64(double(dx) * i / steps)), int(y1 + Round64(double(dy) * i / steps)));
+    auto pixelAt = [&](qint64 i) {
+        return StepPixel{x1 + Round64(double(dx) * i / steps), y1 + Round64(double(dy) * i / steps)};
+    };
+    const StepRun run = stepsInside(steps, visible, pixelAt);
+    if (run.length() == 0) {
+        skip(steps);
+        return;
+    }
+    skip(run.first);
+    for (qint64 i = run.first; i < run.end; ++i) {
+        const StepPixel p = pixelAt(i);
+        proc(int(p.x), int(p.y));
+    }
+    skip(steps - run.end);
 }
 
 void line(HDC c, QPoint a, QPoint b)
 {
     c->MoveToEx(a.x(), a.y());
     c->LineTo(b.x(), b.y());
+}
+
+int clampInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// A cross of strokes `reach` pixels long each way; screen points near the ends of the int range
+// keep their strokes within it.
+void cross(HDC c, QPoint p, int reach)
+{
+    line(c, {clampInt(qint64(p.x()) - reach), p.y()}, {clampInt(qint64(p.x()) + reach), p.y()});
+    line(c, {p.x(), clampInt(qint64(p.y()) - reach)}, {p.x(), clampInt(qint64(p.y()) + reach)});
 }
 
 // The two area fills: white, then the area colour in the area brush style (clear drawn solid).
@@ -306,13 +348,14 @@ void TF_SMDI::composeLayers(bool Complete)
         return;
     if (CopyRect && !B_Background.isNull()) {
         const int H = SB_H->value(), V = SB_V->value();
-        const QPoint c1(Scale(ClipbrdPT1.x() - H), Scale(ClipbrdPT1.y() - V));
-        const QPoint c2(Scale(ClipbrdPT2.x() - H), Scale(ClipbrdPT2.y() - V));
+        const QPoint c1(Scale(clampInt(qint64(ClipbrdPT1.x()) - H)), Scale(clampInt(qint64(ClipbrdPT1.y()) - V)));
+        const QPoint c2(Scale(clampInt(qint64(ClipbrdPT2.x()) - H)), Scale(clampInt(qint64(ClipbrdPT2.y()) - V)));
         auto ant = [this](int x, int y) { AntLineProc(x, y, &B_Background); };
-        LineDDA(c1.x(), c1.y(), c1.x(), c2.y(), ant);
-        LineDDA(c1.x(), c1.y(), c2.x(), c1.y(), ant);
-        LineDDA(c2.x(), c1.y(), c2.x(), c2.y(), ant);
-        LineDDA(c1.x(), c2.y(), c2.x(), c2.y(), ant);
+        const QRect seen = B_Background.rect();
+        LineDDA(c1.x(), c1.y(), c1.x(), c2.y(), seen, ant, AntSkip);
+        LineDDA(c1.x(), c1.y(), c2.x(), c1.y(), seen, ant, AntSkip);
+        LineDDA(c2.x(), c1.y(), c2.x(), c2.y(), seen, ant, AntSkip);
+        LineDDA(c1.x(), c2.y(), c2.x(), c2.y(), seen, ant, AntSkip);
     }
 
     if (Complete) {
@@ -486,13 +529,9 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
     if (fScreenMode == mmDPIPoint2 || fScreenMode == mmDPIDone) {
         const QPoint d1 = ToScreen(DPI1), d2 = ToScreen(DPI2);
         CanvasPen(C, clRed, 1);
-        auto cross = [C](QPoint p) {
-            line(C, {p.x() - 15, p.y()}, {p.x() + 15, p.y()});
-            line(C, {p.x(), p.y() - 15}, {p.x(), p.y() + 15});
-        };
-        cross(d1);
+        cross(C, d1, 15);
         if (fScreenMode == mmDPIDone)
-            cross(d2);
+            cross(C, d2, 15);
         line(C, d1, d2);
     }
 
@@ -511,10 +550,8 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
 
     const bool strict = SB_AnchorStrict && SB_AnchorStrict->isChecked();
     if (strict) {
-        const QPoint a = ToScreen(Anchor);
         CanvasPen(C, clRed, 1);
-        line(C, {a.x() - 7, a.y()}, {a.x() + 7, a.y()});
-        line(C, {a.x(), a.y() - 7}, {a.x(), a.y() + 7});
+        cross(C, ToScreen(Anchor), 7);
     }
 
     // Drawing that would land outside the seen part is skipped; screen points and widths are
@@ -579,13 +616,13 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
                     line(C, L, S2);
                 }
                 if (SettingLVisible) {
-                    const int left = L.x() + (S2.x() - L.x()) / 2, top = L.y() + (S2.y() - L.y()) / 2;
+                    const qint64 left = L.x() + (qint64(S2.x()) - L.x()) / 2, top = L.y() + (qint64(S2.y()) - L.y()) / 2;
                     if (seenBox(left - labelReach, top, left + labelReach, top + 2 * labelEm)) {
                         CanvasBrush(C, C->brush().lbColor, bsClear);
                         CanvasFont(C, SettingFontName, labelSize, COLORREF(SettingTextColor));
                         const QString text =
                             RingWidthText(PixelsToUnit(M->distance, SettingUnits, DPI), SettingDigits);
-                        C->TextOut(left - C->GetTextExtent(text).cx / 2, top, text);
+                        C->TextOut(clampInt(left - C->GetTextExtent(text).cx / 2), clampInt(top), text);
                     }
                 }
                 if (SettingRALVisible)

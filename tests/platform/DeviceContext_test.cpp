@@ -8,7 +8,9 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -44,6 +46,14 @@ const Target kTargets[] = {
     {"16-bit 5-6-5 bottom-up", 16, true},
 };
 
+// The tools a case selected are the case's to delete, as in GDI.
+void releaseTools(HDC dc)
+{
+    DeleteObject(SelectObject(dc, GetStockObject(BLACK_PEN)));
+    DeleteObject(SelectObject(dc, GetStockObject(WHITE_BRUSH)));
+    DeleteObject(SelectObject(dc, GetStockObject(SYSTEM_FONT)));
+}
+
 struct Section {
     HBITMAP bmp = nullptr;
     HDC dc = nullptr;
@@ -65,10 +75,7 @@ struct Section {
     }
     ~Section()
     {
-        // The tools a case selected are the case's to delete, as in GDI.
-        DeleteObject(SelectObject(dc, GetStockObject(BLACK_PEN)));
-        DeleteObject(SelectObject(dc, GetStockObject(WHITE_BRUSH)));
-        DeleteObject(SelectObject(dc, GetStockObject(SYSTEM_FONT)));
+        releaseTools(dc);
         DeleteDC(dc);
         DeleteObject(bmp);
     }
@@ -529,6 +536,287 @@ TEST(DeviceContext, DibImageSharesTheSectionsMemory)
     four.bitCount = 4;
     uchar bytes[4] = {};
     EXPECT_TRUE(DibImage(four, bytes).isNull()); // no QImage format holds 4 bits
+}
+
+
+// ---- clipping ---------------------------------------------------------------------------------------
+// Drawing steps only what can be seen: a window into a picture shows exactly that part of the
+// picture drawn whole, at every pen style, width, background mode and brush, for shapes that
+// cross the window, touch it, lie inside it or miss it.
+
+// The whole picture is 48 x 40; the window shows its columns 16 .. 39 and rows 16 .. 31. Offsets
+// and sizes are multiples of 8, so hatches line up in both.
+constexpr int kWholeW = 48, kWholeH = 40;
+const QRect kWindow(16, 16, 24, 16);
+
+// Lines and outlines are stepped here; fills and curves are the toolkit's, whose rasterizer
+// rounds a flipped picture differently and starts dashes of curves afresh at a clip edge: those
+// are compared in one row order and, for curves, with solid pens.
+enum class Drawn { Stepped, Filled, Curve };
+
+struct ClipShape {
+    const char* name;
+    std::function<void(HDC, int dx, int dy)> draw; // drawn with every point moved by (-dx, -dy)
+    Drawn drawn = Drawn::Stepped;
+};
+
+std::function<void(HDC, int, int)> segment(int x1, int y1, int x2, int y2)
+{
+    return [=](HDC dc, int dx, int dy) {
+        MoveToEx(dc, x1 - dx, y1 - dy, nullptr);
+        LineTo(dc, x2 - dx, y2 - dy);
+    };
+}
+std::function<void(HDC, int, int)> rectangle(int l, int t, int r, int b)
+{
+    return [=](HDC dc, int dx, int dy) { Rectangle(dc, l - dx, t - dy, r - dx, b - dy); };
+}
+
+const ClipShape kClipShapes[] = {
+    {"line crossing horizontally", segment(2, 20, 46, 20)},
+    {"line crossing diagonally", segment(3, 5, 45, 38)},
+    {"steep line crossing", segment(30, 1, 22, 39)},
+    {"line crossing backwards", segment(46, 30, 2, 18)},
+    {"line through the top-left corner", segment(10, 22, 22, 10)},
+    {"line ending on the left edge", segment(4, 24, 16, 24)},
+    {"line ending one short of the left edge", segment(4, 24, 15, 24)},
+    {"line starting on the right edge", segment(39, 20, 47, 30)},
+    {"line inside", segment(20, 18, 35, 29)},
+    {"line missing, its box overlapping", segment(2, 29, 14, 39)},
+    {"line outside", segment(1, 1, 12, 6)},
+    {"rectangle around the window", rectangle(4, 6, 44, 38)},
+    {"rectangle over a corner", rectangle(24, 20, 46, 39)},
+    {"rectangle inside", rectangle(20, 18, 30, 26)},
+    {"rectangle ending at the window", rectangle(2, 2, 17, 17)},
+    {"rectangle touching from outside", rectangle(2, 2, 16, 16)},
+    {"rectangle one pixel wide", rectangle(25, 2, 26, 38)},
+    {"ellipse crossing", [](HDC dc, int dx, int dy) { Ellipse(dc, 8 - dx, 8 - dy, 40 - dx, 36 - dy); }, Drawn::Curve},
+    {"polyline crossing",
+     [](HDC dc, int dx, int dy) {
+         const POINT pts[] = {{2 - dx, 18 - dy}, {30 - dx, 24 - dy}, {20 - dx, 38 - dy}, {45 - dx, 2 - dy}};
+         Polyline(dc, pts, 4);
+     }},
+    {"polygon crossing",
+     [](HDC dc, int dx, int dy) {
+         const POINT pts[] = {{10 - dx, 10 - dy}, {44 - dx, 22 - dy}, {18 - dx, 36 - dy}};
+         Polygon(dc, pts, 3);
+     },
+     Drawn::Filled},
+};
+
+struct ClipTools {
+    int style, width, bkMode;
+    int brush; // 0 none, 1 solid, 2 hatched
+};
+
+void selectTools(HDC dc, const ClipTools& t)
+{
+    usePen(dc, t.style, t.width, kRed);
+    if (t.brush == 0)
+        SelectObject(dc, GetStockObject(NULL_BRUSH));
+    else
+        useBrush(dc, t.brush == 1 ? CreateSolidBrush(kBlue) : CreateHatchBrush(HS_DIAGCROSS, kBlue));
+    SetBkMode(dc, t.bkMode);
+    SetBkColor(dc, kBlack);
+}
+
+std::vector<ClipTools> everyTool()
+{
+    std::vector<ClipTools> all;
+    for (int style : {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME})
+        for (int width : {1, 3})
+            for (int bk : {TRANSPARENT, OPAQUE})
+                for (int brush : {0, 1, 2})
+                    all.push_back({style, width, bk, brush});
+    return all;
+}
+
+QImage whiteImage(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    return img;
+}
+
+QImage sectionPicture(const Section& s)
+{
+    QImage img(s.bmp->width(), s.bmp->absHeight(), QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const COLORREF c = s.at(x, y);
+            img.setPixel(x, y, qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+        }
+    return img;
+}
+
+::testing::AssertionResult samePixels(const QImage& got, const QImage& want)
+{
+    for (int y = 0; y < want.height(); ++y)
+        for (int x = 0; x < want.width(); ++x)
+            if ((got.pixel(x, y) & 0xFFFFFF) != (want.pixel(x, y) & 0xFFFFFF))
+                return ::testing::AssertionFailure() << "first difference at row " << y << ", column " << x << ": got "
+                                                     << std::hex << (got.pixel(x, y) & 0xFFFFFF) << ", expected "
+                                                     << (want.pixel(x, y) & 0xFFFFFF);
+    return ::testing::AssertionSuccess();
+}
+
+TEST(DeviceContext, ClippedDrawingEqualsThatPartOfTheWholeDrawing)
+{
+    for (const ClipTools& t : everyTool()) {
+        for (const ClipShape& shape : kClipShapes) {
+            if (shape.drawn == Drawn::Curve && t.width == 1 && t.style >= PS_DASH && t.style <= PS_DASHDOTDOT)
+                continue;
+            SCOPED_TRACE(testing::Message() << shape.name << ", style " << t.style << ", width " << t.width
+                                            << (t.bkMode == OPAQUE ? ", opaque" : ", transparent") << ", brush "
+                                            << t.brush);
+            // The whole picture, drawn where nothing is cut off.
+            QImage whole = whiteImage(kWholeW, kWholeH);
+            {
+                QPainter painter(&whole);
+                DeviceContext dc(&painter);
+                selectTools(&dc, t);
+                shape.draw(&dc, 0, 0);
+                releaseTools(&dc);
+            }
+            const QImage want = whole.copy(kWindow);
+
+            // A painter on a picture the window's size, its coordinates moved.
+            QImage moved = whiteImage(kWindow.width(), kWindow.height());
+            {
+                QPainter painter(&moved);
+                painter.translate(-kWindow.x(), -kWindow.y());
+                DeviceContext dc(&painter);
+                selectTools(&dc, t);
+                shape.draw(&dc, 0, 0);
+                releaseTools(&dc);
+            }
+            EXPECT_TRUE(samePixels(moved, want)) << "moved painter";
+
+            // A painter clipped to the window: nothing outside changes.
+            QImage clipped = whiteImage(kWholeW, kWholeH);
+            {
+                QPainter painter(&clipped);
+                painter.setClipRect(kWindow);
+                DeviceContext dc(&painter);
+                selectTools(&dc, t);
+                shape.draw(&dc, 0, 0);
+                releaseTools(&dc);
+            }
+            QImage wantClipped = whiteImage(kWholeW, kWholeH);
+            {
+                QPainter painter(&wantClipped);
+                painter.drawImage(kWindow.topLeft(), want);
+            }
+            EXPECT_TRUE(samePixels(clipped, wantClipped)) << "clipped painter";
+
+            // Sections of the window's size in both row orders, the points moved instead.
+            for (const Target& target : {kTargets[0], kTargets[1]}) {
+                if (target.bottomUp && shape.drawn != Drawn::Stepped)
+                    continue;
+                Section s(target, kWindow.width(), kWindow.height());
+                whiteBackground(s.dc, kWindow.width(), kWindow.height());
+                selectTools(s.dc, t);
+                shape.draw(s.dc, kWindow.x(), kWindow.y());
+                EXPECT_TRUE(samePixels(sectionPicture(s), want)) << target.name;
+            }
+        }
+    }
+}
+
+
+// GDI's pixel of step i of a 1-pixel line, worked out on its own: the major coordinate moves one
+// pixel a step, the minor one is rounded half up, in 128 bits.
+QPoint gdiLinePixel(qint64 x1, qint64 y1, qint64 x2, qint64 y2, qint64 i)
+{
+    const qint64 dx = x2 - x1, dy = y2 - y1;
+    const qint64 adx = std::llabs(dx), ady = std::llabs(dy);
+    auto roundHalfUp = [](__int128 n, __int128 d) {
+        const __int128 num = 2 * n + d, den = 2 * d;
+        return qint64(num >= 0 ? num / den : -((-num + den - 1) / den));
+    };
+    if (adx >= ady)
+        return QPoint(int(x1 + (dx < 0 ? -i : i)), int(y1 + roundHalfUp(__int128(dy) * i, adx)));
+    return QPoint(int(x1 + roundHalfUp(__int128(dx) * i, ady)), int(y1 + (dy < 0 ? -i : i)));
+}
+
+// Segments billions of pixels long cost what their visible part costs, and show the pixels GDI
+// would: the expected picture visits only the steps whose major coordinate lies in the target.
+TEST(DeviceContext, FarEndsStepOnlyTheVisiblePixels)
+{
+    constexpr int W = 24, H = 16;
+    constexpr int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+    struct Case {
+        const char* name;
+        int x1, y1, x2, y2;
+    } cases[] = {
+        {"shallow, both ends far", -2000000000, 5, 2000000000, 9},
+        {"steep, both ends far", 10, -2147483000, 12, 2147483000},
+        {"corner to corner of the int range", lo, lo, hi, hi},
+        {"from far away into the target", -2000000000, 3, 5, 3},
+        {"backwards from far away", 2100000000, 14, 7, 2},
+        {"far away above the target", -2000000000, -2000000000, 2000000000, -1000000000},
+    };
+    for (const int style : {PS_SOLID, PS_DASHDOT}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << ", style " << style);
+            QImage img = whiteImage(W, H);
+            QImage want = whiteImage(W, H);
+            QPainter painter(&img);
+            DeviceContext dc(&painter);
+            usePen(&dc, style, 1, kRed);
+            SetBkMode(&dc, TRANSPARENT);
+            MoveToEx(&dc, c.x1, c.y1, nullptr);
+            LineTo(&dc, c.x2, c.y2);
+            painter.end();
+            EXPECT_LE(dc.pixelsStepped(), W + H + 4);
+
+            const qint64 dx = qint64(c.x2) - c.x1, dy = qint64(c.y2) - c.y1;
+            const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+            const qint64 from = xMajor ? c.x1 : c.y1, size = xMajor ? W : H;
+            const int sign = (xMajor ? dx : dy) < 0 ? -1 : 1;
+            const qint64 steps = std::max(std::llabs(dx), std::llabs(dy));
+            // Dash-dot: 9 on, 6 off, 3 on, 6 off, counted from the line's start.
+            auto on = [style](qint64 i) {
+                const qint64 p = i % 24;
+                return style == PS_SOLID || p < 9 || (p >= 15 && p < 18);
+            };
+            for (qint64 m = 0; m < size; ++m) {
+                const qint64 i = (m - from) * sign;
+                if (i < 0 || i >= steps || !on(i))
+                    continue;
+                const QPoint px = gdiLinePixel(c.x1, c.y1, c.x2, c.y2, i);
+                if (want.valid(px))
+                    want.setPixel(px, qRgb(255, 0, 0));
+            }
+            EXPECT_TRUE(samePixels(img, want));
+            releaseTools(&dc);
+        }
+    }
+
+    // Outlines of far rectangles: the sides in sight, the fill between them.
+    for (const int width : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << "rectangle, pen width " << width);
+        QImage img = whiteImage(W, H);
+        QPainter painter(&img);
+        DeviceContext dc(&painter);
+        usePen(&dc, PS_SOLID, width, kRed);
+        useBrush(&dc, CreateSolidBrush(kBlue));
+        Rectangle(&dc, -2000000000, 4, 2000000000, 11);
+        painter.end();
+        EXPECT_LE(dc.pixelsStepped(), 2 * (W + H + 4));
+        const int half = width / 2;
+        EXPECT_TRUE(samePixels(img, [&] {
+            QImage want = whiteImage(W, H);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    if (std::abs(y - 4) <= half || std::abs(y - 10) <= half)
+                        want.setPixel(x, y, qRgb(255, 0, 0));
+                    else if (y > 4 && y < 10)
+                        want.setPixel(x, y, qRgb(0, 0, 255));
+            return want;
+        }()));
+        releaseTools(&dc);
+    }
 }
 
 } // namespace

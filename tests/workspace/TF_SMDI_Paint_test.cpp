@@ -4,6 +4,7 @@
 #include "workspace/TF_SMDI.h"
 
 #include "image/TFastDIB.h"
+#include "platform/DeviceContext.h"
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
 #include "project/ObjectDrawing.h"
@@ -16,12 +17,15 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QToolButton>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -626,4 +630,149 @@ TEST_F(Paint, PaintBoxShowsTheForeground)
     const QImage shown = w->PB->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), w->B_Foreground.size());
     expectSameImage(shown, w->B_Foreground);
+}
+
+// Points near the end of the int range: the overlays step only the pixels in view, and those
+// come out as they would from a drawing of the visible part alone.
+TEST_F(Paint, FarAwayObjectsCostWhatIsVisible)
+{
+    constexpr int far = 2147483000;
+    SettingIColor = 0x0000FFFF;
+    SettingMLColor = 0x00FF0000;
+    TPath* path = addPath();
+    TIndex* i1 = addIndex(*path, {5, 20});
+    addMeasurement(*i1, {far, 20});          // to the right, off the view
+    TIndex* i2 = addIndex(*path, {60, far}); // its index line stays out of view
+    addMeasurement(*i2, {60, -far});         // straight up through the view
+    for (const int y : {far, -far}) {
+        auto point = std::make_unique<TAnchorPoint>();
+        point->Pos = QPoint(3, y);
+        point->Active = true;
+        w->AnchorLine->AnchorPoints.push_back(std::move(point));
+    }
+    auto frame = std::make_unique<TRectangle>();
+    frame->x1 = QPoint(-far, 10);
+    frame->x2 = QPoint(far, 35);
+    frame->PWidth = 1;
+    frame->PColor = 0x00008000;
+    frame->Transparent = true;
+    w->DrawList.push_back(std::move(frame));
+    view(10, 0, 0);
+
+    QImage drawn(kViewW, kViewH, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    QPainter painter(&drawn);
+    DeviceContext dc(&painter);
+    w->DrawItems(&dc);
+    ReleaseCanvasTools(&dc);
+    painter.end();
+    // Three lines across the view, two rows of the frame and one point square.
+    EXPECT_LE(dc.pixelsStepped(), 3 * (kViewW + 4) + 2 * (kViewH + 4) + 4 * (2 * SettingISize + 2));
+
+    QImage expected(kViewW, kViewH, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    gdiLine(expected, {3, kViewH + 4}, {3, -4}, rgbOf(SettingIColor));
+    gdiFrame(expected, 5 - SettingISize, 20 - SettingISize, 5 + SettingISize, 20 + SettingISize, rgbOf(SettingIColor));
+    gdiLine(expected, {5, 20}, {kViewW + 4, 20}, rgbOf(SettingMLColor));
+    gdiLine(expected, {60, kViewH + 4}, {60, -4}, rgbOf(SettingMLColor));
+    for (int x = 0; x < kViewW; ++x)
+        for (const int y : {10, 34})
+            expected.setPixel(x, y, qRgb(0, 0x80, 0));
+    expectSameImage(drawn, expected);
+}
+
+// A region reaching far off the view: its outline is walked where it shows, and the dashes run
+// on by the length of the whole outline from one repaint to the next.
+TEST_F(Paint, FarRegionOutlineMarchesOnByItsWholeLength)
+{
+    constexpr qint64 far = 2147483000;
+    SettingAreaColor = 0x00FF0000;
+    view(10, 0, 0);
+    w->SmoothDraw(true);
+    w->CopyRect = true;
+    w->ClipbrdPT1 = QPoint(10, 5);
+    w->ClipbrdPT2 = QPoint(int(far), int(far));
+
+    // In view: the left side from row 5 down, then the top side from column 10 right.
+    const qint64 leftSide = far - 5, topSide = far - 10, walk = 2 * leftSide + 2 * topSide;
+    auto outlineFor = [&](qint64 phase) {
+        QImage img(kViewW, kViewH, QImage::Format_RGB32);
+        img.fill(rgbOf(SettingAreaColor));
+        auto dash = [](qint64 i) { return i % 8 < 5 ? qRgb(0, 0, 0) : qRgb(255, 255, 255); };
+        for (int y = 5; y < kViewH; ++y)
+            img.setPixel(10, y, dash(phase + (y - 5)));
+        for (int x = 10; x < kViewW; ++x)
+            img.setPixel(x, 5, dash(phase + leftSide + (x - 10)));
+        return img;
+    };
+
+    w->SmoothDraw(false);
+    int phase = -1;
+    for (int p = 0; p < 8; ++p)
+        if (changedBox(w->B_Foreground, outlineFor(p)).isEmpty())
+            phase = p;
+    ASSERT_GE(phase, 0) << "no dash phase gives the outline";
+
+    w->T_AntRectTimer();
+    expectSameImage(w->B_Foreground, outlineFor((phase + walk) % 8));
+}
+
+// Objects at the very ends of the int range, labelled, selected and marked, at magnifying, 1:1
+// and reducing zooms: drawing them steps no more than the view holds (and, in the sanitizer
+// build, no arithmetic overflows on the way).
+TEST_F(Paint, ObjectsAtTheEndsOfTheIntRangeStepOnlyTheView)
+{
+    constexpr int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+    SettingTVisible = true;
+    SettingLVisible = true;
+    SettingRALVisible = true;
+    SettingCADCursor = true;
+    TPath* path = addPath();
+    path->Pith = true;
+    const QPoint corners[] = {{lo, lo}, {hi, hi}, {lo, hi}, {hi, lo}, {5, 5}};
+    TIndex* index = addIndex(*path, corners[0]);
+    index->Comment = QStringLiteral("far");
+    index->selected = true;
+    for (const QPoint& p : corners) {
+        TMeasurement* m = addMeasurement(*index, p);
+        m->SapWood = true;
+        m->selected = true;
+        auto anchor = std::make_unique<TAnchorPoint>();
+        anchor->Pos = p;
+        anchor->Active = true;
+        w->AnchorLine->AnchorPoints.push_back(std::move(anchor));
+    }
+    auto arrow = std::make_unique<TArrow>();
+    arrow->x1 = QPoint(lo, 7);
+    arrow->x2 = QPoint(hi, 9);
+    arrow->Width = 1;
+    arrow->BaseType = 1;
+    arrow->BaseWidth = hi;
+    arrow->TipType = 3;
+    arrow->TipWidth = hi;
+    w->DrawList.push_back(std::move(arrow));
+    auto frame = std::make_unique<TRectangle>();
+    frame->x1 = QPoint(lo, lo);
+    frame->x2 = QPoint(hi, hi);
+    frame->PWidth = 1;
+    w->DrawList.push_back(std::move(frame));
+    w->SB_AnchorStrict->setChecked(true);
+    w->Anchor = QPoint(hi, lo);
+
+    for (const int zoom : {1, 10, 60}) {
+        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+        for (const int mode : {int(mmNewMeasurement), int(mmAnchorLine), int(mmDPIDone)}) {
+            w->ApplyScreenMode(mode);
+            w->DPI1 = QPoint(lo, hi);
+            w->DPI2 = QPoint(hi, lo);
+            view(zoom, 0, 0);
+            QImage drawn(kViewW, kViewH, QImage::Format_RGB32);
+            QPainter painter(&drawn);
+            DeviceContext dc(&painter);
+            w->DrawItems(&dc);
+            ReleaseCanvasTools(&dc);
+            // No more than a few dozen lines across the view.
+            EXPECT_LE(dc.pixelsStepped(), 40 * (kViewW + kViewH));
+        }
+    }
 }
