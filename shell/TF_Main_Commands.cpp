@@ -55,25 +55,6 @@ QAction* makeAction(QObject* owner, const QString& caption, const QString& hint,
     return a;
 }
 
-// Closes a window without asking: used for windows whose project never loaded.
-void discardWindow(TF_SMDI* w)
-{
-    if (!w)
-        return;
-    QPointer<TF_SMDI> guard(w);
-    // Its resolution came from the rejected file: the next new window must not start with it.
-    const int standardDPI = SettingStandardDPI;
-    if (!w->Closing)
-        w->FormClose();
-    SettingStandardDPI = standardDPI;
-    if (!guard)
-        return;
-    if (QMdiSubWindow* sub = guard->mdiFrame())
-        sub->close();
-    else
-        guard->close();
-}
-
 // A key for comparing file names: the canonical path when the file exists, else the clean
 // absolute path. Letter case counts.
 QString fileKey(const QString& fileName)
@@ -480,7 +461,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
         repaired = read == 1;
         if (result && read < 0) {
             // Rejected, damaged or cancelled: no window bears the file's name.
-            discardWindow(result);
+            DiscardImageWindow(result);
             result = nullptr;
         }
         if (F_Progress)
@@ -508,7 +489,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
         if (result) {
             if (F_Measurements && F_Measurements->MDIForm() == result)
                 F_Measurements->ClearAll();
-            discardWindow(result);
+            DiscardImageWindow(result);
         }
         result = nullptr;
     }

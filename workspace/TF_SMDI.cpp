@@ -141,6 +141,24 @@ TF_SMDI* CreateImageWindow()
     return window;
 }
 
+void DiscardImageWindow(TF_SMDI* w)
+{
+    if (!w)
+        return;
+    QPointer<TF_SMDI> guard(w);
+    // Its resolution came from the rejected file: the next new window must not start with it.
+    const int standardDPI = SettingStandardDPI;
+    if (!w->Closing)
+        w->FormClose();
+    SettingStandardDPI = standardDPI;
+    if (!guard)
+        return;
+    if (QMdiSubWindow* sub = guard->mdiFrame())
+        sub->close();
+    else
+        guard->close();
+}
+
 QByteArray RAXOReloadRequest(const QString& projectFile, const QString& pathGUID)
 {
     return Cp1252::fromUnicode(QStringLiteral("JEX\r\nRELOAD\r\n") + projectFile + QStringLiteral("\r\n") + pathGUID);

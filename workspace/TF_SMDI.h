@@ -343,6 +343,10 @@ TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files);
 // A new image window, placed in the main window's MDI area when there is one, and shown.
 TF_SMDI* CreateImageWindow();
 
+// Closes a window that holds nothing worth keeping without asking, and without handing its
+// resolution on to the next new window.
+void DiscardImageWindow(TF_SMDI* w);
+
 // The open image windows (created and not yet closing): those in the main window's MDI area in its
 // child order, then any others in creation order.
 QList<TF_SMDI*> ImageWindows();

@@ -1,0 +1,71 @@
+// Arbitrary bytes through the older project reader into one image window: every input must end in
+// read records or a damaged read, never in a crash or a hang; and a record written from what was
+// read reads back the same.
+#include "platform/Dialogs.h"
+#include "project/JEX3Project.h"
+#include "project/TF_ErrorLog.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// Answers every question with its escape result; nothing is asked on this road, but a box must
+// never wait for a user.
+class NoDialogs : public Dialogs {
+public:
+    int messageDlg(const QString&, TMsgDlgType, TMsgDlgButtons buttons, int) override { return escapeResultOf(buttons); }
+    void showMessage(const QString&) override {}
+    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
+    int messageDlgWithCheckBox(const QString&, const QString&, const QString&, bool&) override { return mrNo; }
+    FileDialogAnswer openFile(const FileDialogRequest&) override { return {}; }
+    FileDialogAnswer openFiles(const FileDialogRequest&) override { return {}; }
+    FileDialogAnswer saveFile(const FileDialogRequest&) override { return {}; }
+    QString selectDirectory(const QString&, const QString&) override { return {}; }
+};
+
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+TF_SMDI* window = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quiet);
+    static int qtArgc = 1;
+    static char name[] = "jex3_fuzz";
+    static char* qtArgv[] = {name, nullptr};
+    new QApplication(qtArgc, qtArgv);
+    setDialogs(std::make_unique<NoDialogs>());
+    window = new TF_SMDI;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QBuffer source(&bytes);
+    source.open(QIODevice::ReadOnly);
+    const JEX3ReadOutcome outcome = ReadJEX3Records(window, source, false);
+    if (outcome.records < 0 || qint64(outcome.records) * JEX3RecordSize > qint64(size))
+        std::abort();
+
+    for (qsizetype at = 0; at + JEX3RecordSize <= bytes.size(); at += JEX3RecordSize) {
+        const QByteArray once = EncodeJEX3Record(DecodeJEX3Record(bytes.constData() + at));
+        if (once.size() != JEX3RecordSize || EncodeJEX3Record(DecodeJEX3Record(once.constData())) != once)
+            std::abort();
+    }
+
+    window->ClearData(true, true);
+    TF_ErrorLog::ClearLog(); // the log would grow over millions of runs
+    return 0;
+}
