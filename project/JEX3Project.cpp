@@ -363,7 +363,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
         // What was read stays, as a new project: saving it must not replace the damaged file
         // with the part that could be read.
         w->Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
-        w->Project->Filename = w->Project->Name;
+        w->Project->Filename.clear();
         w->Project->Changed = true;
     } else {
         w->Project->Filename = fileName;
@@ -426,8 +426,10 @@ int ExportJEX3Project(TF_SMDI* window, const QString& fileName)
             failure = QStringLiteral("Out of memory.");
         }
     }
-    if (failure.isEmpty())
+    if (failure.isEmpty()) {
+        window->Project->Changed = false;
         return 0;
+    }
     TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n") + failure,
                        true);
     return -1;

@@ -66,7 +66,7 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
 // Imports an older project into a new image window and returns it, or none when the file does
 // not exist, is damaged before its first complete record, or, interactively, its image is missing
 // (the window is then gone and a box has said why). A file damaged further on gives a window with
-// what was read, marked changed and bearing a new project's name, not the file's; `damaged`, when
+// what was read, marked changed, as a new project without a file; `damaged`, when
 // given, says whether that happened. Interactive shows the progress box and activates the window.
 TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged = nullptr);
 
@@ -80,6 +80,6 @@ extern const QString JEX3RefusalText;
 QByteArray JEX3ProjectBytes(const TF_SMDI* window);
 
 // Writes the window's first image and path in this format, replacing the file only when all of it
-// was written. 0 written; -1 not written (an error box has said why, an existing file is as it was).
-// The project's changed flag stays: the format does not hold all of a project.
+// was written. 0 written, and the project no longer marked changed; -1 not written (an error box
+// has said why, an existing file is as it was). Callers refuse projects that do not fit first.
 int ExportJEX3Project(TF_SMDI* window, const QString& fileName);

@@ -972,7 +972,7 @@ void TF_Main::OpenFile(const QString& fileName)
     if (ext == QStringLiteral(".JEX4")) {
         ProcessLoadProject(fileName);
     } else if (ext == QStringLiteral(".JEX")) {
-        ImportJEX3Project(fileName, true);
+        ImportOlderProject(fileName);
     } else if (IsImageFileName(fileName)) {
         TF_SMDI* w = newImageWindow();
         TF_ErrorLog::AddLog(2, QStringLiteral("Image ") + fileName + QStringLiteral(" loaded into new project"));

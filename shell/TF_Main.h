@@ -262,6 +262,10 @@ public:
     // Opens a project file and returns its window, or none when loading failed or was cancelled.
     // A window that shows this file already comes to the front instead.
     TF_SMDI* ProcessLoadProject(const QString& AFilename);
+    // Every road that meets an older .jex project comes here: imports it into a new window and
+    // puts it at the top of the recent files, or brings a window showing this file to the front.
+    // None when nothing was imported (the import has said why).
+    TF_SMDI* ImportOlderProject(const QString& AFilename);
     void DynamicMenuExecute(QAction* Sender);
     void A_NewProjectExecute();
     void A_LoadProjectExecute();

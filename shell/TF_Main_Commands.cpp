@@ -442,6 +442,37 @@ TF_SMDI* TF_Main::newImageWindow()
     return w;
 }
 
+TF_SMDI* TF_Main::ImportOlderProject(const QString& AFilename)
+{
+    if (TF_SMDI* open = FindProjectWindow(AFilename)) {
+        ActivateMDIChild(open);
+        return open;
+    }
+    bool damaged = false;
+    QPointer<TF_SMDI> result;
+    {
+        // As while a project file loads: the link and the file manager hold back meanwhile.
+        struct Loading {
+            bool before = ProjectLoading;
+            Loading() { ProjectLoading = true; }
+            ~Loading() { ProjectLoading = before; }
+        } loading;
+        result = ImportJEX3Project(AFilename, true, &damaged);
+    }
+    UpdateProjectList();
+    SetCaption();
+    if (!result) {
+        TF_ErrorLog::AddLog(0, QStringLiteral("Error importing JEX3 project ") + AFilename);
+        return nullptr;
+    }
+    // A damaged file keeps what could be read in a new project; the file itself is not offered again.
+    if (!damaged) {
+        AddRecentFile(AFilename);
+        TF_ErrorLog::AddLog(2, QStringLiteral("JEX3 project ") + AFilename + QStringLiteral(" imported successfully!"));
+    }
+    return result;
+}
+
 TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
 {
     ProjectLoading = true;
@@ -518,10 +549,13 @@ void TF_Main::A_LoadProjectExecute()
     if (!answer.accepted || answer.fileName().isEmpty())
         return;
     const QString fileName = answer.fileName();
-    // The chosen filter decides, not the file's extension. A file that did not open is not listed.
-    const TF_SMDI* opened = answer.filterIndex == 2 ? ImportJEX3Project(fileName, true) : ProcessLoadProject(fileName);
-    if (opened)
-        AddRecentFile(fileName);
+    // The chosen filter decides, not the file's extension.
+    if (answer.filterIndex == 2) {
+        ImportOlderProject(fileName); // which joins the recent files only when it was imported
+        return;
+    }
+    ProcessLoadProject(fileName);
+    AddRecentFile(fileName);
 }
 
 void TF_Main::DynamicMenuExecute(QAction* Sender)
@@ -537,7 +571,7 @@ void TF_Main::DynamicMenuExecute(QAction* Sender)
     if (ext == QStringLiteral(".JEX4")) {
         ProcessLoadProject(fileName);
     } else if (ext == QStringLiteral(".JEX")) {
-        ImportJEX3Project(fileName, true);
+        ImportOlderProject(fileName);
     } else {
         TF_SMDI* w = newImageWindow();
         QPointer<TF_SMDI> guard(w);
@@ -600,21 +634,17 @@ void TF_Main::A_SaveProjectExecute()
     const QString fileName = answer.fileName();
 
     if (answer.filterIndex == 2) {
-        const bool refused = w->PathList.size() > 1 || w->StitchList.size() > 1
-            || (!w->StitchList.empty()
-                && ExtractFileExt(w->StitchList.front()->filename).toLower() == QStringLiteral(".png"));
-        if (refused) {
-            ShowMessage(QStringLiteral(
-                "Can\u00b4t save this project to the selected file format!\r\n\r\nReasons for this error can be:\r\n"
-                " * Wrong image type (png files are not supported by JEX3)\r\n * Project contains multiple (stitched) "
-                "images\r\n * Project contains multiple paths\r\n\r\nPlease save the project to the native JEX4 project "
-                "file format instead!"));
+        // A project without an image is refused too: the format cannot hold it.
+        if (!FitsJEX3(w)) {
+            ShowMessage(JEX3RefusalText);
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
             return;
         }
         // Nothing written keeps the project's own name.
-        if (ExportJEX3Project(w, fileName) != 0)
+        if (ExportJEX3Project(w, fileName) != 0) {
+            TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
             return;
+        }
     } else {
         if (writeProject(w, fileName) != 0)
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);

@@ -135,7 +135,7 @@ void TF_Main::createLink()
     Link->Glyph = [this](int index) { return index >= 0 && index < IL_MDI.size() ? IL_MDI[index] : QIcon(); };
     // Every road that opens a project goes through ProcessLoadProject, RAXO's too.
     Link->LoadProject = [this](const QString& fileName) { return ProcessLoadProject(fileName); };
-    Link->ImportProject = [](const QString& fileName) { return ImportJEX3Project(fileName, true); };
+    Link->ImportProject = [this](const QString& fileName) { return ImportOlderProject(fileName); };
 }
 
 QPointer<TF_SMDI>& TF_Main::fs() { return Link->fs; }

@@ -939,10 +939,16 @@ void TF_SMDI::SB_UpdateRAXOClick()
         saved = 0;
     } else {
         try {
-            if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX"))
-                saved = ExportJEX3Project(this, fileName);
-            else
+            if (ExtractFileExt(fileName).toUpper() == QStringLiteral(".JEX")) {
+                // The older format holds one image and one path: writing more would drop the rest
+                // from the file RAXO reloads while the window still shows it.
+                if (FitsJEX3(this))
+                    saved = ExportJEX3Project(this, fileName);
+                else
+                    ShowMessage(JEX3RefusalText);
+            } else {
                 saved = SaveProjectXML(this, fileName, true);
+            }
         } catch (const std::exception& e) {
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName + QStringLiteral(": ")
                                        + QString::fromLocal8Bit(e.what()));

@@ -11,12 +11,12 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/TF_Progress.h"
+#include "support/JEX3Records.h"
 #include "support/ProjectObjects.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,40 +48,10 @@ FakeDialogs& fake()
     return static_cast<FakeDialogs&>(dialogs());
 }
 
-// One record laid out from the format's table, without the program's encoder: the text's length
-// byte and bytes, the kind, the two doubles, X, Y and the number, little-endian; every other byte
-// is `filler`, which a reader must not take for data.
-QByteArray record(const QByteArray& text, quint8 kind, qint32 x, qint32 y, qint32 number, double fx = 0.0,
-                  double fy = 0.0, char filler = 0)
-{
-    QByteArray r(296, filler);
-    r[0] = char(text.size());
-    for (int i = 0; i < text.size(); ++i)
-        r[1 + i] = text[i];
-    r[256] = char(kind);
-    QByteArray tail;
-    QDataStream out(&tail, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
-    out << fx << fy << x << y << number;
-    r.replace(264, tail.size(), tail);
-    return r;
-}
-
-QByteArray imageRecord(const QByteArray& name, char filler = 0)
-{
-    return record(name, 0, -9, -9, 0, 0.0, 0.0, filler);
-}
-
-QByteArray resolutionRecord(qint32 dpi, char filler = 0)
-{
-    return record(QByteArray(), 0, -10, -10, dpi, 0.0, 0.0, filler);
-}
-
-QByteArray pointRecord(quint8 kind, qint32 x, qint32 y, qint32 number, const QByteArray& comment = {}, char filler = 0)
-{
-    return record(comment, kind, x, y, number, x, y, filler);
-}
+using testhelpers::jex3ImageRecord;
+using testhelpers::jex3PointRecord;
+using testhelpers::jex3Record;
+using testhelpers::jex3ResolutionRecord;
 
 // Everything a point is read into, for comparing.
 struct Point {
@@ -174,16 +144,16 @@ TEST_F(JEX3RecordTest, WriterLaysOutEachKindAsTheTableSays)
         JEX3Record record;
         QByteArray expected;
     } cases[] = {
-        {"image", JEX3ImageRecord(QStringLiteral("C:\\Kerne\\Eiche 3.jpg")), imageRecord("C:\\Kerne\\Eiche 3.jpg")},
-        {"resolution", JEX3ResolutionRecord(2400), resolutionRecord(2400)},
+        {"image", JEX3ImageRecord(QStringLiteral("C:\\Kerne\\Eiche 3.jpg")), jex3ImageRecord("C:\\Kerne\\Eiche 3.jpg")},
+        {"resolution", JEX3ResolutionRecord(2400), jex3ResolutionRecord(2400)},
         {"index point", JEX3PointRecord(false, {1234, 56}, QStringLiteral("Frost \u00b4\u00e9\u20ac"), 3),
-         pointRecord(0, 1234, 56, 3, "Frost \xB4\xE9\x80")},
+         jex3PointRecord(0, 1234, 56, 3, "Frost \xB4\xE9\x80")},
         {"measurement point", JEX3PointRecord(true, {2147483647, 0}, QString(), 1),
-         pointRecord(1, 2147483647, 0, 1)},
+         jex3PointRecord(1, 2147483647, 0, 1)},
         {"letters outside the code page", JEX3PointRecord(true, {1, 2}, QStringLiteral("\u0414\u0443\u0431"), 1),
-         pointRecord(1, 1, 2, 1, "???")},
+         jex3PointRecord(1, 1, 2, 1, "???")},
         {"text cut to 255 bytes", JEX3PointRecord(false, {7, 8}, QString(300, QLatin1Char('x')), 2),
-         pointRecord(0, 7, 8, 2, QByteArray(255, 'x'))},
+         jex3PointRecord(0, 7, 8, 2, QByteArray(255, 'x'))},
     };
     for (const Case& c : cases) {
         const QByteArray bytes = EncodeJEX3Record(c.record);
@@ -195,7 +165,7 @@ TEST_F(JEX3RecordTest, WriterLaysOutEachKindAsTheTableSays)
 
 TEST_F(JEX3RecordTest, ReaderTakesTheTextByItsLengthAndLeavesFillerAlone)
 {
-    const QByteArray bytes = pointRecord(1, 300, 400, 2, "Riss \xE9", char(0x55));
+    const QByteArray bytes = jex3PointRecord(1, 300, 400, 2, "Riss \xE9", char(0x55));
     const JEX3Record r = DecodeJEX3Record(bytes.constData());
     EXPECT_EQ(r.text, QStringLiteral("Riss \u00e9"));
     EXPECT_EQ(r.kind, 1);
@@ -209,7 +179,7 @@ TEST_F(JEX3RecordTest, ReaderTakesTheTextByItsLengthAndLeavesFillerAlone)
     QByteArray all(255, '\0');
     for (int i = 0; i < 255; ++i)
         all[i] = char(i + 1);
-    const QByteArray full = pointRecord(0, 0, 0, 0, all);
+    const QByteArray full = jex3PointRecord(0, 0, 0, 0, all);
     EXPECT_EQ(EncodeJEX3Record(DecodeJEX3Record(full.constData())), full);
 }
 
@@ -247,14 +217,14 @@ TEST_F(JEX3ProjectTest, ImportReadsImageResolutionAndPointsInPathOrder)
 {
     picture(QStringLiteral("Eiche 3.jpg"), 60, 40, "JPG");
     const QString jex = write(QStringLiteral("Eiche 3.jex"),
-                              imageRecord("C:\\Kerne\\Eiche 3.jpg") + resolutionRecord(2400)
-                                  + pointRecord(1, 1, 1, 0, "before any index") // skipped
-                                  + pointRecord(0, 10, 20, 1, "Anfang \xE9") + pointRecord(1, 40, 20, 1)
-                                  + pointRecord(7, 70, 20, 1, "any kind but 0") // a measurement point
-                                  + record("ignored", 0, -9, -10, 0) + record("ignored", 1, -3, 5, 0)
-                                  + imageRecord("C:\\other.jpg") // the window has its image
-                                  + pointRecord(0, 100, 20, std::numeric_limits<qint32>::max())
-                                  + pointRecord(1, 130, 20, -5, "Riss"));
+                              jex3ImageRecord("C:\\Kerne\\Eiche 3.jpg") + jex3ResolutionRecord(2400)
+                                  + jex3PointRecord(1, 1, 1, 0, "before any index") // skipped
+                                  + jex3PointRecord(0, 10, 20, 1, "Anfang \xE9") + jex3PointRecord(1, 40, 20, 1)
+                                  + jex3PointRecord(7, 70, 20, 1, "any kind but 0") // a measurement point
+                                  + jex3Record("ignored", 0, -9, -10, 0) + jex3Record("ignored", 1, -3, 5, 0)
+                                  + jex3ImageRecord("C:\\other.jpg") // the window has its image
+                                  + jex3PointRecord(0, 100, 20, std::numeric_limits<qint32>::max())
+                                  + jex3PointRecord(1, 130, 20, -5, "Riss"));
     TF_SMDI* w = ImportJEX3Project(jex, true);
     ASSERT_NE(w, nullptr);
 
@@ -298,7 +268,7 @@ TEST_F(JEX3ProjectTest, ImportReadsImageResolutionAndPointsInPathOrder)
 TEST_F(JEX3ProjectTest, HeaderRecordsAloneGiveAPathWithoutPoints)
 {
     picture(QStringLiteral("core.jpg"), 30, 20, "JPG");
-    const QString jex = write(QStringLiteral("core.jex"), imageRecord("core.jpg") + resolutionRecord(1600));
+    const QString jex = write(QStringLiteral("core.jex"), jex3ImageRecord("core.jpg") + jex3ResolutionRecord(1600));
     TF_SMDI* w = ImportJEX3Project(jex, true);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->StitchList.size(), 1u);
@@ -309,20 +279,20 @@ TEST_F(JEX3ProjectTest, HeaderRecordsAloneGiveAPathWithoutPoints)
 
 TEST_F(JEX3ProjectTest, DamagedFilesAreReportedAndNeverPoseAsTheFile)
 {
-    const QByteArray header = imageRecord("core.jpg") + resolutionRecord(1200);
-    const QByteArray points = pointRecord(0, 10, 10, 1) + pointRecord(1, 20, 10, 1) + pointRecord(1, 30, 10, 1);
+    const QByteArray header = jex3ImageRecord("core.jpg") + jex3ResolutionRecord(1200);
+    const QByteArray points = jex3PointRecord(0, 10, 10, 1) + jex3PointRecord(1, 20, 10, 1) + jex3PointRecord(1, 30, 10, 1);
     struct Case {
         const char* what;
         QByteArray bytes;
         bool window;     // what could be read stays
         size_t points;   // index and measurement points kept
     } cases[] = {
-        {"cut inside the last record", header + points + pointRecord(1, 40, 10, 1).left(100), true, 3},
+        {"cut inside the last record", header + points + jex3PointRecord(1, 40, 10, 1).left(100), true, 3},
         {"cut inside a text", header + points.left(296 + 1 + 3), true, 1},
         {"cut inside the image record", header.left(295), false, 0},
         {"one byte", QByteArray(1, '\x05'), false, 0},
         {"empty", QByteArray(), false, 0},
-        {"beginning with the resolution", resolutionRecord(1200) + header + points, false, 0},
+        {"beginning with the resolution", jex3ResolutionRecord(1200) + header + points, false, 0},
         {"beginning with a point", points + header, false, 0},
         {"something else", QByteArray(296 * 3, '\xFF'), false, 0},
     };
@@ -349,7 +319,8 @@ TEST_F(JEX3ProjectTest, DamagedFilesAreReportedAndNeverPoseAsTheFile)
         EXPECT_TRUE(wasDamaged) << c.what;
         EXPECT_EQ(pointsOf(*w->PathList[0]).size(), c.points) << c.what;
         EXPECT_TRUE(w->Project->Changed) << c.what; // closing offers to save what was read
-        EXPECT_TRUE(w->Project->Filename.startsWith(QStringLiteral("New Project"))) << c.what;
+        EXPECT_TRUE(w->Project->Filename.isEmpty()) << c.what;
+        EXPECT_TRUE(w->Project->Name.startsWith(QStringLiteral("New Project"))) << c.what;
         EXPECT_EQ(read(jex), c.bytes) << c.what;
         w->fImageLoadError = true;
         w->close();
@@ -359,8 +330,8 @@ TEST_F(JEX3ProjectTest, DamagedFilesAreReportedAndNeverPoseAsTheFile)
 
 TEST_F(JEX3ProjectTest, MissingRecordedImageStopsOnlyAnInteractiveImport)
 {
-    const QString jex = write(QStringLiteral("lost.jex"), imageRecord("C:\\Kerne\\gone.jpg") + resolutionRecord(2400)
-                                                             + pointRecord(0, 5, 5, 1));
+    const QString jex = write(QStringLiteral("lost.jex"), jex3ImageRecord("C:\\Kerne\\gone.jpg") + jex3ResolutionRecord(2400)
+                                                             + jex3PointRecord(0, 5, 5, 1));
     EXPECT_EQ(ImportJEX3Project(jex, true), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(fake().shownTexts(), QStringList{QStringLiteral("Can\u00b4t find image file C:\\Kerne\\gone.jpg!")});
@@ -384,7 +355,7 @@ TEST_F(JEX3ProjectTest, ImagesBesideTheFileAreLoadedJpgFirstInAnyLetterCase)
     picture(QStringLiteral("both/core.jpg"), 30, 20, "JPG");
     picture(QStringLiteral("both/core.bmp"), 50, 20, "BMP");
     picture(QStringLiteral("upper/CORE.JPG"), 30, 20, "JPG");
-    const QByteArray bytes = imageRecord("C:\\missing.jpg") + resolutionRecord(1200);
+    const QByteArray bytes = jex3ImageRecord("C:\\missing.jpg") + jex3ResolutionRecord(1200);
     const QString both = write(QStringLiteral("both/core.jex"), bytes);
     const QString upper = write(QStringLiteral("upper/core.jex"), bytes);
 
@@ -412,7 +383,7 @@ TEST_F(JEX3ProjectTest, ImagesBesideTheFileAreLoadedJpgFirstInAnyLetterCase)
 TEST_F(JEX3ProjectTest, UnreadableImageBesideTheFileLeavesNoWindow)
 {
     write(QStringLiteral("core.jpg"), QByteArray("not a picture"));
-    const QString jex = write(QStringLiteral("core.jex"), imageRecord("core.jpg") + resolutionRecord(1200));
+    const QString jex = write(QStringLiteral("core.jex"), jex3ImageRecord("core.jpg") + jex3ResolutionRecord(1200));
     fake().answerMessage(mrOk);
     EXPECT_EQ(ImportJEX3Project(jex, true), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -425,7 +396,7 @@ TEST_F(JEX3ProjectTest, ResolutionOfZeroOrLessIsReadAs1200)
 {
     for (qint32 dpi : {0, -300, std::numeric_limits<qint32>::min()}) {
         TF_ErrorLog::ClearLog();
-        const QString jex = write(QStringLiteral("r.jex"), imageRecord("x") + resolutionRecord(dpi));
+        const QString jex = write(QStringLiteral("r.jex"), jex3ImageRecord("x") + jex3ResolutionRecord(dpi));
         TF_SMDI* w = ImportJEX3Project(jex, false);
         ASSERT_NE(w, nullptr) << dpi;
         EXPECT_EQ(w->DPI, 1200) << dpi;
@@ -444,12 +415,12 @@ TEST_F(JEX3ProjectTest, MissingFileGivesNoWindow)
 
 TEST_F(JEX3ProjectTest, ManyPointsWithHugeValuesReadInFull)
 {
-    QByteArray bytes = imageRecord("x") + resolutionRecord(std::numeric_limits<qint32>::max());
+    QByteArray bytes = jex3ImageRecord("x") + jex3ResolutionRecord(std::numeric_limits<qint32>::max());
     const int indexes = 2000;
     for (int i = 0; i < indexes; ++i) {
-        bytes += pointRecord(0, i, std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min(),
+        bytes += jex3PointRecord(0, i, std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min(),
                              QByteArray(255, char(0x80 + i % 100)));
-        bytes += pointRecord(255, std::numeric_limits<qint32>::max(), i, i);
+        bytes += jex3PointRecord(255, std::numeric_limits<qint32>::max(), i, i);
     }
     const QString jex = write(QStringLiteral("big.jex"), bytes);
     TF_SMDI* w = ImportJEX3Project(jex, false);
@@ -481,10 +452,12 @@ TEST_F(JEX3ProjectTest, ExportWritesTheFirstImageAndPathRecordByRecord)
     w.PathList.push_back(std::move(other));
 
     const QString target = file(QStringLiteral("out.jex"));
+    w.Project->Changed = true;
     ASSERT_EQ(ExportJEX3Project(&w, target), 0);
-    const QByteArray expected = imageRecord("/Kerne/Eiche 3.jpg") + resolutionRecord(2400)
-        + pointRecord(0, 10, 20, 1) + pointRecord(1, 40, 21, 1, "Frost \xE9") + pointRecord(1, 70, 22, 1)
-        + pointRecord(0, 100, 23, 2, QByteArray(255, 'c')) + pointRecord(1, 130, 24, 2);
+    EXPECT_FALSE(w.Project->Changed);
+    const QByteArray expected = jex3ImageRecord("/Kerne/Eiche 3.jpg") + jex3ResolutionRecord(2400)
+        + jex3PointRecord(0, 10, 20, 1) + jex3PointRecord(1, 40, 21, 1, "Frost \xE9") + jex3PointRecord(1, 70, 22, 1)
+        + jex3PointRecord(0, 100, 23, 2, QByteArray(255, 'c')) + jex3PointRecord(1, 130, 24, 2);
     EXPECT_EQ(read(target), expected);
     EXPECT_EQ(JEX3ProjectBytes(&w), expected);
     EXPECT_TRUE(fake().shown().isEmpty());
@@ -541,10 +514,12 @@ TEST_F(JEX3ProjectTest, FailedExportSaysSoAndKeepsTheOldFile)
     struct rlimit small = saved;
     small.rlim_cur = 500;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    w.Project->Changed = true;
     const int rc = ExportJEX3Project(&w, keep);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(rc, -1);
+    EXPECT_TRUE(w.Project->Changed);
     EXPECT_EQ(read(keep), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary left behind
     EXPECT_EQ(fake().shown().size(), 2);

@@ -9,6 +9,7 @@
 #include "platform/Cp1252.h"
 #include "platform/FakeDialogs.h"
 #include "platform/Registry.h"
+#include "project/JEX3Project.h"
 #include "project/JEX4_Objects.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
@@ -19,6 +20,7 @@
 #include "shell/RAXOLink.h"
 #include "shell/TPageControlEx.h"
 #include "support/FakeRaxo.h"
+#include "support/JEX3Records.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -312,14 +314,63 @@ TEST_F(MainLink, OpenOfADamagedOrOlderProjectLeavesNoWindowAndKeepsTheLinkListen
     ASSERT_EQ(fake->shown().size(), asked + 1);
     EXPECT_TRUE(fake->shown().last().text.startsWith(QStringLiteral("The project file ") + damaged));
 
-    fake->answerMessage(mrOk); // the older format is not read yet: a box says so
     raxo.send(message({"RAXO", "1", "OPEN", older.toLocal8Bit().constData(), "{E}"}));
     ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
     EXPECT_TRUE(main->MDIChildren().isEmpty());
-    EXPECT_TRUE(logContains(QStringLiteral("Cannot import JEX3 project ") + older));
+    EXPECT_TRUE(logContains(QStringLiteral("Error importing JEX3 project ") + older));
     EXPECT_FALSE(ProjectLoading);
     ASSERT_EQ(fake->shown().size(), asked + 2);
-    EXPECT_TRUE(fake->shown().last().text.contains(older));
+    EXPECT_EQ(fake->shown().last().text, QStringLiteral("The file ") + older + QStringLiteral(" is damaged!"));
+}
+
+TEST_F(MainLink, OpenImportsAnOlderProjectWhoseReloadButtonWritesItBack)
+{
+    showFrame();
+    samples::CoreRecipe recipe;
+    recipe.width = 200;
+    recipe.height = 40;
+    ASSERT_TRUE(samples::makeCore(recipe).save(path(QStringLiteral("Eiche.jpg")), "JPG"));
+    const QByteArray records = testhelpers::jex3ImageRecord("C:\\Kerne\\Eiche.jpg") + testhelpers::jex3ResolutionRecord(2400)
+        + testhelpers::jex3PointRecord(0, 10, 20, 1) + testhelpers::jex3PointRecord(1, 50, 20, 1);
+    const QString older = path(QStringLiteral("Eiche.jex"));
+    {
+        QFile f(older);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(records);
+    }
+    ASSERT_NO_FATAL_FAILURE(connectLink());
+    raxo.send(message({"RAXO", "1", "OPEN", older.toLocal8Bit().constData(), "{X}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    TF_SMDI* w = main->MDIChildren()[0];
+    EXPECT_EQ(w->Project->Filename, older);
+    EXPECT_FALSE(ProjectLoading);
+    const QString guid = w->PathList[0]->GUID;
+    raxo.send(message({"RAXO", "1", "REFSAM", "", guid.toLatin1().constData(), "Ref", "", "", ""}));
+    ASSERT_TRUE(waitFor([&] { return panelShown(w); }));
+
+    // A ring added, then the reload button: the file holds it in the older format, then RAXO hears.
+    auto m = std::make_unique<TMeasurement>();
+    m->Pos = QPoint(90, 20);
+    m->Path = w->PathList[0].get();
+    m->Index = w->PathList[0]->ObjectList[0].get();
+    w->PathList[0]->ObjectList[0]->ObjectList.push_back(std::move(m));
+    w->SB_UpdateRAXO->click();
+    EXPECT_TRUE(raxo.expect("JEX\r\nRELOAD\r\n" + Cp1252::fromUnicode(older) + "\r\n" + guid.toLatin1()));
+    QFile f(older);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), testhelpers::jex3ImageRecord(path(QStringLiteral("Eiche.jpg")).toLocal8Bit())
+                               + records.mid(296, 296 * 3) + testhelpers::jex3PointRecord(1, 90, 20, 1));
+    f.close();
+
+    // A second path would not be in the file RAXO reloads: refused, and nothing asked of RAXO.
+    w->PathList.push_back(std::make_unique<TPath>());
+    const qsizetype asked = fake->shown().size();
+    w->SB_UpdateRAXO->click();
+    settle(200);
+    EXPECT_TRUE(raxo.received.isEmpty()) << raxo.received.constData();
+    ASSERT_EQ(fake->shown().size(), asked + 1);
+    EXPECT_EQ(fake->shown().last().text, JEX3RefusalText);
 }
 
 // ---- REFSAM and the reload button ----
