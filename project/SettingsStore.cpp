@@ -7,10 +7,14 @@
 #include "shell/TF_Main.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/MeasurementTreeModel.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Zoom.h"
+#include "workspace/ToolWindows.h"
 
 #include <QColor>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -74,14 +78,27 @@ double TExtRegistry::ReadFloat(const QString& Key, double Default)
 
 // ---- placements ----
 
+namespace {
+
+// The window that stands where the form is placed: the dock widget a floating form sits in, or
+// the form itself.
+QWidget* placedWindow(QWidget* form)
+{
+    QDockWidget* dock = CarrierOf(form);
+    return dock && dock->isFloating() ? dock : form;
+}
+
+} // namespace
+
 void ApplyPlacement(QWidget* form, const FormPlacement& placement)
 {
     if (!form)
         return;
     // A docked window sits where its dock puts it; only its size carries over.
-    if (form->isWindow())
-        form->move(placement.Left, placement.Top);
-    form->resize(placement.Width, placement.Height);
+    QWidget* window = placedWindow(form);
+    if (window->isWindow())
+        window->move(placement.Left, placement.Top);
+    window->resize(placement.Width, placement.Height);
 }
 
 void TakePlacement(const QWidget* form, FormPlacement& placement)
@@ -89,12 +106,13 @@ void TakePlacement(const QWidget* form, FormPlacement& placement)
     if (!form)
         return;
     // Inside a dock the position is the dock's; the last free-standing one is kept.
-    if (form->isWindow()) {
-        placement.Top = form->pos().y();
-        placement.Left = form->pos().x();
+    const QWidget* window = placedWindow(const_cast<QWidget*>(form));
+    if (window->isWindow()) {
+        placement.Top = window->pos().y();
+        placement.Left = window->pos().x();
     }
-    placement.Width = form->width();
-    placement.Height = form->height();
+    placement.Width = window->width();
+    placement.Height = window->height();
 }
 
 DockRect DockRectOf(const QRect& bounds)
@@ -300,6 +318,9 @@ void writeEntry(Registry& reg, const StoreEntry& e)
         e.Field);
 }
 
+// Known only while the main window lives; kept as read otherwise.
+const QString kDockLayout = QStringLiteral("MainForm_DockLayout");
+
 const QString kNotesBounds[] = {QStringLiteral("EditNotesX1"), QStringLiteral("EditNotesY1"),
                                 QStringLiteral("EditNotesX2"), QStringLiteral("EditNotesY2")};
 
@@ -372,6 +393,10 @@ void followLiveWindows(StoredWindowValues& v)
 {
     if (F_Measurements)
         v.Measurement.Form = F_Measurements;
+    if (F_Zoom)
+        v.Zoom.Form = F_Zoom.data();
+    if (F_BirdView)
+        v.BirdView.Form = F_BirdView.data();
 }
 
 void hideForm(QWidget* form)
@@ -430,8 +455,20 @@ void applyToWindows(StoredWindowValues& v)
         if (w == &v.Histogram)
             p.Width = w->Form->width();
         ApplyPlacement(w->Form, p);
-        w->Form->setVisible(w->Visible);
+        ShowToolWindow(w->Form, w->Visible);
     }
+    if (TF_Zoom* zoom = F_Zoom) {
+        zoom->crosshaircolor = v.Zoom.CrossHairColor;
+        zoom->drawcrosshairs = v.Zoom.DisplayCrossHairs;
+    }
+    if (TF_BirdView* bird = F_BirdView) {
+        bird->Thumbnailcolor = v.BirdView.Thumbnailcolor;
+        bird->BirdHighLight = v.BirdView.HighlightArea;
+    }
+
+    // The layout the user left, over the defaults above; one that does not fit is ignored.
+    if (F_Main && !v.DockLayout.isEmpty())
+        F_Main->restoreState(QByteArray::fromBase64(v.DockLayout.toLatin1()));
 
     if (QWidget* notes = v.Notes.Form) {
         if (v.Notes.PlacementKnown)
@@ -460,6 +497,7 @@ void takeFromWindows(StoredWindowValues& v)
     if (F_Main) {
         TakePlacement(F_Main, v.MainForm);
         v.DesktopColor = tColorOf(F_Main->mdiArea()->background().color());
+        v.DockLayout = QString::fromLatin1(F_Main->saveState().toBase64());
     }
     for (ToolWindowValues* w : {static_cast<ToolWindowValues*>(&v.Measurement), static_cast<ToolWindowValues*>(&v.Zoom),
                                 static_cast<ToolWindowValues*>(&v.BirdView), static_cast<ToolWindowValues*>(&v.FileManager),
@@ -470,6 +508,14 @@ void takeFromWindows(StoredWindowValues& v)
         w->Visible = isShown(w->Form);
         w->Docked = F_Main && F_Main->IsDocked(w->Form);
         w->Dock = F_Main ? DockRectOf(F_Main->GetDockPos(w->Form)) : DockRect{};
+    }
+    if (const TF_Zoom* zoom = F_Zoom) {
+        v.Zoom.CrossHairColor = zoom->crosshaircolor;
+        v.Zoom.DisplayCrossHairs = zoom->drawcrosshairs;
+    }
+    if (const TF_BirdView* bird = F_BirdView) {
+        v.BirdView.Thumbnailcolor = bird->Thumbnailcolor;
+        v.BirdView.HighlightArea = bird->BirdHighLight;
     }
     if (TF_Measurements* m = F_Measurements) {
         v.Measurement.VSTSOHeight = m->VST_SO->height();
@@ -559,6 +605,7 @@ void LoadSettings()
     n.PlacementKnown = n.Form || allStored;
     // Used only when the notes window is visible, but kept either way.
     n.DockedAtBottom = reg.ReadBool(QStringLiteral("EditNotesDocked"), true);
+    v.DockLayout = reg.ReadString(kDockLayout, QString());
 
     readVariables(reg);
     reg.CloseKey();
@@ -600,6 +647,8 @@ void SaveSettings()
             reg.WriteInteger(kNotesBounds[i], bounds[i]);
     }
     reg.WriteBool(QStringLiteral("EditNotesDocked"), n.DockedAtBottom);
+    if (!v.DockLayout.isEmpty())
+        reg.WriteString(kDockLayout, v.DockLayout);
     writeVariables(reg);
     reg.CloseKey();
 }

@@ -125,6 +125,9 @@ struct StoredWindowValues {
     bool ClearClipboard = false;                       // settings dialog option
     int DesktopColor = 0x006F3700;                     // area behind the image windows, $00BBGGRR
     int SelectedCamera = -1;                           // camera wizard: 1 Canon, 2 IS, 3 VfW, -1 none
+    // "MainForm_DockLayout": where the tool windows dock, float and share tabs, and their sizes
+    // there, as the main window saves its layout (Base64); empty: the windows' own defaults.
+    QString DockLayout;
 
     MeasurementWindowValues Measurement; // its Form follows F_Measurements
     ZoomWindowValues Zoom;

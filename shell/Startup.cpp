@@ -12,11 +12,13 @@
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
 #include "shell/TF_Splash.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_PathInfo.h"
 #include "workspace/TF_Preview.h"
 #include "workspace/TF_SelectOrientation.h"
+#include "workspace/TF_Zoom.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -60,9 +62,9 @@ QList<StartupWindow> StartupWindows()
     // the path information; the series preview, the camera settings, the update check, the tracker
     // and the histogram between the image information and the close-project dialog; the notes
     // window, the camera wizard (with the series window), contrast and grayscale after the export
-    // wizard; the border, monitor, resample, bird view,
-    // resolution, magnifier and object editor windows after the project window; the file manager
-    // last of all, because the first showing docks it.
+    // wizard; the border, monitor and resample windows after the project window, the resolution
+    // window between the bird view and the magnifier, the object editor after the magnifier; the
+    // file manager last of all, because the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
         {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
@@ -73,6 +75,8 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
         {QStringLiteral("F_Setup"), [] { F_Setup = new TF_Setup(F_Main); }},
+        {QStringLiteral("F_BirdView"), [] { F_BirdView = new TF_BirdView(F_Main); }},
+        {QStringLiteral("F_Zoom"), [] { F_Zoom = new TF_Zoom(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
     };
 }

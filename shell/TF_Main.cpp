@@ -16,8 +16,11 @@
 #include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TF_Zoom.h"
+#include "workspace/ToolWindows.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAbstractSpinBox>
@@ -321,6 +324,23 @@ void DockSite::undock(QWidget* form)
     const QRect bounds(form->mapToGlobal(QPoint(0, 0)), form->size());
     dock->setFloating(true);
     dock->setGeometry(bounds);
+}
+
+QDockWidget* DockSite::carry(QWidget* form)
+{
+    if (QDockWidget* existing = dockWidgetOf(form))
+        return existing;
+    if (!accepts(form))
+        return nullptr;
+    const QRect bounds = form->geometry();
+    const bool wasVisible = form->isVisible();
+    QDockWidget* dock = wrap(form);
+    m_frame->addDockWidget(m_area, dock);
+    dock->setFloating(true);
+    dock->move(bounds.topLeft());
+    dock->resize(dock->size() - form->size() + bounds.size());
+    dock->setVisible(wasVisible);
+    return dock;
 }
 
 bool DockSite::isDocked(QWidget* form) const
@@ -656,6 +676,34 @@ bool TF_Main::IsDocked(QWidget* AForm) const { return P_Dock->isDocked(AForm); }
 
 QRect TF_Main::GetDockPos(QWidget* AForm) const { return P_Dock->dockPos(AForm); }
 
+void TF_Main::ToggleToolWindow(QWidget* form)
+{
+    if (form)
+        ShowToolWindow(form, !form->isVisible());
+}
+
+void TF_Main::A_WindowBirdViewExecute()
+{
+    ToggleToolWindow(F_BirdView);
+}
+
+void TF_Main::A_WindowZoomExecute()
+{
+    ToggleToolWindow(F_Zoom);
+}
+
+void TF_Main::carryToolWindows()
+{
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom}) {
+        if (!form || P_Dock->dockWidgetOf(form))
+            continue;
+        if (QDockWidget* dock = P_Dock->carry(form)) {
+            connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock);
+            connect(dock, &QDockWidget::visibilityChanged, this, &TF_Main::UpdateDock);
+        }
+    }
+}
+
 void TF_Main::dockToolWindows()
 {
     // The settings store places them once it exists; until then the project window docks on the left.
@@ -720,6 +768,7 @@ void TF_Main::FormShow()
         }
         SetBrushSets();
         StepSplash();
+        carryToolWindows();
         LoadSettings();
         dockToolWindows();
         TF_ErrorLog::AddLog(3, QStringLiteral("JEX4 folder is ") + DataFolder);
@@ -897,10 +946,13 @@ void TF_Main::AMUpdate()
     auto visible = [](QWidget* form) { return form && form->isVisible(); };
     A_WindowMeasurements->setChecked(visible(F_Measurements));
     A_SystemLog->setChecked(visible(F_ErrorLog));
-    // The bird view, magnifier, file manager, tracker and histogram check here once they exist.
-    A_WindowBirdView->setChecked(false);
-    A_WindowZoom->setChecked(false);
-    A_Zoom->setChecked(false);
+    A_WindowBirdView->setChecked(visible(F_BirdView));
+    A_WindowBirdView->setEnabled(F_BirdView);
+    for (QAction* a : {A_WindowZoom, A_Zoom}) {
+        a->setChecked(visible(F_Zoom));
+        a->setEnabled(F_Zoom);
+    }
+    // The file manager, tracker and histogram check here once they exist.
     A_WindowFiles->setChecked(false);
     A_WindowTRacker->setChecked(false);
     A_WindowHistogram->setChecked(false);

@@ -71,6 +71,9 @@ public:
     bool dock(QWidget* form, bool atTop = false);
     // Lets the form float at its current screen bounds.
     void undock(QWidget* form);
+    // Puts a form that is not docked here yet into its dock widget, floating where the form stood
+    // and as visible as it was, so that it can be docked by dragging. Returns the dock widget.
+    QDockWidget* carry(QWidget* form);
     bool isDocked(QWidget* form) const;
     // Bounds of a docked form in frame coordinates; the empty rectangle otherwise.
     QRect dockPos(QWidget* form) const;
@@ -229,6 +232,10 @@ public:
     void UpdateProjectList(); // rebuilds the Projects menu
     void SetScreenCursor();   // cursor and status hint of the active image window by its screen mode
     void UpdateDock();        // P_Dock as wide as its widest docked window, at least 2 pixels
+    // Shows a hidden tool window and hides a shown one, with the dock widget that carries it.
+    void ToggleToolWindow(QWidget* form);
+    void A_WindowBirdViewExecute();
+    void A_WindowZoomExecute();
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
     // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.
@@ -325,6 +332,7 @@ private:
     void createDialogs();  // TF_Main_Commands.cpp
     void attachToolWindowActions(); // the measurement tree's actions in the Project menu
     void dockToolWindows();
+    void carryToolWindows(); // the tool windows that may dock, in their dock widgets
     void onIdle();
     void onSubWindowActivated(QMdiSubWindow* window);
     bool handleWheel(QObject* receiver, QWheelEvent* event);

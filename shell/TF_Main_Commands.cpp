@@ -129,8 +129,10 @@ void TF_Main::createActions()
     A_SetDPI = act(QStringLiteral("&Set image resolution (dpi)"), QStringLiteral("Set the image resolution (DPI value)"), none);
     A_WindowMeasurements = act(QStringLiteral("&Project Manager"), QStringLiteral("Show/hide measurement/image list window"),
                                none, QKeySequence(Qt::Key_F6));
-    A_WindowZoom = act(QStringLiteral("&Zoom window"), QStringLiteral("Show/hide zoom window"), none, QKeySequence(Qt::Key_F2));
-    A_WindowBirdView = act(QStringLiteral("&Bird View"), QStringLiteral("Show/hide bird view"), none, QKeySequence(Qt::Key_F7));
+    A_WindowZoom = act(QStringLiteral("&Zoom window"), QStringLiteral("Show/hide zoom window"),
+                       &TF_Main::A_WindowZoomExecute, QKeySequence(Qt::Key_F2));
+    A_WindowBirdView = act(QStringLiteral("&Bird View"), QStringLiteral("Show/hide bird view"),
+                           &TF_Main::A_WindowBirdViewExecute, QKeySequence(Qt::Key_F7));
     A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"), none,
                         QKeySequence(Qt::Key_F4));
     A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), none, QKeySequence(Qt::Key_F9));
@@ -139,7 +141,7 @@ void TF_Main::createActions()
     A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), none, QKeySequence(Qt::SHIFT | Qt::Key_F5));
     A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"), none);
     A_Tile = act(QStringLiteral("&Tile windows"), QStringLiteral("Tile project windows horizontally"), none);
-    A_Zoom = act(QStringLiteral("Zoom"), QStringLiteral("Show/hide zoom window"), none);
+    A_Zoom = act(QStringLiteral("Zoom"), QStringLiteral("Show/hide zoom window"), &TF_Main::A_WindowZoomExecute);
     A_RALToggle = act(QStringLiteral("Toggle Right angle lines"), QStringLiteral("Switch display of right angle lines on/off "), none);
     A_ObjectToggle = act(QStringLiteral("Toggle object display"),
                          QStringLiteral("Switch display of indices and measurements on/off "), none);

@@ -20,7 +20,9 @@
 #include "shell/TF_CloseManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Setup.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Zoom.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -582,7 +584,8 @@ void TF_SMDI::FormActivate()
         F_Main->UpdateProjectList();
     if (F_Measurements)
         F_Measurements->FillMeasurements(this, true);
-    // needs: F_BirdView (bird's-eye view): if (F_BirdView) F_BirdView->ClearBird();
+    if (F_BirdView)
+        F_BirdView->ClearBird();
     UpdateBird(true);
     // needs: F_Notes (notes window): if (F_Notes) F_Notes->SetEditObject(this);
     emit activated(this);
@@ -604,6 +607,12 @@ void TF_SMDI::FormResize()
     SmoothDraw(true);
 }
 
+void TF_SMDI::forgetBirdView()
+{
+    if (F_BirdView && F_BirdView->MDIForm == this)
+        F_BirdView->MDIForm = nullptr;
+}
+
 bool TF_SMDI::FormCloseQuery()
 {
     if (fImageLoadError)
@@ -612,7 +621,7 @@ bool TF_SMDI::FormCloseQuery()
         F_CloseManager->MDI = this;
         if (F_CloseManager->exec() == QDialog::Rejected)
             return false;
-        // needs: F_BirdView: if (F_BirdView && F_BirdView->MDIForm == this) F_BirdView->MDIForm = nullptr;
+        forgetBirdView();
         return true;
     }
     // Without the close-project dialog only a changed project or image is asked about.
@@ -625,7 +634,7 @@ bool TF_SMDI::FormCloseQuery()
                       mtConfirmation, mbYesNo)
             != mrYes)
         return false;
-    // needs: F_BirdView: if (F_BirdView && F_BirdView->MDIForm == this) F_BirdView->MDIForm = nullptr;
+    forgetBirdView();
     return true;
 }
 
@@ -639,8 +648,11 @@ void TF_SMDI::FormClose()
     SettingStandardDPI = NormalizedStandardDPI(DPI);
 
     try {
-        // needs: F_BirdView->UpdateBird(nullptr, 0), F_Histogram->UpdateHistogram(nullptr),
-        //        F_Zoom->UpdateZoom(nullptr) and closing the grayscale dialog when visible.
+        if (F_BirdView)
+            F_BirdView->UpdateBird(nullptr, 0);
+        // needs: F_Histogram->UpdateHistogram(nullptr) and closing the grayscale dialog when visible.
+        if (F_Zoom)
+            F_Zoom->UpdateZoom(nullptr);
         ClearData(true, true);
         CurrentPath = nullptr;
         if (F_Measurements)

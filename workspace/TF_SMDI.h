@@ -328,6 +328,7 @@ private:
     void attachToFrame();
     void frameStateChanged(Qt::WindowStates oldState, Qt::WindowStates newState);
     void setScreenCursor();
+    void forgetBirdView(); // the bird view no longer shows this window
     // Canvas length of a screen length at the current zoom, rounded (halves to even).
     qint64 canvasLength(qint64 screenLength) const;
 

@@ -13,6 +13,7 @@
 #include "project/TStopUhr.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Zoom.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -400,7 +401,8 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
     bool normaliseAfter = false;
 
     Mouse = QPoint(X, Y);
-    // needs: F_Zoom (magnifier): if (F_Zoom && F_Zoom->isVisible()) F_Zoom->UpdateZoom(this);
+    if (F_Zoom && F_Zoom->isVisible())
+        F_Zoom->UpdateZoom(this);
     AbsMouse = ToReal(X, Y);
     SB_MDIPanels[3]->setText(QString::number(AbsMouse.x()) + QLatin1Char('/') + QString::number(AbsMouse.y()));
     Anchor = AbsMouse;

@@ -18,6 +18,7 @@
 #include "project/TArea.h"
 #include "project/TStitchObject.h"
 #include "shell/TF_Progress.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
 
 #include <QCoreApplication>
@@ -724,12 +725,23 @@ int TF_SMDI::BuildBird(int BirdWidth)
 
 void TF_SMDI::UpdateBird(bool ImageChanged)
 {
-    Q_UNUSED(ImageChanged);
-    // needs: F_BirdView (bird's-eye view). Until it exists there is no overview to show:
-    //   if (!F_BirdView || !isVisible() || (!ImageChanged && F_BirdView->MDIForm != this)) return;
-    //   try { const int z = BuildBird(F_BirdView->clientWidth());
-    //         if (z > 0) { F_BirdView->setClientHeight(B_Bird.height()); F_BirdView->UpdateBird(this, z); }
-    //   } catch (...) {} // the previous overview stays
+    if (!F_BirdView || !isVisible() || (!ImageChanged && F_BirdView->MDIForm != this))
+        return;
+    try {
+        const int z = BirdZoom(F_BirdView->width());
+        if (z <= 0)
+            return;
+        F_BirdView->setClientHeight(ScaleBird(Area->height(), z));
+        // The view's own size: docked or at its minimum it may not take the height asked for.
+        QImage bird(F_BirdView->width(), F_BirdView->height(), QImage::Format_RGB32);
+        if (bird.isNull())
+            return; // the previous overview stays
+        B_Bird = std::move(bird);
+        DrawBird(z);
+        F_BirdView->UpdateBird(this, z);
+    } catch (const std::exception&) {
+        // The previous overview stays.
+    }
 }
 
 void TF_SMDI::DrawBird(int z)

@@ -197,7 +197,7 @@ std::vector<Row> storedValues()
 const char* const kWrittenOnlyWithWindows[] = {
     "MeasurementForm_Visible", "MeasurementForm_Docked", "FileManagerFormVisible", "FileManagerForm_Docked",
     "Histogram_Width", "ZoomForm_Docked", "BirdViewForm_Docked", "ZoomForm_D1", "ZoomForm_D4", "BirdviewForm_D1",
-    "BirdviewForm_D4", "EditNotesX1", "EditNotesY1", "EditNotesX2", "EditNotesY2",
+    "BirdviewForm_D4", "EditNotesX1", "EditNotesY1", "EditNotesX2", "EditNotesY2", "MainForm_DockLayout",
 };
 
 std::string show(const Value& v)

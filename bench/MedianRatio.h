@@ -1,0 +1,59 @@
+// A console reporter that also keeps the median of each repeated benchmark and, at the end, prints
+// each measured row as a ratio to its reference row: "ratio <measured> / <reference> = 1.23".
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+class MedianRatioReporter : public benchmark::ConsoleReporter {
+public:
+    // Pairs of benchmark names (as printed, without the "_median" suffix): measured, reference.
+    explicit MedianRatioReporter(std::vector<std::pair<std::string, std::string>> pairs)
+        : m_pairs(std::move(pairs))
+    {
+    }
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[plainName(run.run_name.str())] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& [measured, reference] : m_pairs) {
+            const auto m = m_medians.find(measured), r = m_medians.find(reference);
+            if (m == m_medians.end() || r == m_medians.end() || r->second <= 0)
+                continue;
+            std::printf("ratio %s / %s = %.2f\n", measured.c_str(), reference.c_str(), m->second / r->second);
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    // The name without the "/iterations:n" and "/repeats:n" parts.
+    static std::string plainName(std::string name)
+    {
+        for (const char* part : {"/iterations:", "/repeats:"})
+            if (const size_t at = name.find(part); at != std::string::npos) {
+                const size_t end = name.find('/', at + 1);
+                name.erase(at, end == std::string::npos ? std::string::npos : end - at);
+            }
+        return name;
+    }
+
+    std::vector<std::pair<std::string, std::string>> m_pairs;
+    std::map<std::string, double> m_medians;
+};
+
+} // namespace bench

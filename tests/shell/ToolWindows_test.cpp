@@ -1,0 +1,206 @@
+// The tool windows in the main window: their menu commands, tool-bar buttons and shortcuts, the
+// checked states that follow them, docking into the left site, and their options and places kept
+// across a restart by the settings store.
+#include "shell/TF_Main.h"
+
+#include "image/TFastDIB.h"
+#include "platform/FakeDialogs.h"
+#include "project/Settings.h"
+#include "project/SettingsStore.h"
+#include "project/TF_ErrorLog.h"
+#include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
+#include "support/ProjectObjects.h"
+#include "workspace/TF_BirdView.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_SMDI.h"
+#include "workspace/TF_Zoom.h"
+#include "workspace/ToolWindows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QMenu>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ToolWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake = dynamic_cast<FakeDialogs*>(&dialogs());
+        ASSERT_NE(fake, nullptr);
+        TF_ErrorLog::ClearLog();
+        InitSettingVariables();
+        ForgetSettingsStoreState();
+        WindowValues() = StoredWindowValues();
+        start();
+    }
+    void TearDown() override
+    {
+        stop();
+        InitSettingVariables();
+        ForgetSettingsStoreState();
+    }
+    // The main window and its tool windows, made and shown as the program does.
+    void start()
+    {
+        main = std::make_unique<TF_Main>();
+        F_Main = main.get();
+        F_Measurements = new TF_Measurements(main.get());
+        F_BirdView = new TF_BirdView(main.get());
+        F_Zoom = new TF_Zoom(main.get());
+        fake->answerMessage(mrNo); // the file association
+        main->show();
+        QCoreApplication::processEvents();
+    }
+    // Closing writes the settings; the windows go with the main window.
+    void stop()
+    {
+        if (!main)
+            return;
+        main->close();
+        main.reset();
+        F_Measurements = nullptr;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void restart()
+    {
+        stop();
+        WindowValues() = StoredWindowValues();
+        ForgetSettingsStoreState();
+        InitSettingVariables();
+        start();
+    }
+    QAbstractButton* toolButton(QAction* action) const
+    {
+        return qobject_cast<QAbstractButton*>(main->AMM2->widgetForAction(action));
+    }
+
+    FakeDialogs* fake = nullptr;
+    std::unique_ptr<TF_Main> main;
+};
+
+TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
+{
+    struct Row {
+        const char* name;
+        QWidget* form;
+        QAction* command;
+        QAction* button; // the tool bar's action, none when the window has no button
+        QKeySequence key;
+    };
+    const Row rows[] = {
+        {"bird view", F_BirdView, main->A_WindowBirdView, nullptr, QKeySequence(Qt::Key_F7)},
+        {"magnifier", F_Zoom, main->A_WindowZoom, main->A_Zoom, QKeySequence(Qt::Key_F2)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ASSERT_FALSE(r.form->isVisible());
+        EXPECT_TRUE(r.command->isEnabled());
+        EXPECT_EQ(r.command->shortcut(), r.key);
+        EXPECT_TRUE(main->M_Windows->actions().contains(r.command)) << "in the Windows menu";
+
+        r.command->trigger();
+        EXPECT_TRUE(r.form->isVisible()) << "the menu command shows it";
+        main->AMUpdate();
+        EXPECT_TRUE(r.command->isChecked());
+        r.command->trigger();
+        EXPECT_FALSE(r.form->isVisible()) << "and hides it";
+        main->AMUpdate();
+        EXPECT_FALSE(r.command->isChecked());
+
+        if (r.button) {
+            QAbstractButton* button = toolButton(r.button);
+            ASSERT_NE(button, nullptr);
+            QTest::mouseClick(button, Qt::LeftButton);
+            EXPECT_TRUE(r.form->isVisible()) << "the tool-bar button shows it";
+            main->AMUpdate();
+            EXPECT_TRUE(button->isChecked());
+            QTest::mouseClick(button, Qt::LeftButton);
+            EXPECT_FALSE(r.form->isVisible());
+        }
+
+        QApplication::setActiveWindow(main.get());
+        QTest::keySequence(main.get(), r.key);
+        EXPECT_TRUE(r.form->isVisible()) << "the shortcut shows it";
+        QTest::keySequence(main.get(), r.key);
+        EXPECT_FALSE(r.form->isVisible());
+    }
+}
+
+TEST_F(ToolWindows, BirdViewAndMagnifierDockOnTheLeftAndFloatAgain)
+{
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom}) {
+        SCOPED_TRACE(form->objectName().toStdString());
+        QDockWidget* carrier = CarrierOf(form);
+        ASSERT_NE(carrier, nullptr) << "carried in a dock widget from the first showing on";
+        EXPECT_TRUE(carrier->isFloating());
+        EXPECT_FALSE(main->IsDocked(form));
+
+        ShowToolWindow(form, true);
+        ASSERT_TRUE(main->P_Dock->dock(form));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(main->IsDocked(form));
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(main->dockWidgetArea(carrier), Qt::LeftDockWidgetArea);
+        EXPECT_FALSE(main->GetDockPos(form).isEmpty());
+
+        main->P_Dock->undock(form);
+        EXPECT_FALSE(main->IsDocked(form));
+        EXPECT_TRUE(carrier->isFloating());
+    }
+}
+
+TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
+{
+    F_Zoom->crosshaircolor = 0x00123456;
+    F_Zoom->drawcrosshairs = false;
+    F_BirdView->Thumbnailcolor = 0x00654321;
+    F_BirdView->BirdHighLight = false;
+    main->A_WindowZoom->trigger();
+    CarrierOf(F_Zoom)->move(130, 140);
+    ShowToolWindow(F_BirdView, true);
+    ASSERT_TRUE(main->P_Dock->dock(F_BirdView));
+    QCoreApplication::processEvents();
+
+    restart();
+    EXPECT_EQ(F_Zoom->crosshaircolor, 0x00123456);
+    EXPECT_FALSE(F_Zoom->drawcrosshairs);
+    EXPECT_EQ(F_BirdView->Thumbnailcolor, 0x00654321);
+    EXPECT_FALSE(F_BirdView->BirdHighLight);
+    EXPECT_TRUE(F_Zoom->isVisible());
+    EXPECT_EQ(CarrierOf(F_Zoom)->pos(), QPoint(130, 140));
+    EXPECT_TRUE(F_BirdView->isVisible());
+    EXPECT_TRUE(main->IsDocked(F_BirdView)) << "docked it was, docked it comes back";
+}
+
+TEST_F(ToolWindows, BirdViewShowsTheActiveWindowWhenShown)
+{
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    TStitchObject* so = testhelpers::addImage(*w, 0, 0, 3000, 600);
+    so->FD->SetSize(3000, 600, 24);
+    w->UpdateArea();
+
+    main->A_WindowBirdView->trigger();
+    EXPECT_EQ(F_BirdView->MDIForm, w);
+    EXPECT_EQ(F_BirdView->Zoom, w->BirdZoom(F_BirdView->width()));
+
+    main->A_WindowBirdView->trigger();
+    w->setZoom(w->zoom() + 3);
+    F_BirdView->resize(F_BirdView->width() / 2, F_BirdView->height());
+    main->A_WindowBirdView->trigger();
+    EXPECT_EQ(F_BirdView->Zoom, w->BirdZoom(F_BirdView->width())) << "framed with the bird zoom of its width now";
+    w->Project->Changed = false; // closes without asking
+}
+
+} // namespace
