@@ -19,9 +19,11 @@
 #include "shell/TFloatEdit.h"
 #include "shell/TPageControlEx.h"
 #include "shell/TThinTrackBar.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_EditBrushName.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TF_Zoom.h"
 
 #include <QAction>
 #include <QApplication>
@@ -696,10 +698,11 @@ void TF_Setup::FormShow()
     E_IP->setText(link ? link->Address() : v.LinkAddress);
     FE_Port->setValue(link ? link->Port() : v.LinkPort);
 
-    CB_ZoomDisplayCrosshairs->setChecked(v.Zoom.DisplayCrossHairs);
-    CPB_ZoomCrosshairsColor->setColor(v.Zoom.CrossHairColor);
-    CPB_BirdThumbnailcolor->setColor(v.BirdView.Thumbnailcolor);
-    CB_BirdHighlight->setChecked(v.BirdView.HighlightArea);
+    // The magnifier and the bird's-eye view hold their own options once they exist.
+    CB_ZoomDisplayCrosshairs->setChecked(F_Zoom ? F_Zoom->drawcrosshairs : v.Zoom.DisplayCrossHairs);
+    CPB_ZoomCrosshairsColor->setColor(F_Zoom ? F_Zoom->crosshaircolor : v.Zoom.CrossHairColor);
+    CPB_BirdThumbnailcolor->setColor(F_BirdView ? F_BirdView->Thumbnailcolor : v.BirdView.Thumbnailcolor);
+    CB_BirdHighlight->setChecked(F_BirdView ? F_BirdView->BirdHighLight : v.BirdView.HighlightArea);
     CB_TWAINCancel->setChecked(SettingTWAINCancel);
     CB_DrawIndexLines->setChecked(SettingDrawIndexLines);
     CB_CheckTCPConnection->setChecked(SettingTCPIPAutoConnect);
@@ -812,6 +815,15 @@ void TF_Setup::B_ApplyClick()
     SettingDrawIndexLines = CB_DrawIndexLines->isChecked();
     SettingResamplingAlgorithm = qMax(0, CB_ResampleAlgorithm->currentIndex());
     SettingAutoFocus = CB_Autofocus->isChecked();
+
+    if (F_Zoom) {
+        F_Zoom->drawcrosshairs = CB_ZoomDisplayCrosshairs->isChecked();
+        F_Zoom->crosshaircolor = CPB_ZoomCrosshairsColor->color();
+    }
+    if (F_BirdView) {
+        F_BirdView->Thumbnailcolor = CPB_BirdThumbnailcolor->color();
+        F_BirdView->BirdHighLight = CB_BirdHighlight->isChecked();
+    }
 
     // Every window shows the new values at once. One window that cannot reload its images is
     // logged and the others still follow; the display copies of every window take a changed

@@ -7,6 +7,7 @@
 #include "platform/DeviceContext.h"
 #include "project/ObjectDrawing.h"
 #include "shell/TF_Main.h"
+#include "shell/TF_Setup.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/ToolWindows.h"
 
@@ -41,8 +42,6 @@ TF_BirdView::TF_BirdView(QWidget* parent)
     PM_Birdview = new QMenu(this);
     PM_Setup = PM_Birdview->addAction(QStringLiteral("&Setup"), this, &TF_BirdView::PM_SetupClick);
     PM_Birdview->setDefaultAction(PM_Setup);
-    // needs: F_Setup (settings dialog): PM_SetupClick opens it on its page "Helper windows".
-    PM_Setup->setEnabled(false);
 
     if (parent) {
         const QRect owner = parent->window()->frameGeometry();
@@ -204,7 +203,12 @@ void TF_BirdView::FormMouseWheelUp()
 
 void TF_BirdView::PM_SetupClick()
 {
-    // needs: F_Setup: Tag 3, show modally, then if (MDIForm) MDIForm->UpdateBird(false).
+    if (!F_Setup)
+        return;
+    F_Setup->Tag = 3; // "Helper windows"
+    F_Setup->exec();
+    if (MDIForm)
+        MDIForm->UpdateBird(false);
 }
 
 void TF_BirdView::FormEndDock()

@@ -7,6 +7,7 @@
 #include "project/ObjectDrawing.h"
 #include "project/Settings.h"
 #include "shell/TF_Main.h"
+#include "shell/TF_Setup.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/ToolWindows.h"
 
@@ -63,8 +64,6 @@ TF_Zoom::TF_Zoom(QWidget* parent)
     PM_Crosshairs->setCheckable(true);
     PM_Setup = PM_Zoom->addAction(QStringLiteral("&Setup"), this, &TF_Zoom::PM_SetupClick);
     PM_Zoom->setDefaultAction(PM_Setup);
-    // needs: F_Setup (settings dialog): PM_SetupClick opens it on its page "Helper windows".
-    PM_Setup->setEnabled(false);
     connect(PM_Zoom, &QMenu::aboutToShow, this, &TF_Zoom::PM_ZoomPopup);
 }
 
@@ -155,7 +154,10 @@ void TF_Zoom::PM_ZoomPopup()
 
 void TF_Zoom::PM_SetupClick()
 {
-    // needs: F_Setup: Tag 3, show modally.
+    if (!F_Setup)
+        return;
+    F_Setup->Tag = 3; // "Helper windows"
+    F_Setup->exec();
 }
 
 void TF_Zoom::FormEndDock()

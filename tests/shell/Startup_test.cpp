@@ -210,14 +210,14 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     }
     fake->answerMessage(mrNo);
     CreateStartupWindows({}, recorded);
-    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}));
+    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
     EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_PathInfo:L--"),
                                        QStringLiteral("F_ImageInfo:L--"), QStringLiteral("F_CloseManager:L--"),
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
                                        QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-")}));
-    EXPECT_EQ(F_Splash->PB->value(), 130);
+    EXPECT_EQ(F_Splash->PB->value(), 120);
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
     for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CloseManager,
@@ -229,7 +229,7 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
 
     ShowMainWindow();
     EXPECT_TRUE(F_Main->isVisible());
-    EXPECT_GT(F_Splash->PB->value(), 130); // the first showing steps the bar on
+    EXPECT_GT(F_Splash->PB->value(), 120); // the first showing steps the bar on
     EXPECT_TRUE(F_Splash->Timer1->isActive()); // and starts the fade
     EXPECT_TRUE(SettingsLoaded());
     EXPECT_TRUE(F_Main->IsDocked(F_Measurements));

@@ -3,6 +3,9 @@
 // across a restart by the settings store.
 #include "shell/TF_Main.h"
 
+#include "shell/TColorPickerButton.h"
+#include "shell/TF_Setup.h"
+
 #include "image/TFastDIB.h"
 #include "platform/FakeDialogs.h"
 #include "project/Settings.h"
@@ -10,6 +13,7 @@
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
@@ -19,11 +23,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -56,6 +63,7 @@ protected:
         F_Measurements = new TF_Measurements(main.get());
         F_BirdView = new TF_BirdView(main.get());
         F_Zoom = new TF_Zoom(main.get());
+        F_Setup = new TF_Setup(main.get());
         fake->answerMessage(mrNo); // the file association
         main->show();
         QCoreApplication::processEvents();
@@ -179,6 +187,35 @@ TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
     EXPECT_EQ(CarrierOf(F_Zoom)->pos(), QPoint(130, 140));
     EXPECT_TRUE(F_BirdView->isVisible());
     EXPECT_TRUE(main->IsDocked(F_BirdView)) << "docked it was, docked it comes back";
+}
+
+TEST_F(ToolWindows, SetupFromTheirPopupsOpensTheHelperPageAndChangesThem)
+{
+    struct Row {
+        const char* name;
+        QAction* setup;
+    };
+    for (const Row& r : {Row{"bird view", F_BirdView->PM_Setup}, Row{"magnifier", F_Zoom->PM_Setup}}) {
+        SCOPED_TRACE(r.name);
+        EXPECT_TRUE(r.setup->isEnabled());
+        int page = -1;
+        testhelpers::whenShown<TF_Setup>([&page](TF_Setup* d) {
+            page = d->TV_Select->indexOfTopLevelItem(d->TV_Select->currentItem());
+            d->CB_ZoomDisplayCrosshairs->setChecked(!F_Zoom->drawcrosshairs);
+            d->CPB_ZoomCrosshairsColor->setColor(0x00102030);
+            d->CPB_BirdThumbnailcolor->setColor(0x00405060);
+            d->CB_BirdHighlight->setChecked(!F_BirdView->BirdHighLight);
+            d->B_Apply->click();
+            d->B_Cancel->click();
+        });
+        const bool crosshairs = F_Zoom->drawcrosshairs, highlight = F_BirdView->BirdHighLight;
+        r.setup->trigger();
+        EXPECT_EQ(page, 3) << "\"Helper windows\"";
+        EXPECT_EQ(F_Zoom->drawcrosshairs, !crosshairs);
+        EXPECT_EQ(F_Zoom->crosshaircolor, 0x00102030);
+        EXPECT_EQ(F_BirdView->Thumbnailcolor, 0x00405060);
+        EXPECT_EQ(F_BirdView->BirdHighLight, !highlight);
+    }
 }
 
 TEST_F(ToolWindows, BirdViewShowsTheActiveWindowWhenShown)
