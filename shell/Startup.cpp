@@ -12,6 +12,7 @@
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
 #include "shell/TF_Splash.h"
+#include "shell/TOneInstance.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -128,6 +130,21 @@ int RunProgram(const QStringList& arguments, const QList<StartupWindow>& windows
     ForgetSettingsStoreState();
     // Only the main window's closing ends the program, not the splash going or a dialog closing.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start hands its file to the first and ends before any window of its own. The name
+    // goes over as an absolute path: the first instance works in another folder.
+    TOneInstance instance;
+    const QString fileName = TF_Main::CommandLineFileName(arguments);
+    const QStringList handOver = fileName.isEmpty() ? QStringList() : QStringList{QFileInfo(fileName).absoluteFilePath()};
+    if (instance.HandOver(handOver))
+        return 0;
+    // Two starts at once: the one that did not get the socket hands over after all.
+    if (!instance.Listen() && instance.HandOver(handOver))
+        return 0;
+    QObject::connect(&instance, &TOneInstance::OnNewInstanceLoad, &instance, [](const QStringList& handed) {
+        if (F_Main && !F_Main->Closing)
+            F_Main->OneInstanceNewInstanceLoad(handed);
+    });
 
     try {
         CreateStartupWindows(arguments, windows);

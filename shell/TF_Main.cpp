@@ -56,6 +56,7 @@
 #include <QWheelEvent>
 
 #include <exception>
+#include <utility>
 
 TF_Main* F_Main = nullptr;
 
@@ -850,6 +851,9 @@ void TF_Main::FormShow()
         w->FitToScreen();
         w->SetCaption(); // the zoom box follows the new zoom
     }
+    m_firstShowingDone = true;
+    for (const QStringList& handOver : std::exchange(m_pendingHandOvers, {}))
+        OneInstanceNewInstanceLoad(handOver);
 }
 
 // ---- closing ----
@@ -1014,6 +1018,25 @@ void TF_Main::OpenCommandLineFile()
     const QString ext = ExtractFileExt(fileName).toUpper();
     if (ext == QStringLiteral(".JEX4") || ext == QStringLiteral(".JEX"))
         OpenFile(fileName);
+}
+
+void TF_Main::OneInstanceNewInstanceLoad(const QStringList& arguments)
+{
+    if (!m_firstShowingDone) {
+        m_pendingHandOvers << arguments;
+        return;
+    }
+    const QString fileName = CommandLineFileName(arguments);
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+        return; // the running program is not even brought forward
+    const QString ext = ExtractFileExt(fileName).toUpper();
+    if (ext != QStringLiteral(".JEX4") && ext != QStringLiteral(".JEX"))
+        return;
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    OpenFile(fileName);
 }
 
 void TF_Main::OpenFile(const QString& fileName)

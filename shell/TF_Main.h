@@ -255,6 +255,10 @@ public:
     void setCommandLineArguments(const QStringList& arguments) { m_arguments = arguments; }
     // Opens the command line's file when it exists and is a project; other files are ignored.
     void OpenCommandLineFile();
+    // A second start handed over its arguments (one file name): a project or older project that
+    // exists opens as from the command line; anything else is ignored. Before the first showing
+    // has ended the hand-over waits for it.
+    void OneInstanceNewInstanceLoad(const QStringList& arguments);
     // Dropped files, each opened as the file manager opens a double-clicked file.
     void AcceptFiles(const QStringList& files);
     // Opens a project, an older project or an image file; other files are ignored.
@@ -347,6 +351,8 @@ private:
 
     QMdiArea* m_mdiArea = nullptr;
     QStringList m_arguments;
+    QList<QStringList> m_pendingHandOvers; // arrived before the first showing ended
+    bool m_firstShowingDone = false;
     bool m_shown = false;    // the first showing has run
     bool m_updating = false; // AMUpdate is running
     bool m_clipboardHasImage = false;

@@ -1,0 +1,226 @@
+// Single-instance control over QLocalServer / QLocalSocket.
+#include "shell/TOneInstance.h"
+
+#include "project/TF_ErrorLog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QtEndian>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr char Magic[4] = {'J', 'E', 'X', '4'};
+
+} // namespace
+
+// ---- messages ----
+
+QByteArray HandOverReader::pack(const QStringList& arguments)
+{
+    QByteArray payload;
+    int count = 0;
+    for (const QString& a : arguments) {
+        const QByteArray bytes = a.toUtf8();
+        if (count == MaxArguments || quint32(payload.size() + bytes.size() + 1) > MaxPayloadBytes)
+            break;
+        payload += bytes;
+        payload += '\0';
+        ++count;
+    }
+    QByteArray message(Magic, 4);
+    char length[4];
+    qToLittleEndian<quint32>(quint32(payload.size()), length);
+    message.append(length, 4);
+    message += payload;
+    return message;
+}
+
+HandOverReader::State HandOverReader::fail(const QString& why)
+{
+    m_state = State::Invalid;
+    m_problem = why;
+    m_buffer.clear();
+    m_arguments.clear();
+    return m_state;
+}
+
+HandOverReader::State HandOverReader::feed(const QByteArray& bytes)
+{
+    if (m_state != State::NeedMore)
+        return m_state;
+    // Never more than one message's worth is kept: the header says how much that is.
+    m_buffer += bytes;
+    if (m_buffer.size() >= 4 && !m_buffer.startsWith(QByteArray(Magic, 4)))
+        return fail(QStringLiteral("no hand-over message"));
+    if (m_buffer.size() < HeaderBytes)
+        return m_state;
+    const quint32 length = qFromLittleEndian<quint32>(m_buffer.constData() + 4);
+    if (length > MaxPayloadBytes)
+        return fail(QStringLiteral("hand-over message of %1 bytes is too long").arg(length));
+    if (m_buffer.size() > HeaderBytes + qsizetype(length))
+        return fail(QStringLiteral("bytes after the hand-over message"));
+    if (m_buffer.size() < HeaderBytes + qsizetype(length))
+        return m_state;
+    return parse();
+}
+
+HandOverReader::State HandOverReader::parse()
+{
+    const QByteArray payload = m_buffer.mid(HeaderBytes);
+    m_buffer.clear();
+    if (!payload.isEmpty() && !payload.endsWith('\0'))
+        return fail(QStringLiteral("hand-over argument without its end"));
+    QStringList arguments;
+    qsizetype at = 0;
+    while (at < payload.size()) {
+        const qsizetype end = payload.indexOf('\0', at);
+        if (arguments.size() == MaxArguments)
+            return fail(QStringLiteral("too many hand-over arguments"));
+        // A leading byte-order mark is part of the name, not a mark to drop.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString argument = utf8(QByteArrayView(payload).sliced(at, end - at));
+        if (utf8.hasError())
+            return fail(QStringLiteral("hand-over argument is no UTF-8 text"));
+        for (QChar c : argument)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                return fail(QStringLiteral("hand-over argument with a control character"));
+        arguments << argument;
+        at = end + 1;
+    }
+    m_arguments = arguments;
+    m_state = State::Complete;
+    return m_state;
+}
+
+// ---- the control ----
+
+TOneInstance::TOneInstance(const QString& serverName, QObject* parent)
+    : QObject(parent)
+    , m_name(serverName)
+{
+}
+
+TOneInstance::~TOneInstance()
+{
+    if (m_server)
+        m_server->close(); // removes the socket file: the next start is a first instance
+}
+
+QString TOneInstance::DefaultServerName()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    const qint64 size = QFileInfo(QCoreApplication::applicationFilePath()).size();
+    return QDir(folder).filePath(QStringLiteral("JEX4-%1-%2").arg(getuid()).arg(size));
+}
+
+bool TOneInstance::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+bool TOneInstance::HandOver(const QStringList& arguments)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name, QIODevice::WriteOnly);
+    if (!socket.waitForConnected(MsgTransportTimeout))
+        return false; // nobody listens: also a socket file a crashed instance left behind
+    // From here on this start ends, whatever the first instance does with the message.
+    socket.write(HandOverReader::pack(arguments));
+    socket.waitForBytesWritten(MsgTransportTimeout);
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(MsgTransportTimeout);
+    return true;
+}
+
+bool TOneInstance::Listen()
+{
+    if (isListening())
+        return true;
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption); // nobody else may hand over
+        m_server->setMaxPendingConnections(MaxPendingConnections);
+        connect(m_server, &QLocalServer::newConnection, this, &TOneInstance::acceptConnections);
+    }
+    // Someone answering on the name is a running first instance. Silence is a crash's leftover,
+    // which listening replaces (the socket is made aside and renamed over the name).
+    {
+        QLocalSocket probe;
+        probe.connectToServer(m_name);
+        if (probe.waitForConnected(MsgTransportTimeout)) {
+            probe.abort();
+            return false;
+        }
+    }
+    QLocalServer::removeServer(m_name);
+    if (m_server->listen(m_name))
+        return true;
+    TF_ErrorLog::AddLog(0, QStringLiteral("Single-instance socket ") + m_name + QStringLiteral(" cannot be made: ")
+                               + m_server->errorString());
+    return false;
+}
+
+void TOneInstance::acceptConnections()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (m_readers.size() >= MaxPendingConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_readers.insert(socket, HandOverReader());
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            readFrom(socket); // what came with the close
+            drop(socket);
+        });
+        // A sender that stalls does not hold its place for ever.
+        QTimer::singleShot(MsgTransportTimeout, socket, [this, socket] { drop(socket); });
+        readFrom(socket);
+    }
+}
+
+void TOneInstance::readFrom(QLocalSocket* socket)
+{
+    auto it = m_readers.find(socket);
+    if (it == m_readers.end())
+        return;
+    const QByteArray bytes = socket->read(HandOverReader::HeaderBytes + HandOverReader::MaxPayloadBytes + 1);
+    if (bytes.isEmpty())
+        return;
+    switch (it->feed(bytes)) {
+    case HandOverReader::State::NeedMore:
+        return;
+    case HandOverReader::State::Invalid:
+        TF_ErrorLog::AddLog(0, QStringLiteral("Ignored a hand-over from a second start: ") + it->problem());
+        drop(socket);
+        return;
+    case HandOverReader::State::Complete: {
+        const QStringList arguments = it->arguments();
+        drop(socket);
+        emit OnNewInstanceLoad(arguments);
+        return;
+    }
+    }
+}
+
+void TOneInstance::drop(QLocalSocket* socket)
+{
+    if (m_readers.remove(socket) == 0)
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
