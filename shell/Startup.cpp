@@ -8,6 +8,7 @@
 #include "project/TF_ErrorLog.h"
 #include "project/TF_Export.h"
 #include "shell/TF_CloseManager.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
@@ -80,6 +81,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_BirdView"), [] { F_BirdView = new TF_BirdView(F_Main); }},
         {QStringLiteral("F_Zoom"), [] { F_Zoom = new TF_Zoom(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
+        {QStringLiteral("F_FileManager"), [] { F_FileManager = new TF_FileManager(F_Main); }},
     };
 }
 

@@ -14,6 +14,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
@@ -45,6 +46,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -710,6 +712,13 @@ void TF_Main::dockToolWindows()
     // The settings store places them once it exists; until then the project window docks on the left.
     if (F_Measurements && !P_Dock->dockWidgetOf(F_Measurements))
         P_Dock->dock(F_Measurements);
+    if (F_FileManager) {
+        if (!P_Dock->dockWidgetOf(F_FileManager))
+            P_Dock->dock(F_FileManager, true);
+        // Docked or floated again by the user: the site takes the width it needs.
+        if (QDockWidget* dock = P_Dock->dockWidgetOf(F_FileManager))
+            connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
+    }
 }
 
 void TF_Main::attachToolWindowActions()
@@ -833,8 +842,7 @@ void TF_Main::FormShow()
         ApplicationEventsException(QString::fromLocal8Bit(e.what()));
     }
 
-    // Closing steps: run also after a failure above. The file manager and the update check join
-    // here once they exist.
+    // Closing steps: run also after a failure above. The update check joins here once it exists.
     StepSplash();
     StartLink();
     P_Dock->setVisible(true);
@@ -843,6 +851,11 @@ void TF_Main::FormShow()
         F_Splash->Timer1->start(); // fades out, or closes unseen when it was never shown
     if (F_Measurements)
         P_Dock->showForm(F_Measurements, true);
+    if (F_FileManager) {
+        P_Dock->dock(F_FileManager, true); // above the project window
+        P_Dock->showForm(F_FileManager, true);
+        F_FileManager->BrowseTo(WindowValues().FileManager.SelectedPath);
+    }
     UpdateDock();
     // The command line's project was fitted while the docks were hidden: fit it to what is left.
     if (layout())
@@ -956,8 +969,8 @@ void TF_Main::AMUpdate()
         a->setChecked(visible(F_Zoom));
         a->setEnabled(F_Zoom);
     }
-    // The file manager, tracker and histogram check here once they exist.
-    A_WindowFiles->setChecked(false);
+    A_WindowFiles->setChecked(visible(F_FileManager));
+    // The tracker and histogram check here once they exist.
     A_WindowTRacker->setChecked(false);
     A_WindowHistogram->setChecked(false);
 
@@ -1049,6 +1062,21 @@ void TF_Main::OpenFile(const QString& fileName)
     } else if (ext == QStringLiteral(".JEX")) {
         ImportOlderProject(fileName);
     } else if (IsImageFileName(fileName)) {
+        // The progress box goes however the load ends.
+        struct HideProgress {
+            ~HideProgress()
+            {
+                if (F_Progress)
+                    F_Progress->hide();
+            }
+        } hideProgress;
+        if (F_Progress) {
+            F_Progress->L_1->setText(QStringLiteral("Loading..."));
+            F_Progress->L_2->setText(QStringLiteral("Loading image ") + ShortenText(fileName, 50));
+            F_Progress->PB->setRange(0, 1);
+            F_Progress->PB->setValue(0);
+            F_Progress->show();
+        }
         TF_SMDI* w = newImageWindow();
         TF_ErrorLog::AddLog(2, QStringLiteral("Image ") + fileName + QStringLiteral(" loaded into new project"));
         w->Project->Changed = true;
@@ -1059,13 +1087,20 @@ void TF_Main::OpenFile(const QString& fileName)
             SD_Project.initialDir = ExtractFileDir(fileName);
             AddRecentFile(fileName);
         }
+        if (F_Progress) {
+            F_Progress->DoStep();
+            F_Progress->repaint();
+        }
     }
 }
 
 void TF_Main::AcceptFiles(const QStringList& files)
 {
-    for (const QString& file : files)
+    for (const QString& file : files) {
+        if (F_FileManager)
+            F_FileManager->BrowseTo(file);
         OpenFile(file);
+    }
 }
 
 void TF_Main::dragEnterEvent(QDragEnterEvent* event)

@@ -308,6 +308,8 @@ public:
     void BrushSetChange(QAction* Sender);
     // Asks, then deletes every stored setting and ends the program without saving anything.
     void A_ResetAllSettingsExecute();
+    // Shows or hides the file manager; the left dock site takes the width it needs.
+    void A_WindowFilesExecute();
     // The settings dialog, modally: on its first page, or on the brush-set page.
     void A_SetupExecute();
     void A_BrushSetsExecute();

@@ -19,6 +19,7 @@
 #include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
 #include "shell/Startup.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
 #include "workspace/TF_Measurements.h"
@@ -133,8 +134,8 @@ void TF_Main::createActions()
                        &TF_Main::A_WindowZoomExecute, QKeySequence(Qt::Key_F2));
     A_WindowBirdView = act(QStringLiteral("&Bird View"), QStringLiteral("Show/hide bird view"),
                            &TF_Main::A_WindowBirdViewExecute, QKeySequence(Qt::Key_F7));
-    A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"), none,
-                        QKeySequence(Qt::Key_F4));
+    A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"),
+                        &TF_Main::A_WindowFilesExecute, QKeySequence(Qt::Key_F4));
     A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), none, QKeySequence(Qt::Key_F9));
     A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"), none,
                             QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -377,6 +378,12 @@ void TF_Main::BrushSetChange(QAction* Sender)
         w->SmoothDraw(false);
 }
 
+void TF_Main::A_WindowFilesExecute()
+{
+    ToggleToolWindow(F_FileManager);
+    UpdateDock();
+}
+
 void TF_Main::A_SetupExecute()
 {
     if (!F_Setup)
@@ -507,6 +514,8 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
             result->SmoothDraw(true);
             result->SetCaption();
             AddRecentFile(AFilename);
+            if (F_FileManager)
+                F_FileManager->BrowseTo(AFilename);
         }
         SetCaption();
     } catch (const std::exception& e) {

@@ -14,6 +14,7 @@
 #include "project/TStitchObject.h"
 #include "shell/RAXOLink.h"
 #include "shell/TColorPickerButton.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress2.h"
 #include "shell/TFloatEdit.h"
@@ -756,6 +757,8 @@ void TF_Setup::B_ApplyClick()
     SettingPath_PTOGen = E_PTOGen->text();
     SettingFileManagerDisplayEverything = !CB_FileManagerExtensions->isChecked();
     SplitDelimited(QLatin1Char(','), E_FileManagerAllowExtensions->text(), SettingFileManagerDisplayExtensions);
+    if (F_FileManager)
+        F_FileManager->RefreshFilter();
     SettingMovingTransparency = TB_MovingTransparency->value();
     SettingUseMovingTransparency = CB_MovingTransparency->isChecked();
     SettingAutoCheckUpdates = CB_AutoCheckUpdates->isChecked();

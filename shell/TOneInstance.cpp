@@ -66,10 +66,10 @@ HandOverReader::State HandOverReader::feed(const QByteArray& bytes)
     const quint32 length = qFromLittleEndian<quint32>(m_buffer.constData() + 4);
     if (length > MaxPayloadBytes)
         return fail(QStringLiteral("hand-over message of %1 bytes is too long").arg(length));
-    if (m_buffer.size() > HeaderBytes + qsizetype(length))
-        return fail(QStringLiteral("bytes after the hand-over message"));
     if (m_buffer.size() < HeaderBytes + qsizetype(length))
         return m_state;
+    // One message per connection: whatever follows it is not read, however it arrived.
+    m_buffer.truncate(HeaderBytes + qsizetype(length));
     return parse();
 }
 

@@ -30,7 +30,8 @@ public:
     // (the reader would refuse the message), so a packed message always reads back.
     static QByteArray pack(const QStringList& arguments);
 
-    // Takes the next bytes. Once Complete or Invalid, further bytes change nothing.
+    // Takes the next bytes. The message is complete with its last byte; bytes after it, in the
+    // same piece or later, change nothing (nor does anything after Invalid).
     State feed(const QByteArray& bytes);
     State state() const { return m_state; }
     // The arguments of a complete message; empty otherwise.

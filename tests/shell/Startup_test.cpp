@@ -21,6 +21,7 @@
 #include "workspace/TF_Preview.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Setup.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
@@ -190,7 +191,7 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
                                   QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"), QStringLiteral("F_Zoom"),
-                                  QStringLiteral("F_Progress")}));
+                                  QStringLiteral("F_Progress"), QStringLiteral("F_FileManager")}));
 
     // Each creation sees the splash, the main window and the windows made before it.
     QList<StartupWindow> recorded;
@@ -210,26 +211,27 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     }
     fake->answerMessage(mrNo);
     CreateStartupWindows({}, recorded);
-    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
+    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}));
     EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_PathInfo:L--"),
                                        QStringLiteral("F_ImageInfo:L--"), QStringLiteral("F_CloseManager:L--"),
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
-                                       QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-")}));
-    EXPECT_EQ(F_Splash->PB->value(), 120);
+                                       QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
+                                       QStringLiteral("F_FileManager:LMP")}));
+    EXPECT_EQ(F_Splash->PB->value(), 130);
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
     for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CloseManager,
                                                       F_SelectOrientation, F_Preview, F_Export,
-                                                      F_Measurements, F_Setup, F_BirdView, F_Zoom, F_Progress}) {
+                                                      F_Measurements, F_Setup, F_BirdView, F_Zoom, F_Progress, F_FileManager}) {
         ASSERT_NE(w, nullptr);
         EXPECT_FALSE(w->isVisible());
     }
 
     ShowMainWindow();
     EXPECT_TRUE(F_Main->isVisible());
-    EXPECT_GT(F_Splash->PB->value(), 120); // the first showing steps the bar on
+    EXPECT_GT(F_Splash->PB->value(), 130); // the first showing steps the bar on
     EXPECT_TRUE(F_Splash->Timer1->isActive()); // and starts the fade
     EXPECT_TRUE(SettingsLoaded());
     EXPECT_TRUE(F_Main->IsDocked(F_Measurements));

@@ -1,0 +1,211 @@
+// File list of one folder, read off the GUI thread.
+#include "shell/FileListModel.h"
+
+#include "project/Settings.h"
+#include "shell/TF_FileManager.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMimeData>
+#include <QMutex>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+QStringView extensionOf(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? QStringView(name).mid(dot + 1) : QStringView();
+}
+
+} // namespace
+
+bool FileListLess(const FileListEntry& a, const FileListEntry& b)
+{
+    const int byExt = extensionOf(a.name).compare(extensionOf(b.name), Qt::CaseInsensitive);
+    if (byExt != 0)
+        return byExt < 0;
+    const int byName = a.name.compare(b.name, Qt::CaseInsensitive);
+    return byName != 0 ? byName < 0 : a.name < b.name;
+}
+
+QVector<FileListEntry> ListFolderFiles(const QString& folder, bool everything, const QStringList& extensions,
+                                       const std::atomic<bool>* cancelled)
+{
+    QVector<FileListEntry> entries;
+    QDirIterator it(folder, QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return {};
+        const QFileInfo info = it.nextFileInfo();
+        if (!FileManagerListsFile(info.fileName(), everything, extensions))
+            continue;
+        entries.push_back({info.fileName(), info.size(), info.lastModified()});
+    }
+    std::sort(entries.begin(), entries.end(), FileListLess);
+    return entries;
+}
+
+// What the pool thread fills and the GUI thread collects.
+struct FileListModel::Listing {
+    std::atomic<bool> cancelled{false};
+    QMutex mutex;
+    bool done = false;
+    QVector<FileListEntry> entries;
+};
+
+FileListModel::FileListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+    m_poll = new QTimer(this);
+    m_poll->setInterval(10);
+    connect(m_poll, &QTimer::timeout, this, &FileListModel::poll);
+}
+
+FileListModel::~FileListModel()
+{
+    if (m_listing)
+        m_listing->cancelled = true; // the thread drops what it read
+}
+
+void FileListModel::setFolder(const QString& folder)
+{
+    if (m_listing)
+        m_listing->cancelled = true;
+    beginResetModel();
+    m_folder = folder;
+    m_rows.clear();
+    m_pending.clear();
+    endResetModel();
+
+    auto listing = std::make_shared<Listing>();
+    m_listing = listing;
+    // The settings are read here, on the GUI thread that writes them.
+    const bool everything = SettingFileManagerDisplayEverything;
+    const QStringList extensions = SettingFileManagerDisplayExtensions;
+    QThreadPool::globalInstance()->start([listing, folder, everything, extensions] {
+        QVector<FileListEntry> entries = ListFolderFiles(folder, everything, extensions, &listing->cancelled);
+        const QMutexLocker lock(&listing->mutex);
+        listing->entries = std::move(entries);
+        listing->done = true;
+    });
+    m_poll->start();
+}
+
+bool FileListModel::isListing() const
+{
+    return m_poll->isActive();
+}
+
+void FileListModel::poll()
+{
+    if (m_listing) {
+        const QMutexLocker lock(&m_listing->mutex);
+        if (!m_listing->done)
+            return;
+        m_pending = std::move(m_listing->entries);
+    }
+    m_listing.reset();
+    // One slice per turn: the window paints and takes input between them.
+    const int n = int(std::min<qsizetype>(SliceRows, m_pending.size()));
+    if (n > 0) {
+        beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size()) + n - 1);
+        m_rows.append(m_pending.first(n));
+        m_pending.remove(0, n);
+        endInsertRows();
+    }
+    if (m_pending.isEmpty()) {
+        m_poll->stop();
+        emit listed();
+    }
+}
+
+QString FileListModel::filePath(int row) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return QString();
+    return QDir(m_folder).filePath(m_rows[row].name);
+}
+
+int FileListModel::rowOf(const QString& name) const
+{
+    for (int r = 0; r < m_rows.size(); ++r)
+        if (m_rows[r].name == name)
+            return r;
+    return -1;
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const FileListEntry& e = m_rows[index.row()];
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+        case ColName: return e.name;
+        case ColSize: return QLocale().formattedDataSize(e.size);
+        case ColType: {
+            const QStringView ext = extensionOf(e.name);
+            return ext.isEmpty() ? QStringLiteral("File") : ext.toString().toUpper() + QStringLiteral(" File");
+        }
+        case ColModified: return QLocale().toString(e.modified, QLocale::ShortFormat);
+        default: return {};
+        }
+    }
+    if (role == Qt::TextAlignmentRole && index.column() == ColSize)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case ColName: return QStringLiteral("Name");
+    case ColSize: return QStringLiteral("Size");
+    case ColType: return QStringLiteral("Type");
+    case ColModified: return QStringLiteral("Modified");
+    default: return {};
+    }
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
+QStringList FileListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const
+{
+    QList<QUrl> urls;
+    for (const QModelIndex& index : indexes)
+        if (index.column() == ColName)
+            urls << QUrl::fromLocalFile(filePath(index.row()));
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}

@@ -1,0 +1,288 @@
+// File manager over a real folder: the listing filter and order, a large folder reaching the view
+// in slices, browsing (also to what is missing), opening on a double-click, the preview on a plain
+// left press, and its place in the main window (F4, the first showing, drops and loaded projects
+// browse to their file).
+#include "shell/TF_FileManager.h"
+
+#include "platform/FakeDialogs.h"
+#include "platform/Registry.h"
+#include "project/ProjectXML.h"
+#include "project/Settings.h"
+#include "project/SettingsStore.h"
+#include "project/TJEXProject.h"
+#include "shell/RecentFiles.h"
+#include "shell/FileListModel.h"
+#include "shell/TF_Main.h"
+#include "support/FakeRaxo.h"
+#include "support/ImageWindowTest.h"
+#include "support/MainWindowTest.h"
+#include "workspace/TF_Measurements.h"
+#include "workspace/TF_Preview.h"
+#include "workspace/TF_SMDI.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using testhelpers::waitFor;
+
+TEST(FileManagerListsFile, ExtensionsAnywhereInTheNameLetterCaseIgnored)
+{
+    const QStringList jpg = {QStringLiteral("jpg")};
+    const QStringList jex = {QStringLiteral("jex")};
+    const struct {
+        const char* name;
+        const QStringList* extensions;
+        bool everything;
+        bool listed;
+    } rows[] = {
+        {"photo.jpg", &jpg, false, true},     {"photo.JPG", &jpg, false, true},
+        {"photo.jpg.txt", &jpg, false, true}, {"photo.jpeg", &jpg, false, false},
+        {"photojpg", &jpg, false, false},     {"core.jex", &jex, false, true},
+        {"core.jex4", &jex, false, true},     {"notes.txt", &jpg, true, true},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(FileManagerListsFile(QString::fromLatin1(r.name), r.everything, *r.extensions), r.listed) << r.name;
+}
+
+TEST(FolderProblem, NamesWhatCannotBeListed)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(FolderProblem(dir.path()), QString());
+    EXPECT_TRUE(FolderProblem(dir.filePath(QStringLiteral("gone"))).contains(QStringLiteral("does not exist")));
+    const QString closed = dir.filePath(QStringLiteral("closed"));
+    ASSERT_TRUE(QDir().mkdir(closed));
+    QFile::setPermissions(closed, QFileDevice::WriteOwner);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    EXPECT_TRUE(FolderProblem(closed).contains(QStringLiteral("cannot be read")));
+    QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+class FileManager : public testhelpers::MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        WindowValues() = StoredWindowValues();
+        ProjectLoading = false;
+        SettingFileManagerDisplayEverything = false;
+        SettingFileManagerDisplayExtensions = {QStringLiteral("jpg"), QStringLiteral("jex4"), QStringLiteral("png")};
+        for (const char* name : {"photo.jpg", "photo.JPG", "photo.jpg.txt", "photo.jpeg", "b.png", "a.png", "z.jex4"})
+            touch(QString::fromLatin1(name));
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        createMain();
+        F_Measurements = new TF_Measurements(main.get());
+        F_FileManager = new TF_FileManager(main.get());
+        fm = F_FileManager;
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        WindowValues() = StoredWindowValues();
+        SettingFileManagerDisplayExtensions.clear();
+    }
+
+    void touch(const QString& name)
+    {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    // Browses and waits until the file list holds the folder's listed files.
+    bool browse(const QString& path)
+    {
+        const bool ok = fm->BrowseTo(path);
+        EXPECT_TRUE(waitFor([this] { return !fm->Files->isListing(); }));
+        return ok;
+    }
+
+    // The names the file list shows, in its order.
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int r = 0; r < fm->Files->rowCount(); ++r)
+            names << fm->Files->index(r, 0).data().toString();
+        return names;
+    }
+
+    QPoint centreOf(const QString& path)
+    {
+        const QModelIndex index = fm->Files->index(fm->Files->rowOf(QFileInfo(path).fileName()), 0);
+        return fm->FileList->visualRect(index).center();
+    }
+
+    TF_FileManager* fm = nullptr;
+};
+
+TEST_F(FileManager, ListsFoldersAndTheChosenExtensionsSortedByExtension)
+{
+    QAbstractItemModelTester tester(fm->Files, QAbstractItemModelTester::FailureReportingMode::Warning);
+    browse(dir.path());
+    EXPECT_EQ(fm->SelectedPath(), dir.path());
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("z.jex4"), QStringLiteral("photo.JPG"),
+                                     QStringLiteral("photo.jpg"), QStringLiteral("a.png"), QStringLiteral("b.png"),
+                                     QStringLiteral("photo.jpg.txt")}));
+
+    SettingFileManagerDisplayEverything = true;
+    fm->RefreshFilter();
+    ASSERT_TRUE(waitFor([this] { return !fm->Files->isListing(); }));
+    EXPECT_EQ(listed().size(), 7);
+    EXPECT_TRUE(listed().contains(QStringLiteral("photo.jpeg")));
+
+    // A file that comes later shows without browsing again.
+    touch(QStringLiteral("late.jpg"));
+    EXPECT_TRUE(waitFor([this] { return listed().contains(QStringLiteral("late.jpg")); }));
+}
+
+TEST_F(FileManager, ManyFilesReachTheViewInSlices)
+{
+    QTemporaryDir many;
+    for (int i = 0; i < 2500; ++i) {
+        QFile f(many.filePath(QStringLiteral("core_%1.jpg").arg(i, 4, 10, QLatin1Char('0'))));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    int largest = 0;
+    QObject::connect(fm->Files, &QAbstractItemModel::rowsInserted, fm,
+                     [&largest](const QModelIndex&, int first, int last) { largest = qMax(largest, last - first + 1); });
+    fm->BrowseTo(many.filePath(QStringLiteral("core_2499.jpg")));
+    ASSERT_TRUE(waitFor([this] { return !fm->Files->isListing(); }));
+    EXPECT_EQ(fm->Files->rowCount(), 2500);
+    EXPECT_EQ(largest, FileListModel::SliceRows);
+    EXPECT_EQ(fm->SelectedPath(), many.filePath(QStringLiteral("core_2499.jpg"))) << "selected once its row came";
+}
+
+TEST_F(FileManager, BrowsingSelectsTheTargetAndReportsWhatIsMissing)
+{
+    const QString file = dir.filePath(QStringLiteral("a.png"));
+    EXPECT_TRUE(browse(file));
+    EXPECT_EQ(fm->SelectedPath(), file);
+    EXPECT_EQ(WindowValues().FileManager.SelectedPath, file) << "kept for the next start";
+    EXPECT_TRUE(fm->L_Error->isHidden());
+
+    const QString gone = dir.filePath(QStringLiteral("gone/x.jex4"));
+    EXPECT_FALSE(fm->BrowseTo(gone));
+    EXPECT_FALSE(fm->L_Error->isHidden());
+    EXPECT_TRUE(fm->L_Error->text().contains(QStringLiteral("does not exist")));
+    EXPECT_EQ(fm->SelectedPath(), file) << "the selection stays";
+
+    // A file the settings do not list: its folder is selected instead.
+    EXPECT_TRUE(browse(dir.filePath(QStringLiteral("photo.jpeg"))));
+    EXPECT_EQ(fm->SelectedPath(), dir.path());
+    EXPECT_TRUE(fm->L_Error->isHidden());
+}
+
+TEST_F(FileManager, DoubleClickOpensImagesAndProjectsAndNothingElse)
+{
+    ASSERT_TRUE(testhelpers::patterned(30, 20).save(dir.filePath(QStringLiteral("scan.png"))));
+    touch(QStringLiteral("scan.tiff"));
+    SettingFileManagerDisplayEverything = true;
+    fm->RefreshFilter();
+
+    browse(dir.filePath(QStringLiteral("scan.tiff")));
+    ASSERT_EQ(fm->SelectedPath(), dir.filePath(QStringLiteral("scan.tiff")));
+    fm->VETDblClick();
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
+
+    ProjectLoading = true;
+    browse(dir.filePath(QStringLiteral("scan.png")));
+    fm->VETDblClick();
+    EXPECT_TRUE(main->MDIChildren().isEmpty()) << "ignored while a project loads";
+    ProjectLoading = false;
+
+    fm->VETDblClick();
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    EXPECT_EQ(main->MDIChildren()[0]->StitchList.size(), 1u);
+    EXPECT_TRUE(main->HL->entryCount() > 0);
+
+    // A project: its window comes, and the file manager shows it.
+    TF_SMDI* w = main->MDIChildren()[0];
+    const QString project = dir.filePath(QStringLiteral("saved.jex4"));
+    ASSERT_EQ(SaveProjectXML(w, project, false), 0);
+    w->Project->Changed = false;
+    w->mdiFrame()->close();
+    QCoreApplication::processEvents();
+    browse(dir.path());
+    main->OpenFile(project);
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == project; }));
+}
+
+TEST_F(FileManager, PlainLeftPressStartsThePreviewAndReleaseClosesIt)
+{
+    F_Preview = new TF_Preview(main.get());
+    fm->resize(600, 400);
+    fm->show();
+    const QString file = dir.filePath(QStringLiteral("a.png"));
+    browse(file);
+    QCoreApplication::processEvents();
+    const QPoint at = centreOf(file);
+
+    QTest::mousePress(fm->FileList->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+    EXPECT_FALSE(F_Preview->Timer1->isActive()) << "a press with Ctrl selects, no preview";
+    QTest::mouseRelease(fm->FileList->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+
+    QTest::mousePress(fm->FileList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_TRUE(F_Preview->Timer1->isActive());
+    ASSERT_TRUE(F_Preview->SelectedFile);
+    EXPECT_EQ(F_Preview->SelectedFile(), file);
+    QTest::mouseRelease(fm->FileList->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_FALSE(F_Preview->isVisible());
+    EXPECT_FALSE(F_Preview->Timer1->isActive());
+    delete F_Preview.data();
+}
+
+TEST_F(FileManager, FirstShowingDocksItAboveTheProjectWindowAndF4TogglesIt)
+{
+    {
+        // Where the tree was when the program last closed, as the settings store has it.
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(SettingsKey, true));
+        reg.WriteString(QStringLiteral("FileManagerForm_SelectedPath"), dir.filePath(QStringLiteral("a.png")));
+        reg.CloseKey();
+    }
+    fake->answerMessage(mrNo); // the file association question
+    main->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fm->isVisible());
+    EXPECT_TRUE(main->IsDocked(fm));
+    const QList<QWidget*> docked = main->P_Dock->clients();
+    ASSERT_GE(docked.size(), 2);
+    EXPECT_EQ(docked[0], fm);
+    EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == dir.filePath(QStringLiteral("a.png")); }));
+
+    main->AMUpdate();
+    EXPECT_TRUE(main->A_WindowFiles->isChecked());
+    main->A_WindowFiles->trigger();
+    EXPECT_FALSE(fm->isVisible());
+    main->AMUpdate();
+    EXPECT_FALSE(main->A_WindowFiles->isChecked());
+    main->A_WindowFiles->trigger();
+    EXPECT_TRUE(fm->isVisible());
+}
+
+TEST_F(FileManager, DroppedFilesAreBrowsedTo)
+{
+    const QString file = dir.filePath(QStringLiteral("photo.jpg.txt")); // listed, opens nothing
+    main->AcceptFiles({file});
+    EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == file; }));
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
+}
+
+} // namespace
