@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
 
 #include <map>
 
@@ -21,11 +22,35 @@ std::unique_ptr<Dialogs>& current()
     return instance;
 }
 
+constexpr char kGivesWay[] = "jex4GivesWayToQuestions";
+
+// Drops and restores a window's stay-on-top state as modal windows come and go. Qt tells every
+// window a modal one blocks, also one shown while it is up, and tells it again when it is free.
+class GiveWay : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool blocked = event->type() == QEvent::WindowBlocked;
+        if (blocked || event->type() == QEvent::WindowUnblocked) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (QWindow* handle = w->windowHandle())
+                handle->setFlag(Qt::WindowStaysOnTopHint, !blocked && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+        return false;
+    }
+};
+
 QWidget* dialogParent()
 {
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return modal;
-    return QApplication::activeWindow();
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w)
+        w = QApplication::activeWindow();
+    while (w && w->property(kGivesWay).toBool())
+        w = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+    return w;
 }
 
 QString applicationTitle()
@@ -359,6 +384,14 @@ QString WidgetDialogs::selectDirectory(const QString& title, const QString& init
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return QString();
     return dlg.selectedFiles().first();
+}
+
+void giveWayToQuestions(QWidget* window)
+{
+    if (!window || window->property(kGivesWay).toBool())
+        return;
+    window->setProperty(kGivesWay, true);
+    window->installEventFilter(new GiveWay(window));
 }
 
 // --- Delphi-named entry points ----------------------------------------------------------------

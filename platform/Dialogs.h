@@ -144,6 +144,15 @@ public:
     using Dialogs::saveFile;
 };
 
+class QWidget;
+
+// A window that stays on top of the program's windows (the progress and busy boxes, the log
+// window, the splash) gives way to questions: while any modal window is up it stays on top no
+// more, so the question stands above it and takes mouse and keys; when the last question has gone
+// it stays on top again. Questions are never parented to such a window, which would carry them
+// down with it.
+void giveWayToQuestions(QWidget* window);
+
 // The Delphi-named entry points the program's code calls.
 int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx = 0);
 void ShowMessage(const QString& text);

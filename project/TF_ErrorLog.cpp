@@ -90,6 +90,7 @@ public:
 TF_ErrorLog::TF_ErrorLog(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
+    giveWayToQuestions(this);
     setWindowTitle(QStringLiteral("Log"));
     QStyle* s = style();
     IL_Log[0] = s->standardIcon(QStyle::SP_MessageBoxCritical);

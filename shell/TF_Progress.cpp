@@ -1,5 +1,6 @@
 #include "shell/TF_Progress.h"
 
+#include "platform/Dialogs.h"
 #include "shell/TF_Main.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ QPointer<TF_Progress> F_Progress;
 TF_Progress::TF_Progress(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
+    giveWayToQuestions(this);
     setFixedSize(498, 100);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

@@ -1,5 +1,7 @@
 #include "shell/TF_Progress2.h"
 
+#include "platform/Dialogs.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -55,6 +57,7 @@ void BusyAnimation::paintEvent(QPaintEvent*)
 TF_Progress2::TF_Progress2(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
 {
+    giveWayToQuestions(this);
     setFixedSize(366, 90);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);

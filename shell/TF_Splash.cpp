@@ -1,6 +1,7 @@
 // The artwork is painted, not loaded, so the window needs no image file beside the program.
 #include "shell/TF_Splash.h"
 
+#include "platform/Dialogs.h"
 #include "project/Settings.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ QPointer<TF_Splash> F_Splash;
 TF_Splash::TF_Splash(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Dialog)
 {
+    giveWayToQuestions(this);
     setFixedSize(460, 305);
     setWindowTitle(QStringLiteral("JEX4"));
 

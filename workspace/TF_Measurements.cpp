@@ -2,6 +2,7 @@
 // popups, the unit combo and the header popup.
 #include "workspace/TF_Measurements.h"
 
+#include "platform/Dialogs.h"
 #include "project/Helpers.h"
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
@@ -48,6 +49,7 @@ bool isPoint(const TJEXObject* o)
 TF_Measurements::TF_Measurements(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
+    giveWayToQuestions(this);
     setWindowTitle(QStringLiteral("Project"));
     setMinimumSize(20, 200);
     setMaximumWidth(800);

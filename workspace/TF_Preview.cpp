@@ -1,6 +1,7 @@
 // File preview popup.
 #include "workspace/TF_Preview.h"
 
+#include "platform/Dialogs.h"
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
 #include "project/Helpers.h"
@@ -103,6 +104,7 @@ bool LoadPNGBitmap(QImage& Bitmap, const QString& FileName)
 TF_Preview::TF_Preview(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
+    giveWayToQuestions(this);
     setWindowTitle(QStringLiteral("Preview"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     // The platform draws no glass frame; a little translucency stands in for the alpha blend.

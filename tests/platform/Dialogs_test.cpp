@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -418,6 +420,73 @@ TEST(WidgetDialogs, FileDialogsPresetAndReportTheFilter)
     answer = real.saveFile(save);
     EXPECT_FALSE(answer.accepted);
     EXPECT_TRUE(answer.fileNames.isEmpty());
+}
+
+// Every kind of question, and any other modal dialog, stands above a window that stays on top
+// and gives way (a progress box): while the question is up the box stays on top no more, the
+// question is never parented to it even when it was the active window, and afterwards the box
+// stays on top again. A stay-on-top window that does not give way is left alone.
+TEST(WidgetDialogs, QuestionsStandAboveWindowsThatGiveWay)
+{
+    QWidget frame;
+    frame.resize(400, 300);
+    frame.show();
+    const Qt::WindowFlags boxFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    auto* box = new QWidget(&frame, boxFlags);
+    giveWayToQuestions(box);
+    box->resize(200, 60);
+    box->show();
+    auto* other = new QWidget(&frame, boxFlags);
+    other->show();
+    ASSERT_NE(box->windowHandle(), nullptr);
+    auto onTop = [](QWidget* w) { return w->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); };
+
+    QTemporaryDir dir;
+    WidgetDialogs real;
+    FileDialogRequest request;
+    request.initialDir = dir.path();
+    struct Question {
+        const char* name;
+        std::function<void()> ask;
+    };
+    const Question questions[] = {
+        {"messageDlg", [&] { real.messageDlg(QStringLiteral("Can\u00B4t locate image"), mtConfirmation, mbYesNoCancel, 0); }},
+        {"showMessage", [&] { real.showMessage(QStringLiteral("Done")); }},
+        {"inputQuery", [&] {
+             QString value;
+             real.inputQuery(QStringLiteral("JEX"), QStringLiteral("Enter DPI value:"), value);
+         }},
+        {"messageDlgWithCheckBox", [&] {
+             bool checked = false;
+             real.messageDlgWithCheckBox(QStringLiteral("JEX"), QStringLiteral("Update?"), QStringLiteral("Ask again"), checked);
+         }},
+        {"openFile", [&] { real.openFile(request); }},
+        {"openFiles", [&] { real.openFiles(request); }},
+        {"saveFile", [&] { real.saveFile(request); }},
+        {"selectDirectory", [&] { real.selectDirectory(QStringLiteral("Folder"), dir.path()); }},
+        {"a dialog of the program", [&] {
+             QDialog own(&frame);
+             own.exec();
+         }},
+    };
+    for (const Question& q : questions) {
+        SCOPED_TRACE(q.name);
+        box->activateWindow(); // the worst case: the box had the focus when the question came
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(onTop(box));
+        bool shown = false;
+        whenShown<QDialog>([&](QDialog* d) {
+            shown = true;
+            EXPECT_FALSE(onTop(box));
+            EXPECT_TRUE(onTop(other));
+            EXPECT_NE(d->parentWidget(), box);
+            d->reject();
+        });
+        q.ask();
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(onTop(box));
+        EXPECT_TRUE(box->isVisible());
+    }
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "shell/TF_Progress.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Setup.h"
+#include "shell/TF_Progress2.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
@@ -34,6 +35,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -44,6 +46,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -249,6 +252,43 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     EXPECT_TRUE(F_SelectOrientation.isNull());
     EXPECT_TRUE(F_Preview.isNull());
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+// Every window of the program that stays on top (the splash, the log, the progress and busy
+// boxes, the file preview) steps down while a question is up and back up when it has gone.
+TEST_F(Startup, EveryWindowThatStaysOnTopGivesWayToAQuestion)
+{
+    startWithoutLoop();
+    new TF_Progress2(F_Main); // made per use
+    QList<QWidget*> onTopWindows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+            w->show();
+            onTopWindows << w;
+        }
+    QStringList classes;
+    for (QWidget* w : onTopWindows)
+        classes << QString::fromLatin1(w->metaObject()->className());
+    for (const char* expected : {"TF_Splash", "TF_ErrorLog", "TF_Progress", "TF_Progress2", "TF_Preview"})
+        EXPECT_TRUE(classes.contains(QString::fromLatin1(expected))) << expected;
+    QCoreApplication::processEvents();
+    auto onTop = [](QWidget* w) { return w->windowHandle() && w->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); };
+
+    QStringList stillOnTop;
+    bool shown = false;
+    testhelpers::whenShown<QDialog>([&](QDialog* d) {
+        shown = true;
+        for (QWidget* w : onTopWindows)
+            if (onTop(w))
+                stillOnTop << QString::fromLatin1(w->metaObject()->className());
+        d->reject();
+    });
+    QDialog question(F_Main);
+    question.exec();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(stillOnTop.isEmpty()) << stillOnTop.join(QLatin1Char(' ')).toStdString();
+    for (QWidget* w : onTopWindows)
+        EXPECT_TRUE(onTop(w)) << w->metaObject()->className();
 }
 
 TEST_F(Startup, WithAFileToOpenTheSplashIsSteppedAndFadedButNeverShown)

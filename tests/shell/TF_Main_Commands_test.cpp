@@ -15,8 +15,11 @@
 #include "workspace/TF_Measurements.h"
 #include "shell/RAXOLink.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_Progress.h"
+#include "support/ModalDialogs.h"
 #include "workspace/TF_SMDI.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -25,7 +28,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -221,6 +226,32 @@ TEST_F(Commands, AFileThatCannotBeReadLeavesNoWindow)
             EXPECT_FALSE(line.contains(QStringLiteral("loaded successfully")));
         EXPECT_EQ(F_Measurements->MDIForm(), nullptr);
     }
+}
+
+// The question about a missing image comes while the progress box of the load is up: the box
+// stays on screen but no longer on top, and the question belongs to the main window.
+TEST_F(Commands, AMissingImageIsAskedAboveTheProgressBox)
+{
+    F_Progress = new TF_Progress(main.get());
+    const QString file = writeProject(QStringLiteral("Oak.jex4"));
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("Oak.jex4.png"))));
+    setDialogs(std::make_unique<WidgetDialogs>());
+    bool asked = false;
+    testhelpers::whenShown<QMessageBox>([&](QMessageBox* box) {
+        asked = true;
+        EXPECT_TRUE(box->text().startsWith(QStringLiteral("Can\u00b4t locate image")));
+        EXPECT_TRUE(F_Progress->isVisible());
+        EXPECT_FALSE(F_Progress->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_EQ(box->parentWidget() ? box->parentWidget()->window() : nullptr, main.get());
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QStringLiteral("&No"))
+                b->click();
+    });
+    TF_SMDI* w = main->ProcessLoadProject(file);
+    EXPECT_TRUE(asked);
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->StitchList.empty());
+    EXPECT_TRUE(F_Progress->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 TEST_F(Commands, LoadProjectCommandOpensTheChosenFile)
