@@ -7,6 +7,7 @@
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TF_Export.h"
+#include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_CloseManager.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Main.h"
@@ -62,8 +63,8 @@ QList<StartupWindow> StartupWindows()
 {
     // The tool windows float over the main window, which therefore owns them. Windows the program
     // does not have yet join at their places in the order: the amount dialog between the log and
-    // the path information; the series preview, the camera settings, the update check, the tracker
-    // and the histogram between the image information and the close-project dialog; the notes
+    // the path information; the series preview and the camera settings before the update check, the
+    // tracker and the histogram after it, before the close-project dialog; the notes
     // window, the camera wizard (with the series window), contrast and grayscale after the export
     // wizard; the border, monitor and resample windows after the project window, the resolution
     // window between the bird view and the magnifier, the object editor after the magnifier; the
@@ -72,6 +73,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
         {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
         {QStringLiteral("F_ImageInfo"), [] { F_ImageInfo = new TF_ImageInfo(F_Main); }},
+        {QStringLiteral("F_CheckForUpdates"), [] { F_CheckForUpdates = new TF_CheckForUpdates(F_Main); }},
         {QStringLiteral("F_CloseManager"), [] { F_CloseManager = new TF_CloseManager(F_Main); }},
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
         {QStringLiteral("F_Preview"), [] { F_Preview = new TF_Preview(F_Main); }},

@@ -14,6 +14,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
@@ -842,7 +843,7 @@ void TF_Main::FormShow()
         ApplicationEventsException(QString::fromLocal8Bit(e.what()));
     }
 
-    // Closing steps: run also after a failure above. The update check joins here once it exists.
+    // Closing steps: run also after a failure above.
     StepSplash();
     StartLink();
     P_Dock->setVisible(true);
@@ -865,6 +866,8 @@ void TF_Main::FormShow()
         w->SetCaption(); // the zoom box follows the new zoom
     }
     m_firstShowingDone = true;
+    if (SettingAutoCheckUpdates && F_CheckForUpdates)
+        QTimer::singleShot(0, this, &TF_Main::CheckForUpdatesAtStart);
     for (const QStringList& handOver : std::exchange(m_pendingHandOvers, {}))
         OneInstanceNewInstanceLoad(handOver);
 }

@@ -308,6 +308,11 @@ public:
     void BrushSetChange(QAction* Sender);
     // Asks, then deletes every stored setting and ends the program without saving anything.
     void A_ResetAllSettingsExecute();
+    // The update window, modally; refused while a project is open.
+    void A_CheckForUpdatesExecute();
+    // The check at start-up: runs after the first showing has ended, so it never holds up the
+    // start; an update found is offered, and the answer's check box sets whether to look again.
+    void CheckForUpdatesAtStart();
     // Shows or hides the file manager; the left dock site takes the width it needs.
     void A_WindowFilesExecute();
     // The settings dialog, modally: on its first page, or on the brush-set page.

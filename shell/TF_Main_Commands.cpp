@@ -19,6 +19,7 @@
 #include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
 #include "shell/Startup.h"
+#include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
@@ -153,7 +154,8 @@ void TF_Main::createActions()
     A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), &TF_Main::A_SetupExecute);
     A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), none, QKeySequence(Qt::Key_F1));
     A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), none);
-    A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"), none);
+    A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"),
+                            &TF_Main::A_CheckForUpdatesExecute);
     A_ResetAllSettings = act(QStringLiteral("&Reset all settings to default values"),
                              QStringLiteral("Reset all settings to defaults and restart program"),
                              &TF_Main::A_ResetAllSettingsExecute);
@@ -382,6 +384,33 @@ void TF_Main::A_WindowFilesExecute()
 {
     ToggleToolWindow(F_FileManager);
     UpdateDock();
+}
+
+void TF_Main::A_CheckForUpdatesExecute()
+{
+    if (!MDIChildren().isEmpty()) {
+        MessageDlg(QStringLiteral("Please close all projects before proceeding!"), mtWarning, TMsgDlgButtons{mbOK});
+        return;
+    }
+    if (F_CheckForUpdates)
+        F_CheckForUpdates->exec();
+}
+
+void TF_Main::CheckForUpdatesAtStart()
+{
+    QPointer<TF_CheckForUpdates> window = F_CheckForUpdates.data();
+    if (!window || Closing || !window->IsUpdateAvailable() || Closing || !window)
+        return;
+    bool again = SettingAutoCheckUpdates;
+    const int answer = MessageDlgWithCheckBox(
+        QStringLiteral("Search for updates"),
+        QStringLiteral("An update for this program is available for downloading!\r\nDo you want to download and install this update now?"),
+        QStringLiteral("Search next time the program is started"), again);
+    SettingAutoCheckUpdates = again;
+    if (answer == mrYes && window) {
+        window->Tag = 100;
+        window->exec();
+    }
 }
 
 void TF_Main::A_SetupExecute()

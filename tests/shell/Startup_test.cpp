@@ -21,6 +21,7 @@
 #include "workspace/TF_Preview.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Setup.h"
 #include "shell/TF_Progress2.h"
@@ -190,7 +191,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     for (const StartupWindow& w : StartupWindows())
         names << w.Name;
     EXPECT_EQ(names, (QStringList{QStringLiteral("F_ErrorLog"), QStringLiteral("F_PathInfo"),
-                                  QStringLiteral("F_ImageInfo"), QStringLiteral("F_CloseManager"),
+                                  QStringLiteral("F_ImageInfo"), QStringLiteral("F_CheckForUpdates"),
+                                  QStringLiteral("F_CloseManager"),
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
                                   QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"), QStringLiteral("F_Zoom"),
@@ -214,18 +216,19 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     }
     fake->answerMessage(mrNo);
     CreateStartupWindows({}, recorded);
-    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}));
+    EXPECT_EQ(barAtCreation, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130}));
     EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_PathInfo:L--"),
-                                       QStringLiteral("F_ImageInfo:L--"), QStringLiteral("F_CloseManager:L--"),
+                                       QStringLiteral("F_ImageInfo:L--"), QStringLiteral("F_CheckForUpdates:L--"),
+                                       QStringLiteral("F_CloseManager:L--"),
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
                                        QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
                                        QStringLiteral("F_FileManager:LMP")}));
-    EXPECT_EQ(F_Splash->PB->value(), 130);
+    EXPECT_EQ(F_Splash->PB->value(), 140);
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
-    for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CloseManager,
+    for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CheckForUpdates, F_CloseManager,
                                                       F_SelectOrientation, F_Preview, F_Export,
                                                       F_Measurements, F_Setup, F_BirdView, F_Zoom, F_Progress, F_FileManager}) {
         ASSERT_NE(w, nullptr);
@@ -234,7 +237,7 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
 
     ShowMainWindow();
     EXPECT_TRUE(F_Main->isVisible());
-    EXPECT_GT(F_Splash->PB->value(), 130); // the first showing steps the bar on
+    EXPECT_GT(F_Splash->PB->value(), 140); // the first showing steps the bar on
     EXPECT_TRUE(F_Splash->Timer1->isActive()); // and starts the fade
     EXPECT_TRUE(SettingsLoaded());
     EXPECT_TRUE(F_Main->IsDocked(F_Measurements));
