@@ -11,12 +11,15 @@
 #include <QPaintDevice>
 #include <QPainterPath>
 #include <QSet>
+#include <QStaticText>
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -159,22 +162,6 @@ std::span<const int> dashPattern(int style)
     default:
         return {};
     }
-}
-
-bool isOn(std::span<const int> pattern, qint64 phase)
-{
-    if (pattern.empty())
-        return true;
-    int period = 0;
-    for (int v : pattern)
-        period += v;
-    qint64 p = phase % period;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (p < pattern[i])
-            return i % 2 == 0;
-        p -= pattern[i];
-    }
-    return true;
 }
 
 // Picture rows of a target in memory order: y' = height - y turns picture rows into memory rows.
@@ -332,6 +319,24 @@ HGDIOBJ GetStockObject(int index)
     }();
     Q_UNUSED(made);
     return index >= 0 && index <= SYSTEM_FONT ? stock[index] : nullptr;
+}
+
+DWORD GetObjectType(HGDIOBJ object)
+{
+    QMutexLocker lock(&registryMutex());
+    if (!object || !liveObjects().contains(object))
+        return 0;
+    switch (object->kind()) {
+    case GdiObject::Kind::Pen:
+        return OBJ_PEN;
+    case GdiObject::Kind::Brush:
+        return OBJ_BRUSH;
+    case GdiObject::Kind::Font:
+        return OBJ_FONT;
+    case GdiObject::Kind::Bitmap:
+        return OBJ_BITMAP;
+    }
+    return 0;
 }
 
 int GetDeviceCaps(HDC, int index)
@@ -513,6 +518,33 @@ void Rgb32ToDib(const QImage& rgbIn, const DibFormat& f, uchar* bits, const QRec
     }
 }
 
+struct DeviceContext::FontCache {
+    LOGFONT log;
+    QFont font;
+    QFontMetrics metrics;
+    QString key; // the font's key among the kept texts
+};
+
+struct DeviceContext::TextEntry {
+    int width = 0; // horizontal advance
+    QStaticText layout;
+};
+
+namespace {
+
+qsizetype keptTextCount = 0;
+constexpr qsizetype MaxKeptTexts = 20000;
+
+} // namespace
+
+// Texts drawn or measured, with their widths and layouts, per font, for every context: labels
+// come back at every repaint. GUI thread only, like all drawing; bounded by dropping them all.
+QHash<QString, QHash<QString, DeviceContext::TextEntry>>& DeviceContext::keptTexts()
+{
+    static auto* kept = new QHash<QString, QHash<QString, TextEntry>>;
+    return *kept;
+}
+
 // ---- one drawing call ---------------------------------------------------------------------------------
 
 namespace {
@@ -542,6 +574,8 @@ QRect visibleRectOf(const QPainter& p)
 } // namespace
 
 // One drawing call: a painter set up in picture coordinates on whatever the context paints on.
+// A painter handed to the context is set up only when the call draws through it (prepared()):
+// one-pixel lines written straight into the pixels leave its state alone and save nothing.
 class DeviceContext::PaintScope {
 public:
     explicit PaintScope(const DeviceContext& dc) : m_dc(dc)
@@ -550,7 +584,6 @@ public:
             if (!dc.m_external->isActive())
                 return;
             m_painter = dc.m_external;
-            m_painter->save();
         } else if (dc.m_bitmap) {
             const DibFormat f = dc.m_bitmap->format();
             m_target = DibImage(f, dc.m_bitmap->bits());
@@ -577,10 +610,8 @@ public:
         }
         if (m_painter) {
             m_visible = visibleRectOf(*m_painter);
-            m_painter->setRenderHint(QPainter::Antialiasing, false);
-            m_painter->setRenderHint(QPainter::TextAntialiasing, dc.m_logFont.lfQuality != 3);
-            m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-            m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+            if (m_painter == &m_own)
+                prepared();
         }
     }
 
@@ -589,7 +620,8 @@ public:
         if (!m_painter)
             return;
         if (m_painter == m_dc.m_external) {
-            m_painter->restore();
+            if (m_prepared)
+                m_painter->restore();
             return;
         }
         m_own.end();
@@ -599,7 +631,22 @@ public:
         }
     }
 
+    // The painter, not set up: for finding out where and whether to draw. Null: nothing to draw on.
     QPainter* painter() const { return m_painter; }
+    // The painter set up for drawing; a handed-over painter gets its state back afterwards.
+    QPainter& prepared()
+    {
+        if (!m_prepared) {
+            m_prepared = true;
+            if (m_painter == m_dc.m_external)
+                m_painter->save();
+            m_painter->setRenderHint(QPainter::Antialiasing, false);
+            m_painter->setRenderHint(QPainter::TextAntialiasing, m_dc.m_logFont.lfQuality != 3);
+            m_painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+            m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
+        return *m_painter;
+    }
     bool flipped() const { return m_flipped; }
     // The part of the picture that can change, in picture coordinates: the target, less what the
     // painter's clip leaves out.
@@ -612,6 +659,7 @@ private:
     QImage m_target;
     bool m_shadow = false;
     bool m_flipped = false;
+    bool m_prepared = false;
     QRect m_visible;
 };
 
@@ -747,6 +795,50 @@ QFont DeviceContext::qFont() const
     return f;
 }
 
+namespace {
+
+bool sameFont(const LOGFONT& a, const LOGFONT& b)
+{
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement
+        && a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
+        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
+        && a.lfQuality == b.lfQuality && a.lfFaceName == b.lfFaceName;
+}
+
+} // namespace
+
+const QFont& DeviceContext::cachedFont() const
+{
+    if (!m_fontCache || !sameFont(m_fontCache->log, m_logFont)) {
+        const QFont font = qFont();
+        m_fontCache.reset(new FontCache{m_logFont, font, QFontMetrics(font), font.key()});
+    }
+    return m_fontCache->font;
+}
+
+const DeviceContext::TextEntry& DeviceContext::textEntry(const QString& text) const
+{
+    const QFont& font = cachedFont();
+    auto& texts = keptTexts();
+    if (keptTextCount >= MaxKeptTexts) {
+        texts.clear();
+        keptTextCount = 0;
+    }
+    QHash<QString, TextEntry>& ofFont = texts[m_fontCache->key];
+    auto it = ofFont.find(text);
+    if (it == ofFont.end()) {
+        TextEntry entry;
+        entry.width = m_fontCache->metrics.horizontalAdvance(text);
+        entry.layout.setText(text);
+        entry.layout.setTextFormat(Qt::PlainText);
+        entry.layout.setPerformanceHint(QStaticText::AggressiveCaching);
+        entry.layout.prepare(QTransform(), font);
+        it = ofFont.insert(text, std::move(entry));
+        ++keptTextCount;
+    }
+    return *it;
+}
+
 QPen DeviceContext::qPen() const
 {
     // Styled pens wider than one pixel draw solid in GDI.
@@ -817,61 +909,222 @@ QRect visiblePart(const Box& box, const QRect& visible)
 
 } // namespace
 
-// The pixels of a 1-pixel line, as GDI picks them: one pixel per step along the major axis, the
-// minor coordinate rounded; the end pixel only when `lastPixel`. Only the steps that land in
-// `visible` are taken; runs along the major axis are filled as one rectangle each; `dashPhase`
-// carries the style across the segments of one call, counting the steps left out too.
-void DeviceContext::strokeLinePixels(QPainter& p, const QRect& visible, qint64 x1, qint64 y1, qint64 x2, qint64 y2,
-                                     bool lastPixel, qint64& dashPhase)
+namespace {
+
+// GDI's 1-pixel line: one pixel per step along the major axis, the minor coordinate the exact
+// quotient rounded half up, floor((2 d i + D) / 2D). Walked step by step, the quotient is carried
+// with its remainder, so no step divides; at(i) works it out for any step, in 128 bits, as the
+// numerator reaches 2^33 × 2^33.
+class GdiLineWalk {
+public:
+    GdiLineWalk(qint64 x1, qint64 y1, qint64 x2, qint64 y2) : m_x1(x1), m_y1(y1)
+    {
+        const qint64 dx = x2 - x1, dy = y2 - y1;
+        const qint64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+        m_xMajor = adx >= ady;
+        m_steps = std::max(adx, ady);
+        m_majorStep = (m_xMajor ? dx : dy) < 0 ? -1 : 1;
+        m_minorDelta = m_xMajor ? dy : dx;
+    }
+    qint64 steps() const { return m_steps; }
+    bool xMajor() const { return m_xMajor; }
+
+    StepPixel at(qint64 i) const
+    {
+        if (m_steps == 0)
+            return {m_x1, m_y1};
+        const __int128 num = 2 * __int128(m_minorDelta) * i + m_steps, den = 2 * __int128(m_steps);
+        const qint64 q = qint64(num >= 0 ? num / den : -((-num + den - 1) / den));
+        return place(m_majorStep * i, q);
+    }
+
+    // Puts the walk at step i.
+    void seek(qint64 i)
+    {
+        m_major = m_majorStep * i;
+        if (m_steps == 0) {
+            m_minor = 0;
+            return;
+        }
+        const __int128 num = 2 * __int128(m_minorDelta) * i + m_steps, den = 2 * __int128(m_steps);
+        const __int128 q = num >= 0 ? num / den : -((-num + den - 1) / den);
+        m_minor = qint64(q);
+        m_remainder = qint64(num - q * den);
+    }
+    StepPixel pixel() const { return place(m_major, m_minor); }
+    void next()
+    {
+        m_major += m_majorStep;
+        m_remainder += 2 * m_minorDelta;
+        if (m_remainder >= 2 * m_steps) {
+            m_remainder -= 2 * m_steps;
+            ++m_minor;
+        } else if (m_remainder < 0) {
+            m_remainder += 2 * m_steps;
+            --m_minor;
+        }
+    }
+
+private:
+    StepPixel place(qint64 major, qint64 minor) const
+    {
+        return m_xMajor ? StepPixel{m_x1 + major, m_y1 + minor} : StepPixel{m_x1 + minor, m_y1 + major};
+    }
+
+    qint64 m_x1, m_y1;
+    bool m_xMajor = true;
+    qint64 m_steps = 0, m_majorStep = 1, m_minorDelta = 0;
+    qint64 m_major = 0, m_minor = 0, m_remainder = 0; // walking state: offsets from the start
+};
+
+// Where a dash pattern stands, moved on one pixel at a time.
+class DashWalk {
+public:
+    DashWalk(std::span<const int> pattern, qint64 phase) : m_pattern(pattern)
+    {
+        if (m_pattern.empty())
+            return;
+        int period = 0;
+        for (int v : m_pattern)
+            period += v;
+        qint64 p = phase % period;
+        while (p >= m_pattern[m_index]) {
+            p -= m_pattern[m_index];
+            ++m_index;
+        }
+        m_left = int(m_pattern[m_index] - p);
+    }
+    bool on() const { return m_pattern.empty() || m_index % 2 == 0; }
+    void next()
+    {
+        if (m_pattern.empty() || --m_left > 0)
+            return;
+        m_index = (m_index + 1) % m_pattern.size();
+        m_left = m_pattern[m_index];
+    }
+
+private:
+    std::span<const int> m_pattern;
+    size_t m_index = 0;
+    int m_left = 0;
+};
+
+// The pixels of a painter's picture, where copying an opaque colour into them is exactly what the
+// painter would do with a one-pixel fill: an RGB32 picture, source-over at full opacity, no clip,
+// and a transform that moves by whole pixels and may turn the rows upside down.
+struct DirectPixels {
+    uchar* bits = nullptr;
+    qsizetype bytesPerLine = 0;
+    int width = 0, height = 0;
+    qint64 dx = 0, dy = 0; // pixel (x, y) covers the device square at (x + dx, sy y + dy), less one row when sy is -1
+    int sy = 1;
+
+    void set(qint64 x, qint64 y, QRgb colour) const
+    {
+        const qint64 X = x + dx, Y = sy > 0 ? y + dy : dy - y - 1;
+        if (X >= 0 && Y >= 0 && X < width && Y < height)
+            reinterpret_cast<QRgb*>(bits + Y * bytesPerLine)[X] = colour;
+    }
+};
+
+std::optional<DirectPixels> directPixelsOf(QPainter& p)
 {
+    QPaintDevice* device = p.device();
+    if (!device || device->devType() != QInternal::Image || p.hasClipping() || p.opacity() != 1.0)
+        return std::nullopt;
+    const QPainter::CompositionMode mode = p.compositionMode();
+    if (mode != QPainter::CompositionMode_SourceOver && mode != QPainter::CompositionMode_Source)
+        return std::nullopt;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format f = image->format();
+    if ((f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied)
+        || !image->isDetached())
+        return std::nullopt;
+    const QTransform t = p.deviceTransform();
+    if (t.m11() != 1.0 || t.m12() != 0.0 || t.m21() != 0.0 || (t.m22() != 1.0 && t.m22() != -1.0) || t.m13() != 0.0
+        || t.m23() != 0.0 || t.m33() != 1.0 || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy())
+        || std::abs(t.dx()) > 1e15 || std::abs(t.dy()) > 1e15)
+        return std::nullopt;
+    DirectPixels d;
+    d.bits = image->bits();
+    d.bytesPerLine = image->bytesPerLine();
+    d.width = image->width();
+    d.height = image->height();
+    d.dx = qint64(t.dx());
+    d.dy = qint64(t.dy());
+    d.sy = t.m22() < 0 ? -1 : 1;
+    return d;
+}
+
+} // namespace
+
+// The pixels of a 1-pixel line, as GDI picks them, the end pixel only when `lastPixel`. Only the
+// steps that land in `visible` are taken. On an RGB32 picture the pixels are written straight;
+// elsewhere each run along the major axis is filled as one rectangle. `dashPhase` carries the
+// style across the segments of one call, counting the steps left out too.
+void DeviceContext::strokeLinePixels(PaintScope& s, qint64 x1, qint64 y1, qint64 x2, qint64 y2, bool lastPixel,
+                                     qint64& dashPhase)
+{
+    const QRect& visible = s.visible();
     const std::span<const int> pattern = dashPattern(m_logPen.lopnStyle);
-    const QColor on = colorOf(m_logPen.lopnColor);
-    const QColor off = colorOf(m_bkColor);
     const bool paintGaps = m_bkMode == OPAQUE;
-    const qint64 dx = x2 - x1, dy = y2 - y1;
-    const qint64 adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-    const bool xMajor = adx >= ady;
-    const qint64 steps = std::max(adx, ady);
-    const qint64 count = steps + (lastPixel ? 1 : 0);
+    GdiLineWalk walk(x1, y1, x2, y2);
+    const qint64 count = walk.steps() + (lastPixel ? 1 : 0);
     if (count == 0)
         return;
 
-    // Round half up: floor((2n + d) / 2d) for d > 0; 128 bits, as n reaches 2^33 × 2^33.
-    auto roundDiv = [](__int128 n, qint64 d) {
-        const __int128 num = 2 * n + d, den = 2 * __int128(d);
-        return qint64(num >= 0 ? num / den : -((-num + den - 1) / den));
-    };
-    auto pixelAt = [&](qint64 i) -> StepPixel {
-        if (steps == 0)
-            return {x1, y1};
-        if (xMajor)
-            return {x1 + (dx < 0 ? -i : i), y1 + roundDiv(__int128(dy) * i, adx)};
-        return {x1 + roundDiv(__int128(dx) * i, ady), y1 + (dy < 0 ? -i : i)};
-    };
-    const StepRun run = stepsInside(count, visible, pixelAt);
+    // A segment within sight needs no search for its visible steps.
+    const bool allInSight = std::min(x1, x2) >= visible.left() && std::max(x1, x2) <= visible.right()
+        && std::min(y1, y2) >= visible.top() && std::max(y1, y2) <= visible.bottom();
+    const StepRun run =
+        allInSight ? StepRun{0, count} : stepsInside(count, visible, [&walk](qint64 i) { return walk.at(i); });
     m_pixelsStepped += run.length();
-    if (run.length() > 0) {
-        StepPixel first = pixelAt(run.first);
-        StepPixel previous = first;
-        bool runOn = isOn(pattern, dashPhase + run.first);
-        auto flush = [&] {
-            if (runOn || paintGaps)
-                p.fillRect(QRect(QPoint(int(std::min(first.x, previous.x)), int(std::min(first.y, previous.y))),
-                                 QPoint(int(std::max(first.x, previous.x)), int(std::max(first.y, previous.y)))),
-                           runOn ? on : off);
-        };
-        for (qint64 i = run.first + 1; i < run.end; ++i) {
-            const StepPixel pt = pixelAt(i);
-            const bool onNow = isOn(pattern, dashPhase + i);
-            if (onNow != runOn || (xMajor ? pt.y != previous.y : pt.x != previous.x)) {
-                flush();
-                first = pt;
-                runOn = onNow;
-            }
-            previous = pt;
-        }
-        flush();
+    if (run.length() == 0) {
+        dashPhase += count;
+        return;
     }
+    DashWalk dash(pattern, dashPhase + run.first);
+    walk.seek(run.first);
+
+    if (const std::optional<DirectPixels> direct = directPixelsOf(*s.painter())) {
+        const QRgb on = colorOf(m_logPen.lopnColor).rgba(), off = colorOf(m_bkColor).rgba();
+        for (qint64 i = run.first; i < run.end; ++i) {
+            if (dash.on())
+                direct->set(walk.pixel().x, walk.pixel().y, on);
+            else if (paintGaps)
+                direct->set(walk.pixel().x, walk.pixel().y, off);
+            walk.next();
+            dash.next();
+        }
+        dashPhase += count;
+        return;
+    }
+
+    QPainter& p = s.prepared();
+    const QColor on = colorOf(m_logPen.lopnColor);
+    const QColor off = colorOf(m_bkColor);
+    StepPixel first = walk.pixel();
+    StepPixel previous = first;
+    bool runOn = dash.on();
+    auto flush = [&] {
+        if (runOn || paintGaps)
+            p.fillRect(QRect(QPoint(int(std::min(first.x, previous.x)), int(std::min(first.y, previous.y))),
+                             QPoint(int(std::max(first.x, previous.x)), int(std::max(first.y, previous.y)))),
+                       runOn ? on : off);
+    };
+    for (qint64 i = run.first + 1; i < run.end; ++i) {
+        walk.next();
+        dash.next();
+        const StepPixel pt = walk.pixel();
+        const bool onNow = dash.on();
+        if (onNow != runOn || (walk.xMajor() ? pt.y != previous.y : pt.x != previous.x)) {
+            flush();
+            first = pt;
+            runOn = onNow;
+        }
+        previous = pt;
+    }
+    flush();
     dashPhase += count;
 }
 
@@ -894,10 +1147,10 @@ bool DeviceContext::LineTo(int x, int y)
         return true;
     if (m_logPen.lopnWidth <= 1) {
         qint64 phase = 0;
-        strokeLinePixels(*s.painter(), s.visible(), from.x, from.y, x, y, false, phase);
+        strokeLinePixels(s, from.x, from.y, x, y, false, phase);
     } else {
-        s.painter()->setPen(qPen());
-        s.painter()->drawLine(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
+        s.prepared().setPen(qPen());
+        s.prepared().drawLine(QPointF(from.x + 0.5, from.y + 0.5), QPointF(x + 0.5, y + 0.5));
     }
     return true;
 }
@@ -907,14 +1160,14 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
     PaintScope s(*this);
     if (!s.painter())
         return false;
-    QPainter& p = *s.painter();
     const QRect& visible = s.visible();
     Box r = normalized(left, top, right, bottom);
-    const QBrush brush = qBrush(m_logBrush);
     const bool hatched = m_logBrush.lbStyle == BS_HATCHED;
     auto fill = [&](const Box& box) {
         // Hatches are laid from the brush origin, so the cut-off part changes none of them.
-        fillWith(p, visiblePart(box, visible), brush, hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
+        const QRect part = visiblePart(box, visible);
+        if (m_logBrush.lbStyle != BS_NULL && !part.isEmpty())
+            fillWith(s.prepared(), part, qBrush(m_logBrush), hatched, m_bkMode == OPAQUE, m_bkColor, s.flipped());
     };
     if (m_logPen.lopnStyle == PS_NULL) {
         // Without a pen GDI fills one pixel less in each direction.
@@ -929,15 +1182,15 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
         qint64 phase = 0;
         const qint64 l = r.l, t = r.t, rr = r.r - 1, b = r.b - 1;
         if (r.r - r.l == 1 || r.b - r.t == 1) {
-            strokeLinePixels(p, visible, l, t, rr, b, true, phase);
+            strokeLinePixels(s, l, t, rr, b, true, phase);
             return true;
         }
         // The dash phase runs on around the corners, so each side is stepped whole but for
         // what lies out of sight.
-        strokeLinePixels(p, visible, l, t, rr, t, false, phase);
-        strokeLinePixels(p, visible, rr, t, rr, b, false, phase);
-        strokeLinePixels(p, visible, rr, b, l, b, false, phase);
-        strokeLinePixels(p, visible, l, b, l, t, false, phase);
+        strokeLinePixels(s, l, t, rr, t, false, phase);
+        strokeLinePixels(s, rr, t, rr, b, false, phase);
+        strokeLinePixels(s, rr, b, l, b, false, phase);
+        strokeLinePixels(s, l, b, l, t, false, phase);
         return true;
     }
     // Wide pens draw solid: sides far out of sight are moved in to just out of sight, which
@@ -955,6 +1208,7 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
     fill(r);
     QPen pen = qPen();
     pen.setJoinStyle(Qt::MiterJoin);
+    QPainter& p = s.prepared();
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.drawRect(outline);
@@ -966,7 +1220,7 @@ bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
     PaintScope s(*this);
     if (!s.painter())
         return false;
-    QPainter& p = *s.painter();
+    QPainter& p = s.prepared();
     Box r = normalized(left, top, right, bottom);
     if (m_logPen.lopnStyle == PS_NULL)
         r = r.adjusted(0, 0, -1, -1);
@@ -1008,7 +1262,7 @@ bool DeviceContext::Polygon(std::span<const POINT> points)
     PaintScope s(*this);
     if (!s.painter())
         return false;
-    QPainter& p = *s.painter();
+    QPainter& p = s.prepared();
     QPolygon poly;
     for (const POINT& pt : points)
         poly << QPoint(pt.x, pt.y);
@@ -1032,7 +1286,7 @@ bool DeviceContext::Polygon(std::span<const POINT> points)
         for (size_t i = 0; i < points.size(); ++i) {
             const POINT& a = points[i];
             const POINT& b = points[(i + 1) % points.size()];
-            strokeLinePixels(p, s.visible(), a.x, a.y, b.x, b.y, false, phase);
+            strokeLinePixels(s, a.x, a.y, b.x, b.y, false, phase);
         }
         return true;
     }
@@ -1054,11 +1308,11 @@ bool DeviceContext::Polyline(std::span<const POINT> points)
         return false;
     if (m_logPen.lopnStyle == PS_NULL)
         return true;
-    QPainter& p = *s.painter();
+    QPainter& p = s.prepared();
     if (m_logPen.lopnWidth <= 1) {
         qint64 phase = 0;
         for (size_t i = 0; i + 1 < points.size(); ++i)
-            strokeLinePixels(p, s.visible(), points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, false,
+            strokeLinePixels(s, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, false,
                              phase);
         return true;
     }
@@ -1081,7 +1335,7 @@ bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
     if (rect.right <= rect.left || rect.bottom <= rect.top)
         return true;
     const QRect r(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
-    fillWith(*s.painter(), r, qBrush(brush->log), brush->log.lbStyle == BS_HATCHED, m_bkMode == OPAQUE, m_bkColor,
+    fillWith(s.prepared(), r, qBrush(brush->log), brush->log.lbStyle == BS_HATCHED, m_bkMode == OPAQUE, m_bkColor,
              s.flipped());
     return true;
 }
@@ -1093,24 +1347,32 @@ bool DeviceContext::TextOut(int x, int y, const QString& text)
         return false;
     if (text.isEmpty())
         return true;
-    QPainter& p = *s.painter();
-    p.setFont(qFont());
-    const QFontMetrics fm(p.font());
+    QPainter& p = s.prepared();
+    const QFont& font = cachedFont();
+    const QFontMetrics& fm = m_fontCache->metrics;
+    const TextEntry& entry = textEntry(text);
+    p.setFont(font);
     // (x, y) is the top-left of the text cell; escapement turns the text about it, counter-clockwise.
     p.translate(x, y);
     if (m_logFont.lfEscapement != 0)
         p.rotate(-m_logFont.lfEscapement / 10.0);
     if (m_bkMode == OPAQUE)
-        p.fillRect(QRect(0, 0, fm.horizontalAdvance(text), fm.ascent() + fm.descent()), colorOf(m_bkColor));
+        p.fillRect(QRect(0, 0, entry.width, fm.ascent() + fm.descent()), colorOf(m_bkColor));
     p.setPen(colorOf(m_textColor));
-    p.drawText(QPointF(0, fm.ascent()), text);
+    // A text laid out once draws the same pixels as drawText, without shaping it again; only
+    // where the painter merely moves, since a turned painter lays it out anew.
+    if (p.worldTransform().type() <= QTransform::TxTranslate)
+        p.drawStaticText(QPointF(0, 0), entry.layout);
+    else
+        p.drawText(QPointF(0, fm.ascent()), text);
     return true;
 }
 
 SIZE DeviceContext::GetTextExtent(const QString& text) const
 {
-    const QFontMetrics fm(qFont());
-    return SIZE{fm.horizontalAdvance(text), fm.ascent() + fm.descent()};
+    cachedFont();
+    const QFontMetrics& fm = m_fontCache->metrics;
+    return SIZE{textEntry(text).width, fm.ascent() + fm.descent()};
 }
 
 int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
@@ -1184,7 +1446,7 @@ int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
     PaintScope s(*this);
     if (!s.painter())
         return 0;
-    QPainter& p = *s.painter();
+    QPainter& p = s.prepared();
     p.setFont(font);
     if (!(flags & DT_NOCLIP))
         p.setClipRect(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)),
@@ -1224,7 +1486,7 @@ COLORREF DeviceContext::SetPixel(int x, int y, COLORREF c)
     PaintScope s(*this);
     if (!s.painter())
         return CLR_INVALID;
-    s.painter()->fillRect(QRect(x, y, 1, 1), colorOf(c));
+    s.prepared().fillRect(QRect(x, y, 1, 1), colorOf(c));
     return c;
 }
 
@@ -1257,7 +1519,7 @@ bool DeviceContext::drawImage(const QRect& target, const QImage& source, const Q
     PaintScope s(*this);
     if (!s.painter())
         return false;
-    QPainter& p = *s.painter();
+    QPainter& p = s.prepared();
     p.setCompositionMode(mode);
     p.setOpacity(opacity);
     p.setRenderHint(QPainter::SmoothPixmapTransform, m_stretchMode == HALFTONE);

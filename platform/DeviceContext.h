@@ -4,6 +4,7 @@
 // leaves out its end pixel, and a 1-pixel pen hits the pixels GDI hits.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -130,6 +131,14 @@ enum : int {
     BITSPIXEL = 12,
     LOGPIXELSX = 88,
     LOGPIXELSY = 90,
+};
+
+// Object types.
+enum : DWORD {
+    OBJ_PEN = 1,
+    OBJ_BRUSH = 2,
+    OBJ_FONT = 6,
+    OBJ_BITMAP = 7,
 };
 
 // Stock objects.
@@ -342,10 +351,14 @@ private:
     class PaintScope;
     friend class PaintScope;
     QFont qFont() const;
+    struct FontCache;
+    struct TextEntry;
+    const QFont& cachedFont() const; // qFont() of the selected font, made again only when it changes
+    const TextEntry& textEntry(const QString& text) const; // width and prepared layout of a text
+    static QHash<QString, QHash<QString, TextEntry>>& keptTexts();
     QPen qPen() const;
     QBrush qBrush(const LOGBRUSH& lb) const;
-    void strokeLinePixels(QPainter& p, const QRect& visible, qint64 x1, qint64 y1, qint64 x2, qint64 y2, bool lastPixel,
-                          qint64& dashPhase);
+    void strokeLinePixels(PaintScope& s, qint64 x1, qint64 y1, qint64 x2, qint64 y2, bool lastPixel, qint64& dashPhase);
 
     QPaintDevice* m_device = nullptr;
     QPainter* m_external = nullptr;
@@ -362,6 +375,8 @@ private:
     int m_stretchMode = BLACKONWHITE;
     POINT m_pos;
     qint64 m_pixelsStepped = 0;
+    // The font made from m_logFont, and the key its texts are kept under.
+    mutable std::unique_ptr<FontCache> m_fontCache;
 };
 
 using HDC = DeviceContext*;
@@ -379,6 +394,8 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH& lb);
 HFONT CreateFontIndirect(const LOGFONT& lf);
 bool DeleteObject(HGDIOBJ object);
 HGDIOBJ GetStockObject(int index);
+// OBJ_PEN, OBJ_BRUSH, OBJ_FONT or OBJ_BITMAP for a live object; 0 for a deleted or unknown handle.
+DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object); // returns the previous object of the same kind
 int GetDeviceCaps(HDC dc, int index);         // BITSPIXEL 32 (our screens), LOGPIXELSX/Y 96
 

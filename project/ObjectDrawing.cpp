@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
+#include <tuple>
 
 // ---- canvas state ---------------------------------------------------------------------------------
 
@@ -35,10 +37,54 @@ H made(H object)
     return object;
 }
 
+// Pens made by the canvas calls, kept for reuse by what they draw: a repaint goes back and forth
+// between a few pens for thousands of objects. Bounded by letting them all go.
+std::map<std::tuple<int, int, COLORREF>, HPEN>& keptPens()
+{
+    static std::map<std::tuple<int, int, COLORREF>, HPEN> kept;
+    return kept;
+}
+constexpr size_t MaxKeptPens = 64;
+
+// Whether a live object is one of the kept pens.
+bool isKeptPen(HGDIOBJ object)
+{
+    if (!object || object->kind() != GdiObject::Kind::Pen)
+        return false;
+    const LOGPEN& log = static_cast<HPEN>(object)->log;
+    const auto it = keptPens().find({log.lopnStyle, log.lopnWidth, log.lopnColor});
+    return it != keptPens().end() && it->second == object;
+}
+
+// Objects handed here are alive: deleting one deselects it from every context.
 void freeIfMade(HGDIOBJ object)
 {
-    if (object && madeTools().remove(object))
+    if (object && !isKeptPen(object) && madeTools().remove(object))
         DeleteObject(object);
+}
+
+HPEN keptPen(int style, int width, COLORREF color)
+{
+    auto& kept = keptPens();
+    const auto it = kept.find({style, width, color});
+    if (it != kept.end()) {
+        // A pen someone else deleted is made again; its memory may hold another object by now.
+        HPEN pen = it->second;
+        if (GetObjectType(pen) == OBJ_PEN && pen->log.lopnStyle == style && pen->log.lopnWidth == width
+            && pen->log.lopnColor == color)
+            return pen;
+        kept.erase(it);
+    }
+    if (kept.size() >= MaxKeptPens) {
+        // Contexts still holding one of them go on drawing with its description.
+        for (const auto& [key, pen] : kept)
+            if (GetObjectType(pen) == OBJ_PEN && madeTools().remove(pen))
+                DeleteObject(pen);
+        kept.clear();
+    }
+    HPEN pen = made(CreatePen(style, width, color));
+    kept.emplace(std::tuple{style, width, color}, pen);
+    return pen;
 }
 
 int pointsToHeight(int size)
@@ -69,7 +115,7 @@ void CanvasPen(HDC dc, COLORREF color, int width, int style)
     if (madeTools().contains(dc->currentPen()) && now.lopnColor == color && now.lopnWidth == width
         && now.lopnStyle == style)
         return;
-    freeIfMade(dc->SelectObject(made(CreatePen(style, width, color))));
+    freeIfMade(dc->SelectObject(keptPen(style, width, color)));
 }
 
 void CanvasBrush(HDC dc, COLORREF color, int style)

@@ -1,6 +1,7 @@
 // Canvas state for drawing project objects onto a device context the way the toolkit's canvas
-// does it: pen, brush and font are set as values and become GDI objects that are freed when
-// replaced. Shared by the objects' own drawing and the image window's painting.
+// does it: pen, brush and font are set as values and become GDI objects; brushes and fonts are
+// freed when replaced, pens are kept for reuse. Shared by the objects' own drawing and the image
+// window's painting.
 #pragma once
 
 #include "platform/DeviceContext.h"
@@ -19,7 +20,8 @@ enum : int {
     bsDiagCross = 7,
 };
 
-// Selects a solid pen (or `style`) of the colour and width; width 0 draws one pixel wide.
+// Selects a solid pen (or `style`) of the colour and width; width 0 draws one pixel wide. Pens are
+// made once per style, width and colour and kept (a few dozen at most) for the next call.
 void CanvasPen(HDC dc, COLORREF color, int width, int style = PS_SOLID);
 // Selects a brush of the colour and toolkit style. As the toolkit's canvas does, a solid brush
 // makes text and hatch gaps opaque in its colour, any other style makes them transparent.
@@ -27,7 +29,8 @@ void CanvasBrush(HDC dc, COLORREF color, int style);
 // Selects an upright font of `size` points (at 96 dpi; 0 is the face's default size) and sets the
 // text colour. An empty face keeps the face selected now.
 void CanvasFont(HDC dc, const QString& face, int size, COLORREF color);
-// Selects the stock objects back and frees what the calls above made for this context.
+// Selects the stock objects back and frees what the calls above made for this context, but for
+// the kept pens.
 void ReleaseCanvasTools(HDC dc);
 
 // Font size of point and ring-width labels: SettingFSize when SettingFixedFontSize is on, else

@@ -22,6 +22,7 @@
 #include "workspace/TF_Measurements.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -31,6 +32,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -291,6 +293,29 @@ void cross(HDC c, QPoint p, int reach)
 {
     line(c, {clampInt(qint64(p.x()) - reach), p.y()}, {clampInt(qint64(p.x()) + reach), p.y()});
     line(c, {p.x(), clampInt(qint64(p.y()) - reach)}, {p.x(), clampInt(qint64(p.y()) + reach)});
+}
+
+// The text of a ring-width label. Formatting the number costs more than drawing it, and a repaint
+// shows the same widths as the last one: texts are kept by distance for the unit, resolution and
+// decimals they were made for. GUI thread only; bounded by letting them all go.
+const QString& ringWidthLabel(double distance, int units, int dpi, int digits)
+{
+    struct Kept {
+        int units = -1, dpi = 0, digits = -1;
+        QHash<quint64, QString> texts;
+    };
+    static auto* kept = new Kept; // never destroyed: strings must not outlive the program's end
+    if (kept->units != units || kept->dpi != dpi || kept->digits != digits || kept->texts.size() > 50000) {
+        kept->texts.clear();
+        kept->units = units;
+        kept->dpi = dpi;
+        kept->digits = digits;
+    }
+    const quint64 key = std::bit_cast<quint64>(distance);
+    auto it = kept->texts.find(key);
+    if (it == kept->texts.end())
+        it = kept->texts.insert(key, RingWidthText(PixelsToUnit(distance, units, dpi), digits));
+    return *it;
 }
 
 // The two area fills: white, then the area colour in the area brush style (clear drawn solid).
@@ -621,8 +646,7 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
                     if (seenBox(left - labelReach, top, left + labelReach, top + 2 * labelEm)) {
                         CanvasBrush(C, C->brush().lbColor, bsClear);
                         CanvasFont(C, SettingFontName, labelSize, COLORREF(SettingTextColor));
-                        const QString text =
-                            RingWidthText(PixelsToUnit(M->distance, SettingUnits, DPI), SettingDigits);
+                        const QString& text = ringWidthLabel(M->distance, SettingUnits, DPI, SettingDigits);
                         C->TextOut(clampInt(left - C->GetTextExtent(text).cx / 2), clampInt(top), text);
                     }
                 }

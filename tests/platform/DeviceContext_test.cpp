@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -816,6 +817,114 @@ TEST(DeviceContext, FarEndsStepOnlyTheVisiblePixels)
             return want;
         }()));
         releaseTools(&dc);
+    }
+}
+
+
+// 1-pixel lines go straight into the pixels of RGB32 pictures and through one fill per run
+// elsewhere: a fan of lines in every direction, at every style and background mode, comes out
+// the same both ways, upright and in bottom-up sections.
+TEST(DeviceContext, StraightPixelWritesMatchTheFilledRuns)
+{
+    constexpr int W = 41, H = 37;
+    const QPoint centre(20, 18);
+    auto fan = [&](HDC dc) {
+        for (int angle = 0; angle < 360; angle += 7) {
+            const double a = angle * 3.14159265358979 / 180;
+            const int length = 5 + angle % 23;
+            MoveToEx(dc, centre.x(), centre.y(), nullptr);
+            LineTo(dc, centre.x() + int(std::lround(length * std::cos(a))), centre.y() + int(std::lround(length * std::sin(a))));
+        }
+        Rectangle(dc, 2, 3, 12, 30); // corners and the dash phase around them
+        Rectangle(dc, 30, 1, 31, 20);
+    };
+    for (int style : {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT}) {
+        for (int bk : {TRANSPARENT, OPAQUE}) {
+            SCOPED_TRACE(testing::Message() << "style " << style << (bk == OPAQUE ? ", opaque" : ", transparent"));
+            auto draw = [&](QImage& img) {
+                img.fill(Qt::white);
+                QPainter painter(&img);
+                DeviceContext dc(&painter);
+                usePen(&dc, style, 1, kRed);
+                SelectObject(&dc, GetStockObject(NULL_BRUSH));
+                SetBkMode(&dc, bk);
+                SetBkColor(&dc, kBlue);
+                fan(&dc);
+                releaseTools(&dc);
+            };
+            QImage straight(W, H, QImage::Format_RGB32), filled(W, H, QImage::Format_BGR888);
+            draw(straight);
+            draw(filled);
+            EXPECT_TRUE(samePixels(straight, filled.convertToFormat(QImage::Format_RGB32))) << "upright";
+
+            Section flipped32({"32-bit bottom-up", 32, true}, W, H), flipped24({"24-bit bottom-up", 24, true}, W, H);
+            for (Section* s : {&flipped32, &flipped24}) {
+                whiteBackground(s->dc, W, H);
+                usePen(s->dc, style, 1, kRed);
+                SelectObject(s->dc, GetStockObject(NULL_BRUSH));
+                SetBkMode(s->dc, bk);
+                SetBkColor(s->dc, kBlue);
+                fan(s->dc);
+            }
+            EXPECT_TRUE(samePixels(sectionPicture(flipped32), sectionPicture(flipped24))) << "bottom-up";
+            EXPECT_TRUE(samePixels(sectionPicture(flipped32), straight)) << "bottom-up against upright";
+        }
+    }
+}
+
+
+// Upright texts are laid out once and kept; they draw the pixels the painter's own text drawing
+// gives (DrawText's road), and measure as it does, for every face, size, weight and quality.
+TEST(DeviceContext, KeptTextLayoutsDrawLikeTheToolkitsText)
+{
+    struct FontCase {
+        const char* face;
+        int height, weight, quality;
+        bool italic;
+    } fonts[] = {
+        {"Tahoma", -16, 0, 0, false}, {"Tahoma", -11, 700, 0, false}, {"Consolas", -13, 0, 0, true},
+        {"DejaVu Sans", 20, 0, 3, false}, {"Tahoma", 0, 0, 0, false},
+    };
+    const QString texts[] = {QStringLiteral("12.34"), QStringLiteral("1.23E4"), QStringLiteral("M 17 Sapwood border"),
+                             QStringLiteral("Größe ½"), QStringLiteral("0")};
+    for (const FontCase& f : fonts) {
+        LOGFONT lf;
+        lf.lfFaceName = QString::fromLatin1(f.face);
+        lf.lfHeight = f.height;
+        lf.lfWeight = f.weight;
+        lf.lfQuality = f.quality;
+        lf.lfItalic = f.italic;
+        for (const QString& text : texts) {
+            for (int bk : {TRANSPARENT, OPAQUE}) {
+                SCOPED_TRACE(testing::Message() << f.face << " " << f.height << ", '" << text.toStdString() << "'"
+                                                << (bk == OPAQUE ? ", opaque" : ", transparent"));
+                auto draw = [&](bool kept) {
+                    QImage img = whiteImage(220, 40);
+                    QPainter painter(&img);
+                    DeviceContext dc(&painter);
+                    DeleteObject(SelectObject(&dc, CreateFontIndirect(lf)));
+                    SetBkMode(&dc, bk);
+                    SetBkColor(&dc, kBlue);
+                    SetTextColor(&dc, kRed);
+                    if (kept) {
+                        TextOut(&dc, 7, 5, text);
+                        TextOut(&dc, 7, 5, text); // the second time from the kept layout
+                    } else {
+                        RECT box{7, 5, 1000, 1000};
+                        DrawText(&dc, text, &box, DT_NOCLIP | DT_SINGLELINE | DT_NOPREFIX);
+                        DrawText(&dc, text, &box, DT_NOCLIP | DT_SINGLELINE | DT_NOPREFIX);
+                    }
+                    RECT calc{0, 0, 0, 0};
+                    DrawText(&dc, text, &calc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+                    EXPECT_EQ(dc.GetTextExtent(text).cx, calc.right);
+                    releaseTools(&dc);
+                    return img;
+                };
+                const QImage kept = draw(true);
+                EXPECT_NE(kept, whiteImage(220, 40));
+                EXPECT_TRUE(samePixels(kept, draw(false)));
+            }
+        }
     }
 }
 

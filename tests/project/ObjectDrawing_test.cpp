@@ -451,7 +451,7 @@ TEST_F(ObjectDrawing, RectangleCornersInAnyOrder)
     }
 }
 
-TEST_F(ObjectDrawing, CanvasToolsAreFreedWhenReplaced)
+TEST_F(ObjectDrawing, CanvasPensAreKeptForReuseAndOtherToolsFreed)
 {
     QImage img = whiteImage();
     QPainter painter(&img);
@@ -462,7 +462,9 @@ TEST_F(ObjectDrawing, CanvasToolsAreFreedWhenReplaced)
     EXPECT_EQ(dc.currentPen(), first);
     CanvasPen(&dc, 0xFF00, 3);
     EXPECT_NE(dc.currentPen(), first);
-    EXPECT_FALSE(DeleteObject(first)); // already freed
+    CanvasPen(&dc, 0xFF, 1); // the same pen again, not a new one
+    EXPECT_EQ(dc.currentPen(), first);
+    EXPECT_EQ(GetObjectType(first), DWORD(OBJ_PEN));
 
     // A pen made elsewhere is replaced but left to its owner.
     HPEN foreign = CreatePen(PS_SOLID, 1, 0);
@@ -470,8 +472,26 @@ TEST_F(ObjectDrawing, CanvasToolsAreFreedWhenReplaced)
     CanvasPen(&dc, 0xFF, 1);
     EXPECT_TRUE(DeleteObject(foreign));
 
-    HPEN ours = dc.currentPen();
+    // A kept pen that its holder deleted is made anew, with what was asked for.
+    EXPECT_TRUE(DeleteObject(first));
+    CanvasPen(&dc, 0x00FF00, 2);
+    CanvasPen(&dc, 0xFF, 1);
+    EXPECT_EQ(GetObjectType(dc.currentPen()), DWORD(OBJ_PEN));
+    EXPECT_EQ(dc.pen().lopnColor, COLORREF(0xFF));
+
+    // So many pens that the kept ones are let go: the one in use still draws as asked.
+    for (int c = 0; c < 200; ++c)
+        CanvasPen(&dc, COLORREF(c), 1);
+    EXPECT_EQ(dc.pen().lopnColor, COLORREF(199));
+
+    // Fonts and brushes go when replaced and at the release.
+    CanvasBrush(&dc, 0xFF, bsSolid);
+    HBRUSH brush = dc.currentBrush();
+    CanvasBrush(&dc, 0xFF00, bsSolid);
+    EXPECT_FALSE(DeleteObject(brush)); // already freed
+    CanvasFont(&dc, QStringLiteral("DejaVu Sans"), 9, 0);
+    HFONT font = dc.currentFont();
     ReleaseCanvasTools(&dc);
     EXPECT_EQ(dc.currentPen(), static_cast<HPEN>(GetStockObject(BLACK_PEN)));
-    EXPECT_FALSE(DeleteObject(ours));
+    EXPECT_FALSE(DeleteObject(font));
 }

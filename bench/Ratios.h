@@ -1,0 +1,112 @@
+// Benchmarks read as ratios: each measured benchmark names its reference, every benchmark runs
+// several times, and after the run a table puts the median of each beside the median of its
+// reference with the ratio of the two.
+#pragma once
+
+#include <QThreadPool>
+
+#include <benchmark/benchmark.h>
+
+#include <sched.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+// Measured benchmark name -> reference benchmark name, full names as printed ("BM_Zoom/4").
+inline std::vector<std::pair<std::string, std::string>>& comparisons()
+{
+    static std::vector<std::pair<std::string, std::string>> list;
+    return list;
+}
+
+// `measured` is read against `reference`; both are full benchmark names.
+inline void compare(const std::string& measured, const std::string& reference)
+{
+    comparisons().emplace_back(measured, reference);
+}
+
+// The console report, keeping the median of every benchmark (or its one time, without repetitions).
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred)
+                continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (median || single)
+                m_seconds[run.run_name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        }
+    }
+
+    // The table of ratios; rows whose benchmark or reference did not run are left out.
+    void printRatios() const
+    {
+        if (comparisons().empty())
+            return;
+        std::printf("\n%-44s %12s   %-36s %12s %8s\n", "measured", "median ms", "reference", "median ms", "ratio");
+        for (const auto& [measured, reference] : comparisons()) {
+            const auto m = m_seconds.find(measured), r = m_seconds.find(reference);
+            if (m == m_seconds.end() || r == m_seconds.end() || r->second <= 0)
+                continue;
+            std::printf("%-44s %12.3f   %-36s %12.3f %7.2fx\n", measured.c_str(), m->second * 1e3, reference.c_str(),
+                        r->second * 1e3, m->second / r->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> m_seconds;
+};
+
+// Runs the process on the core it is on, and the toolkit's thread pool with one thread: the
+// toolkit's image scaling and conversions would otherwise spread over every core, ours do not.
+inline void pinToOneCore()
+{
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    const int cpu = sched_getcpu();
+    if (cpu < 0)
+        return;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    sched_setaffinity(0, sizeof one, &one);
+}
+
+// BENCHMARK_MAIN with five repetitions and only their statistics shown unless the command line
+// says otherwise, then the ratio table.
+inline int runWithRatios(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    auto given = [&](const char* flag) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0)
+                return true;
+        return false;
+    };
+    static char repetitions[] = "--benchmark_repetitions=5";
+    static char aggregates[] = "--benchmark_display_aggregates_only=true";
+    if (!given("--benchmark_repetitions"))
+        args.push_back(repetitions);
+    if (!given("--benchmark_display_aggregates_only") && !given("--benchmark_report_aggregates_only"))
+        args.push_back(aggregates);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace bench
