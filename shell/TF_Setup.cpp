@@ -766,6 +766,7 @@ void TF_Setup::B_ApplyClick()
 
     // The busy box goes in every case, also when a window failed below.
     std::unique_ptr<TF_Progress2> busy(new TF_Progress2(nullptr));
+    F_Progress2 = busy.get();
     busy->L_Info->setText(QStringLiteral("Applying settings..."));
     busy->show();
     QCoreApplication::processEvents();

@@ -13,6 +13,7 @@
 #include "shell/RAXOLink.h"
 #include "shell/TColorPickerButton.h"
 #include "shell/TF_Main.h"
+#include "shell/TF_Progress2.h"
 #include "shell/TFloatEdit.h"
 #include "shell/TPageControlEx.h"
 #include "shell/TThinTrackBar.h"
@@ -411,6 +412,7 @@ TEST_F(SetupDialog, ApplyRepaintsOpenWindowsAndTheDesktop)
     EXPECT_EQ(w->B_Foreground.pixel(corner), before) << "nothing changes before Apply";
     d->B_Apply->click();
     EXPECT_EQ(w->B_Foreground.pixel(corner), qRgb(255, 0, 0));
+    EXPECT_EQ(F_Progress2, nullptr) << "the busy box is gone";
     EXPECT_EQ(main->mdiArea()->background().color(), QColor(0, 255, 0));
     EXPECT_EQ(WindowValues().DesktopColor, 0x0000FF00);
     closeDialog();

@@ -8,6 +8,8 @@
 #include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
+#include "shell/Startup.h"
+#include "shell/TF_Main.h"
 #include "support/FakeRaxo.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
@@ -203,6 +205,21 @@ TEST_F(OneInstance, GarbageIsIgnoredAndLogged)
     // The control still takes the next good one.
     EXPECT_TRUE(handOverFromAnotherStart(name, {QStringLiteral("/c.jex4")}));
     EXPECT_TRUE(waitFor([&spy] { return spy.count() == 1; }));
+}
+
+TEST_F(OneInstance, ASecondProgramStartHandsOverAnAbsoluteNameAndMakesNoWindow)
+{
+    TOneInstance first; // the program's own name in this test's runtime folder
+    ASSERT_TRUE(first.Listen());
+    QSignalSpy spy(&first, &TOneInstance::OnNewInstanceLoad);
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const int status = RunProgram({QStringLiteral("my"), QStringLiteral("core.jex4")});
+    QDir::setCurrent(saved);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(F_Main, nullptr) << "the second start made no main window";
+    ASSERT_TRUE(waitFor([&spy] { return spy.count() == 1; }));
+    EXPECT_EQ(spy.at(0).at(0).toStringList(), QStringList{dir.filePath(QStringLiteral("my core.jex4"))});
 }
 
 class HandOverToMain : public testhelpers::MainWindowTest {
