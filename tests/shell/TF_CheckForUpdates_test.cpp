@@ -245,6 +245,28 @@ TEST_F(UpdateCheck, EveryRequestGoesThroughTheProxy)
     EXPECT_EQ(proxy.requests.size(), 2);
 }
 
+TEST_F(UpdateCheck, ProxyLoginIsSentOnlyWhenSwitchedOn)
+{
+    LocalHttpServer proxy;
+    ASSERT_TRUE(proxy.listen());
+    proxy.on(QStringLiteral("/downloads/VersionInfo.xml"), {200, versionDocument(300), {}, false, false});
+    proxy.requireProxyLogin("ringo", "s3cret");
+    SettingUseProxy = true;
+    SettingProxyServer = QStringLiteral("127.0.0.1");
+    SettingProxyPort = proxy.port();
+    SettingProxyUser = QStringLiteral("ringo");
+    SettingProxyPassword = QStringLiteral("s3cret");
+    window->Server = QUrl(QStringLiteral("http://updates.lumek.example"));
+
+    SettingProxyUseAuthentication = false;
+    EXPECT_FALSE(window->IsUpdateAvailable());
+    EXPECT_TRUE(report().contains(QStringLiteral("UPDATE FAILED - HTTP Error 407")))
+        << window->M_State->toPlainText().toStdString();
+
+    SettingProxyUseAuthentication = true;
+    EXPECT_TRUE(window->IsUpdateAvailable()) << window->M_State->toPlainText().toStdString();
+}
+
 class UpdateDownload : public UpdateCheck {
 protected:
     void SetUp() override

@@ -43,7 +43,9 @@ void LocalHttpServer::serve(QTcpSocket* socket)
         requests << request;
 
         const QString path = QUrl(QString::fromLatin1(request.target)).path();
-        const Response response = m_routes.value(path, Response{404, "not here", {}, false, false});
+        Response response = m_routes.value(path, Response{404, "not here", {}, false, false});
+        if (!m_proxyLogin.isEmpty() && request.headers.value("proxy-authorization") != m_proxyLogin)
+            response = Response{407, "who are you", {{"Proxy-Authenticate", "Basic realm=\"jex4\""}}, false, false};
         if (response.silent)
             return;
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n";

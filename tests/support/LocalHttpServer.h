@@ -36,6 +36,11 @@ public:
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
 
     void on(const QString& path, const Response& response) { m_routes[path] = response; }
+    // As a proxy that wants basic authentication: requests without these credentials get 407.
+    void requireProxyLogin(const QByteArray& user, const QByteArray& password)
+    {
+        m_proxyLogin = "Basic " + (user + ':' + password).toBase64();
+    }
     // Unscripted paths answer 404.
     QList<Request> requests;
 
@@ -44,6 +49,7 @@ private:
     QTcpServer m_server;
     QHash<QTcpSocket*, QByteArray> m_buffers;
     QHash<QString, Response> m_routes;
+    QByteArray m_proxyLogin;
 };
 
 } // namespace testhelpers
