@@ -19,6 +19,7 @@
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_Zoom.h"
@@ -990,6 +991,24 @@ void TF_Main::AMUpdate()
     A_BrushSets->setEnabled(!BrushSetList.empty());
     if (TB_BrushSets)
         TB_BrushSets->setEnabled(A_BrushSets->isEnabled());
+    A_WindowMeasurements->setEnabled(F_Measurements);
+    A_SystemLog->setEnabled(F_ErrorLog);
+    A_About->setEnabled(F_Splash);
+    A_Tile->setEnabled(w != nullptr);
+
+    // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
+    // amount, border, resample, rotate), the calibration wizard, image alignment, the scanner, the
+    // batch converter, the help viewer, and the notes, histogram and tracker windows. A command
+    // comes alive by leaving this list.
+    for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate, A_CalibrateDPI,
+                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_ConvertJEX, A_Help, A_Notes,
+                       A_WindowHistogram, A_WindowTRacker})
+        a->setEnabled(false);
+
+    // Items that pass a command on are as enabled as the command.
+    for (QAction* item : M_Scan->actions())
+        if (QAction* command = ForwardedCommand(item))
+            item->setEnabled(command->isEnabled());
 }
 
 void TF_Main::ApplicationEventsException(const QString& message)

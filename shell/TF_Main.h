@@ -176,7 +176,8 @@ public:
     QAction* SelectSource = nullptr;
     QAction* A_ScanNew = nullptr;
     QAction* A_ScanToCurrent = nullptr;
-    // Image, window, settings and help commands; their handlers come with those commands.
+    // Image, window, settings and help commands. Those whose work is not built yet stay disabled
+    // (AMUpdate).
     QAction* Brightness = nullptr;
     QAction* Grayscale = nullptr;
     QAction* Sharpen = nullptr;
@@ -318,6 +319,25 @@ public:
     // The settings dialog, modally: on its first page, or on the brush-set page.
     void A_SetupExecute();
     void A_BrushSetsExecute();
+
+    // ---- image, window and help commands (TF_Main_Commands.cpp) ----
+    // The operations on the active window's images; each rebuilds its display copies and repaints.
+    void InvertExecute();
+    void MirrorHExecute(); // a window of several images gets the single-image message instead
+    void MirrorVExecute();
+    // Asks for the active window's resolution, as a right click on its resolution button does.
+    void A_SetDPIExecute();
+    // Show or hide the project window and the log window.
+    void A_WindowMeasurementsExecute();
+    void A_SystemLogExecute();
+    // Every image window takes the first one's zoom and repaints; then they are tiled.
+    void A_TileExecute();
+    // The display toggles: each sets its setting from its check mark and every window repaints its
+    // overlay; the crosshair cursor repaints only the active window.
+    void A_DisplayToggleExecute(QAction* Sender);
+    void A_CADCursorExecute();
+    // The splash window as About box, modally.
+    void A_AboutExecute();
 
 signals:
     // The active image window changed (none when the last one went).

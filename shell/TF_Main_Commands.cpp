@@ -23,8 +23,11 @@
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Setup.h"
+#include "shell/TF_Splash.h"
+#include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/ToolWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,7 +110,8 @@ void TF_Main::createActions()
     for (QAction* a : {A_CopyImage, A_PasteImage, A_MergeImage})
         a->setShortcutContext(Qt::WindowShortcut);
 
-    // Scanner, image, window, settings and help commands: their handlers come with those commands.
+    // Scanner, image, window, settings and help commands. Those without a handler are not built
+    // yet and stay disabled (AMUpdate).
     using H = void (TF_Main::*)();
     constexpr H none = nullptr;
     SelectSource = act(QStringLiteral("&Select scanner source"), QStringLiteral("Select TWAIN scanner"), none);
@@ -119,18 +123,19 @@ void TF_Main::createActions()
     Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), none);
     Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), none);
     Soften = act(QStringLiteral("&Soften"), QStringLiteral("Soften image"), none);
-    Invert = act(QStringLiteral("I&nvert"), QStringLiteral("Invert (negative) image"), none);
+    Invert = act(QStringLiteral("I&nvert"), QStringLiteral("Invert (negative) image"), &TF_Main::InvertExecute);
     AddBorder = act(QStringLiteral("&Add Border"), QStringLiteral("Add border to image"), none);
     A_Resample = act(QStringLiteral("R&esample"), QStringLiteral("Resize image"), none);
-    MirrorH = act(QStringLiteral("&Mirror horizontally"), QStringLiteral("Mirror image horizontally"), none);
-    MirrorV = act(QStringLiteral("M&irror vertically"), QStringLiteral("Mirror image vertically"), none);
+    MirrorH = act(QStringLiteral("&Mirror horizontally"), QStringLiteral("Mirror image horizontally"), &TF_Main::MirrorHExecute);
+    MirrorV = act(QStringLiteral("M&irror vertically"), QStringLiteral("Mirror image vertically"), &TF_Main::MirrorVExecute);
     A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), none);
     A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"), none);
     A_CalibrateDPI = act(QStringLiteral("&Calibrate image resolution (dpi)"),
                          QStringLiteral("Calibrate image resolution (needs length marker in image)"), none);
-    A_SetDPI = act(QStringLiteral("&Set image resolution (dpi)"), QStringLiteral("Set the image resolution (DPI value)"), none);
+    A_SetDPI = act(QStringLiteral("&Set image resolution (dpi)"), QStringLiteral("Set the image resolution (DPI value)"),
+                   &TF_Main::A_SetDPIExecute);
     A_WindowMeasurements = act(QStringLiteral("&Project Manager"), QStringLiteral("Show/hide measurement/image list window"),
-                               none, QKeySequence(Qt::Key_F6));
+                               &TF_Main::A_WindowMeasurementsExecute, QKeySequence(Qt::Key_F6));
     A_WindowZoom = act(QStringLiteral("&Zoom window"), QStringLiteral("Show/hide zoom window"),
                        &TF_Main::A_WindowZoomExecute, QKeySequence(Qt::Key_F2));
     A_WindowBirdView = act(QStringLiteral("&Bird View"), QStringLiteral("Show/hide bird view"),
@@ -141,19 +146,20 @@ void TF_Main::createActions()
     A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"), none,
                             QKeySequence(Qt::SHIFT | Qt::Key_F6));
     A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), none, QKeySequence(Qt::SHIFT | Qt::Key_F5));
-    A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"), none);
-    A_Tile = act(QStringLiteral("&Tile windows"), QStringLiteral("Tile project windows horizontally"), none);
+    A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"),
+                      &TF_Main::A_SystemLogExecute);
+    A_Tile = act(QStringLiteral("&Tile windows"), QStringLiteral("Tile project windows horizontally"), &TF_Main::A_TileExecute);
     A_Zoom = act(QStringLiteral("Zoom"), QStringLiteral("Show/hide zoom window"), &TF_Main::A_WindowZoomExecute);
     A_RALToggle = act(QStringLiteral("Toggle Right angle lines"), QStringLiteral("Switch display of right angle lines on/off "), none);
     A_ObjectToggle = act(QStringLiteral("Toggle object display"),
                          QStringLiteral("Switch display of indices and measurements on/off "), none);
     A_LengthToggle = act(QStringLiteral("A_LengthToggle"), QStringLiteral("Switch display of measured lengths on/off"), none);
     A_TextToggle = act(QStringLiteral("A_TextToggle"), QStringLiteral("Switch display of info text on/off "), none);
-    A_CADCursor = act(QString(), QStringLiteral("Switch full screen (CAD) Cursor on/off"), none);
+    A_CADCursor = act(QString(), QStringLiteral("Switch full screen (CAD) Cursor on/off"), &TF_Main::A_CADCursorExecute);
     A_BrushSets = act(QStringLiteral("&Brush Sets"), QStringLiteral("Edit brush sets"), &TF_Main::A_BrushSetsExecute);
     A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), &TF_Main::A_SetupExecute);
     A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), none, QKeySequence(Qt::Key_F1));
-    A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), none);
+    A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), &TF_Main::A_AboutExecute);
     A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"),
                             &TF_Main::A_CheckForUpdatesExecute);
     A_ResetAllSettings = act(QStringLiteral("&Reset all settings to default values"),
@@ -164,6 +170,8 @@ void TF_Main::createActions()
                        A_WindowTRacker, A_SystemLog, A_Zoom, A_RALToggle, A_ObjectToggle, A_LengthToggle, A_TextToggle,
                        A_CADCursor})
         a->setCheckable(true);
+    for (QAction* a : {A_RALToggle, A_ObjectToggle, A_LengthToggle, A_TextToggle})
+        connect(a, &QAction::triggered, this, [this, a] { A_DisplayToggleExecute(a); });
 
     A_WindowMeasurements->setIcon(icon(QStyle::SP_FileDialogDetailedView));
     A_WindowFiles->setIcon(icon(QStyle::SP_DirIcon));
@@ -253,8 +261,8 @@ void TF_Main::createToolBar()
     AMM2->addSeparator();
 
     M_Scan = new QMenu(this);
-    M_Scan->addAction(QStringLiteral("&Scan to new project"), A_ScanNew, &QAction::trigger);
-    M_Scan->addAction(QStringLiteral("S&can to current project"), A_ScanToCurrent, &QAction::trigger);
+    ForwardCommand(M_Scan->addAction(QStringLiteral("&Scan to new project")), A_ScanNew);
+    ForwardCommand(M_Scan->addAction(QStringLiteral("S&can to current project")), A_ScanToCurrent);
     TB_Scan = new QToolButton(AMM2);
     TB_Scan->setDefaultAction(A_ScanNew);
     TB_Scan->setToolTip(QStringLiteral("Scan to new project"));
@@ -789,6 +797,116 @@ void TF_Main::A_ExportDataExecute()
     F_Export->show();
     F_Export->raise();
     F_Export->activateWindow();
+}
+
+// ---- image, window and help commands ----
+
+namespace {
+
+// After an image operation: the display copies of every image are made anew, then a full repaint.
+void rebuildAndRepaint(TF_SMDI* w)
+{
+    for (const auto& so : w->StitchList)
+        w->ResampleStitchObjects(so.get());
+    w->SmoothDraw(true);
+}
+
+} // namespace
+
+void TF_Main::InvertExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild()) {
+        w->DoInvert();
+        rebuildAndRepaint(w);
+    }
+}
+
+void TF_Main::MirrorHExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    if (w->StitchList.size() > 1) {
+        ShowMessage(QStringLiteral("This operation can only be performed on single images!"));
+        return;
+    }
+    w->Mirror(true);
+    rebuildAndRepaint(w);
+}
+
+void TF_Main::MirrorVExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    if (w->StitchList.size() > 1) {
+        ShowMessage(QStringLiteral("This operation can only be performed on single images!"));
+        return;
+    }
+    w->Mirror(false);
+    rebuildAndRepaint(w);
+}
+
+void TF_Main::A_SetDPIExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->SB_DPIMouseDown(Qt::RightButton);
+}
+
+void TF_Main::A_WindowMeasurementsExecute()
+{
+    ToggleToolWindow(F_Measurements);
+    UpdateDock();
+}
+
+void TF_Main::A_SystemLogExecute()
+{
+    ToggleToolWindow(F_ErrorLog);
+}
+
+void TF_Main::A_TileExecute()
+{
+    const QList<TF_SMDI*> windows = MDIChildren();
+    if (windows.isEmpty())
+        return;
+    const int zoom = windows.first()->zoom();
+    for (TF_SMDI* w : windows) {
+        w->setZoom(zoom);
+        w->SetCaption();
+        w->SmoothDraw(true);
+    }
+    m_mdiArea->tileSubWindows();
+}
+
+void TF_Main::A_DisplayToggleExecute(QAction* Sender)
+{
+    if (Sender == A_RALToggle)
+        SettingRALVisible = Sender->isChecked();
+    else if (Sender == A_ObjectToggle)
+        SettingOVisible = Sender->isChecked();
+    else if (Sender == A_TextToggle)
+        SettingTVisible = Sender->isChecked();
+    else if (Sender == A_LengthToggle)
+        SettingLVisible = Sender->isChecked();
+    else
+        return;
+    for (TF_SMDI* w : MDIChildren())
+        w->SmoothDraw(false);
+}
+
+void TF_Main::A_CADCursorExecute()
+{
+    SettingCADCursor = A_CADCursor->isChecked();
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->SmoothDraw(false);
+}
+
+void TF_Main::A_AboutExecute()
+{
+    if (!F_Splash)
+        return;
+    F_Splash->Tag = 1;
+    F_Splash->exec();
 }
 
 void TF_Main::A_ConvertJEXExecute()

@@ -828,6 +828,12 @@ void TF_Measurements::AM_MeasurementsUpdate()
     A_ActivatePath->setEnabled(path && (!f || f->CurrentPath.get() != path));
     A_ExportImageToSingleFile->setEnabled(bound);
     A_RemoveAllAnchorPoints->setEnabled(bound && f->AnchorLine && f->AnchorLine->Count() > 0);
+
+    // Not built yet, so shown disabled: the image tree's own commands and the draw-object editor.
+    // A command comes alive by leaving this list.
+    for (QAction* a : {A_SaveProject, A_ExportImageToSingleFile, PM_SOVisible, PM_SOMoveToFront, PM_SOSendToBack,
+                       PM_SOOneUp, PM_SOOneDown, A_RemoveImage, A_ExtractImage, A_SaveImageAs, A_RevertImage, A_EditDO})
+        a->setEnabled(false);
 }
 
 void TF_Measurements::PM_HeaderPopup()

@@ -21,6 +21,7 @@
 #include "shell/TF_Main.h"
 #include "shell/TF_Setup.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
 
@@ -378,7 +379,16 @@ void TF_SMDI::createActions()
     A_AnchorPoint = action(QStringLiteral("Set Anchor point"), &TF_SMDI::A_AnchorPointExecute);
     A_AnchorPoint->setToolTip(QStringLiteral("Set a new anchorpoint"));
     A_AnchorPoint->setStatusTip(QStringLiteral("Set a new anchorpoint"));
-    // needs: TF_Main::IL_MDI (the main window's image list) for the action icons.
+    // Pictures from the main window's image list, by their places in it.
+    if (F_Main) {
+        const std::pair<QAction*, int> icons[] = {
+            {A_SelectionMode, 0}, {A_NewIndex, 1}, {A_NewMeasurements, 2}, {A_DoZoom, 3}, {A_InsertIndex, 4},
+            {A_InsertMeasurement, 5}, {A_SelectRegion, 6}, {A_EditInfo, 7}, {A_Align, 10}, {A_Rectangle, 11},
+            {A_Arrow, 12}, {A_Delete, 14}, {A_AnchorPoint, 15},
+        };
+        for (const auto& [action, index] : icons)
+            action->setIcon(F_Main->IL_MDI.value(index));
+    }
 }
 
 void TF_SMDI::createMenus()
@@ -416,8 +426,15 @@ void TF_SMDI::createMenus()
     M_SendToBack = PAB_Selected->addAction(QStringLiteral("Send to back"));
     M_OneUp = PAB_Selected->addAction(QStringLiteral("One up"));
     M_OneDown = PAB_Selected->addAction(QStringLiteral("One down"));
-    for (QAction* item : {M_RemoveImage, M_SaveImage, M_BringToFront, M_SendToBack, M_OneUp, M_OneDown})
-        connect(item, &QAction::triggered, this, [this, item] { M_BringToFrontClick(item); });
+    // The image items pass on to the project window's image-tree commands.
+    if (F_Measurements) {
+        ForwardCommand(M_RemoveImage, F_Measurements->A_RemoveImage);
+        ForwardCommand(M_SaveImage, F_Measurements->A_SaveImageAs);
+        ForwardCommand(M_BringToFront, F_Measurements->PM_SOMoveToFront);
+        ForwardCommand(M_SendToBack, F_Measurements->PM_SOSendToBack);
+        ForwardCommand(M_OneUp, F_Measurements->PM_SOOneUp);
+        ForwardCommand(M_OneDown, F_Measurements->PM_SOOneDown);
+    }
 }
 
 void TF_SMDI::connectComponents()
@@ -796,6 +813,7 @@ void TF_SMDI::AM_MDIUpdate()
         F_Measurements->A_InsertIndex->setEnabled(true);
     A_Align->setEnabled(n > 1);
     A_AnchorPoint->setEnabled(images);
+    PAB_SelectedPopup(); // the alignment popup's image items
     A_AlignUpdate();
 }
 
@@ -908,28 +926,6 @@ void TF_SMDI::M_QuitMovingClick()
     A_AlignExecute();
     setScreenCursor();
     SB_MDIPanels[4]->clear();
-}
-
-// The image items of the alignment popup are the tool window's image-tree commands.
-void TF_SMDI::M_BringToFrontClick(QAction* item)
-{
-    if (!F_Measurements)
-        return;
-    QAction* command = nullptr;
-    if (item == M_SaveImage)
-        command = F_Measurements->A_SaveImageAs;
-    else if (item == M_RemoveImage)
-        command = F_Measurements->A_RemoveImage;
-    else if (item == M_BringToFront)
-        command = F_Measurements->PM_SOMoveToFront;
-    else if (item == M_SendToBack)
-        command = F_Measurements->PM_SOSendToBack;
-    else if (item == M_OneUp)
-        command = F_Measurements->PM_SOOneUp;
-    else if (item == M_OneDown)
-        command = F_Measurements->PM_SOOneDown;
-    if (command)
-        command->trigger();
 }
 
 void TF_SMDI::SB_UpdateRAXOClick()

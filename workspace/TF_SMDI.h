@@ -300,7 +300,6 @@ public:
     void SB_AlignClick();
     void SB_UpdateRAXOClick();
     void M_QuitMovingClick();
-    void M_BringToFrontClick(QAction* item);
     // The QMdiSubWindow that holds this window, or none when it stands alone.
     QMdiSubWindow* mdiFrame() const;
     // -- end life cycle --

@@ -12,6 +12,7 @@
 #include "project/TStitchObject.h"
 #include "project/TStopUhr.h"
 #include "shell/TF_Main.h"
+#include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
 
@@ -668,8 +669,11 @@ void TF_SMDI::PAB_SelectedPopup()
     if (F_Measurements && F_Measurements->VST_SO)
         if (QItemSelectionModel* selection = F_Measurements->VST_SO->selectionModel())
             anySelected = selection->hasSelection();
-    for (QAction* item : {M_RemoveImage, M_SaveImage, M_BringToFront, M_SendToBack, M_OneUp, M_OneDown})
-        item->setEnabled(anySelected);
+    // An item is no more enabled than the image-tree command it passes on to.
+    for (QAction* item : {M_RemoveImage, M_SaveImage, M_BringToFront, M_SendToBack, M_OneUp, M_OneDown}) {
+        const QAction* command = ForwardedCommand(item);
+        item->setEnabled(anySelected && command && command->isEnabled());
+    }
 }
 
 void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton Button)

@@ -11,25 +11,33 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "samples/SampleCore.h"
+#include "support/ImageWindowTest.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
 #include "shell/RAXOLink.h"
 #include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_Splash.h"
 #include "support/ModalDialogs.h"
+#include "support/ProjectObjects.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/ToolWindows.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -604,6 +612,192 @@ TEST_F(Commands, EveryRoadToAnOlderProjectThatFailsSaysSoAndChangesNothing)
     }
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
     EXPECT_EQ(fake->unusedAnswers(), 0);
+}
+
+// ---- image, window and help commands ----
+
+TEST_F(Commands, ImageCommandsChangeTheActiveWindowsPixelsAndRepaint)
+{
+    struct Row {
+        const char* name;
+        QAction* TF_Main::*command;
+        std::function<QRgb(const QImage&, int, int)> expected; // from the file's picture
+    };
+    const Row rows[] = {
+        {"Invert", &TF_Main::Invert, [](const QImage& p, int x, int y) {
+             const QRgb c = p.pixel(x, y);
+             return qRgb(255 - qRed(c), 255 - qGreen(c), 255 - qBlue(c));
+         }},
+        {"Mirror horizontally", &TF_Main::MirrorH,
+         [](const QImage& p, int x, int y) { return p.pixel(x, p.height() - 1 - y) | 0xFF000000u; }},
+        {"Mirror vertically", &TF_Main::MirrorV,
+         [](const QImage& p, int x, int y) { return p.pixel(p.width() - 1 - x, y) | 0xFF000000u; }},
+    };
+    const QString file = writeImage(QStringLiteral("core.png"));
+    const QImage picture = QImage(file).convertToFormat(QImage::Format_RGB32);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TF_SMDI* w = newProject();
+        ASSERT_EQ(w->LoadImage(file, true), 0);
+        w->SmoothDraw(true);
+        const QImage before = w->B_Background.copy();
+        main->AMUpdate();
+        QAction* command = main.get()->*r.command;
+        ASSERT_TRUE(command->isEnabled());
+        command->trigger();
+        const TFastDIB& fd = *w->StitchList[0]->FD;
+        for (QPoint p : {QPoint(0, 0), QPoint(7, 3), QPoint(picture.width() - 1, picture.height() - 1), QPoint(120, 21)})
+            EXPECT_EQ(testhelpers::fdPixel(fd, p.x(), p.y()), r.expected(picture, p.x(), p.y()))
+                << "at " << p.x() << ", " << p.y();
+        EXPECT_TRUE(w->StitchList[0]->ImageChanged);
+        EXPECT_NE(w->B_Background, before) << "the window shows the new pixels";
+        discard(w);
+    }
+}
+
+TEST_F(Commands, MirroringSeveralImagesIsRefusedWithTheSingleImageMessage)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("a.png")), true), 0);
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("b.png")), true), 0);
+    main->AMUpdate();
+    EXPECT_FALSE(main->MirrorH->isEnabled());
+    EXPECT_FALSE(main->MirrorV->isEnabled());
+    const QRgb corner = testhelpers::fdPixel(*w->StitchList[0]->FD, 0, 0);
+    for (void (TF_Main::*mirror)() : {&TF_Main::MirrorHExecute, &TF_Main::MirrorVExecute}) {
+        (main.get()->*mirror)();
+        EXPECT_EQ(fake->shown().last().text, QStringLiteral("This operation can only be performed on single images!"));
+    }
+    EXPECT_EQ(testhelpers::fdPixel(*w->StitchList[0]->FD, 0, 0), corner);
+    EXPECT_FALSE(w->StitchList[0]->ImageChanged);
+}
+
+TEST_F(Commands, SetImageResolutionAsksForTheDPIAsTheButtonsRightClickDoes)
+{
+    TF_SMDI* w = newProject();
+    main->AMUpdate();
+    EXPECT_FALSE(main->A_SetDPI->isEnabled()) << "a window without images has no resolution to set";
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("core.png")), true), 0);
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_SetDPI->isEnabled());
+    fake->answerInput(QStringLiteral("2400"));
+    main->A_SetDPI->trigger();
+    EXPECT_EQ(w->DPI, 2400);
+    EXPECT_EQ(w->SB_DPI->text(), QStringLiteral("2400"));
+    ASSERT_GE(fake->shown().size(), 2);
+    EXPECT_EQ(fake->shown()[fake->shown().size() - 2].text, QStringLiteral("Enter DPI value:"));
+    EXPECT_EQ(fake->shown().last().text, QStringLiteral("The DPI resolution was changed to 2400 dpi."));
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(Commands, WindowCommandsBringBackWhatTheUserClosed)
+{
+    F_ErrorLog = new TF_ErrorLog(main.get());
+    struct Row {
+        const char* name;
+        QAction* action;
+        QWidget* form;
+    };
+    const Row rows[] = {
+        {"Project Manager", main->A_WindowMeasurements, F_Measurements},
+        {"System Messages", main->A_SystemLog, F_ErrorLog},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ShowToolWindow(r.form, true);
+        // Closed by the user, with its title bar's close box or its dock widget's.
+        if (QDockWidget* dock = CarrierOf(r.form))
+            dock->close();
+        else
+            r.form->close();
+        settle();
+        main->AMUpdate();
+        ASSERT_FALSE(r.form->isVisible());
+        EXPECT_FALSE(r.action->isChecked());
+        ASSERT_TRUE(r.action->isEnabled());
+        r.action->trigger();
+        settle();
+        EXPECT_TRUE(r.form->isVisible());
+        main->AMUpdate();
+        EXPECT_TRUE(r.action->isChecked());
+        r.action->trigger();
+        settle();
+        EXPECT_FALSE(r.form->isVisible());
+    }
+}
+
+TEST_F(Commands, TileGivesEveryWindowTheFirstOnesZoom)
+{
+    TF_SMDI* first = newProject();
+    TF_SMDI* second = newProject();
+    first->setZoom(12);
+    second->setZoom(15);
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_Tile->isEnabled());
+    main->A_Tile->trigger();
+    settle();
+    EXPECT_EQ(second->zoom(), 12);
+    EXPECT_EQ(second->CB_Zoom->currentText(), QStringLiteral("1:3"));
+    // Side by side, not on top of each other.
+    EXPECT_FALSE(first->mdiFrame()->geometry().intersects(second->mdiFrame()->geometry()));
+}
+
+TEST_F(Commands, DisplayTogglesSetTheirSettingsAndRepaintTheOverlays)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("core.png")), true), 0);
+    TIndex* index = testhelpers::addIndex(*w->CurrentPath, QPoint(20, 20));
+    testhelpers::addMeasurement(*index, QPoint(90, 20))->Comment = QStringLiteral("frost ring");
+    F_Measurements->FillMeasurements(w, false);
+    struct Row {
+        const char* name;
+        QAction* TF_Main::*toggle;
+        bool* setting;
+    };
+    const Row rows[] = {
+        {"objects", &TF_Main::A_ObjectToggle, &SettingOVisible},
+        {"lengths", &TF_Main::A_LengthToggle, &SettingLVisible},
+        {"texts", &TF_Main::A_TextToggle, &SettingTVisible},
+        {"right-angle lines", &TF_Main::A_RALToggle, &SettingRALVisible},
+        {"crosshair cursor", &TF_Main::A_CADCursor, &SettingCADCursor},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        QAction* toggle = main.get()->*r.toggle;
+        for (int round = 0; round < 2; ++round) {
+            const bool before = *r.setting;
+            toggle->setChecked(before);
+            toggle->trigger();
+            EXPECT_EQ(toggle->isChecked(), !before);
+            EXPECT_EQ(*r.setting, !before);
+        }
+    }
+    // What the overlay shows follows at once.
+    SettingOVisible = true;
+    w->SmoothDraw(true);
+    const QImage shown = w->B_Foreground.copy();
+    main->A_ObjectToggle->setChecked(true);
+    main->A_ObjectToggle->trigger();
+    EXPECT_FALSE(SettingOVisible);
+    EXPECT_NE(w->B_Foreground, shown);
+    main->A_ObjectToggle->trigger();
+    EXPECT_EQ(w->B_Foreground, shown);
+}
+
+TEST_F(Commands, AboutShowsTheSplashWithItsButton)
+{
+    F_Splash = new TF_Splash;
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_About->isEnabled());
+    bool sawButton = false;
+    testhelpers::whenShown<TF_Splash>([&](TF_Splash* about) {
+        sawButton = about->B_Ok->isVisible();
+        EXPECT_EQ(about->Tag, 1);
+        about->reject();
+    });
+    main->A_About->trigger();
+    EXPECT_TRUE(sawButton);
+    delete F_Splash.data();
 }
 
 } // namespace

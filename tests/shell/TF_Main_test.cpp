@@ -299,16 +299,20 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
         {main->A_SaveProject, false, true, true, true},
         {main->A_SaveProjectTo, false, true, true, true},
         {main->A_AddImage, false, true, true, true},
-        {main->A_ScanToCurrent, false, true, true, true},
+        {main->A_Tile, false, true, true, true},
         {main->A_CopyImage, false, false, true, true},
-        {main->Sharpen, false, false, true, true},
+        {main->Invert, false, false, true, true},
         {main->A_ExportData, false, false, true, true},
         {main->A_SetDPI, false, false, true, true},
-        {main->A_MatchImages, false, false, false, true},
-        {main->AddBorder, false, false, true, false},
-        {main->A_Rotate, false, false, true, false},
+        {main->MirrorH, false, false, true, false},
         {main->MirrorV, false, false, true, false},
         {main->A_NewProject, true, true, true, true},
+        // Not built yet: disabled whatever the window holds.
+        {main->A_ScanToCurrent, false, false, false, false},
+        {main->Sharpen, false, false, false, false},
+        {main->A_MatchImages, false, false, false, false},
+        {main->AddBorder, false, false, false, false},
+        {main->A_Rotate, false, false, false, false},
     };
     auto check = [&](int column) {
         main->AMUpdate();
