@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <sched.h>
+#include <time.h>
 
 #include <cstdio>
 #include <cstring>
@@ -42,8 +42,12 @@ public:
                 continue;
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (median || single)
-                m_seconds[run.run_name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            if (!median && !single)
+                continue;
+            // Named as registered, without the "manual_time" that manual timing adds.
+            benchmark::BenchmarkName name = run.run_name;
+            name.time_type.clear();
+            m_seconds[name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
     }
 
@@ -66,18 +70,30 @@ private:
     std::map<std::string, double> m_seconds;
 };
 
-// Runs the process on the core it is on, and the toolkit's thread pool with one thread: the
-// toolkit's image scaling and conversions would otherwise spread over every core, ours do not.
-inline void pinToOneCore()
+// The toolkit's thread pool with one thread: its image scaling and conversions would otherwise
+// spread over every core, ours run on one.
+inline void oneToolkitThread()
 {
     QThreadPool::globalInstance()->setMaxThreadCount(1);
-    const int cpu = sched_getcpu();
-    if (cpu < 0)
-        return;
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(cpu, &one);
-    sched_setaffinity(0, sizeof one, &one);
+}
+
+// CPU time of the whole process, every thread included: the work done, whichever thread did it
+// and however busy the machine is. Benchmarks that compare with the toolkit time by it
+// (UseManualTime), so work the toolkit hands to its own threads counts too.
+inline double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Times one iteration's body by processCpuSeconds.
+template <class Body>
+void timeByCpu(benchmark::State& state, Body&& body)
+{
+    const double start = processCpuSeconds();
+    body();
+    state.SetIterationTime(processCpuSeconds() - start);
 }
 
 // BENCHMARK_MAIN with five repetitions and only their statistics shown unless the command line

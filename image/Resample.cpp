@@ -1,17 +1,25 @@
 // Nearest-neighbour resize and the two-pass filtered resampler with its sixteen kernels.
 // Results are bit-exact to the fixed-point recipe: weights Round(K × 65536), sums below 1 taken
 // as 1, each pass dividing with a truncating division after adding half the sum, clamped to 0..255.
+// Faster roads give the same bytes: one-tap lists (the point kernel) copy pixels, the first pass
+// filters only the rows the second reads, and AVX2 multiplies 16-bit pairs where weights fit.
 #include "image/Resample.h"
 
 #include "image/TFastDIB.h"
 #include "platform/Delphi.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <numbers>
 #include <vector>
+
+#include <immintrin.h>
+#include <sys/mman.h>
 
 namespace {
 
@@ -169,6 +177,7 @@ struct Divisors {
     std::vector<qint64> half;
     std::vector<qint64> sum;
     std::vector<double> inverse; // 1 / sum
+    std::vector<qint32> half32;  // half, for the 32-bit totals' vector road
 };
 
 Divisors divisorsOf(const WeightList& list, int repeat)
@@ -179,6 +188,7 @@ Divisors divisorsOf(const WeightList& list, int repeat)
             d.half.push_back(sum / 2);
             d.sum.push_back(sum);
             d.inverse.push_back(1.0 / sum);
+            d.half32.push_back(qint32(sum / 2));
         }
     return d;
 }
@@ -202,9 +212,41 @@ inline quint8 normalise(Acc total, qint64 half, qint64 sum, double inverse)
     }
 }
 
-// First pass: one row of C-byte pixels filtered horizontally.
+// ---- the passes ----------------------------------------------------------------------------------
+// Every road below gives the recipe's integers: totals are exact integer sums whatever order
+// the taps are added in, and each byte is divided as the recipe divides.
+
+// A list where every position takes one tap whose weight is its sum copies values unchanged:
+// (v × w + w div 2) div w = v for 0 ≤ v ≤ 255 and w > 0. The point kernel always gives one.
+bool singleTaps(const WeightList& list)
+{
+    for (size_t p = 0; p + 1 < list.start.size(); ++p)
+        if (list.start[p + 1] - list.start[p] != 1 || list.weights[list.start[p]] != list.sum[p]
+            || list.sum[p] <= 0)
+            return false;
+    return true;
+}
+
+// Weights that fit 16 bits, for the vector roads that multiply 16-bit pairs into 32-bit sums.
+bool shortWeights(const WeightList& list)
+{
+    for (const int w : list.weights)
+        if (w < -32768 || w > 32767)
+            return false;
+    return true;
+}
+
+// First pass, one tap a position: the pixels at the taps' columns.
+template <int C>
+void gatherRow(const quint8* src, quint8* dst, const WeightList& list, int dstWidth)
+{
+    for (int j = 0; j < dstWidth; ++j)
+        std::memcpy(dst + size_t(j) * C, src + size_t(list.first[j]) * C, C);
+}
+
+// First pass: one row of C-byte pixels filtered horizontally, totals into acc.
 template <int C, typename Acc>
-void filterRow(const quint8* src, quint8* dst, const WeightList& list, const Divisors& d, Acc* acc, int dstWidth)
+void sumRowTaps(const quint8* src, const WeightList& list, Acc* acc, int dstWidth)
 {
     for (int j = 0; j < dstWidth; ++j) {
         // One named total per channel keeps them in registers.
@@ -231,27 +273,237 @@ void filterRow(const quint8* src, quint8* dst, const WeightList& list, const Div
         if constexpr (C == 4)
             out[3] = a3;
     }
-    const size_t n = size_t(dstWidth) * C;
-    for (size_t k = 0; k < n; ++k)
-        dst[k] = normalise<Acc>(acc[k], d.half[k], d.sum[k], d.inverse[k]);
 }
 
-// Second pass for one destination row: the weighted intermediate rows, added column by column.
 template <typename Acc>
-void filterColumns(const quint8* mid, size_t midStride, const WeightList& list, const Divisors& d, int r, Acc* acc,
-                   quint8* dst)
+void normaliseRow(const Acc* acc, quint8* dst, size_t n, const qint64* half, const qint64* sum, const double* inverse)
 {
-    std::fill(acc, acc + midStride, Acc(0));
-    for (size_t t = list.start[r]; t < list.start[r + 1]; ++t) {
-        const quint8* row = mid + (size_t(list.first[r]) + (t - list.start[r])) * midStride;
-        const Acc w = list.weights[t];
-        for (size_t k = 0; k < midStride; ++k)
-            acc[k] += Acc(row[k]) * w;
+    for (size_t k = 0; k < n; ++k)
+        dst[k] = normalise<Acc>(acc[k], half[k], sum[k], inverse[k]);
+}
+
+// Second pass for one destination row: the n intermediate rows from `rows` on, weighted and added
+// column by column.
+template <typename Acc>
+void sumColumnTaps(const quint8* rows, size_t stride, const int* w, size_t n, Acc* acc)
+{
+    std::fill(acc, acc + stride, Acc(0));
+    for (size_t t = 0; t < n; ++t) {
+        const quint8* row = rows + t * stride;
+        const Acc wt = w[t];
+        for (size_t k = 0; k < stride; ++k)
+            acc[k] += Acc(row[k]) * wt;
     }
-    const qint64 half = d.half[r], sum = d.sum[r];
-    const double inverse = d.inverse[r];
-    for (size_t k = 0; k < midStride; ++k)
-        dst[k] = normalise<Acc>(acc[k], half, sum, inverse);
+}
+
+// ---- vector roads (AVX2) ---------------------------------------------------------------------------
+
+bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+// The first pass's weights as 16-bit numbers, each position's run padded with zeros to whole
+// vectors of 16, for the channel planes below.
+struct PaddedTaps {
+    std::vector<qint16> weights;
+    std::vector<size_t> offset; // position p's weights start here ...
+    std::vector<int> blocks;    // ... and fill this many vectors
+    int widest = 0;             // the most taps any position reads, padding included
+};
+
+PaddedTaps padTaps(const WeightList& list)
+{
+    PaddedTaps taps;
+    const size_t positions = list.first.size();
+    taps.offset.reserve(positions);
+    taps.blocks.reserve(positions);
+    for (size_t p = 0; p < positions; ++p) {
+        const size_t n = list.start[p + 1] - list.start[p];
+        const int blocks = int((n + 15) / 16);
+        taps.offset.push_back(taps.weights.size());
+        taps.blocks.push_back(blocks);
+        for (size_t t = 0; t < size_t(blocks) * 16; ++t)
+            taps.weights.push_back(t < n ? qint16(list.weights[list.start[p] + t]) : qint16(0));
+        taps.widest = std::max(taps.widest, blocks * 16);
+    }
+    return taps;
+}
+
+// The 16 bytes of one channel out of 48 bytes of pixels, widened to 16 bits.
+__attribute__((target("avx2"))) inline __m256i pickChannel(__m128i a, __m128i b, __m128i c, const __m128i* masks)
+{
+    return _mm256_cvtepu8_epi16(_mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, masks[0]), _mm_shuffle_epi8(b, masks[1])),
+                                             _mm_shuffle_epi8(c, masks[2])));
+}
+
+// One row's channels as 16-bit planes: plane c holds channel c of every pixel, then zeros, so a
+// run of taps padded to whole vectors can read past the last pixel.
+__attribute__((target("avx2"))) void splitChannels(const quint8* src, int width, int channels, qint16* planes,
+                                                   size_t planeStride)
+{
+    int x = 0;
+    if (channels == 3) {
+        // 16 pixels from 48 bytes: byte 3i + c of the three loads goes to lane i of plane c.
+        static const std::array<std::array<std::array<qint8, 16>, 3>, 3> masks = [] {
+            std::array<std::array<std::array<qint8, 16>, 3>, 3> m{};
+            for (int c = 0; c < 3; ++c)
+                for (int part = 0; part < 3; ++part)
+                    for (int i = 0; i < 16; ++i) {
+                        const int byte = 3 * i + c - 16 * part;
+                        m[c][part][i] = byte >= 0 && byte < 16 ? qint8(byte) : qint8(-1);
+                    }
+            return m;
+        }();
+        __m128i m[3][3];
+        for (int c = 0; c < 3; ++c)
+            for (int part = 0; part < 3; ++part)
+                m[c][part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[c][part].data()));
+        qint16* plane0 = planes;
+        qint16* plane1 = planes + planeStride;
+        qint16* plane2 = planes + 2 * planeStride;
+        for (; x + 16 <= width; x += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x + 16));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x + 32));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane0 + x), pickChannel(a, b, c, m[0]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane1 + x), pickChannel(a, b, c, m[1]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(plane2 + x), pickChannel(a, b, c, m[2]));
+        }
+    } else if (channels == 1) {
+        for (; x + 16 <= width; x += 16)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(planes + x),
+                                _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x))));
+    }
+    for (; x < width; ++x)
+        for (int c = 0; c < channels; ++c)
+            planes[c * planeStride + x] = src[size_t(x) * channels + c];
+}
+
+__attribute__((target("avx2"))) inline __m256i load256(const void* p)
+{
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+
+// Pairs of 16-bit values times pairs of 16-bit weights, added onto 32-bit sums.
+__attribute__((target("avx2"))) inline __m256i addProducts(__m256i sums, const qint16* values, __m256i weights)
+{
+    return _mm256_add_epi32(sums, _mm256_madd_epi16(load256(values), weights));
+}
+
+__attribute__((target("avx2"))) inline qint32 addLanes(__m256i v)
+{
+    __m128i x = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0x4E));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0xB1));
+    return _mm_cvtsi128_si32(x);
+}
+
+// First pass over channel planes: for every position and channel the padded taps, 16 at a time.
+// `acc` has room for one total more than the row holds.
+template <int C>
+__attribute__((target("avx2"))) void sumRowTapsAvx2(const qint16* planes, size_t planeStride, const WeightList& list,
+                                                    const PaddedTaps& taps, qint32* acc, int dstWidth)
+{
+    for (int j = 0; j < dstWidth; ++j) {
+        const qint16* w = taps.weights.data() + taps.offset[j];
+        const qint16* p = planes + list.first[j];
+        const int blocks = taps.blocks[j];
+        if constexpr (C == 3) {
+            __m256i s0 = _mm256_setzero_si256(), s1 = _mm256_setzero_si256(), s2 = _mm256_setzero_si256();
+            for (int b = 0; b < blocks; ++b) {
+                const __m256i weights = load256(w + 16 * b);
+                s0 = addProducts(s0, p + 16 * b, weights);
+                s1 = addProducts(s1, p + planeStride + 16 * b, weights);
+                s2 = addProducts(s2, p + 2 * planeStride + 16 * b, weights);
+            }
+            // The three sums' lanes added in one tree: (s0, s1, s2, s2), the fourth written over next.
+            const __m256i h = _mm256_hadd_epi32(_mm256_hadd_epi32(s0, s1), _mm256_hadd_epi32(s2, s2));
+            const __m128i total = _mm_add_epi32(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(acc + size_t(j) * 3), total);
+        } else {
+            for (int c = 0; c < C; ++c) {
+                __m256i sum = _mm256_setzero_si256();
+                for (int b = 0; b < blocks; ++b)
+                    sum = addProducts(sum, p + c * planeStride + 16 * b, load256(w + 16 * b));
+                acc[size_t(j) * C + c] = addLanes(sum);
+            }
+        }
+    }
+}
+
+// (t + half) div sum limited to 0..255 for eight totals at a time, by the multiplication with
+// 1 / sum that `normalise` explains. `half` and `inverse` step along with the totals, or stay
+// (step 0) for a whole row.
+__attribute__((target("avx2"))) void normaliseAvx2(const qint32* acc, quint8* dst, size_t n, const qint32* half,
+                                                   const double* inverse, int step)
+{
+    size_t k = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256d point5 = _mm256_set1_pd(0.5);
+    for (; k + 8 <= n; k += 8) {
+        const size_t at = step ? k : 0;
+        const __m256i halves = step ? load256(half + at) : _mm256_set1_epi32(half[0]);
+        const __m256i t = _mm256_max_epi32(_mm256_add_epi32(load256(acc + k), halves), zero);
+        const __m256d inverseLow = step ? _mm256_loadu_pd(inverse + at) : _mm256_set1_pd(inverse[0]);
+        const __m256d inverseHigh = step ? _mm256_loadu_pd(inverse + at + 4) : inverseLow;
+        const __m256d low = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(t)), point5);
+        const __m256d high = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(t, 1)), point5);
+        const __m128i qLow = _mm256_cvttpd_epi32(_mm256_mul_pd(low, inverseLow));
+        const __m128i qHigh = _mm256_cvttpd_epi32(_mm256_mul_pd(high, inverseHigh));
+        // Saturating packs limit to 0..255; every quotient is at least 0 here.
+        const __m128i words = _mm_packs_epi32(qLow, qHigh);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + k), _mm_packus_epi16(words, words));
+    }
+    for (; k < n; ++k) {
+        const size_t at = step ? k : 0;
+        dst[k] = normalise<qint32>(acc[k], half[at], 0, inverse[at]);
+    }
+}
+
+// Second pass, 16 columns at a time: two rows' bytes interleaved and multiplied by their two
+// weights in one step.
+__attribute__((target("avx2"))) void sumColumnTapsAvx2(const quint8* rows, size_t stride, const int* w, size_t n,
+                                                       qint32* acc)
+{
+    size_t k = 0;
+    for (; k + 16 <= stride; k += 16) {
+        __m256i low = _mm256_setzero_si256(), high = _mm256_setzero_si256();
+        for (size_t t = 0; t < n; t += 2) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + t * stride + k));
+            const bool pair = t + 1 < n;
+            const __m128i b = pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + (t + 1) * stride + k))
+                                   : _mm_setzero_si128();
+            const __m256i weights = _mm256_set1_epi32(int((quint32(pair ? w[t + 1] : 0) << 16) | quint16(w[t])));
+            low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi8(a, b)), weights));
+            high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpackhi_epi8(a, b)), weights));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + k), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(acc + k + 8), high);
+    }
+    for (; k < stride; ++k) {
+        qint32 total = 0;
+        for (size_t t = 0; t < n; ++t)
+            total += qint32(rows[t * stride + k]) * w[t];
+        acc[k] = total;
+    }
+}
+
+// ---- both passes ------------------------------------------------------------------------------------
+
+// An uninitialised buffer for the intermediate image, in 2 MB pages where the system gives them:
+// tens of megabytes written once would otherwise fault in 4 KB at a time. Freed with std::free.
+quint8* largeBuffer(size_t bytes)
+{
+    constexpr size_t Huge = size_t(2) << 20;
+    if (bytes < Huge)
+        return static_cast<quint8*>(std::malloc(bytes));
+    const size_t rounded = (bytes + Huge - 1) / Huge * Huge;
+    void* p = std::aligned_alloc(Huge, rounded);
+    if (p)
+        madvise(p, rounded, MADV_HUGEPAGE);
+    return static_cast<quint8*>(p);
 }
 
 // 16-bit pixels as 8-bit channels, each shifted left to 8 bits with zero low bits.
@@ -283,27 +535,99 @@ void filterPasses(const TFastDIB& Src, TFastDIB& Dst, const WeightList& horizont
     const Divisors across = divisorsOf(horizontal, C);
     const Divisors down = divisorsOf(vertical, 1);
 
-    // Intermediate image: destination width, source rows, C bytes a pixel, no padding.
+    // Only the source rows the second pass reads are filtered across (a 1:22 point reduction
+    // reads one in 22). Each position reads a run of neighbouring rows, so the kept rows of one
+    // run lie next to each other in the intermediate image too.
+    std::vector<qint64> slot(size_t(srcH), -1);
+    for (int r = 0; r < dstH; ++r)
+        for (size_t t = vertical.start[r]; t < vertical.start[r + 1]; ++t)
+            slot[size_t(vertical.first[r]) + (t - vertical.start[r])] = 0;
+    qint64 kept = 0;
+    for (qint64& s : slot)
+        if (s == 0)
+            s = kept++;
+        else
+            s = -1;
+
+    // Intermediate image: destination width, the kept source rows, C bytes a pixel, no padding.
     const size_t midStride = size_t(dstW) * C;
-    std::vector<quint8> mid(midStride * size_t(srcH));
+    const size_t midBytes = midStride * size_t(std::max<qint64>(kept, 1));
+    const std::unique_ptr<quint8, void (*)(void*)> owned(largeBuffer(midBytes), std::free);
+    if (!owned)
+        throw std::bad_alloc();
+    quint8* const mid = owned.get();
     std::vector<quint8> unpacked(packed16 ? size_t(srcW) * 3 : 0);
     std::vector<quint8> packedOut(packed16 ? midStride : 0);
-    std::vector<Acc> acc(midStride);
+    std::vector<Acc> acc(midStride + 4); // room for the vector road's spare total
+
+    constexpr bool exactIn32 = sizeof(Acc) == 4;
+    const bool gather = singleTaps(horizontal);
+    const bool vectorAcross = exactIn32 && !gather && hasAvx2() && shortWeights(horizontal);
+    PaddedTaps taps;
+    std::vector<qint16> planes;
+    size_t planeStride = 0;
+    if (vectorAcross) {
+        taps = padTaps(horizontal);
+        planeStride = size_t(srcW) + size_t(taps.widest) + 16;
+        planes.assign(planeStride * C, 0);
+    }
 
     for (int y = 0; y < srcH; ++y) {
+        if (slot[size_t(y)] < 0)
+            continue;
         const quint8* row = static_cast<const quint8*>(Src.Scanlines[y]);
         if (packed16) {
             widenRow16(Src, reinterpret_cast<const quint16*>(row), unpacked.data(), srcW);
             row = unpacked.data();
         }
-        filterRow<C, Acc>(row, mid.data() + size_t(y) * midStride, horizontal, across, acc.data(), dstW);
+        quint8* out = mid + size_t(slot[size_t(y)]) * midStride;
+        if (gather) {
+            gatherRow<C>(row, out, horizontal, dstW);
+            continue;
+        }
+        if constexpr (exactIn32) {
+            if (vectorAcross) {
+                splitChannels(row, srcW, C, planes.data(), planeStride);
+                sumRowTapsAvx2<C>(planes.data(), planeStride, horizontal, taps, acc.data(), dstW);
+                normaliseAvx2(acc.data(), out, midStride, across.half32.data(), across.inverse.data(), 1);
+                continue;
+            }
+            sumRowTaps<C, Acc>(row, horizontal, acc.data(), dstW);
+        } else {
+            sumRowTaps<C, Acc>(row, horizontal, acc.data(), dstW);
+        }
+        normaliseRow<Acc>(acc.data(), out, midStride, across.half.data(), across.sum.data(), across.inverse.data());
     }
 
     // Second pass: the same filter down the columns, one destination row at a time so the
     // intermediate rows are read in order.
+    const bool copy = singleTaps(vertical);
+    const bool vectorDown = exactIn32 && !copy && hasAvx2() && shortWeights(vertical);
     for (int r = 0; r < dstH; ++r) {
         quint8* dst = packed16 ? packedOut.data() : static_cast<quint8*>(Dst.Scanlines[r]);
-        filterColumns<Acc>(mid.data(), midStride, vertical, down, r, acc.data(), dst);
+        const size_t n = vertical.start[r + 1] - vertical.start[r];
+        const quint8* rows = n ? mid + size_t(slot[size_t(vertical.first[r])]) * midStride : nullptr;
+        if (copy) {
+            std::memcpy(dst, rows, midStride);
+        } else {
+            const int* w = vertical.weights.data() + vertical.start[r];
+            if constexpr (exactIn32) {
+                if (vectorDown) {
+                    sumColumnTapsAvx2(rows, midStride, w, n, acc.data());
+                    normaliseAvx2(acc.data(), dst, midStride, &down.half32[size_t(r)], &down.inverse[size_t(r)], 0);
+                    if (packed16)
+                        narrowRow16(Dst, packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
+                    continue;
+                }
+                sumColumnTaps<Acc>(rows, midStride, w, n, acc.data());
+            } else {
+                sumColumnTaps<Acc>(rows, midStride, w, n, acc.data());
+            }
+            const qint64 half = down.half[r], sum = down.sum[r];
+            const double inverse = down.inverse[r];
+            for (size_t k = 0; k < midStride; ++k)
+                dst[k] = normalise<Acc>(acc[k], half, sum, inverse);
+        }
         if (packed16)
             narrowRow16(Dst, packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
     }

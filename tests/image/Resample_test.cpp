@@ -309,6 +309,11 @@ constexpr SizeCase sizeCases[] = {
     {5, 3, 1, 1},   // one destination pixel
     {1, 6, 3, 1},
     {11, 4, 11, 4}, // same size
+    // Sizes for the vector roads: rows of 16 pixels and more, runs of many taps, rows skipped.
+    {150, 70, 7, 3},   // 1:21, as a zoomed-out view
+    {64, 40, 32, 20},  // half size
+    {97, 31, 45, 30},  // reducing across, nearly the same down
+    {40, 300, 41, 13}, // tall, reduced down
 };
 
 // ---- filtered resampling -----------------------------------------------------------------------
@@ -443,16 +448,28 @@ TEST(ResampleFiltered, RefusedCallsLeaveTheDestinationAlone)
 
 TEST(ResampleFiltered, WideSourceReducesLikeTheReference)
 {
-    // 70000 columns into 7: each destination column weighs 20001 taps; positions and the
-    // intermediate image stay in range.
+    struct Case {
+        int srcW, dstW, kernel;
+        const char* what;
+    } cases[] = {
+        // Each destination column weighs 20001 taps; positions and the intermediate image stay in range.
+        {70000, 7, rkTriangle, "70000 columns into 7"},
+        // A point weight of Round(65536 / 140000) = 0: no tap at all, every pixel 0.
+        {140000, 1, rkPoint, "140000 columns into 1"},
+        {140000, 3, rkGaussian, "140000 columns into 3"},
+    };
     const Layout layout{24, 0, "24"};
-    TFastDIB src, dst;
-    src.SetSize(70000, 2, 24);
-    dst.SetSize(7, 1, 24);
-    fillRandom(src, layout, 99);
-    const Planes expected = refResample(readPlanes(src, layout), 7, 1, rkTriangle);
-    ResampleFiltered(src, dst, rkTriangle);
-    EXPECT_TRUE(samePixels(pixelBytesOf(dst, layout), packPlanes(expected, layout), 7, 3));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TFastDIB src, dst;
+        src.SetSize(c.srcW, 2, 24);
+        dst.SetSize(c.dstW, 1, 24);
+        fillRandom(src, layout, 99);
+        fillBytes(dst, 0x5A);
+        const Planes expected = refResample(readPlanes(src, layout), c.dstW, 1, c.kernel);
+        ResampleFiltered(src, dst, c.kernel);
+        EXPECT_TRUE(samePixels(pixelBytesOf(dst, layout), packPlanes(expected, layout), c.dstW, 3));
+    }
 }
 
 TEST(CeilInt, GivesTheSmallestIntegerNotBelow)
