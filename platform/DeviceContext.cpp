@@ -609,9 +609,11 @@ public:
             m_painter = &m_own;
         }
         if (m_painter) {
-            m_visible = visibleRectOf(*m_painter);
-            if (m_painter == &m_own)
+            if (m_painter == &m_own || dc.m_replayClip)
                 prepared();
+            if (dc.m_replayClip)
+                m_painter->setClipRect(*dc.m_replayClip, Qt::IntersectClip);
+            m_visible = visibleRectOf(*m_painter);
         }
     }
 
@@ -662,6 +664,328 @@ private:
     bool m_prepared = false;
     QRect m_visible;
 };
+
+// ---- drawing records ----------------------------------------------------------------------------
+
+namespace {
+
+enum CallKind : int {
+    CallLine,
+    CallRectangle,
+    CallEllipse,
+    CallPolygon,
+    CallPolyline,
+    CallFill,
+    CallText,
+    CallTextBox,
+    CallPixel,
+    CallImage,
+};
+
+bool sameFont(const LOGFONT& a, const LOGFONT& b)
+{
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement
+        && a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
+        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
+        && a.lfQuality == b.lfQuality && a.lfFaceName == b.lfFaceName;
+}
+
+bool samePen(const LOGPEN& a, const LOGPEN& b)
+{
+    return a.lopnStyle == b.lopnStyle && a.lopnWidth == b.lopnWidth && a.lopnColor == b.lopnColor;
+}
+
+bool sameBrush(const LOGBRUSH& a, const LOGBRUSH& b)
+{
+    return a.lbStyle == b.lbStyle && a.lbColor == b.lbColor && a.lbHatch == b.lbHatch;
+}
+
+int clampToInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// A rectangle from 64-bit edges (right and bottom included), held within int.
+QRect rectOf(qint64 l, qint64 t, qint64 r, qint64 b)
+{
+    return QRect(QPoint(clampToInt(l), clampToInt(t)), QPoint(clampToInt(r), clampToInt(b)));
+}
+
+QRect everywhere()
+{
+    constexpr int big = std::numeric_limits<int>::max() / 2;
+    return QRect(QPoint(-big, -big), QPoint(big, big));
+}
+
+// How far beyond its geometry a pen can colour pixels.
+qint64 penReach(const LOGPEN& pen)
+{
+    return pen.lopnStyle == PS_NULL ? 0 : std::max(1, pen.lopnWidth) + 1;
+}
+
+QRect lineBounds(qint64 x1, qint64 y1, qint64 x2, qint64 y2, qint64 reach)
+{
+    return rectOf(std::min(x1, x2) - reach, std::min(y1, y2) - reach, std::max(x1, x2) + reach, std::max(y1, y2) + reach);
+}
+
+// [left, right) x [top, bottom), corners in any order, widened by `reach`.
+QRect boundsOf(qint64 left, qint64 top, qint64 right, qint64 bottom, qint64 reach)
+{
+    return rectOf(std::min(left, right) - reach, std::min(top, bottom) - reach, std::max(left, right) - 1 + reach,
+                  std::max(top, bottom) - 1 + reach);
+}
+
+QRect boundsOf(std::span<const POINT> points, qint64 reach)
+{
+    qint64 l = points[0].x, t = points[0].y, r = l, b = t;
+    for (const POINT& p : points) {
+        l = std::min<qint64>(l, p.x);
+        t = std::min<qint64>(t, p.y);
+        r = std::max<qint64>(r, p.x);
+        b = std::max<qint64>(b, p.y);
+    }
+    return rectOf(l - reach, t - reach, r + reach, b + reach);
+}
+
+} // namespace
+
+struct DrawingRecord::Call {
+    int kind = CallLine;
+    QRect bounds; // every pixel the call can change
+    // The context's state when it was made.
+    LOGPEN pen;
+    LOGBRUSH brush;
+    int font = 0; // place in the record's fonts
+    COLORREF textColor = 0, bkColor = 0;
+    int bkMode = OPAQUE, stretchMode = BLACKONWHITE;
+    // What the call was given, by kind.
+    std::array<int, 4> coords{}; // ends, corners, the text's place, or the image's target
+    LOGBRUSH fill;               // FillRect's brush; SetPixel's colour
+    QString text;
+    UINT flags = 0;
+    std::vector<POINT> points;
+    QImage image;
+    QRect source;
+    bool bottomUp = false;
+    QPainter::CompositionMode mode = QPainter::CompositionMode_Source;
+    qreal opacity = 1.0;
+};
+
+DrawingRecord::DrawingRecord() = default;
+DrawingRecord::~DrawingRecord() = default;
+DrawingRecord::DrawingRecord(DrawingRecord&&) noexcept = default;
+DrawingRecord& DrawingRecord::operator=(DrawingRecord&&) noexcept = default;
+
+qsizetype DrawingRecord::size() const { return qsizetype(m_calls.size()); }
+
+namespace {
+
+// Two calls that draw the same pixels over the same picture.
+bool sameCall(const DrawingRecord::Call& a, const std::vector<LOGFONT>& aFonts, const DrawingRecord::Call& b,
+              const std::vector<LOGFONT>& bFonts)
+{
+    if (a.kind != b.kind || a.bounds != b.bounds || a.coords != b.coords || !samePen(a.pen, b.pen)
+        || !sameBrush(a.brush, b.brush) || a.textColor != b.textColor || a.bkColor != b.bkColor
+        || a.bkMode != b.bkMode)
+        return false;
+    switch (a.kind) {
+    case CallFill:
+    case CallPixel:
+        return sameBrush(a.fill, b.fill);
+    case CallText:
+    case CallTextBox:
+        return a.flags == b.flags && a.text == b.text && sameFont(aFonts[size_t(a.font)], bFonts[size_t(b.font)]);
+    case CallPolygon:
+    case CallPolyline:
+        return std::equal(a.points.begin(), a.points.end(), b.points.begin(), b.points.end(),
+                          [](const POINT& p, const POINT& q) { return p.x == q.x && p.y == q.y; });
+    case CallImage:
+        return a.image.cacheKey() == b.image.cacheKey() && a.source == b.source && a.bottomUp == b.bottomUp
+            && a.mode == b.mode && a.opacity == b.opacity && a.stretchMode == b.stretchMode;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+QRegion DrawingRecord::differenceFrom(const DrawingRecord& previous) const
+{
+    // Walk both in order, pairing equal calls; where they part, look a few calls ahead on either
+    // side for the pairing to go on. Pairs keep their order, so a pixel that only paired calls
+    // touch ends the same in both pictures.
+    constexpr size_t Lookahead = 16;
+    const std::vector<Call>& a = previous.m_calls;
+    const std::vector<Call>& b = m_calls;
+    auto same = [&](size_t i, size_t j) { return sameCall(a[i], previous.m_fonts, b[j], m_fonts); };
+    std::vector<QRect> changed;
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (same(i, j)) {
+            ++i;
+            ++j;
+            continue;
+        }
+        size_t skipB = 0, skipA = 0;
+        for (size_t k = 1; k <= Lookahead && j + k < b.size() && !skipB; ++k)
+            if (same(i, j + k))
+                skipB = k;
+        for (size_t k = 1; k <= Lookahead && i + k < a.size() && !skipA && !skipB; ++k)
+            if (same(i + k, j))
+                skipA = k;
+        if (skipB) {
+            for (; skipB; --skipB)
+                changed.push_back(b[j++].bounds);
+        } else if (skipA) {
+            for (; skipA; --skipA)
+                changed.push_back(a[i++].bounds);
+        } else {
+            changed.push_back(a[i++].bounds);
+            changed.push_back(b[j++].bounds);
+        }
+    }
+    for (; i < a.size(); ++i)
+        changed.push_back(a[i].bounds);
+    for (; j < b.size(); ++j)
+        changed.push_back(b[j].bounds);
+    QRegion region;
+    for (const QRect& r : changed)
+        region += r;
+    return region;
+}
+
+DrawingRecord::Call& DeviceContext::recordCall(int kind, const QRect& bounds)
+{
+    std::vector<LOGFONT>& fonts = m_record->m_fonts;
+    if (fonts.empty() || !sameFont(fonts.back(), m_logFont))
+        fonts.push_back(m_logFont);
+    DrawingRecord::Call& call = m_record->m_calls.emplace_back();
+    call.kind = kind;
+    call.bounds = bounds;
+    call.pen = m_logPen;
+    call.brush = m_logBrush;
+    call.font = int(fonts.size()) - 1;
+    call.textColor = m_textColor;
+    call.bkColor = m_bkColor;
+    call.bkMode = m_bkMode;
+    call.stretchMode = m_stretchMode;
+    return call;
+}
+
+QRect DeviceContext::textBounds(int x, int y, const QString& text) const
+{
+    cachedFont();
+    const QFontMetrics& fm = m_fontCache->metrics;
+    // Glyphs may overhang their cell by up to about a cell height (italics, accents).
+    const qint64 pad = qint64(fm.height()) + 2;
+    const qint64 w = textEntry(text).width, h = fm.ascent() + fm.descent();
+    if (m_logFont.lfEscapement == 0)
+        return rectOf(qint64(x) - pad, qint64(y) - pad, qint64(x) + w + pad, qint64(y) + h + pad);
+    // Turned about (x, y): the cell's corners turned, then their box.
+    const QRectF turned = QTransform().rotate(-m_logFont.lfEscapement / 10.0).mapRect(QRectF(0, 0, double(w), double(h)));
+    return rectOf(qint64(x) + qint64(std::floor(turned.left())) - pad, qint64(y) + qint64(std::floor(turned.top())) - pad,
+                  qint64(x) + qint64(std::ceil(turned.right())) + pad, qint64(y) + qint64(std::ceil(turned.bottom())) + pad);
+}
+
+void DeviceContext::applyCall(const DrawingRecord::Call& call, const DrawingRecord& record)
+{
+    m_logPen = call.pen;
+    m_logBrush = call.brush;
+    m_logFont = record.m_fonts[size_t(call.font)];
+    m_textColor = call.textColor;
+    m_bkColor = call.bkColor;
+    m_bkMode = call.bkMode;
+    m_stretchMode = call.stretchMode;
+    const auto& [a, b, c, d] = call.coords;
+    switch (call.kind) {
+    case CallLine:
+        MoveToEx(a, b);
+        LineTo(c, d);
+        break;
+    case CallRectangle:
+        Rectangle(a, b, c, d);
+        break;
+    case CallEllipse:
+        Ellipse(a, b, c, d);
+        break;
+    case CallPolygon:
+        Polygon(call.points);
+        break;
+    case CallPolyline:
+        Polyline(call.points);
+        break;
+    case CallFill: {
+        GdiBrush brush(call.fill);
+        FillRect(RECT{a, b, c, d}, &brush);
+        break;
+    }
+    case CallText:
+        TextOut(a, b, call.text);
+        break;
+    case CallTextBox: {
+        RECT box{a, b, c, d};
+        DrawText(call.text, &box, call.flags);
+        break;
+    }
+    case CallPixel:
+        SetPixel(a, b, call.fill.lbColor);
+        break;
+    case CallImage:
+        drawImage(QRect(a, b, c, d), call.image, call.source, call.bottomUp, call.mode, call.opacity);
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceContext::Replay(const DrawingRecord& record, const QRegion* within)
+{
+    DrawingRecord* const recording = std::exchange(m_record, nullptr);
+    const LOGPEN pen = m_logPen;
+    const LOGBRUSH brush = m_logBrush;
+    const LOGFONT font = m_logFont;
+    const COLORREF textColor = m_textColor, bkColor = m_bkColor;
+    const int bkMode = m_bkMode, stretchMode = m_stretchMode;
+    const POINT pos = m_pos;
+    if (!within) {
+        for (const DrawingRecord::Call& call : record.m_calls)
+            applyCall(call, record);
+    } else {
+        // One rectangle at a time: the toolkit draws text glyph by glyph only under a clip that
+        // is one rectangle, as it does without a clip.
+        const QRect area = within->boundingRect();
+        std::vector<const DrawingRecord::Call*> touching;
+        for (const DrawingRecord::Call& call : record.m_calls)
+            if (call.bounds.intersects(area) && within->intersects(call.bounds))
+                touching.push_back(&call);
+        for (const QRect& part : *within) {
+            m_replayClip = part;
+            for (const DrawingRecord::Call* call : touching)
+                if (call->bounds.intersects(part))
+                    applyCall(*call, record);
+        }
+        m_replayClip.reset();
+    }
+    m_logPen = pen;
+    m_logBrush = brush;
+    m_logFont = font;
+    m_textColor = textColor;
+    m_bkColor = bkColor;
+    m_bkMode = bkMode;
+    m_stretchMode = stretchMode;
+    m_pos = pos;
+    m_record = recording;
+}
+
+bool DrawingRecord::clipsCleanly(const QRegion& region) const
+{
+    // Turned text comes out another way under any clip.
+    for (const Call& call : m_calls)
+        if ((call.kind == CallText || call.kind == CallTextBox) && m_fonts[size_t(call.font)].lfEscapement != 0
+            && region.intersects(call.bounds))
+            return false;
+    return true;
+}
 
 // ---- device context ---------------------------------------------------------------------------------
 
@@ -794,18 +1118,6 @@ QFont DeviceContext::qFont() const
     }
     return f;
 }
-
-namespace {
-
-bool sameFont(const LOGFONT& a, const LOGFONT& b)
-{
-    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement
-        && a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic
-        && a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet
-        && a.lfQuality == b.lfQuality && a.lfFaceName == b.lfFaceName;
-}
-
-} // namespace
 
 const QFont& DeviceContext::cachedFont() const
 {
@@ -1140,6 +1452,13 @@ bool DeviceContext::LineTo(int x, int y)
 {
     const POINT from = m_pos;
     m_pos = {x, y};
+    if (m_record) {
+        if (m_logPen.lopnStyle != PS_NULL) {
+            DrawingRecord::Call& call = recordCall(CallLine, lineBounds(from.x, from.y, x, y, penReach(m_logPen)));
+            call.coords = {from.x, from.y, x, y};
+        }
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1157,6 +1476,10 @@ bool DeviceContext::LineTo(int x, int y)
 
 bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
 {
+    if (m_record) {
+        recordCall(CallRectangle, boundsOf(left, top, right, bottom, penReach(m_logPen))).coords = {left, top, right, bottom};
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1217,6 +1540,10 @@ bool DeviceContext::Rectangle(int left, int top, int right, int bottom)
 
 bool DeviceContext::Ellipse(int left, int top, int right, int bottom)
 {
+    if (m_record) {
+        recordCall(CallEllipse, boundsOf(left, top, right, bottom, penReach(m_logPen))).coords = {left, top, right, bottom};
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1259,6 +1586,10 @@ bool DeviceContext::Polygon(std::span<const POINT> points)
 {
     if (points.size() < 2)
         return false;
+    if (m_record) {
+        recordCall(CallPolygon, boundsOf(points, penReach(m_logPen))).points.assign(points.begin(), points.end());
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1303,6 +1634,10 @@ bool DeviceContext::Polyline(std::span<const POINT> points)
 {
     if (points.size() < 2)
         return false;
+    if (m_record) {
+        recordCall(CallPolyline, boundsOf(points, penReach(m_logPen))).points.assign(points.begin(), points.end());
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1328,6 +1663,12 @@ bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
 {
     if (!brush)
         return false;
+    if (m_record) {
+        DrawingRecord::Call& call = recordCall(CallFill, boundsOf(rect.left, rect.top, rect.right, rect.bottom, 0));
+        call.coords = {rect.left, rect.top, rect.right, rect.bottom};
+        call.fill = brush->log;
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1342,6 +1683,14 @@ bool DeviceContext::FillRect(const RECT& rect, HBRUSH brush)
 
 bool DeviceContext::TextOut(int x, int y, const QString& text)
 {
+    if (m_record) {
+        if (!text.isEmpty()) {
+            DrawingRecord::Call& call = recordCall(CallText, textBounds(x, y, text));
+            call.coords = {x, y, 0, 0};
+            call.text = text;
+        }
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;
@@ -1443,6 +1792,16 @@ int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
         else if (flags & DT_BOTTOM)
             top = rect->bottom - lineHeight;
     }
+    if (m_record) {
+        // Unclipped text may run anywhere along its lines.
+        const QRect bounds = (flags & DT_NOCLIP) ? everywhere()
+                                                 : boundsOf(rect->left, rect->top, rect->right, rect->bottom, 0);
+        DrawingRecord::Call& call = recordCall(CallTextBox, bounds);
+        call.coords = {rect->left, rect->top, rect->right, rect->bottom};
+        call.text = textIn;
+        call.flags = flags;
+        return (top - rect->top) + total;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return 0;
@@ -1471,6 +1830,12 @@ int DeviceContext::DrawText(const QString& textIn, RECT* rect, UINT flags)
 COLORREF DeviceContext::SetPixel(int x, int y, COLORREF c)
 {
     c &= 0xFFFFFF;
+    if (m_record) {
+        DrawingRecord::Call& call = recordCall(CallPixel, QRect(x, y, 1, 1));
+        call.coords = {x, y, 0, 0};
+        call.fill.lbColor = c;
+        return c;
+    }
     if (m_bitmap) {
         const DibFormat f = m_bitmap->format();
         if (x < 0 || y < 0 || x >= f.width || y >= absHeightOf(f))
@@ -1516,6 +1881,16 @@ bool DeviceContext::drawImage(const QRect& target, const QImage& source, const Q
 {
     if (source.isNull() || target.isEmpty() || sourceRect.isEmpty())
         return false;
+    if (m_record) {
+        DrawingRecord::Call& call = recordCall(CallImage, target);
+        call.image = source;
+        call.source = sourceRect;
+        call.coords = {target.x(), target.y(), target.width(), target.height()};
+        call.bottomUp = sourceBottomUp;
+        call.mode = mode;
+        call.opacity = opacity;
+        return true;
+    }
     PaintScope s(*this);
     if (!s.painter())
         return false;

@@ -1,19 +1,23 @@
 // GDI-shaped drawing for code written against device contexts: DIB sections, pens, brushes, fonts
 // and a DeviceContext that paints with QPainter onto a section, a QPaintDevice or a painter.
 // It keeps GDI's pixel rules: rectangles and fills leave out the right and bottom edge, LineTo
-// leaves out its end pixel, and a 1-pixel pen hits the pixels GDI hits.
+// leaves out its end pixel, and a 1-pixel pen hits the pixels GDI hits. Drawing can be recorded
+// and replayed, whole or where two records differ.
 #pragma once
 
 #include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QtGlobal>
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 class QPaintDevice;
 
@@ -283,6 +287,34 @@ using HBITMAP = DibSection*;
 
 // ---- device context -----------------------------------------------------------------------------
 
+// A drawing kept instead of drawn: each call of a context with the state it was made in and the
+// part of the picture it can change. Replayed later, whole or within a region; two records of
+// the same scene tell where their pictures can differ, so only that part needs drawing again.
+class DrawingRecord {
+public:
+    DrawingRecord();
+    ~DrawingRecord();
+    DrawingRecord(DrawingRecord&&) noexcept;
+    DrawingRecord& operator=(DrawingRecord&&) noexcept;
+
+    qsizetype size() const;
+    // Where replaying this record can give other pixels than replaying `previous` over the same
+    // picture. Calls found in both, in the same order, leave their pixels alone; every other
+    // call marks what it can change.
+    QRegion differenceFrom(const DrawingRecord& previous) const;
+    // Whether replaying within `region` gives there the pixels a whole replay gives: not where
+    // turned text lies, which the toolkit draws another way under a clip.
+    bool clipsCleanly(const QRegion& region) const;
+
+    struct Call;
+
+private:
+    friend class DeviceContext;
+    std::vector<Call> m_calls;
+    std::vector<LOGFONT> m_fonts; // calls name their font by its place here
+};
+
+
 // GDI drawing state over one paint target. Coordinates are the picture's: origin top-left, y down,
 // whatever the row order of the pixels. Drawing on a context with no target does nothing.
 class DeviceContext {
@@ -347,6 +379,12 @@ public:
     // Pixels visited by the 1-pixel line stepping so far; only those that can be seen are.
     qint64 pixelsStepped() const { return m_pixelsStepped; }
 
+    // While a record is set, drawing calls go into it instead of onto the target (none: draw).
+    void setRecord(DrawingRecord* record) { m_record = record; }
+    // Draws what a record holds onto this context's target, each call with the state it was made
+    // in; when `within` is given, only there, clipped to it. The context's own state stays as it was.
+    void Replay(const DrawingRecord& record, const QRegion* within = nullptr);
+
 private:
     class PaintScope;
     friend class PaintScope;
@@ -375,6 +413,12 @@ private:
     int m_stretchMode = BLACKONWHITE;
     POINT m_pos;
     qint64 m_pixelsStepped = 0;
+    DrawingRecord* m_record = nullptr;
+    std::optional<QRect> m_replayClip; // while replaying within a region: the part being drawn
+    struct SavedState;
+    DrawingRecord::Call& recordCall(int kind, const QRect& bounds);
+    QRect textBounds(int x, int y, const QString& text) const; // what TextOut can change
+    void applyCall(const DrawingRecord::Call& call, const DrawingRecord& record);
     // The font made from m_logFont, and the key its texts are kept under.
     mutable std::unique_ptr<FontCache> m_fontCache;
 };

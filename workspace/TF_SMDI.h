@@ -31,6 +31,7 @@ class QFrame;
 class QMdiSubWindow;
 
 class DeviceContext;
+class DrawingRecord;
 class TFastDIB;
 class TArea;
 class TJEXProject;
@@ -207,6 +208,8 @@ private:
     void composeLayers(bool Complete); // SmoothDraw without handing the result to the paint box
     void paintBackground();
     QRect m_cull; // the part of DrawItems' target that is seen, in its coordinates; null: all of it
+    std::shared_ptr<DrawingRecord> m_overlays; // the overlays as B_Foreground shows them
+    qint64 m_overlaysOn = 0;                   // B_Foreground's cache key once they were drawn
 
 public:
     // -- end painting --

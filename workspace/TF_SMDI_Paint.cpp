@@ -1,6 +1,7 @@
 // Image window: painting. A complete repaint composes B_Background (area fill, the images at the
-// window's zoom); every repaint copies it to B_Foreground, draws the overlays there and hands that
-// to the paint box. Also the whole-canvas export, the bird's-eye overview and the zoomed copies.
+// window's zoom); every repaint brings B_Foreground to it with the overlays drawn on, redrawing
+// only where the recorded overlays differ from the last repaint's, and hands that to the paint
+// box. Also the whole-canvas export, the bird's-eye overview and the zoomed copies.
 // Images go from TFastDIB memory into the RGB32 layers by a row loop (magnified by pixel
 // replication) instead of through QPainter, which keeps a full repaint within one frame.
 #include "workspace/TF_SMDI.h"
@@ -23,6 +24,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QRegion>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -372,6 +374,8 @@ void TF_SMDI::composeLayers(bool Complete)
 {
     if (!PB || !Area)
         return;
+    // The background pixels the region outline changes, for the overlays to be drawn again there.
+    QRegion outlined;
     if (CopyRect && !B_Background.isNull()) {
         const int H = SB_H->value(), V = SB_V->value();
         const QPoint c1(Scale(clampInt(qint64(ClipbrdPT1.x()) - H)), Scale(clampInt(qint64(ClipbrdPT1.y()) - V)));
@@ -382,6 +386,11 @@ void TF_SMDI::composeLayers(bool Complete)
         LineDDA(c1.x(), c1.y(), c2.x(), c1.y(), seen, ant, AntSkip);
         LineDDA(c2.x(), c1.y(), c2.x(), c2.y(), seen, ant, AntSkip);
         LineDDA(c1.x(), c2.y(), c2.x(), c2.y(), seen, ant, AntSkip);
+        for (const auto& [a, b] : {std::pair{c1, QPoint(c1.x(), c2.y())}, std::pair{c1, QPoint(c2.x(), c1.y())},
+                                   std::pair{QPoint(c2.x(), c1.y()), c2}, std::pair{QPoint(c1.x(), c2.y()), c2}})
+            outlined += QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                              QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())))
+                & seen;
     }
 
     if (Complete) {
@@ -396,17 +405,49 @@ void TF_SMDI::composeLayers(bool Complete)
         UpdateBird(false);
     }
 
-    if (B_Foreground.size() != B_Background.size() || B_Foreground.format() != QImage::Format_RGB32)
+    // The overlays are recorded first, then drawn. Where the last repaint's record draws the same
+    // and the background stayed, B_Foreground already shows them: a mouse move while measuring
+    // draws the rubber band again, not thousands of points and labels.
+    const QRect layer = B_Background.rect();
+    auto now = std::make_shared<DrawingRecord>();
+    {
+        DeviceContext recorder;
+        recorder.setRecord(now.get());
+        CullScope cull(m_cull, layer);
+        DrawItems(&recorder);
+        ReleaseCanvasTools(&recorder);
+    }
+
+    bool whole = Complete || !m_overlays || B_Foreground.size() != B_Background.size()
+        || B_Foreground.format() != QImage::Format_RGB32 || B_Foreground.cacheKey() != m_overlaysOn;
+    QRegion redraw;
+    if (!whole) {
+        redraw = (now->differenceFrom(*m_overlays) + outlined) & layer;
+        qint64 area = 0;
+        for (const QRect& r : redraw)
+            area += qint64(r.width()) * r.height();
+        // Beyond a third of the layer a whole copy costs no more than the parts.
+        whole = area * 3 > qint64(layer.width()) * layer.height() || !now->clipsCleanly(redraw);
+    }
+    if (whole && B_Foreground.size() != B_Background.size())
         B_Foreground = QImage(B_Background.size(), QImage::Format_RGB32);
-    if (!B_Background.isNull())
-        std::memcpy(B_Foreground.bits(), B_Background.constBits(), size_t(B_Background.sizeInBytes()));
-    QPainter painter;
-    if (!B_Foreground.isNull())
-        painter.begin(&B_Foreground);
-    DeviceContext dc(&painter);
-    CullScope cull(m_cull, B_Foreground.isNull() ? QRect() : B_Foreground.rect());
-    DrawItems(&dc);
-    ReleaseCanvasTools(&dc);
+    if (!B_Background.isNull() && (whole || !redraw.isEmpty())) {
+        const qsizetype bpl = B_Background.bytesPerLine();
+        if (whole) {
+            std::memcpy(B_Foreground.bits(), B_Background.constBits(), size_t(B_Background.sizeInBytes()));
+        } else {
+            uchar* to = B_Foreground.bits();
+            for (const QRect& r : redraw)
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    std::memcpy(to + y * bpl + qsizetype(r.left()) * 4,
+                                B_Background.constScanLine(y) + qsizetype(r.left()) * 4, size_t(r.width()) * 4);
+        }
+        QPainter painter(&B_Foreground);
+        DeviceContext dc(&painter);
+        dc.Replay(*now, whole ? nullptr : &redraw);
+    }
+    m_overlays = std::move(now);
+    m_overlaysOn = B_Foreground.cacheKey();
 }
 
 void TF_SMDI::paintBackground()

@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -926,6 +927,207 @@ TEST(DeviceContext, KeptTextLayoutsDrawLikeTheToolkitsText)
             }
         }
     }
+}
+
+
+// ---- drawing records ----------------------------------------------------------------------------
+
+// One drawing call of a random scene, with the tools it is made with.
+struct SceneCall {
+    int kind; // 0 line, 1 rectangle, 2 ellipse, 3 polygon, 4 polyline, 5 fill, 6 text, 7 pixel, 8 image, 9 text box
+    int x1, y1, x2, y2, x3, y3;
+    int penStyle, penWidth, brushKind, hatch, escapement, bkMode;
+    COLORREF penColour, brushColour, textColour, bkColour;
+    int textIndex;
+};
+
+SceneCall randomCall(std::mt19937& rng, int w, int h)
+{
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    const COLORREF colours[] = {kRed, kBlue, kBlack, RGB(0, 160, 0), RGB(200, 200, 0)};
+    SceneCall c;
+    c.kind = pick(10);
+    c.x1 = pick(w + 20) - 10;
+    c.y1 = pick(h + 20) - 10;
+    c.x2 = pick(w + 20) - 10;
+    c.y2 = pick(h + 20) - 10;
+    c.x3 = pick(w + 20) - 10;
+    c.y3 = pick(h + 20) - 10;
+    c.penStyle = pick(7);
+    c.penWidth = pick(4);
+    c.brushKind = pick(3);
+    c.hatch = pick(6);
+    c.escapement = pick(30) == 0 ? 450 : 0;
+    c.bkMode = pick(2) ? OPAQUE : TRANSPARENT;
+    c.penColour = colours[pick(5)];
+    c.brushColour = colours[pick(5)];
+    c.textColour = colours[pick(5)];
+    c.bkColour = colours[pick(5)];
+    c.textIndex = pick(3);
+    return c;
+}
+
+const QImage& sceneImage()
+{
+    static const QImage image = [] {
+        QImage img(7, 5, QImage::Format_RGB32);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                img.setPixel(x, y, qRgb(x * 30, y * 50, 90));
+        return img;
+    }();
+    return image;
+}
+
+void drawCall(HDC dc, const SceneCall& c)
+{
+    usePen(dc, c.penStyle, c.penWidth, c.penColour);
+    if (c.brushKind == 0)
+        SelectObject(dc, GetStockObject(NULL_BRUSH));
+    else
+        useBrush(dc, c.brushKind == 1 ? CreateSolidBrush(c.brushColour) : CreateHatchBrush(c.hatch, c.brushColour));
+    LOGFONT lf;
+    lf.lfHeight = -12;
+    lf.lfEscapement = c.escapement;
+    lf.lfFaceName = QStringLiteral("Tahoma");
+    DeleteObject(SelectObject(dc, CreateFontIndirect(lf)));
+    SetTextColor(dc, c.textColour);
+    SetBkColor(dc, c.bkColour);
+    SetBkMode(dc, c.bkMode);
+    const QString texts[] = {QStringLiteral("12.34"), QStringLiteral("Sapwood"), QStringLiteral("W")};
+    const POINT points[] = {{c.x1, c.y1}, {c.x2, c.y2}, {c.x3, c.y3}};
+    switch (c.kind) {
+    case 0:
+        MoveToEx(dc, c.x1, c.y1, nullptr);
+        LineTo(dc, c.x2, c.y2);
+        break;
+    case 1:
+        Rectangle(dc, c.x1, c.y1, c.x2, c.y2);
+        break;
+    case 2:
+        Ellipse(dc, c.x1, c.y1, c.x2, c.y2);
+        break;
+    case 3:
+        Polygon(dc, points, 3);
+        break;
+    case 4:
+        Polyline(dc, points, 3);
+        break;
+    case 5: {
+        HBRUSH b = CreateHatchBrush(c.hatch, c.brushColour);
+        RECT r{std::min(c.x1, c.x2), std::min(c.y1, c.y2), std::max(c.x1, c.x2), std::max(c.y1, c.y2)};
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        break;
+    }
+    case 6:
+        TextOut(dc, c.x1, c.y1, texts[c.textIndex]);
+        break;
+    case 7:
+        SetPixel(dc, c.x1, c.y1, c.penColour);
+        break;
+    case 8:
+        dc->drawImage(QRect(c.x1, c.y1, 14, 5), sceneImage(), QRect(0, 0, 7, 5));
+        break;
+    case 9: {
+        RECT box{c.x1, c.y1, c.x1 + 30, c.y1 + 16};
+        DrawText(dc, texts[c.textIndex], &box, DT_SINGLELINE);
+        break;
+    }
+    }
+}
+
+QImage drawScene(const std::vector<SceneCall>& scene, int w, int h)
+{
+    QImage img = whiteImage(w, h);
+    QPainter painter(&img);
+    DeviceContext dc(&painter);
+    for (const SceneCall& c : scene)
+        drawCall(&dc, c);
+    releaseTools(&dc);
+    return img;
+}
+
+DrawingRecord recordScene(const std::vector<SceneCall>& scene)
+{
+    DrawingRecord record;
+    DeviceContext dc;
+    dc.setRecord(&record);
+    for (const SceneCall& c : scene)
+        drawCall(&dc, c);
+    releaseTools(&dc);
+    return record;
+}
+
+// A recorded scene replays to the picture drawn directly. A changed scene (calls added, dropped,
+// altered, moved) replayed only where the two records differ, over the old picture, gives the
+// new picture exactly.
+TEST(DeviceContext, RecordsReplayAndRedrawOnlyWhereTheyDiffer)
+{
+    constexpr int W = 64, H = 48;
+    std::mt19937 rng(20240611);
+    int turned = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        SCOPED_TRACE(testing::Message() << "trial " << trial);
+        std::vector<SceneCall> before;
+        for (int n = 0; n < 40; ++n)
+            before.push_back(randomCall(rng, W, H));
+        std::vector<SceneCall> after = before;
+        for (int change = 0; change < 1 + int(rng() % 4); ++change) {
+            const size_t at = rng() % after.size();
+            switch (rng() % 4) {
+            case 0:
+                after.insert(after.begin() + at, randomCall(rng, W, H));
+                break;
+            case 1:
+                after.erase(after.begin() + at);
+                break;
+            case 2:
+                after[at].x2 += 3;
+                after[at].penColour = kBlack;
+                break;
+            default:
+                std::swap(after[at], after[(at + 1) % after.size()]);
+                break;
+            }
+        }
+
+        const QImage oldPicture = drawScene(before, W, H);
+        const QImage newPicture = drawScene(after, W, H);
+        const DrawingRecord oldRecord = recordScene(before);
+        const DrawingRecord newRecord = recordScene(after);
+        // Lines without a pen draw nothing and are not kept.
+        EXPECT_LE(oldRecord.size(), qsizetype(before.size()));
+        EXPECT_GT(oldRecord.size(), 0);
+
+        QImage replayed = whiteImage(W, H);
+        {
+            QPainter painter(&replayed);
+            DeviceContext dc(&painter);
+            dc.Replay(oldRecord);
+        }
+        EXPECT_TRUE(samePixels(replayed, oldPicture)) << "whole replay";
+
+        // The new picture from the old: the background back where they differ, the new record
+        // there, unless turned text lies there, which only a whole replay draws right.
+        const QRegion changed = newRecord.differenceFrom(oldRecord);
+        if (!newRecord.clipsCleanly(changed)) {
+            ++turned;
+            continue;
+        }
+        QImage updated = oldPicture;
+        {
+            QPainter painter(&updated);
+            painter.setClipRegion(changed);
+            painter.fillRect(updated.rect(), Qt::white);
+            painter.setClipping(false);
+            DeviceContext dc(&painter);
+            dc.Replay(newRecord, &changed);
+        }
+        EXPECT_TRUE(samePixels(updated, newPicture)) << "replay where the records differ";
+        EXPECT_TRUE(oldRecord.differenceFrom(oldRecord).isEmpty());
+    }
+    EXPECT_LT(turned, 30) << "most scenes must take the partial road";
 }
 
 } // namespace

@@ -776,3 +776,73 @@ TEST_F(Paint, ObjectsAtTheEndsOfTheIntRangeStepOnlyTheView)
         }
     }
 }
+
+// Overlay repaints draw again only where the overlays changed; what they leave on the layer is
+// always the background with every overlay drawn on it, whatever moved between two repaints.
+TEST_F(Paint, OverlayRepaintsMatchTheWholeDrawingAfterEveryChange)
+{
+    SettingLVisible = true;
+    SettingRALVisible = true;
+    SettingRALLength = 6;
+    SettingScaleRAL = false;
+    SettingTVisible = true;
+    addImage(0, 0, 40, 20, 1);
+    addImage(40, 5, 60, 30, 2);
+    TPath* path = addPath();
+    TIndex* i1 = addIndex(*path, {4, 4});
+    i1->Comment = QStringLiteral("pith");
+    TMeasurement* m1 = addMeasurement(*i1, {20, 12});
+    addMeasurement(*i1, {37, 9});
+    TIndex* i2 = addIndex(*path, {50, 25});
+    addMeasurement(*i2, {70, 30});
+    auto frame = std::make_unique<TRectangle>();
+    frame->x1 = QPoint(60, 2);
+    frame->x2 = QPoint(90, 20);
+    frame->PWidth = 1;
+    frame->PColor = 0x00008000;
+    frame->Transparent = true;
+    w->DrawList.push_back(std::move(frame));
+    w->CurrentPath = path;
+    w->CurrentIndex = i2;
+    view(10, 0, 0);
+    w->ApplyScreenMode(mmNewMeasurement);
+    w->SmoothDraw(true);
+
+    auto wholeDrawing = [&] {
+        QImage img = w->B_Background.copy();
+        QPainter painter(&img);
+        DeviceContext dc(&painter);
+        w->DrawItems(&dc);
+        ReleaseCanvasTools(&dc);
+        return img;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"mouse moves", [&] { w->Mouse = QPoint(80, 30); }},
+        {"mouse moves a little", [&] { w->Mouse = QPoint(81, 31); }},
+        {"mouse moves across the labels", [&] { w->Mouse = QPoint(10, 5); }},
+        {"nothing changes", [] {}},
+        {"crosshair shown", [&] { SettingCADCursor = true; }},
+        {"mouse moves with the crosshair", [&] { w->Mouse = QPoint(55, 20); }},
+        {"a point moves", [&] { m1->Pos = QPoint(24, 15); }},
+        {"a point is selected", [&] { m1->selected = true; }},
+        {"line colour changes", [&] { SettingMLColor = 0x0000FFFF; }},
+        {"region outline marches", [&] {
+             w->CopyRect = true;
+             w->ClipbrdPT1 = QPoint(15, 3);
+             w->ClipbrdPT2 = QPoint(45, 33);
+         }},
+        {"outline marches on", [] {}},
+        {"the mode changes", [&] { w->ApplyScreenMode(mmSelect); }},
+        {"someone draws on the layer", [&] { w->B_Foreground.fill(Qt::black); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        w->SmoothDraw(false);
+        expectSameImage(w->B_Foreground, wholeDrawing());
+    }
+}
