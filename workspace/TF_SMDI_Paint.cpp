@@ -452,6 +452,7 @@ void TF_SMDI::composeLayers(bool Complete)
 
 void TF_SMDI::paintBackground()
 {
+    buildDueZoomCopies();
     const int W = B_Background.width(), Hgt = B_Background.height();
     const int H = SB_H->value(), V = SB_V->value();
     const int z = fZoom;
@@ -837,26 +838,56 @@ void TF_SMDI::DrawBird(int z)
 
 // ---- zoomed copies --------------------------------------------------------------------------------
 
+namespace {
+
+// Sizes an image's zoomed copy for the window's zoom; false when none is shown (1:1 and larger
+// zooms, no image), and the copy is then emptied.
+bool sizeZoomCopy(const TF_SMDI& w, TStitchObject& so)
+{
+    if (w.zoom() <= 10 || !so.FD) {
+        so.FZ->SetSize(0, 0, 24);
+        return false;
+    }
+    const int width = w.Scale(so.Width), height = w.Scale(so.Height);
+    if (so.FZ->Info.Header.Width != width || so.FZ->AbsHeight != height || so.FZ->Info.Header.BitCount != 24)
+        so.FZ->SetSize(width, height, 24);
+    return true;
+}
+
+} // namespace
+
 void TF_SMDI::ResampleStitchObjects(TStitchObject* ASO)
 {
-    auto resample = [this](TStitchObject& so) {
+    // The copies are sized now and filled by the next complete repaint, from the pixels and at
+    // the zoom of then: the requests of one road (an image read, the fitted zoom, a rebuild after
+    // loading) build each copy once, not once per request.
+    auto request = [this](TStitchObject& so) {
         if (!so.FZ)
             return;
-        // Only reducing zooms show the copy; at the others it would be the image or larger.
-        if (fZoom <= 10 || !so.FD) {
-            so.FZ->SetSize(0, 0, 24);
-            return;
-        }
-        so.FZ->SetSize(Scale(so.Width), Scale(so.Height), 24);
-        if (SettingResamplingAlgorithm == 0)
-            ResizeNearest(*so.FD, *so.FZ);
+        if (sizeZoomCopy(*this, so))
+            m_zoomCopiesDue.insert(&so);
         else
-            ResampleFiltered(*so.FD, *so.FZ, ResamplerIndex(SettingResamplingAlgorithm, rkPoint));
+            m_zoomCopiesDue.erase(&so);
     };
     if (ASO) {
-        resample(*ASO);
+        request(*ASO);
         return;
     }
     for (const auto& so : StitchList)
-        resample(*so);
+        request(*so);
+}
+
+void TF_SMDI::buildDueZoomCopies()
+{
+    if (m_zoomCopiesDue.empty())
+        return;
+    for (const auto& so : StitchList) {
+        if (!m_zoomCopiesDue.count(so.get()) || !so->FZ || !sizeZoomCopy(*this, *so))
+            continue;
+        if (SettingResamplingAlgorithm == 0)
+            ResizeNearest(*so->FD, *so->FZ);
+        else
+            ResampleFiltered(*so->FD, *so->FZ, ResamplerIndex(SettingResamplingAlgorithm, rkPoint));
+    }
+    m_zoomCopiesDue.clear();
 }

@@ -846,3 +846,24 @@ TEST_F(Paint, OverlayRepaintsMatchTheWholeDrawingAfterEveryChange)
         expectSameImage(w->B_Foreground, wholeDrawing());
     }
 }
+
+// Zoomed copies asked for by several steps of one road are made once, by the repaint that shows
+// them, from the pixels and at the zoom of that repaint; an image gone meanwhile is left out.
+TEST_F(Paint, ZoomedCopiesAreMadeByTheRepaintThatShowsThem)
+{
+    TStitchObject* a = addImage(0, 0, 40, 20, 1);
+    addImage(40, 0, 40, 20, 2);
+    view(12, 0, 0); // asks for both copies at 1:3
+    w->setZoom(11); // and again at 1:2
+    w->ResampleStitchObjects(a);
+    EXPECT_EQ(QSize(a->FZ->Info.Header.Width, a->FZ->AbsHeight), QSize(20, 10)); // sized at once
+
+    // The pixels change before the repaint: the copy shows them as they are then.
+    fillImage(*a, 7);
+    seeds[0] = 7;
+    w->StitchList.pop_back(); // the second image goes before its copy was made
+    seeds.pop_back();
+    w->UpdateArea();
+    w->SmoothDraw(true);
+    expectSameImage(w->B_Background, expectedBackground());
+}
