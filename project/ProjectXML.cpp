@@ -471,8 +471,7 @@ private:
     static void XMLCALL onText(void* self, const XML_Char* s, int len);
     static void XMLCALL onCdataStart(void* self);
     static void XMLCALL onCdataEnd(void* self);
-    static void XMLCALL onEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                     const XML_Char*, const XML_Char*, const XML_Char*);
+    static void XMLCALL onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int);
     template <class F>
     static void guarded(void* self, F&& body);
 
@@ -580,7 +579,7 @@ void ProjectReader::parse(QIODevice& source)
     XML_SetElementHandler(m_parser, &onStart, &onEnd);
     XML_SetCharacterDataHandler(m_parser, &onText);
     XML_SetCdataSectionHandler(m_parser, &onCdataStart, &onCdataEnd);
-    XML_SetEntityDeclHandler(m_parser, &onEntityDecl);
+    XML_SetStartDoctypeDeclHandler(m_parser, &onDoctype);
 
     constexpr int Chunk = 1 << 20;
     for (;;) {
@@ -731,11 +730,14 @@ void XMLCALL ProjectReader::onCdataEnd(void* self)
     });
 }
 
-// A project never declares entities; refusing them keeps expansion attacks out entirely.
-void XMLCALL ProjectReader::onEntityDecl(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                         const XML_Char*, const XML_Char*, const XML_Char*)
+// A project file never has a document type declaration. Refused before its internal subset is
+// read, it can neither expand entities nor give every element attribute defaults of any size.
+void XMLCALL ProjectReader::onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int)
 {
-    guarded(self, [&](ProjectReader& r) { r.fail(QStringLiteral("It declares XML entities, which a project file never does.")); });
+    guarded(self, [&](ProjectReader& r) {
+        r.fail(QStringLiteral("It has a document type declaration (entities or attribute defaults), which a project "
+                              "file never has."));
+    });
 }
 
 void ProjectReader::startElement(const char* name, const char** atts)

@@ -669,6 +669,9 @@ TEST_F(ProjectXMLTest, DamagedFilesFailOrLoadWhatIsSoundAndSaySo)
         laughs += std::string("<!ENTITY ") + c + " \"" + refs + "\">";
     }
     laughs += "]><JEX4><ProjectData Name=\"&j;\"/></JEX4>";
+    // Attribute defaults: every element without the attribute would get a copy of the text.
+    const std::string defaults = "<!DOCTYPE JEX4 [<!ATTLIST Path Name CDATA \"" + std::string(100000, 'x') + "\">]><JEX4>"
+        + [] { std::string paths; for (int i = 0; i < 2000; ++i) paths += "<Path/>"; return paths; }() + "</JEX4>";
     std::string deep = "<JEX4>";
     for (int i = 0; i < 100000; ++i)
         deep += "<a>";
@@ -690,6 +693,9 @@ TEST_F(ProjectXMLTest, DamagedFilesFailOrLoadWhatIsSoundAndSaySo)
          "mismatched tag", nullptr},
         {"another document", QByteArray(R"(<html><Path Name="x"/></html>)"), ProjectReadFailed, "not a JEX4", nullptr},
         {"entity expansion", QByteArray::fromStdString(laughs), ProjectReadFailed, "entities", nullptr},
+        {"attribute defaults", QByteArray::fromStdString(defaults), ProjectReadFailed, "document type", nullptr},
+        {"harmless document type", QByteArray(R"(<?xml version="1.0"?><!DOCTYPE JEX4><JEX4><Path Name="p"/></JEX4>)"),
+         ProjectReadFailed, "document type", nullptr},
         {"binary garbage", QByteArray("\x00\xFF\xFE<J\x01", 6), ProjectReadFailed, "well-formed", nullptr},
         {"huge numbers", QByteArray(R"(<JEX4><ProjectData DPI="99999999999"/><Path Name="p"><Index XPOS="1e9" YPOS="-2147483649"/></Path></JEX4>)"),
          ProjectReadDamaged, "XPOS",
