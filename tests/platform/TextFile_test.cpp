@@ -1,5 +1,7 @@
 #include "platform/TextFile.h"
 
+#include "support/PermissionsBind.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,7 +9,6 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -130,15 +131,21 @@ TEST_F(TextFileTest, WriteCutShortByTheDiskKeepsTheOldFileAndLeavesNoTemporary)
 
 TEST_F(TextFileTest, ReadOnlyFolderKeepsTheOldFile)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
     writeBytes(path("keep.txt"), "old\r\n");
     QFile::setPermissions(path("keep.txt"), QFileDevice::ReadOwner);
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const int rc = writeTextFile(path("keep.txt"), {QStringLiteral("new")});
+    int rc = 0;
+    bool bound = false;
+    {
+        testhelpers::PermissionsBind bind; // as root too
+        bound = bind.active();
+        rc = writeTextFile(path("keep.txt"), {QStringLiteral("new")});
+    }
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(bound);
     EXPECT_EQ(rc, -1);
     EXPECT_EQ(readBytes(path("keep.txt")), QByteArray("old\r\n"));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("keep.txt")});
 }
 
 TEST(TextLines, SplitMatchesTheFileReader)

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FakeDialogs.h"
 #include "project/Settings.h"
+#include "support/PermissionsBind.h"
 
 #include <QDir>
 #include <QFile>
@@ -387,11 +388,11 @@ TEST_F(FileProbeTest, CanWriteFolderMakesAndRemovesAProbe)
     EXPECT_FALSE(CanWriteFolder(path("missing")));
     EXPECT_FALSE(CanWriteFolder(path("plainfile")));
     EXPECT_FALSE(CanWriteFolder(QString()));
-    if (geteuid() != 0) {
-        QDir(dir.path()).mkdir(QStringLiteral("readonly"));
-        QFile::setPermissions(path("readonly"), QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_FALSE(CanWriteFolder(path("readonly")));
-    }
+    QDir(dir.path()).mkdir(QStringLiteral("readonly"));
+    QFile::setPermissions(path("readonly"), QFile::ReadOwner | QFile::ExeOwner);
+    testhelpers::PermissionsBind bind; // as root too
+    ASSERT_TRUE(bind.active());
+    EXPECT_FALSE(CanWriteFolder(path("readonly")));
 }
 
 TEST_F(FileProbeTest, MessageDlgWithCheckBoxAsksThroughTheDialogs)

@@ -15,6 +15,7 @@
 #include "shell/TF_Progress.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "support/PermissionsBind.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -947,11 +948,13 @@ TEST_F(ProjectXMLTest, FailedSaveKeepsTheOldFileAndTellsWhy)
         const char* name;
         QString target;
         bool wideImage; // wider than JPEG can hold, to embed
+        bool readOnlyFolder;
         const char* boxMentions;
     } rows[] = {
-        {"folder missing", file(QStringLiteral("no/such/folder/p.jex4")), false, "write permissions"},
-        {"target is a folder", dir.path(), false, "An error occured while saving to"},
-        {"picture cannot be embedded", file(QStringLiteral("old.jex4")), true, "could not be embedded"},
+        {"folder missing", file(QStringLiteral("no/such/folder/p.jex4")), false, false, "write permissions"},
+        {"target is a folder", dir.path(), false, false, "An error occured while saving to"},
+        {"picture cannot be embedded", file(QStringLiteral("old.jex4")), true, false, "could not be embedded"},
+        {"read-only folder", file(QStringLiteral("old.jex4")), false, true, "Permission denied"},
     };
     const QByteArray old("<JEX4>old content</JEX4>");
     for (const Row& row : rows) {
@@ -968,7 +971,17 @@ TEST_F(ProjectXMLTest, FailedSaveKeepsTheOldFileAndTellsWhy)
             w->StitchList.push_back(std::move(so));
         }
         w->Project->Changed = true;
-        EXPECT_EQ(SaveProjectXML(w.get(), row.target, false), -1);
+        int rc = 0;
+        if (row.readOnlyFolder) {
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            testhelpers::PermissionsBind bind; // as root too
+            ASSERT_TRUE(bind.active());
+            rc = SaveProjectXML(w.get(), row.target, false);
+        } else {
+            rc = SaveProjectXML(w.get(), row.target, false);
+        }
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        EXPECT_EQ(rc, -1);
         EXPECT_TRUE(w->Project->Changed);
         EXPECT_EQ(readAll(file(QStringLiteral("old.jex4"))), old);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before) << "no file left behind";
