@@ -219,6 +219,13 @@ int LoadBrushSets(const QString& FileName)
                                        + QString::number(i + 1) + QStringLiteral(" skipped, ") + why);
             continue;
         }
+        for (const Field& f : kFields)
+            if (const auto* member = std::get_if<int TBrushSet::*>(&f.Member)) {
+                const QString note = RepairStoredSetting(QString::fromLatin1(f.Key), (*set).**member);
+                if (!note.isEmpty())
+                    TF_ErrorLog::AddLog(3, QStringLiteral("Brush set file ") + FileName + QStringLiteral(": line ")
+                                               + QString::number(i + 1) + QStringLiteral(", ") + note);
+            }
         if (set->Current)
             CurrentBrushSet = set.get();
         BrushSetList.push_back(std::move(set));

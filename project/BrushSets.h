@@ -13,7 +13,9 @@ QString BrushSetFileName();
 
 // Appends the file's presets to BrushSetList; a preset whose "Current" is true becomes
 // CurrentBrushSet (with several, the last). Empty lines are passed over; a line that does not
-// describe a brush set is skipped with a note in the log. The drawing settings are not touched.
+// describe a brush set is skipped with a note in the log, and a size, cursor or colour outside
+// the range of its setting is repaired as the settings store does (with a note). The drawing
+// settings are not touched.
 // 0 read; -1 the file does not exist or cannot be read, the list is left as it was.
 int LoadBrushSets(const QString& FileName);
 

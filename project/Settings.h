@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -121,6 +122,22 @@ QString ImageSaveExtension(int filterIndex);
 // the standard arrow, XBlack, XWhite, XRed, XRedPin, XYellowPin.
 inline constexpr std::array<int, 6> CursorChoices = {0, -62, -53, -61, -57, -60};
 
+// The values a stored integer may take. Painting, the link and the dialogs take these numbers as
+// they are, so whatever loads them from a file (the store, the brush-set file) repairs a value
+// outside first: a size is cut to the nearer end, a choice or a colour gets its default.
+struct SettingRange {
+    int Min = std::numeric_limits<int>::min();
+    int Max = std::numeric_limits<int>::max();
+    bool CutToEnd = true; // false: a value outside gets the default
+
+    bool contains(int value) const { return value >= Min && value <= Max; }
+};
+inline constexpr SettingRange ColourRange{0, 0x00FFFFFF, false}; // $00BBGGRR, no system colours
+
+// Puts `value` back into `range` (the nearer end, or `fallback`). Returns the note for the log,
+// naming `name`, the value and what is used instead; empty when the value was in range.
+QString RepairToRange(const QString& name, int& value, const SettingRange& range, int fallback);
+
 // One plain settings variable with its start value and, for those the registry store keeps,
 // the value an absent registry entry gives.
 using SettingRef = std::variant<bool*, int*, QString*, QStringList*>;
@@ -131,11 +148,16 @@ struct SettingVariable {
     SettingRef Variable;
     SettingValue Start; // from program start until the store runs
     std::optional<SettingValue> Absent; // none: not kept in the registry
+    std::optional<SettingRange> Range;  // stored integers: the values they may take
 };
 
 // Every plain variable above; the stored ones first, in the order the store reads them.
 // The version numbers, brush sets and stopwatch are not plain and not listed.
 const std::vector<SettingVariable>& SettingVariables();
+
+// RepairToRange with the range and default of the stored integer variable named `name` (letter
+// case aside: the brush-set file says "CadColor" for "CADColor"); nothing for any other name.
+QString RepairStoredSetting(const QString& name, int& value);
 
 // Gives every listed variable its start value, as at program start; empties the brush sets,
 // forgets the current one and restarts the stopwatch as new.

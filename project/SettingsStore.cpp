@@ -162,7 +162,13 @@ struct StoreEntry {
     Value Default;
     Access Mode = Access::ReadWrite;
     const QPointer<QWidget>* Window = nullptr; // WriteOnly: the window that must exist
+    SettingRange Range;                        // integers: what they may hold
 };
+
+// Window positions and sizes as the window system holds them: 16 bits.
+constexpr SettingRange kPosition{-32768, 32767, true};
+constexpr SettingRange kSize{0, 32767, true};
+constexpr SettingRange sized(int min, int max) { return SettingRange{min, max, true}; }
 
 class EntryList {
 public:
@@ -184,23 +190,32 @@ public:
         e.Window = window;
         list.push_back(std::move(e));
     }
+    // Every stored integer has a range.
+    void add(const QString& name, int& field, int def, const SettingRange& range, Access mode = Access::ReadWrite,
+             const QPointer<QWidget>* window = nullptr)
+    {
+        add<int>(name, field, def, mode, window);
+        list.back().Range = range;
+    }
+    void add(const QString& name, int& field, int def, Access mode = Access::ReadWrite,
+             const QPointer<QWidget>* window = nullptr) = delete;
 
     // "_X" is the top edge and "_Y" the left one.
     void placement(const QString& prefix, FormPlacement& p, const FormPlacement& dp, const QString& heightName = {})
     {
-        add(prefix + QStringLiteral("_X"), p.Top, dp.Top);
-        add(prefix + QStringLiteral("_Y"), p.Left, dp.Left);
-        add(prefix + QStringLiteral("_Width"), p.Width, dp.Width);
-        add(heightName.isEmpty() ? prefix + QStringLiteral("_Height") : heightName, p.Height, dp.Height);
+        add(prefix + QStringLiteral("_X"), p.Top, dp.Top, kPosition);
+        add(prefix + QStringLiteral("_Y"), p.Left, dp.Left, kPosition);
+        add(prefix + QStringLiteral("_Width"), p.Width, dp.Width, kSize);
+        add(heightName.isEmpty() ? prefix + QStringLiteral("_Height") : heightName, p.Height, dp.Height, kSize);
     }
 
     void dock(const QString& prefix, DockRect& r, const DockRect& dr, Access mode = Access::ReadWrite,
               const QPointer<QWidget>* window = nullptr)
     {
-        add(prefix + QStringLiteral("_D1"), r.Left, dr.Left, mode, window);
-        add(prefix + QStringLiteral("_D2"), r.Top, dr.Top, mode, window);
-        add(prefix + QStringLiteral("_D3"), r.Right, dr.Right, mode, window);
-        add(prefix + QStringLiteral("_D4"), r.Bottom, dr.Bottom, mode, window);
+        add(prefix + QStringLiteral("_D1"), r.Left, dr.Left, kPosition, mode, window);
+        add(prefix + QStringLiteral("_D2"), r.Top, dr.Top, kPosition, mode, window);
+        add(prefix + QStringLiteral("_D3"), r.Right, dr.Right, kPosition, mode, window);
+        add(prefix + QStringLiteral("_D4"), r.Bottom, dr.Bottom, kPosition, mode, window);
     }
 
     StoredWindowValues& v;
@@ -219,12 +234,12 @@ std::vector<StoreEntry> windowEntries(StoredWindowValues& v)
     const auto ro = Access::ReadOnly;
 
     t.add(QStringLiteral("RAXO4IP"), v.LinkAddress, d.LinkAddress);
-    t.add(QStringLiteral("RAXO4TCP"), v.LinkPort, d.LinkPort);
+    t.add(QStringLiteral("RAXO4TCP"), v.LinkPort, d.LinkPort, SettingRange{1, 65535, false});
     t.placement(QStringLiteral("MainForm"), v.MainForm, d.MainForm);
 
     auto& m = v.Measurement;
     t.placement(QStringLiteral("MeasurementForm"), m.Placement, d.Measurement.Placement);
-    t.add(QStringLiteral("MeasurementForm_VSTSOHeight"), m.VSTSOHeight, d.Measurement.VSTSOHeight);
+    t.add(QStringLiteral("MeasurementForm_VSTSOHeight"), m.VSTSOHeight, d.Measurement.VSTSOHeight, kSize);
     t.dock(QStringLiteral("MeasurementForm"), m.Dock, d.Measurement.Dock);
     for (int i = 0; i < 3; ++i)
         t.add(QStringLiteral("MeasurementForm_Col%1Visible").arg(i + 1), m.ColVisible[size_t(i)], d.Measurement.ColVisible[size_t(i)]);
@@ -233,7 +248,7 @@ std::vector<StoreEntry> windowEntries(StoredWindowValues& v)
 
     auto& z = v.Zoom;
     t.placement(QStringLiteral("ZoomForm"), z.Placement, d.Zoom.Placement);
-    t.add(QStringLiteral("ZoomForm_CrossHairColor"), z.CrossHairColor, d.Zoom.CrossHairColor);
+    t.add(QStringLiteral("ZoomForm_CrossHairColor"), z.CrossHairColor, d.Zoom.CrossHairColor, ColourRange);
     t.add(QStringLiteral("ZoomForm_DisplayCrossHairs"), z.DisplayCrossHairs, d.Zoom.DisplayCrossHairs);
     t.add(QStringLiteral("ZoomFormVisible"), z.Visible, d.Zoom.Visible);
     t.add(QStringLiteral("ZoomForm_Docked"), z.Docked, d.Zoom.Docked, wo, &z.Form);
@@ -241,21 +256,21 @@ std::vector<StoreEntry> windowEntries(StoredWindowValues& v)
 
     auto& n = v.Notes;
     t.add(QStringLiteral("EditNotesFontName"), n.FontName, d.Notes.FontName);
-    t.add(QStringLiteral("EditNotesFontSize"), n.FontSize, d.Notes.FontSize);
-    t.add(QStringLiteral("EditNotesFontColor"), n.FontColor, d.Notes.FontColor);
+    t.add(QStringLiteral("EditNotesFontSize"), n.FontSize, d.Notes.FontSize, sized(1, 1000));
+    t.add(QStringLiteral("EditNotesFontColor"), n.FontColor, d.Notes.FontColor, ColourRange);
     t.add(QStringLiteral("EditNotesVisible"), n.Visible, d.Notes.Visible);
 
     auto& b = v.BirdView;
     t.add(QStringLiteral("BirdviewFormVisible"), b.Visible, d.BirdView.Visible);
     t.placement(QStringLiteral("BirdviewForm"), b.Placement, d.BirdView.Placement);
-    t.add(QStringLiteral("BirdviewForm_Thumbnailcolor"), b.Thumbnailcolor, d.BirdView.Thumbnailcolor);
+    t.add(QStringLiteral("BirdviewForm_Thumbnailcolor"), b.Thumbnailcolor, d.BirdView.Thumbnailcolor, ColourRange);
     t.add(QStringLiteral("BirdviewForm_HighlightArea"), b.HighlightArea, d.BirdView.HighlightArea);
     t.add(QStringLiteral("BirdViewForm_Docked"), b.Docked, d.BirdView.Docked, wo, &b.Form);
     t.dock(QStringLiteral("BirdviewForm"), b.Dock, d.BirdView.Dock, wo, &b.Form);
 
     auto& f = v.FileManager;
     t.placement(QStringLiteral("FileManagerForm"), f.Placement, d.FileManager.Placement);
-    t.add(QStringLiteral("FileManagerFilenameWidth"), f.FilenameWidth, d.FileManager.FilenameWidth, ro);
+    t.add(QStringLiteral("FileManagerFilenameWidth"), f.FilenameWidth, d.FileManager.FilenameWidth, kSize, ro);
     t.add(QStringLiteral("FileManagerForm_SelectedPath"), f.SelectedPath, d.FileManager.SelectedPath);
     t.dock(QStringLiteral("FileManagerForm"), f.Dock, d.FileManager.Dock);
     t.add(QStringLiteral("FileManagerFormVisible"), f.Visible, d.FileManager.Visible, wo, &f.Form);
@@ -264,27 +279,37 @@ std::vector<StoreEntry> windowEntries(StoredWindowValues& v)
     auto& k = v.Tracker;
     t.add(QStringLiteral("TrackerFormVisible"), k.Visible, d.Tracker.Visible);
     t.placement(QStringLiteral("TrackerForm"), k.Placement, d.Tracker.Placement, QStringLiteral("TrackerFormForm_Height"));
-    t.add(QStringLiteral("TrackerHMin"), k.HMin, d.Tracker.HMin, ro);
-    t.add(QStringLiteral("TrackerHMax"), k.HMax, d.Tracker.HMax, ro);
-    t.add(QStringLiteral("TrackerFormVZoom"), k.VZoom, d.Tracker.VZoom);
-    t.add(QStringLiteral("TrackerFormHZoom"), k.HZoom, d.Tracker.HZoom);
-    t.add(QStringLiteral("TrackerFormVShift"), k.VShift, d.Tracker.VShift);
+    t.add(QStringLiteral("TrackerHMin"), k.HMin, d.Tracker.HMin, sized(0, 255), ro);
+    t.add(QStringLiteral("TrackerHMax"), k.HMax, d.Tracker.HMax, sized(1, 1000), ro);
+    t.add(QStringLiteral("TrackerFormVZoom"), k.VZoom, d.Tracker.VZoom, sized(1, 1000));
+    t.add(QStringLiteral("TrackerFormHZoom"), k.HZoom, d.Tracker.HZoom, sized(0, 1500));
+    t.add(QStringLiteral("TrackerFormVShift"), k.VShift, d.Tracker.VShift, sized(0, 255));
     t.add(QStringLiteral("TrackerFormLog"), k.Log, d.Tracker.Log);
     t.add(QStringLiteral("TrackerFormDisplayCross"), k.DisplayCross, d.Tracker.DisplayCross);
-    t.add(QStringLiteral("TrackerFromSmooth"), k.Smooth, d.Tracker.Smooth);
+    t.add(QStringLiteral("TrackerFromSmooth"), k.Smooth, d.Tracker.Smooth, sized(0, 255));
 
     auto& h = v.Histogram;
     t.add(QStringLiteral("HistogramVisible"), h.Visible, d.Histogram.Visible);
-    t.add(QStringLiteral("Histogram_X"), h.Placement.Top, d.Histogram.Placement.Top);
-    t.add(QStringLiteral("Histogram_Y"), h.Placement.Left, d.Histogram.Placement.Left);
-    t.add(QStringLiteral("Histogram_Height"), h.Placement.Height, d.Histogram.Placement.Height);
-    t.add(QStringLiteral("Histogram_Width"), h.Placement.Width, d.Histogram.Placement.Width, wo, &h.Form);
+    t.add(QStringLiteral("Histogram_X"), h.Placement.Top, d.Histogram.Placement.Top, kPosition);
+    t.add(QStringLiteral("Histogram_Y"), h.Placement.Left, d.Histogram.Placement.Left, kPosition);
+    t.add(QStringLiteral("Histogram_Height"), h.Placement.Height, d.Histogram.Placement.Height, kSize);
+    t.add(QStringLiteral("Histogram_Width"), h.Placement.Width, d.Histogram.Placement.Width, kSize, wo, &h.Form);
 
     t.add(QStringLiteral("ICEInitialDir"), v.ICEInitialDir, d.ICEInitialDir);
     t.add(QStringLiteral("ClearClipboard"), v.ClearClipboard, d.ClearClipboard);
-    t.add(QStringLiteral("DesktopColor"), v.DesktopColor, d.DesktopColor);
-    t.add(QStringLiteral("CreateSeries_SelectedCamera"), v.SelectedCamera, d.SelectedCamera);
+    t.add(QStringLiteral("DesktopColor"), v.DesktopColor, d.DesktopColor, ColourRange);
+    t.add(QStringLiteral("CreateSeries_SelectedCamera"), v.SelectedCamera, d.SelectedCamera, SettingRange{-1, 3, false});
     return std::move(t.list);
+}
+
+// A stored integer, repaired into its range with a line in the log.
+int readInRange(TExtRegistry& reg, const QString& name, int def, const SettingRange& range)
+{
+    int value = reg.ReadInteger(name, def);
+    const QString note = RepairToRange(name, value, range, def);
+    if (!note.isEmpty())
+        TF_ErrorLog::AddLog(3, QStringLiteral("Setting ") + note);
+    return value;
 }
 
 void readEntry(TExtRegistry& reg, const StoreEntry& e)
@@ -294,7 +319,7 @@ void readEntry(TExtRegistry& reg, const StoreEntry& e)
             using T = std::remove_pointer_t<decltype(field)>;
             const T& def = std::get<T>(e.Default);
             if constexpr (std::is_same_v<T, int>)
-                *field = reg.ReadInteger(e.Name, def);
+                *field = readInRange(reg, e.Name, def, e.Range);
             else if constexpr (std::is_same_v<T, bool>)
                 *field = reg.ReadBool(e.Name, def);
             else
@@ -339,7 +364,7 @@ void readVariables(TExtRegistry& reg)
                 if constexpr (std::is_same_v<T, bool>)
                     *variable = reg.ReadBool(sv.Name, def);
                 else if constexpr (std::is_same_v<T, int>)
-                    *variable = reg.ReadInteger(sv.Name, def);
+                    *variable = sv.Range ? readInRange(reg, sv.Name, def, *sv.Range) : reg.ReadInteger(sv.Name, def);
                 else if constexpr (std::is_same_v<T, QString>)
                     *variable = reg.ReadString(sv.Name, def);
                 else
@@ -597,10 +622,11 @@ void LoadSettings()
         n.Placement = {g.top(), g.left(), g.width(), g.height()};
     }
     int* bounds[] = {&n.Placement.Left, &n.Placement.Top, &n.Placement.Width, &n.Placement.Height};
+    const SettingRange boundRanges[] = {kPosition, kPosition, kSize, kSize};
     bool allStored = true;
     for (int i = 0; i < 4; ++i) {
         allStored = allStored && reg.ValueExists(kNotesBounds[i]);
-        *bounds[i] = reg.ReadInteger(kNotesBounds[i], *bounds[i]);
+        *bounds[i] = readInRange(reg, kNotesBounds[i], *bounds[i], boundRanges[i]);
     }
     n.PlacementKnown = n.Form || allStored;
     // Used only when the notes window is visible, but kept either way.
@@ -685,14 +711,14 @@ int LoadCreateSeriesSettings(CreateSeriesValues& values)
     const CreateSeriesValues d;
     TExtRegistry reg;
     reg.OpenKey(SettingsKey, true);
-    values.Placement.Top = reg.ReadInteger(QStringLiteral("CreateSeriesX"), d.Placement.Top);
-    values.Placement.Left = reg.ReadInteger(QStringLiteral("CreateSeriesY"), d.Placement.Left);
-    values.Placement.Width = reg.ReadInteger(QStringLiteral("CreateSeriesW"), d.Placement.Width);
-    values.Placement.Height = reg.ReadInteger(QStringLiteral("CreateSeriesH"), d.Placement.Height);
+    values.Placement.Top = readInRange(reg, QStringLiteral("CreateSeriesX"), d.Placement.Top, kPosition);
+    values.Placement.Left = readInRange(reg, QStringLiteral("CreateSeriesY"), d.Placement.Left, kPosition);
+    values.Placement.Width = readInRange(reg, QStringLiteral("CreateSeriesW"), d.Placement.Width, kSize);
+    values.Placement.Height = readInRange(reg, QStringLiteral("CreateSeriesH"), d.Placement.Height, kSize);
     values.LastPath = reg.ReadString(QStringLiteral("CreateSeriesLastPath"), d.LastPath);
     if (values.LastPath.isEmpty() || !QFileInfo(values.LastPath).isDir())
         values.LastPath = DataFolder;
-    values.CrossHairsColor = reg.ReadInteger(QStringLiteral("CreateSeries_CrossHairsColor"), d.CrossHairsColor);
+    values.CrossHairsColor = readInRange(reg, QStringLiteral("CreateSeries_CrossHairsColor"), d.CrossHairsColor, ColourRange);
     values.CrossHairsVisible = reg.ReadBool(QStringLiteral("CreateSeries_CrossHairsVisible"), d.CrossHairsVisible);
     return 0;
 }

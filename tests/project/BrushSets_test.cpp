@@ -21,19 +21,25 @@ const char* const kKeys[] = {"BName",    "CadColor", "MColor",    "IColor",   "I
                              "RALWidth", "MCursor",  "ICursor",   "SCursor",  "ScaleRAL", "LVisible",  "RALVisible",
                              "TVisible", "OVisible", "Current"};
 
-// A preset whose every field differs from every other preset's made with another seed.
+// A preset whose fields differ from each other's and from those of the presets made with the
+// neighbouring seeds, every value inside the range of its setting.
 std::unique_ptr<TBrushSet> preset(const QString& name, int seed)
 {
     auto s = std::make_unique<TBrushSet>();
     s->BName = name;
-    int* ints[] = {&s->CadColor, &s->MColor,    &s->IColor,  &s->ILColor, &s->MLColor,  &s->MSColor,
-                   &s->ISColor,  &s->RALColor,  &s->ISize,   &s->MSize,   &s->RALLength, &s->ILWidth,
-                   &s->MWidth,   &s->RALWidth,  &s->MCursor, &s->ICursor, &s->SCursor};
+    int* colours[] = {&s->CadColor, &s->MColor, &s->IColor, &s->ILColor, &s->MLColor, &s->MSColor, &s->ISColor, &s->RALColor};
     int k = 1;
-    for (int* v : ints)
-        *v = seed * 1000 + k++;
-    s->CadColor = 0x00FFFFFF - seed; // colours use the whole range
-    s->MColor = -seed;               // and a negative number survives too
+    for (int* c : colours)
+        *c = 0x00FFFFFF - 16 * seed - k++; // colours use the whole range
+    s->ISize = 1 + seed % 20;
+    s->MSize = 1 + (seed + 7) % 20;
+    s->RALLength = 100 * seed;
+    s->ILWidth = 1 + seed % 5;
+    s->MWidth = 1 + (seed + 1) % 5;
+    s->RALWidth = 1 + (seed + 2) % 5;
+    s->MCursor = seed % 6;
+    s->ICursor = (seed + 1) % 6;
+    s->SCursor = (seed + 2) % 6;
     s->ScaleRAL = seed % 2;
     s->LVisible = seed % 3 == 0;
     s->RALVisible = seed % 2 == 0;
@@ -266,7 +272,7 @@ TEST_F(BrushSetFile, DamagedLinesAreSkippedWithANoteAndTheOthersLoad)
     EXPECT_EQ(notes.size(), noted);
 }
 
-TEST_F(BrushSetFile, AFieldLeftOutKeepsItsZeroValue)
+TEST_F(BrushSetFile, AFieldLeftOutIsZeroOrTheSmallestSizeItsSettingTakes)
 {
     writeBytes(R"({"type":"JEX4_Objects.TBrushSet","id":7,"fields":{"BName":"short","MSize":9}})"
                "\n");
@@ -275,7 +281,47 @@ TEST_F(BrushSetFile, AFieldLeftOutKeepsItsZeroValue)
     TBrushSet expected;
     expected.BName = QStringLiteral("short");
     expected.MSize = 9;
+    expected.ISize = 1;
+    expected.ILWidth = 1;
+    expected.MWidth = 1;
+    expected.RALWidth = 1;
     expectSame(*BrushSetList[0], expected);
+}
+
+// Painting takes these numbers as they are: a size of 2^31 or a cursor of 99 never gets there.
+TEST_F(BrushSetFile, ValuesOutsideTheirSettingsRangeAreRepairedWithANote)
+{
+    TBrushSet sound = *preset(QStringLiteral("sound"), 3);
+    QString line = BrushSetToJson(sound);
+    const struct {
+        const char* key;
+        int stored;
+        int TBrushSet::*field;
+        int expected;
+    } rows[] = {
+        {"MSize", 2147483647, &TBrushSet::MSize, 20},          // cut to the largest
+        {"RALLength", -5, &TBrushSet::RALLength, 0},           // cut to the smallest
+        {"MWidth", -2147483647 - 1, &TBrushSet::MWidth, 1},
+        {"CadColor", -1, &TBrushSet::CadColor, 0x00FFFFFF},    // a colour gets its setting's default
+        {"MCursor", 99, &TBrushSet::MCursor, 1},               // and so does a choice
+    };
+    for (const auto& r : rows)
+        line.replace(QStringLiteral("\"%1\":%2,").arg(QLatin1String(r.key)).arg(sound.*r.field),
+                     QStringLiteral("\"%1\":%2,").arg(QLatin1String(r.key)).arg(r.stored));
+    writeBytes(BrushSetToJson(sound).toLatin1() + "\r\n" + line.toLatin1() + "\r\n");
+
+    ASSERT_EQ(LoadBrushSets(file()), 0);
+    ASSERT_EQ(BrushSetList.size(), 2u);
+    expectSame(*BrushSetList[0], sound);
+    TBrushSet expected = sound;
+    for (const auto& r : rows)
+        expected.*r.field = r.expected;
+    expectSame(*BrushSetList[1], expected);
+    const QStringList notes = logTexts(3);
+    EXPECT_EQ(notes.size(), int(std::size(rows))) << notes.join('\n').toStdString();
+    for (const auto& r : rows)
+        EXPECT_EQ(notes.filter(QStringLiteral(": line 2, \"%1\" = %2 ").arg(QLatin1String(r.key)).arg(r.stored)).size(), 1)
+            << r.key;
 }
 
 TEST_F(BrushSetFile, AFailedSaveIsReportedAndReplacesNothing)

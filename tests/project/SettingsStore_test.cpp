@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <variant>
 
@@ -193,6 +194,70 @@ std::vector<Row> storedValues()
     };
 }
 
+// What the stored integers may hold. Sizes outside are cut to the nearer end; choices and colours
+// (cut false) get their default.
+struct Range {
+    int min;
+    int max;
+    bool cut;
+};
+
+const QHash<QString, Range>& integerRanges()
+{
+    static const QHash<QString, Range> ranges = [] {
+        const Range position{-32768, 32767, true}, size{0, 32767, true}, colour{0, 0xFFFFFF, false};
+        QHash<QString, Range> r;
+        for (const char* form : {"MainForm", "MeasurementForm", "ZoomForm", "BirdviewForm", "FileManagerForm", "TrackerForm"}) {
+            const QString f = QString::fromLatin1(form);
+            r.insert(f + "_X", position);
+            r.insert(f + "_Y", position);
+            r.insert(f + "_Width", size);
+            r.insert(f == QLatin1String("TrackerForm") ? QStringLiteral("TrackerFormForm_Height") : f + "_Height", size);
+        }
+        for (const char* form : {"MeasurementForm", "FileManagerForm"})
+            for (int i = 1; i <= 4; ++i)
+                r.insert(QStringLiteral("%1_D%2").arg(QLatin1String(form)).arg(i), position);
+        r.insert("Histogram_X", position);
+        r.insert("Histogram_Y", position);
+        r.insert("Histogram_Height", size);
+        r.insert("MeasurementForm_VSTSOHeight", size);
+        r.insert("FileManagerFilenameWidth", size);
+        r.insert("RAXO4TCP", {1, 65535, false});
+        r.insert("EditNotesFontSize", {1, 1000, true});
+        r.insert("TrackerHMin", {0, 255, true});
+        r.insert("TrackerHMax", {1, 1000, true});
+        r.insert("TrackerFormVZoom", {1, 1000, true});
+        r.insert("TrackerFormHZoom", {0, 1500, true});
+        r.insert("TrackerFormVShift", {0, 255, true});
+        r.insert("TrackerFromSmooth", {0, 255, true});
+        r.insert("CreateSeries_SelectedCamera", {-1, 3, false});
+        for (const char* c : {"ZoomForm_CrossHairColor", "EditNotesFontColor", "BirdviewForm_Thumbnailcolor", "DesktopColor",
+                              "CADColor", "MColor", "IColor", "ILColor", "MLColor", "MSColor", "ISColor", "AreaColor",
+                              "TextColor", "RALColor"})
+            r.insert(QString::fromLatin1(c), colour);
+        r.insert("MovingTransparency", {0, 255, true});
+        r.insert("AutoScrollSpeed", {2, 20, true});
+        r.insert("SSize", {1, 5, true});
+        r.insert("MSize", {1, 20, true});
+        r.insert("ISize", {1, 20, true});
+        r.insert("FSize", {1, 1000, true});
+        for (const char* c : {"MCursor", "ICursor", "SCursor"})
+            r.insert(QString::fromLatin1(c), {0, 5, false});
+        r.insert("AreaBrush", {0, 7, false});
+        r.insert("RALLength", {0, 32767, true});
+        for (const char* w : {"RALWidth", "MWidth", "ILWidth"})
+            r.insert(QString::fromLatin1(w), {1, 5, true});
+        r.insert("TextAngle", {0, 90, true});
+        r.insert("ResamplingAlgorithm", {0, 3, false});
+        r.insert("Units", {0, 7, false});
+        r.insert("Digits", {0, 4, true});
+        r.insert("ZoomWidth", {10, 100, true});
+        r.insert("ProxyPort", {1, 65535, false});
+        return r;
+    }();
+    return ranges;
+}
+
 // Values that only a living window can tell, and the notes bounds nobody knows without one.
 const char* const kWrittenOnlyWithWindows[] = {
     "MeasurementForm_Visible", "MeasurementForm_Docked", "FileManagerFormVisible", "FileManagerForm_Docked",
@@ -255,12 +320,19 @@ Value sampleFor(const Row& row, int i)
     return std::visit(
         [&](const auto& x) -> Value {
             using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, QString>)
+            if constexpr (std::is_same_v<T, QString>) {
                 return QStringLiteral("sample %1 \u00E4&\\").arg(i);
-            else if constexpr (std::is_same_v<T, bool>)
+            } else if constexpr (std::is_same_v<T, bool>) {
                 return !x;
-            else
-                return x + 1000 + i;
+            } else {
+                const auto range = integerRanges().constFind(row.name);
+                if (range == integerRanges().constEnd() || x + 1000 + i <= range->max)
+                    return x + 1000 + i;
+                // A small range: some other value inside it.
+                const int span = range->max - range->min + 1;
+                const int v = range->min + i % span;
+                return v != x ? v : range->min + (i + 1) % span;
+            }
         },
         row.absent);
 }
@@ -481,7 +553,7 @@ TEST_F(SettingsStoreTest, SpecialValuesReadAndWriteByTheirRules)
         {"FileManagerDisplayExtensions", text("tif"), [] { return SettingFileManagerDisplayExtensions == QStringList{"tif"}; },
          text("tif")},
         {"TVisible", 7, [] { return SettingTVisible; }, true}, // any non-zero number is true
-        {"SSize", 6, [] { return SettingSSize == 6; }, 6},
+        {"SSize", 3, [] { return SettingSSize == 3; }, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " = " + show(c.stored));
@@ -501,6 +573,73 @@ TEST_F(SettingsStoreTest, SpecialValuesReadAndWriteByTheirRules)
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(*back, c.writtenBack) << show(*back);
     }
+}
+
+// A hand-edited store (or another program's) must not bring a size of 2^31 into painting or a
+// unit of 5000 into the exports: every integer is put back into its range, with a note each.
+TEST_F(SettingsStoreTest, IntegersOutsideTheirRangeAreRepairedAndLogged)
+{
+    std::vector<Row> integers;
+    for (const Row& r : storedValues())
+        if (std::holds_alternative<int>(r.absent) && r.name != QLatin1String("StandardDPI"))
+            integers.push_back(r);
+    for (const Row& r : integers)
+        EXPECT_TRUE(integerRanges().contains(r.name)) << r.name.toStdString() << " has no range";
+
+    const bool below[] = {true, false};
+    for (const bool low : below) {
+        for (const bool far : {true, false}) {
+            SCOPED_TRACE(std::string(low ? "below" : "above") + (far ? ", far" : ", by one"));
+            Registry().DeleteKey(kRoot);
+            {
+                Registry reg;
+                ASSERT_TRUE(reg.OpenKey(kRoot, true));
+                for (const Row& r : integers) {
+                    const Range range = integerRanges().value(r.name);
+                    const int value = far ? (low ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max())
+                                          : (low ? range.min - 1 : range.max + 1);
+                    reg.WriteInteger(r.name, value);
+                }
+            }
+            InitSettingVariables();
+            WindowValues() = StoredWindowValues();
+            TF_ErrorLog::ClearLog();
+            LoadSettings();
+            EXPECT_EQ(failureCount(), 0);
+            SaveSettings();
+            Registry reg;
+            ASSERT_TRUE(reg.OpenKey(kRoot, false));
+            for (const Row& r : integers) {
+                const Range range = integerRanges().value(r.name);
+                const int expected = range.cut ? (low ? range.min : range.max) : std::get<int>(r.absent);
+                if (const auto v = variableValue(r.variable)) {
+                    EXPECT_EQ(*v, Value(expected)) << r.name.toStdString();
+                }
+                if (r.mode == RW) {
+                    EXPECT_EQ(reg.ReadInteger(r.name), expected) << r.name.toStdString() << " is written repaired";
+                }
+                int notes = 0;
+                for (const auto& e : TF_ErrorLog::Entries())
+                    notes += e->AType == 3 && e->AMessage.contains(QLatin1Char('"') + r.name + QLatin1Char('"'));
+                EXPECT_EQ(notes, 1) << r.name.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(WindowValues().Tracker.HMin, 255) << "read-only values are repaired too";
+
+    // Inside the range nothing is said.
+    Registry().DeleteKey(kRoot);
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(kRoot, true));
+        reg.WriteInteger(QStringLiteral("MSize"), 20);
+        reg.WriteInteger(QStringLiteral("Digits"), 0);
+    }
+    TF_ErrorLog::ClearLog();
+    LoadSettings();
+    EXPECT_EQ(SettingMSize, 20);
+    EXPECT_EQ(SettingDigits, 0);
+    EXPECT_TRUE(TF_ErrorLog::Entries().empty());
 }
 
 TEST_F(SettingsStoreTest, ResetRemovesEverythingAndNothingIsWrittenAfterIt)
@@ -655,6 +794,20 @@ TEST_F(SettingsStoreTest, SeriesValuesRoundTripAndAMissingFolderGivesTheDataFold
     LoadCreateSeriesSettings(later);
     EXPECT_NE(later.LastPath, gone);
     EXPECT_EQ(later.LastPath, DataFolder);
+
+    // Out of range: the placement is cut to what the window system holds, the colour is the default.
+    {
+        Registry reg;
+        ASSERT_TRUE(reg.OpenKey(kRoot, true));
+        reg.WriteInteger(QStringLiteral("CreateSeriesW"), std::numeric_limits<int>::max());
+        reg.WriteInteger(QStringLiteral("CreateSeriesX"), std::numeric_limits<int>::min());
+        reg.WriteInteger(QStringLiteral("CreateSeries_CrossHairsColor"), -16);
+    }
+    CreateSeriesValues repaired;
+    LoadCreateSeriesSettings(repaired);
+    EXPECT_EQ(repaired.Placement.Width, 32767);
+    EXPECT_EQ(repaired.Placement.Top, -32768);
+    EXPECT_EQ(repaired.CrossHairsColor, 0x000080FF);
     DataFolder.clear();
 }
 
