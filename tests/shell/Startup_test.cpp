@@ -371,7 +371,7 @@ TEST_F(Startup, SettingsBrushSetsAndRecentFilesSurviveARestart)
     EXPECT_EQ(run([&] {
                   colorBefore = SettingMColor;
                   SettingMColor = 0x00123456;
-                  SettingSSize = 7;
+                  SettingSSize = 4;
                   SettingFontName = QStringLiteral("Serif & Co");
                   auto set = std::make_unique<TBrushSet>();
                   set->BName = QStringLiteral("Late wood");
@@ -408,7 +408,7 @@ TEST_F(Startup, SettingsBrushSetsAndRecentFilesSurviveARestart)
               }),
               0);
     EXPECT_EQ(color, 0x00123456);
-    EXPECT_EQ(selection, 7);
+    EXPECT_EQ(selection, 4);
     EXPECT_EQ(font, QStringLiteral("Serif & Co"));
     EXPECT_EQ(brushSets, QStringList{QStringLiteral("Late wood/11")});
     EXPECT_TRUE(currentChecked);
@@ -479,7 +479,7 @@ TEST_F(Startup, ADamagedValueKeepsTheOthersAndAnUnreadableStoreIsNotWrittenOver)
 {
     ASSERT_EQ(run([&] {
                   SettingMColor = 0x00112233;
-                  SettingSSize = 6;
+                  SettingSSize = 3;
                   SettingMSize = 9;
                   F_Main->close();
               }),
@@ -505,7 +505,7 @@ TEST_F(Startup, ADamagedValueKeepsTheOthersAndAnUnreadableStoreIsNotWrittenOver)
     const int defaultMSize = absentValue(QStringLiteral("MSize"));
     ASSERT_NE(defaultMSize, 9);
     EXPECT_EQ(color, 0x00112233);
-    EXPECT_EQ(size, 6);
+    EXPECT_EQ(size, 3);
     EXPECT_EQ(mark, defaultMSize);
     EXPECT_EQ(logTexts(0).filter(QStringLiteral("Setting \"MSize\" is damaged")).size(), 1);
     EXPECT_EQ(storedInteger(QStringLiteral("MColor")), 0x00112233);
