@@ -54,10 +54,13 @@ struct Canvas {
     std::unique_ptr<TF_Zoom> zoom;
 };
 
+bool g_canvasMade = false;
+
 // One canvas for all runs: filling 5.4 GB takes seconds.
 Canvas& canvas()
 {
     static Canvas c = [] {
+        g_canvasMade = true;
         ApplyAbsentSettingDefaults();
         // Display copies by nearest pixels: the zoom step's own cost is not measured here.
         SettingResamplingAlgorithm = 0;
@@ -258,5 +261,12 @@ int main(int argc, char** argv)
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    // The windows go while the application still exists.
+    if (g_canvasMade) {
+        Canvas& c = canvas();
+        c.window.reset();
+        c.bird.reset();
+        c.zoom.reset();
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "workspace/TF_SMDI.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
 #include "workspace/ToolWindows.h"
@@ -422,6 +423,8 @@ void followLiveWindows(StoredWindowValues& v)
         v.Zoom.Form = F_Zoom.data();
     if (F_BirdView)
         v.BirdView.Form = F_BirdView.data();
+    if (F_Histogram)
+        v.Histogram.Form = F_Histogram.data();
 }
 
 void hideForm(QWidget* form)
@@ -472,6 +475,9 @@ void applyToWindows(StoredWindowValues& v)
     if (F_Main && dockWidth > 0)
         F_Main->P_Dock->setWidth(dockWidth);
 
+    // The histogram starts empty; shown, it counts the active window.
+    if (TF_Histogram* histogram = F_Histogram)
+        histogram->UpdateHistogram(nullptr);
     for (ToolWindowValues* w : {static_cast<ToolWindowValues*>(&v.Zoom), static_cast<ToolWindowValues*>(&v.BirdView),
                                 static_cast<ToolWindowValues*>(&v.Tracker), &v.Histogram}) {
         if (!w->Form)

@@ -19,6 +19,7 @@
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -697,9 +698,14 @@ void TF_Main::A_WindowZoomExecute()
     ToggleToolWindow(F_Zoom);
 }
 
+void TF_Main::A_WindowHistogramExecute()
+{
+    ToggleToolWindow(F_Histogram);
+}
+
 void TF_Main::carryToolWindows()
 {
-    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom}) {
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram}) {
         if (!form || P_Dock->dockWidgetOf(form))
             continue;
         if (QDockWidget* dock = P_Dock->carry(form)) {
@@ -974,9 +980,10 @@ void TF_Main::AMUpdate()
         a->setEnabled(F_Zoom);
     }
     A_WindowFiles->setChecked(visible(F_FileManager));
-    // The tracker and histogram check here once they exist.
+    // The tracker checks here once it exists.
     A_WindowTRacker->setChecked(false);
-    A_WindowHistogram->setChecked(false);
+    A_WindowHistogram->setChecked(visible(F_Histogram));
+    A_WindowHistogram->setEnabled(F_Histogram);
 
     for (QAction* a : {CloseMDI, A_SaveProject, A_SaveProjectTo, A_ScanToCurrent, A_AddImage})
         a->setEnabled(w != nullptr);
@@ -998,11 +1005,11 @@ void TF_Main::AMUpdate()
 
     // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
     // amount, border, resample, rotate), the calibration wizard, image alignment, the scanner, the
-    // batch converter, the help viewer, and the notes, histogram and tracker windows. A command
+    // batch converter, the help viewer, and the notes and tracker windows. A command
     // comes alive by leaving this list.
     for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate, A_CalibrateDPI,
                        A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_ConvertJEX, A_Help, A_Notes,
-                       A_WindowHistogram, A_WindowTRacker})
+                       A_WindowTRacker})
         a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.

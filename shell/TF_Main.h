@@ -237,6 +237,7 @@ public:
     void ToggleToolWindow(QWidget* form);
     void A_WindowBirdViewExecute();
     void A_WindowZoomExecute();
+    void A_WindowHistogramExecute();
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
     // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.

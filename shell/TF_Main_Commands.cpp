@@ -143,7 +143,8 @@ void TF_Main::createActions()
     A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"),
                         &TF_Main::A_WindowFilesExecute, QKeySequence(Qt::Key_F4));
     A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), none, QKeySequence(Qt::Key_F9));
-    A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"), none,
+    A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"),
+                            &TF_Main::A_WindowHistogramExecute,
                             QKeySequence(Qt::SHIFT | Qt::Key_F6));
     A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), none, QKeySequence(Qt::SHIFT | Qt::Key_F5));
     A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"),

@@ -21,6 +21,7 @@
 #include "shell/TF_Main.h"
 #include "shell/TF_Setup.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
@@ -667,7 +668,9 @@ void TF_SMDI::FormClose()
     try {
         if (F_BirdView)
             F_BirdView->UpdateBird(nullptr, 0);
-        // needs: F_Histogram->UpdateHistogram(nullptr) and closing the grayscale dialog when visible.
+        if (F_Histogram)
+            F_Histogram->UpdateHistogram(nullptr);
+        // needs: closing the grayscale dialog when visible.
         if (F_Zoom)
             F_Zoom->UpdateZoom(nullptr);
         ClearData(true, true);

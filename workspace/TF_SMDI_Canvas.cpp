@@ -9,6 +9,7 @@
 #include "project/TStitchObject.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress2.h"
+#include "workspace/TF_Histogram.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -167,7 +168,8 @@ void TF_SMDI::UpdateArea()
     SB_V->setEnabled(y1 < SB_V->value() || PB->height() <= screenLengthF(Area->height(), fZoom));
 
     UpdateBird(false);
-    // needs: F_Histogram (histogram window): if (F_Histogram) F_Histogram->UpdateHistogram(this);
+    if (F_Histogram)
+        F_Histogram->UpdateHistogram(this);
 }
 
 void TF_SMDI::FitToScreen()

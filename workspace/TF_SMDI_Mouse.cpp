@@ -13,6 +13,7 @@
 #include "project/TStopUhr.h"
 #include "shell/TF_Main.h"
 #include "workspace/ForwardedCommand.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
 
@@ -425,8 +426,10 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
         }
 
         if (!StitchList.empty()) {
-            // needs: F_Histogram (histogram window): its MarkValue := GetGrayValue(*StitchList[0]->FD,
-            //   AbsMouse.x() - StitchList[0]->x, AbsMouse.y() - StitchList[0]->y).
+            if (F_Histogram) {
+                const TStitchObject& first = *StitchList[0];
+                F_Histogram->setMarkValue(first.FD ? GetGrayValue(*first.FD, AbsMouse.x() - first.x, AbsMouse.y() - first.y) : -1);
+            }
 
             if (SettingEnableAutoScroll && !(fScreenMode == mmAlignImages && keys.testFlag(Qt::AltModifier))) {
                 const qint64 step = Round64(GetZoomDiv(fZoom) * SettingAutoScrollSpeed);

@@ -16,6 +16,7 @@
 #include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_Zoom.h"
@@ -63,6 +64,7 @@ protected:
         F_Measurements = new TF_Measurements(main.get());
         F_BirdView = new TF_BirdView(main.get());
         F_Zoom = new TF_Zoom(main.get());
+        F_Histogram = new TF_Histogram(main.get());
         F_Setup = new TF_Setup(main.get());
         fake->answerMessage(mrNo); // the file association
         main->show();
@@ -107,6 +109,7 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
     const Row rows[] = {
         {"bird view", F_BirdView, main->A_WindowBirdView, nullptr, QKeySequence(Qt::Key_F7)},
         {"magnifier", F_Zoom, main->A_WindowZoom, main->A_Zoom, QKeySequence(Qt::Key_F2)},
+        {"histogram", F_Histogram, main->A_WindowHistogram, main->A_WindowHistogram, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -145,7 +148,7 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
 
 TEST_F(ToolWindows, BirdViewAndMagnifierDockOnTheLeftAndFloatAgain)
 {
-    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom}) {
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram}) {
         SCOPED_TRACE(form->objectName().toStdString());
         QDockWidget* carrier = CarrierOf(form);
         ASSERT_NE(carrier, nullptr) << "carried in a dock widget from the first showing on";
