@@ -23,6 +23,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 QPointer<TF_FileManager> F_FileManager;
@@ -45,8 +46,9 @@ QString FolderProblem(const QString& path)
         return QStringLiteral("Folder ") + path + QStringLiteral(" does not exist");
     if (!info.isDir())
         return QString();
-    // Listing needs read and search rights; without them the tree would just look empty.
-    if (::access(QFile::encodeName(path).constData(), R_OK | X_OK) != 0)
+    // Listing needs read and search rights, checked as the listing will run (effective ids);
+    // without them the tree would just look empty.
+    if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | X_OK, AT_EACCESS) != 0)
         return QStringLiteral("Folder ") + path + QStringLiteral(" cannot be read: access denied");
     return QString();
 }
