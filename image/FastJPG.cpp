@@ -101,12 +101,12 @@ public:
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    bool readHeader(const quint8* data, qint64 size)
+    bool readHeader(const quint8* data, qint64 size, qint64 maxMemory)
     {
         if (setjmp(m_errors.jump))
             return false;
         jpeg_create_decompress(&m_cinfo);
-        m_cinfo.mem->max_memory_to_use = static_cast<long>(MaxJPGImageBytes);
+        m_cinfo.mem->max_memory_to_use = static_cast<long>(maxMemory);
         m_cinfo.progress = &m_progress;
         m_size = size;
         jpeg_mem_src(&m_cinfo, data, static_cast<unsigned long>(size));
@@ -382,7 +382,7 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
         return false;
     }
     Decoder main;
-    if (!main.readHeader(data, size)) {
+    if (!main.readHeader(data, size, MaxImageBytes)) {
         fail(main.text());
         return false;
     }
@@ -402,7 +402,7 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
             fail(QStringLiteral("The JPEG has no thumbnail"));
             return false;
         }
-        if (!thumb.readHeader(reinterpret_cast<const quint8*>(thumbnail.constData()), thumbnail.size())) {
+        if (!thumb.readHeader(reinterpret_cast<const quint8*>(thumbnail.constData()), thumbnail.size(), MaxImageBytes)) {
             fail(QStringLiteral("The thumbnail cannot be read: ") + thumb.text());
             return false;
         }
@@ -425,7 +425,7 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
     const int height = int(qMax<JDIMENSION>(1, cinfo.image_height >> shift));
     const int bpp = gray ? 8 : 24;
     const int channels = gray ? 1 : 3;
-    if (rowBytes(width, bpp) * height > MaxJPGImageBytes) {
+    if (rowBytes(width, bpp) * height > MaxImageBytes) {
         fail(QStringLiteral("The JPEG is too large (%1 x %2)").arg(cinfo.image_width).arg(cinfo.image_height));
         return false;
     }
@@ -486,12 +486,35 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
         return false;
     }
 
+    // The resolution travels with the image, as from a bitmap file; JFIF counts per inch or per
+    // centimetre and truncates like the toolkit's reader.
+    if (cinfo.density_unit == 1 || cinfo.density_unit == 2) {
+        const double inch = cinfo.density_unit == 1 ? 2.54 : 1.0;
+        image.Info.Header.XPelsPerMeter = qint32(100.0 * cinfo.X_density / inch);
+        image.Info.Header.YPelsPerMeter = qint32(100.0 * cinfo.Y_density / inch);
+    }
     fBmp->Assign(image);
     image.Release();
     attachFields();
     if (consumed)
         *consumed = Scale == jsThumbnail ? -1 : main.consumed();
     return true;
+}
+
+int TFastJPG::ReadParams(const quint8* Mem, qint64 Size)
+{
+    m_error.clear();
+    if (!Mem || Size <= 0)
+        return fail(QStringLiteral("No JPEG data"));
+    Decoder header;
+    if (!header.readHeader(Mem, Size, MaxImageBytes))
+        return fail(header.text());
+    Props.JPGBytes = Mem;
+    Props.JPGSizeBytes = Size;
+    Props.JPGWidth = header.info().image_width;
+    Props.JPGHeight = header.info().image_height;
+    Props.JPGChannels = quint32(header.info().num_components);
+    return 0;
 }
 
 int TFastJPG::LoadFile(const QString& FileName)

@@ -46,8 +46,9 @@ struct TJPGProps {
     bool Smooth = false;        // interblock smoothing while decoding (progressive JPEGs)
 };
 
-// Decoded images larger than this are refused before anything is allocated; the codec's own
-// buffers (the whole-image coefficients of a progressive JPEG) are held to the same amount.
+// Decoded images larger than this are refused before anything is allocated (unless a TFastJPG is
+// given another limit); the codec's own buffers (the whole-image coefficients of a progressive
+// JPEG) are held to the same amount.
 constexpr qint64 MaxJPGImageBytes = qint64(1) << 31;
 
 class TFastJPG {
@@ -58,12 +59,17 @@ public:
 
     TJPGProps Props;
     TJPGScale Scale = jsNone;
+    // Largest decoded image in bytes; the codec's own buffers are held to the same amount.
+    qint64 MaxImageBytes = MaxJPGImageBytes;
 
     // Back to the defaults (Quality 75, no smoothing, nothing attached in the record).
     void FlushProps();
     // The image that the loaders fill and the savers encode (not owned).
     void AttachImage(TFastDIB* image);
     TFastDIB* Bitmap() const { return fBmp; }
+
+    // Reads only the header: JPGWidth, JPGHeight and JPGChannels. 0 done, -1 no readable header.
+    int ReadParams(const quint8* Mem, qint64 Size);
 
     // Decoders: 0 done, the attached image now holds the picture at 8 (gray) or 24 bits at the
     // size the JPEG and Scale give; -1 failed, the image is as it was and lastError() says why.

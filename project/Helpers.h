@@ -128,11 +128,17 @@ public:
     QString message() const { return QString::fromStdString(what()); }
 };
 
-// Reads a picture file (JPEG, BMP, PNG, GIF, TIFF; the extension is a hint, the content decides)
-// into `image` as 24 bits per pixel; transparent parts come out white. Returns 0 when read and -1
-// when the file does not exist. A file that cannot be decoded, or is too large for memory, raises
-// EInvalidGraphic; `image` is then left as it was.
+// Reads a picture file into `image` as 24 bits per pixel; transparent parts come out white. The
+// extension chooses the format (.jpg/.jpeg, .bmp, .png, .tif/.tiff, .gif) and the content must be
+// of that format. Returns 0 when read and -1 when the file does not exist. A file of another
+// extension or content, a damaged file (also where the decoder would only warn), and a picture
+// too large for its file or for the memory left raise EInvalidGraphic before the pixels are
+// allocated; `image` is then left as it was.
 int LoadPictureToDIB(TFastDIB& image, const QString& fileName);
+// The most bytes reading one picture may hold: the limit set, or else the memory the machine has
+// available at the time. A limit of 0 goes back to the available memory.
+qint64 PictureMemoryLimit();
+void SetPictureMemoryLimit(qint64 bytes);
 // Write a copy of the image (same size and depth) as PNG, or as JPEG of quality 95. The file is
 // replaced only when the whole picture was written. 0 written, -1 failed.
 int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName);

@@ -8,13 +8,18 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
+#include <jpeglib.h>
 #include <zlib.h>
 
 namespace {
@@ -65,6 +70,88 @@ void fill24(TFastDIB& dib, const QImage& picture, bool topDown = false)
         }
 }
 
+
+// A JPEG made with libjpeg directly; `variant` picks the chroma sampling (0: 4:2:0, 1: 4:2:2,
+// 2: 4:4:4). The density is written in the JFIF header when its unit is 1 (inch) or 2 (cm).
+QByteArray rawJpeg(int width, int height, int components, bool progressive, int variant = 0, int densityUnit = 0,
+                   int density = 0)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    if (components == 3 && variant > 0) {
+        cinfo.comp_info[0].v_samp_factor = 1;
+        cinfo.comp_info[0].h_samp_factor = variant == 1 ? 2 : 1;
+    }
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    cinfo.density_unit = UINT8(densityUnit);
+    cinfo.X_density = cinfo.Y_density = UINT16(density);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * components);
+    for (int y = 0; y < height; ++y) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = JSAMPLE((i * 7 + y * 13 + (i * y) % 31) & 0xFF);
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray result(reinterpret_cast<const char*>(out), qsizetype(outSize));
+    std::free(out);
+    return result;
+}
+
+// A small valid JPEG whose frame header claims another size: a decompression bomb.
+QByteArray jpegClaiming(int width, int height)
+{
+    QByteArray jpeg = rawJpeg(16, 16, 3, false);
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    return jpeg;
+}
+
+// The entropy-coded data overwritten in its middle with a restart marker that cannot be there.
+QByteArray damagedScan(QByteArray jpeg)
+{
+    const qsizetype sos = jpeg.indexOf("\xFF\xDA");
+    const qsizetype middle = sos + (jpeg.size() - sos) / 2;
+    jpeg[middle] = char(0xFF);
+    jpeg[middle + 1] = char(0xD5);
+    return jpeg;
+}
+
+QByteArray bmpOf(const QImage& picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+    return bytes;
+}
+
+// What the toolkit's own reader makes of a file, handed over as the program did before.
+bool toolkitRead(const QString& fileName, TFastDIB& dib)
+{
+    QImageReader reader(fileName);
+    reader.setAutoTransform(false);
+    const QImage picture = reader.read();
+    return !picture.isNull() && dib.LoadFromHandle(picture.convertToFormat(QImage::Format_BGR888));
+}
+
 class PictureFileTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
@@ -92,7 +179,7 @@ TEST_F(PictureFileTest, ReadsEachKindAs24BitsTopRowFirst)
         int tolerance;
     } rows[] = {
         {"p.png", "png", 0}, {"p.bmp", "bmp", 0}, {"p.tif", "tiff", 0}, {"p.jpg", "jpg", 40},
-        {"png-named.jpg", "png", 0}, // the content decides, not the extension
+        {"P.JPEG", "jpg", 40},       {"p.TIFF", "tiff", 0},
     };
     for (const auto& r : rows) {
         QImageWriter writer(path(QString::fromLatin1(r.name)), r.format);
@@ -173,6 +260,12 @@ TEST_F(PictureFileTest, BrokenOrHostileFilesRaiseAndLeaveTheImageAlone)
         {"garbage.jpg", QByteArray(4096, '\x5A')},
         {"text.bmp", QByteArray("BM this is not a bitmap")},
         {"huge.png", pngClaiming(200000, 200000)},
+        {"bomb.png", pngClaiming(20000, 20000)}, // 400 million pixels cannot inflate from 70 bytes
+        {"bomb.jpg", jpegClaiming(20000, 20000)},
+        {"bomb46000.jpg", jpegClaiming(46000, 46000)},
+        {"cut.jpg", rawJpeg(64, 48, 3, false).chopped(200)}, // libjpeg only warns and fills with gray
+        {"damaged.jpg", damagedScan(rawJpeg(64, 48, 3, false))},
+        {"cut.bmp", bmpOf(pattern(40, 30)).left(400)},
     };
     for (const auto& r : rows) {
         writeBytes(QString::fromLatin1(r.name), r.content);
@@ -189,6 +282,94 @@ TEST_F(PictureFileTest, BrokenOrHostileFilesRaiseAndLeaveTheImageAlone)
         EXPECT_EQ(LoadPictureToDIB(dib, *name ? path(QString::fromLatin1(name)) : QString()), -1) << name;
         EXPECT_EQ(firstDifference(dib, pattern(2, 2), 0), "") << name;
     }
+}
+
+TEST_F(PictureFileTest, JpegsReadByteForByteAsTheToolkitReadsThem)
+{
+    const struct {
+        const char* name;
+        int width, height, components;
+        bool progressive;
+        int variant, densityUnit, density;
+    } rows[] = {
+        {"420.jpg", 37, 21, 3, false, 0, 0, 0},    {"422.jpg", 37, 21, 3, false, 1, 0, 0},
+        {"444.jpg", 37, 21, 3, false, 2, 0, 0},    {"gray.jpg", 37, 21, 1, false, 0, 0, 0},
+        {"progressive.jpg", 40, 33, 3, true, 0, 0, 0}, {"gray-progressive.jpg", 9, 70, 1, true, 0, 0, 0},
+        {"300dpi.jpg", 16, 8, 3, false, 0, 1, 300}, {"118dpcm.jpg", 16, 8, 3, false, 0, 2, 118},
+        {"1x1.jpg", 1, 1, 3, false, 0, 0, 0},
+    };
+    for (const auto& r : rows) {
+        const QString name = path(QString::fromLatin1(r.name));
+        writeBytes(QString::fromLatin1(r.name),
+                   rawJpeg(r.width, r.height, r.components, r.progressive, r.variant, r.densityUnit, r.density));
+        TFastDIB ours, toolkit;
+        ASSERT_EQ(LoadPictureToDIB(ours, name), 0) << r.name;
+        ASSERT_TRUE(toolkitRead(name, toolkit)) << r.name;
+        ASSERT_EQ(ours.Info.Header.BitCount, 24) << r.name;
+        ASSERT_EQ(ours.Info.Header.Width, toolkit.Info.Header.Width) << r.name;
+        ASSERT_EQ(ours.Info.Header.Height, toolkit.Info.Header.Height) << r.name;
+        EXPECT_EQ(ours.Info.Header.XPelsPerMeter, toolkit.Info.Header.XPelsPerMeter) << r.name;
+        EXPECT_EQ(ours.Info.Header.YPelsPerMeter, toolkit.Info.Header.YPelsPerMeter) << r.name;
+        for (int y = 0; y < ours.AbsHeight; ++y)
+            ASSERT_EQ(std::memcmp(ours.Scanlines[y], toolkit.Scanlines[y], size_t(ours.BWidth)), 0)
+                << r.name << ": memory row " << y;
+    }
+}
+
+TEST_F(PictureFileTest, TheExtensionChoosesTheFormatAndTheContentMustMatch)
+{
+    QByteArray png, xpm, pbm, gif;
+    {
+        QBuffer b(&png);
+        b.open(QIODevice::WriteOnly);
+        pattern().save(&b, "PNG");
+    }
+    {
+        QBuffer b(&xpm);
+        b.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(pattern().save(&b, "XPM"));
+    }
+    pbm = QByteArray("P1\n2 2\n1 0\n0 1\n");
+    const struct {
+        const char* name;
+        QByteArray content;
+    } rows[] = {
+        {"xpm.jpg", xpm},  {"pbm.bmp", pbm},  {"png.jpg", png},       {"jpeg.png", rawJpeg(8, 8, 3, false)},
+        {"picture.xpm", xpm}, {"picture.pbm", pbm}, {"picture", png}, {"picture.jpg.txt", rawJpeg(8, 8, 3, false)},
+    };
+    for (const auto& r : rows) {
+        writeBytes(QString::fromLatin1(r.name), r.content);
+        TFastDIB dib;
+        fill24(dib, pattern(2, 2));
+        EXPECT_THROW(LoadPictureToDIB(dib, path(QString::fromLatin1(r.name))), EInvalidGraphic) << r.name;
+        EXPECT_EQ(firstDifference(dib, pattern(2, 2), 0), "") << r.name << ": the image must stay as it was";
+    }
+}
+
+TEST_F(PictureFileTest, PicturesLargerThanTheMemoryLimitAreRefusedBeforeReading)
+{
+    // A 600 x 400 picture needs 720,000 bytes at 24 bits.
+    const QImage picture = pattern(600, 400);
+    writeBytes(QStringLiteral("big.jpg"), rawJpeg(600, 400, 3, false));
+    writeBytes(QStringLiteral("big-gray.jpg"), rawJpeg(600, 400, 1, false));
+    ASSERT_TRUE(picture.save(path(QStringLiteral("big.png"))));
+    ASSERT_TRUE(picture.save(path(QStringLiteral("big.bmp"))));
+    const char* names[] = {"big.jpg", "big-gray.jpg", "big.png", "big.bmp"};
+    struct Restore {
+        ~Restore() { SetPictureMemoryLimit(0); }
+    } restore;
+    for (const char* name : names) {
+        SetPictureMemoryLimit(500'000);
+        TFastDIB dib;
+        fill24(dib, pattern(2, 2));
+        EXPECT_THROW(LoadPictureToDIB(dib, path(QString::fromLatin1(name))), EInvalidGraphic) << name;
+        EXPECT_EQ(firstDifference(dib, pattern(2, 2), 0), "") << name;
+        SetPictureMemoryLimit(20'000'000);
+        EXPECT_EQ(LoadPictureToDIB(dib, path(QString::fromLatin1(name))), 0) << name;
+        EXPECT_EQ(dib.Info.Header.Width, 600) << name;
+    }
+    SetPictureMemoryLimit(0);
+    EXPECT_GT(PictureMemoryLimit(), 0) << "without a limit set, the memory available counts";
 }
 
 TEST_F(PictureFileTest, SavesPngAndJpegOfACopy)
