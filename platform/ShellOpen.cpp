@@ -1,7 +1,8 @@
-// Web addresses to the desktop's browser, through QDesktopServices.
+// Web addresses to the desktop's browser and folders to its file manager, through QDesktopServices.
 #include "platform/ShellOpen.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 
 namespace {
 
@@ -25,6 +26,18 @@ bool ShellOpenUrl(const QUrl& url)
     // Anything else (file:, a program, a mail client) could start what a server named.
     if (!IsWebAddress(url))
         return false;
+    if (opener())
+        return opener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+bool ShellOpenFolder(const QString& folder)
+{
+    // A file would be started by whatever program the desktop has for it.
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
     if (opener())
         return opener()(url);
     return QDesktopServices::openUrl(url);

@@ -86,9 +86,10 @@ TPath* firstPath(TF_SMDI* window)
     return window->PathList.front().get();
 }
 
-void hideProgress()
+// Only the interactive import shows the progress box; a batch run's box stays up.
+void hideProgress(bool interactive)
 {
-    if (F_Progress)
+    if (interactive && F_Progress)
         F_Progress->hide(); // it stays on top and would hide the boxes below
 }
 
@@ -295,7 +296,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
         F_Progress->show();
     }
     if (!QFileInfo(fileName).isFile()) {
-        hideProgress();
+        hideProgress(interactive);
         return nullptr;
     }
 
@@ -313,7 +314,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
             F_Progress->DoStep();
     }
     if (gone(w)) { // an image that could not be read closed the window, and said so
-        hideProgress();
+        hideProgress(interactive);
         return nullptr;
     }
 
@@ -331,7 +332,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
         failure = QString::fromLocal8Bit(e.what());
     }
     file.close();
-    hideProgress();
+    hideProgress(interactive);
     if (gone(w))
         return nullptr;
 

@@ -1005,10 +1005,9 @@ void TF_Main::AMUpdate()
 
     // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
     // amount, border, resample, rotate), the calibration wizard, image alignment, the scanner, the
-    // batch converter, the help viewer, and the notes and tracker windows. A command
-    // comes alive by leaving this list.
+    // help viewer, and the notes and tracker windows. A command comes alive by leaving this list.
     for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate, A_CalibrateDPI,
-                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_ConvertJEX, A_Help, A_Notes,
+                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes,
                        A_WindowTRacker})
         a->setEnabled(false);
 

@@ -8,6 +8,7 @@
 #include "project/BrushSets.h"
 #include "project/Helpers.h"
 #include "project/JEX3Project.h"
+#include "project/TF_ConvertJEX3.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TF_Export.h"
@@ -912,7 +913,14 @@ void TF_Main::A_AboutExecute()
 
 void TF_Main::A_ConvertJEXExecute()
 {
-    // The batch converter opens here once it exists.
+    // Modal for the user, without an event loop of its own (as the export wizard): the link and
+    // the idle work keep running meanwhile. The window goes when it closes.
+    auto* converter = new TF_ConvertJEX3(this);
+    converter->setAttribute(Qt::WA_DeleteOnClose);
+    converter->setWindowModality(Qt::ApplicationModal);
+    converter->show();
+    converter->raise();
+    converter->activateWindow();
 }
 
 void TF_Main::CloseMDIExecute()

@@ -5,9 +5,12 @@
 
 #include "platform/FakeDialogs.h"
 #include "project/JEX3Project.h"
+#include "project/TF_ConvertJEX3.h"
 #include "project/JEX4_Objects.h"
 #include "project/TF_ErrorLog.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_Progress.h"
+#include "shell/TPageControlEx.h"
 #include "support/JEX3Records.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
@@ -15,12 +18,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QListWidget>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QImage>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -261,5 +268,41 @@ TEST_F(OlderProjects, SaveWithTheJEX3FilterWritesProjectsThatFitAndRefusesTheRes
         main->CloseMDI->trigger();
         settle();
     }
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(OlderProjects, BatchConvertOpensTheConverterOverTheMainWindowAndLendsItTheProgressBox)
+{
+    F_Progress = new TF_Progress(main.get());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("batch")));
+    olderProject(QStringLiteral("batch/core"));
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_ConvertJEX->isEnabled());
+    main->A_ConvertJEX->trigger();
+    QPointer<TF_ConvertJEX3> converter = main->findChild<TF_ConvertJEX3*>();
+    ASSERT_NE(converter, nullptr);
+    EXPECT_TRUE(converter->isVisible());
+    EXPECT_EQ(converter->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(converter->windowTitle(), QStringLiteral("Convert JEX3 projects"));
+    EXPECT_EQ(converter->PCE->currentWidget(), converter->TS_1);
+
+    converter->SelectFolder(path(QStringLiteral("batch")));
+    converter->B_Cont1->click();
+    ASSERT_EQ(converter->LB_Files->count(), 1);
+    // The main window is blocked by the converter: the box is the converter's while it works.
+    QWidget* lentTo = nullptr;
+    const QWidget* borrower = converter.data();
+    QObject::connect(F_Progress->B_Cancel, &QPushButton::pressed, [&lentTo] { lentTo = F_Progress->parentWidget(); });
+    QMetaObject::invokeMethod(
+        qApp, [] { QTest::mouseClick(F_Progress->B_Cancel, Qt::LeftButton); }, Qt::QueuedConnection);
+    fake->answerMessage(mrNo);
+    converter->B_Convert->click();
+    settle();
+    EXPECT_EQ(lentTo, borrower);
+    EXPECT_EQ(newTexts(), (QStringList{QStringLiteral("Cancel conversion?"), QStringLiteral("1 files converted!")}));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("batch/core.jex4"))));
+    EXPECT_EQ(converter, nullptr) << "the converter closes and goes";
+    EXPECT_EQ(F_Progress->parentWidget(), main.get());
+    EXPECT_TRUE(main->MDIChildren().isEmpty());
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
 }
