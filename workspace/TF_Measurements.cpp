@@ -190,10 +190,11 @@ void TF_Measurements::createActions()
     for (QAction* a : {PM_HeaderInfo, PM_HeaderDistance, PM_HeaderCoordinates})
         a->setCheckable(true);
 
-    // Image-tree commands: shown here, run by the image tree's command handlers.
-    A_SaveProject = action(QStringLiteral("&Save project"), -1, nullptr);
-    A_ExportImageToSingleFile = action(QStringLiteral("Export as single image"), -1, nullptr);
-    PM_SOVisible = action(QStringLiteral("Visible"), -1, nullptr);
+    // Image-tree commands.
+    A_SaveProject = action(QStringLiteral("&Save project"), -1, &TF_Measurements::PM_SaveProjectClick);
+    A_ExportImageToSingleFile = action(QStringLiteral("Export as single image"), -1,
+                                       &TF_Measurements::A_ExportImageToSingleFileExecute);
+    PM_SOVisible = action(QStringLiteral("Visible"), -1, &TF_Measurements::PM_VisibleClick);
     PM_SOVisible->setCheckable(true);
     PM_SOMoveToFront = action(QStringLiteral("Move to front"), -1, nullptr);
     PM_SOMoveToFront->setIcon(ImageTreeModel::IL_SO(12));
@@ -201,12 +202,14 @@ void TF_Measurements::createActions()
     PM_SOSendToBack->setIcon(ImageTreeModel::IL_SO(13));
     PM_SOOneUp = action(QStringLiteral("One up"), -1, nullptr);
     PM_SOOneDown = action(QStringLiteral("One down"), -1, nullptr);
-    A_RemoveImage = action(QStringLiteral("Remove image from project"), -1, nullptr);
+    for (QAction* a : {PM_SOMoveToFront, PM_SOSendToBack, PM_SOOneUp, PM_SOOneDown})
+        connect(a, &QAction::triggered, this, [this, a] { PM_TopClick(a); });
+    A_RemoveImage = action(QStringLiteral("Remove image from project"), -1, &TF_Measurements::PM_RemoveClick);
     A_RemoveImage->setIcon(ImageTreeModel::IL_SO(10));
-    A_ExtractImage = action(QStringLiteral("Extract Image to new project"), -1, nullptr);
-    A_SaveImageAs = action(QStringLiteral("&Save image as..."), -1, nullptr);
+    A_ExtractImage = action(QStringLiteral("Extract Image to new project"), -1, &TF_Measurements::PM_ExtractImageClick);
+    A_SaveImageAs = action(QStringLiteral("&Save image as..."), -1, &TF_Measurements::PM_SaveImageClick);
     A_SaveImageAs->setIcon(ImageTreeModel::IL_SO(2));
-    A_RevertImage = action(QStringLiteral("&Revert to saved image"), -1, nullptr);
+    A_RevertImage = action(QStringLiteral("&Revert to saved image"), -1, &TF_Measurements::M_RevertClick);
     A_RevertImage->setIcon(ImageTreeModel::IL_SO(11));
     A_ImageInformation = action(QStringLiteral("Image information"), 13, nullptr);
     connect(A_ImageInformation, &QAction::triggered, this, [this] {
@@ -826,13 +829,12 @@ void TF_Measurements::AM_MeasurementsUpdate()
     A_PathProperties->setEnabled(path != nullptr);
     A_PathInfo->setEnabled(path != nullptr);
     A_ActivatePath->setEnabled(path && (!f || f->CurrentPath.get() != path));
-    A_ExportImageToSingleFile->setEnabled(bound);
     A_RemoveAllAnchorPoints->setEnabled(bound && f->AnchorLine && f->AnchorLine->Count() > 0);
+    updateImageCommands();
 
-    // Not built yet, so shown disabled: the image tree's own commands and the draw-object editor.
-    // A command comes alive by leaving this list.
-    for (QAction* a : {A_SaveProject, A_ExportImageToSingleFile, PM_SOVisible, PM_SOMoveToFront, PM_SOSendToBack,
-                       PM_SOOneUp, PM_SOOneDown, A_RemoveImage, A_ExtractImage, A_SaveImageAs, A_RevertImage, A_EditDO})
+    // Not built yet, so shown disabled: the draw-object editor. A command comes alive by leaving
+    // this list.
+    for (QAction* a : {A_EditDO})
         a->setEnabled(false);
 }
 
@@ -886,6 +888,7 @@ QMenu* TF_Measurements::VSTGetPopupMenu(TreeNode* Node)
 
 QMenu* TF_Measurements::VST_SOGetPopupMenu(TreeNode* Node)
 {
+    updateImageCommands();
     if (m_soModel->windowOf(Node))
         return PAB_Project;
     if (const TStitchObject* so = m_soModel->imageOf(Node)) {

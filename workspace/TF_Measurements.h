@@ -77,7 +77,7 @@ public:
     QAction* PM_HeaderDistance = nullptr;    // "Distance": column 2
     QAction* PM_HeaderCoordinates = nullptr; // "Coordinates": column 3
 
-    // Image-tree commands; their handlers belong to the image tree's command file.
+    // Image-tree commands (TF_Measurements_Images.cpp).
     QAction* A_SaveProject = nullptr;             // "&Save project"
     QAction* A_ExportImageToSingleFile = nullptr; // "Export as single image"
     QAction* PM_SOVisible = nullptr;              // "Visible"
@@ -197,6 +197,23 @@ public:
     void A_RemoveAllAnchorPointsExecute();
     void A_DeleteDOExecute();
     void A_EditDOExecute();
+
+    // ---- image-tree commands (TF_Measurements_Images.cpp) ----
+    // Each works on the bound window and on the image of the first selected row of the image tree,
+    // and does nothing when that row is not an image.
+    // The image of the first selected row (in tree order); none when that row is the window's.
+    TStitchObject* FirstSelectedImage() const;
+    void PM_SaveProjectClick();               // the main window's "Save Project"
+    void A_ExportImageToSingleFileExecute();  // the whole canvas as one bitmap file
+    void PM_VisibleClick();                   // shows or hides the image
+    // "Move to front", "Send to back", "One up", "One down": swaps in the drawing order.
+    void PM_TopClick(QAction* Sender);
+    void PM_RemoveClick();                    // every selected image, after asking
+    void PM_ExtractImageClick();              // a new project of the image alone
+    void PM_SaveImageClick();                 // the image under a new name
+    void M_RevertClick();                     // the image read again from its file
+    // Enables the image-tree commands from the bound window and the selected rows.
+    void updateImageCommands();
 
 signals:
     // The bound window changed (none after ClearAll).
