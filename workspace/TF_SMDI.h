@@ -282,6 +282,18 @@ public:
     void AddBorder(int x1, int y1, int x2, int y2, bool symmetric, uint32_t Color);
     // -- end image operations --
 
+    // ---- the Image menu's commands with their dialogs (TF_SMDI_ImageCommands.cpp) ----
+    // Each asks its gates (with their messages) and its dialog, runs the operation, makes the
+    // zoomed copies anew and repaints; a cancelled dialog changes nothing.
+    void SharpenCommand(); // "Sharpen": the amount dialog, then DoSharpen that many times
+    void SoftenCommand();  // "Soften": likewise with DoSoften
+    void AddBorderCommand(); // "Add Border": single image without measurements
+    void ResampleCommand();  // "Resample": likewise
+    void RotateCommand();    // "Rotate": likewise; repaints after Cancel too
+    // The zoomed copies of every image made anew, then a complete repaint.
+    void RebuildImages();
+    // -- end image commands --
+
     // ---- life cycle and commands (TF_SMDI.cpp) ----
     void FormShow();
     void FormActivate();
@@ -343,6 +355,10 @@ private:
     bool ImageMoving = false; // images are being dragged in image alignment
     QPointer<QMdiSubWindow> m_frame; // the sub-window whose activation this window follows
 };
+
+// The messages of the image commands' gates.
+extern const QString SingleImagesText;
+extern const QString EmptyProjectText;
 
 // Loads a list of image files into a window, or into a new one when none is given.
 TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files);

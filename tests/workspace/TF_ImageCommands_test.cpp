@@ -1,0 +1,386 @@
+// The Image menu's commands on an image window with their dialogs (amount, border, resample,
+// rotate): the dialogs' own reactions, the gates, Cancel, and that OK runs the operation with the
+// dialog's values, checked against the operation run directly on a copy.
+#include "workspace/TF_SMDI.h"
+
+#include "image/Geometry.h"
+#include "image/NeighbourFilters.h"
+#include "image/Resample.h"
+#include "image/TFastDIB.h"
+#include "project/JEX4_Objects.h"
+#include "shell/TColorPickerButton.h"
+#include "shell/TFloatEdit.h"
+#include "shell/TThinTrackBar.h"
+#include "workspace/TF_AddBorder.h"
+#include "workspace/TF_Resample.h"
+#include "workspace/TF_Rotate.h"
+#include "workspace/TF_SelectAmount.h"
+
+#include "support/ImageWindowTest.h"
+#include "support/ModalDialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using testhelpers::fdPixel;
+using testhelpers::whenShown;
+
+// Same size and same bytes, padding included.
+::testing::AssertionResult sameImage(const TFastDIB& a, const TFastDIB& b)
+{
+    if (a.Info.Header.Width != b.Info.Header.Width || a.AbsHeight != b.AbsHeight)
+        return ::testing::AssertionFailure() << "sizes " << a.Info.Header.Width << " x " << a.AbsHeight << " and "
+                                             << b.Info.Header.Width << " x " << b.AbsHeight;
+    for (int y = 0; y < a.AbsHeight; ++y)
+        for (int x = 0; x < a.Info.Header.Width; ++x)
+            if (fdPixel(a, x, y) != fdPixel(b, x, y))
+                return ::testing::AssertionFailure() << "first difference at (" << x << ", " << y << ")";
+    return ::testing::AssertionSuccess();
+}
+
+class ImageCommands : public testhelpers::ImageWindowTest {
+protected:
+    void TearDown() override
+    {
+        // The dialogs live for the run; the next test makes its own over its own window.
+        delete F_SelectAmount.data();
+        delete F_AddBorder.data();
+        delete F_Resample.data();
+        testhelpers::ImageWindowTest::TearDown();
+    }
+
+    TStitchObject* addImage(const QImage& img, int x = 0)
+    {
+        auto so = std::make_unique<TStitchObject>();
+        so->FD->LoadFromHandle(img.convertToFormat(QImage::Format_RGB888)); // project images are 24-bit
+        so->x = x;
+        so->Width = img.width();
+        so->Height = img.height();
+        TStitchObject* raw = so.get();
+        w->StitchList.push_back(std::move(so));
+        w->UpdateArea();
+        return raw;
+    }
+
+    // A copy of the first image's pixels as they are now.
+    std::unique_ptr<TFastDIB> firstCopy()
+    {
+        auto copy = std::make_unique<TFastDIB>();
+        copy->MakeCopy(*w->StitchList.front()->FD, true);
+        return copy;
+    }
+
+    void addIndexPoint()
+    {
+        auto i = std::make_unique<TIndex>();
+        i->Pos = {3, 3};
+        i->Path = w->PathList.front().get();
+        w->PathList.front()->ObjectList.push_back(std::move(i));
+    }
+};
+
+} // namespace
+
+// ---- the dialogs ----
+
+TEST_F(ImageCommands, BorderDialogSymmetricCopiesLeftIntoTheOthers)
+{
+    TF_AddBorder d;
+    d.SE_Left->setValue(15);
+    d.CB_Symmetric->click();
+    for (QSpinBox* e : {d.SE_Top, d.SE_Right, d.SE_Bottom}) {
+        EXPECT_EQ(e->value(), 15);
+        EXPECT_FALSE(e->isEnabled());
+    }
+    d.SE_Left->setValue(7);
+    EXPECT_EQ(d.SE_Bottom->value(), 7);
+    d.CB_Symmetric->click();
+    d.SE_Left->setValue(3);
+    EXPECT_EQ(d.SE_Top->value(), 7) << "cleared: the other sides keep their widths";
+    EXPECT_TRUE(d.SE_Top->isEnabled());
+}
+
+TEST_F(ImageCommands, ResampleDialogKeepsTheAspectRatio)
+{
+    addImage(testhelpers::patterned(1000, 800));
+    TF_Resample d;
+    d.f = w;
+    d.show();
+    EXPECT_EQ(d.CB_Keep->text(), QStringLiteral("Keep aspect ratio (1") + QLocale().decimalPoint() + QStringLiteral("25:1)"));
+    EXPECT_EQ(d.SE_PixelWidth->value(), 1000);
+    EXPECT_EQ(d.SE_PixelHeight->value(), 800);
+    EXPECT_TRUE(d.GB_PixelSize->isEnabled());
+    EXPECT_FALSE(d.GB_Percent->isEnabled());
+
+    d.SE_PixelWidth->setValue(500);
+    EXPECT_EQ(d.SE_PixelHeight->value(), 400);
+    d.SE_PixelHeight->setValue(200);
+    EXPECT_EQ(d.SE_PixelWidth->value(), 250);
+
+    d.RB_Percent->click();
+    EXPECT_FALSE(d.GB_PixelSize->isEnabled());
+    EXPECT_TRUE(d.GB_Percent->isEnabled());
+    d.SE_PercentX->setValue(50);
+    EXPECT_EQ(d.SE_PercentY->value(), 50);
+    EXPECT_EQ(d.SE_PixelWidth->value(), 500);
+    EXPECT_EQ(d.SE_PixelHeight->value(), 400);
+
+    d.CB_Keep->setChecked(false);
+    d.SE_PercentY->setValue(25);
+    EXPECT_EQ(d.SE_PercentX->value(), 50);
+    EXPECT_EQ(d.SE_PixelHeight->value(), 200);
+    EXPECT_EQ(d.SE_PixelWidth->value(), 500);
+    d.B_OkClick();
+    EXPECT_EQ(d.resultX, 500);
+    EXPECT_EQ(d.resultY, 200);
+
+    // Shown again: the image's size and 100 percent.
+    d.show();
+    EXPECT_EQ(d.SE_PixelWidth->value(), 1000);
+    EXPECT_EQ(d.SE_PercentY->value(), 100);
+}
+
+TEST_F(ImageCommands, RotateDialogAngleEditSelectsFree)
+{
+    TF_Rotate d;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    EXPECT_TRUE(d.RB_90->isChecked());
+    EXPECT_TRUE(d.CB_Clockwise->isChecked());
+    QTest::mouseClick(d.FE_Angle, Qt::LeftButton);
+    EXPECT_TRUE(d.RB_Free->isChecked());
+}
+
+// ---- the commands ----
+
+TEST_F(ImageCommands, GatesRefuseSeveralImagesAndMeasurements)
+{
+    struct Case {
+        const char* name;
+        void (TF_SMDI::*command)();
+    };
+    const Case commands[] = {{"border", &TF_SMDI::AddBorderCommand},
+                             {"resample", &TF_SMDI::ResampleCommand},
+                             {"rotate", &TF_SMDI::RotateCommand}};
+    addImage(testhelpers::patterned(20, 10));
+    addImage(testhelpers::patterned(20, 10, 1), 20);
+    for (const Case& c : commands) {
+        (w->*c.command)();
+        EXPECT_EQ(dialogs->shownTexts().value(dialogs->shownTexts().size() - 1), SingleImagesText) << c.name;
+    }
+    w->StitchList.pop_back();
+    addIndexPoint();
+    const auto before = firstCopy();
+    for (const Case& c : commands) {
+        (w->*c.command)();
+        EXPECT_EQ(dialogs->shownTexts().value(dialogs->shownTexts().size() - 1), EmptyProjectText) << c.name;
+    }
+    EXPECT_EQ(dialogs->shownTexts().size(), 6);
+    EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, *before));
+    EXPECT_FALSE(w->StitchList.front()->ImageChanged);
+}
+
+TEST_F(ImageCommands, CancelLeavesTheImage)
+{
+    struct Case {
+        const char* name;
+        void (TF_SMDI::*command)();
+        std::function<void()> answer;
+    };
+    const Case cases[] = {
+        {"sharpen", &TF_SMDI::SharpenCommand, [] { whenShown<TF_SelectAmount>([](auto* d) { d->B_Cancel->click(); }); }},
+        {"soften", &TF_SMDI::SoftenCommand, [] { whenShown<TF_SelectAmount>([](auto* d) { d->reject(); }); }},
+        {"border", &TF_SMDI::AddBorderCommand, [] { whenShown<TF_AddBorder>([](auto* d) {
+             d->SE_Left->setValue(5);
+             d->B_Cancel->click();
+         }); }},
+        {"resample", &TF_SMDI::ResampleCommand, [] { whenShown<TF_Resample>([](auto* d) {
+             d->SE_PixelWidth->setValue(3);
+             d->B_Cancel->click();
+         }); }},
+        {"rotate", &TF_SMDI::RotateCommand, [] { whenShown<TF_Rotate>([](auto* d) { d->B_Cancel->click(); }); }},
+    };
+    addImage(testhelpers::patterned(20, 10));
+    const auto before = firstCopy();
+    for (const Case& c : cases) {
+        c.answer();
+        (w->*c.command)();
+        EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, *before)) << c.name;
+        EXPECT_FALSE(w->StitchList.front()->ImageChanged) << c.name;
+    }
+    EXPECT_TRUE(dialogs->shownTexts().isEmpty());
+}
+
+TEST_F(ImageCommands, SharpenAndSoftenRunAsOftenAsTheAmountSays)
+{
+    addImage(testhelpers::patterned(30, 20));
+    addImage(testhelpers::patterned(30, 20, 5), 30);
+    std::vector<std::unique_ptr<TFastDIB>> expected;
+    for (const auto& so : w->StitchList) {
+        auto e = std::make_unique<TFastDIB>();
+        e->MakeCopy(*so->FD, true);
+        for (int i = 0; i < 3; ++i)
+            SharpenPixels(*e, 1);
+        for (int i = 0; i < 2; ++i)
+            SoftenPixels(*e);
+        expected.push_back(std::move(e));
+    }
+    whenShown<TF_SelectAmount>([](TF_SelectAmount* d) {
+        d->TB_Amount->setValue(3);
+        d->B_Apply->click();
+    });
+    w->SharpenCommand();
+    whenShown<TF_SelectAmount>([](TF_SelectAmount* d) {
+        EXPECT_EQ(d->TB_Amount->value(), 3) << "the amount stays from the last use";
+        d->TB_Amount->setValue(2);
+        d->B_Apply->click();
+    });
+    w->SoftenCommand();
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(sameImage(*w->StitchList[i]->FD, *expected[i])) << "image " << i;
+        EXPECT_TRUE(w->StitchList[i]->ImageChanged);
+    }
+}
+
+TEST_F(ImageCommands, AddBorderTakesTheDialogsWidthsAndColour)
+{
+    addImage(testhelpers::patterned(100, 50));
+    const auto before = firstCopy();
+    whenShown<TF_AddBorder>([](TF_AddBorder* d) {
+        d->SE_Left->setValue(10);
+        d->SE_Top->setValue(99);
+        d->CB_Symmetric->click();
+        d->CPB->setColor(0x00302010); // $00BBGGRR
+        d->B_Ok->click();
+    });
+    w->AddBorderCommand();
+    const TStitchObject& so = *w->StitchList.front();
+    ASSERT_EQ(so.FD->Info.Header.Width, 120);
+    ASSERT_EQ(so.FD->AbsHeight, 70);
+    EXPECT_EQ(so.Width, 120);
+    EXPECT_EQ(fdPixel(*so.FD, 0, 0), qRgb(0x10, 0x20, 0x30));
+    EXPECT_EQ(fdPixel(*so.FD, 119, 69), qRgb(0x10, 0x20, 0x30));
+    EXPECT_EQ(fdPixel(*so.FD, 10, 10), fdPixel(*before, 0, 0));
+    EXPECT_EQ(fdPixel(*so.FD, 109, 59), fdPixel(*before, 99, 49));
+    EXPECT_TRUE(so.ImageChanged);
+}
+
+TEST_F(ImageCommands, ResampleTakesTheDialogsSize)
+{
+    addImage(testhelpers::patterned(1000, 800));
+    const auto before = firstCopy();
+    whenShown<TF_Resample>([](TF_Resample* d) {
+        d->RB_Percent->click();
+        d->SE_PercentX->setValue(50);
+        d->B_Ok->click();
+    });
+    w->ResampleCommand();
+    TFastDIB expected;
+    expected.SetSize(500, 400, 24);
+    ResizeNearest(*before, expected);
+    EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, expected));
+    EXPECT_EQ(w->StitchList.front()->Width, 500);
+    EXPECT_EQ(w->StitchList.front()->Height, 400);
+}
+
+// Each choice of the dialog against the operation it must run, on a copy of the picture.
+TEST_F(ImageCommands, RotateMapsTheChoiceToTheOperation)
+{
+    struct Case {
+        const char* name;
+        int button; // 0: 90, 1: 180, 2: 270, 3: free
+        bool clockwise;
+        double angle;
+        std::function<void(const TFastDIB&, TFastDIB&)> expected;
+    };
+    auto free = [](double angle) {
+        return [angle](const TFastDIB& src, TFastDIB& dst) {
+            RotatedSize(src, dst, angle);
+            RotateAngle(src, dst, true, angle);
+        };
+    };
+    const Case cases[] = {
+        {"90 clockwise", 0, true, 0, [](const TFastDIB& s, TFastDIB& d) { Rotate90CW(s, d); }},
+        {"90 counter-clockwise", 0, false, 0, [](const TFastDIB& s, TFastDIB& d) { Rotate90CCW(s, d); }},
+        {"180", 1, false, 0, free(180)},
+        {"270 clockwise", 2, true, 0, free(270)},
+        {"270 counter-clockwise turns 90 through the free rotation", 2, false, 0, free(90)},
+        {"free 30 clockwise", 3, true, 30, free(30)},
+        {"free 30 counter-clockwise is 330 clockwise", 3, false, 30, free(330)},
+    };
+    for (const Case& c : cases) {
+        w->StitchList.clear();
+        addImage(testhelpers::patterned(31, 17, 2));
+        const auto before = firstCopy();
+        whenShown<TF_Rotate>([&c](TF_Rotate* d) {
+            QRadioButton* buttons[] = {d->RB_90, d->RB_180, d->RB_270, d->RB_Free};
+            buttons[c.button]->setChecked(true);
+            d->CB_Clockwise->setChecked(c.clockwise);
+            d->FE_Angle->setValue(c.angle);
+            d->B_Ok->click();
+        });
+        w->RotateCommand();
+        TFastDIB expected;
+        c.expected(*before, expected);
+        EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, expected)) << c.name;
+        EXPECT_EQ(w->StitchList.front()->Width, expected.Info.Header.Width) << c.name;
+    }
+}
+
+// ---- wide scans ----
+
+// 40000 pixels wide: 16.16 positions of 32 bits would wrap beyond 32767.
+TEST_F(ImageCommands, OperationsOnImagesWiderThan32767Pixels)
+{
+    constexpr int W = 40000, H = 3;
+    auto colour = [](int x, int y) { return qRgb(x & 255, (x >> 8) & 255, y * 50); };
+    QImage img(W, H, QImage::Format_RGB32);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            img.setPixel(x, y, colour(x, y));
+
+    addImage(img);
+    w->Rotate90(true);
+    const TFastDIB* fd = w->StitchList.front()->FD.get();
+    ASSERT_EQ(fd->Info.Header.Width, H);
+    ASSERT_EQ(fd->AbsHeight, W);
+    EXPECT_EQ(fdPixel(*fd, H - 1, W - 1), colour(W - 1, 0)) << "clockwise: the top row becomes the right column";
+
+    w->StitchList.clear();
+    addImage(img);
+    w->RotateFree(180, true);
+    fd = w->StitchList.front()->FD.get();
+    ASSERT_EQ(fd->Info.Header.Width, W);
+    // The turn is about the centre pixel (W div 2, H div 2): column x samples W - x exactly.
+    for (int x : {1, 20000, 32767, 32768, 39999})
+        EXPECT_EQ(fdPixel(*fd, x, 1), colour(W - x, 1)) << "column " << x;
+
+    w->StitchList.clear();
+    addImage(img);
+    w->AddBorder(2, 1, 3, 1, false, 0);
+    fd = w->StitchList.front()->FD.get();
+    ASSERT_EQ(fd->Info.Header.Width, W + 5);
+    EXPECT_EQ(fdPixel(*fd, 39999 + 2, 1), colour(39999, 0));
+    EXPECT_EQ(fdPixel(*fd, W + 4, 2), qRgb(0, 0, 0));
+
+    w->StitchList.clear();
+    addImage(img);
+    w->Resample(W / 2, H);
+    fd = w->StitchList.front()->FD.get();
+    ASSERT_EQ(fd->Info.Header.Width, W / 2);
+    for (int x : {0, 16384, 19999})
+        EXPECT_EQ(fdPixel(*fd, x, 2), colour(2 * x + 1, 2)) << "column " << x << " samples the centre of its span";
+}
