@@ -2,13 +2,17 @@
 // shown in a 1920 x 1080 image window. Measured: the bird's-eye view brought up to date after a
 // pan and after a zoom step (overview built, framed and painted), a whole pan as the user waits
 // for it, and the magnifier following one mouse move over the image window (move handled, square
-// enlarged, magnifier painted). References: QPainter drawing the same overview out of the same
-// scans, and QPainter enlarging the same square. Needs about 5.5 GB: run it under the bench lock.
+// enlarged, magnifier painted), and the tracker's profile along a path across a whole tray (47244
+// samples, one ring border every 120 pixels) built and drawn. References: QPainter drawing the same overview out of the same
+// scans, QPainter enlarging the same square, and a plain loop reading the gray values of the
+// tracker's pixels straight from the rows. Needs about 5.5 GB: run it under the bench lock.
 #include "image/TFastDIB.h"
 #include "project/JEX4_Objects.h"
+#include "project/TJEXObject.h"
 #include "project/Settings.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_Zoom.h"
 
 #include "MedianRatio.h"
@@ -239,6 +243,110 @@ void BM_Reference_QPainterMagnify(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QPainterMagnify)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
+// The tracker's own window: one tray-wide scan, 400 rows high, with its tracker copy, and a path
+// from its left to its right edge with a ring border every 120 pixels.
+struct TrackerCanvas {
+    std::unique_ptr<TF_SMDI> window;
+    std::unique_ptr<TF_Tracker> tracker;
+};
+
+constexpr int kTrackerRows = 400;
+constexpr int kRingWidth = 120;
+
+TrackerCanvas& trackerCanvas()
+{
+    static TrackerCanvas c = [] {
+        ApplyAbsentSettingDefaults();
+        TrackerCanvas made;
+        made.tracker = std::make_unique<TF_Tracker>();
+        F_Tracker = made.tracker.get();
+        made.tracker->resize(800, 300);
+        made.tracker->show();
+        made.window = std::make_unique<TF_SMDI>();
+        TF_SMDI& w = *made.window;
+        auto so = std::make_unique<TStitchObject>();
+        so->Width = kTrayW;
+        so->Height = kTrackerRows;
+        so->FD->SetSize(kTrayW, kTrackerRows, 24);
+        so->FT->SetSize(kTrayW, kTrackerRows, 24);
+        std::unique_ptr<quint8[]> row(new quint8[size_t(kTrayW) * 3]);
+        for (int x = 0; x < kTrayW; ++x) {
+            const int ring = (x / 7) % 180;
+            row[size_t(x) * 3] = quint8(50 + ring / 3);
+            row[size_t(x) * 3 + 1] = quint8(90 + ring / 2);
+            row[size_t(x) * 3 + 2] = quint8(140 + ring / 3);
+        }
+        for (int y = 0; y < kTrackerRows; ++y)
+            std::memcpy(so->FT->Scanlines[y], row.get(), size_t(kTrayW) * 3);
+        w.StitchList.push_back(std::move(so));
+        auto path = std::make_unique<TPath>();
+        auto index = std::make_unique<TIndex>();
+        index->Pos = QPoint(0, kTrackerRows / 2);
+        index->Path = path.get();
+        for (int x = kRingWidth; x < kTrayW; x += kRingWidth) {
+            auto m = std::make_unique<TMeasurement>();
+            m->Pos = QPoint(x, kTrackerRows / 2 + (x / kRingWidth) % 3 - 1); // a slightly wavy path
+            m->Path = path.get();
+            m->Index = index.get();
+            index->ObjectList.push_back(std::move(m));
+        }
+        auto last = std::make_unique<TMeasurement>();
+        last->Pos = QPoint(kTrayW - 1, kTrackerRows / 2);
+        last->Path = path.get();
+        last->Index = index.get();
+        index->ObjectList.push_back(std::move(last));
+        path->ObjectList.push_back(std::move(index));
+        w.CurrentPath = path.get();
+        w.PathList.push_back(std::move(path));
+        return made;
+    }();
+    return c;
+}
+
+// What the user waits for after a point changes: the profile rebuilt and the chart drawn.
+void BM_Tracker_ProfileAcrossATray(benchmark::State& state)
+{
+    TrackerCanvas& c = trackerCanvas();
+    for (auto _ : state) {
+        c.tracker->UpdateTracker(c.window.get());
+        c.tracker->Chart->repaint();
+        benchmark::DoNotOptimize(c.tracker->profile().Points.data());
+    }
+    state.counters["samples"] = double(c.tracker->profile().Points.size());
+}
+BENCHMARK(BM_Tracker_ProfileAcrossATray)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
+// The profile alone, as the reference does the same reads.
+void BM_Tracker_BuildProfile(benchmark::State& state)
+{
+    TrackerCanvas& c = trackerCanvas();
+    for (auto _ : state) {
+        c.tracker->UpdateTracker(c.window.get());
+        benchmark::DoNotOptimize(c.tracker->profile().Points.data());
+    }
+}
+BENCHMARK(BM_Tracker_BuildProfile)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
+// Reference: the gray values of the same pixels read straight from the rows into a plain array.
+void BM_Reference_GrayAlongTheRows(benchmark::State& state)
+{
+    TrackerCanvas& c = trackerCanvas();
+    c.tracker->UpdateTracker(c.window.get());
+    std::vector<QPoint> pixels;
+    for (const TFDPoint& p : c.tracker->profile().Points)
+        pixels.emplace_back(p.x, p.y);
+    const TFastDIB& ft = *c.window->StitchList[0]->FT;
+    std::vector<int> gray(pixels.size());
+    for (auto _ : state) {
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const quint8* px = static_cast<const quint8*>(ft.Scanlines[kTrackerRows - 1 - pixels[i].y()]) + 3 * pixels[i].x();
+            gray[i] = (px[0] + px[1] + px[2]) / 3;
+        }
+        benchmark::DoNotOptimize(gray.data());
+    }
+}
+BENCHMARK(BM_Reference_GrayAlongTheRows)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
 } // namespace
 
 static void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
@@ -258,6 +366,7 @@ int main(int argc, char** argv)
         {"BM_Magnifier_MouseMove/10", "BM_Reference_QPainterMagnify"},
         {"BM_Magnifier_MouseMove/30", "BM_Reference_QPainterMagnify"},
         {"BM_Magnifier_UpdateZoom", "BM_Reference_QPainterMagnify"},
+        {"BM_Tracker_BuildProfile", "BM_Reference_GrayAlongTheRows"},
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -268,5 +377,7 @@ int main(int argc, char** argv)
         c.bird.reset();
         c.zoom.reset();
     }
+    trackerCanvas().window.reset();
+    trackerCanvas().tracker.reset();
     return 0;
 }

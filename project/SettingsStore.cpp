@@ -9,6 +9,7 @@
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
 #include "workspace/ToolWindows.h"
@@ -20,7 +21,10 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <variant>
@@ -425,6 +429,8 @@ void followLiveWindows(StoredWindowValues& v)
         v.BirdView.Form = F_BirdView.data();
     if (F_Histogram)
         v.Histogram.Form = F_Histogram.data();
+    if (F_Tracker)
+        v.Tracker.Form = F_Tracker.data();
 }
 
 void hideForm(QWidget* form)
@@ -496,6 +502,17 @@ void applyToWindows(StoredWindowValues& v)
         bird->Thumbnailcolor = v.BirdView.Thumbnailcolor;
         bird->BirdHighLight = v.BirdView.HighlightArea;
     }
+    if (TF_Tracker* tracker = F_Tracker) {
+        tracker->TB_Ver->setValue(v.Tracker.VZoom);
+        tracker->TB_Hor->setValue(v.Tracker.HZoom);
+        tracker->UD_Ordinate->setValue(v.Tracker.VShift);
+        tracker->SB_Log->setChecked(v.Tracker.Log);
+        tracker->SB_LogClick();
+        tracker->SB_DisplayCross->setChecked(v.Tracker.DisplayCross);
+        tracker->SE_Smooth->setValue(v.Tracker.Smooth);
+        // The range read at start holds until the window is shown (its controls set it then).
+        tracker->setLeftRange(v.Tracker.HMin, v.Tracker.HMax);
+    }
 
     // The layout the user left, over the defaults above; one that does not fit is ignored.
     if (F_Main && !v.DockLayout.isEmpty())
@@ -547,6 +564,14 @@ void takeFromWindows(StoredWindowValues& v)
     if (const TF_BirdView* bird = F_BirdView) {
         v.BirdView.Thumbnailcolor = bird->Thumbnailcolor;
         v.BirdView.HighlightArea = bird->BirdHighLight;
+    }
+    if (const TF_Tracker* tracker = F_Tracker) {
+        v.Tracker.VZoom = tracker->TB_Ver->value();
+        v.Tracker.HZoom = tracker->TB_Hor->value();
+        v.Tracker.VShift = tracker->UD_Ordinate->value();
+        v.Tracker.Log = tracker->SB_Log->isChecked();
+        v.Tracker.DisplayCross = tracker->SB_DisplayCross->isChecked();
+        v.Tracker.Smooth = tracker->SE_Smooth->value();
     }
     if (TF_Measurements* m = F_Measurements) {
         v.Measurement.VSTSOHeight = m->VST_SO->height();

@@ -17,6 +17,7 @@
 #include "shell/TOneInstance.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_PathInfo.h"
@@ -65,7 +66,7 @@ QList<StartupWindow> StartupWindows()
     // The tool windows float over the main window, which therefore owns them. Windows the program
     // does not have yet join at their places in the order: the amount dialog between the log and
     // the path information; the series preview and the camera settings before the update check, the
-    // tracker after it, before the histogram; the notes
+    // tracker and the histogram after it; the notes
     // window, the camera wizard (with the series window), contrast and grayscale after the export
     // wizard; the border, monitor and resample windows after the project window, the resolution
     // window between the bird view and the magnifier, the object editor after the magnifier; the
@@ -75,6 +76,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
         {QStringLiteral("F_ImageInfo"), [] { F_ImageInfo = new TF_ImageInfo(F_Main); }},
         {QStringLiteral("F_CheckForUpdates"), [] { F_CheckForUpdates = new TF_CheckForUpdates(F_Main); }},
+        {QStringLiteral("F_Tracker"), [] { F_Tracker = new TF_Tracker(F_Main); }},
         {QStringLiteral("F_Histogram"), [] { F_Histogram = new TF_Histogram(F_Main); }},
         {QStringLiteral("F_CloseManager"), [] { F_CloseManager = new TF_CloseManager(F_Main); }},
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},

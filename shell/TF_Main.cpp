@@ -20,6 +20,7 @@
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -703,9 +704,14 @@ void TF_Main::A_WindowHistogramExecute()
     ToggleToolWindow(F_Histogram);
 }
 
+void TF_Main::A_WindowTRackerExecute()
+{
+    ToggleToolWindow(F_Tracker);
+}
+
 void TF_Main::carryToolWindows()
 {
-    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram}) {
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker}) {
         if (!form || P_Dock->dockWidgetOf(form))
             continue;
         if (QDockWidget* dock = P_Dock->carry(form)) {
@@ -980,8 +986,8 @@ void TF_Main::AMUpdate()
         a->setEnabled(F_Zoom);
     }
     A_WindowFiles->setChecked(visible(F_FileManager));
-    // The tracker checks here once it exists.
-    A_WindowTRacker->setChecked(false);
+    A_WindowTRacker->setChecked(visible(F_Tracker));
+    A_WindowTRacker->setEnabled(F_Tracker);
     A_WindowHistogram->setChecked(visible(F_Histogram));
     A_WindowHistogram->setEnabled(F_Histogram);
 
@@ -1005,10 +1011,9 @@ void TF_Main::AMUpdate()
 
     // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
     // amount, border, resample, rotate), the calibration wizard, image alignment, the scanner, the
-    // help viewer, and the notes and tracker windows. A command comes alive by leaving this list.
+    // help viewer, and the notes window. A command comes alive by leaving this list.
     for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate, A_CalibrateDPI,
-                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes,
-                       A_WindowTRacker})
+                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes})
         a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.

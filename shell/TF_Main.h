@@ -238,6 +238,7 @@ public:
     void A_WindowBirdViewExecute();
     void A_WindowZoomExecute();
     void A_WindowHistogramExecute();
+    void A_WindowTRackerExecute();
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
     // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.

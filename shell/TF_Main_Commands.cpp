@@ -147,7 +147,9 @@ void TF_Main::createActions()
     A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"),
                             &TF_Main::A_WindowHistogramExecute,
                             QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), none, QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    A_WindowTRacker = act(QStringLiteral("Tracker Window"), QString(), &TF_Main::A_WindowTRackerExecute,
+                          QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    addAction(A_WindowTRacker); // in no menu or tool bar: its key works through the frame
     A_SystemLog = act(QStringLiteral("&System Messages"), QStringLiteral("Show/hide system message window"),
                       &TF_Main::A_SystemLogExecute);
     A_Tile = act(QStringLiteral("&Tile windows"), QStringLiteral("Tile project windows horizontally"), &TF_Main::A_TileExecute);

@@ -21,6 +21,7 @@
 #include "shell/TF_Progress.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Tracker.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -365,6 +366,9 @@ void TF_SMDI::SmoothDraw(bool Complete)
     composeLayers(Complete);
     if (PB)
         PB->update();
+    // Points moved, added or removed show in the profile too.
+    if (F_Tracker)
+        F_Tracker->FollowWindow(this);
     // Its rows show which images are displayed.
     if (F_Measurements && F_Measurements->MDIForm() == this && F_Measurements->VST_SO)
         F_Measurements->VST_SO->viewport()->update();
@@ -584,10 +588,14 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
     const double g = GetZoomDiv(z);
     CanvasPen(C, clRed, C->pen().lopnWidth, C->pen().lopnStyle);
 
-    // needs: F_Tracker (gray-value tracker): when its SB_SMDICursor is down and it is the active
-    // form, pen SettingCADColor width 1, a vertical line at ToScreen(TrackerPos).x from 0 to Hgt
-    // and a horizontal one at its y from 0 to W; the crosshair cursor below is then left out.
-    const bool trackerActive = false;
+    // While the user points into the tracker's profile, its crosshair stands for the mouse's.
+    const bool trackerActive = F_Tracker && F_Tracker->isActiveForm();
+    if (trackerActive && F_Tracker->SB_SMDICursor->isChecked()) {
+        const QPoint t = ToScreen(TrackerPos);
+        CanvasPen(C, COLORREF(SettingCADColor), 1);
+        line(C, {t.x(), 0}, {t.x(), Hgt});
+        line(C, {0, t.y()}, {W, t.y()});
+    }
     if (SettingCADCursor && !trackerActive) {
         CanvasPen(C, COLORREF(SettingCADColor), 1);
         line(C, {Mouse.x(), 0}, {Mouse.x(), Hgt});

@@ -192,7 +192,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
         names << w.Name;
     EXPECT_EQ(names, (QStringList{QStringLiteral("F_ErrorLog"), QStringLiteral("F_PathInfo"),
                                   QStringLiteral("F_ImageInfo"), QStringLiteral("F_CheckForUpdates"),
-                                  QStringLiteral("F_Histogram"), QStringLiteral("F_CloseManager"),
+                                  QStringLiteral("F_Tracker"), QStringLiteral("F_Histogram"),
+                                  QStringLiteral("F_CloseManager"),
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
                                   QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"), QStringLiteral("F_Zoom"),
@@ -222,7 +223,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
     EXPECT_EQ(barAtCreation, steps);
     EXPECT_EQ(seenBefore, (QStringList{QStringLiteral("F_ErrorLog:---"), QStringLiteral("F_PathInfo:L--"),
                                        QStringLiteral("F_ImageInfo:L--"), QStringLiteral("F_CheckForUpdates:L--"),
-                                       QStringLiteral("F_Histogram:L--"), QStringLiteral("F_CloseManager:L--"),
+                                       QStringLiteral("F_Tracker:L--"), QStringLiteral("F_Histogram:L--"),
+                                       QStringLiteral("F_CloseManager:L--"),
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),

@@ -17,6 +17,7 @@
 #include "support/ProjectObjects.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_Zoom.h"
@@ -28,6 +29,8 @@
 #include <QDockWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -65,6 +68,7 @@ protected:
         F_BirdView = new TF_BirdView(main.get());
         F_Zoom = new TF_Zoom(main.get());
         F_Histogram = new TF_Histogram(main.get());
+        F_Tracker = new TF_Tracker(main.get());
         F_Setup = new TF_Setup(main.get());
         fake->answerMessage(mrNo); // the file association
         main->show();
@@ -105,18 +109,20 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
         QAction* command;
         QAction* button; // the tool bar's action, none when the window has no button
         QKeySequence key;
+        bool inMenu = true; // the tracker works through its key only
     };
     const Row rows[] = {
         {"bird view", F_BirdView, main->A_WindowBirdView, nullptr, QKeySequence(Qt::Key_F7)},
         {"magnifier", F_Zoom, main->A_WindowZoom, main->A_Zoom, QKeySequence(Qt::Key_F2)},
         {"histogram", F_Histogram, main->A_WindowHistogram, main->A_WindowHistogram, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+        {"tracker", F_Tracker, main->A_WindowTRacker, nullptr, QKeySequence(Qt::SHIFT | Qt::Key_F5), false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         ASSERT_FALSE(r.form->isVisible());
         EXPECT_TRUE(r.command->isEnabled());
         EXPECT_EQ(r.command->shortcut(), r.key);
-        EXPECT_TRUE(main->M_Windows->actions().contains(r.command)) << "in the Windows menu";
+        EXPECT_EQ(main->M_Windows->actions().contains(r.command), r.inMenu) << "in the Windows menu";
 
         r.command->trigger();
         EXPECT_TRUE(r.form->isVisible()) << "the menu command shows it";
@@ -148,7 +154,7 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
 
 TEST_F(ToolWindows, BirdViewAndMagnifierDockOnTheLeftAndFloatAgain)
 {
-    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram}) {
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker}) {
         SCOPED_TRACE(form->objectName().toStdString());
         QDockWidget* carrier = CarrierOf(form);
         ASSERT_NE(carrier, nullptr) << "carried in a dock widget from the first showing on";
@@ -175,6 +181,11 @@ TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
     F_Zoom->drawcrosshairs = false;
     F_BirdView->Thumbnailcolor = 0x00654321;
     F_BirdView->BirdHighLight = false;
+    F_Tracker->TB_Ver->setValue(321);
+    F_Tracker->UD_Ordinate->setValue(200);
+    F_Tracker->SB_Log->setChecked(false);
+    F_Tracker->SB_DisplayCross->setChecked(false);
+    F_Tracker->SE_Smooth->setValue(7);
     main->A_WindowZoom->trigger();
     CarrierOf(F_Zoom)->move(130, 140);
     ShowToolWindow(F_BirdView, true);
@@ -186,6 +197,12 @@ TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
     EXPECT_FALSE(F_Zoom->drawcrosshairs);
     EXPECT_EQ(F_BirdView->Thumbnailcolor, 0x00654321);
     EXPECT_FALSE(F_BirdView->BirdHighLight);
+    EXPECT_EQ(F_Tracker->TB_Ver->value(), 321);
+    EXPECT_EQ(F_Tracker->UD_Ordinate->value(), 200);
+    EXPECT_FALSE(F_Tracker->SB_Log->isChecked());
+    EXPECT_FALSE(F_Tracker->leftAxis().Logarithmic);
+    EXPECT_FALSE(F_Tracker->SB_DisplayCross->isChecked());
+    EXPECT_EQ(F_Tracker->SE_Smooth->value(), 7);
     EXPECT_TRUE(F_Zoom->isVisible());
     EXPECT_EQ(CarrierOf(F_Zoom)->pos(), QPoint(130, 140));
     EXPECT_TRUE(F_BirdView->isVisible());
