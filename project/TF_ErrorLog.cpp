@@ -156,6 +156,20 @@ void TF_ErrorLog::appendNode(TErrorLogMessage* entry)
     SetNodeObject(VST_Log, node, entry);
     VST_Log->addTopLevelItem(node);
 
+    // Selecting and scrolling lay out the whole tree: done once per turn of the event loop, not
+    // per message, or a burst of messages costs the square of the log's length.
+    if (!m_showNewestPosted) {
+        m_showNewestPosted = true;
+        QMetaObject::invokeMethod(this, &TF_ErrorLog::showNewest, Qt::QueuedConnection);
+    }
+}
+
+void TF_ErrorLog::showNewest()
+{
+    m_showNewestPosted = false;
+    QTreeWidgetItem* node = VST_Log->topLevelItem(VST_Log->topLevelItemCount() - 1);
+    if (!node)
+        return;
     VST_Log->clearSelection();
     VST_Log->setCurrentItem(node);
     node->setSelected(true);

@@ -38,7 +38,8 @@ public:
     ~TF_ErrorLog() override;
 
     // Records a message with the current date and time; every log window appends it as its last
-    // node, selects it alone and scrolls it into view.
+    // node and, once the event loop runs, selects the newest node alone and scrolls it into view
+    // (one layout of the tree for however many messages came meanwhile).
     static void AddLog(int AType, const QString& AMessage);
     // AddLog with type 0; with DisplayErrorDialog also an error box with the text and OK.
     static void Error(const QString& AMessage, bool DisplayErrorDialog);
@@ -70,9 +71,11 @@ private:
     void createTree();
     void createPopupMenu();
     void appendNode(TErrorLogMessage* entry);
+    void showNewest();
     void clearTree();
 
     std::array<QIcon, 4> IL_Log; // by AType; types without an icon show none
+    bool m_showNewestPosted = false;
 };
 
 // The one log window of the program, created at start-up; none before that.

@@ -58,26 +58,35 @@ int RAXOMessageParser::lineCount(const QString& command)
 void RAXOMessageParser::feed(const QByteArray& bytes)
 {
     m_endOfBurst = false;
-    for (const char c : bytes) {
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    while (p < end) {
         if (m_skipLF) {
             m_skipLF = false;
-            if (c == '\n')
+            if (*p == '\n') {
+                ++p;
                 continue;
+            }
         }
-        if (c == '\r' || c == '\n') {
-            m_skipLF = c == '\r';
-            endLine();
-            continue;
+        // The text up to the next line end goes in one piece.
+        const char* stop = p;
+        while (stop < end && *stop != '\r' && *stop != '\n')
+            ++stop;
+        if (!m_discarding) {
+            const qsizetype room = MaxLineBytes - m_partial.size();
+            if (stop - p > room) {
+                problem(QStringLiteral("Line from RAXO longer than %1 bytes ignored").arg(MaxLineBytes));
+                m_partial = QByteArray();
+                m_discarding = true;
+            } else {
+                m_partial.append(p, stop - p);
+            }
         }
-        if (m_discarding)
-            continue;
-        if (m_partial.size() >= MaxLineBytes) {
-            m_problems << QStringLiteral("Line from RAXO longer than %1 bytes ignored").arg(MaxLineBytes);
-            m_partial.clear();
-            m_discarding = true;
-            continue;
-        }
-        m_partial += c;
+        if (stop == end)
+            break;
+        m_skipLF = *stop == '\r';
+        endLine();
+        p = stop + 1;
     }
 }
 
@@ -89,8 +98,29 @@ void RAXOMessageParser::endLine()
         m_lines << Line{QString(), true};
         return;
     }
-    m_lines << Line{Cp1252::toUnicode(m_partial), false};
-    m_partial.clear();
+    // A blank line with nothing before it is no part of a message: not kept, so a stream of bare
+    // line ends costs nothing.
+    if (m_partial.isEmpty() && m_lines.isEmpty())
+        return;
+    Line line{Cp1252::toUnicode(m_partial), false};
+    m_lineBytes += line.text.size();
+    m_lines << std::move(line);
+    m_partial.resize(0); // keeps its room for the next line
+}
+
+void RAXOMessageParser::removeLines(qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i)
+        m_lineBytes -= m_lines[i].text.size();
+    m_lines.remove(0, count);
+}
+
+void RAXOMessageParser::problem(const QString& text)
+{
+    if (m_problems.size() < MaxProblems)
+        m_problems << text;
+    else
+        ++m_moreProblems;
 }
 
 void RAXOMessageParser::skipLines(qsizetype count, const QString& why)
@@ -99,9 +129,12 @@ void RAXOMessageParser::skipLines(qsizetype count, const QString& why)
     if (count <= 0)
         return;
     const Line& first = m_lines.first();
-    m_problems << why + QStringLiteral(" (%1 line(s) from ").arg(count)
-            + (first.overlong ? QStringLiteral("an overlong line") : quoted(first.text)) + QLatin1Char(')');
-    m_lines.remove(0, count);
+    if (m_problems.size() < MaxProblems)
+        problem(why + QStringLiteral(" (%1 line(s) from ").arg(count)
+                + (first.overlong ? QStringLiteral("an overlong line") : quoted(first.text)) + QLatin1Char(')'));
+    else
+        ++m_moreProblems;
+    removeLines(count);
 }
 
 std::optional<RAXOMessage> RAXOMessageParser::next()
@@ -110,7 +143,7 @@ std::optional<RAXOMessage> RAXOMessageParser::next()
         const Line& head = m_lines.first();
         // Blank lines between messages carry nothing.
         if (!head.overlong && head.text.isEmpty()) {
-            m_lines.removeFirst();
+            removeLines(1);
             continue;
         }
         if (head.overlong || head.text != kSender) {
@@ -144,7 +177,7 @@ std::optional<RAXOMessage> RAXOMessageParser::next()
         RAXOMessage message;
         for (qsizetype i = 0; i < take; ++i)
             message.lines << m_lines[i].text;
-        m_lines.remove(0, take);
+        removeLines(take);
         return message;
     }
     return std::nullopt;
@@ -159,17 +192,32 @@ void RAXOMessageParser::flush()
 
 void RAXOMessageParser::clear()
 {
-    m_partial.clear();
-    m_lines.clear();
+    m_partial = QByteArray();
+    m_lines = QList<Line>();
+    m_lineBytes = 0;
     m_skipLF = false;
     m_discarding = false;
     m_endOfBurst = false;
+}
+
+void RAXOMessageParser::release()
+{
+    // clear() on a list keeps its capacity; a fresh one gives the burst's memory back.
+    if (m_lines.isEmpty())
+        m_lines = QList<Line>();
+    if (m_partial.isEmpty())
+        m_partial = QByteArray();
+    else
+        m_partial.squeeze();
 }
 
 QStringList RAXOMessageParser::takeProblems()
 {
     QStringList problems;
     problems.swap(m_problems);
+    if (m_moreProblems > 0)
+        problems << QStringLiteral("%1 more problem(s) with input from RAXO not listed").arg(m_moreProblems);
+    m_moreProblems = 0;
     return problems;
 }
 
@@ -179,6 +227,8 @@ RAXOLink::RAXOLink(QObject* parent)
     : QObject(parent)
 {
     TCP = new QTcpSocket(this);
+    // A full buffer stops the socket reading: the peer waits instead of our memory growing.
+    TCP->setReadBufferSize(ReadBufferBytes);
     T_TCP = new QTimer(this);
     T_TCP->setInterval(ReconnectInterval);
     m_quiet = new QTimer(this);
@@ -197,6 +247,10 @@ RAXOLink::RAXOLink(QObject* parent)
     connect(m_quiet, &QTimer::timeout, this, [this] {
         if (m_handling) { // a command is still running; try again when it is done
             m_quiet->start();
+            return;
+        }
+        if (TCP->bytesAvailable() > 0) { // not quiet after all
+            postDrain();
             return;
         }
         m_parser.flush();
@@ -301,6 +355,7 @@ void RAXOLink::TCPConnecting()
 
 void RAXOLink::TCPConnect()
 {
+    reportProblems();
     m_parser.clear();
     // A new connection is a new dialogue: RAXO's first message must not be taken for a repeat of
     // the last one before the break.
@@ -312,6 +367,7 @@ void RAXOLink::TCPConnect()
 void RAXOLink::TCPDisconnect()
 {
     m_quiet->stop();
+    reportProblems();
     m_parser.clear();
     setStatus(QStringLiteral("      Disconnected"), false);
     for (TF_SMDI* window : ImageWindows())
@@ -327,61 +383,107 @@ void RAXOLink::TCPError()
 
 void RAXOLink::TCPRead()
 {
-    qint64 dropped = 0;
-    while (TCP->bytesAvailable() > 0) {
-        const QByteArray bytes = TCP->read(64 * 1024);
-        if (bytes.isEmpty())
-            break;
-        // Loading a project processes events; what arrives meanwhile is not acted on.
-        if (ProjectLoading) {
-            dropped += bytes.size();
-            continue;
-        }
-        m_parser.feed(bytes);
-    }
-    if (dropped > 0) {
-        m_parser.clear();
-        TF_ErrorLog::AddLog(3, QStringLiteral("Message from RAXO dropped while a project loads"));
+    // Loading a project processes events; what arrives meanwhile is not acted on.
+    if (ProjectLoading) {
+        dropInput();
+        return;
     }
     // Commands run after this handler has returned: the socket reports no further reads while its
     // read handler runs, and a command that loads a project must see (and drop) what comes meanwhile.
-    if (!m_drainPosted) {
-        m_drainPosted = true;
-        QMetaObject::invokeMethod(this, &RAXOLink::drain, Qt::QueuedConnection);
+    postDrain();
+}
+
+void RAXOLink::postDrain()
+{
+    if (m_drainPosted)
+        return;
+    m_drainPosted = true;
+    QMetaObject::invokeMethod(this, &RAXOLink::drain, Qt::QueuedConnection);
+}
+
+void RAXOLink::dropInput()
+{
+    qint64 dropped = 0;
+    while (TCP->bytesAvailable() > 0) {
+        const QByteArray bytes = TCP->read(ReadBufferBytes);
+        if (bytes.isEmpty())
+            break;
+        dropped += bytes.size();
     }
+    if (dropped == 0 && !m_parser.hasPending())
+        return;
+    m_parser.clear();
+    if (!m_dropLogged) // once per load, however much comes
+        TF_ErrorLog::AddLog(3, QStringLiteral("Message from RAXO dropped while a project loads"));
+    m_dropLogged = true;
 }
 
 void RAXOLink::drain()
 {
     m_drainPosted = false;
     if (m_handling)
-        return; // the running command's loop picks the new messages up
+        return; // the running command's loop goes on once it is done
+    if (ProjectLoading) {
+        dropInput();
+        return;
+    }
+    m_dropLogged = false;
     m_handling = true;
-    while (std::optional<RAXOMessage> message = m_parser.next()) {
-        if (ProjectLoading) {
-            m_parser.clear();
-            TF_ErrorLog::AddLog(3, QStringLiteral("Message from RAXO dropped while a project loads"));
-            break;
+    int handled = 0;
+    qint64 read = 0;
+    while (handled < MaxMessagesPerTurn) {
+        std::optional<RAXOMessage> message = m_parser.next();
+        if (!message) {
+            // Only an empty parser takes more: what it holds stays one piece of input at most.
+            if (read >= MaxBytesPerTurn || TCP->bytesAvailable() <= 0)
+                break;
+            const QByteArray bytes = TCP->read(ReadChunkBytes);
+            if (bytes.isEmpty())
+                break;
+            read += bytes.size();
+            m_parser.feed(bytes);
+            continue;
         }
+        ++handled;
         try {
             HandleMessage(*message);
         } catch (const std::exception& e) {
             TF_ErrorLog::AddLog(0, QStringLiteral("RAXO command ") + message->command() + QStringLiteral(" failed: ")
                                        + QString::fromLocal8Bit(e.what()));
         }
+        if (ProjectLoading) { // something the command did is loading a project
+            m_handling = false;
+            dropInput();
+            return;
+        }
     }
     m_handling = false;
+    if (handled >= MaxMessagesPerTurn || TCP->bytesAvailable() > 0) {
+        // More is there: the event loop runs first, then the next turn.
+        postDrain();
+        return;
+    }
+    // The input has run dry: the end of a burst.
     reportProblems();
-    if (m_parser.hasPending())
+    if (m_parser.hasPending()) {
         m_quiet->start();
-    else
+    } else {
         m_quiet->stop();
+        m_parser.release();
+    }
 }
 
 void RAXOLink::reportProblems()
 {
     for (const QString& problem : m_parser.takeProblems())
         TF_ErrorLog::AddLog(3, problem);
+    if (m_unknownCommands == 1)
+        TF_ErrorLog::AddLog(3, QStringLiteral("Unknown command from RAXO ignored: ") + quoted(m_lastUnknown));
+    else if (m_unknownCommands > 1)
+        TF_ErrorLog::AddLog(3, QStringLiteral("%1 unknown commands from RAXO ignored, the last: ").arg(m_unknownCommands)
+                                   + quoted(m_lastUnknown));
+    m_unknownCommands = 0;
+    m_lastUnknown.clear();
 }
 
 // ---- commands ----------------------------------------------------------------------------------
@@ -402,8 +504,10 @@ void RAXOLink::HandleMessage(const RAXOMessage& message)
         DoDragRing(l);
     else if (command == QLatin1String("REFSAM") && l.size() >= 9)
         DoRefSam(l);
-    else
-        TF_ErrorLog::AddLog(3, QStringLiteral("Unknown command from RAXO ignored: ") + quoted(command));
+    else { // the link ignores other commands; counted for one line in the log per burst
+        ++m_unknownCommands;
+        m_lastUnknown = command;
+    }
 }
 
 bool RAXOLink::FindWindow(const QString& fileName, const QString& guid, TF_SMDI*& window, TPath*& path)

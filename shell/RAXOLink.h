@@ -33,9 +33,12 @@ struct RAXOMessage {
 // Cuts the byte stream into messages. Lines end with CR LF, a lone CR or a lone LF (a CR LF split
 // between two reads is still one line end). A message is handed out only once all the lines its
 // command needs are there; lines outside a message and overlong lines are skipped and reported.
+// What it holds is what was fed and not handed out yet: blank lines between messages are not kept,
+// so a caller that feeds bounded pieces and takes the messages out keeps it bounded.
 class RAXOMessageParser {
 public:
     static constexpr qsizetype MaxLineBytes = 32 * 1024; // far above any file name or caption
+    static constexpr int MaxProblems = 20; // reports kept between two takeProblems; the rest counted
 
     // Lines a command needs, the sender mark included; 0 for an unknown command.
     static int lineCount(const QString& command);
@@ -52,7 +55,13 @@ public:
 
     // Something is held that may still become (or end) a message.
     bool hasPending() const { return !m_partial.isEmpty() || !m_lines.isEmpty(); }
-    // Reports on skipped input since the last call, one line each.
+    // Complete lines held, and the bytes held in them and in the line being received.
+    qsizetype pendingLines() const { return m_lines.size(); }
+    qsizetype pendingBytes() const { return m_lineBytes + m_partial.size(); }
+    // Gives the memory of a burst back once nothing is held any more.
+    void release();
+    // Reports on skipped input since the last call, one line each; past MaxProblems, one line
+    // with the count of the others.
     QStringList takeProblems();
 
 private:
@@ -63,21 +72,35 @@ private:
 
     void endLine();
     void skipLines(qsizetype count, const QString& why);
+    void removeLines(qsizetype count);
+    void problem(const QString& text);
 
     QByteArray m_partial;   // the line being received
     QList<Line> m_lines;    // complete lines not yet handed out
+    qsizetype m_lineBytes = 0; // text held in m_lines, in characters
     bool m_endOfBurst = false; // flushed since the last bytes: a short message will stay short
     bool m_skipLF = false;  // the last byte was a CR: an LF right after it ends nothing more
     bool m_discarding = false; // inside an overlong line: dropped up to its end
     QStringList m_problems;
+    qint64 m_moreProblems = 0; // past MaxProblems
 };
 
 // The link. The main window owns one; the image windows' reload buttons reach it through Current().
+//
+// Input is taken from the socket only as fast as it is acted on: the socket buffers at most
+// ReadBufferBytes (then the peer waits), the parser is fed ReadChunkBytes at a time once it has no
+// message left, and one turn of the event loop acts on at most MaxMessagesPerTurn messages. While
+// a command runs (a question box, a project load), nothing more is read; while a project loads,
+// what arrives is read and dropped.
 class RAXOLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int ReconnectInterval = 2000; // ms of T_TCP
     static constexpr int QuietInterval = 250;      // ms after which an unterminated last line counts
+    static constexpr qint64 ReadBufferBytes = 256 * 1024;
+    static constexpr qint64 ReadChunkBytes = 16 * 1024;
+    static constexpr int MaxMessagesPerTurn = 100;
+    static constexpr qint64 MaxBytesPerTurn = ReadBufferBytes;
 
     explicit RAXOLink(QObject* parent = nullptr);
     ~RAXOLink() override;
@@ -104,6 +127,9 @@ public:
     int Port() const { return m_port; }
     bool SetAddress(const QString& address);
     bool SetPort(int port);
+
+    // What the link holds of RAXO's input and has not acted on yet.
+    const RAXOMessageParser& Parser() const { return m_parser; }
 
     // Status panel text and which icon shows. Widgets given here follow them.
     QString StatusText() const { return m_statusText; }
@@ -140,8 +166,10 @@ signals:
 
 private:
     void setStatus(const QString& text, bool connected);
-    void drain();          // hands every complete message to HandleMessage
-    void reportProblems();
+    void postDrain();
+    void drain();          // acts on the messages received, a bounded number per turn
+    void dropInput();      // reads and forgets what arrived while a project loads
+    void reportProblems(); // what was skipped and ignored since the last report, summed up
     void showWindow(TF_SMDI* window);
     void markWindow(TF_SMDI* window, const QString& caption, int glyph);
 
@@ -154,6 +182,9 @@ private:
     QPointer<QWidget> m_disconnectedIcon;
     RAXOMessageParser m_parser;
     QTimer* m_quiet = nullptr; // completes a message whose last line came without a line break
-    bool m_handling = false;   // a message is being acted on: reads meanwhile only queue their bytes
+    bool m_handling = false;   // a message is being acted on: nothing more is read meanwhile
     bool m_drainPosted = false;
+    bool m_dropLogged = false; // the current project load's dropped input is in the log
+    qint64 m_unknownCommands = 0; // ignored since the last report
+    QString m_lastUnknown;
 };

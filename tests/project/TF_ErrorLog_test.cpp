@@ -7,10 +7,13 @@
 #include "project/Helpers.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest/QTest>
@@ -84,6 +87,7 @@ TEST_F(ErrorLogTest, AddLogAppendsSelectsAndStampsTheNewestEntry)
     for (const auto& r : rows)
         TF_ErrorLog::AddLog(r.type, QString::fromLatin1(r.message));
     const QDateTime after = QDateTime::currentDateTime();
+    QCoreApplication::processEvents(); // the newest node is selected once the event loop runs
 
     QTreeWidget* tree = log.VST_Log;
     ASSERT_EQ(tree->topLevelItemCount(), int(std::size(rows)));
@@ -106,6 +110,33 @@ TEST_F(ErrorLogTest, AddLogAppendsSelectsAndStampsTheNewestEntry)
     EXPECT_EQ(selected.first(), tree->topLevelItem(tree->topLevelItemCount() - 1));
     EXPECT_EQ(tree->currentItem(), selected.first());
     EXPECT_EQ(F_ErrorLog, &log);
+}
+
+TEST_F(ErrorLogTest, ABurstOfMessagesSelectsOnlyTheNewestOnce)
+{
+    // Selecting a node lays out the whole tree: a burst of messages must not do it per message.
+    TF_ErrorLog log;
+    log.show();
+    TF_ErrorLog::AddLog(2, QStringLiteral("before"));
+    QCoreApplication::processEvents();
+    QSignalSpy currentChanges(log.VST_Log->selectionModel(), &QItemSelectionModel::currentChanged);
+    constexpr int burst = 2000;
+    for (int i = 0; i < burst; ++i)
+        TF_ErrorLog::AddLog(3, QStringLiteral("message %1").arg(i));
+    EXPECT_EQ(log.VST_Log->topLevelItemCount(), burst + 1) << "every message is in the tree at once";
+    EXPECT_EQ(currentChanges.count(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(currentChanges.count(), 1);
+    ASSERT_EQ(log.VST_Log->selectedItems().size(), 1);
+    EXPECT_EQ(log.VST_Log->selectedItems().first()->text(2), QStringLiteral("message %1").arg(burst - 1));
+    EXPECT_EQ(log.VST_Log->currentItem(), log.VST_Log->topLevelItem(burst));
+
+    // Cleared before the event loop ran: nothing is left to select, and nothing breaks.
+    TF_ErrorLog::AddLog(3, QStringLiteral("gone at once"));
+    TF_ErrorLog::ClearLog();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log.VST_Log->topLevelItemCount(), 0);
+    EXPECT_TRUE(log.VST_Log->selectedItems().isEmpty());
 }
 
 TEST_F(ErrorLogTest, WindowIsAToolWindowCalledLogWithItsPopupMenu)
@@ -271,6 +302,7 @@ TEST_F(ErrorLogTest, ClearAsksFirstAndTheNextEntryIsTheOnlyOne)
 
     TF_ErrorLog::AddLog(3, QStringLiteral("after clearing"));
     EXPECT_EQ(messages(log.VST_Log), QStringList({"after clearing"}));
+    QCoreApplication::processEvents();
     ASSERT_EQ(log.VST_Log->selectedItems().size(), 1);
     EXPECT_EQ(log.VST_Log->selectedItems().first(), log.VST_Log->topLevelItem(0));
 }

@@ -30,7 +30,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -153,6 +155,54 @@ TEST(RAXOMessageParser, OverlongLinesDropTheirMessageOnly)
     EXPECT_TRUE(parseAll(parser, {"RAXO\r\n1\r\nOPEN\r\n/a\r\n" + huge}, true).isEmpty());
     EXPECT_FALSE(parser.takeProblems().isEmpty());
     EXPECT_FALSE(parser.hasPending());
+}
+
+TEST(RAXOMessageParser, HoldsOnlyWhatMayStillBecomeAMessage)
+{
+    // Bare line ends of every kind between messages are not kept, however many come.
+    RAXOMessageParser parser;
+    for (const QByteArray& ends : {QByteArray(1 << 20, '\n'), QByteArray(1 << 20, '\r'), QByteArray("\r\n").repeated(1 << 19)}) {
+        parser.feed(ends);
+        EXPECT_EQ(parser.pendingLines(), 0);
+        EXPECT_EQ(parser.pendingBytes(), 0);
+        EXPECT_FALSE(parser.next());
+    }
+    EXPECT_TRUE(parser.takeProblems().isEmpty());
+
+    // Lines are held only until their message is handed out.
+    parser.feed("RAXO\r\n1\r\nOPEN\r\n/a");
+    EXPECT_FALSE(parser.next());
+    EXPECT_EQ(parser.pendingLines(), 3);
+    EXPECT_EQ(parser.pendingBytes(), 4 + 1 + 4 + 2);
+    parser.feed("\r\n{G}\r\n");
+    ASSERT_TRUE(parser.next());
+    EXPECT_EQ(parser.pendingLines(), 0);
+    EXPECT_EQ(parser.pendingBytes(), 0);
+    parser.release();
+    EXPECT_FALSE(parser.hasPending());
+
+    // A line being received is cut at the line limit, whatever comes after.
+    parser.feed(QByteArray(10 * RAXOMessageParser::MaxLineBytes, 'z'));
+    EXPECT_LE(parser.pendingBytes(), RAXOMessageParser::MaxLineBytes);
+    parser.clear();
+    parser.takeProblems();
+}
+
+TEST(RAXOMessageParser, ManyProblemsAreCountedNotListed)
+{
+    RAXOMessageParser parser;
+    constexpr int runs = 1000;
+    parser.feed(QByteArray("garbage\r\n" + message({"RAXO", "1", "NOPE"})).repeated(runs));
+    int unknown = 0;
+    while (auto m = parser.next())
+        unknown += m->command() == QLatin1String("NOPE");
+    EXPECT_EQ(unknown, runs);
+    const QStringList problems = parser.takeProblems();
+    ASSERT_EQ(problems.size(), RAXOMessageParser::MaxProblems + 1);
+    EXPECT_TRUE(problems.first().contains(QStringLiteral("without its sender mark"))) << problems.first().toStdString();
+    EXPECT_EQ(problems.last(), QStringLiteral("%1 more problem(s) with input from RAXO not listed")
+                                   .arg(runs - RAXOMessageParser::MaxProblems));
+    EXPECT_TRUE(parser.takeProblems().isEmpty()) << "the count starts again";
 }
 
 TEST(RAXOMessageParser, DatagramAndLineCounts)
@@ -592,6 +642,141 @@ TEST_F(LinkDialogue, SplitMergedGarbageAndOversizedReads)
     raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "2", "", "{B}", "4"}));
     ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{4}; }));
     EXPECT_EQ(selectedRings(a, 0), QList<int>{2});
+    EXPECT_TRUE(link->Connected());
+}
+
+// Sums the counts of the link's summaries of unknown commands in the log.
+qint64 unknownCommandsLogged(int* lines = nullptr)
+{
+    qint64 total = 0;
+    int n = 0;
+    for (const auto& e : TF_ErrorLog::Entries()) {
+        const QString& text = e->AMessage;
+        if (text.startsWith(QStringLiteral("Unknown command from RAXO ignored"))) {
+            total += 1;
+            ++n;
+        } else if (const qsizetype at = text.indexOf(QStringLiteral(" unknown commands from RAXO ignored")); at > 0) {
+            total += text.left(at).toLongLong();
+            ++n;
+        }
+    }
+    if (lines)
+        *lines = n;
+    return total;
+}
+
+TEST_F(LinkDialogue, AFloodOfUnknownCommandsIsCountedAndTheProgramStaysResponsive)
+{
+    TF_SMDI* a = addWindow(file("a.jex4"), {QStringLiteral("{A}")});
+    TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
+    connectLink();
+    TF_ErrorLog::ClearLog();
+
+    // The event loop keeps turning while the flood is worked off: a zero timer counts its turns.
+    int turns = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start();
+
+    constexpr int flood = 10000;
+    QByteArray bytes;
+    for (int i = 0; i < flood; ++i) // each one differs from the one before, so none is a repeat
+        bytes += message({"RAXO", QByteArray::number(i).constData(), i % 2 ? "PING" : "NOPE"});
+    raxo.send(bytes + message({"RAXO", "1", "DRAGRING", "", "{A}", "1", "", "{B}", "2"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{2}; }, 60000));
+    ticker.stop();
+    EXPECT_EQ(selectedRings(a, 0), QList<int>{1});
+    EXPECT_GE(turns, flood / RAXOLink::MaxMessagesPerTurn / 2)
+        << "at most " << RAXOLink::MaxMessagesPerTurn << " messages are acted on in one turn";
+
+    // Ignored as the protocol says; the log gets a count, not a line per command.
+    ASSERT_TRUE(waitFor([] { return unknownCommandsLogged() == flood; }));
+    int lines = 0;
+    unknownCommandsLogged(&lines);
+    EXPECT_LE(lines, 50);
+    EXPECT_LT(TF_ErrorLog::Entries().size(), 100u);
+    EXPECT_TRUE(logContains(QStringLiteral("the last: \"NOPE\"")) || logContains(QStringLiteral("the last: \"PING\"")));
+
+    // One unknown command alone says which.
+    raxo.send(message({"RAXO", "1", "CLOSE"}));
+    ASSERT_TRUE(waitFor([] { return logContains(QStringLiteral("Unknown command from RAXO ignored: \"CLOSE\"")); }));
+}
+
+// A question box that stays open while `whileOpen` runs, as a user who has not answered yet.
+class SlowToAnswer : public FakeDialogs {
+public:
+    std::function<void()> whileOpen;
+    int messageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx) override
+    {
+        if (auto open = std::exchange(whileOpen, nullptr))
+            open();
+        return FakeDialogs::messageDlg(text, type, buttons, helpCtx);
+    }
+};
+
+TEST_F(LinkDialogue, InputIsHeldBoundedWhileACommandRunsAndGivenBackAfter)
+{
+    TF_SMDI* a = addWindow(file("a.jex4"), {QStringLiteral("{A}")});
+    TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
+    auto owned = std::make_unique<SlowToAnswer>();
+    SlowToAnswer* box = owned.get();
+    setDialogs(std::move(owned));
+    connectLink();
+    TF_ErrorLog::ClearLog();
+
+    qint64 socketMax = 0;
+    qsizetype parserBytesMax = 0;
+    qsizetype parserLinesMax = 0;
+    auto sample = [&] {
+        socketMax = std::max(socketMax, link->TCP->bytesAvailable());
+        parserBytesMax = std::max(parserBytesMax, link->Parser().pendingBytes());
+        parserLinesMax = std::max(parserLinesMax, link->Parser().pendingLines());
+    };
+    // Far more than the system's socket buffers hold, so the peer must wait for the link.
+    const QByteArray lineEnds(32 << 20, '\n');
+    qint64 waitingAtAnswer = 0;
+    box->whileOpen = [&] {
+        raxo.send(message({"RAXO", "1", "NOPE"}) + lineEnds + QByteArray("x\n").repeated(1 << 20));
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = -1;
+        // Until the peer has stopped getting rid of its bytes.
+        while (clock.elapsed() < 10000) {
+            settle(100);
+            sample();
+            const qint64 waiting = raxo.peer->bytesToWrite();
+            if (waiting == last)
+                break;
+            last = waiting;
+        }
+        waitingAtAnswer = raxo.peer->bytesToWrite();
+    };
+    box->answerMessage(mrOk);
+    raxo.send(message({"RAXO", "1", "OPEN", "/no/such/file.jex4", "{NONE}"}));
+    ASSERT_TRUE(waitFor([&] { return box->callCount() == 1; }));
+    EXPECT_GT(waitingAtAnswer, qint64(16) << 20) << "nothing more is read while the box is open";
+    EXPECT_LE(socketMax, RAXOLink::ReadBufferBytes);
+    EXPECT_EQ(parserBytesMax, 0);
+
+    // After the answer the flood is worked off with bounded holdings, and the link still listens.
+    ASSERT_TRUE(waitFor([&] {
+        sample();
+        return raxo.peer->bytesToWrite() == 0 && link->TCP->bytesAvailable() == 0;
+    }, 60000));
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "1", "", "{B}", "2"}));
+    ASSERT_TRUE(waitFor([&] {
+        sample();
+        return selectedRings(b, 0) == QList<int>{2};
+    }, 60000));
+    EXPECT_EQ(selectedRings(a, 0), QList<int>{1});
+    EXPECT_LE(socketMax, RAXOLink::ReadBufferBytes);
+    EXPECT_LE(parserBytesMax, RAXOLink::ReadChunkBytes);
+    EXPECT_LE(parserLinesMax, RAXOLink::ReadChunkBytes / 2);
+    EXPECT_EQ(link->Parser().pendingBytes(), 0);
+    EXPECT_EQ(link->Parser().pendingLines(), 0);
+    EXPECT_TRUE(logContains(QStringLiteral("without its sender mark")));
+    EXPECT_TRUE(waitFor([] { return unknownCommandsLogged() == 1; }));
     EXPECT_TRUE(link->Connected());
 }
 
