@@ -26,6 +26,10 @@
 
 namespace {
 
+// 2^31 pixels at 3 bytes: what 8 GiB of 32-bit rows, the toolkit reader's bound, holds.
+constexpr qint64 DefaultMaxPictureBytes = qint64(3) << 31;
+qint64 maxPictureBytes = DefaultMaxPictureBytes;
+
 // A progressive JPEG may hold any number of scans, each a pass over the whole image; real
 // encoders write about ten, hostile data thousands.
 constexpr int MaxProgressiveScans = 500;
@@ -425,7 +429,8 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
     const int height = int(qMax<JDIMENSION>(1, cinfo.image_height >> shift));
     const int bpp = gray ? 8 : 24;
     const int channels = gray ? 1 : 3;
-    if (rowBytes(width, bpp) * height > MaxImageBytes) {
+    // Gray pictures become 24-bit in a project: the shared limit counts them at that depth.
+    if (rowBytes(width, bpp) * height > MaxImageBytes || !PictureFitsLimit(width, height)) {
         fail(QStringLiteral("The JPEG is too large (%1 x %2)").arg(cinfo.image_width).arg(cinfo.image_height));
         return false;
     }
@@ -524,7 +529,7 @@ int TFastJPG::LoadFile(const QString& FileName)
     QFile file(FileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open %1: %2").arg(FileName, file.errorString()));
-    if (file.size() > MaxJPGImageBytes)
+    if (file.size() > MaxPictureBytes())
         return fail(QStringLiteral("%1 is too large for a JPEG").arg(FileName));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -741,4 +746,21 @@ int IJLCpuHint(const TProcessorInfo& info)
 int WriteIJLCpuHint()
 {
     return IJLCpuHint(ProcessorInfo);
+}
+
+qint64 MaxPictureBytes()
+{
+    return maxPictureBytes;
+}
+
+void SetMaxPictureBytes(qint64 bytes)
+{
+    maxPictureBytes = bytes > 0 ? bytes : DefaultMaxPictureBytes;
+}
+
+bool PictureFitsLimit(qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0)
+        return true;
+    return height <= maxPictureBytes / rowBytes(width, 24); // divided: the product may overflow
 }

@@ -46,10 +46,16 @@ struct TJPGProps {
     bool Smooth = false;        // interblock smoothing while decoding (progressive JPEGs)
 };
 
-// Decoded images larger than this are refused before anything is allocated (unless a TFastJPG is
-// given another limit); the codec's own buffers (the whole-image coefficients of a progressive
-// JPEG) are held to the same amount.
-constexpr qint64 MaxJPGImageBytes = qint64(1) << 31;
+// The largest picture the program holds, counted as its 24-bit pixel bytes. Picture files and
+// embedded pictures are refused alike above it, so a picture read from a file can be embedded and
+// read back.
+qint64 MaxPictureBytes();
+// Tests set a small limit; 0 or less restores the default.
+void SetMaxPictureBytes(qint64 bytes);
+// True when a picture of this size, at 24 bits, stays within MaxPictureBytes.
+bool PictureFitsLimit(qint64 width, qint64 height);
+// JPEG holds no picture wider or taller than this (libjpeg's JPEG_MAX_DIMENSION).
+constexpr int MaxJPGDimension = 65500;
 
 class TFastJPG {
 public:
@@ -59,8 +65,9 @@ public:
 
     TJPGProps Props;
     TJPGScale Scale = jsNone;
-    // Largest decoded image in bytes; the codec's own buffers are held to the same amount.
-    qint64 MaxImageBytes = MaxJPGImageBytes;
+    // Largest decoded image in bytes, below MaxPictureBytes too; the codec's own buffers are held
+    // to the same amount.
+    qint64 MaxImageBytes = MaxPictureBytes();
 
     // Back to the defaults (Quality 75, no smoothing, nothing attached in the record).
     void FlushProps();

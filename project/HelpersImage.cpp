@@ -90,6 +90,14 @@ qint64 rowBytes24(qint64 width)
     throw EInvalidGraphic(QStringLiteral("Cannot read image %1: %2").arg(fileName, why));
 }
 
+// Picture files and embedded pictures share one size limit, so every picture a project holds can
+// be embedded and read back.
+void checkPictureSize(const QString& fileName, qint64 width, qint64 height)
+{
+    if (!PictureFitsLimit(width, height))
+        refuse(fileName, QStringLiteral("a picture of %1 x %2 pixels is too large").arg(width).arg(height));
+}
+
 // Bytes that reading the picture will hold at its peak must be there before any is allocated.
 void checkMemory(const QString& fileName, qint64 width, qint64 height, qint64 peakBytes)
 {
@@ -162,6 +170,7 @@ bool loadJpeg(TFastDIB& image, const QString& fileName, QFile& file)
     const quint32 channels = jpg.Props.JPGChannels;
     if (channels != 1 && channels != 3)
         return false;
+    checkPictureSize(fileName, width, height);
     // A gray picture is decoded at 8 bits and widened: both images are held for a moment.
     const qint64 gray = channels == 1 ? (width + 3) / 4 * 4 * height : 0;
     checkMemory(fileName, width, height, rowBytes24(width) * height + gray);
@@ -213,6 +222,7 @@ void loadThroughToolkit(TFastDIB& image, const QString& fileName, const PictureF
     if (!size.isValid() || size.isEmpty())
         refuse(fileName, reader.errorString());
     const qint64 width = size.width(), height = size.height();
+    checkPictureSize(fileName, width, height);
     // The decoded picture, its opaque 24-bit copy and the image's own rows.
     const QImage::Format decoded = reader.imageFormat();
     const int decodedBits = decoded == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(decoded).bitsPerPixel();

@@ -204,6 +204,34 @@ QByteArray embeddedPicture(TStitchObject& so, int number)
     return jpeg.toBase64();
 }
 
+// A picture JPEG cannot hold, or one the reader would refuse, is found before anything is written
+// or marked embedded: the user learns at once why, and the old file stays as it was.
+void checkEmbeddable(const TF_SMDI& window)
+{
+    for (size_t i = 0; i < window.StitchList.size(); ++i) {
+        const TStitchObject& so = *window.StitchList[i];
+        if (!embedsImage(so) || !keptPicture(so).isEmpty())
+            continue;
+        const bool hasPixels = dibWidth(so.FD.get()) > 0;
+        const qint64 width = hasPixels ? dibWidth(so.FD.get()) : so.Width;
+        const qint64 height = hasPixels ? dibHeight(so.FD.get()) : so.Height;
+        QString why;
+        if (width > MaxJPGDimension || height > MaxJPGDimension)
+            why = QStringLiteral("an embedded picture can be at most %1 pixels wide and high").arg(MaxJPGDimension);
+        else if (!PictureFitsLimit(width, height))
+            why = QStringLiteral("an embedded picture can hold at most %1 MB of pixels").arg(MaxPictureBytes() >> 20);
+        if (!why.isEmpty())
+            throw std::runtime_error(QStringLiteral("Image %1 (%2) could not be embedded: it is %3 x %4 pixels, and %5. "
+                                                    "The project was not saved.")
+                                         .arg(i + 1)
+                                         .arg(so.filename)
+                                         .arg(width)
+                                         .arg(height)
+                                         .arg(why)
+                                         .toStdString());
+    }
+}
+
 void writePoint(QXmlStreamWriter& xml, const QString& element, const TJEXObject& p)
 {
     xml.writeStartElement(element);
@@ -256,6 +284,7 @@ const char* const kWindowClosed = "The image window was closed while its project
 // Writes the whole document; throws with the reason on any failure, leaving the old file.
 void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool progress)
 {
+    checkEmbeddable(*window);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw std::runtime_error(file.errorString().toStdString());
@@ -849,7 +878,6 @@ void ProjectReader::image(const char** atts)
     }
 
     progressStep(QStringLiteral("Loading image ") + ShortenText(name, 50));
-    // needs: TF_Main::SetCaption (main window caption) when F_Main exists.
     if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
         cancel();
         return;

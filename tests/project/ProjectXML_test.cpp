@@ -502,6 +502,69 @@ TEST_F(ProjectXMLTest, EmbeddedPictureSurvivesRepeatedSavesUnchanged)
     EXPECT_LT(pc->Pixels24[24][30].r, 20) << "the saved picture shows the change";
 }
 
+// Picture files and embedded pictures share one size limit (made small here): whatever the file
+// road admits, embedded, reads back with its pixels; a gray file counts at the 24 bits it becomes.
+TEST_F(ProjectXMLTest, PictureFilesAndEmbeddedPicturesShareOneSizeLimit)
+{
+    struct Limit {
+        ~Limit() { SetMaxPictureBytes(0); }
+    } restore;
+    const int width = 40; // rows of 120 bytes
+    SetMaxPictureBytes(120 * 30);
+    struct Row {
+        const char* name;
+        int height;
+        QImage::Format format;
+        bool admitted;
+    } rows[] = {
+        {"colour at the limit", 30, QImage::Format_RGB32, true},
+        {"colour one row over", 31, QImage::Format_RGB32, false},
+        {"gray, a third of the limit at 8 bits", 30, QImage::Format_Grayscale8, true},
+        {"gray, over the limit at 24 bits", 60, QImage::Format_Grayscale8, false},
+    };
+    SettingEmbedImages = true;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QImage picture(width, row.height, row.format);
+        for (int y = 0; y < row.height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.setPixel(x, y, row.format == QImage::Format_Grayscale8 ? qRgb(x * 6, x * 6, x * 6) : qRgb(x * 6, y * 4, 90));
+        const QString png = file(QStringLiteral("limit.png"));
+        ASSERT_TRUE(picture.save(png));
+
+        TFastDIB read;
+        std::optional<std::string> refused;
+        try {
+            EXPECT_EQ(LoadPictureToDIB(read, png), 0);
+        } catch (const EInvalidGraphic& e) {
+            refused = e.what();
+        }
+        EXPECT_EQ(!refused, row.admitted);
+        if (!row.admitted) {
+            EXPECT_NE(refused.value_or("").find("too large"), std::string::npos) << refused.value_or("");
+            continue;
+        }
+
+        auto w = newWindow();
+        auto so = std::make_unique<TStitchObject>();
+        so->filename = png;
+        so->DropBorder = 0;
+        w->StitchList.push_back(std::move(so));
+        w->ReloadImage(w->StitchList[0].get());
+        ASSERT_EQ(w->StitchList[0]->FD->Info.Header.Width, width);
+        const QString project = file(QStringLiteral("limit.jex4"));
+        ASSERT_EQ(SaveProjectXML(w.get(), project, false), 0);
+        ASSERT_TRUE(QFile::remove(png)) << "the pixels must come from the project";
+
+        auto back = newWindow();
+        QStringList notes;
+        EXPECT_EQ(LoadProjectXML(back.get(), project, &notes), ProjectRead) << notes.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(back->StitchList.size(), 1u);
+        EXPECT_EQ(back->StitchList[0]->FD->Info.Header.Width, width);
+        EXPECT_EQ(back->StitchList[0]->FD->AbsHeight, row.height);
+    }
+}
+
 TEST_F(ProjectXMLTest, PixelsThatExistNowhereElseAreEmbeddedWithoutTheSetting)
 {
     struct Row {
@@ -953,7 +1016,7 @@ TEST_F(ProjectXMLTest, FailedSaveKeepsTheOldFileAndTellsWhy)
     } rows[] = {
         {"folder missing", file(QStringLiteral("no/such/folder/p.jex4")), false, false, "write permissions"},
         {"target is a folder", dir.path(), false, false, "An error occured while saving to"},
-        {"picture cannot be embedded", file(QStringLiteral("old.jex4")), true, false, "could not be embedded"},
+        {"picture cannot be embedded", file(QStringLiteral("old.jex4")), true, false, "at most 65500 pixels wide and high"},
         {"read-only folder", file(QStringLiteral("old.jex4")), false, true, "Permission denied"},
     };
     const QByteArray old("<JEX4>old content</JEX4>");
@@ -985,6 +1048,8 @@ TEST_F(ProjectXMLTest, FailedSaveKeepsTheOldFileAndTellsWhy)
         EXPECT_TRUE(w->Project->Changed);
         EXPECT_EQ(readAll(file(QStringLiteral("old.jex4"))), old);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before) << "no file left behind";
+        if (row.wideImage)
+            EXPECT_FALSE(w->StitchList[0]->Embedded) << "found before anything was written";
         ASSERT_EQ(fake().shownTexts().size(), 1);
         EXPECT_TRUE(fake().shownTexts()[0].contains(QLatin1String(row.boxMentions))) << fake().shownTexts()[0].toStdString();
     }
