@@ -10,17 +10,21 @@
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
 #include "samples/SampleCore.h"
+#include "workspace/ForwardedCommand.h"
+#include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
 
 #include "support/ImageWindowTest.h"
 #include "support/ProjectObjects.h"
 
 #include <QAction>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -387,6 +391,31 @@ TEST_F(SelectPoints, AltShiftDragCarriesTheIndexPointsMeasurements)
     EXPECT_EQ(m2->Pos, QPoint(310, 95));
 }
 
+// Of several selected points, Alt drags the one selected last, as the tree reports it.
+TEST_F(SelectPoints, AltDragWithSeveralSelectedMovesTheLastSelected)
+{
+    click({200, 100});
+    click({300, 100}, Qt::ShiftModifier);
+    ASSERT_TRUE(m1->selected && m2->selected);
+    ASSERT_EQ(tool->GetSelectedMeasurement(), m2);
+    press({300, 100}, Qt::AltModifier);
+    drag({320, 130}, Qt::AltModifier);
+    EXPECT_EQ(m2->Pos, QPoint(320, 130));
+    EXPECT_EQ(m1->Pos, QPoint(200, 100));
+}
+
+// Up and Down in the image window walk the measurement tree, as they would in the tree itself.
+TEST_F(SelectPoints, UpAndDownKeysWalkTheMeasurementTree)
+{
+    click({200, 100});
+    ASSERT_EQ(tool->FirstSelectedObject(), m1);
+    QTest::keyClick(w, Qt::Key_Down);
+    EXPECT_EQ(tool->FirstSelectedObject(), m2);
+    QTest::keyClick(w, Qt::Key_Up);
+    QTest::keyClick(w, Qt::Key_Up);
+    EXPECT_EQ(tool->FirstSelectedObject(), index);
+}
+
 // Delete in the image window acts on the tree's selection, as the tree's own key would.
 TEST_F(SelectPoints, DeleteKeyReachesTheMeasurementTree)
 {
@@ -692,6 +721,43 @@ TEST_F(Mouse, AlignmentPressesSelectImages)
     click(onSecond);
     EXPECT_FALSE(core->Selected) << "a plain press selects only the image under it";
     EXPECT_TRUE(second->Selected);
+}
+
+// The alignment popup's image items need an image selected in the image tree, and are never more
+// enabled than the image-tree command each passes on to.
+TEST_F(Mouse, AlignmentPopupItemsFollowTheImageTreeSelection)
+{
+    const QList<QAction*> items = {w->M_RemoveImage, w->M_SaveImage, w->M_BringToFront,
+                                   w->M_SendToBack, w->M_OneUp, w->M_OneDown};
+    QList<QAction*> commands;
+    for (QAction* item : items) {
+        commands << ForwardedCommand(item);
+        ASSERT_NE(commands.back(), nullptr) << item->text().toStdString();
+    }
+    tool->FillProject(w);
+    const QModelIndex image = tool->imageModel()->indexFromNode(tool->imageModel()->findNode(core));
+    ASSERT_TRUE(image.isValid());
+    struct Row {
+        const char* what;
+        bool selected;
+        bool commandsEnabled;
+    } rows[] = {
+        {"nothing selected", false, true},
+        {"image selected", true, true},
+        {"image selected, commands disabled", true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.selected)
+            tool->VST_SO->selectionModel()->select(image, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        else
+            tool->VST_SO->selectionModel()->clearSelection();
+        for (QAction* command : commands)
+            command->setEnabled(row.commandsEnabled);
+        w->PAB_SelectedPopup();
+        for (QAction* item : items)
+            EXPECT_EQ(item->isEnabled(), row.selected && row.commandsEnabled) << item->text().toStdString();
+    }
 }
 
 TEST_F(Mouse, AltDragMovesSelectedImages)

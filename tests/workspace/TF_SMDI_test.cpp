@@ -470,6 +470,18 @@ TEST_F(Window, DynamicImagesGiveBackOnlyPixelsThatCanBeReadAgain)
     EXPECT_NE(so->FD->Bits, nullptr);
     EXPECT_EQ(QSize(so->Width, so->Height), QSize(6, 4));
 
+    // An embedded image that is not loaded is read at once, wherever it lies.
+    TStitchObject* embedded = addImage(*w);
+    embedded->filename = file;
+    embedded->Embedded = true;
+    embedded->Displayed = false;
+    embedded->Loaded = false;
+    embedded->FD->SetSize(0, 0, 24);
+    w->UpdateDOState();
+    EXPECT_TRUE(embedded->Loaded);
+    EXPECT_NE(embedded->FD->Bits, nullptr);
+    EXPECT_EQ(QSize(embedded->Width, embedded->Height), QSize(6, 4));
+
     // A file that no longer decodes is logged once; the next image still gets its turn.
     const QString broken = dir.filePath(QStringLiteral("broken.bmp"));
     {
