@@ -14,6 +14,7 @@
 #include "project/PathDistances.h"
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
+#include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -878,6 +879,8 @@ void ProjectReader::image(const char** atts)
     }
 
     progressStep(QStringLiteral("Loading image ") + ShortenText(name, 50));
+    if (F_Main)
+        F_Main->SetCaption();
     if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
         cancel();
         return;

@@ -726,13 +726,12 @@ void TF_Main::dockToolWindows()
     // The settings store places them once it exists; until then the project window docks on the left.
     if (F_Measurements && !P_Dock->dockWidgetOf(F_Measurements))
         P_Dock->dock(F_Measurements);
-    if (F_FileManager) {
-        if (!P_Dock->dockWidgetOf(F_FileManager))
-            P_Dock->dock(F_FileManager, true);
-        // Docked or floated again by the user: the site takes the width it needs.
-        if (QDockWidget* dock = P_Dock->dockWidgetOf(F_FileManager))
+    if (F_FileManager && !P_Dock->dockWidgetOf(F_FileManager))
+        P_Dock->dock(F_FileManager, true);
+    // Docked or floated again by the user: the site takes the width it needs.
+    for (QWidget* form : std::initializer_list<QWidget*>{F_Measurements, F_FileManager})
+        if (QDockWidget* dock = form ? P_Dock->dockWidgetOf(form) : nullptr)
             connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
-    }
 }
 
 void TF_Main::attachToolWindowActions()

@@ -7,6 +7,7 @@
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
 #include "project/TStitchObject.h"
+#include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/MeasurementTreeModel.h"
@@ -343,7 +344,9 @@ bool TF_Measurements::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::MouseMove:
-        // needs: F_Main->MouseOverImage = false once the main window keeps that flag.
+        // The wheel scrolls the tree again instead of zooming the image window.
+        if (F_Main)
+            F_Main->MouseOverImage = false;
         if (IsOwnWindowForeground()) {
             QTreeView* tree = inVST ? VST : VST_SO;
             if (!tree->hasFocus() && !isEditing())

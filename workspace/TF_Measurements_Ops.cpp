@@ -9,6 +9,7 @@
 #include "project/PathDistances.h"
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
+#include "shell/TF_Main.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_EditBrushName.h"
 #include "workspace/TF_EditPathProps.h"
@@ -443,7 +444,8 @@ void TF_Measurements::A_NewPathExecute()
     FillMeasurements(f, true);
     MakeVisible(f, path);
     f->ApplyScreenMode(mmSelect);
-    // needs: F_Main->SetScreenCursor() once the main window sets the cursors of the modes.
+    if (F_Main)
+        F_Main->SetScreenCursor();
 }
 
 void TF_Measurements::A_DeletePathExecute()

@@ -256,7 +256,8 @@ TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files)
         progress.step(QStringLiteral("Loading image ") + ShortenText(file, given ? 50 : 20));
         if (!IsImageFileName(file))
             continue;
-        // needs: THistoryList (recent files of the main window): add `file`.
+        if (F_Main)
+            F_Main->AddRecentFile(file);
         if (!w) {
             if (given || created)
                 return nullptr; // the window was closed meanwhile

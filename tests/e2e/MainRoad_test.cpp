@@ -11,8 +11,11 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "samples/SampleCore.h"
+#include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
 #include "support/MainWindowTest.h"
+#include "support/ModalDialogs.h"
+#include "workspace/TF_EditBrushName.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
@@ -22,6 +25,13 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -288,6 +298,150 @@ TEST_F(MainRoad, MeasuredCoreSurvivesSaveCloseAndLoad)
         EXPECT_EQ(point->Pos, QPoint(borders[i], row));
         EXPECT_EQ(F_Measurements->FirstSelectedObject(), point) << "point " << i;
     }
+}
+
+// ---- what the windows do for each other on the way --------------------------------------------------
+
+class Wiring : public MainRoad {
+protected:
+    // A new project with a small core, an index point and three measurements, shown 1:1.
+    TF_SMDI* measuredProject(const QString& name)
+    {
+        samples::CoreRecipe recipe;
+        recipe.width = 600;
+        recipe.height = 120;
+        const QString image = path(name);
+        [&] { ASSERT_TRUE(samples::makeCore(recipe).save(image)); }();
+        TF_SMDI* w = newProject();
+        if (!w)
+            return nullptr;
+        fake->answerFile(QStringList{image});
+        main->A_AddImage->trigger();
+        settle();
+        QTest::mouseClick(w->SB_Size1, Qt::LeftButton);
+        settle();
+        w->A_NewIndex->trigger();
+        for (int x : {40, 160, 250, 400})
+            clickCanvasPoint(w, QPoint(x, 60));
+        return w;
+    }
+};
+
+TEST_F(Wiring, UnitComboRepaintsTheLabelsOfEveryImageWindow)
+{
+    SettingLVisible = true;
+    TF_SMDI* first = measuredProject(QStringLiteral("a.png"));
+    TF_SMDI* second = measuredProject(QStringLiteral("b.png"));
+    ASSERT_TRUE(first && second);
+    for (TF_SMDI* w : {first, second})
+        w->SmoothDraw(true);
+    const QImage before[] = {first->B_Foreground.copy(), second->B_Foreground.copy()};
+    F_Measurements->CB_Units->setCurrentIndex(7); // pixels
+    settle();
+    EXPECT_EQ(SettingUnits, 7);
+    EXPECT_NE(first->B_Foreground, before[0]) << "the labels show the new unit";
+    EXPECT_NE(second->B_Foreground, before[1]) << "in the window behind too";
+}
+
+TEST_F(Wiring, CopyTakesTheSelectedRegionOnceAndThenTheWholeCanvas)
+{
+    TF_SMDI* w = measuredProject(QStringLiteral("core.png"));
+    ASSERT_NE(w, nullptr);
+    w->CopyRect = true;
+    w->ClipbrdPT1 = QPoint(10, 20);
+    w->ClipbrdPT2 = QPoint(110, 70);
+    main->AMUpdate(); // as the next idle moment would
+    ASSERT_TRUE(main->A_CopyImage->isEnabled());
+    main->A_CopyImage->trigger();
+    settle();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(100, 50));
+    EXPECT_FALSE(w->CopyRect) << "the region is used up";
+    main->A_CopyImage->trigger();
+    settle();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(600, 120));
+}
+
+// Save Project steps the progress box: one step per image, one for the measurements and one for
+// the file, under "Saving project"; the box goes when the file is written.
+TEST_F(Wiring, SavingShowsEachStepInTheProgressBoxAndHidesItAfter)
+{
+    TF_SMDI* w = measuredProject(QStringLiteral("a.png"));
+    ASSERT_NE(w, nullptr);
+    fake->answerFile(QStringList{path(QStringLiteral("b.png"))});
+    ASSERT_TRUE(samples::makeCore(samples::CoreRecipe{}).scaled(300, 60).save(path(QStringLiteral("b.png"))));
+    main->A_AddImage->trigger();
+    settle();
+    ASSERT_EQ(w->StitchList.size(), 2u);
+
+    struct Step {
+        QString line1, line2;
+        int value, maximum;
+        bool visible;
+        bool operator==(const Step&) const = default;
+    };
+    QList<Step> steps;
+    QObject::connect(F_Progress->PB, &QProgressBar::valueChanged, F_Progress, [&](int value) {
+        if (value > 0)
+            steps << Step{F_Progress->L_1->text(), F_Progress->L_2->text(), value, F_Progress->PB->maximum(),
+                          F_Progress->isVisible()};
+    });
+    const QString project = path(QStringLiteral("two.jex4"));
+    fake->answerFile(project);
+    main->A_SaveProject->trigger();
+    settle();
+    ASSERT_TRUE(QFileInfo::exists(project));
+    const QString saving = QStringLiteral("Saving project");
+    const QList<Step> expected = {
+        {saving, QStringLiteral("Encoding image 1/2"), 1, 4, true},
+        {saving, QStringLiteral("Encoding image 2/2"), 2, 4, true},
+        {saving, QStringLiteral("Formatting measurement data"), 3, 4, true},
+        {saving, QStringLiteral("Saving project file"), 4, 4, true},
+    };
+    ASSERT_EQ(steps.size(), expected.size());
+    for (qsizetype i = 0; i < steps.size(); ++i)
+        EXPECT_TRUE(steps[i] == expected[i]) << i << ": " << steps[i].line1.toStdString() << " / "
+                                             << steps[i].line2.toStdString() << " " << steps[i].value << "/"
+                                             << steps[i].maximum << (steps[i].visible ? " shown" : " hidden");
+    EXPECT_FALSE(F_Progress->isVisible());
+    EXPECT_FALSE(w->Project->Changed);
+}
+
+TEST_F(Wiring, ImagesLoadedAsAListJoinTheRecentFiles)
+{
+    const QString image = path(QStringLiteral("listed.png"));
+    ASSERT_TRUE(samples::makeCore(samples::CoreRecipe{}).scaled(200, 50).save(image));
+    TF_SMDI* w = LoadImageFiles(nullptr, {image});
+    settle();
+    ASSERT_NE(w, nullptr);
+    ASSERT_GE(main->HL->entryCount(), 1);
+    EXPECT_EQ(main->HL->entryFile(0), image);
+}
+
+TEST_F(Wiring, NewPathLeavesMeasuringWithTheSelectionCursorAndHint)
+{
+    TF_SMDI* w = measuredProject(QStringLiteral("core.png"));
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->ScreenMode(), mmNewMeasurement);
+    const QString measuringHint = w->SB_MDIPanels[4]->text();
+    testhelpers::whenShown<TF_EditBrushName>([](TF_EditBrushName* d) { d->B_Ok->click(); });
+    F_Measurements->A_NewPath->trigger();
+    settle();
+    ASSERT_EQ(w->ScreenMode(), mmSelect);
+    const QString hint = w->SB_MDIPanels[4]->text();
+    const Qt::CursorShape shape = w->cursor().shape();
+    main->SetScreenCursor(); // what the selection mode shows
+    EXPECT_EQ(w->SB_MDIPanels[4]->text(), hint);
+    EXPECT_EQ(w->cursor().shape(), shape);
+    EXPECT_NE(hint, measuringHint);
+}
+
+// The wheel zooms the image window only while the mouse is over it: moving into the tree ends that.
+TEST_F(Wiring, MouseInTheTreeGivesTheWheelBackToIt)
+{
+    main->MouseOverImage = true;
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(F_Measurements->VST->viewport(), &move);
+    EXPECT_FALSE(main->MouseOverImage);
 }
 
 // ---- embedded pictures -------------------------------------------------------------------------
