@@ -1048,8 +1048,9 @@ TEST_F(ProjectXMLTest, FailedSaveKeepsTheOldFileAndTellsWhy)
         EXPECT_TRUE(w->Project->Changed);
         EXPECT_EQ(readAll(file(QStringLiteral("old.jex4"))), old);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before) << "no file left behind";
-        if (row.wideImage)
+        if (row.wideImage) {
             EXPECT_FALSE(w->StitchList[0]->Embedded) << "found before anything was written";
+        }
         ASSERT_EQ(fake().shownTexts().size(), 1);
         EXPECT_TRUE(fake().shownTexts()[0].contains(QLatin1String(row.boxMentions))) << fake().shownTexts()[0].toStdString();
     }
