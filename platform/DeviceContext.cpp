@@ -720,7 +720,7 @@ QRect everywhere()
 // How far beyond its geometry a pen can colour pixels.
 qint64 penReach(const LOGPEN& pen)
 {
-    return pen.lopnStyle == PS_NULL ? 0 : std::max(1, pen.lopnWidth) + 1;
+    return pen.lopnStyle == PS_NULL ? 0 : qint64(std::max(1, pen.lopnWidth)) + 1; // widths come from files
 }
 
 QRect lineBounds(qint64 x1, qint64 y1, qint64 x2, qint64 y2, qint64 reach)

@@ -320,7 +320,7 @@ void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other,
         const QPoint along(Round(w * ux), Round(w * uy));
         const qint64 sign = tip ? -4 : 4;
         const QPoint c0 = moved(tip ? tipPoint : base, sign * along.x(), sign * along.y());
-        const QPoint side(Round(w * uy), Round(-w * ux));
+        const QPoint side(Round(w * uy), Round(-double(w) * ux)); // w may be INT_MIN
         line(c, screenEnd, f->ToScreen(moved(c0, side.x(), side.y())));
         line(c, screenEnd, f->ToScreen(moved(c0, -qint64(side.x()), -qint64(side.y()))));
         break;

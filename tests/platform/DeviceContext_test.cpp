@@ -821,6 +821,20 @@ TEST(DeviceContext, FarEndsStepOnlyTheVisiblePixels)
     }
 }
 
+// Pen widths come from project files: the widest pen's reach must neither overflow nor cull the line.
+TEST(DeviceContext, TheWidestPenStillDraws)
+{
+    constexpr int W = 24, H = 16;
+    QImage img = whiteImage(W, H);
+    QPainter painter(&img);
+    DeviceContext dc(&painter);
+    usePen(&dc, PS_SOLID, std::numeric_limits<int>::max(), kRed);
+    MoveToEx(&dc, 2, 8, nullptr);
+    LineTo(&dc, 20, 8);
+    painter.end();
+    EXPECT_EQ(img.pixel(10, 8), qRgb(255, 0, 0));
+    releaseTools(&dc);
+}
 
 // 1-pixel lines go straight into the pixels of RGB32 pictures and through one fill per run
 // elsewhere: a fan of lines in every direction, at every style and background mode, comes out

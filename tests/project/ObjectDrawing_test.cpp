@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <memory>
 
 namespace {
@@ -338,6 +340,26 @@ TEST_F(ObjectDrawing, ArrowHeadsPointOutwardAtBothEnds)
         for (const auto& [from, to] : r.extraLines)
             gdiLine(expected, from, to, red);
         expectSameImage(img, expected);
+    }
+}
+
+TEST_F(ObjectDrawing, ArrowHeadsOfWidthsAtTheEndsOfTheIntRangeLeaveTheShaft)
+{
+    // Head widths come from project files as they are.
+    for (const int width : {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}) {
+        SCOPED_TRACE(width);
+        TArrow arrow;
+        arrow.x1 = QPoint(10, 40);
+        arrow.x2 = QPoint(60, 40);
+        arrow.Color = 0x000000FF;
+        arrow.Width = 1;
+        arrow.BaseType = 3;
+        arrow.TipType = 3;
+        arrow.BaseWidth = width;
+        arrow.TipWidth = width;
+        const QImage img = draw(10, [&](HDC dc) { arrow.Draw(w.get(), dc); });
+        for (int x = 10; x < 60; ++x)
+            EXPECT_EQ(img.pixel(x, 40), qRgb(255, 0, 0)) << "column " << x;
     }
 }
 
