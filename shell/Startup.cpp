@@ -7,6 +7,7 @@
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TF_Export.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_CloseManager.h"
 #include "shell/TF_FileManager.h"
@@ -68,8 +69,7 @@ QList<StartupWindow> StartupWindows()
     // the path information; the series preview and the camera settings before the update check, the
     // tracker and the histogram after it; the notes
     // window, the camera wizard (with the series window), contrast and grayscale after the export
-    // wizard; the border, monitor and resample windows after the project window, the resolution
-    // window between the bird view and the magnifier, the object editor after the magnifier; the
+    // wizard; the border, monitor and resample windows after the project window, the object editor after the magnifier; the
     // file manager last of all, because the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
@@ -85,6 +85,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
         {QStringLiteral("F_Setup"), [] { F_Setup = new TF_Setup(F_Main); }},
         {QStringLiteral("F_BirdView"), [] { F_BirdView = new TF_BirdView(F_Main); }},
+        {QStringLiteral("F_AdjustDPI"), [] { F_AdjustDPI = new TF_AdjustDPI(F_Main); }},
         {QStringLiteral("F_Zoom"), [] { F_Zoom = new TF_Zoom(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
         {QStringLiteral("F_FileManager"), [] { F_FileManager = new TF_FileManager(F_Main); }},

@@ -16,6 +16,7 @@
 #include "shell/RecentFiles.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
@@ -995,6 +996,7 @@ void TF_Main::AMUpdate()
     for (QAction* a : {A_CopyImage, Brightness, Grayscale, Sharpen, Soften, Invert, A_ExportData,
                        A_CalibrateDPI, A_SetDPI})
         a->setEnabled(w && n > 0);
+    A_CalibrateDPI->setEnabled(A_CalibrateDPI->isEnabled() && F_AdjustDPI);
     A_MatchImages->setEnabled(w && n > 1);
     for (QAction* a : {AddBorder, A_Resample, MirrorH, MirrorV, A_Rotate})
         a->setEnabled(w && n == 1);
@@ -1009,9 +1011,9 @@ void TF_Main::AMUpdate()
     A_Tile->setEnabled(w != nullptr);
 
     // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
-    // amount, border, resample, rotate), the calibration wizard, image alignment, the scanner, the
-    // help viewer, and the notes window. A command comes alive by leaving this list.
-    for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate, A_CalibrateDPI,
+    // amount, border, resample, rotate), image alignment, the scanner, the help viewer, and the
+    // notes window. A command comes alive by leaving this list.
+    for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate,
                        A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes})
         a->setEnabled(false);
 

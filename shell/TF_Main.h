@@ -327,6 +327,9 @@ public:
     void InvertExecute();
     void MirrorHExecute(); // a window of several images gets the single-image message instead
     void MirrorVExecute();
+    // Starts the calibration wizard on the active window, as a left click on its resolution
+    // button does.
+    void A_CalibrateDPIExecute();
     // Asks for the active window's resolution, as a right click on its resolution button does.
     void A_SetDPIExecute();
     // Show or hide the project window and the log window.

@@ -132,7 +132,8 @@ void TF_Main::createActions()
     A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), none);
     A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"), none);
     A_CalibrateDPI = act(QStringLiteral("&Calibrate image resolution (dpi)"),
-                         QStringLiteral("Calibrate image resolution (needs length marker in image)"), none);
+                         QStringLiteral("Calibrate image resolution (needs length marker in image)"),
+                         &TF_Main::A_CalibrateDPIExecute);
     A_SetDPI = act(QStringLiteral("&Set image resolution (dpi)"), QStringLiteral("Set the image resolution (DPI value)"),
                    &TF_Main::A_SetDPIExecute);
     A_WindowMeasurements = act(QStringLiteral("&Project Manager"), QStringLiteral("Show/hide measurement/image list window"),
@@ -849,6 +850,12 @@ void TF_Main::MirrorVExecute()
     }
     w->Mirror(false);
     rebuildAndRepaint(w);
+}
+
+void TF_Main::A_CalibrateDPIExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->SB_DPIMouseDown(Qt::LeftButton);
 }
 
 void TF_Main::A_SetDPIExecute()

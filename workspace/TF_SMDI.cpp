@@ -18,6 +18,7 @@
 #include "project/TStitchObject.h"
 #include "shell/RAXOLink.h"
 #include "shell/TF_CloseManager.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Setup.h"
 #include "workspace/TF_BirdView.h"
@@ -673,6 +674,9 @@ void TF_SMDI::FormClose()
         // needs: closing the grayscale dialog when visible.
         if (F_Zoom)
             F_Zoom->UpdateZoom(nullptr);
+        // A calibration of this window ends with it.
+        if (F_AdjustDPI && F_AdjustDPI->MDIForm == this)
+            F_AdjustDPI->hide();
         ClearData(true, true);
         CurrentPath = nullptr;
         if (F_Measurements)

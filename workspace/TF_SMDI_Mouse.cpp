@@ -11,6 +11,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "project/TStopUhr.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/TF_Main.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Histogram.h"
@@ -268,14 +269,16 @@ void TF_SMDI::PBMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, i
 
         if (fScreenMode == mmDPIPoint2 && plain) {
             ApplyScreenMode(mmDPIDone);
-            // needs: F_AdjustDPI (calibration wizard): if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+            if (F_AdjustDPI)
+                F_AdjustDPI->UpdateScreen();
             setScreenCursor();
             repaint.items = true;
         }
 
         if (fScreenMode == mmDPIPoint1 && plain) {
             ApplyScreenMode(mmDPIPoint2);
-            // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+            if (F_AdjustDPI)
+                F_AdjustDPI->UpdateScreen();
         }
 
         if (fScreenMode == mmSelect && !keys.testFlag(Qt::AltModifier)) {
@@ -381,8 +384,8 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
     const Qt::KeyboardModifiers keys = keysOf(Shift);
     const bool left = Buttons.testFlag(Qt::LeftButton);
 
-    // needs: F_AdjustDPI: focus follows the mouse only while no calibration window is visible.
-    if (SettingAutoFocus) {
+    // Focus follows the mouse only while no calibration window is visible.
+    if (SettingAutoFocus && !(F_AdjustDPI && F_AdjustDPI->isVisible())) {
         QWidget* window = mdiFrame() ? static_cast<QWidget*>(mdiFrame()) : static_cast<QWidget*>(this);
         if (IsOwnWindowForeground()) {
             if (F_Main && mdiFrame())
@@ -495,12 +498,14 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
                 break;
             case mmDPIPoint1:
                 DPI1 = AbsMouse;
-                // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+                if (F_AdjustDPI)
+                    F_AdjustDPI->UpdateScreen();
                 repaint.items = true;
                 break;
             case mmDPIPoint2:
                 DPI2 = AbsMouse;
-                // needs: F_AdjustDPI: if (F_AdjustDPI) F_AdjustDPI->UpdateScreen();
+                if (F_AdjustDPI)
+                    F_AdjustDPI->UpdateScreen();
                 repaint.items = true;
                 break;
             case mmNewIndex:
@@ -685,13 +690,28 @@ void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton Button)
         return;
 
     if (Button == Qt::LeftButton) {
-        // needs: F_AdjustDPI (calibration wizard): when it is shown already, ask
-        //   "This will interrupt the current resolution adaption!\r\nContinue?" (mtConfirmation,
-        //   mbYesNo); No ends here; Yes marks this project changed, puts the window being
-        //   calibrated into mmSelect, repaints it completely and closes the wizard.
+        QPointer<TF_SMDI> self(this);
+        if (F_AdjustDPI && F_AdjustDPI->isVisible()) {
+            if (MessageDlg(QStringLiteral("This will interrupt the current resolution adaption!\r\nContinue?"),
+                           mtConfirmation, mbYesNo)
+                    == mrNo
+                || !self)
+                return;
+            Project->Changed = true;
+            if (TF_SMDI* running = F_AdjustDPI ? F_AdjustDPI->MDIForm.data() : nullptr) {
+                running->ApplyScreenMode(mmSelect);
+                running->SmoothDraw(true);
+            }
+            if (F_AdjustDPI)
+                F_AdjustDPI->hide();
+        }
         ApplyScreenMode(mmDPIPoint1);
         setScreenCursor();
-        // needs: F_AdjustDPI: bind it to this window (MDIForm) and show it.
+        if (F_AdjustDPI) {
+            F_AdjustDPI->MDIForm = this;
+            F_AdjustDPI->show();
+            F_AdjustDPI->raise();
+        }
         return;
     }
 

@@ -21,6 +21,7 @@
 #include "workspace/TF_Preview.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Setup.h"
@@ -196,7 +197,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                   QStringLiteral("F_CloseManager"),
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
-                                  QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"), QStringLiteral("F_Zoom"),
+                                  QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"),
+                                  QStringLiteral("F_AdjustDPI"), QStringLiteral("F_Zoom"),
                                   QStringLiteral("F_Progress"), QStringLiteral("F_FileManager")}));
 
     // Each creation sees the splash, the main window and the windows made before it.
@@ -228,14 +230,15 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
-                                       QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
+                                       QStringLiteral("F_AdjustDPI:LM-"), QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
                                        QStringLiteral("F_FileManager:LMP")}));
     EXPECT_EQ(F_Splash->PB->value(), 10 * int(recorded.size()));
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
     for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CheckForUpdates, F_CloseManager,
                                                       F_SelectOrientation, F_Preview, F_Export,
-                                                      F_Measurements, F_Setup, F_BirdView, F_Zoom, F_Progress, F_FileManager}) {
+                                                      F_Measurements, F_Setup, F_BirdView, F_AdjustDPI, F_Zoom, F_Progress,
+                                                      F_FileManager}) {
         ASSERT_NE(w, nullptr);
         EXPECT_FALSE(w->isVisible());
     }

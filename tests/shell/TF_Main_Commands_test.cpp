@@ -15,6 +15,7 @@
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
 #include "shell/RAXOLink.h"
+#include "shell/TF_AdjustDPI.h"
 #include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
@@ -688,6 +689,24 @@ TEST_F(Commands, SetImageResolutionAsksForTheDPIAsTheButtonsRightClickDoes)
     EXPECT_EQ(fake->shown()[fake->shown().size() - 2].text, QStringLiteral("Enter DPI value:"));
     EXPECT_EQ(fake->shown().last().text, QStringLiteral("The DPI resolution was changed to 2400 dpi."));
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(Commands, CalibrateImageResolutionStartsTheWizardOnTheActiveWindow)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("core.png")), true), 0);
+    main->AMUpdate();
+    EXPECT_FALSE(main->A_CalibrateDPI->isEnabled()) << "no wizard, no calibration";
+    F_AdjustDPI = new TF_AdjustDPI(main.get());
+    main->AMUpdate();
+    ASSERT_TRUE(main->A_CalibrateDPI->isEnabled());
+    main->A_CalibrateDPI->trigger();
+    EXPECT_EQ(w->ScreenMode(), mmDPIPoint1);
+    EXPECT_TRUE(F_AdjustDPI->isVisible());
+    EXPECT_EQ(F_AdjustDPI->MDIForm, w);
+    F_AdjustDPI->B_CancelClick();
+    EXPECT_EQ(w->ScreenMode(), mmSelect);
+    delete F_AdjustDPI.data();
 }
 
 TEST_F(Commands, WindowCommandsBringBackWhatTheUserClosed)
