@@ -1010,11 +1010,9 @@ void TF_Main::AMUpdate()
     A_About->setEnabled(F_Splash);
     A_Tile->setEnabled(w != nullptr);
 
-    // Not built yet, so shown disabled: the image dialogs (adjust, grayscale, sharpen and soften
-    // amount, border, resample, rotate), image alignment, the scanner, the help viewer, and the
-    // notes window. A command comes alive by leaving this list.
-    for (QAction* a : {Brightness, Grayscale, Sharpen, Soften, AddBorder, A_Resample, A_Rotate,
-                       A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes})
+    // Not built yet, so shown disabled: the adjust and grayscale dialogs, image alignment, the
+    // scanner, the help viewer, and the notes window. A command comes alive by leaving this list.
+    for (QAction* a : {Brightness, Grayscale, A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes})
         a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.

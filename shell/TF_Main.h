@@ -325,6 +325,13 @@ public:
     // ---- image, window and help commands (TF_Main_Commands.cpp) ----
     // The operations on the active window's images; each rebuilds its display copies and repaints.
     void InvertExecute();
+    // Sharpen and soften by the amount asked, add a border, resample and rotate: the active
+    // window's commands with their dialogs and gates.
+    void SharpenExecute();
+    void SoftenExecute();
+    void AddBorderExecute();
+    void A_ResampleExecute();
+    void A_RotateExecute();
     void MirrorHExecute(); // a window of several images gets the single-image message instead
     void MirrorVExecute();
     // Starts the calibration wizard on the active window, as a left click on its resolution

@@ -122,14 +122,14 @@ void TF_Main::createActions()
                          &TF_Main::A_CreateSeriesExecute);
     Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), none);
     Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), none);
-    Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), none);
-    Soften = act(QStringLiteral("&Soften"), QStringLiteral("Soften image"), none);
+    Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), &TF_Main::SharpenExecute);
+    Soften = act(QStringLiteral("&Soften"), QStringLiteral("Soften image"), &TF_Main::SoftenExecute);
     Invert = act(QStringLiteral("I&nvert"), QStringLiteral("Invert (negative) image"), &TF_Main::InvertExecute);
-    AddBorder = act(QStringLiteral("&Add Border"), QStringLiteral("Add border to image"), none);
-    A_Resample = act(QStringLiteral("R&esample"), QStringLiteral("Resize image"), none);
+    AddBorder = act(QStringLiteral("&Add Border"), QStringLiteral("Add border to image"), &TF_Main::AddBorderExecute);
+    A_Resample = act(QStringLiteral("R&esample"), QStringLiteral("Resize image"), &TF_Main::A_ResampleExecute);
     MirrorH = act(QStringLiteral("&Mirror horizontally"), QStringLiteral("Mirror image horizontally"), &TF_Main::MirrorHExecute);
     MirrorV = act(QStringLiteral("M&irror vertically"), QStringLiteral("Mirror image vertically"), &TF_Main::MirrorVExecute);
-    A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), none);
+    A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), &TF_Main::A_RotateExecute);
     A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"), none);
     A_CalibrateDPI = act(QStringLiteral("&Calibrate image resolution (dpi)"),
                          QStringLiteral("Calibrate image resolution (needs length marker in image)"),
@@ -824,6 +824,38 @@ void TF_Main::InvertExecute()
         w->DoInvert();
         rebuildAndRepaint(w);
     }
+}
+
+// The amount, border, resample and rotate dialogs belong to the image window's commands, which ask
+// their gates, run the operation and repaint.
+void TF_Main::SharpenExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->SharpenCommand();
+}
+
+void TF_Main::SoftenExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->SoftenCommand();
+}
+
+void TF_Main::AddBorderExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->AddBorderCommand();
+}
+
+void TF_Main::A_ResampleExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->ResampleCommand();
+}
+
+void TF_Main::A_RotateExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->RotateCommand();
 }
 
 void TF_Main::MirrorHExecute()

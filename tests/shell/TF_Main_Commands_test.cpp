@@ -16,6 +16,11 @@
 #include "workspace/TF_Measurements.h"
 #include "shell/RAXOLink.h"
 #include "shell/TF_AdjustDPI.h"
+#include "shell/TThinTrackBar.h"
+#include "workspace/TF_AddBorder.h"
+#include "workspace/TF_Resample.h"
+#include "workspace/TF_Rotate.h"
+#include "workspace/TF_SelectAmount.h"
 #include "shell/RecentFiles.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Splash.h"
@@ -30,6 +35,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QComboBox>
+#include <QSpinBox>
+#include <QRadioButton>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QMdiArea>
@@ -654,6 +662,69 @@ TEST_F(Commands, ImageCommandsChangeTheActiveWindowsPixelsAndRepaint)
         EXPECT_NE(w->B_Background, before) << "the window shows the new pixels";
         discard(w);
     }
+}
+
+TEST_F(Commands, ImageMenuOpensTheWindowsDialogsAndRunsTheirOperation)
+{
+    struct Row {
+        const char* name;
+        QAction* TF_Main::*command;
+        std::function<void()> answer; // arms the dialog's answer before the command runs
+        QSize size;                   // of the image afterwards, from 240 x 40
+    };
+    const Row rows[] = {
+        {"Sharpen", &TF_Main::Sharpen,
+         [] { testhelpers::whenShown<TF_SelectAmount>([](TF_SelectAmount* d) { d->TB_Amount->setValue(2); d->accept(); }); },
+         {240, 40}},
+        {"Soften", &TF_Main::Soften,
+         [] { testhelpers::whenShown<TF_SelectAmount>([](TF_SelectAmount* d) { d->accept(); }); }, {240, 40}},
+        {"Add Border", &TF_Main::AddBorder, [] {
+             testhelpers::whenShown<TF_AddBorder>([](TF_AddBorder* d) {
+                 d->CB_Symmetric->setChecked(true);
+                 d->SE_Left->setValue(3);
+                 d->B_Ok->click();
+             });
+         }, {246, 46}},
+        {"Resample", &TF_Main::A_Resample, [] {
+             testhelpers::whenShown<TF_Resample>([](TF_Resample* d) {
+                 d->RB_Pixel->click();
+                 d->CB_Keep->setChecked(false);
+                 d->SE_PixelWidth->setValue(120);
+                 d->SE_PixelHeight->setValue(20);
+                 d->B_Ok->click();
+             });
+         }, {120, 20}},
+        {"Rotate", &TF_Main::A_Rotate,
+         [] { testhelpers::whenShown<TF_Rotate>([](TF_Rotate* d) { d->RB_90->setChecked(true); d->accept(); }); },
+         {40, 240}},
+    };
+    const QString file = writeImage(QStringLiteral("core.png"));
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TF_SMDI* w = newProject();
+        ASSERT_EQ(w->LoadImage(file, true), 0);
+        main->AMUpdate();
+        QAction* command = main.get()->*r.command;
+        ASSERT_TRUE(command->isEnabled());
+        r.answer();
+        command->trigger();
+        const TStitchObject& so = *w->StitchList[0];
+        EXPECT_TRUE(so.ImageChanged);
+        EXPECT_EQ(QSize(so.Width, so.Height), r.size);
+        discard(w);
+    }
+
+    // The gates of the first-image commands answer before any dialog (the menu items themselves
+    // are disabled then).
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(file, true), 0);
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("second.png")), true), 0);
+    for (void (TF_Main::*command)() : {&TF_Main::AddBorderExecute, &TF_Main::A_ResampleExecute, &TF_Main::A_RotateExecute}) {
+        (main.get()->*command)();
+        EXPECT_EQ(fake->shown().last().text, QStringLiteral("This operation can only be performed on single images!"));
+    }
+    EXPECT_FALSE(w->StitchList[0]->ImageChanged);
+    discard(w);
 }
 
 TEST_F(Commands, MirroringSeveralImagesIsRefusedWithTheSingleImageMessage)

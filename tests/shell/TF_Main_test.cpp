@@ -306,13 +306,15 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
         {main->A_SetDPI, false, false, true, true},
         {main->MirrorH, false, false, true, false},
         {main->MirrorV, false, false, true, false},
+        {main->Sharpen, false, false, true, true},
+        {main->Soften, false, false, true, true},
+        {main->AddBorder, false, false, true, false},
+        {main->A_Resample, false, false, true, false},
+        {main->A_Rotate, false, false, true, false},
         {main->A_NewProject, true, true, true, true},
         // Not built yet: disabled whatever the window holds.
         {main->A_ScanToCurrent, false, false, false, false},
-        {main->Sharpen, false, false, false, false},
         {main->A_MatchImages, false, false, false, false},
-        {main->AddBorder, false, false, false, false},
-        {main->A_Rotate, false, false, false, false},
     };
     auto check = [&](int column) {
         main->AMUpdate();
