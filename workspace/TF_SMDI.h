@@ -290,6 +290,7 @@ public:
     void AddBorderCommand(); // "Add Border": single image without measurements
     void ResampleCommand();  // "Resample": likewise
     void RotateCommand();    // "Rotate": likewise; repaints after Cancel too
+    void AdjustImagesCommand(); // "Adjust image(s)": contrast, brightness, saturation, colour bias
     // The zoomed copies of every image made anew, then a complete repaint.
     void RebuildImages();
     // -- end image commands --

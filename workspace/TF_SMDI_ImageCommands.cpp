@@ -12,6 +12,7 @@
 #include "shell/TThinTrackBar.h"
 #include "workspace/OperationProgress.h"
 #include "workspace/TF_AddBorder.h"
+#include "workspace/TF_Contrast.h"
 #include "workspace/TF_Resample.h"
 #include "workspace/TF_Rotate.h"
 #include "workspace/TF_SelectAmount.h"
@@ -164,4 +165,13 @@ void TF_SMDI::RotateCommand()
     }
     if (self)
         RebuildImages();
+}
+
+void TF_SMDI::AdjustImagesCommand()
+{
+    if (StitchList.empty())
+        return;
+    TF_Contrast* d = theDialog(F_Contrast, this);
+    d->MDI = this;
+    d->exec();
 }

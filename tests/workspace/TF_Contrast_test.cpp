@@ -1,0 +1,197 @@
+// The adjustment dialog on an image window: OK applies the sliders' settings to the chosen image
+// or to all, Cancel and Reset change no pixel, the preview follows the sliders, the zoom limits
+// and the edits' Enter.
+#include "workspace/TF_Contrast.h"
+
+#include "image/ColorEffects.h"
+#include "image/TFastDIB.h"
+#include "project/TStitchObject.h"
+#include "shell/TFloatEdit.h"
+#include "workspace/AdjustPreview.h"
+
+#include "support/ImageWindowTest.h"
+#include "support/ModalDialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using testhelpers::whenShown;
+
+bool sameBytes(const TFastDIB& a, const TFastDIB& b)
+{
+    return a.Info.Header.Width == b.Info.Header.Width && a.AbsHeight == b.AbsHeight && a.BWidth == b.BWidth
+        && std::memcmp(a.Bits, b.Bits, size_t(qint64(a.BWidth) * a.AbsHeight)) == 0;
+}
+
+std::unique_ptr<TFastDIB> copyOf(const TFastDIB& d)
+{
+    auto c = std::make_unique<TFastDIB>();
+    c->MakeCopy(d, true);
+    return c;
+}
+
+// The four effects in turn, as the settings say.
+std::unique_ptr<TFastDIB> adjusted(const TFastDIB& d, const ImageAdjustments& a)
+{
+    auto c = copyOf(d);
+    RGBContrast(*c, a.Contrast, a.Contrast, a.Contrast);
+    RGBLightness(*c, a.Lightness, a.Lightness, a.Lightness);
+    AdjustSaturation(*c, a.Saturation);
+    RGBAdd(*c, a.Red, a.Green, a.Blue);
+    return c;
+}
+
+class Contrast : public testhelpers::ImageWindowTest {
+protected:
+    void SetUp() override
+    {
+        testhelpers::ImageWindowTest::SetUp();
+        for (int i = 0; i < 3; ++i) {
+            auto so = std::make_unique<TStitchObject>();
+            const QImage img = testhelpers::patterned(60, 40, i).convertToFormat(QImage::Format_RGB888);
+            so->FD->LoadFromHandle(img);
+            so->FT->MakeCopy(*so->FD, true);
+            so->filename = QStringLiteral("/scans/core%1.jpg").arg(i);
+            so->x = i * 60;
+            so->Width = 60;
+            so->Height = 40;
+            w->StitchList.push_back(std::move(so));
+        }
+        w->UpdateArea();
+        for (const auto& so : w->StitchList)
+            before.push_back(copyOf(*so->FD));
+    }
+    void TearDown() override
+    {
+        delete F_Contrast.data();
+        testhelpers::ImageWindowTest::TearDown();
+    }
+
+    static void setSliders(TF_Contrast* d, const ImageAdjustments& a)
+    {
+        d->SB_Contrast->setValue(a.Contrast);
+        d->SB_Lightness->setValue(a.Lightness);
+        d->SB_Saturation->setValue(a.Saturation);
+        d->SB_Red->setValue(a.Red);
+        d->SB_green->setValue(a.Green);
+        d->SB_Blue->setValue(a.Blue);
+    }
+
+    std::vector<std::unique_ptr<TFastDIB>> before;
+    const ImageAdjustments some{40, -15, 120, 10, -5, 30};
+};
+
+} // namespace
+
+TEST_F(Contrast, OkAdjustsTheChosenImageOnly)
+{
+    whenShown<TF_Contrast>([this](TF_Contrast* d) {
+        EXPECT_EQ(d->CB_PreviewImage->count(), 3);
+        EXPECT_EQ(d->CB_PreviewImage->itemText(1), QStringLiteral("core1.jpg"));
+        d->CB_PreviewImage->setCurrentIndex(1);
+        d->BeginImageEdit();
+        setSliders(d, some);
+        d->B_Ok->click();
+    });
+    w->AdjustImagesCommand();
+    for (int i = 0; i < 3; ++i) {
+        const TStitchObject& so = *w->StitchList[size_t(i)];
+        const auto want = i == 1 ? adjusted(*before[size_t(i)], some) : copyOf(*before[size_t(i)]);
+        EXPECT_TRUE(sameBytes(*so.FD, *want)) << "image " << i;
+        EXPECT_TRUE(sameBytes(*so.FT, *want)) << "the tracker's copy of image " << i;
+        EXPECT_EQ(so.ImageChanged, i == 1) << "image " << i;
+    }
+}
+
+TEST_F(Contrast, OkWithApplyAllAdjustsEveryImage)
+{
+    whenShown<TF_Contrast>([this](TF_Contrast* d) {
+        d->CB_ApplyAll->setChecked(true);
+        setSliders(d, some);
+        d->B_Ok->click();
+    });
+    w->AdjustImagesCommand();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(sameBytes(*w->StitchList[size_t(i)]->FD, *adjusted(*before[size_t(i)], some))) << "image " << i;
+        EXPECT_TRUE(w->StitchList[size_t(i)]->ImageChanged);
+    }
+}
+
+TEST_F(Contrast, CancelResetAndNeutralOkChangeNoPixel)
+{
+    whenShown<TF_Contrast>([this](TF_Contrast* d) {
+        setSliders(d, some);
+        d->B_Cancel->click();
+    });
+    w->AdjustImagesCommand();
+    whenShown<TF_Contrast>([this](TF_Contrast* d) {
+        EXPECT_EQ(d->SB_Contrast->value(), some.Contrast) << "the sliders stay between showings";
+        d->B_reset->click();
+        EXPECT_TRUE(d->Settings().isNeutral());
+        EXPECT_EQ(d->FE_Saturation->text(), QStringLiteral("255"));
+        EXPECT_EQ(d->L_Red->text(), QStringLiteral("0"));
+        d->B_Ok->click();
+    });
+    w->AdjustImagesCommand();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(sameBytes(*w->StitchList[size_t(i)]->FD, *before[size_t(i)])) << "image " << i;
+    EXPECT_TRUE(w->StitchList[0]->ImageChanged) << "OK marks the chosen image changed";
+    EXPECT_FALSE(w->StitchList[1]->ImageChanged);
+}
+
+TEST_F(Contrast, PreviewFollowsTheSlidersAtItsReduction)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    ASSERT_EQ(d.ContrastSize, 5);
+    setSliders(&d, some);
+    QTest::qWait(20); // the moves are gathered into one rebuild
+    TFastDIB reduced;
+    ReducedCopy(*before[0], reduced, 5);
+    ASSERT_EQ(reduced.Info.Header.Width, 12);
+    EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, *adjusted(reduced, some)));
+    EXPECT_TRUE(sameBytes(*w->StitchList[0]->FD, *before[0])) << "the sliders alone change no picture";
+    EXPECT_EQ(d.L_Blue->text(), QStringLiteral("30"));
+    EXPECT_EQ(d.FE_Contrast->text(), QStringLiteral("40"));
+    d.reject();
+}
+
+TEST_F(Contrast, ZoomStopsAtOneAndSixtyOne)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    for (int i = 0; i < 10; ++i)
+        d.ZoomBy(120);
+    EXPECT_EQ(d.ContrastSize, 1);
+    EXPECT_EQ(d.ContrastPreviewDIB->Info.Header.Width, 60);
+    for (int i = 0; i < 70; ++i)
+        d.ZoomBy(-120);
+    EXPECT_EQ(d.ContrastSize, 61);
+    EXPECT_EQ(d.ContrastPreviewDIB->Bits, nullptr) << "a 60-pixel image reduced 61 times has no pixel";
+    d.reject();
+}
+
+TEST_F(Contrast, EnterInAnEditMovesItsSliderWithinRange)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    d.FE_Contrast->setFocus();
+    d.FE_Contrast->selectAll();
+    QTest::keyClicks(d.FE_Contrast, QStringLiteral("300"));
+    QTest::keyClick(d.FE_Contrast, Qt::Key_Return);
+    EXPECT_EQ(d.SB_Contrast->value(), 255);
+    d.reject();
+}
