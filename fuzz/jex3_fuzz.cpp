@@ -1,6 +1,6 @@
-// Arbitrary bytes through the older project reader into one image window: every input must end in
-// read records or a damaged read, never in a crash or a hang; and a record written from what was
-// read reads back the same.
+// Arbitrary bytes through the older project reader into one image window, then one repaint of the
+// points read: every input must end in read records or a damaged read, never in a crash or a hang;
+// and a record written from what was read reads back the same.
 #include "platform/Dialogs.h"
 #include "project/JEX3Project.h"
 #include "project/TF_ErrorLog.h"
@@ -47,6 +47,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     new QApplication(qtArgc, qtArgv);
     setDialogs(std::make_unique<NoDialogs>());
     window = new TF_SMDI;
+    window->resize(320, 240);
+    window->show();
     return 0;
 }
 
@@ -58,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const JEX3ReadOutcome outcome = ReadJEX3Records(window, source, false);
     if (outcome.records < 0 || qint64(outcome.records) * JEX3RecordSize > qint64(size))
         std::abort();
+    window->SmoothDraw(true); // points anywhere in the int range
 
     for (qsizetype at = 0; at + JEX3RecordSize <= bytes.size(); at += JEX3RecordSize) {
         const QByteArray once = EncodeJEX3Record(DecodeJEX3Record(bytes.constData() + at));
