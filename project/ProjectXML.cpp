@@ -17,7 +17,9 @@
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TRichTextEditor.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -392,8 +394,9 @@ int SaveProjectXML(TF_SMDI* window, const QString& fileName, bool showProgress)
     Q_ASSERT(window);
     if (!window)
         return -1;
-    // needs: TF_Notes: when F_Notes shows this window's project, store its editor's text first
-    // (window->Project->Notes = F_Notes->RTFEditor->GetContent()).
+    // The notes being edited are the project's newest.
+    if (F_Notes && F_Notes->EditObject() == window)
+        window->Project->Notes = F_Notes->RTFEditor->GetContent();
     if (!CanWriteFile(fileName, true))
         return -1;
 

@@ -9,6 +9,8 @@
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Notes.h"
+#include "workspace/TRichTextEditor.h"
 #include "workspace/TF_Tracker.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
@@ -431,6 +433,8 @@ void followLiveWindows(StoredWindowValues& v)
         v.Histogram.Form = F_Histogram.data();
     if (F_Tracker)
         v.Tracker.Form = F_Tracker.data();
+    if (F_Notes)
+        v.Notes.Form = F_Notes.data();
 }
 
 void hideForm(QWidget* form)
@@ -518,6 +522,8 @@ void applyToWindows(StoredWindowValues& v)
     if (F_Main && !v.DockLayout.isEmpty())
         F_Main->restoreState(QByteArray::fromBase64(v.DockLayout.toLatin1()));
 
+    if (TF_Notes* notes = F_Notes)
+        notes->RTFEditor->SelectFont(v.Notes.FontName, v.Notes.FontSize, v.Notes.FontColor);
     if (QWidget* notes = v.Notes.Form) {
         if (v.Notes.PlacementKnown)
             notes->setGeometry(v.Notes.Placement.Left, v.Notes.Placement.Top, v.Notes.Placement.Width,
@@ -588,6 +594,11 @@ void takeFromWindows(StoredWindowValues& v)
     }
     if (F_Main)
         v.Notes.DockedAtBottom = !F_Main->DP_Bottom->clients().isEmpty();
+    if (const TF_Notes* notes = F_Notes) {
+        v.Notes.FontName = notes->RTFEditor->FontName;
+        v.Notes.FontSize = notes->RTFEditor->FontSize;
+        v.Notes.FontColor = notes->RTFEditor->FontColor;
+    }
 }
 
 } // namespace

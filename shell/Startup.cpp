@@ -18,6 +18,7 @@
 #include "shell/TOneInstance.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_Tracker.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_Measurements.h"
@@ -66,11 +67,10 @@ QList<StartupWindow> StartupWindows()
 {
     // The tool windows float over the main window, which therefore owns them. Windows the program
     // does not have yet join at their places in the order: the amount dialog between the log and
-    // the path information; the series preview and the camera settings before the update check, the
-    // tracker and the histogram after it; the notes
-    // window, the camera wizard (with the series window), contrast and grayscale after the export
-    // wizard; the border, monitor and resample windows after the project window, the object editor after the magnifier; the
-    // file manager last of all, because the first showing docks it.
+    // the path information; the series preview and the camera settings before the update check;
+    // the camera wizard (with the series window), contrast and grayscale after the export wizard;
+    // the border, monitor and resample windows after the project window, the object editor after
+    // the magnifier; the file manager last of all, because the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
         {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
@@ -82,6 +82,7 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_SelectOrientation"), [] { F_SelectOrientation = new TF_SelectOrientation(F_Main); }},
         {QStringLiteral("F_Preview"), [] { F_Preview = new TF_Preview(F_Main); }},
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
+        {QStringLiteral("F_Notes"), [] { F_Notes = new TF_Notes(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
         {QStringLiteral("F_Setup"), [] { F_Setup = new TF_Setup(F_Main); }},
         {QStringLiteral("F_BirdView"), [] { F_BirdView = new TF_BirdView(F_Main); }},

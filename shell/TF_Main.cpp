@@ -21,6 +21,7 @@
 #include "shell/TF_Splash.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_Tracker.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
@@ -710,6 +711,19 @@ void TF_Main::A_WindowTRackerExecute()
     ToggleToolWindow(F_Tracker);
 }
 
+void TF_Main::A_NotesExecute()
+{
+    if (!F_Notes)
+        return;
+    F_Notes->Docked = !DP_Bottom->clients().isEmpty();
+    const bool show = A_Notes->isChecked();
+    if (show)
+        DP_Bottom->dock(F_Notes);
+    else
+        DP_Bottom->undock(F_Notes);
+    DP_Bottom->showForm(F_Notes, show);
+}
+
 void TF_Main::carryToolWindows()
 {
     for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker}) {
@@ -987,6 +1001,9 @@ void TF_Main::AMUpdate()
     }
     A_WindowFiles->setChecked(visible(F_FileManager));
     A_WindowTRacker->setChecked(visible(F_Tracker));
+    // Closed by its own button, the notes window unchecks its command too.
+    A_Notes->setChecked(visible(F_Notes));
+    A_Notes->setEnabled(F_Notes);
     A_WindowTRacker->setEnabled(F_Tracker);
     A_WindowHistogram->setChecked(visible(F_Histogram));
     A_WindowHistogram->setEnabled(F_Histogram);
@@ -1011,8 +1028,8 @@ void TF_Main::AMUpdate()
     A_Tile->setEnabled(w != nullptr);
 
     // Not built yet, so shown disabled: the adjust and grayscale dialogs, image alignment, the
-    // scanner, the help viewer, and the notes window. A command comes alive by leaving this list.
-    for (QAction* a : {Brightness, Grayscale, A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help, A_Notes})
+    // scanner and the help viewer. A command comes alive by leaving this list.
+    for (QAction* a : {Brightness, Grayscale, A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent, A_Help})
         a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.

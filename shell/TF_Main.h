@@ -239,6 +239,7 @@ public:
     void A_WindowZoomExecute();
     void A_WindowHistogramExecute();
     void A_WindowTRackerExecute();
+    void A_NotesExecute();
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
     // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.

@@ -27,6 +27,7 @@
 #include "shell/TF_Splash.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/ToolWindows.h"
 
@@ -144,7 +145,8 @@ void TF_Main::createActions()
                            &TF_Main::A_WindowBirdViewExecute, QKeySequence(Qt::Key_F7));
     A_WindowFiles = act(QStringLiteral("&File Manager"), QStringLiteral("Show/hide File manager window"),
                         &TF_Main::A_WindowFilesExecute, QKeySequence(Qt::Key_F4));
-    A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), none, QKeySequence(Qt::Key_F9));
+    A_Notes = act(QStringLiteral("&Notes"), QStringLiteral("Switch on/off notes editor"), &TF_Main::A_NotesExecute,
+                  QKeySequence(Qt::Key_F9));
     A_WindowHistogram = act(QStringLiteral("&Histogram"), QStringLiteral("Show/hide image histogram"),
                             &TF_Main::A_WindowHistogramExecute,
                             QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -510,6 +512,8 @@ TF_SMDI* TF_Main::ImportOlderProject(const QString& AFilename)
         } loading;
         result = ImportJEX3Project(AFilename, true, &damaged);
     }
+    if (F_Notes)
+        F_Notes->setEditObject(ActiveMDIChild());
     UpdateProjectList();
     SetCaption();
     if (!result) {
@@ -581,6 +585,10 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
     if (result)
         result->Project->Changed = repaired;
     ProjectLoading = false;
+    // The notes follow the window that is in front now: the new one, or after a failure the one
+    // that was before.
+    if (F_Notes)
+        F_Notes->setEditObject(result ? result.data() : ActiveMDIChild());
     if (result) {
         TF_ErrorLog::AddLog(2, QStringLiteral("JEX4 project ") + AFilename + QStringLiteral(" loaded successfully!"));
         if (TF_SMDI* active = ActiveMDIChild()) {

@@ -25,6 +25,7 @@
 #include "workspace/TF_Histogram.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_Zoom.h"
 
 #include <QAbstractEventDispatcher>
@@ -606,7 +607,8 @@ void TF_SMDI::FormActivate()
     if (F_BirdView)
         F_BirdView->ClearBird();
     UpdateBird(true);
-    // needs: F_Notes (notes window): if (F_Notes) F_Notes->SetEditObject(this);
+    if (F_Notes)
+        F_Notes->setEditObject(this);
     emit activated(this);
 }
 
@@ -706,6 +708,9 @@ void TF_SMDI::FormClose()
     if (F_Main)
         F_Main->UpdateProjectList();
     QCoreApplication::processEvents();
+    // The notes go back into this project before the editor leaves it.
+    if (F_Notes && F_Notes->EditObject() == this)
+        F_Notes->setEditObject(nullptr);
     // The tool windows end bound to the last of the remaining windows.
     QList<QPointer<TF_SMDI>> others;
     for (TF_SMDI* w : ImageWindows())
@@ -713,7 +718,6 @@ void TF_SMDI::FormClose()
     for (const QPointer<TF_SMDI>& other : others)
         if (other) // a window may have gone while the activations ran
             other->FormActivate();
-    // needs: F_Notes: unbind when it edits this project.
     emit closing(this);
 }
 

@@ -196,9 +196,9 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                   QStringLiteral("F_Tracker"), QStringLiteral("F_Histogram"),
                                   QStringLiteral("F_CloseManager"),
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
-                                  QStringLiteral("F_Export"), QStringLiteral("F_Measurements"),
-                                  QStringLiteral("F_Setup"), QStringLiteral("F_BirdView"),
-                                  QStringLiteral("F_AdjustDPI"), QStringLiteral("F_Zoom"),
+                                  QStringLiteral("F_Export"), QStringLiteral("F_Notes"),
+                                  QStringLiteral("F_Measurements"), QStringLiteral("F_Setup"),
+                                  QStringLiteral("F_BirdView"), QStringLiteral("F_AdjustDPI"), QStringLiteral("F_Zoom"),
                                   QStringLiteral("F_Progress"), QStringLiteral("F_FileManager")}));
 
     // Each creation sees the splash, the main window and the windows made before it.
@@ -228,7 +228,8 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                        QStringLiteral("F_Tracker:L--"), QStringLiteral("F_Histogram:L--"),
                                        QStringLiteral("F_CloseManager:L--"),
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
-                                       QStringLiteral("F_Export:L--"), QStringLiteral("F_Measurements:L--"),
+                                       QStringLiteral("F_Export:L--"), QStringLiteral("F_Notes:L--"),
+                                       QStringLiteral("F_Measurements:L--"),
                                        QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
                                        QStringLiteral("F_AdjustDPI:LM-"), QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
                                        QStringLiteral("F_FileManager:LMP")}));

@@ -17,10 +17,12 @@
 #include "support/ProjectObjects.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
-#include "workspace/TF_Tracker.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_Zoom.h"
+#include "workspace/TRichTextEditor.h"
 #include "workspace/ToolWindows.h"
 
 #include <QAction>
@@ -69,6 +71,7 @@ protected:
         F_Zoom = new TF_Zoom(main.get());
         F_Histogram = new TF_Histogram(main.get());
         F_Tracker = new TF_Tracker(main.get());
+        F_Notes = new TF_Notes(main.get());
         F_Setup = new TF_Setup(main.get());
         fake->answerMessage(mrNo); // the file association
         main->show();
@@ -116,6 +119,7 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
         {"magnifier", F_Zoom, main->A_WindowZoom, main->A_Zoom, QKeySequence(Qt::Key_F2)},
         {"histogram", F_Histogram, main->A_WindowHistogram, main->A_WindowHistogram, QKeySequence(Qt::SHIFT | Qt::Key_F6)},
         {"tracker", F_Tracker, main->A_WindowTRacker, nullptr, QKeySequence(Qt::SHIFT | Qt::Key_F5), false},
+        {"notes", F_Notes, main->A_Notes, nullptr, QKeySequence(Qt::Key_F9)},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -173,6 +177,29 @@ TEST_F(ToolWindows, BirdViewAndMagnifierDockOnTheLeftAndFloatAgain)
         EXPECT_FALSE(main->IsDocked(form));
         EXPECT_TRUE(carrier->isFloating());
     }
+}
+
+TEST_F(ToolWindows, NotesDockAtTheBottomAndKeepTheirFontAndPlace)
+{
+    main->A_Notes->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(F_Notes->isVisible());
+    EXPECT_TRUE(main->DP_Bottom->isDocked(F_Notes)) << "docked at the bottom";
+    EXPECT_EQ(main->dockWidgetArea(CarrierOf(F_Notes)), Qt::BottomDockWidgetArea);
+    F_Notes->RTFEditor->SelectFont(QStringLiteral("DejaVu Sans Mono"), 14, 0x00102030);
+
+    restart();
+    EXPECT_TRUE(F_Notes->isVisible());
+    EXPECT_TRUE(main->DP_Bottom->isDocked(F_Notes));
+    EXPECT_EQ(F_Notes->RTFEditor->FontName, QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_EQ(F_Notes->RTFEditor->FontSize, 14);
+    EXPECT_EQ(F_Notes->RTFEditor->FontColor, 0x00102030);
+
+    main->AMUpdate(); // as the idle loop does: the command shows the window's state
+    EXPECT_TRUE(main->A_Notes->isChecked());
+    main->A_Notes->trigger(); // off: floats where it stood, hidden
+    EXPECT_FALSE(F_Notes->isVisible());
+    EXPECT_FALSE(main->DP_Bottom->isDocked(F_Notes));
 }
 
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
