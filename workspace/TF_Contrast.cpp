@@ -163,7 +163,7 @@ TF_Contrast::TF_Contrast(QWidget* parent)
     const std::pair<TFloatEdit*, QScrollBar*> pairs[] = {
         {FE_Contrast, SB_Contrast}, {FE_Lightness, SB_Lightness}, {FE_Saturation, SB_Saturation}};
     for (const auto& [edit, bar] : pairs)
-        connect(edit, &TFloatEdit::OnEnterPress, this, [this, edit, bar] { enterPressed(edit, bar); });
+        connect(edit, &TFloatEdit::OnEnterPress, this, [this, edit = edit, bar = bar] { enterPressed(edit, bar); });
     connect(B_reset, &QPushButton::clicked, this, &TF_Contrast::B_resetClick);
     connect(BitBtn1, &QPushButton::clicked, this, [] {
         if (F_Main)
