@@ -64,7 +64,8 @@ bool spin(const std::function<bool()>& done, int ms, const std::function<void()>
     return true;
 }
 
-// One connection: accepts the link, then writes what `produce` gives until it gives nothing.
+// One connection: accepts the link, waits for `go`, then writes what `produce` gives until it
+// gives nothing.
 class Peer {
 public:
     explicit Peer(std::function<QByteArray()> produce)
@@ -82,6 +83,8 @@ public:
             const int s = ::accept(m_listener, nullptr, nullptr);
             if (s < 0)
                 return;
+            while (!go)
+                std::this_thread::yield();
             for (QByteArray piece = produce(); !piece.isEmpty(); piece = produce()) {
                 for (qsizetype at = 0; at < piece.size();) {
                     const ssize_t n = ::send(s, piece.constData() + at, size_t(piece.size() - at), MSG_NOSIGNAL);
@@ -109,6 +112,7 @@ public:
 
     quint16 port = 0;
     std::atomic<qint64> sent{0};
+    std::atomic<bool> go{false};
     std::atomic<bool> done{false};
 
 private:
@@ -190,6 +194,7 @@ void BM_LinkFloodWhileABoxIsOpen(benchmark::State& state)
             boxGrowth += double(peak - base);
         };
         state.ResumeTiming();
+        peer.go = true;
         if (!spin([&] { return peer.done && link->TCP->bytesAvailable() == 0 && !link->Parser().hasPending(); },
                   600000, sample))
             state.SkipWithError("the flood was not worked off");
@@ -226,6 +231,7 @@ void BM_LinkUnknownCommands(benchmark::State& state)
         Peer peer([&] { return std::exchange(given, true) ? QByteArray() : bytes; });
         auto link = connectedLink(peer.port);
         state.ResumeTiming();
+        peer.go = true;
         if (!spin([&] { return unknownLogged() == count; }, 600000))
             state.SkipWithError("the commands were not all worked off");
         state.PauseTiming();
