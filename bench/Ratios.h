@@ -9,6 +9,8 @@
 
 #include <time.h>
 
+#include <chrono>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -94,6 +96,24 @@ void timeByCpu(benchmark::State& state, Body&& body)
     const double start = processCpuSeconds();
     body();
     state.SetIterationTime(processCpuSeconds() - start);
+}
+
+// Times one iteration's body by the wall clock: what users wait for when the work spreads over
+// the processor's threads. The process CPU time it took is added to `cpuSeconds`.
+template <class Body>
+void timeByWall(benchmark::State& state, double& cpuSeconds, Body&& body)
+{
+    const double cpu = processCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    body();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    cpuSeconds += processCpuSeconds() - cpu;
+}
+
+// The CPU milliseconds per iteration that timeByWall gathered, as a counter beside the time.
+inline void reportCpu(benchmark::State& state, double cpuSeconds)
+{
+    state.counters["cpu_ms"] = benchmark::Counter(cpuSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
 // BENCHMARK_MAIN with five repetitions and only their statistics shown unless the command line

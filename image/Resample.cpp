@@ -2,17 +2,23 @@
 // Results are bit-exact to the fixed-point recipe: weights Round(K × 65536), sums below 1 taken
 // as 1, each pass dividing with a truncating division after adding half the sum, clamped to 0..255.
 // Faster roads give the same bytes: one-tap lists (the point kernel) copy pixels, the first pass
-// filters only the rows the second reads, and AVX2 multiplies 16-bit pairs where weights fit.
+// filters only the rows the second reads, AVX2 multiplies 16-bit pairs where weights fit, and
+// large images are filtered by several threads, each row by one of them.
 #include "image/Resample.h"
 
 #include "image/TFastDIB.h"
 #include "platform/Delphi.h"
 
+#include <QThread>
+#include <QThreadPool>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <latch>
 #include <memory>
 #include <new>
 #include <numbers>
@@ -526,6 +532,63 @@ void narrowRow16(const TFastDIB& dib, const quint8* src, quint16* dst, int width
     }
 }
 
+
+// ---- threads ----------------------------------------------------------------------------------------
+
+// Threads a resample may use, the calling one included.
+std::atomic<int> threadLimit{0}; // 0: one per processor thread
+
+int threadsToUse()
+{
+    const int limit = threadLimit.load(std::memory_order_relaxed);
+    return std::max(1, limit > 0 ? limit : QThread::idealThreadCount());
+}
+
+// The helpers' pool, apart from the toolkit's global one so that neither waits on the other.
+// Never destroyed: its idle threads end with the process.
+QThreadPool& helperPool()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setExpiryTimeout(30000);
+        return p;
+    }();
+    return *pool;
+}
+
+// Runs body(worker, first, end) over [0, count) in chunks handed out in turn to up to `workers`
+// threads, the calling thread among them; returns when every chunk is done. Small jobs, and
+// any job when a single thread is allowed, run on the calling thread alone. `body` must not throw.
+template <class Body>
+void inChunks(qint64 count, qint64 chunk, int workers, Body&& body)
+{
+    const qint64 chunks = (count + chunk - 1) / chunk;
+    workers = int(std::min<qint64>(workers, chunks));
+    if (workers <= 1) {
+        body(0, qint64(0), count);
+        return;
+    }
+    std::atomic<qint64> next{0};
+    auto work = [&](int worker) {
+        for (qint64 c = next.fetch_add(1); c < chunks; c = next.fetch_add(1))
+            body(worker, c * chunk, std::min(count, (c + 1) * chunk));
+    };
+    QThreadPool& pool = helperPool();
+    if (pool.maxThreadCount() < workers - 1)
+        pool.setMaxThreadCount(workers - 1);
+    std::latch done(workers - 1);
+    for (int w = 1; w < workers; ++w)
+        pool.start([&work, &done, w] {
+            work(w);
+            done.count_down();
+        });
+    work(0);
+    done.wait();
+}
+
+// Source pixels a thread filters at least before another one is worth starting.
+constexpr qint64 PixelsPerThread = qint64(1) << 18;
+
 template <int C, typename Acc>
 void filterPasses(const TFastDIB& Src, TFastDIB& Dst, const WeightList& horizontal, const WeightList& vertical)
 {
@@ -542,12 +605,15 @@ void filterPasses(const TFastDIB& Src, TFastDIB& Dst, const WeightList& horizont
     for (int r = 0; r < dstH; ++r)
         for (size_t t = vertical.start[r]; t < vertical.start[r + 1]; ++t)
             slot[size_t(vertical.first[r]) + (t - vertical.start[r])] = 0;
-    qint64 kept = 0;
-    for (qint64& s : slot)
-        if (s == 0)
-            s = kept++;
-        else
-            s = -1;
+    std::vector<int> keptRows;
+    for (int y = 0; y < srcH; ++y)
+        if (slot[size_t(y)] == 0) {
+            slot[size_t(y)] = qint64(keptRows.size());
+            keptRows.push_back(y);
+        } else {
+            slot[size_t(y)] = -1;
+        }
+    const qint64 kept = qint64(keptRows.size());
 
     // Intermediate image: destination width, the kept source rows, C bytes a pixel, no padding.
     const size_t midStride = size_t(dstW) * C;
@@ -556,81 +622,98 @@ void filterPasses(const TFastDIB& Src, TFastDIB& Dst, const WeightList& horizont
     if (!owned)
         throw std::bad_alloc();
     quint8* const mid = owned.get();
-    std::vector<quint8> unpacked(packed16 ? size_t(srcW) * 3 : 0);
-    std::vector<quint8> packedOut(packed16 ? midStride : 0);
-    std::vector<Acc> acc(midStride + 4); // room for the vector road's spare total
 
     constexpr bool exactIn32 = sizeof(Acc) == 4;
     const bool gather = singleTaps(horizontal);
     const bool vectorAcross = exactIn32 && !gather && hasAvx2() && shortWeights(horizontal);
     PaddedTaps taps;
-    std::vector<qint16> planes;
     size_t planeStride = 0;
     if (vectorAcross) {
         taps = padTaps(horizontal);
         planeStride = size_t(srcW) + size_t(taps.widest) + 16;
-        planes.assign(planeStride * C, 0);
     }
 
-    for (int y = 0; y < srcH; ++y) {
-        if (slot[size_t(y)] < 0)
-            continue;
-        const quint8* row = static_cast<const quint8*>(Src.Scanlines[y]);
-        if (packed16) {
-            widenRow16(Src, reinterpret_cast<const quint16*>(row), unpacked.data(), srcW);
-            row = unpacked.data();
-        }
-        quint8* out = mid + size_t(slot[size_t(y)]) * midStride;
-        if (gather) {
-            gatherRow<C>(row, out, horizontal, dstW);
-            continue;
-        }
-        if constexpr (exactIn32) {
-            if (vectorAcross) {
-                splitChannels(row, srcW, C, planes.data(), planeStride);
-                sumRowTapsAvx2<C>(planes.data(), planeStride, horizontal, taps, acc.data(), dstW);
-                normaliseAvx2(acc.data(), out, midStride, across.half32.data(), across.inverse.data(), 1);
+    // Each thread's rows of work. Made here, so that no thread allocates.
+    const qint64 sourcePixels = kept * srcW;
+    const int workers = int(std::clamp<qint64>(sourcePixels / PixelsPerThread, 1, threadsToUse()));
+    struct Scratch {
+        std::vector<quint8> unpacked, packedOut;
+        std::vector<Acc> acc;
+        std::vector<qint16> planes;
+    };
+    std::vector<Scratch> scratch(static_cast<size_t>(workers));
+    for (Scratch& s : scratch) {
+        s.unpacked.resize(packed16 ? size_t(srcW) * 3 : 0);
+        s.packedOut.resize(packed16 ? midStride : 0);
+        s.acc.resize(midStride + 4); // room for the vector road's spare total
+        if (vectorAcross)
+            s.planes.assign(planeStride * C, 0);
+    }
+
+    // First pass, in chunks of kept rows; every thread writes its own rows of the intermediate image.
+    const qint64 rowsPerChunk = std::max<qint64>(1, (qint64(1) << 16) / std::max(srcW, 1));
+    inChunks(kept, rowsPerChunk, workers, [&](int worker, qint64 first, qint64 end) {
+        Scratch& s = scratch[size_t(worker)];
+        for (qint64 k = first; k < end; ++k) {
+            const quint8* row = static_cast<const quint8*>(Src.Scanlines[keptRows[size_t(k)]]);
+            if (packed16) {
+                widenRow16(Src, reinterpret_cast<const quint16*>(row), s.unpacked.data(), srcW);
+                row = s.unpacked.data();
+            }
+            quint8* out = mid + size_t(k) * midStride;
+            if (gather) {
+                gatherRow<C>(row, out, horizontal, dstW);
                 continue;
             }
-            sumRowTaps<C, Acc>(row, horizontal, acc.data(), dstW);
-        } else {
-            sumRowTaps<C, Acc>(row, horizontal, acc.data(), dstW);
+            if constexpr (exactIn32) {
+                if (vectorAcross) {
+                    splitChannels(row, srcW, C, s.planes.data(), planeStride);
+                    sumRowTapsAvx2<C>(s.planes.data(), planeStride, horizontal, taps, s.acc.data(), dstW);
+                    normaliseAvx2(s.acc.data(), out, midStride, across.half32.data(), across.inverse.data(), 1);
+                    continue;
+                }
+            }
+            sumRowTaps<C, Acc>(row, horizontal, s.acc.data(), dstW);
+            normaliseRow<Acc>(s.acc.data(), out, midStride, across.half.data(), across.sum.data(),
+                              across.inverse.data());
         }
-        normaliseRow<Acc>(acc.data(), out, midStride, across.half.data(), across.sum.data(), across.inverse.data());
-    }
+    });
 
     // Second pass: the same filter down the columns, one destination row at a time so the
     // intermediate rows are read in order.
     const bool copy = singleTaps(vertical);
     const bool vectorDown = exactIn32 && !copy && hasAvx2() && shortWeights(vertical);
-    for (int r = 0; r < dstH; ++r) {
-        quint8* dst = packed16 ? packedOut.data() : static_cast<quint8*>(Dst.Scanlines[r]);
-        const size_t n = vertical.start[r + 1] - vertical.start[r];
-        const quint8* rows = n ? mid + size_t(slot[size_t(vertical.first[r])]) * midStride : nullptr;
-        if (copy) {
-            std::memcpy(dst, rows, midStride);
-        } else {
-            const int* w = vertical.weights.data() + vertical.start[r];
-            if constexpr (exactIn32) {
-                if (vectorDown) {
-                    sumColumnTapsAvx2(rows, midStride, w, n, acc.data());
-                    normaliseAvx2(acc.data(), dst, midStride, &down.half32[size_t(r)], &down.inverse[size_t(r)], 0);
-                    if (packed16)
-                        narrowRow16(Dst, packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
-                    continue;
-                }
-                sumColumnTaps<Acc>(rows, midStride, w, n, acc.data());
+    const qint64 outRowsPerChunk = std::max<qint64>(1, (qint64(1) << 14) / std::max<qint64>(qint64(midStride), 1));
+    inChunks(dstH, outRowsPerChunk, workers, [&](int worker, qint64 first, qint64 end) {
+        Scratch& s = scratch[size_t(worker)];
+        for (int r = int(first); r < int(end); ++r) {
+            quint8* dst = packed16 ? s.packedOut.data() : static_cast<quint8*>(Dst.Scanlines[r]);
+            const size_t n = vertical.start[r + 1] - vertical.start[r];
+            const quint8* rows = n ? mid + size_t(slot[size_t(vertical.first[r])]) * midStride : nullptr;
+            if (copy) {
+                std::memcpy(dst, rows, midStride);
             } else {
-                sumColumnTaps<Acc>(rows, midStride, w, n, acc.data());
+                const int* w = vertical.weights.data() + vertical.start[r];
+                bool done = false;
+                if constexpr (exactIn32) {
+                    if (vectorDown) {
+                        sumColumnTapsAvx2(rows, midStride, w, n, s.acc.data());
+                        normaliseAvx2(s.acc.data(), dst, midStride, &down.half32[size_t(r)], &down.inverse[size_t(r)], 0);
+                        done = true;
+                    }
+                }
+                if (!done) {
+                    sumColumnTaps<Acc>(rows, midStride, w, n, s.acc.data());
+                    const qint64 half = down.half[r], sum = down.sum[r];
+                    const double inverse = down.inverse[r];
+                    for (size_t k = 0; k < midStride; ++k)
+                        dst[k] = normalise<Acc>(s.acc[k], half, sum, inverse);
+                }
             }
-            const qint64 half = down.half[r], sum = down.sum[r];
-            const double inverse = down.inverse[r];
-            for (size_t k = 0; k < midStride; ++k)
-                dst[k] = normalise<Acc>(acc[k], half, sum, inverse);
+            if (packed16)
+                narrowRow16(Dst, s.packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
         }
-        if (packed16)
-            narrowRow16(Dst, packedOut.data(), static_cast<quint16*>(Dst.Scanlines[r]), dstW);
-    }
+    });
 }
 
 template <int C>
@@ -666,6 +749,11 @@ void copyNearestRows(const TFastDIB& Src, TFastDIB& Dst, const std::vector<size_
 }
 
 } // namespace
+
+void SetResampleThreads(int count)
+{
+    threadLimit.store(std::max(0, count), std::memory_order_relaxed);
+}
 
 int CeilInt(double x)
 {

@@ -35,5 +35,9 @@ void ResizeNearest(const TFastDIB& Src, TFastDIB& Dst);
 // Nothing happens for another kernel number, an empty image, or differing depths.
 void ResampleFiltered(const TFastDIB& Src, TFastDIB& Dst, int Kernel);
 
+// Threads a filtered resample may use, the calling thread included; 0 (the default) means one
+// per processor thread. Small images are always filtered by the calling thread alone.
+void SetResampleThreads(int count);
+
 // The smallest integer not below x.
 int CeilInt(double x);

@@ -472,6 +472,38 @@ TEST(ResampleFiltered, WideSourceReducesLikeTheReference)
     }
 }
 
+TEST(ResampleFiltered, LargeImagesSplitOverThreadsGiveTheReferenceBytes)
+{
+    // Large enough for several threads, each taking chunks of rows in both passes; the chunks'
+    // ends fall inside the runs of rows that one destination row reads.
+    struct Case {
+        Layout layout;
+        int kernel, srcW, srcH, dstW, dstH;
+    } cases[] = {
+        {{24, 0, "24"}, rkGaussian, 1500, 700, 61, 29},
+        {{24, 0, "24"}, rkLanczos3, 1500, 700, 113, 301},
+        {{32, 0, "32"}, rkTriangle, 1300, 600, 97, 45},
+        {{16, 6, "16 (5-6-5)"}, rkMitchell, 1300, 600, 50, 70},
+        {{8, 0, "8"}, rkBox, 2000, 900, 90, 40},
+    };
+    for (const int threads : {4, 1}) {
+        SetResampleThreads(threads);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(::testing::Message() << threads << " threads, depth " << c.layout.name << ", kernel " << c.kernel);
+            TFastDIB src, dst;
+            sizeDib(src, c.srcW, c.srcH, c.layout);
+            sizeDib(dst, c.dstW, c.dstH, c.layout);
+            fillRandom(src, c.layout, unsigned(c.kernel + 11));
+            fillBytes(dst, 0x5A);
+            const Planes expected = refResample(readPlanes(src, c.layout), c.dstW, c.dstH, c.kernel);
+            ResampleFiltered(src, dst, c.kernel);
+            EXPECT_TRUE(samePixels(pixelBytesOf(dst, c.layout), packPlanes(expected, c.layout), c.dstW,
+                                   pixelBytes(c.layout)));
+        }
+    }
+    SetResampleThreads(0);
+}
+
 TEST(CeilInt, GivesTheSmallestIntegerNotBelow)
 {
     struct Case {
