@@ -523,6 +523,14 @@ struct DeviceContext::FontCache {
     QFont font;
     QFontMetrics metrics;
     QString key; // the font's key among the kept texts
+    // Its kept texts, found once per font instead of hashing the long key at every text; valid
+    // while the kept texts' generation is the one noted.
+    QHash<QString, TextEntry>* texts = nullptr;
+    quint64 generation = 0;
+    // The entry found last, while no entry has been added anywhere since.
+    QString lastText;
+    const TextEntry* lastEntry = nullptr;
+    quint64 lastStamp = 0;
 };
 
 struct DeviceContext::TextEntry {
@@ -534,6 +542,8 @@ namespace {
 
 qsizetype keptTextCount = 0;
 constexpr qsizetype MaxKeptTexts = 20000;
+quint64 keptTextGeneration = 1; // counts the changes that can move a font's kept texts
+quint64 keptTextStamp = 1;      // counts the changes that can move any kept text
 
 } // namespace
 
@@ -777,6 +787,12 @@ DrawingRecord::DrawingRecord(DrawingRecord&&) noexcept = default;
 DrawingRecord& DrawingRecord::operator=(DrawingRecord&&) noexcept = default;
 
 qsizetype DrawingRecord::size() const { return qsizetype(m_calls.size()); }
+
+void DrawingRecord::clear()
+{
+    m_calls.clear();
+    m_fonts.clear();
+}
 
 namespace {
 
@@ -1123,7 +1139,7 @@ const QFont& DeviceContext::cachedFont() const
 {
     if (!m_fontCache || !sameFont(m_fontCache->log, m_logFont)) {
         const QFont font = qFont();
-        m_fontCache.reset(new FontCache{m_logFont, font, QFontMetrics(font), font.key()});
+        m_fontCache.reset(new FontCache{m_logFont, font, QFontMetrics(font), font.key(), nullptr, 0, {}, nullptr, 0});
     }
     return m_fontCache->font;
 }
@@ -1131,23 +1147,43 @@ const QFont& DeviceContext::cachedFont() const
 const DeviceContext::TextEntry& DeviceContext::textEntry(const QString& text) const
 {
     const QFont& font = cachedFont();
-    auto& texts = keptTexts();
+    FontCache& cache = *m_fontCache;
+    // A text is mostly measured and then drawn: the second asks for the entry the first found.
+    if (cache.lastEntry && cache.lastStamp == keptTextStamp && cache.lastText == text)
+        return *cache.lastEntry;
     if (keptTextCount >= MaxKeptTexts) {
-        texts.clear();
+        keptTexts().clear();
         keptTextCount = 0;
+        ++keptTextGeneration;
+        ++keptTextStamp;
     }
-    QHash<QString, TextEntry>& ofFont = texts[m_fontCache->key];
+    if (cache.generation != keptTextGeneration) {
+        auto& fonts = keptTexts();
+        auto kept = fonts.find(cache.key);
+        if (kept == fonts.end()) {
+            // A new font may move the others' texts: every context finds its own again.
+            kept = fonts.insert(cache.key, {});
+            ++keptTextGeneration;
+        }
+        cache.texts = &*kept;
+        cache.generation = keptTextGeneration;
+    }
+    QHash<QString, TextEntry>& ofFont = *cache.texts;
     auto it = ofFont.find(text);
     if (it == ofFont.end()) {
         TextEntry entry;
-        entry.width = m_fontCache->metrics.horizontalAdvance(text);
+        entry.width = cache.metrics.horizontalAdvance(text);
         entry.layout.setText(text);
         entry.layout.setTextFormat(Qt::PlainText);
         entry.layout.setPerformanceHint(QStaticText::AggressiveCaching);
         entry.layout.prepare(QTransform(), font);
         it = ofFont.insert(text, std::move(entry));
         ++keptTextCount;
+        ++keptTextStamp; // entries may have moved
     }
+    cache.lastText = text;
+    cache.lastEntry = &*it;
+    cache.lastStamp = keptTextStamp;
     return *it;
 }
 

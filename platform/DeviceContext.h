@@ -298,6 +298,9 @@ public:
     DrawingRecord& operator=(DrawingRecord&&) noexcept;
 
     qsizetype size() const;
+    // Empties the record for the next drawing, keeping its memory: a repaint records about as
+    // many calls as the one before.
+    void clear();
     // Where replaying this record can give other pixels than replaying `previous` over the same
     // picture. Calls found in both, in the same order, leave their pixels alone; every other
     // call marks what it can change.

@@ -211,6 +211,7 @@ private:
     QRect m_cull; // the part of DrawItems' target that is seen, in its coordinates; null: all of it
     std::shared_ptr<DrawingRecord> m_overlays; // the overlays as B_Foreground shows them
     qint64 m_overlaysOn = 0;                   // B_Foreground's cache key once they were drawn
+    std::shared_ptr<DrawingRecord> m_spareOverlays; // the record before, emptied for the next one
     // Images whose zoomed copy is sized but not yet filled; the next complete repaint fills them.
     std::unordered_set<const TStitchObject*> m_zoomCopiesDue;
     void buildDueZoomCopies();

@@ -413,7 +413,11 @@ void TF_SMDI::composeLayers(bool Complete)
     // and the background stayed, B_Foreground already shows them: a mouse move while measuring
     // draws the rubber band again, not thousands of points and labels.
     const QRect layer = B_Background.rect();
-    auto now = std::make_shared<DrawingRecord>();
+    std::shared_ptr<DrawingRecord> now = std::exchange(m_spareOverlays, nullptr);
+    if (now)
+        now->clear();
+    else
+        now = std::make_shared<DrawingRecord>();
     {
         DeviceContext recorder;
         recorder.setRecord(now.get());
@@ -450,7 +454,7 @@ void TF_SMDI::composeLayers(bool Complete)
         DeviceContext dc(&painter);
         dc.Replay(*now, whole ? nullptr : &redraw);
     }
-    m_overlays = std::move(now);
+    m_spareOverlays = std::exchange(m_overlays, std::move(now));
     m_overlaysOn = B_Foreground.cacheKey();
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <memory>
 #include <random>
 #include <vector>
@@ -943,6 +944,43 @@ TEST(DeviceContext, KeptTextLayoutsDrawLikeTheToolkitsText)
     }
 }
 
+// Contexts share the kept texts: while others add texts and fonts (and the store is let go when
+// full), every context still measures each text as it did the first time.
+TEST(DeviceContext, KeptTextsStayRightWhileOtherContextsAddTexts)
+{
+    QImage img = whiteImage(50, 20);
+    QPainter painter(&img);
+    DeviceContext a(&painter), b(&painter), c(&painter), twin(&painter);
+    auto font = [](HDC dc, int height, int weight) {
+        LOGFONT lf;
+        lf.lfFaceName = QStringLiteral("Tahoma");
+        lf.lfHeight = height;
+        lf.lfWeight = weight;
+        DeleteObject(SelectObject(dc, CreateFontIndirect(lf)));
+    };
+    font(&a, -16, 0);
+    font(&twin, -16, 0); // shares a's kept texts
+    font(&b, -11, 700);
+    std::map<QString, int> widthA, widthB;
+    auto text = [](int i) { return QString(i % 23 + 1, QLatin1Char('W')) + QString::number(i); };
+    for (int i = 0; i < 22000; ++i) {
+        const QString t = text(i), earlier = text(i / 2);
+        widthA.emplace(t, a.GetTextExtent(t).cx);
+        ASSERT_EQ(a.GetTextExtent(t).cx, widthA[t]) << "the same text asked again, " << i;
+        twin.GetTextExtent(QString::number(-i)); // added where a's texts are kept
+        ASSERT_EQ(a.GetTextExtent(t).cx, widthA[t]) << "after its twin added a text, " << i;
+        widthB.emplace(t, b.GetTextExtent(t).cx);
+        if (i % 500 == 0)
+            font(&c, -8 - i / 500, 0); // a new font among the kept ones
+        ASSERT_EQ(a.GetTextExtent(earlier).cx, widthA[earlier]) << "after other texts were added, " << i;
+        ASSERT_EQ(b.GetTextExtent(earlier).cx, widthB[earlier]) << "after other texts were added, " << i;
+    }
+    EXPECT_NE(widthA[text(100)], widthB[text(100)]) << "the fonts measure differently";
+    releaseTools(&a);
+    releaseTools(&b);
+    releaseTools(&c);
+    releaseTools(&twin);
+}
 
 // ---- drawing records ----------------------------------------------------------------------------
 
