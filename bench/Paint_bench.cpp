@@ -1,7 +1,8 @@
 // Repaints of a 1920 x 1080 image window over three 20000 x 4000 scans with a measured path of
 // 3000 points, at the default drawing settings (labels and right-angle lines shown):
 // - a complete repaint at 6:1, 1:1, 1:5, 1:11 and 1:60, against QPainter drawing the same 24-bit
-//   pixels at the same scale over the area colour;
+//   pixels at the same scale over the area colour and then the same squares, lines, labels and
+//   bars; and with the overlays hidden, against QPainter drawing only those pixels;
 // - the overlay repaint of a mouse move while measuring at 1:1, 1:5 and 1:60, against QPainter
 //   drawing the same squares, lines, labels and bars over a copy of the background.
 // Times are the process's CPU time, the toolkit held to one thread of its pool.
@@ -25,6 +26,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,7 +101,22 @@ TF_SMDI& window()
     return *w;
 }
 
-// The view centred on the seam of the first two scans, at zoom z.
+// Scrolling by this many canvas pixels moves the picture by a few screen pixels.
+int scrollStep(int z)
+{
+    return std::max(1, int(window().GetZoomDiv(z))) * 3;
+}
+
+// The view centred on the seam of the first two scans, or `step` scroll steps from there.
+void scrollTo(int z, int step)
+{
+    TF_SMDI& w = window();
+    const double div = w.GetZoomDiv(z);
+    w.SB_H->setValue(int(kImageW - div * kViewW / 2) + step * scrollStep(z));
+    w.SB_V->setValue(int(kImageH / 2 - div * kViewH / 2) + step * scrollStep(z));
+}
+
+// Zoom z, centred.
 void showZoom(int z)
 {
     TF_SMDI& w = window();
@@ -107,11 +124,9 @@ void showZoom(int z)
     w.setZoom(z);
     w.ResampleStitchObjects(nullptr);
     w.UpdateArea();
-    const double div = w.GetZoomDiv(z);
     w.SB_H->setRange(0, kImages * kImageW);
     w.SB_V->setRange(0, kImageH);
-    w.SB_H->setValue(int(kImageW - div * kViewW / 2));
-    w.SB_V->setValue(int(kImageH / 2 - div * kViewH / 2));
+    scrollTo(z, 0);
     w.SmoothDraw(true);
 }
 
@@ -120,33 +135,41 @@ std::string named(const char* name, int z)
     return std::string(name) + "/" + std::to_string(z);
 }
 
-void BM_CompleteRepaint(benchmark::State& state)
+// Complete repaints, the view scrolled a little before each, to and fro as a user scrolls.
+void repaintWhileScrolling(benchmark::State& state, int z)
 {
-    const int z = int(state.range(0));
     showZoom(z);
     TF_SMDI& w = window();
+    int step = 0;
     for (auto _ : state) {
+        w.Drawing = true; // the scroll bars repaint only when told
+        step ^= 1;
+        scrollTo(z, step);
+        w.Drawing = false;
         bench::timeByCpu(state, [&] {
             w.SmoothDraw(true);
             benchmark::DoNotOptimize(w.B_Foreground.constBits());
         });
     }
 }
+
+void BM_CompleteRepaint(benchmark::State& state)
+{
+    repaintWhileScrolling(state, int(state.range(0)));
+}
 BENCHMARK(BM_CompleteRepaint)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Reference: the area colour over the whole layer, then the same 24-bit pixels the repaint shows,
-// drawn by QPainter at the same scale: the visible part of each scan at 1:1 and magnified, the
-// reduced copy at reducing zooms. The pixels are top-down copies made beforehand.
-void BM_Reference_QPainterPixels(benchmark::State& state)
+// The 24-bit pixels the repaint shows, top-down copies made beforehand: the visible part of each
+// scan at 1:1 and magnified, the reduced copy at reducing zooms.
+struct Piece {
+    QImage pixels; // Format_BGR888
+    QRect target, source;
+};
+
+std::vector<Piece> shownPieces(int z)
 {
-    const int z = int(state.range(0));
-    showZoom(z);
     TF_SMDI& w = window();
     const int H = w.SB_H->value(), V = w.SB_V->value();
-    struct Piece {
-        QImage pixels; // Format_BGR888
-        QRect target, source;
-    };
     std::vector<Piece> pieces;
     for (const auto& so : w.StitchList) {
         const TFastDIB& dib = z > 10 ? *so->FZ : *so->FD;
@@ -163,14 +186,144 @@ void BM_Reference_QPainterPixels(benchmark::State& state)
         QImage topDown = bottomUp.mirrored().copy(source);
         pieces.push_back({topDown, QRect(shown.topLeft(), source.size() * k), QRect(QPoint(0, 0), source.size())});
     }
-    QImage layer(kViewW, kViewH, QImage::Format_RGB32);
+    return pieces;
+}
+
+// The area colour over the whole layer, then the pieces.
+void drawPixels(QPainter& p, const QRect& layer, const std::vector<Piece>& pieces)
+{
     const QColor area(qRed(SettingAreaColor), qGreen(SettingAreaColor), qBlue(SettingAreaColor));
+    p.fillRect(layer, area);
+    for (const Piece& piece : pieces)
+        p.drawImage(piece.target, piece.pixels, piece.source);
+}
+
+// What the overlays of the path show in view: each point's square, the line to it, its label and
+// its bar; drawn by QPainter with one pen and one font set up per kind.
+class Overlay {
+public:
+    explicit Overlay(int z)
+    {
+        TF_SMDI& w = window();
+        const double g = w.GetZoomDiv(z);
+        const int ral = SettingScaleRAL ? Round(SettingRALLength / g) : SettingRALLength;
+        m_font = QFont(SettingFontName);
+        m_font.setPixelSize(MulDiv(LabelFontSize(g), 96, 72));
+        const QFontMetrics fm(m_font);
+        m_ascent = fm.ascent();
+        const QRect view(-64, -64, kViewW + 128, kViewH + 128);
+        bool first = true;
+        for (const auto& index : w.PathList.front()->ObjectList) {
+            const QPoint s = w.ToScreen(index->Pos);
+            if (!first && (view.contains(s) || view.contains(m_last)))
+                m_items.push_back({m_last, s, {}, {}, {}, {}});
+            first = false;
+            m_last = s;
+            for (const auto& m : index->ObjectList) {
+                const QPoint t = w.ToScreen(m->Pos);
+                if (view.contains(t) || view.contains(m_last)) {
+                    const QString text = RingWidthText(PixelsToUnit(m->distance, SettingUnits, w.DPI), SettingDigits);
+                    const QPoint at(m_last.x() + (t.x() - m_last.x()) / 2 - fm.horizontalAdvance(text) / 2,
+                                    m_last.y() + (t.y() - m_last.y()) / 2);
+                    const auto [e1, e2] = PerpendicularEnds(m_last.x(), m_last.y(), t.x(), t.y(), ral);
+                    m_items.push_back({m_last, t, text, at, e1, e2});
+                }
+                m_last = t;
+            }
+        }
+    }
+
+    // Everything, and the rubber band from the last point to `mouse` when one is given.
+    void draw(QPainter& p, const QPoint* mouse = nullptr) const
+    {
+        auto colour = [](int c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); };
+        p.setPen(QPen(colour(SettingMColor), 0));
+        for (const Item& it : m_items)
+            p.drawRect(QRect(it.to - QPoint(SettingMSize, SettingMSize), QSize(2 * SettingMSize, 2 * SettingMSize)));
+        p.setPen(QPen(colour(SettingMLColor), 0));
+        for (const Item& it : m_items)
+            p.drawLine(it.from, it.to);
+        p.setPen(QPen(colour(SettingRALColor), 0));
+        for (const Item& it : m_items)
+            if (!it.label.isEmpty())
+                p.drawLine(it.bar1, it.bar2);
+        p.setFont(m_font);
+        p.setPen(colour(SettingTextColor));
+        for (const Item& it : m_items)
+            if (!it.label.isEmpty())
+                p.drawText(it.labelAt.x(), it.labelAt.y() + m_ascent, it.label);
+        if (mouse) {
+            p.setPen(QPen(colour(SettingMLColor), 0));
+            p.drawLine(m_last, *mouse);
+        }
+    }
+
+private:
+    struct Item {
+        QPoint from, to;
+        QString label;
+        QPoint labelAt;
+        QPoint bar1, bar2;
+    };
+    std::vector<Item> m_items;
+    QFont m_font;
+    int m_ascent = 0;
+    QPoint m_last;
+};
+
+// Reference: the same pixels at the same scroll positions, then the same overlays, all by QPainter.
+void BM_Reference_QPainterRepaint(benchmark::State& state)
+{
+    const int z = int(state.range(0));
+    showZoom(z);
+    std::vector<Piece> pieces[2];
+    std::optional<Overlay> overlay[2];
+    for (const int step : {0, 1}) {
+        scrollTo(z, step);
+        pieces[step] = shownPieces(z);
+        overlay[step].emplace(z);
+    }
+    QImage layer(kViewW, kViewH, QImage::Format_RGB32);
+    int step = 0;
     for (auto _ : state) {
+        step ^= 1;
         bench::timeByCpu(state, [&] {
             QPainter p(&layer);
-            p.fillRect(layer.rect(), area);
-            for (const Piece& piece : pieces)
-                p.drawImage(piece.target, piece.pixels, piece.source);
+            drawPixels(p, layer.rect(), pieces[step]);
+            overlay[step]->draw(p);
+            p.end();
+            benchmark::DoNotOptimize(layer.constBits());
+        });
+    }
+}
+BENCHMARK(BM_Reference_QPainterRepaint)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The complete repaint with the overlays switched off: the pixels alone.
+void BM_CompleteRepaintPixels(benchmark::State& state)
+{
+    SettingOVisible = false;
+    repaintWhileScrolling(state, int(state.range(0)));
+    SettingOVisible = true;
+}
+BENCHMARK(BM_CompleteRepaintPixels)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Reference: the area colour over the whole layer, then the same 24-bit pixels, by QPainter.
+void BM_Reference_QPainterPixels(benchmark::State& state)
+{
+    const int z = int(state.range(0));
+    showZoom(z);
+    std::vector<Piece> pieces[2];
+    for (const int step : {0, 1}) {
+        scrollTo(z, step);
+        pieces[step] = shownPieces(z);
+    }
+    QImage layer(kViewW, kViewH, QImage::Format_RGB32);
+    int step = 0;
+    for (auto _ : state) {
+        step ^= 1;
+        bench::timeByCpu(state, [&] {
+            QPainter p(&layer);
+            drawPixels(p, layer.rect(), pieces[step]);
             p.end();
             benchmark::DoNotOptimize(layer.constBits());
         });
@@ -198,73 +351,23 @@ void BM_OverlayOnMouseMove(benchmark::State& state)
 }
 BENCHMARK(BM_OverlayOnMouseMove)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Reference: the background copied, then QPainter draws what the overlay holds with one pen and
-// one font set up per kind: each point's square, the line to it, its label and its bar, and the
-// rubber band, skipping what lies out of view as the repaint does.
+// Reference: the background copied, then QPainter draws the overlays and the rubber band.
 void BM_Reference_QPainterOverlay(benchmark::State& state)
 {
     const int z = int(state.range(0));
     showZoom(z);
     TF_SMDI& w = window();
-    struct Item {
-        QPoint from, to;
-        QString label;
-        QPoint labelAt;
-        QPoint bar1, bar2;
-    };
-    std::vector<Item> items;
-    const double g = w.GetZoomDiv(z);
-    const int ral = SettingScaleRAL ? Round(SettingRALLength / g) : SettingRALLength;
-    QFont font(SettingFontName);
-    font.setPixelSize(MulDiv(LabelFontSize(g), 96, 72));
-    const QFontMetrics fm(font);
-    const QRect view(-64, -64, kViewW + 128, kViewH + 128);
-    QPoint last;
-    bool first = true;
-    for (const auto& index : w.PathList.front()->ObjectList) {
-        const QPoint s = w.ToScreen(index->Pos);
-        if (!first && (view.contains(s) || view.contains(last)))
-            items.push_back({last, s, {}, {}, {}, {}});
-        first = false;
-        last = s;
-        for (const auto& m : index->ObjectList) {
-            const QPoint t = w.ToScreen(m->Pos);
-            if (view.contains(t) || view.contains(last)) {
-                const QString text = RingWidthText(PixelsToUnit(m->distance, SettingUnits, w.DPI), SettingDigits);
-                const QPoint at(last.x() + (t.x() - last.x()) / 2 - fm.horizontalAdvance(text) / 2,
-                                last.y() + (t.y() - last.y()) / 2);
-                const auto [e1, e2] = PerpendicularEnds(last.x(), last.y(), t.x(), t.y(), ral);
-                items.push_back({last, t, text, at, e1, e2});
-            }
-            last = t;
-        }
-    }
+    const Overlay overlay(z);
     const QImage background = w.B_Background.copy();
     QImage layer(kViewW, kViewH, QImage::Format_RGB32);
-    auto colour = [](int c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); };
     int n = 0;
     for (auto _ : state) {
         bench::timeByCpu(state, [&] {
             std::memcpy(layer.bits(), background.constBits(), size_t(background.sizeInBytes()));
             QPainter p(&layer);
-            p.setPen(QPen(colour(SettingMColor), 0));
-            for (const Item& it : items)
-                p.drawRect(QRect(it.to - QPoint(SettingMSize, SettingMSize), QSize(2 * SettingMSize, 2 * SettingMSize)));
-            p.setPen(QPen(colour(SettingMLColor), 0));
-            for (const Item& it : items)
-                p.drawLine(it.from, it.to);
-            p.setPen(QPen(colour(SettingRALColor), 0));
-            for (const Item& it : items)
-                if (!it.label.isEmpty())
-                    p.drawLine(it.bar1, it.bar2);
-            p.setFont(font);
-            p.setPen(colour(SettingTextColor));
-            for (const Item& it : items)
-                if (!it.label.isEmpty())
-                    p.drawText(it.labelAt.x(), it.labelAt.y() + fm.ascent(), it.label);
-            p.setPen(QPen(colour(SettingMLColor), 0));
-            p.drawLine(last, QPoint(900 + (n & 31), 500 + (n & 15)));
+            const QPoint mouse(900 + (n & 31), 500 + (n & 15));
             ++n;
+            overlay.draw(p, &mouse);
             p.end();
             benchmark::DoNotOptimize(layer.constBits());
         });
@@ -280,7 +383,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     bench::oneToolkitThread();
     for (const int z : {5, 10, 14, 20, 69})
-        bench::compare(named("BM_CompleteRepaint", z), named("BM_Reference_QPainterPixels", z));
+        bench::compare(named("BM_CompleteRepaint", z), named("BM_Reference_QPainterRepaint", z));
+    for (const int z : {5, 10, 14, 20, 69})
+        bench::compare(named("BM_CompleteRepaintPixels", z), named("BM_Reference_QPainterPixels", z));
     for (const int z : {10, 14, 69})
         bench::compare(named("BM_OverlayOnMouseMove", z), named("BM_Reference_QPainterOverlay", z));
     const int result = bench::runWithRatios(argc, argv);

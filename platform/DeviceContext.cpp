@@ -993,6 +993,42 @@ void DeviceContext::Replay(const DrawingRecord& record, const QRegion* within)
     m_record = recording;
 }
 
+QRegion DrawingRecord::coverage(const QRect& within, int tile) const
+{
+    if (within.isEmpty() || tile < 1)
+        return {};
+    const int columns = (within.width() + tile - 1) / tile, rows = (within.height() + tile - 1) / tile;
+    std::vector<quint8> marked(size_t(columns) * size_t(rows), 0);
+    for (const Call& call : m_calls) {
+        const QRect r = call.bounds & within;
+        if (r.isEmpty())
+            continue;
+        const int c0 = (r.left() - within.left()) / tile, c1 = (r.right() - within.left()) / tile;
+        const int r0 = (r.top() - within.top()) / tile, r1 = (r.bottom() - within.top()) / tile;
+        for (int row = r0; row <= r1; ++row)
+            std::fill_n(marked.begin() + ptrdiff_t(row) * columns + c0, c1 - c0 + 1, quint8(1));
+    }
+    // Runs of marked squares, row by row: bands of equal height, sorted, as QRegion keeps them.
+    std::vector<QRect> runs;
+    for (int row = 0; row < rows; ++row) {
+        const quint8* m = marked.data() + size_t(row) * size_t(columns);
+        for (int c = 0; c < columns;) {
+            if (!m[c]) {
+                ++c;
+                continue;
+            }
+            const int start = c;
+            while (c < columns && m[c])
+                ++c;
+            runs.push_back(QRect(within.left() + start * tile, within.top() + row * tile, (c - start) * tile, tile)
+                               & within);
+        }
+    }
+    QRegion region;
+    region.setRects(runs.data(), int(runs.size()));
+    return region;
+}
+
 bool DrawingRecord::clipsCleanly(const QRegion& region) const
 {
     // Turned text comes out another way under any clip.

@@ -305,6 +305,9 @@ public:
     // picture. Calls found in both, in the same order, leave their pixels alone; every other
     // call marks what it can change.
     QRegion differenceFrom(const DrawingRecord& previous) const;
+    // Every pixel of `within` that replaying the record can change, in squares of `tile` pixels
+    // aligned to within's corner: a little more than the calls reach, in few rectangles.
+    QRegion coverage(const QRect& within, int tile) const;
     // Whether replaying within `region` gives there the pixels a whole replay gives: not where
     // turned text lies, which the toolkit draws another way under a clip.
     bool clipsCleanly(const QRegion& region) const;

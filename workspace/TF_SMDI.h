@@ -207,11 +207,17 @@ public:
 
 private:
     void composeLayers(bool Complete); // SmoothDraw without handing the result to the paint box
-    void paintBackground();
+    // Draws B_Background anew; returns the part it changed.
+    QRegion paintBackground();
     QRect m_cull; // the part of DrawItems' target that is seen, in its coordinates; null: all of it
     std::shared_ptr<DrawingRecord> m_overlays; // the overlays as B_Foreground shows them
     qint64 m_overlaysOn = 0;                   // B_Foreground's cache key once they were drawn
     std::shared_ptr<DrawingRecord> m_spareOverlays; // the record before, emptied for the next one
+    // Where B_Background holds the area fill of the noted colour and brush, while its cache key is
+    // the noted one: a complete repaint fills only where the fill is not yet.
+    QRegion m_areaShown;
+    qint64 m_areaShownOn = 0;
+    int m_areaShownColor = -1, m_areaShownBrush = -1;
     // Images whose zoomed copy is sized but not yet filled; the next complete repaint fills them.
     std::unordered_set<const TStitchObject*> m_zoomCopiesDue;
     void buildDueZoomCopies();

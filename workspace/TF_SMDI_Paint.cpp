@@ -38,6 +38,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include <immintrin.h>
 
@@ -378,6 +379,10 @@ void TF_SMDI::composeLayers(bool Complete)
 {
     if (!PB || !Area)
         return;
+    // Anything else that wrote the background may have covered the fill.
+    if (B_Background.cacheKey() != m_areaShownOn || m_areaShownColor != SettingAreaColor
+        || m_areaShownBrush != SettingAreaBrush)
+        m_areaShown = QRegion();
     // The background pixels the region outline changes, for the overlays to be drawn again there.
     QRegion outlined;
     if (CopyRect && !B_Background.isNull()) {
@@ -395,17 +400,23 @@ void TF_SMDI::composeLayers(bool Complete)
             outlined += QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                               QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())))
                 & seen;
+        m_areaShown -= outlined;
+        m_areaShownOn = B_Background.cacheKey();
     }
 
+    // Where B_Foreground may show other background pixels than B_Background now holds.
+    QRegion newBackground = outlined;
     if (Complete) {
         const QSize size = PB->size();
-        if (B_Background.size() != size || B_Background.format() != QImage::Format_RGB32)
+        if (B_Background.size() != size || B_Background.format() != QImage::Format_RGB32) {
             B_Background = QImage(size, QImage::Format_RGB32);
+            m_areaShown = QRegion();
+        }
         if (B_Image.size() != size || B_Image.format() != QImage::Format_RGB32) {
             B_Image = QImage(size, QImage::Format_RGB32);
             B_Image.fill(Qt::white);
         }
-        paintBackground();
+        newBackground += paintBackground();
         UpdateBird(false);
     }
 
@@ -426,39 +437,48 @@ void TF_SMDI::composeLayers(bool Complete)
         ReleaseCanvasTools(&recorder);
     }
 
-    bool whole = Complete || !m_overlays || B_Foreground.size() != B_Background.size()
-        || B_Foreground.format() != QImage::Format_RGB32 || B_Foreground.cacheKey() != m_overlaysOn;
-    QRegion redraw;
-    if (!whole) {
-        redraw = (now->differenceFrom(*m_overlays) + outlined) & layer;
+    // B_Foreground is B_Background with the last record's overlays drawn on, as long as no one
+    // else wrote it. A complete repaint brings back the background where it changed or the last
+    // overlays lay, and draws all overlays again; another repaint draws again where the records
+    // differ. Either way, beyond a third of the layer one whole copy costs no more than the parts.
+    const bool kept = m_overlays && B_Foreground.size() == B_Background.size()
+        && B_Foreground.format() == QImage::Format_RGB32 && B_Foreground.cacheKey() == m_overlaysOn;
+    bool whole = !kept;
+    QRegion copied, redraw;
+    if (kept) {
+        if (Complete) {
+            copied = (newBackground + m_overlays->coverage(layer, 32)) & layer;
+        } else {
+            redraw = (now->differenceFrom(*m_overlays) + outlined) & layer;
+            copied = redraw;
+        }
         qint64 area = 0;
-        for (const QRect& r : redraw)
+        for (const QRect& r : copied)
             area += qint64(r.width()) * r.height();
-        // Beyond a third of the layer a whole copy costs no more than the parts.
-        whole = area * 3 > qint64(layer.width()) * layer.height() || !now->clipsCleanly(redraw);
+        whole = area * 3 > qint64(layer.width()) * layer.height() || (!Complete && !now->clipsCleanly(redraw));
     }
     if (whole && B_Foreground.size() != B_Background.size())
         B_Foreground = QImage(B_Background.size(), QImage::Format_RGB32);
-    if (!B_Background.isNull() && (whole || !redraw.isEmpty())) {
+    if (!B_Background.isNull() && (whole || Complete || !redraw.isEmpty())) {
         const qsizetype bpl = B_Background.bytesPerLine();
         if (whole) {
             std::memcpy(B_Foreground.bits(), B_Background.constBits(), size_t(B_Background.sizeInBytes()));
         } else {
             uchar* to = B_Foreground.bits();
-            for (const QRect& r : redraw)
+            for (const QRect& r : copied)
                 for (int y = r.top(); y <= r.bottom(); ++y)
                     std::memcpy(to + y * bpl + qsizetype(r.left()) * 4,
                                 B_Background.constScanLine(y) + qsizetype(r.left()) * 4, size_t(r.width()) * 4);
         }
         QPainter painter(&B_Foreground);
         DeviceContext dc(&painter);
-        dc.Replay(*now, whole ? nullptr : &redraw);
+        dc.Replay(*now, whole || Complete ? nullptr : &redraw);
     }
     m_spareOverlays = std::exchange(m_overlays, std::move(now));
     m_overlaysOn = B_Foreground.cacheKey();
 }
 
-void TF_SMDI::paintBackground()
+QRegion TF_SMDI::paintBackground()
 {
     buildDueZoomCopies();
     const int W = B_Background.width(), Hgt = B_Background.height();
@@ -511,47 +531,65 @@ void TF_SMDI::paintBackground()
         if (so->Selected)
             plan(*so);
     if (B_Background.isNull())
-        return;
+        return {};
 
-    // The area fill shows only where no opaque picture covers it.
+    // The area fill shows only where no opaque picture covers it, and is drawn only where it
+    // is not yet.
     const QRect layer(0, 0, W, Hgt);
-    QRegion uncovered(layer);
+    QRegion uncovered(layer), pictures;
+    for (const Plan& p : plans)
+        if (p.source && p.source->Bits) {
+            const qint64 w = std::min<qint64>(p.w, qint64(p.source->Info.Header.Width) - p.sx);
+            const qint64 h = std::min<qint64>(p.h, qint64(p.source->AbsHeight) - p.sy);
+            const qint64 l = std::max<qint64>(p.dx, 0), t = std::max<qint64>(p.dy, 0);
+            const qint64 r = std::min<qint64>(p.dx + w * p.k, W), b = std::min<qint64>(p.dy + h * p.k, Hgt);
+            if (w > 0 && h > 0 && r > l && b > t)
+                pictures += QRect(int(l), int(t), int(r - l), int(b - t));
+        }
     if (opacity >= 255)
-        for (const Plan& p : plans)
-            if (p.source && p.source->Bits) {
-                const qint64 w = std::min<qint64>(p.w, qint64(p.source->Info.Header.Width) - p.sx);
-                const qint64 h = std::min<qint64>(p.h, qint64(p.source->AbsHeight) - p.sy);
-                const qint64 l = std::max<qint64>(p.dx, 0), t = std::max<qint64>(p.dy, 0);
-                const qint64 r = std::min<qint64>(p.dx + w * p.k, W), b = std::min<qint64>(p.dy + h * p.k, Hgt);
-                if (w > 0 && h > 0 && r > l && b > t)
-                    uncovered -= QRect(int(l), int(t), int(r - l), int(b - t));
-            }
+        uncovered -= pictures;
+    const QRegion fill = uncovered - m_areaShown;
     const QImage& area = areaLayer(B_Background.size());
     const qsizetype bpl = B_Background.bytesPerLine();
     uchar* bits = B_Background.bits();
-    for (const QRect& r : uncovered)
+    for (const QRect& r : fill)
         for (int y = r.top(); y <= r.bottom(); ++y)
             std::memcpy(bits + y * bpl + qsizetype(r.left()) * 4, area.constScanLine(y) + qsizetype(r.left()) * 4,
                         size_t(r.width()) * 4);
 
-    QPainter painter(&B_Background);
-    DeviceContext dc(&painter);
+    // Outlines go through a painter, made only when one is drawn.
+    std::optional<QPainter> painter;
+    std::optional<DeviceContext> dc;
+    QRegion outlines;
+    auto outline = [&](const QRect& o, COLORREF colour) {
+        if (!painter) {
+            painter.emplace(&B_Background);
+            dc.emplace(&*painter);
+        }
+        CanvasBrush(&*dc, dc->brush().lbColor, bsClear);
+        CanvasPen(&*dc, colour, 1);
+        dc->Rectangle(o.left(), o.top(), o.left() + o.width(), o.top() + o.height());
+        outlines += o.adjusted(-1, -1, 1, 1) & layer;
+    };
     for (const Plan& p : plans) {
         const QRect& o = p.outline;
-        if (!p.so->Visible) {
-            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
-            CanvasPen(&dc, p.so->Selected ? clRed : clNavy, 1);
-            dc.Rectangle(o.left(), o.top(), o.left() + o.width(), o.top() + o.height());
-        } else if (p.source) {
+        if (!p.so->Visible)
+            outline(o, p.so->Selected ? clRed : clNavy);
+        else if (p.source)
             blitDIB(*p.source, p.sx, p.sy, p.w, p.h, B_Background, p.dx, p.dy, p.k, opacity);
-        }
-        if (fScreenMode == mmAlignImages && p.so->Selected) {
-            CanvasBrush(&dc, dc.brush().lbColor, bsClear);
-            CanvasPen(&dc, COLORREF(SettingISColor), 1);
-            dc.Rectangle(o.left(), o.top(), o.left() + o.width(), o.top() + o.height());
-        }
+        if (fScreenMode == mmAlignImages && p.so->Selected)
+            outline(o, COLORREF(SettingISColor));
     }
-    ReleaseCanvasTools(&dc);
+    if (dc)
+        ReleaseCanvasTools(&*dc);
+    dc.reset();
+    painter.reset();
+
+    m_areaShown = uncovered - pictures - outlines;
+    m_areaShownOn = B_Background.cacheKey();
+    m_areaShownColor = SettingAreaColor;
+    m_areaShownBrush = SettingAreaBrush;
+    return fill + pictures + outlines;
 }
 
 void TF_SMDI::PBPaint()

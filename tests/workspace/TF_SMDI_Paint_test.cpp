@@ -847,6 +847,99 @@ TEST_F(Paint, OverlayRepaintsMatchTheWholeDrawingAfterEveryChange)
     }
 }
 
+// A complete repaint draws the area fill only where it is not yet and brings back the foreground
+// only where the background changed or the last overlays lay; after every change its layers are
+// those of a repaint from nothing.
+TEST_F(Paint, CompleteRepaintsMatchARepaintFromNothingAfterEveryChange)
+{
+    SettingLVisible = true;
+    SettingRALVisible = true;
+    SettingRALLength = 6;
+    SettingScaleRAL = false;
+    TStitchObject* first = addImage(0, 0, 40, 20, 1);
+    TStitchObject* second = addImage(40, 5, 60, 30, 2);
+    addImage(400, 150, 30, 20, 3); // a canvas wider and taller than the view
+    TStitchObject* aside = addImage(200, 80, 50, 25, 4); // away from the overlays
+    // Pictures cover little of the view, so that the repaints bring back parts, not the whole.
+    w->PB->resize(300, 120);
+    TPath* path = addPath();
+    TIndex* i1 = addIndex(*path, {4, 4});
+    TMeasurement* m1 = addMeasurement(*i1, {20, 12});
+    addMeasurement(*i1, {37, 9});
+    TIndex* i2 = addIndex(*path, {50, 25});
+    addMeasurement(*i2, {70, 30});
+    w->CurrentPath = path;
+    w->CurrentIndex = i2;
+    auto scroll = [&](int zoom, int h, int v) {
+        view(zoom, h, v);
+        ASSERT_EQ(QPoint(w->SB_H->value(), w->SB_V->value()), QPoint(h, v)) << "the view scrolls there";
+    };
+    scroll(10, 5, 3);
+    w->SmoothDraw(true);
+
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"nothing changes", [] {}},
+        {"scrolled a little", [&] { scroll(10, 9, 1); }},
+        {"scrolled further", [&] { scroll(10, 60, 8); }},
+        {"zoomed out", [&] { scroll(12, 20, 4); }},
+        {"scrolled while zoomed out", [&] { scroll(12, 14, 0); }},
+        {"zoomed in", [&] { scroll(6, 30, 12); }},
+        {"scrolled while zoomed in", [&] { scroll(6, 33, 10); }},
+        {"a point moves", [&] {
+             scroll(10, 5, 3);
+             m1->Pos = QPoint(24, 15);
+         }},
+        {"area colour changes", [&] { SettingAreaColor = 0x00306090; }},
+        {"area hatched", [&] { SettingAreaBrush = bsDiagCross; }},
+        {"scrolled over the hatch", [&] { scroll(10, 7, 5); }},
+        {"area solid again", [&] { SettingAreaBrush = bsSolid; }},
+        {"an image hidden", [&] { aside->Visible = false; }},
+        {"scrolled with the outline", [&] { scroll(10, 25, 10); }},
+        {"the hidden image moved", [&] {
+             aside->x -= 12;
+             aside->y -= 6;
+         }},
+        {"the image shown again", [&] { aside->Visible = true; }},
+        {"an image selected while aligning", [&] {
+             first->Selected = true;
+             w->ApplyScreenMode(mmAlignImages);
+         }},
+        {"aligned image moved", [&] {
+             first->x = 30;
+             w->UpdateArea();
+         }},
+        {"the mode changes", [&] {
+             first->Selected = false;
+             w->ApplyScreenMode(mmNewMeasurement);
+         }},
+        {"the region outline marched over the area", [&] {
+             w->CopyRect = true;
+             w->ClipbrdPT1 = QPoint(35, 15);
+             w->ClipbrdPT2 = QPoint(180, 85);
+             w->SmoothDraw(false);
+             w->SmoothDraw(false);
+         }},
+        {"someone drew on the background", [&] { w->B_Background.fill(Qt::black); }},
+        {"the paint box grows", [&] { w->PB->resize(307, 123); }},
+        {"image pixels change", [&] { fillImage(*second, 9); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        w->SmoothDraw(true);
+        const QImage background = w->B_Background.copy(), foreground = w->B_Foreground.copy();
+        w->B_Background = QImage();
+        w->B_Foreground = QImage();
+        w->SmoothDraw(true);
+        expectSameImage(background, w->B_Background);
+        expectSameImage(foreground, w->B_Foreground);
+    }
+}
+
 // Zoomed copies asked for by several steps of one road are made once, by the repaint that shows
 // them, from the pixels and at the zoom of that repaint; an image gone meanwhile is left out.
 TEST_F(Paint, ZoomedCopiesAreMadeByTheRepaintThatShowsThem)
