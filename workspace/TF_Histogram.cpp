@@ -320,7 +320,9 @@ QImage TF_Histogram::chartImage(QSize size) const
     p.setFont(font);
     p.setPen(Qt::black);
     p.drawLine(x.StartPixel, plotBottom, x.EndPixel, plotBottom);
-    for (int v = 0; v <= 250; v += 50) {
+    // Labels every 50 values, fewer where they would run into each other.
+    const int labelStep = x.EndPixel - x.StartPixel >= 200 ? 50 : x.EndPixel - x.StartPixel >= 100 ? 100 : 250;
+    for (int v = 0; v <= 250; v += labelStep) {
         const int px = x.toPixel(v);
         p.drawLine(px, plotBottom, px, plotBottom + 3);
         p.drawText(QRect(px - 20, plotBottom + 3, 40, kLabelHeight - 3), Qt::AlignHCenter | Qt::AlignTop,

@@ -68,6 +68,9 @@ public:
     // The bottom axis (values 0 to 255) of a chart of this width.
     static ChartAxis bottomAxis(int chartWidth);
 
+    // The design size: a floating carrier opens at it.
+    QSize sizeHint() const override { return {361, 180}; }
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -103,6 +103,9 @@ public:
     void ChartMouseMove(Qt::MouseButtons buttons, QPoint at);
     void ChartMouseDown(QPoint at);
 
+    // The design size: a floating carrier opens at it.
+    QSize sizeHint() const override { return {400, 250}; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

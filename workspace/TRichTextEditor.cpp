@@ -41,6 +41,16 @@ constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 
 int pictureCounter = 0;
 
+// The faces the stored settings name, as this desktop has them.
+QString mapFace(const QString& face)
+{
+    if (face.compare(QLatin1String("Tahoma"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("DejaVu Sans");
+    if (face.compare(QLatin1String("Consolas"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("DejaVu Sans Mono");
+    return face;
+}
+
 QString textOfFile(const QByteArray& bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -329,16 +339,17 @@ void TRichTextEditor::SelectFont(const QString& Name, int Size, int Color)
     FontName = Name;
     FontSize = qBound(1, Size, 1000);
     FontColor = Color;
+    const QString face = mapFace(Name);
     QTextCharFormat fmt;
-    fmt.setFontFamilies(QStringList{Name});
+    fmt.setFontFamilies(QStringList{face});
     fmt.setFontPointSize(FontSize);
     fmt.setForeground(TColorPickerButton::toQColor(Color));
     Editor->mergeCurrentCharFormat(fmt);
-    QFont font(Name);
+    QFont font(face);
     font.setPointSize(FontSize);
     Editor->document()->setDefaultFont(font);
     fUpdating = true;
-    const int at = CB_FontName->findText(Name, Qt::MatchFixedString);
+    const int at = CB_FontName->findText(face, Qt::MatchFixedString);
     if (at >= 0)
         CB_FontName->setCurrentIndex(at);
     else
@@ -565,7 +576,7 @@ void TRichTextEditor::SelectionChanged()
     E_FontSize->setText(QString::number(size));
     UpDown->setValue(qBound(6, size, 100));
     const QStringList families = f.fontFamilies().toStringList();
-    const QString family = families.isEmpty() ? FontName : families.first();
+    const QString family = families.isEmpty() ? mapFace(FontName) : families.first();
     const int at = CB_FontName->findText(family, Qt::MatchFixedString);
     if (at >= 0)
         CB_FontName->setCurrentIndex(at);

@@ -3,6 +3,7 @@
 
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QTimer>
 
 QDockWidget* CarrierOf(const QWidget* form)
 {
@@ -37,7 +38,19 @@ void ShowToolWindow(QWidget* form, bool visible)
 {
     if (!form)
         return;
-    if (QDockWidget* dock = CarrierOf(form))
+    if (QDockWidget* dock = CarrierOf(form)) {
+        // A floating carrier that shows settles at its minimum size once the event loop turns:
+        // it gets back the size it had, or the form's own when it never had one.
+        const bool floatingUp = visible && !dock->isVisible() && dock->isFloating();
+        QSize size = dock->size();
+        if (size.width() < dock->minimumSizeHint().width() || size.height() < dock->minimumSizeHint().height())
+            size = dock->sizeHint();
         dock->setVisible(visible);
+        if (floatingUp)
+            QTimer::singleShot(0, dock, [dock, size] {
+                if (dock->isFloating() && dock->isVisible())
+                    dock->resize(size);
+            });
+    }
     form->setVisible(visible);
 }
