@@ -3,14 +3,16 @@
 // pan and after a zoom step (overview built, framed and painted), a whole pan as the user waits
 // for it, and the magnifier following one mouse move over the image window (move handled, square
 // enlarged, magnifier painted), and the tracker's profile along a path across a whole tray (47244
-// samples, one ring border every 120 pixels) built and drawn. References: QPainter drawing the same overview out of the same
-// scans, QPainter enlarging the same square, and a plain loop reading the gray values of the
-// tracker's pixels straight from the rows. Needs about 5.5 GB: run it under the bench lock.
+// samples, one ring border every 120 pixels) built and drawn, and the histogram of all four trays
+// counted, and not counted again after a zoom. References: QPainter drawing the same overview out of the same
+// scans, QPainter enlarging the same square, a plain loop reading the gray values of the
+// tracker's pixels straight from the rows, and one plain read of every byte of the trays. Needs about 5.5 GB: run it under the bench lock.
 #include "image/TFastDIB.h"
 #include "project/JEX4_Objects.h"
 #include "project/TJEXObject.h"
 #include "project/Settings.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Histogram.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/TF_Tracker.h"
 #include "workspace/TF_Zoom.h"
@@ -56,6 +58,7 @@ struct Canvas {
     std::unique_ptr<TF_SMDI> window;
     std::unique_ptr<TF_BirdView> bird;
     std::unique_ptr<TF_Zoom> zoom;
+    std::unique_ptr<TF_Histogram> histogram;
 };
 
 bool g_canvasMade = false;
@@ -77,6 +80,8 @@ Canvas& canvas()
         F_Zoom = made.zoom.get();
         made.zoom->resize(171, 171);
         made.zoom->show();
+        made.histogram = std::make_unique<TF_Histogram>();
+        made.histogram->show(); // counts only once the window below is given to it
 
         made.window = std::make_unique<TF_SMDI>();
         TF_SMDI& w = *made.window;
@@ -243,6 +248,53 @@ void BM_Reference_QPainterMagnify(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QPainterMagnify)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
 
+// The histogram of all four trays counted afresh (Refresh, or pictures changed).
+void BM_Histogram_CountFourTrays(benchmark::State& state)
+{
+    Canvas& c = canvas();
+    F_Histogram = c.histogram.get();
+    for (auto _ : state) {
+        c.histogram->RecountHistogram(c.window.get());
+        benchmark::DoNotOptimize(c.histogram->counts().Brightness.data());
+    }
+    F_Histogram = nullptr;
+}
+BENCHMARK(BM_Histogram_CountFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A zoom step with the histogram shown: the pictures are unchanged, so nothing is counted again.
+void BM_Histogram_AfterZoom(benchmark::State& state)
+{
+    Canvas& c = canvas();
+    F_Histogram = c.histogram.get();
+    c.histogram->RecountHistogram(c.window.get());
+    for (auto _ : state) {
+        c.histogram->UpdateHistogram(c.window.get());
+        benchmark::DoNotOptimize(c.histogram->counts().Brightness.data());
+    }
+    F_Histogram = nullptr;
+}
+BENCHMARK(BM_Histogram_AfterZoom)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+
+// Reference: every byte of the same four trays read once and summed, what any count must at least do.
+void BM_Reference_ReadFourTrays(benchmark::State& state)
+{
+    Canvas& c = canvas();
+    for (auto _ : state) {
+        quint64 sum = 0;
+        for (const auto& so : c.window->StitchList) {
+            const TFastDIB& fd = *so->FD;
+            for (int y = 0; y < fd.AbsHeight; ++y) {
+                const auto* p = reinterpret_cast<const quint64*>(fd.Scanlines[y]);
+                const int words = kTrayW * 3 / 8;
+                for (int i = 0; i < words; ++i)
+                    sum += p[i] & 0x00FF00FF00FF00FFull;
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_Reference_ReadFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+
 // The tracker's own window: one tray-wide scan, 400 rows high, with its tracker copy, and a path
 // from its left to its right edge with a ring border every 120 pixels.
 struct TrackerCanvas {
@@ -367,6 +419,7 @@ int main(int argc, char** argv)
         {"BM_Magnifier_MouseMove/30", "BM_Reference_QPainterMagnify"},
         {"BM_Magnifier_UpdateZoom", "BM_Reference_QPainterMagnify"},
         {"BM_Tracker_BuildProfile", "BM_Reference_GrayAlongTheRows"},
+        {"BM_Histogram_CountFourTrays", "BM_Reference_ReadFourTrays"},
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
@@ -376,6 +429,7 @@ int main(int argc, char** argv)
         c.window.reset();
         c.bird.reset();
         c.zoom.reset();
+        c.histogram.reset();
     }
     trackerCanvas().window.reset();
     trackerCanvas().tracker.reset();

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 QPointer<TF_Histogram> F_Histogram;
 
@@ -102,39 +103,78 @@ void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
     if (!image.Bits || !image.Scanlines || image.Info.Header.BitCount != 24)
         return;
     const int width = image.Info.Header.Width;
-    // Local 32-bit bins per band of rows: a band cannot overflow them, and they stay in cache.
-    constexpr int kBand = 4096;
-    std::array<quint32, 256> b{}, g{}, r{};
-    std::array<quint32, 766> sum{};
+    // Four sets of 32-bit bins, one per pixel of a group of four: wood has long runs of the same
+    // values, and one set would make every increment wait for the one before. A band of rows
+    // cannot overflow them, and all four sets stay in the first-level cache.
+    constexpr qint64 kBandPixels = qint64(1) << 28;
+    struct Bins {
+        std::array<quint32, 256> b{}, g{}, r{};
+        std::array<quint32, 766> sum{};
+    };
+    auto sets = std::make_unique<std::array<Bins, 4>>();
     auto flush = [&] {
-        for (int v = 0; v < 256; ++v) {
-            counts.Blue[v] += b[v];
-            counts.Green[v] += g[v];
-            counts.Red[v] += r[v];
+        for (Bins& s : *sets) {
+            for (int v = 0; v < 256; ++v) {
+                counts.Blue[size_t(v)] += s.b[size_t(v)];
+                counts.Green[size_t(v)] += s.g[size_t(v)];
+                counts.Red[size_t(v)] += s.r[size_t(v)];
+            }
+            for (int v = 0; v < 766; ++v)
+                counts.Brightness[size_t(v / 3)] += s.sum[size_t(v)];
+            s = Bins();
         }
-        for (int s = 0; s < 766; ++s)
-            counts.Brightness[s / 3] += sum[s];
-        b.fill(0);
-        g.fill(0);
-        r.fill(0);
-        sum.fill(0);
     };
     qint64 inBand = 0;
     for (int y = 0; y < image.AbsHeight; ++y) {
         const quint8* p = static_cast<const quint8*>(image.Scanlines[y]);
-        for (int x = 0; x < width; ++x, p += 3) {
-            ++b[p[0]];
-            ++g[p[1]];
-            ++r[p[2]];
-            ++sum[p[0] + p[1] + p[2]];
+        int x = 0;
+        auto add = [](Bins& s, const quint8* q) {
+            ++s.b[q[0]];
+            ++s.g[q[1]];
+            ++s.r[q[2]];
+            ++s.sum[size_t(q[0] + q[1] + q[2])];
+        };
+        Bins& s0 = (*sets)[0];
+        Bins& s1 = (*sets)[1];
+        Bins& s2 = (*sets)[2];
+        Bins& s3 = (*sets)[3];
+        for (; x + 4 <= width; x += 4, p += 12) {
+            add(s0, p);
+            add(s1, p + 3);
+            add(s2, p + 6);
+            add(s3, p + 9);
         }
+        for (; x < width; ++x, p += 3)
+            add(s0, p);
         inBand += width;
-        if (inBand >= qint64(kBand) * 65536) {
+        if (inBand >= kBandPixels) {
             flush();
             inBand = 0;
         }
     }
     flush();
+}
+
+quint64 ImageFingerprint(const TFastDIB& image)
+{
+    auto mix = [](quint64 h, quint64 v) { return h ^ (v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2)); };
+    quint64 h = mix(0x51ED27u, quintptr(image.Bits));
+    const int width = image.Info.Header.Width, height = image.AbsHeight;
+    h = mix(h, (quint64(quint32(width)) << 32) | quint32(height));
+    h = mix(h, image.Info.Header.BitCount);
+    if (!image.Bits || !image.Scanlines || image.Info.Header.BitCount != 24 || width <= 0 || height <= 0)
+        return h;
+    // 64 rows by 64 columns, spread over the whole picture.
+    for (int i = 0; i < 64; ++i) {
+        const int y = int(qint64(height - 1) * i / 63);
+        const quint8* row = static_cast<const quint8*>(image.Scanlines[y]);
+        for (int j = 0; j < 64; ++j) {
+            const int x = int(qint64(width - 1) * j / 63);
+            const quint8* p = row + 3 * qint64(x);
+            h = mix(h, quint64(p[0]) | (quint64(p[1]) << 8) | (quint64(p[2]) << 16));
+        }
+    }
+    return h;
 }
 
 TF_Histogram::TF_Histogram(QWidget* parent)
@@ -220,11 +260,26 @@ void TF_Histogram::setMarkValue(int value)
 
 void TF_Histogram::PrepareHistogram()
 {
+    // The next count starts afresh.
     m_counts.Brightness.fill(0);
+    m_countedFingerprint = 0;
+    m_hasData = false;
+}
+
+quint64 TF_Histogram::fingerprintOf(TF_SMDI* f) const
+{
+    quint64 h = quintptr(f) | 1; // never 0
+    for (const auto& so : f->StitchList)
+        h = h * 1099511628211ull ^ (so && so->FD ? ImageFingerprint(*so->FD) : 0);
+    return h ? h : 1;
 }
 
 void TF_Histogram::count(TF_SMDI* f)
 {
+    const quint64 fingerprint = fingerprintOf(f);
+    if (m_hasData && fingerprint == m_countedFingerprint)
+        return; // the same pixels as counted last
+    m_countedFingerprint = fingerprint;
     m_counts = HistogramCounts();
     for (const auto& so : f->StitchList)
         if (so && so->FD)
@@ -234,10 +289,10 @@ void TF_Histogram::count(TF_SMDI* f)
 
 void TF_Histogram::UpdateHistogram(TF_SMDI* f)
 {
-    PrepareHistogram();
     if (!f) {
         m_counts = HistogramCounts();
         m_hasData = false;
+        m_countedFingerprint = 0;
         C_Histo->hide();
         return;
     }
@@ -251,10 +306,16 @@ void TF_Histogram::UpdateHistogram(TF_SMDI* f)
     CB_RedClick();
 }
 
+void TF_Histogram::RecountHistogram(TF_SMDI* f)
+{
+    PrepareHistogram();
+    UpdateHistogram(f);
+}
+
 void TF_Histogram::SB_RefreshClick()
 {
     if (TF_SMDI* w = F_Main ? F_Main->ActiveMDIChild() : nullptr)
-        UpdateHistogram(w);
+        RecountHistogram(w);
 }
 
 void TF_Histogram::FormShow()

@@ -28,6 +28,10 @@ struct HistogramCounts {
 // in memory adds nothing.
 void CountHistogram(const TFastDIB& image, HistogramCounts& counts);
 
+// A fingerprint of an image's buffer, size and a spread of up to 4096 of its pixels: a zoom, a
+// scroll or a resize keeps it, every whole-image operation changes it.
+quint64 ImageFingerprint(const TFastDIB& image);
+
 class TF_Histogram : public QWidget {
     Q_OBJECT
 public:
@@ -52,8 +56,11 @@ public:
     void setMarkValue(int value);
 
     // Counts and shows the histograms of f's images; none hides the chart. While the window is
-    // hidden only the window is remembered: showing it counts.
+    // hidden only the window is remembered: showing it counts. Images whose fingerprints are
+    // those of the last count are not counted again (a zoom or a resize changes no pixel).
     void UpdateHistogram(TF_SMDI* f);
+    // Counts f's images whatever the last count was.
+    void RecountHistogram(TF_SMDI* f);
     void PrepareHistogram();
     void SB_RefreshClick();
     void FormShow();
@@ -77,8 +84,11 @@ protected:
 private:
     void count(TF_SMDI* f);
 
+    quint64 fingerprintOf(TF_SMDI* f) const;
+
     HistogramCounts m_counts;
     bool m_hasData = false;
+    quint64 m_countedFingerprint = 0; // of the images counted last; 0: none
     int m_markValue = -1;
 };
 

@@ -148,6 +148,30 @@ TEST_F(Histogram, AddsUpTheImagesOfTheWindowAndSkipsThoseWithoutPixels)
     EXPECT_TRUE(histogram->C_Histo->isVisible());
 }
 
+TEST_F(Histogram, ViewChangesCountNothingAgainButChangedPicturesAre)
+{
+    QImage gray(200, 150, QImage::Format_RGB32);
+    gray.fill(QColor(100, 100, 100));
+    TStitchObject* so = addPicture(0, 0, gray);
+    w->UpdateArea();
+    ASSERT_EQ(histogram->counts().Brightness[100], 30000u);
+
+    // One pixel between the sampled ones: a zoom or a resize keeps the counts as they were.
+    so->FD->SetPixel(0, 1, TFColor{0, 0, 0});
+    w->setZoom(w->zoom() + 1);
+    w->resize(w->width() + 10, w->height());
+    w->UpdateArea();
+    EXPECT_EQ(histogram->counts().Brightness[100], 30000u) << "no pixel is counted again for a view change";
+    histogram->RecountHistogram(w); // the Refresh button's road
+    EXPECT_EQ(histogram->counts().Brightness[100], 29999u);
+    EXPECT_EQ(histogram->counts().Brightness[0], 1u);
+
+    // A whole-picture change is counted at the next canvas update.
+    so->FD->Clear(TFColor{200, 200, 200});
+    w->UpdateArea();
+    EXPECT_EQ(histogram->counts().Brightness[200], 30000u);
+}
+
 TEST_F(Histogram, CheckBoxesChooseTheCurvesAndAllUntickedHideTheChart)
 {
     QImage red(8, 8, QImage::Format_RGB32);
