@@ -11,6 +11,7 @@
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -431,7 +432,9 @@ void RAXOLink::drain()
     m_handling = true;
     int handled = 0;
     qint64 read = 0;
-    while (handled < MaxMessagesPerTurn) {
+    QElapsedTimer turn;
+    turn.start();
+    while (handled < MaxMessagesPerTurn && !turn.hasExpired(MaxTurnMs)) {
         std::optional<RAXOMessage> message = m_parser.next();
         if (!message) {
             // Only an empty parser takes more: what it holds stays one piece of input at most.
@@ -458,7 +461,7 @@ void RAXOLink::drain()
         }
     }
     m_handling = false;
-    if (handled >= MaxMessagesPerTurn || TCP->bytesAvailable() > 0) {
+    if (handled >= MaxMessagesPerTurn || turn.hasExpired(MaxTurnMs) || TCP->bytesAvailable() > 0) {
         // More is there: the event loop runs first, then the next turn.
         postDrain();
         return;

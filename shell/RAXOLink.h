@@ -89,7 +89,8 @@ private:
 //
 // Input is taken from the socket only as fast as it is acted on: the socket buffers at most
 // ReadBufferBytes (then the peer waits), the parser is fed ReadChunkBytes at a time once it has no
-// message left, and one turn of the event loop acts on at most MaxMessagesPerTurn messages. While
+// message left, and one turn of the event loop acts on at most MaxMessagesPerTurn messages and
+// starts no new one after MaxTurnMs (a repaint per DRAGRING can be slow on big scans). While
 // a command runs (a question box, a project load), nothing more is read; while a project loads,
 // what arrives is read and dropped.
 class RAXOLink : public QObject {
@@ -100,6 +101,7 @@ public:
     static constexpr qint64 ReadBufferBytes = 256 * 1024;
     static constexpr qint64 ReadChunkBytes = 16 * 1024;
     static constexpr int MaxMessagesPerTurn = 100;
+    static constexpr int MaxTurnMs = 50;
     static constexpr qint64 MaxBytesPerTurn = ReadBufferBytes;
 
     explicit RAXOLink(QObject* parent = nullptr);

@@ -715,6 +715,41 @@ public:
     }
 };
 
+TEST_F(LinkDialogue, SlowCommandsLetTheEventLoopRunBetweenThem)
+{
+    // Each missing file's box takes the user 3/5 of MaxTurnMs: a turn starts no third one.
+    auto owned = std::make_unique<SlowToAnswer>();
+    SlowToAnswer* box = owned.get();
+    setDialogs(std::move(owned));
+    connectLink();
+    int turns = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start();
+
+    constexpr int boxes = 10;
+    QList<int> turnAtBox;
+    QByteArray bytes;
+    for (int i = 0; i < boxes; ++i) {
+        box->answerMessage(mrOk);
+        const QByteArray name = "/no/such/file" + QByteArray::number(i) + ".jex4";
+        bytes += message({"RAXO", "1", "OPEN", name.constData(), "{NONE}"});
+    }
+    std::function<void()> slow = [&] {
+        turnAtBox << turns;
+        QThread::msleep(RAXOLink::MaxTurnMs * 3 / 5);
+        box->whileOpen = slow;
+    };
+    box->whileOpen = slow;
+    raxo.send(bytes);
+    ASSERT_TRUE(waitFor([&] { return box->callCount() == boxes; }, 20000));
+    ticker.stop();
+    constexpr int perTurn = 2;
+    for (int i = perTurn; i < turnAtBox.size(); ++i)
+        EXPECT_GT(turnAtBox[i], turnAtBox[i - perTurn]) << "more than " << perTurn << " slow commands in one turn";
+}
+
 TEST_F(LinkDialogue, InputIsHeldBoundedWhileACommandRunsAndGivenBackAfter)
 {
     TF_SMDI* a = addWindow(file("a.jex4"), {QStringLiteral("{A}")});
