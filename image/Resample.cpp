@@ -304,10 +304,13 @@ void sumColumnTaps(const quint8* rows, size_t stride, const int* w, size_t n, Ac
 
 // ---- vector roads (AVX2) ---------------------------------------------------------------------------
 
+// The widest vectors the caller allows (SetResampleVectorBits).
+std::atomic<int> vectorBitsAllowed{256};
+
 bool hasAvx2()
 {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return avx2 && vectorBitsAllowed.load(std::memory_order_relaxed) >= 256;
 }
 
 // The first pass's weights as 16-bit numbers, each position's run padded with zeros to whole
@@ -749,6 +752,11 @@ void copyNearestRows(const TFastDIB& Src, TFastDIB& Dst, const std::vector<size_
 }
 
 } // namespace
+
+void SetResampleVectorBits(int bits)
+{
+    vectorBitsAllowed.store(bits, std::memory_order_relaxed);
+}
 
 void SetResampleThreads(int count)
 {

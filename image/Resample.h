@@ -39,5 +39,9 @@ void ResampleFiltered(const TFastDIB& Src, TFastDIB& Dst, int Kernel);
 // per processor thread. Small images are always filtered by the calling thread alone.
 void SetResampleThreads(int count);
 
+// The widest vectors a filtered resample may use: 256 bits (AVX2, the default) or 0 for none; the
+// processor still decides what it has. Both give the same bytes; tests walk both.
+void SetResampleVectorBits(int bits);
+
 // The smallest integer not below x.
 int CeilInt(double x);

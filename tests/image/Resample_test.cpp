@@ -324,22 +324,27 @@ TEST_P(ResampleKernels, MatchesTheFixedPointReferenceAtEveryDepthAndSize)
 {
     const int kernel = GetParam();
     unsigned seed = 1;
-    for (const Layout& layout : layouts) {
-        for (const SizeCase& s : sizeCases) {
-            SCOPED_TRACE(::testing::Message() << "depth " << layout.name << ", " << s.srcW << "x" << s.srcH << " -> "
-                                              << s.dstW << "x" << s.dstH);
-            TFastDIB src, dst;
-            sizeDib(src, s.srcW, s.srcH, layout);
-            sizeDib(dst, s.dstW, s.dstH, layout);
-            ASSERT_TRUE(src.Scanlines && dst.Scanlines);
-            fillRandom(src, layout, seed++);
-            fillBytes(dst, 0x5A); // every pixel must be written
+    for (const int bits : {256, 0}) {
+        SetResampleVectorBits(bits);
+        for (const Layout& layout : layouts) {
+            for (const SizeCase& s : sizeCases) {
+                SCOPED_TRACE(::testing::Message() << bits << "-bit vectors, depth " << layout.name << ", " << s.srcW
+                                                  << "x" << s.srcH << " -> " << s.dstW << "x" << s.dstH);
+                TFastDIB src, dst;
+                sizeDib(src, s.srcW, s.srcH, layout);
+                sizeDib(dst, s.dstW, s.dstH, layout);
+                ASSERT_TRUE(src.Scanlines && dst.Scanlines);
+                fillRandom(src, layout, seed++);
+                fillBytes(dst, 0x5A); // every pixel must be written
 
-            const Planes expected = refResample(readPlanes(src, layout), s.dstW, s.dstH, kernel);
-            ResampleFiltered(src, dst, kernel);
-            EXPECT_TRUE(samePixels(pixelBytesOf(dst, layout), packPlanes(expected, layout), s.dstW, pixelBytes(layout)));
+                const Planes expected = refResample(readPlanes(src, layout), s.dstW, s.dstH, kernel);
+                ResampleFiltered(src, dst, kernel);
+                EXPECT_TRUE(samePixels(pixelBytesOf(dst, layout), packPlanes(expected, layout), s.dstW,
+                                       pixelBytes(layout)));
+            }
         }
     }
+    SetResampleVectorBits(256);
 }
 
 TEST_P(ResampleKernels, OneColourStaysThatColour)
