@@ -538,6 +538,9 @@ void applyToWindows(StoredWindowValues& v)
             }
         }
     }
+    // Whichever way the notes window ended up, Docked says it.
+    if (TF_Notes* notes = F_Notes)
+        notes->Docked = F_Main && F_Main->DP_Bottom->isDocked(notes);
 }
 
 bool isShown(const QWidget* w)

@@ -715,13 +715,13 @@ void TF_Main::A_NotesExecute()
 {
     if (!F_Notes)
         return;
-    F_Notes->Docked = !DP_Bottom->clients().isEmpty();
     const bool show = A_Notes->isChecked();
     if (show)
         DP_Bottom->dock(F_Notes);
     else
         DP_Bottom->undock(F_Notes);
     DP_Bottom->showForm(F_Notes, show);
+    F_Notes->Docked = DP_Bottom->isDocked(F_Notes);
 }
 
 void TF_Main::carryToolWindows()

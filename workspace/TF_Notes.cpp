@@ -67,6 +67,15 @@ void TF_Notes::contentChanged()
         w->Project->Changed = true;
 }
 
+bool TF_Notes::event(QEvent* event)
+{
+    // Carried in a dock widget, Docked follows it as it docks and floats.
+    if (event->type() == QEvent::ParentChange)
+        if (auto* dock = qobject_cast<QDockWidget*>(parentWidget()))
+            connect(dock, &QDockWidget::topLevelChanged, this, &TF_Notes::carrierFloated, Qt::UniqueConnection);
+    return QWidget::event(event);
+}
+
 void TF_Notes::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

@@ -23,11 +23,13 @@ public:
     void BindEditObject(TF_SMDI* w);
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void contentChanged();
+    void carrierFloated(bool floating) { Docked = !floating; }
 
     QPointer<TF_SMDI> fEditObject;
 };

@@ -185,12 +185,14 @@ TEST_F(ToolWindows, NotesDockAtTheBottomAndKeepTheirFontAndPlace)
     QCoreApplication::processEvents();
     EXPECT_TRUE(F_Notes->isVisible());
     EXPECT_TRUE(main->DP_Bottom->isDocked(F_Notes)) << "docked at the bottom";
+    EXPECT_TRUE(F_Notes->Docked);
     EXPECT_EQ(main->dockWidgetArea(CarrierOf(F_Notes)), Qt::BottomDockWidgetArea);
     F_Notes->RTFEditor->SelectFont(QStringLiteral("DejaVu Sans Mono"), 14, 0x00102030);
 
     restart();
     EXPECT_TRUE(F_Notes->isVisible());
     EXPECT_TRUE(main->DP_Bottom->isDocked(F_Notes));
+    EXPECT_TRUE(F_Notes->Docked);
     EXPECT_EQ(F_Notes->RTFEditor->FontName, QStringLiteral("DejaVu Sans Mono"));
     EXPECT_EQ(F_Notes->RTFEditor->FontSize, 14);
     EXPECT_EQ(F_Notes->RTFEditor->FontColor, 0x00102030);
@@ -200,6 +202,7 @@ TEST_F(ToolWindows, NotesDockAtTheBottomAndKeepTheirFontAndPlace)
     main->A_Notes->trigger(); // off: floats where it stood, hidden
     EXPECT_FALSE(F_Notes->isVisible());
     EXPECT_FALSE(main->DP_Bottom->isDocked(F_Notes));
+    EXPECT_FALSE(F_Notes->Docked);
 }
 
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
