@@ -26,6 +26,7 @@
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Notes.h"
+#include "workspace/TF_Tracker.h"
 #include "workspace/TF_Zoom.h"
 
 #include <QAbstractEventDispatcher>
@@ -673,6 +674,9 @@ void TF_SMDI::FormClose()
             F_BirdView->UpdateBird(nullptr, 0);
         if (F_Histogram)
             F_Histogram->UpdateHistogram(nullptr);
+        // A profile of pixels that are going is no profile to point into.
+        if (F_Tracker && F_Tracker->MDI == this)
+            F_Tracker->UpdateTracker(nullptr);
         // needs: closing the grayscale dialog when visible.
         if (F_Zoom)
             F_Zoom->UpdateZoom(nullptr);

@@ -7,6 +7,7 @@
 #include "image/ToolkitBitmap.h"
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
+#include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "workspace/TF_SMDI.h"
 
@@ -185,6 +186,12 @@ TEST_F(Tracker, SamplesTheFirstImagesTrackerCopyAtCanvasCoordinates)
     tracker->UpdateTracker(nullptr);
     EXPECT_TRUE(tracker->profile().Points.empty());
     EXPECT_EQ(tracker->SB_Hor->maximum(), 0);
+
+    tracker->UpdateTracker(w);
+    w->Project->Changed = false;
+    w->close(); // its window closing empties the profile
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(tracker->profile().Points.empty());
 }
 
 TEST_F(Tracker, FollowsPointsAsTheyChange)
