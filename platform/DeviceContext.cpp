@@ -269,12 +269,12 @@ bool DeleteObject(HGDIOBJ object)
         QMutexLocker lock(&registryMutex());
         if (!object || !liveObjects().contains(object) || object->isStock())
             return false;
-        for (DeviceContext* dc : liveContexts()) {
-            // A section still selected is still painted on: refused, as GDI refuses it.
-            if (dc->currentBitmap() == object)
-                return false;
-        }
-        for (DeviceContext* dc : liveContexts()) {
+        // A section still selected is still painted on: refused, as GDI refuses it.
+        if (object->kind() == GdiObject::Kind::Bitmap && object->m_selections.load() > 0)
+            return false;
+        // A pen, brush or font still selected somewhere is taken out of those contexts.
+        const QSet<DeviceContext*> holders = object->m_selections.load() > 0 ? liveContexts() : QSet<DeviceContext*>();
+        for (DeviceContext* dc : holders) {
             if (dc->currentPen() == object)
                 dc->SelectObject(static_cast<HPEN>(nullptr));
             if (dc->currentBrush() == object)
@@ -1059,6 +1059,9 @@ DeviceContext::DeviceContext()
     m_logPen = m_pen->log;
     m_logBrush = m_brush->log;
     m_logFont = m_font->log;
+    ++m_pen->m_selections;
+    ++m_brush->m_selections;
+    ++m_font->m_selections;
     registerContext(this);
 }
 
@@ -1066,10 +1069,25 @@ DeviceContext::DeviceContext(QPaintDevice* device) : DeviceContext() { m_device 
 
 DeviceContext::DeviceContext(QPainter* painter) : DeviceContext() { m_external = painter; }
 
+// Moves one selection from `old` to `now`.
+void DeviceContext::countSelection(GdiObject* old, GdiObject* now)
+{
+    if (old == now)
+        return;
+    if (old)
+        --old->m_selections;
+    if (now)
+        ++now->m_selections;
+}
+
 DeviceContext::~DeviceContext()
 {
     QMutexLocker lock(&registryMutex());
     liveContexts().remove(this);
+    for (GdiObject* object : {static_cast<GdiObject*>(m_pen), static_cast<GdiObject*>(m_brush),
+                              static_cast<GdiObject*>(m_font), static_cast<GdiObject*>(m_bitmap)})
+        if (object && liveObjects().contains(object))
+            --object->m_selections;
 }
 
 HDC CreateCompatibleDC(HDC) { return new DeviceContext; }
@@ -1085,6 +1103,7 @@ bool DeleteDC(HDC dc)
 HPEN DeviceContext::SelectObject(HPEN pen)
 {
     HPEN old = m_pen;
+    countSelection(m_pen, pen);
     m_pen = pen;
     if (pen)
         m_logPen = pen->log;
@@ -1094,6 +1113,7 @@ HPEN DeviceContext::SelectObject(HPEN pen)
 HBRUSH DeviceContext::SelectObject(HBRUSH brush)
 {
     HBRUSH old = m_brush;
+    countSelection(m_brush, brush);
     m_brush = brush;
     if (brush)
         m_logBrush = brush->log;
@@ -1103,6 +1123,7 @@ HBRUSH DeviceContext::SelectObject(HBRUSH brush)
 HFONT DeviceContext::SelectObject(HFONT font)
 {
     HFONT old = m_font;
+    countSelection(m_font, font);
     m_font = font;
     if (font)
         m_logFont = font->log;
@@ -1112,6 +1133,7 @@ HFONT DeviceContext::SelectObject(HFONT font)
 HBITMAP DeviceContext::SelectObject(HBITMAP bitmap)
 {
     HBITMAP old = m_bitmap;
+    countSelection(m_bitmap, bitmap);
     m_bitmap = bitmap;
     return old;
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -201,8 +202,13 @@ protected:
 
 private:
     friend GdiObject* GetStockObject(int);
+    friend class DeviceContext;
+    friend bool DeleteObject(GdiObject*);
     Kind m_kind;
     bool m_stock = false;
+    // Contexts that have this object selected: deleting an object that none holds needs no walk
+    // over every context, so freeing thousands of images stays linear.
+    std::atomic<int> m_selections{0};
 };
 
 class GdiPen : public GdiObject {
@@ -406,6 +412,7 @@ private:
 
     QPaintDevice* m_device = nullptr;
     QPainter* m_external = nullptr;
+    static void countSelection(GdiObject* old, GdiObject* now);
     HBITMAP m_bitmap = nullptr;
     HPEN m_pen = nullptr;
     HBRUSH m_brush = nullptr;

@@ -17,6 +17,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <limits>
 #include <new>
 #include <optional>
 
@@ -85,6 +86,13 @@ qint64 rowBytes24(qint64 width)
     return (width * 24 + 31) / 32 * 4;
 }
 
+// Sizes from headers multiply past 64 bits; such a product stands for "too much".
+qint64 times(qint64 a, qint64 b)
+{
+    qint64 product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<qint64>::max() : product;
+}
+
 [[noreturn]] void refuse(const QString& fileName, const QString& why)
 {
     throw EInvalidGraphic(QStringLiteral("Cannot read image %1: %2").arg(fileName, why));
@@ -115,8 +123,8 @@ void checkFileSize(const QString& fileName, PictureKind kind, const QByteArray& 
         const qint64 height = qFromBigEndian<quint32>(h + 20);
         const int bitDepth = h[24];
         const int channels = std::array<int, 7>{1, 0, 3, 1, 2, 0, 4}[qMin<int>(h[25], 6)];
-        const qint64 filtered = height * (1 + (width * bitDepth * qMax(1, channels) + 7) / 8);
-        if (filtered > fileSize * MaxDeflateRatio)
+        const qint64 filtered = times(height, 1 + (width * bitDepth * qMax(1, channels) + 7) / 8);
+        if (filtered > times(fileSize, MaxDeflateRatio))
             refuse(fileName, QStringLiteral("the file is too short for a picture of %1 x %2 pixels").arg(width).arg(height));
     } else if (kind == PictureKind::Bmp && head.size() >= 34) {
         const qint64 offset = qFromLittleEndian<quint32>(h + 10);
@@ -137,7 +145,7 @@ void checkFileSize(const QString& fileName, PictureKind kind, const QByteArray& 
         // Run-length data may skip any part of the picture; only plain rows have a known size.
         const bool plainRows = compression == 0 || compression == 3 || compression == 6;
         if (plainRows && width > 0 && bitCount > 0
-            && offset + (width * bitCount + 31) / 32 * 4 * height > fileSize)
+            && times((width * bitCount + 31) / 32 * 4, height) > fileSize - offset)
             refuse(fileName, QStringLiteral("the file is too short for a picture of %1 x %2 pixels").arg(width).arg(height));
     }
 }
@@ -173,7 +181,7 @@ bool loadJpeg(TFastDIB& image, const QString& fileName, QFile& file)
     checkPictureSize(fileName, width, height);
     // A gray picture is decoded at 8 bits and widened: both images are held for a moment.
     const qint64 gray = channels == 1 ? (width + 3) / 4 * 4 * height : 0;
-    checkMemory(fileName, width, height, rowBytes24(width) * height + gray);
+    checkMemory(fileName, width, height, times(rowBytes24(width), height) + gray);
 
     TFastDIB loaded;
     loaded.UseGDI = image.UseGDI;
@@ -211,26 +219,34 @@ QImage opaque24(QImage picture)
 }
 
 // Any of the formats through the toolkit's reader for that format alone.
-void loadThroughToolkit(TFastDIB& image, const QString& fileName, const PictureFormat& format)
+void loadThroughToolkit(TFastDIB& image, const QString& fileName, const PictureFormat& format, const QByteArray& head)
 {
     raiseAllocationLimit();
     QImageReader reader(fileName, format.qtFormat);
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false); // pixels as stored, as the other image roads give them
-    const QSize size = reader.size();
+    QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         refuse(fileName, reader.errorString());
+    if (format.kind == PictureKind::Gif && head.size() >= 10) {
+        // A GIF's frame is drawn onto its logical screen, which is what the reader gives.
+        const auto* h = reinterpret_cast<const uchar*>(head.constData());
+        size = size.expandedTo(QSize(qFromLittleEndian<quint16>(h + 6), qFromLittleEndian<quint16>(h + 8)));
+    }
     const qint64 width = size.width(), height = size.height();
     checkPictureSize(fileName, width, height);
     // The decoded picture, its opaque 24-bit copy and the image's own rows.
     const QImage::Format decoded = reader.imageFormat();
     const int decodedBits = decoded == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(decoded).bitsPerPixel();
-    checkMemory(fileName, width, height, (width * decodedBits + 31) / 32 * 4 * height + 2 * rowBytes24(width) * height);
+    checkMemory(fileName, width, height,
+                times((width * decodedBits + 31) / 32 * 4 + 2 * rowBytes24(width), height));
 
     QImage picture = reader.read();
     if (picture.isNull())
         refuse(fileName, reader.errorString());
+    if (picture.width() > width || picture.height() > height)
+        refuse(fileName, QStringLiteral("the picture is larger than its header says"));
     picture = opaque24(std::move(picture));
     if (picture.isNull())
         refuse(fileName, QStringLiteral("not enough memory"));
@@ -293,7 +309,7 @@ int LoadPictureToDIB(TFastDIB& image, const QString& fileName)
         if (format->kind == PictureKind::Jpeg && loadJpeg(image, fileName, file))
             return 0;
         file.close();
-        loadThroughToolkit(image, fileName, *format);
+        loadThroughToolkit(image, fileName, *format, head);
     } catch (const std::bad_alloc&) {
         refuse(fileName, QStringLiteral("not enough memory"));
     }

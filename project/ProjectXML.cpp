@@ -90,28 +90,11 @@ void progressStep(const QString& line2)
 
 // ---- embedded pictures --------------------------------------------------------------------------
 
-// Pictures read from project files, kept as their Base64 JPEG text: saving an unchanged picture
-// writes the same text again instead of compressing the decoded pixels once more, which would lose
-// a little with every save. A picture that could not be decoded is kept too, for an image still
-// without pixels: saving the damaged project must not throw away what a repair might recover.
-struct KeptPicture {
-    std::weak_ptr<const void> alive; // the image's life token: a freed image's entry is stale
-    int width = 0;
-    int height = 0;
-    size_t pixelHash = 0;
-    QByteArray base64;
-};
-
-std::unordered_map<const TStitchObject*, KeptPicture>& keptPictures()
-{
-    static std::unordered_map<const TStitchObject*, KeptPicture> kept;
-    return kept;
-}
-
-void forgetFreedPictures()
-{
-    std::erase_if(keptPictures(), [](const auto& entry) { return entry.second.alive.expired(); });
-}
+// Pictures read from project files are kept as their Base64 JPEG text (TStitchObject::Kept):
+// saving an unchanged picture writes the same text again instead of compressing the decoded pixels
+// once more, which would lose a little with every save. A picture that could not be decoded is
+// kept too, for an image still without pixels: saving the damaged project must not throw away
+// what a repair might recover.
 
 // Over the pixel bytes of each row, without the padding.
 size_t pixelHash(const TFastDIB& dib)
@@ -123,22 +106,17 @@ size_t pixelHash(const TFastDIB& dib)
     return h;
 }
 
-void keepPicture(const TStitchObject& so, const QByteArray& base64)
+void keepPicture(TStitchObject& so, const QByteArray& base64)
 {
-    forgetFreedPictures();
-    keptPictures()[&so] = KeptPicture{so.lifeToken(), so.FD->Info.Header.Width, so.FD->AbsHeight, pixelHash(*so.FD), base64};
+    so.Kept = TKeptPicture{so.FD->Info.Header.Width, so.FD->AbsHeight, pixelHash(*so.FD), base64};
 }
 
 // The text the image was read with, while its pixels are still those; empty otherwise.
 QByteArray keptPicture(const TStitchObject& so)
 {
-    forgetFreedPictures();
-    if (!so.FD)
+    const TKeptPicture& kept = so.Kept;
+    if (!so.FD || kept.base64.isEmpty())
         return QByteArray();
-    const auto it = keptPictures().find(&so);
-    if (it == keptPictures().end())
-        return QByteArray();
-    const KeptPicture& kept = it->second;
     if (kept.width != so.FD->Info.Header.Width || kept.height != so.FD->AbsHeight || kept.pixelHash != pixelHash(*so.FD))
         return QByteArray();
     return kept.base64;
@@ -475,7 +453,10 @@ private:
     enum class State { Running, Cancelled, Failed };
     static constexpr int MaxNotes = 100; // a hostile file could damage every element
 
+    static constexpr int TreeEveryImageUpTo = 64;
+
     void parse(QIODevice& source);
+    void refillTree(bool always = false);
     void finish();
     void fail(const QString& reason);
     void cancel();
@@ -526,6 +507,7 @@ private:
     bool m_imageHasPicture = false;
     bool m_inPicture = false;
     QByteArray m_picture; // Base64 text of the picture section, gathered from its pieces
+    int m_treeImages = 0;  // images the measurement tree showed when it was last filled
     int m_imageNumber = 0;
     int m_pathNumber = 0;
     int m_pointNumber = 0; // within the path
@@ -639,9 +621,24 @@ void ProjectReader::parse(QIODevice& source)
     m_parser = nullptr;
 }
 
+void ProjectReader::refillTree(bool always)
+{
+    // The tree is built anew each time, over all images: refilled after every image of a large
+    // project, the reading would grow with the square of the images. Small projects show every
+    // image as it comes; beyond that the tree follows each doubling, and the end.
+    const int images = int(m_window->StitchList.size());
+    if (!F_Measurements || images == m_treeImages)
+        return;
+    if (!always && images > TreeEveryImageUpTo && images < 2 * m_treeImages)
+        return;
+    F_Measurements->FillMeasurements(m_window, false);
+    m_treeImages = images;
+}
+
 void ProjectReader::finish()
 {
     TF_SMDI* w = m_window;
+    refillTree(true);
     // Names are derived from the order, and widths from the positions; the file's are provisional.
     for (const auto& p : w->PathList) {
         TF_Measurements::CountMeasurements(w, p.get());
@@ -928,8 +925,7 @@ void ProjectReader::image(const char** atts)
     so->Width = dibWidth(so->FD.get());
     so->Height = dibHeight(so->FD.get());
     so->Loaded = true;
-    if (F_Measurements)
-        F_Measurements->FillMeasurements(w, false);
+    refillTree();
     m_image = so;
     m_imageDepth = m_depth;
     m_imageHasPicture = false;

@@ -3,11 +3,22 @@
 
 #include "project/TJEXObject.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
 
 class TFastDIB;
+
+// The Base64 JPEG text an image was read with from a project file, and a fingerprint of the pixels
+// it gave: while the pixels are those, saving writes the text again instead of compressing them
+// once more. Kept with the image, it goes when the image goes.
+struct TKeptPicture {
+    int width = 0;
+    int height = 0;
+    size_t pixelHash = 0;
+    QByteArray base64; // empty: nothing kept
+};
 
 class TStitchObject : public TJEXObject {
 public:
@@ -29,4 +40,5 @@ public:
     bool Displayed = false; // on screen, for dynamic freeing of pixels
     bool Loaded = false;    // pixels in memory
     bool Embedded = false;  // pixels stored inside the project file
+    TKeptPicture Kept;      // filled and read by the project file reader and writer only
 };

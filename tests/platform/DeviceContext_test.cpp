@@ -481,6 +481,34 @@ TEST(DeviceContext, HandlesBehaveLikeGdiHandles)
     LineTo(s.dc, 2, 0);
     EXPECT_EQ(s.at(1, 0), kRed);
 
+    // Selections are counted per handle: a section held by two contexts goes only when both let
+    // it go, by deselecting or by being deleted; a pen held by two is taken out of both.
+    HDC a = CreateCompatibleDC(nullptr);
+    HDC b = CreateCompatibleDC(nullptr);
+    HBITMAP shared = CreateCompatibleBitmap(a, 2, 2);
+    a->SelectObject(shared);
+    b->SelectObject(shared);
+    a->SelectObject(shared); // selecting again counts once
+    EXPECT_FALSE(DeleteObject(shared));
+    a->SelectObject(static_cast<HBITMAP>(nullptr));
+    EXPECT_FALSE(DeleteObject(shared)) << "still selected into the second context";
+    DeleteDC(b);
+    EXPECT_TRUE(DeleteObject(shared));
+    HPEN green = CreatePen(PS_SOLID, 1, RGB(0, 255, 0));
+    HDC c = CreateCompatibleDC(nullptr);
+    SelectObject(a, green);
+    SelectObject(c, green);
+    EXPECT_TRUE(DeleteObject(green));
+    EXPECT_EQ(a->currentPen(), nullptr);
+    EXPECT_EQ(c->currentPen(), nullptr);
+    HPEN blue = CreatePen(PS_SOLID, 1, RGB(0, 0, 255));
+    SelectObject(a, blue);
+    SelectObject(a, GetStockObject(BLACK_PEN));
+    EXPECT_TRUE(DeleteObject(blue)) << "no longer selected";
+    EXPECT_EQ(a->currentPen(), GetStockObject(BLACK_PEN));
+    DeleteDC(a);
+    DeleteDC(c);
+
     // The face name keeps at most 31 characters, as GDI's field.
     LOGFONT lf;
     lf.lfFaceName = QString(40, QLatin1Char('x'));

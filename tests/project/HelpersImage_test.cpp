@@ -354,7 +354,11 @@ TEST_F(PictureFileTest, PicturesLargerThanTheMemoryLimitAreRefusedBeforeReading)
     writeBytes(QStringLiteral("big-gray.jpg"), rawJpeg(600, 400, 1, false));
     ASSERT_TRUE(picture.save(path(QStringLiteral("big.png"))));
     ASSERT_TRUE(picture.save(path(QStringLiteral("big.bmp"))));
-    const char* names[] = {"big.jpg", "big-gray.jpg", "big.png", "big.bmp"};
+    // A 2 x 1 frame on a 600 x 400 logical screen, which is what the reader gives.
+    QByteArray gif = QByteArray::fromHex("47494638396158029001810000ff00000000ff000000000000"
+                                         "2c0000000002000100000202440a003b");
+    writeBytes(QStringLiteral("big.gif"), gif);
+    const char* names[] = {"big.jpg", "big-gray.jpg", "big.png", "big.bmp", "big.gif"};
     struct Restore {
         ~Restore() { SetPictureMemoryLimit(0); }
     } restore;

@@ -13,6 +13,7 @@
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "shell/TF_Progress.h"
+#include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 #include "support/PermissionsBind.h"
@@ -26,6 +27,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -563,6 +565,38 @@ TEST_F(ProjectXMLTest, PictureFilesAndEmbeddedPicturesShareOneSizeLimit)
         EXPECT_EQ(back->StitchList[0]->FD->Info.Header.Width, width);
         EXPECT_EQ(back->StitchList[0]->FD->AbsHeight, row.height);
     }
+}
+
+TEST_F(ProjectXMLTest, ManyImagesRefillTheTreeAtEachDoublingAndAtTheEnd)
+{
+    // 300 embedded pictures: every one of the first 64 shows in the tree as it is read, then the
+    // tree follows 128 and 256 images, and the end. Refilled after every image, as it was, the
+    // reading grew with the square of the images.
+    auto w = newWindow();
+    for (int i = 0; i < 300; ++i) {
+        auto so = std::make_unique<TStitchObject>();
+        so->x = i * 4;
+        fillPattern(*so->FD, 4, 4);
+        so->Width = so->Height = 4;
+        so->Loaded = true;
+        so->Embedded = true;
+        w->StitchList.push_back(std::move(so));
+    }
+    const QString name = file(QStringLiteral("many.jex4"));
+    ASSERT_EQ(SaveProjectXML(w.get(), name, false), 0);
+
+    auto tool = std::make_unique<TF_Measurements>();
+    F_Measurements = tool.get();
+    struct Unbind {
+        ~Unbind() { F_Measurements = nullptr; }
+    } unbind;
+    auto read = newWindow();
+    QSignalSpy refills(tool->imageModel(), &QAbstractItemModel::modelReset);
+    ASSERT_EQ(LoadProjectXML(read.get(), name), ProjectRead);
+    EXPECT_EQ(refills.count(), 64 + 2 + 1);
+    ASSERT_EQ(tool->imageModel()->rowCount(), 1);
+    EXPECT_EQ(tool->imageModel()->rowCount(tool->imageModel()->index(0, 0)), 300) << "the tree ends with every image";
+    EXPECT_EQ(read->StitchList.size(), 300u);
 }
 
 TEST_F(ProjectXMLTest, PixelsThatExistNowhereElseAreEmbeddedWithoutTheSetting)
