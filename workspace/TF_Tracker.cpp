@@ -146,6 +146,25 @@ TrackerProfile BuildProfile(const TPath* path, const TFastDIB& image)
     return result;
 }
 
+std::vector<double> PlottedValues(const std::vector<TFDPoint>& points, int smooth)
+{
+    const int n = int(points.size());
+    std::vector<double> values(static_cast<size_t>(n));
+    if (smooth <= 0) {
+        for (int i = 0; i < n; ++i)
+            values[size_t(i)] = points[size_t(i)].Color;
+        return values;
+    }
+    std::vector<double> prefix(static_cast<size_t>(n) + 1);
+    for (int i = 0; i < n; ++i)
+        prefix[size_t(i) + 1] = prefix[size_t(i)] + points[size_t(i)].Color;
+    for (int i = 0; i < n; ++i) {
+        const int a = std::max(0, i - smooth), b = std::min(n - 1, i + smooth);
+        values[size_t(i)] = (prefix[size_t(b) + 1] - prefix[size_t(a)]) / (b - a + 1);
+    }
+    return values;
+}
+
 TF_Tracker::TF_Tracker(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
@@ -478,20 +497,8 @@ void TF_Tracker::drawChart(QImage& image) const
     const auto& points = m_profile.Points;
     const int n = int(points.size());
     if (n > 0) {
-        // The curve, averaged over 2 * smooth + 1 samples when asked.
-        const int smooth = SE_Smooth->value();
-        std::vector<double> prefix;
-        if (smooth > 0) {
-            prefix.resize(size_t(n) + 1);
-            for (int i = 0; i < n; ++i)
-                prefix[size_t(i) + 1] = prefix[size_t(i)] + points[size_t(i)].Color;
-        }
-        auto value = [&](int i) -> double {
-            if (smooth <= 0)
-                return points[size_t(i)].Color;
-            const int a = std::max(0, i - smooth), b = std::min(n - 1, i + smooth);
-            return (prefix[size_t(b) + 1] - prefix[size_t(a)]) / (b - a + 1);
-        };
+        const std::vector<double> plotted = PlottedValues(points, SE_Smooth->value());
+        auto value = [&plotted](int i) { return plotted[size_t(i)]; };
         const int first = std::max(0, int(std::floor(x.Minimum)) - 1);
         const int last = std::min(n - 1, int(std::ceil(x.Maximum)) + 1);
         p.setClipRect(plot.adjusted(0, 0, 1, 1));

@@ -48,6 +48,10 @@ double AddLine(const TFastDIB& image, QPoint p1, QPoint p2, std::vector<TFDPoint
 // one) gives samples of -1; no path or no measurement points give an empty profile.
 TrackerProfile BuildProfile(const TPath* path, const TFastDIB& image);
 
+// The values the chart plots: each sample's gray value, or with smooth n the mean of the samples
+// from n before to n after it (fewer at the ends of the profile).
+std::vector<double> PlottedValues(const std::vector<TFDPoint>& points, int smooth);
+
 class TF_Tracker : public QWidget {
     Q_OBJECT
 public:

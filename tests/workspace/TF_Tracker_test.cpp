@@ -129,6 +129,31 @@ TEST(TrackerProfile, TheSpecimenCountsOfSamplesAndMarkers)
     EXPECT_TRUE(BuildProfile(nullptr, image).Points.empty());
 }
 
+TEST(TrackerProfile, SmoothingAveragesTheNeighboursAndFewerAtTheEnds)
+{
+    std::vector<TFDPoint> points;
+    for (int c : {10, 20, 30, 40, 100})
+        points.push_back(TFDPoint{0, 0, c});
+    struct Row {
+        int smooth;
+        std::vector<double> values;
+    };
+    const Row rows[] = {
+        {0, {10, 20, 30, 40, 100}},
+        {1, {15, 20, 30, 170.0 / 3, 70}},
+        {2, {20, 25, 40, 47.5, 170.0 / 3}},
+        {9, {40, 40, 40, 40, 40}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.smooth);
+        const std::vector<double> v = PlottedValues(points, r.smooth);
+        ASSERT_EQ(v.size(), r.values.size());
+        for (size_t i = 0; i < v.size(); ++i)
+            EXPECT_DOUBLE_EQ(v[i], r.values[i]) << "sample " << i;
+    }
+    EXPECT_TRUE(PlottedValues({}, 3).empty());
+}
+
 class Tracker : public testhelpers::ImageWindowTest {
 protected:
     void SetUp() override
