@@ -10,6 +10,7 @@
 #include "platform/FakeDialogs.h"
 #include "project/Settings.h"
 #include "project/SettingsStore.h"
+#include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -203,6 +205,38 @@ TEST_F(ToolWindows, NotesDockAtTheBottomAndKeepTheirFontAndPlace)
     EXPECT_FALSE(F_Notes->isVisible());
     EXPECT_FALSE(main->DP_Bottom->isDocked(F_Notes));
     EXPECT_FALSE(F_Notes->Docked);
+}
+
+TEST_F(ToolWindows, NotesTravelWithTheirProjectThroughSavingAndLoading)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("notes.jex4"));
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* first = main->ActiveMDIChild();
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(F_Notes->EditObject(), first) << "the new window's notes are edited";
+    F_Notes->RTFEditor->Editor->insertPlainText(QStringLiteral("Core 12, frost ring"));
+    EXPECT_TRUE(first->Project->Changed);
+    ASSERT_EQ(SaveProjectXML(first, file, false), 0);
+    first->Project->Changed = false;
+    first->close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(F_Notes->EditObject(), nullptr);
+
+    TF_SMDI* loaded = main->ProcessLoadProject(file);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(F_Notes->EditObject(), loaded);
+    EXPECT_EQ(F_Notes->RTFEditor->Editor->toPlainText(), QStringLiteral("Core 12, frost ring"));
+    EXPECT_FALSE(loaded->Project->Changed) << "showing the notes changes nothing";
+
+    // A file that cannot be read leaves the notes with the window in front.
+    fake->answerMessage(mrOk); // the reader says the file is missing
+    EXPECT_EQ(main->ProcessLoadProject(dir.filePath(QStringLiteral("missing.jex4"))), nullptr);
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    EXPECT_EQ(F_Notes->EditObject(), main->ActiveMDIChild());
+    EXPECT_EQ(F_Notes->RTFEditor->Editor->toPlainText(), QStringLiteral("Core 12, frost ring"));
+    loaded->Project->Changed = false;
 }
 
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
