@@ -660,6 +660,16 @@ void TFastDIB::CopyRect(const TFastDIB& Src, int x, int y, int w, int h, int sx,
     // 4. Whole rows of bytes; at 8 bits the indices go across as they are.
     const qint64 bytesPerPixel = bpp / 8;
     const size_t n = size_t(W * bytesPerPixel);
+    // Rows that span both images from their first column lie back to back in memory: one block,
+    // the padding between them included (memmove keeps a copy within one image right).
+    const bool wholeRows = X == 0 && SX == 0 && BWidth == Src.BWidth && qint64(n) >= qint64(BWidth) - Gap
+                           && qint64(n) >= qint64(Src.BWidth) - Src.Gap && H > 1
+                           && Pixels8[Y + H - 1] == Pixels8[Y] + (H - 1) * qint64(BWidth)
+                           && Src.Pixels8[SY + H - 1] == Src.Pixels8[SY] + (H - 1) * qint64(BWidth);
+    if (wholeRows) {
+        std::memmove(Pixels8[Y], Src.Pixels8[SY], size_t((H - 1) * qint64(BWidth)) + n);
+        return;
+    }
     for (qint64 k = 0; k < H; ++k) {
         const qint64 i = rowsDown ? H - 1 - k : k;
         std::memmove(Pixels8[Y + i] + X * bytesPerPixel, Src.Pixels8[SY + i] + SX * bytesPerPixel, n);

@@ -487,6 +487,64 @@ TEST(TFastDIB, CopyRectWithinOneImageOverlapping)
         }
 }
 
+TEST(TFastDIB, CopyRectOfWholeRowsCopiesThemAsTheyLie)
+{
+    // Rectangles as wide as both images go across as one block, padding and all; the rows outside
+    // stay, in either row order and within one image moving up or down.
+    constexpr int W = 7, H = 6; // 21 bytes of pixels and 3 of padding per 24-bit row
+    struct Case {
+        const char* name;
+        bool srcTopDown, dstTopDown, self;
+        int y, h, sy;
+    } cases[] = {
+        {"all rows", false, false, false, 0, H, 0},
+        {"middle rows", false, false, false, 2, 3, 1},
+        {"top-down source", true, false, false, 1, 4, 0},
+        {"top-down destination", false, true, false, 0, 3, 3},
+        {"both top-down", true, true, false, 1, 5, 0},
+        {"within one image, down", false, false, true, 2, 4, 0},
+        {"within one image, up", false, false, true, 0, 4, 2},
+        {"within a top-down image, down", true, true, true, 1, 5, 0},
+    };
+    const TFColor background = rgb(9, 8, 7);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFastDIB src, dst;
+        src.SetSize(W, c.srcTopDown ? -H : H, 24);
+        paintPattern(src);
+        TFastDIB& target = c.self ? src : dst;
+        if (!c.self) {
+            dst.SetSize(W, c.dstTopDown ? -H : H, 24);
+            dst.Clear(background);
+        }
+        TFastDIB before, sourceBefore;
+        before.MakeCopy(target, true);
+        sourceBefore.MakeCopy(src, true);
+        target.CopyRect(src, 0, c.y, W, c.h, 0, c.sy);
+        // Both rectangles are addressed by their lowest memory row and go across row for row in
+        // memory order (a picture changing row order arrives upside down, as it always did).
+        const int Y = target.Info.Header.Height > 0 ? H - c.h - c.y : c.y;
+        const int SY = src.Info.Header.Height > 0 ? H - c.h - c.sy : c.sy;
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x) {
+                const bool copied = r >= Y && r < Y + c.h;
+                const TFColor want = copied ? sourceBefore.GetPixel(SY + r - Y, x) : before.GetPixel(r, x);
+                ASSERT_TRUE(same(target.GetPixel(r, x), want)) << "memory row " << r << ", column " << x;
+            }
+    }
+
+    // A sub-image has its parent's row stride but is narrower: its rows go one by one.
+    TFastDIB parent, window, dst;
+    parent.SetSize(W + 3, H, 24);
+    paintPattern(parent);
+    window.SetSubset(parent, 2, 0, W, H);
+    dst.SetSize(W, H, 24);
+    dst.CopyRect(window, 0, 0, W, H, 0, 0);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            ASSERT_TRUE(same(dst.GetPixel(y, x), parent.GetPixel(y, x + 2))) << "memory row " << y << ", column " << x;
+}
+
 // ---- filling ----------------------------------------------------------------------------------------
 
 TEST(TFastDIB, ClearAtEachDepth)
