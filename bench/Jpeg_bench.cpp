@@ -2,11 +2,15 @@
 // our binding into and out of a TFastDIB next to libjpeg-turbo's own decode and encode of the same
 // data in plain top-down memory. Read the results as ratios to the Reference rows.
 #include "BenchSupport.h"
+#include "Ratios.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
+#include "project/Helpers.h"
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -95,11 +99,60 @@ void BM_Encode_LibjpegReference(benchmark::State& state)
     setCounters(state);
 }
 
+// ---- the picture-file road -------------------------------------------------------------------------
+
+const QString& sourceFile()
+{
+    static QTemporaryDir dir;
+    static const QString name = [] {
+        const QString file = dir.filePath(QStringLiteral("scan.jpg"));
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly) || f.write(sourceJpeg()) != sourceJpeg().size())
+            std::abort();
+        return file;
+    }();
+    return name;
+}
+
+// Opening an image file: extension and content checks, the size checks, the decode, 24 bits.
+void BM_LoadPictureToDIB(benchmark::State& state)
+{
+    const QString& file = sourceFile();
+    for (auto _ : state) {
+        TFastDIB image;
+        if (LoadPictureToDIB(image, file) != 0)
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(image.Bits);
+    }
+    setCounters(state);
+}
+
+// Reading the same file and decoding it with libjpeg-turbo alone.
+void BM_ReadAndDecode_LibjpegReference(benchmark::State& state)
+{
+    const QString& file = sourceFile();
+    for (auto _ : state) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            state.SkipWithError("read failed");
+        bench::referenceDecode(f.readAll());
+    }
+    setCounters(state);
+}
+
 } // namespace
 
+BENCHMARK(BM_LoadPictureToDIB)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadAndDecode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Decode_TFastDIB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Decode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Encode_TFastDIB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Encode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    bench::compare("BM_LoadPictureToDIB", "BM_ReadAndDecode_LibjpegReference");
+    bench::compare("BM_Decode_TFastDIB", "BM_Decode_LibjpegReference");
+    bench::compare("BM_Encode_TFastDIB", "BM_Encode_LibjpegReference");
+    return bench::runWithRatios(argc, argv);
+}

@@ -1,5 +1,6 @@
 // TFastDIB on a 20000 x 4000 24-bit scan: sizing, Clear and a full-image CopyRect, each beside the
 // memory operation on the same bytes (calloc, memset, memcpy), so the results read as ratios.
+#include "Ratios.h"
 #include "image/TFastDIB.h"
 
 #include <benchmark/benchmark.h>
@@ -99,4 +100,10 @@ BENCHMARK(BM_CopyRect_Reference_memcpy)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    bench::compare("BM_SetSize", "BM_SetSize_Reference_calloc");
+    bench::compare("BM_Clear", "BM_Clear_Reference_memset");
+    bench::compare("BM_CopyRect", "BM_CopyRect_Reference_memcpy");
+    return bench::runWithRatios(argc, argv);
+}

@@ -38,6 +38,8 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <unordered_map>
 
@@ -120,6 +122,48 @@ QByteArray keptPicture(const TStitchObject& so)
     if (kept.width != so.FD->Info.Header.Width || kept.height != so.FD->AbsHeight || kept.pixelHash != pixelHash(*so.FD))
         return QByteArray();
     return kept.base64;
+}
+
+// Padded Base64 without line breaks, as our writer makes it, decoded four letters at a time; the
+// toolkit's decoder goes letter by letter and took as long as the JPEG decoding. False for any
+// other text, which the caller hands to the toolkit's strict decoding.
+bool decodePlainBase64(const QByteArray& text, QByteArray& out)
+{
+    static const std::array<qint16, 256> value = [] {
+        std::array<qint16, 256> v;
+        v.fill(-1);
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            v[uchar(alphabet[i])] = qint16(i);
+        return v;
+    }();
+    const qsizetype n = text.size();
+    if (n == 0 || n % 4 != 0)
+        return false;
+    const qsizetype pad = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
+    out.resize(n / 4 * 3 - pad);
+    const auto* in = reinterpret_cast<const uchar*>(text.constData());
+    auto* o = reinterpret_cast<uchar*>(out.data());
+    const qsizetype quads = n / 4 - (pad ? 1 : 0);
+    for (qsizetype q = 0; q < quads; ++q, in += 4, o += 3) {
+        const int a = value[in[0]], b = value[in[1]], c = value[in[2]], d = value[in[3]];
+        if ((a | b | c | d) < 0)
+            return false;
+        const quint32 bits = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6 | quint32(d);
+        o[0] = uchar(bits >> 16);
+        o[1] = uchar(bits >> 8);
+        o[2] = uchar(bits);
+    }
+    if (pad) {
+        const int a = value[in[0]], b = value[in[1]], c = pad == 1 ? value[in[2]] : 0;
+        if ((a | b | c) < 0)
+            return false;
+        const quint32 bits = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6;
+        o[0] = uchar(bits >> 16);
+        if (pad == 1)
+            o[1] = uchar(bits >> 8);
+    }
+    return true;
 }
 
 // ---- writing ------------------------------------------------------------------------------------
@@ -938,7 +982,10 @@ void ProjectReader::takePicture()
         return;
     const QString where = imageName() + QStringLiteral(" (") + so->filename + QLatin1Char(')');
     QByteArray base64 = m_picture;
-    base64.removeIf([](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // Our writer puts no line breaks into the text: then it is shared, not copied.
+    if (std::any_of(base64.cbegin(), base64.cend(), blank))
+        base64.removeIf(blank);
     if (base64.isEmpty()) {
         damage(where + QStringLiteral(": the embedded picture is empty; the image was kept without pixels."));
         m_imageHasPicture = true; // reported once
@@ -950,8 +997,15 @@ void ProjectReader::takePicture()
         if (dibWidth(so->FD.get()) == 0)
             keepPicture(*so, m_picture);
     };
-    const auto jpeg = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
-    if (!jpeg) {
+    QByteArray decoded;
+    if (!decodePlainBase64(base64, decoded)) {
+        auto strict = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+        if (strict)
+            decoded = std::move(strict.decoded);
+        else
+            decoded.clear();
+    }
+    if (decoded.isEmpty()) {
         damage(where + QStringLiteral(": the embedded picture is not valid Base64; the image was kept without pixels."));
         keepUndecodable();
         return;
@@ -959,7 +1013,7 @@ void ProjectReader::takePicture()
     auto dib = std::make_unique<TFastDIB>();
     TFastJPG jpg;
     jpg.AttachImage(dib.get());
-    if (jpg.LoadMem(reinterpret_cast<const quint8*>(jpeg.decoded.constData()), jpeg.decoded.size()) != 0) {
+    if (jpg.LoadMem(reinterpret_cast<const quint8*>(decoded.constData()), decoded.size()) != 0) {
         damage(where + QStringLiteral(": the embedded picture is no readable JPEG (") + jpg.lastError()
                + QStringLiteral("); the image was kept without pixels."));
         keepUndecodable();

@@ -567,6 +567,51 @@ TEST_F(ProjectXMLTest, PictureFilesAndEmbeddedPicturesShareOneSizeLimit)
     }
 }
 
+TEST_F(ProjectXMLTest, PictureSectionsReadAlikeInEveryBase64Layout)
+{
+    // The JPEG with 0, 1 or 2 bytes after its end marker, so the text ends with no, two or one
+    // padding letters; then laid out with line breaks, without padding, and damaged.
+    TFastDIB dib;
+    fillPattern(dib, 9, 7);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_EQ(SaveJPGStream(&dib, &buffer, 90), 0);
+    auto expected = decodeSection(QString::fromLatin1(jpeg.toBase64()));
+    for (int tail = 0; tail < 3; ++tail) {
+        const QByteArray plain = (jpeg + QByteArray(tail, '\0')).toBase64();
+        QByteArray broken = plain;
+        broken[broken.size() / 2] = '*';
+        QByteArray lines;
+        for (qsizetype at = 0; at < plain.size(); at += 76)
+            lines += plain.mid(at, 76) + "\r\n";
+        QByteArray unpadded = plain;
+        while (unpadded.endsWith('='))
+            unpadded.chop(1);
+        const struct {
+            const char* name;
+            QByteArray text;
+            bool readable;
+        } rows[] = {{"plain", plain, true}, {"line breaks", lines, true}, {"unpadded", unpadded, true}, {"damaged", broken, false}};
+        for (const auto& r : rows) {
+            SCOPED_TRACE(testing::Message() << r.name << ", " << tail << " bytes after the end marker");
+            auto w = newWindow();
+            const QByteArray document = "<JEX4><ProjectData/><Image Embedded=\"true\" FileName=\"x.jpg\"><![CDATA[" + r.text
+                                        + "]]></Image></JEX4>";
+            QStringList notes;
+            LoadProjectXMLData(w.get(), document, file(QStringLiteral("b64.jex4")), &notes);
+            ASSERT_EQ(w->StitchList.size(), 1u);
+            if (r.readable) {
+                EXPECT_TRUE(notes.isEmpty()) << notes.join(QLatin1Char('\n')).toStdString();
+                EXPECT_EQ(firstDifference(*w->StitchList[0]->FD, *expected), QString());
+            } else {
+                EXPECT_EQ(w->StitchList[0]->FD->Bits, nullptr);
+                EXPECT_EQ(notes.size(), 1);
+            }
+        }
+    }
+}
+
 TEST_F(ProjectXMLTest, ManyImagesRefillTheTreeAtEachDoublingAndAtTheEnd)
 {
     // 300 embedded pictures: every one of the first 64 shows in the tree as it is read, then the
