@@ -14,6 +14,7 @@
 #include "support/JEX3Records.h"
 #include "support/MainWindowTest.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Notes.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QAction>
@@ -222,6 +223,24 @@ TEST_F(OlderProjects, ADamagedFileLeavesNoWindowInItsNameAndStaysOffTheRecentFil
         QStringLiteral("The file ") + current + QStringLiteral(" is damaged!"),
     };
     EXPECT_EQ(newTexts(), expected);
+}
+
+TEST_F(OlderProjects, TheNotesFollowTheImportedWindow)
+{
+    // While the file is read no text moves; after it the notes edit the new project, not the one
+    // that was in front before.
+    F_Notes = new TF_Notes(main.get());
+    main->A_NewProject->trigger();
+    settle();
+    TF_SMDI* before = main->ActiveMDIChild();
+    ASSERT_EQ(F_Notes->EditObject(), before);
+    TF_SMDI* w = main->ImportOlderProject(olderProject(QStringLiteral("noted")));
+    ASSERT_NE(w, nullptr);
+    settle();
+    EXPECT_EQ(F_Notes->EditObject(), main->ActiveMDIChild());
+    EXPECT_EQ(F_Notes->EditObject(), w);
+    for (TF_SMDI* window : {before, w})
+        window->Project->Changed = false;
 }
 
 TEST_F(OlderProjects, SaveWithTheJEX3FilterWritesProjectsThatFitAndRefusesTheRest)

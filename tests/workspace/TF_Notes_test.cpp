@@ -93,6 +93,26 @@ TEST_F(Notes, EachProjectKeepsItsOwnNotesWhileTheWindowsTakeTurns)
     EXPECT_EQ(textOfNotes(other->Project->Notes), QStringLiteral("Other project: bold"));
 }
 
+TEST_F(Notes, ViewingEmptyNotesLeavesThemEmpty)
+{
+    // An editor that was only looked at gives no RTF header: the project stays without notes.
+    notes->setEditObject(w);
+    notes->setEditObject(nullptr);
+    EXPECT_TRUE(w->Project->Notes.isEmpty());
+    EXPECT_FALSE(w->Project->Changed);
+}
+
+TEST_F(Notes, WhileAProjectLoadsUnbindingStillStoresTheText)
+{
+    notes->setEditObject(w);
+    type(QStringLiteral("typed"));
+    ProjectLoading = true;
+    notes->setEditObject(nullptr); // the window goes while a project file is read
+    ProjectLoading = false;
+    EXPECT_EQ(textOfNotes(w->Project->Notes), QStringLiteral("typed"));
+    EXPECT_EQ(notes->EditObject(), nullptr);
+}
+
 TEST_F(Notes, TypingMarksTheProjectChanged)
 {
     notes->setEditObject(w);
