@@ -1,12 +1,15 @@
-// The adjustment dialog on a 12000 × 3000 24-bit scan. OK's pixel work (the settings applied to
+// The adjustment dialogs on a 12000 × 3000 24-bit scan. OK's pixel work (the settings applied to
 // the whole picture) beside a memory copy of the same bytes, on one thread and as the program
 // runs it; the preview made anew after a slider change (reduced copy, settings, paint) beside the
-// toolkit's fast scaling and drawing of the same picture to the same reduced size.
+// toolkit's fast scaling and drawing of the same picture to the same reduced size; the grayscale
+// dialog's preview likewise at its reduction of three (the toolkit only scales; the dialog also
+// runs its filters on the reduced copy).
 #include "image/ImageAdjustments.h"
 #include "image/TFastDIB.h"
 #include "project/TStitchObject.h"
 #include "workspace/AdjustPreview.h"
 #include "workspace/TF_Contrast.h"
+#include "workspace/TF_Grayscale.h"
 #include "workspace/TF_SMDI.h"
 
 #include "BenchSupport.h"
@@ -15,7 +18,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QCheckBox>
 #include <QScrollBar>
+#include "shell/TThinTrackBar.h"
 
 #include <benchmark/benchmark.h>
 
@@ -127,14 +132,46 @@ void BM_AdjustPreviewAfterSliderChange(benchmark::State& state)
 }
 BENCHMARK(BM_AdjustPreviewAfterSliderChange)->Unit(benchmark::kMillisecond);
 
-// Reference: the toolkit scales the same picture by the same factor and draws it.
+// The grayscale dialog's threshold moves with black and white and gray ticked: the preview,
+// reduced three times, is made and painted anew.
+void BM_GrayscalePreviewAfterThresholdChange(benchmark::State& state)
+{
+    TF_SMDI w;
+    auto so = std::make_unique<TStitchObject>();
+    so->FD->SetSize(Width, Height, 24);
+    fillScan(*so->FD);
+    so->Width = Width;
+    so->Height = Height;
+    w.StitchList.push_back(std::move(so));
+    TF_Grayscale d;
+    d.MDI = &w;
+    d.resize(1000, 600);
+    d.show();
+    d.CB_BlackWhite->setChecked(true);
+    d.CB_GrayScale->setChecked(true);
+    QCoreApplication::processEvents();
+    QImage screen(d.PB_Preview->size(), QImage::Format_RGB32);
+    int n = 0;
+    for (auto _ : state) {
+        d.TB_Threshold->setValue(64 + (++n & 63)); // rebuilds the preview
+        QPainter p(&screen);
+        d.PB_Preview->render(p);
+        p.end();
+        benchmark::DoNotOptimize(screen.constBits());
+    }
+    d.reject();
+}
+BENCHMARK(BM_GrayscalePreviewAfterThresholdChange)->Unit(benchmark::kMillisecond);
+
+// Reference: the toolkit scales the same picture by the same factor (the argument) and draws it.
 void BM_Reference_QImageScaledPreview(benchmark::State& state)
 {
     const TFastDIB& src = scan();
     const QImage picture(src.Bits, Width, Height, src.BWidth, QImage::Format_BGR888);
     QImage screen(QSize(690, 520), QImage::Format_RGB32);
     for (auto _ : state) {
-        const QImage reduced = picture.scaled(Width / 5, Height / 5, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const int by = int(state.range(0));
+        const QImage reduced = picture.scaled(Width / by, Height / by, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QPainter p(&screen);
         p.fillRect(screen.rect(), QColor(128, 128, 128));
         p.drawImage(1, 1, reduced);
@@ -142,7 +179,7 @@ void BM_Reference_QImageScaledPreview(benchmark::State& state)
         benchmark::DoNotOptimize(screen.constBits());
     }
 }
-BENCHMARK(BM_Reference_QImageScaledPreview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_QImageScaledPreview)->Arg(5)->Arg(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -153,6 +190,7 @@ int main(int argc, char** argv)
     bench::oneToolkitThread();
     bench::compare("BM_AdjustOk_OneThread", "BM_Reference_MemcpyScanBytes");
     bench::compare("BM_AdjustOk", "BM_Reference_MemcpyScanBytes");
-    bench::compare("BM_AdjustPreviewAfterSliderChange", "BM_Reference_QImageScaledPreview");
+    bench::compare("BM_AdjustPreviewAfterSliderChange", "BM_Reference_QImageScaledPreview/5");
+    bench::compare("BM_GrayscalePreviewAfterThresholdChange", "BM_Reference_QImageScaledPreview/3");
     return bench::runWithRatios(argc, argv);
 }

@@ -298,6 +298,7 @@ public:
     void ResampleCommand();  // "Resample": likewise
     void RotateCommand();    // "Rotate": likewise; repaints after Cancel too
     void AdjustImagesCommand(); // "Adjust image(s)": contrast, brightness, saturation, colour bias
+    void GrayscaleCommand();    // "Grayscale image(s)": black and white, gray, bit planes, slicing
     // The zoomed copies of every image made anew, then a complete repaint.
     void RebuildImages();
     // -- end image commands --

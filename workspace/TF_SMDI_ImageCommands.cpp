@@ -13,6 +13,7 @@
 #include "workspace/OperationProgress.h"
 #include "workspace/TF_AddBorder.h"
 #include "workspace/TF_Contrast.h"
+#include "workspace/TF_Grayscale.h"
 #include "workspace/TF_Resample.h"
 #include "workspace/TF_Rotate.h"
 #include "workspace/TF_SelectAmount.h"
@@ -173,5 +174,15 @@ void TF_SMDI::AdjustImagesCommand()
         return;
     TF_Contrast* d = theDialog(F_Contrast, this);
     d->MDI = this;
+    d->exec();
+}
+
+void TF_SMDI::GrayscaleCommand()
+{
+    if (StitchList.empty())
+        return;
+    TF_Grayscale* d = theDialog(F_Grayscale, this);
+    d->MDI = this;
+    SmoothDraw(true);
     d->exec();
 }
