@@ -4,6 +4,7 @@
 #include "image/TFastDIB.h"
 #include "platform/Delphi.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -163,13 +164,24 @@ void RotatedSize(const TFastDIB& Src, TFastDIB& Dst, double Angle)
 
 void RotateAngle(const TFastDIB& Src, TFastDIB& Dst, bool Smooth, double Angle)
 {
+    RotateAngleRows(Src, Dst, Smooth, Angle, 0, Dst.AbsHeight);
+}
+
+void RotateAngleRows(const TFastDIB& Src, TFastDIB& Dst, bool Smooth, double Angle, int FirstRow, int EndRow)
+{
     const double a = Angle * std::numbers::pi / 180.0;
     const int sine = Round(std::sin(a) * 65536.0);
     const int cosine = Round(std::cos(a) * 65536.0);
-    RotateFixed(Src, Dst, Dst.Info.Header.Width >> 1, Dst.AbsHeight >> 1, sine, cosine, Smooth);
+    RotateFixedRows(Src, Dst, Dst.Info.Header.Width >> 1, Dst.AbsHeight >> 1, sine, cosine, Smooth, FirstRow, EndRow);
 }
 
 void RotateFixed(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, int cosine, bool Smooth)
+{
+    RotateFixedRows(Src, Dst, cx, cy, sine, cosine, Smooth, 0, Dst.AbsHeight);
+}
+
+void RotateFixedRows(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, int cosine, bool Smooth,
+                     int FirstRow, int EndRow)
 {
     const int bpp = Dst.Info.Header.BitCount;
     if (!wholeBytePixels(bpp) || Src.Info.Header.BitCount != bpp || !hasPixels(Src) || !hasPixels(Dst)
@@ -188,7 +200,7 @@ void RotateFixed(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, i
     if (bpp == 16 && Smooth)
         ch16 = std::make_unique<Channels16>(Dst);
 
-    for (qint64 Y = 0; Y < dh; ++Y) {
+    for (qint64 Y = std::max(FirstRow, 0); Y < std::min<qint64>(EndRow, dh); ++Y) {
         qint64 xs = 65536 * qint64(cx) - qint64(cx) * C + (cy - Y) * S + dx;
         qint64 ys = 65536 * qint64(cy) - qint64(cx) * S - (cy - Y) * C + dy;
         quint8* out = Dst.Pixels8[Y];

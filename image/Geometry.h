@@ -29,3 +29,9 @@ void RotateAngle(const TFastDIB& Src, TFastDIB& Dst, bool Smooth, double Angle);
 // blended bilinearly, samples beyond Src's border standing in as Dst's current pixel. Only equal
 // depths of 8, 16, 24 and 32 bits.
 void RotateFixed(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, int cosine, bool Smooth);
+
+// The same for Dst's memory rows FirstRow up to EndRow (excluded) only, so that long turns can be
+// done in parts; the parts together give the whole turn.
+void RotateAngleRows(const TFastDIB& Src, TFastDIB& Dst, bool Smooth, double Angle, int FirstRow, int EndRow);
+void RotateFixedRows(const TFastDIB& Src, TFastDIB& Dst, int cx, int cy, int sine, int cosine, bool Smooth,
+                     int FirstRow, int EndRow);

@@ -114,12 +114,8 @@ void TF_SMDI::AddBorderCommand()
     TF_AddBorder* d = theDialog(F_AddBorder, this);
     if (d->exec() != QDialog::Accepted || !self)
         return;
-    {
-        OperationProgress progress(QStringLiteral("Adding border..."), 1, pixelsOf(*this));
-        AddBorder(d->SE_Left->value(), d->SE_Top->value(), d->SE_Right->value(), d->SE_Bottom->value(),
-                  d->CB_Symmetric->isChecked(), uint32_t(d->CPB->color()));
-        progress.step();
-    }
+    AddBorder(d->SE_Left->value(), d->SE_Top->value(), d->SE_Right->value(), d->SE_Bottom->value(),
+              d->CB_Symmetric->isChecked(), uint32_t(d->CPB->color()));
     RebuildImages();
 }
 
@@ -132,12 +128,7 @@ void TF_SMDI::ResampleCommand()
     d->f = this;
     if (d->exec() != QDialog::Accepted || !self)
         return;
-    {
-        OperationProgress progress(QStringLiteral("Resampling..."), 1,
-                                   std::max(pixelsOf(*this), qint64(d->resultX) * d->resultY));
-        Resample(d->resultX, d->resultY);
-        progress.step();
-    }
+    Resample(d->resultX, d->resultY);
     RebuildImages();
 }
 
@@ -152,7 +143,6 @@ void TF_SMDI::RotateCommand()
         return;
     if (ok) {
         const bool clockwise = d.CB_Clockwise->isChecked();
-        OperationProgress progress(QStringLiteral("Rotating..."), 1, pixelsOf(*this));
         // RotateFree turns clockwise; the other way round is the rest of the full turn.
         if (d.RB_90->isChecked())
             Rotate90(clockwise);
@@ -162,7 +152,6 @@ void TF_SMDI::RotateCommand()
             RotateFree(clockwise ? 270 : 90, true);
         else if (d.RB_Free->isChecked())
             RotateFree(clockwise ? d.FE_Angle->Value() : 360 - d.FE_Angle->Value(), true);
-        progress.step();
     }
     if (self)
         RebuildImages();

@@ -13,6 +13,7 @@
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "workspace/OperationProgress.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/WaitCursor.h"
 
@@ -135,9 +136,14 @@ void TF_SMDI::Resample(int x1, int y1)
         reportNoMemory(operation);
         return;
     }
+    OperationProgress progress(operation + QStringLiteral("..."), withTracker ? 2 : 1,
+                               std::max(qint64(x1) * y1, qint64(so->Width) * so->Height));
     ResizeNearest(*so->FD, full);
-    if (withTracker)
+    progress.step();
+    if (withTracker) {
         ResizeNearest(*so->FT, tracker);
+        progress.step();
+    }
     takeOver(*so, full);
     if (withTracker) {
         so->FT->Assign(tracker);
@@ -167,7 +173,17 @@ void TF_SMDI::RotateFree(double Angle, bool smooth)
         reportNoMemory(operation);
         return;
     }
-    RotateAngle(*so->FD, rotated, true, Angle);
+    {
+        // In bands of rows, so that the box moves on a big picture.
+        constexpr int Bands = 32;
+        const int rows = rotated.AbsHeight;
+        OperationProgress progress(operation + QStringLiteral("..."), Bands,
+                                   qint64(rotated.Info.Header.Width) * rotated.AbsHeight);
+        for (int i = 0; i < Bands; ++i) {
+            RotateAngleRows(*so->FD, rotated, true, Angle, int(qint64(rows) * i / Bands), int(qint64(rows) * (i + 1) / Bands));
+            progress.step();
+        }
+    }
     takeOver(*so, rotated);
     followTracker(*so);
     UpdateArea();
@@ -185,6 +201,7 @@ void TF_SMDI::Rotate90(bool clockwise)
         return;
     WaitCursor wait;
     TFastDIB turned;
+    OperationProgress progress(operation + QStringLiteral("..."), 1, qint64(so->Width) * so->Height);
     if (clockwise)
         Rotate90CW(*so->FD, turned);
     else
@@ -193,6 +210,7 @@ void TF_SMDI::Rotate90(bool clockwise)
         reportNoMemory(operation);
         return;
     }
+    progress.step();
     takeOver(*so, turned);
     followTracker(*so);
     UpdateArea();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -324,4 +325,25 @@ TEST(Geometry, EmptyImagesAreLeftAlone)
     RotatedSize(empty, dst, 30);
     RotateAngle(empty, dst, true, 30);
     EXPECT_EQ(dst.Bits, nullptr);
+}
+
+// A turn done in bands of rows is the whole turn, at each depth, smoothed or not.
+TEST(Geometry, RotationInBandsOfRowsEqualsTheWholeTurn)
+{
+    for (int bpp : {8, 16, 24, 32})
+        for (bool smooth : {false, true}) {
+            SCOPED_TRACE(testing::Message() << bpp << " bits, smooth " << smooth);
+            TFastDIB src, whole, bands;
+            src.SetSize(37, 23, quint8(bpp));
+            for (int y = 0; y < src.AbsHeight; ++y)
+                for (int i = 0; i < src.BWidth; ++i)
+                    src.Pixels8[y][i] = quint8(y * 31 + i * 7);
+            RotatedSize(src, whole, 33.3);
+            RotatedSize(src, bands, 33.3);
+            RotateAngle(src, whole, smooth, 33.3);
+            const int rows = bands.AbsHeight;
+            for (int first = 0; first < rows; first += 5)
+                RotateAngleRows(src, bands, smooth, 33.3, first, std::min(first + 5, rows));
+            ASSERT_EQ(std::memcmp(whole.Bits, bands.Bits, size_t(qint64(whole.BWidth) * rows)), 0);
+        }
 }

@@ -10,6 +10,7 @@
 #include "project/JEX4_Objects.h"
 #include "shell/TColorPickerButton.h"
 #include "shell/TFloatEdit.h"
+#include "shell/TF_Progress.h"
 #include "shell/TThinTrackBar.h"
 #include "workspace/TF_AddBorder.h"
 #include "workspace/TF_Resample.h"
@@ -23,6 +24,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -383,4 +385,24 @@ TEST_F(ImageCommands, OperationsOnImagesWiderThan32767Pixels)
     ASSERT_EQ(fd->Info.Header.Width, W / 2);
     for (int x : {0, 16384, 19999})
         EXPECT_EQ(fdPixel(*fd, x, 2), colour(2 * x + 1, 2)) << "column " << x << " samples the centre of its span";
+}
+
+// A turn of a big picture drives the progress box band by band and puts the box back as it was.
+TEST_F(ImageCommands, FreeRotationOfABigPictureStepsTheProgressBox)
+{
+    F_Progress = new TF_Progress;
+    addImage(QImage(2000, 2000, QImage::Format_RGB888));
+    int shownWhileWorking = 0;
+    QObject::connect(F_Progress->PB, &QProgressBar::valueChanged, F_Progress, [&] {
+        if (F_Progress->isVisible() && F_Progress->B_Cancel->isHidden())
+            ++shownWhileWorking;
+    });
+    w->RotateFree(10, true);
+    EXPECT_EQ(F_Progress->PB->maximum(), 32);
+    EXPECT_EQ(F_Progress->PB->value(), 32);
+    EXPECT_EQ(shownWhileWorking, 32) << "the box shows without Cancel while it steps";
+    EXPECT_FALSE(F_Progress->isVisible());
+    EXPECT_FALSE(F_Progress->B_Cancel->isHidden());
+    EXPECT_TRUE(F_Progress->B_Cancel->isEnabled());
+    delete F_Progress.data();
 }
