@@ -349,6 +349,8 @@ public:
     // overlay; the crosshair cursor repaints only the active window.
     void A_DisplayToggleExecute(QAction* Sender);
     void A_CADCursorExecute();
+    // The help window at its table of contents.
+    void A_HelpExecute();
     // The splash window as About box, modally.
     void A_AboutExecute();
 

@@ -19,6 +19,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
+#include "shell/HelpViewer.h"
 #include "shell/Startup.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
@@ -165,7 +166,8 @@ void TF_Main::createActions()
     A_CADCursor = act(QString(), QStringLiteral("Switch full screen (CAD) Cursor on/off"), &TF_Main::A_CADCursorExecute);
     A_BrushSets = act(QStringLiteral("&Brush Sets"), QStringLiteral("Edit brush sets"), &TF_Main::A_BrushSetsExecute);
     A_Setup = act(QStringLiteral("Set&up"), QStringLiteral("Show setup dialog"), &TF_Main::A_SetupExecute);
-    A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), none, QKeySequence(Qt::Key_F1));
+    A_Help = act(QStringLiteral("&Help"), QStringLiteral("Display help dialog"), &TF_Main::A_HelpExecute,
+                 QKeySequence(Qt::Key_F1));
     A_About = act(QStringLiteral("&About this program"), QStringLiteral("Show version information"), &TF_Main::A_AboutExecute);
     A_CheckForUpdates = act(QStringLiteral("&Check for updates"), QStringLiteral("Check availability of updates"),
                             &TF_Main::A_CheckForUpdatesExecute);
@@ -950,6 +952,13 @@ void TF_Main::A_CADCursorExecute()
     SettingCADCursor = A_CADCursor->isChecked();
     if (TF_SMDI* w = ActiveMDIChild())
         w->SmoothDraw(false);
+}
+
+void TF_Main::A_HelpExecute()
+{
+    if (!F_Help)
+        F_Help = new HelpViewer(this);
+    F_Help->ShowContents();
 }
 
 void TF_Main::A_AboutExecute()
