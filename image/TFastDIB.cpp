@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -113,6 +114,20 @@ void finishFill()
 
 // ---- life cycle -----------------------------------------------------------------------------------
 
+struct TFastDIB::SharedBlock {
+    HBITMAP section = nullptr;
+    quint8* heap = nullptr;
+    SharedBlock() = default;
+    SharedBlock(const SharedBlock&) = delete;
+    SharedBlock& operator=(const SharedBlock&) = delete;
+    ~SharedBlock()
+    {
+        if (section)
+            DeleteObject(section);
+        std::free(heap);
+    }
+};
+
 TFastDIB::TFastDIB()
 {
     std::memset(&Info, 0, sizeof Info);
@@ -135,6 +150,7 @@ void TFastDIB::PreDestroy()
         DeleteObject(Handle);
         Handle = nullptr;
     }
+    m_shared.reset(); // after the context that had the section selected
     if (hPen) {
         DeleteObject(hPen);
         hPen = nullptr;
@@ -161,6 +177,7 @@ void TFastDIB::PreDestroy()
 
 void TFastDIB::Release()
 {
+    m_shared.reset(); // a share handed over by Assign is the receiver's now
     hDC = nullptr;
     Handle = nullptr;
     hPen = nullptr;
@@ -208,6 +225,7 @@ void TFastDIB::Assign(TFastDIB& Bmp)
     FreeDC = Bmp.FreeDC;
     FreeBits = Bmp.FreeBits;
     FreeHandle = Bmp.FreeHandle;
+    m_shared = Bmp.m_shared;
 }
 
 // ---- sizing ---------------------------------------------------------------------------------------
@@ -341,7 +359,7 @@ void TFastDIB::SetInterface(void* fBits, qint32 fWidth, qint32 fHeight, quint8 f
         // 7. Borrowed pixels. What this image owned is released first: a heap block would
         // otherwise be freed later through the borrowed pointer, a section leak.
         auto* borrowed = static_cast<quint8*>(fBits);
-        const bool ownBlock = Bits && (FreeBits || FreeHandle);
+        const bool ownBlock = Bits && (FreeBits || FreeHandle || m_shared);
         const bool insideOwn = ownBlock && borrowed >= Bits && borrowed < Bits + ownedBytes;
         if (ownBlock && !insideOwn) {
             quint8* keep = Bits;
@@ -355,6 +373,7 @@ void TFastDIB::SetInterface(void* fBits, qint32 fWidth, qint32 fHeight, quint8 f
             hDC = nullptr;
             Handle = nullptr;
             FreeDC = FreeBits = FreeHandle = false;
+            m_shared.reset();
         }
         Bits = borrowed;
     } else {
@@ -365,6 +384,7 @@ void TFastDIB::SetInterface(void* fBits, qint32 fWidth, qint32 fHeight, quint8 f
             DeleteObject(Handle);
         hDC = nullptr;
         Handle = nullptr;
+        m_shared.reset();
         DeleteObject(hPen);
         DeleteObject(hFont);
         DeleteObject(hBrush);
@@ -482,6 +502,49 @@ void TFastDIB::MakeCopy(const TFastDIB& Bmp, bool CopyBits)
     const int rows = std::min(AbsHeight, Bmp.AbsHeight);
     for (int i = 0; i < rows; ++i)
         std::memcpy(Pixels8[i], Bmp.Pixels8[i], size_t(rowBytes));
+}
+
+void TFastDIB::makeSharedCopy(TFastDIB& Bmp)
+{
+    if (&Bmp == this)
+        return;
+    const bool ownsBlock = Bmp.m_shared || Bmp.FreeHandle || Bmp.FreeBits;
+    if (!Bmp.Bits || !ownsBlock || Bmp.imageBytes() == 0) {
+        MakeCopy(Bmp, true);
+        return;
+    }
+    if (!Bmp.m_shared) {
+        // The block's ownership moves into the shared holder; Bmp keeps its context and handle.
+        Bmp.m_shared = std::make_shared<SharedBlock>();
+        if (Bmp.FreeHandle)
+            Bmp.m_shared->section = Bmp.Handle;
+        else
+            Bmp.m_shared->heap = Bmp.Bits;
+        Bmp.FreeHandle = false;
+        Bmp.FreeBits = false;
+    }
+    TBMInfo info;
+    std::memcpy(&info, &Bmp.Info, sizeof info);
+    if (info.Header.BitCount <= 8 && Bmp.Colors != Bmp.Info.Colors)
+        std::memcpy(info.Colors, Bmp.Colors, sizeof info.Colors);
+    PreDestroy();
+    hDC = nullptr;
+    Handle = nullptr;
+    SetInterfaceIndirect(Bmp.Bits, info);
+    m_shared = Bmp.m_shared;
+}
+
+void TFastDIB::detach()
+{
+    if (!isShared())
+        return;
+    TFastDIB own;
+    own.UseGDI = UseGDI;
+    own.MakeCopy(*this, true);
+    if (!own.Bits)
+        throw std::bad_alloc();
+    Assign(own);
+    own.Release();
 }
 
 // ---- pixel access ---------------------------------------------------------------------------------

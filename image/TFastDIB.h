@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <initializer_list>
+#include <memory>
 #include <span>
 
 // ---- pixel and palette records (packed, no padding) ---------------------------------------------
@@ -128,6 +129,14 @@ public:
     void SetInterfaceIndirect(void* fBits, const TBMInfo& bmInfo);
     void SetSubset(TFastDIB& Bmp, int x, int y, int w, int h);
     void MakeCopy(const TFastDIB& Bmp, bool CopyBits);
+    // Reads as MakeCopy(Bmp, true) but holds Bmp's pixels together with it until one of the two
+    // lets them go (copy on write): whoever writes pixels of a shared image calls detach() first.
+    // A sub-image or borrowed pixels are copied at once.
+    void makeSharedCopy(TFastDIB& Bmp);
+    // Makes the pixels this image's own when another image shares them; throws std::bad_alloc
+    // when there is no memory for the copy (the image is then unchanged).
+    void detach();
+    bool isShared() const { return m_shared && m_shared.use_count() > 1; }
 
     // Memory row y, column x; no bounds checks.
     TFColor GetPixel(int y, int x) const;
@@ -211,6 +220,9 @@ public:
     // -- end depth conversion --
 
 private:
+    struct SharedBlock; // a pixel block held by the images that share it; frees it with the last
+    std::shared_ptr<SharedBlock> m_shared;
+
     void buildRowTable(qint64 stride);
     qint64 imageBytes() const; // SizeImage without its 32-bit limit; 0 for a sub-image
     DibFormat dibFormat() const;

@@ -1027,7 +1027,7 @@ void ProjectReader::takePicture()
     so->Height = dibHeight(so->FD.get());
     so->Loaded = true;
     // As for pictures read from files: the tracker reads FT, and zooms below 1:1 show FZ.
-    so->FT->MakeCopy(*so->FD, true);
+    so->FT->makeSharedCopy(*so->FD);
     m_window->ResampleStitchObjects(so);
     keepPicture(*so, base64);
 }

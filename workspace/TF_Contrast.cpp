@@ -362,6 +362,7 @@ void TF_Contrast::B_OkClick()
             OperationProgress progress(QStringLiteral("Adjusting images..."), int(images.size()), pixels);
             for (TStitchObject* so : images) {
                 so->ImageChanged = true;
+                so->FD->detach(); // the tracker's copy may share the pixels: each is adjusted once
                 ApplyAdjustments(*so->FD, a);
                 // The tracker's copy shows what the picture shows.
                 if (so->FT->Bits)

@@ -56,7 +56,7 @@ void takeOver(TStitchObject& so, TFastDIB& image)
 void followTracker(TStitchObject& so)
 {
     if (so.FT->Bits)
-        so.FT->MakeCopy(*so.FD, true);
+        so.FT->makeSharedCopy(*so.FD);
 }
 
 // Every index and measurement point of every path; their widths are recomputed afterwards.
@@ -77,6 +77,7 @@ void changeEveryImage(TF_SMDI& w, const std::function<void(TFastDIB&)>& change)
 {
     WaitCursor wait;
     for (const auto& so : w.StitchList) {
+        so->FD->detach(); // the tracker may share the pixels
         change(*so->FD);
         so->ImageChanged = true;
         followTracker(*so);
@@ -229,6 +230,7 @@ void TF_SMDI::Mirror(bool Horizontally)
     // that the commands allow.
     const int w = so->Width;
     const int h = so->Height;
+    so->FD->detach(); // the tracker may share the pixels
     if (Horizontally) {
         movePoints(*this, [h](QPoint& p) { p.setY(clampInt(qint64(h) - p.y())); });
         FlipRows(*so->FD);

@@ -196,7 +196,7 @@ std::unique_ptr<TStitchObject> clipboardImage(bool emptyClipboard)
             throw std::bad_alloc();
         so->FD->Assign(temp);
         temp.Release();
-        so->FT->MakeCopy(*so->FD, true);
+        so->FT->makeSharedCopy(*so->FD);
     } catch (const std::bad_alloc&) {
         TF_ErrorLog::Error(QStringLiteral("Not enough memory for the clipboard image (%1 x %2 pixels)!")
                                .arg(picture.width())
@@ -361,7 +361,7 @@ int TF_SMDI::LoadImageFromHandle(const QImage& AnImage)
         SetPixelDepth(*so->FD, 24);
         if (so->FD->Info.Header.BitCount != 24)
             return before; // no memory for the conversion
-        so->FT->MakeCopy(*so->FD, true);
+        so->FT->makeSharedCopy(*so->FD);
     } catch (const std::bad_alloc&) {
         TF_ErrorLog::Error(QStringLiteral("Not enough memory for the scanned image!"), false);
         return before;
@@ -419,7 +419,7 @@ void TF_SMDI::ReloadImage(TStitchObject* ASO)
             throw EInvalidGraphic(QStringLiteral("Not enough memory for image ") + ASO->filename);
         ASO->FD->CopyRect(temp, 0, 0, w - 2 * border, h - 2 * border, border, border);
     }
-    ASO->FT->MakeCopy(*ASO->FD, true);
+    ASO->FT->makeSharedCopy(*ASO->FD);
     ASO->Width = ASO->FD->Info.Header.Width;
     ASO->Height = ASO->FD->AbsHeight;
     ResampleStitchObjects(ASO);

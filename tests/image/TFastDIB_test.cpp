@@ -545,6 +545,73 @@ TEST(TFastDIB, CopyRectOfWholeRowsCopiesThemAsTheyLie)
             ASSERT_TRUE(same(dst.GetPixel(y, x), parent.GetPixel(y, x + 2))) << "memory row " << y << ", column " << x;
 }
 
+TEST(TFastDIB, SharedCopiesReadAsCopiesUntilOneOfThemIsWritten)
+{
+    for (bool gdi : {true, false}) {
+        SCOPED_TRACE(gdi ? "section" : "heap");
+        auto source = std::make_unique<TFastDIB>();
+        source->UseGDI = gdi;
+        source->SetSize(9, 5, 24);
+        paintPattern(*source);
+        TFastDIB original;
+        original.MakeCopy(*source, true);
+        auto equal = [](const TFastDIB& a, const TFastDIB& b) {
+            if (a.Info.Header.Width != b.Info.Header.Width || a.AbsHeight != b.AbsHeight)
+                return false;
+            for (int y = 0; y < a.AbsHeight; ++y)
+                if (std::memcmp(a.Scanlines[y], b.Scanlines[y], size_t(a.BWidth - a.Gap)) != 0)
+                    return false;
+            return true;
+        };
+
+        TFastDIB shared;
+        shared.makeSharedCopy(*source);
+        EXPECT_EQ(shared.Bits, source->Bits) << "no pixels are copied";
+        EXPECT_TRUE(shared.isShared());
+        EXPECT_TRUE(equal(shared, original));
+
+        // The source is written after detaching: the copy keeps the old pixels.
+        source->detach();
+        EXPECT_NE(shared.Bits, source->Bits);
+        EXPECT_FALSE(shared.isShared());
+        source->Clear(rgb(1, 1, 1));
+        EXPECT_TRUE(equal(shared, original));
+        if (gdi) {
+            source->SetBrush(BS_SOLID, 0, 0x00FFFFFF);
+            source->FillRect(RECT{0, 0, 2, 2});
+            EXPECT_TRUE(same(source->GetPixel(4, 0), rgb(255, 255, 255))) << "the source keeps painting";
+        }
+
+        // The copy is written after detaching: the source keeps its pixels.
+        TFastDIB second;
+        second.makeSharedCopy(*source);
+        second.detach();
+        second.Clear(rgb(7, 7, 7));
+        EXPECT_TRUE(same(source->GetPixel(2, 3), rgb(1, 1, 1)));
+
+        // The source goes (resized, then destroyed): the copy still holds the pixels.
+        TFastDIB third;
+        third.makeSharedCopy(*source);
+        source->SetSize(0, 0, 24);
+        EXPECT_TRUE(same(third.GetPixel(2, 3), rgb(1, 1, 1)));
+        source.reset();
+        EXPECT_TRUE(same(third.GetPixel(2, 3), rgb(1, 1, 1)));
+        EXPECT_FALSE(third.isShared()) << "the last holder owns the pixels";
+    }
+
+    // A sub-image owns no block: it is copied at once.
+    TFastDIB parent, window, copy;
+    parent.SetSize(10, 6, 24);
+    paintPattern(parent);
+    window.SetSubset(parent, 2, 1, 5, 3);
+    copy.makeSharedCopy(window);
+    EXPECT_FALSE(copy.isShared());
+    EXPECT_NE(copy.Bits, window.Bits);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            ASSERT_TRUE(same(copy.GetPixel(y, x), window.GetPixel(y, x))) << "memory row " << y << ", column " << x;
+}
+
 // ---- filling ----------------------------------------------------------------------------------------
 
 TEST(TFastDIB, ClearAtEachDepth)
