@@ -329,6 +329,8 @@ public:
     // Sharpen and soften by the amount asked, add a border, resample and rotate: the active
     // window's commands with their dialogs and gates.
     void SharpenExecute();
+    void BrightnessExecute(); // the adjustment dialog on the active window
+    void GrayscaleExecute();  // the grayscale dialog on the active window
     void SoftenExecute();
     void AddBorderExecute();
     void A_ResampleExecute();

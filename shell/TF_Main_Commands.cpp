@@ -122,8 +122,8 @@ void TF_Main::createActions()
     A_ScanToCurrent = act(QStringLiteral("Sc&an to current project"), QStringLiteral("Scan image to active project"), none);
     A_CreateSeries = act(QStringLiteral("C&reate Image Series"), QStringLiteral("Create image series from video source"),
                          &TF_Main::A_CreateSeriesExecute);
-    Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), none);
-    Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), none);
+    Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), &TF_Main::BrightnessExecute);
+    Grayscale = act(QStringLiteral("&Grayscale image(s)"), QStringLiteral("Grayscale image"), &TF_Main::GrayscaleExecute);
     Sharpen = act(QStringLiteral("S&harpen"), QStringLiteral("Sharpen image"), &TF_Main::SharpenExecute);
     Soften = act(QStringLiteral("&Soften"), QStringLiteral("Soften image"), &TF_Main::SoftenExecute);
     Invert = act(QStringLiteral("I&nvert"), QStringLiteral("Invert (negative) image"), &TF_Main::InvertExecute);
@@ -838,6 +838,18 @@ void TF_Main::InvertExecute()
 
 // The amount, border, resample and rotate dialogs belong to the image window's commands, which ask
 // their gates, run the operation and repaint.
+void TF_Main::BrightnessExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->AdjustImagesCommand();
+}
+
+void TF_Main::GrayscaleExecute()
+{
+    if (TF_SMDI* w = ActiveMDIChild())
+        w->GrayscaleCommand();
+}
+
 void TF_Main::SharpenExecute()
 {
     if (TF_SMDI* w = ActiveMDIChild())

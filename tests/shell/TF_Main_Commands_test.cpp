@@ -18,6 +18,8 @@
 #include "shell/TF_AdjustDPI.h"
 #include "shell/TThinTrackBar.h"
 #include "workspace/TF_AddBorder.h"
+#include "workspace/TF_Contrast.h"
+#include "workspace/TF_Grayscale.h"
 #include "workspace/TF_Resample.h"
 #include "workspace/TF_Rotate.h"
 #include "workspace/TF_SelectAmount.h"
@@ -35,6 +37,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QRadioButton>
 #include <QCheckBox>
@@ -723,6 +726,32 @@ TEST_F(Commands, ImageMenuOpensTheWindowsDialogsAndRunsTheirOperation)
         (main.get()->*command)();
         EXPECT_EQ(fake->shown().last().text, QStringLiteral("This operation can only be performed on single images!"));
     }
+    EXPECT_FALSE(w->StitchList[0]->ImageChanged);
+    discard(w);
+}
+
+// Adjust and Grayscale open their dialogs on the active window; OK changes the chosen image.
+TEST_F(Commands, AdjustAndGrayscaleOpenTheirDialogsOnTheActiveWindow)
+{
+    const QString file = writeImage(QStringLiteral("core.png"));
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(file, true), 0);
+    main->AMUpdate();
+    ASSERT_TRUE(main->Brightness->isEnabled());
+    ASSERT_TRUE(main->Grayscale->isEnabled());
+    testhelpers::whenShown<TF_Contrast>([w](TF_Contrast* d) {
+        EXPECT_EQ(d->MDI, w);
+        d->SB_Lightness->setValue(50);
+        d->B_Ok->click();
+    });
+    main->Brightness->trigger();
+    EXPECT_TRUE(w->StitchList[0]->ImageChanged);
+    w->StitchList[0]->ImageChanged = false;
+    testhelpers::whenShown<TF_Grayscale>([w](TF_Grayscale* d) {
+        EXPECT_EQ(d->MDI, w);
+        d->B_Cancel->click();
+    });
+    main->Grayscale->trigger();
     EXPECT_FALSE(w->StitchList[0]->ImageChanged);
     discard(w);
 }

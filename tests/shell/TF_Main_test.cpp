@@ -308,6 +308,8 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
         {main->MirrorV, false, false, true, false},
         {main->Sharpen, false, false, true, true},
         {main->Soften, false, false, true, true},
+        {main->Brightness, false, false, true, true},
+        {main->Grayscale, false, false, true, true},
         {main->AddBorder, false, false, true, false},
         {main->A_Resample, false, false, true, false},
         {main->A_Rotate, false, false, true, false},
