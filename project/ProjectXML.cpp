@@ -40,6 +40,7 @@
 #include <limits>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 #include <unordered_map>
 
@@ -101,11 +102,29 @@ void progressStep(const QString& line2)
 // Over the pixel bytes of each row, without the padding.
 size_t pixelHash(const TFastDIB& dib)
 {
+    // Taken over every picture read, so it runs at memory speed: four lanes of 64-bit words, each
+    // step invertible in its word, so any changed word changes its lane.
+    constexpr quint64 m1 = 0x9E3779B97F4A7C15ull, m2 = 0xC2B2AE3D27D4EB4Full;
+    const auto step = [](quint64 lane, quint64 word) { return std::rotl(lane ^ (word * m1), 31) * m2; };
     const qint64 rowBytes = (qint64(dib.Info.Header.Width) * dib.Info.Header.BitCount + 7) / 8;
-    size_t h = 0;
-    for (int y = 0; y < dib.AbsHeight; ++y)
-        h = qHashBits(dib.Scanlines[y], size_t(rowBytes), h);
-    return h;
+    quint64 lane[4] = {1, 2, 3, 4};
+    for (int y = 0; y < dib.AbsHeight; ++y) {
+        const auto* p = static_cast<const uchar*>(dib.Scanlines[y]);
+        qint64 n = rowBytes;
+        quint64 w[4];
+        for (; n >= 32; n -= 32, p += 32) {
+            std::memcpy(w, p, 32);
+            for (int k = 0; k < 4; ++k)
+                lane[k] = step(lane[k], w[k]);
+        }
+        for (; n >= 8; n -= 8, p += 8) {
+            std::memcpy(w, p, 8);
+            lane[0] = step(lane[0], w[0]);
+        }
+        for (; n > 0; --n, ++p)
+            lane[1] = step(lane[1], *p);
+    }
+    return size_t(step(step(step(lane[0], lane[1]), lane[2]), lane[3]));
 }
 
 void keepPicture(TStitchObject& so, const QByteArray& base64)
@@ -122,6 +141,32 @@ QByteArray keptPicture(const TStitchObject& so)
     if (kept.width != so.FD->Info.Header.Width || kept.height != so.FD->AbsHeight || kept.pixelHash != pixelHash(*so.FD))
         return QByteArray();
     return kept.base64;
+}
+
+// Base64 as QByteArray::toBase64 writes it (padded, no line breaks), three bytes at a time.
+QByteArray encodeBase64(const QByteArray& data)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const qsizetype n = data.size();
+    QByteArray out((n + 2) / 3 * 4, Qt::Uninitialized);
+    const auto* in = reinterpret_cast<const uchar*>(data.constData());
+    char* o = out.data();
+    qsizetype i = 0;
+    for (; i + 3 <= n; i += 3, o += 4) {
+        const quint32 bits = quint32(in[i]) << 16 | quint32(in[i + 1]) << 8 | in[i + 2];
+        o[0] = alphabet[bits >> 18];
+        o[1] = alphabet[(bits >> 12) & 63];
+        o[2] = alphabet[(bits >> 6) & 63];
+        o[3] = alphabet[bits & 63];
+    }
+    if (i < n) {
+        const quint32 bits = quint32(in[i]) << 16 | (i + 1 < n ? quint32(in[i + 1]) << 8 : 0);
+        o[0] = alphabet[bits >> 18];
+        o[1] = alphabet[(bits >> 12) & 63];
+        o[2] = i + 1 < n ? alphabet[(bits >> 6) & 63] : '=';
+        o[3] = '=';
+    }
+    return out;
 }
 
 // Padded Base64 without line breaks, as our writer makes it, decoded four letters at a time; the
@@ -226,7 +271,7 @@ QByteArray embeddedPicture(TStitchObject& so, int number)
                                      .arg(number)
                                      .arg(so.filename, jpg.lastError())
                                      .toStdString());
-    return jpeg.toBase64();
+    return encodeBase64(jpeg);
 }
 
 // A picture JPEG cannot hold, or one the reader would refuse, is found before anything is written

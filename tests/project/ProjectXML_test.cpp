@@ -27,6 +27,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -565,6 +566,34 @@ TEST_F(ProjectXMLTest, PictureFilesAndEmbeddedPicturesShareOneSizeLimit)
         EXPECT_EQ(back->StitchList[0]->FD->Info.Header.Width, width);
         EXPECT_EQ(back->StitchList[0]->FD->AbsHeight, row.height);
     }
+}
+
+TEST_F(ProjectXMLTest, PictureSectionsAreTheToolkitsBase64OfTheJpeg)
+{
+    // Pictures of several sizes give JPEGs of every length modulo 3: each section must be exactly
+    // what the toolkit's Base64 makes of the JPEG bytes.
+    auto w = newWindow();
+    for (int i = 1; i <= 6; ++i) {
+        auto so = std::make_unique<TStitchObject>();
+        so->x = i * 10;
+        fillPattern(*so->FD, i, 2 * i + 1);
+        so->Width = i;
+        so->Height = 2 * i + 1;
+        so->Loaded = true;
+        so->Embedded = true;
+        w->StitchList.push_back(std::move(so));
+    }
+    const QString name = file(QStringLiteral("b64.jex4"));
+    ASSERT_EQ(SaveProjectXML(w.get(), name, false), 0);
+    const QStringList sections = pictureSections(readAll(name));
+    ASSERT_EQ(sections.size(), 6);
+    QSet<int> remainders;
+    for (const QString& section : sections) {
+        const QByteArray jpeg = QByteArray::fromBase64(section.toLatin1());
+        remainders.insert(int(jpeg.size() % 3));
+        EXPECT_EQ(section.toLatin1(), jpeg.toBase64());
+    }
+    EXPECT_EQ(remainders.size(), 3) << "every padding is tried";
 }
 
 TEST_F(ProjectXMLTest, PictureSectionsReadAlikeInEveryBase64Layout)
