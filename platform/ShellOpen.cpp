@@ -1,4 +1,5 @@
-// Web addresses to the desktop's browser and folders to its file manager, through QDesktopServices.
+// Web addresses to the desktop's browser, folders to its file manager and documents to their
+// programs, through QDesktopServices.
 #include "platform/ShellOpen.h"
 
 #include <QDesktopServices>
@@ -36,6 +37,17 @@ bool ShellOpenFolder(const QString& folder)
     // A file would be started by whatever program the desktop has for it.
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.isDir())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+    if (opener())
+        return opener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+bool ShellOpenDocument(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.isFile() || info.isExecutable())
         return false;
     const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
     if (opener())

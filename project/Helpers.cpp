@@ -130,10 +130,20 @@ int RunAndCapture(const QString& commandLine, const std::function<void(const QSt
     if (arguments.isEmpty())
         return -1;
     const QString program = arguments.takeFirst();
+    return RunAndCapture(program, arguments, append, false);
+}
 
+int RunAndCapture(const QString& program, const QStringList& arguments,
+                  const std::function<void(const QString&)>& append, bool withErrors)
+{
+    if (program.isEmpty())
+        return -1;
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
+    if (withErrors)
+        process.setProcessChannelMode(QProcess::MergedChannels);
+    else
+        process.setStandardErrorFile(QProcess::nullDevice());
     // The decoder keeps a character that is split between two reads.
     QStringDecoder decoder(QStringDecoder::System);
     const auto drain = [&] {

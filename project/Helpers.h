@@ -44,6 +44,10 @@ void SetUserAdminProbe(std::function<bool()> probe);
 int RunAndCapture(const QString& commandLine, const std::function<void(const QString&)>& append);
 // The same, appending to a memo; a memo closed meanwhile simply receives nothing more.
 int RunAndCapture(const QString& commandLine, QPlainTextEdit* control);
+// The same with the program and its arguments apart, so that no name is split or unquoted; with
+// `withErrors` standard error is appended as well, in the order the program writes.
+int RunAndCapture(const QString& program, const QStringList& arguments,
+                  const std::function<void(const QString&)>& append, bool withErrors = false);
 
 // True when one of the program's windows is the active one.
 bool IsOwnWindowForeground();

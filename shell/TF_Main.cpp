@@ -1027,9 +1027,8 @@ void TF_Main::AMUpdate()
     A_About->setEnabled(F_Splash);
     A_Tile->setEnabled(w != nullptr);
 
-    // Not built yet, so shown disabled: image alignment and the scanner. A command comes alive by
-    // leaving this list.
-    for (QAction* a : {A_MatchImages, SelectSource, A_ScanNew, A_ScanToCurrent})
+    // Not built yet, so shown disabled: the scanner. A command comes alive by leaving this list.
+    for (QAction* a : {SelectSource, A_ScanNew, A_ScanToCurrent})
         a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.

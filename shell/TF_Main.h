@@ -288,6 +288,7 @@ public:
     void A_SaveProjectToExecute();
     void A_ExportDataExecute();
     void A_ConvertJEXExecute();
+    void A_MatchImagesExecute();
     void CloseMDIExecute();
     void A_ExitExecute();
     void A_CopyImageExecute();

@@ -9,6 +9,7 @@
 #include "project/Helpers.h"
 #include "project/JEX3Project.h"
 #include "project/TF_ConvertJEX3.h"
+#include "workspace/TF_MatchImages.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
 #include "project/TF_Export.h"
@@ -132,7 +133,8 @@ void TF_Main::createActions()
     MirrorH = act(QStringLiteral("&Mirror horizontally"), QStringLiteral("Mirror image horizontally"), &TF_Main::MirrorHExecute);
     MirrorV = act(QStringLiteral("M&irror vertically"), QStringLiteral("Mirror image vertically"), &TF_Main::MirrorVExecute);
     A_Rotate = act(QStringLiteral("&Rotate"), QStringLiteral("Rotate image"), &TF_Main::A_RotateExecute);
-    A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"), none);
+    A_MatchImages = act(QStringLiteral("&Auto align images"), QStringLiteral("Start automatic alignment process"),
+                        &TF_Main::A_MatchImagesExecute);
     A_CalibrateDPI = act(QStringLiteral("&Calibrate image resolution (dpi)"),
                          QStringLiteral("Calibrate image resolution (needs length marker in image)"),
                          &TF_Main::A_CalibrateDPIExecute);
@@ -979,6 +981,31 @@ void TF_Main::A_AboutExecute()
         return;
     F_Splash->Tag = 1;
     F_Splash->exec();
+}
+
+void TF_Main::A_MatchImagesExecute()
+{
+    TF_SMDI* w = ActiveMDIChild();
+    if (!w)
+        return;
+    if (w->HasMeasurements()) {
+        ShowMessage(QStringLiteral("This operation can only be performed on empty projects that do not contain "
+                                   "measurement or index points!"));
+        return;
+    }
+    for (const auto& so : w->StitchList)
+        if (!QFileInfo::exists(so->filename)) {
+            ShowMessage(QStringLiteral("Images must be saved before matching!"));
+            return;
+        }
+    // Modal for the user without a loop of its own, as the export wizard; it goes when it closes.
+    auto* wizard = new TF_MatchImages(this);
+    wizard->setAttribute(Qt::WA_DeleteOnClose);
+    wizard->SMDI = w;
+    wizard->setWindowModality(Qt::ApplicationModal);
+    wizard->show();
+    wizard->raise();
+    wizard->activateWindow();
 }
 
 void TF_Main::A_ConvertJEXExecute()

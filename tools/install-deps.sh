@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   xvfb xauth x11-apps xdotool fonts-dejavu-core imagemagick
+  hugin-tools
 )
 
 missing=()

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QScrollBar>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -314,9 +315,9 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
         {main->A_Resample, false, false, true, false},
         {main->A_Rotate, false, false, true, false},
         {main->A_NewProject, true, true, true, true},
+        {main->A_MatchImages, false, false, false, true},
         // Not built yet: disabled whatever the window holds.
         {main->A_ScanToCurrent, false, false, false, false},
-        {main->A_MatchImages, false, false, false, false},
     };
     auto check = [&](int column) {
         main->AMUpdate();
