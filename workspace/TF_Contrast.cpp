@@ -359,15 +359,26 @@ void TF_Contrast::B_OkClick()
             pixels += qint64(so->Width) * so->Height;
         {
             WaitCursor wait;
-            OperationProgress progress(QStringLiteral("Adjusting images..."), int(images.size()), pixels);
+            // Each picture in bands of rows, so that the box moves on a big one; every pixel
+            // depends on itself only, so the bands together are the whole.
+            constexpr int Bands = 16;
+            OperationProgress progress(QStringLiteral("Adjusting images..."), int(images.size()) * Bands, pixels);
             for (TStitchObject* so : images) {
                 so->ImageChanged = true;
                 so->FD->detach(); // the tracker's copy may share the pixels: each is adjusted once
-                ApplyAdjustments(*so->FD, a);
+                const int w = so->FD->Info.Header.Width, h = so->FD->AbsHeight;
+                for (int i = 0; i < Bands; ++i) {
+                    const int top = int(qint64(h) * i / Bands), bottom = int(qint64(h) * (i + 1) / Bands);
+                    if (bottom > top) {
+                        TFastDIB band;
+                        band.SetSubset(*so->FD, 0, top, w, bottom - top);
+                        ApplyAdjustments(band, a);
+                    }
+                    progress.step(ExtractFileName(so->filename));
+                }
                 // The tracker's copy shows what the picture shows.
                 if (so->FT->Bits)
                     ApplyAdjustments(*so->FT, a);
-                progress.step(ExtractFileName(so->filename));
             }
         }
         afterImageChange();
