@@ -320,6 +320,21 @@ TEST_F(Commands, SaveDialogsFollowTheChosenFilter)
 
 // ---- save project ----
 
+TEST_F(Commands, TheImageListsSaveProjectIsTheMainWindowsSaveProject)
+{
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("core.png")), true), 0);
+    F_Measurements->FillMeasurements(w, false);
+    F_Measurements->AM_MeasurementsUpdate();
+    ASSERT_TRUE(F_Measurements->A_SaveProject->isEnabled());
+    const QString file = path(QStringLiteral("FromTree.jex4"));
+    fake->answerFile(file, 1);
+    F_Measurements->A_SaveProject->trigger();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(w->Project->Filename, file);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
 TEST_F(Commands, SaveProjectWithoutImagesWritesTheFile)
 {
     TF_SMDI* w = newProject();
