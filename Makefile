@@ -14,14 +14,19 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only what the program needs to start on the sample project, not the tests, benchmarks and fuzzers.
+run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target jex4 make_sample_project
 	@bash tools/run.sh $(BUILD_DIR)
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/b_*; do echo "== $$b"; $$b; done
+	@for b in $(BUILD_DIR)/bench/b_*; do \
+		[ -f "$$b" ] && [ -x "$$b" ] || continue; \
+		echo "== $$b"; "$$b" || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR) build-*
