@@ -13,6 +13,7 @@
 #include "project/TArea.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/BlendedDockingRect.h"
 #include "shell/RecentFiles.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
@@ -263,165 +264,6 @@ void SetScreenCursorNumber(int number)
 
 int ScreenCursorNumber() { return g_screenCursor; }
 
-// ---- dock sites ----
-
-DockSite::DockSite(QMainWindow* frame, Qt::DockWidgetArea area)
-    : QObject(frame)
-    , m_frame(frame)
-    , m_area(area)
-{
-}
-
-bool DockSite::accepts(QWidget* form) const
-{
-    return form && (!m_acceptedClass || form->inherits(m_acceptedClass));
-}
-
-QDockWidget* DockSite::dockWidgetOf(QWidget* form) const
-{
-    for (const QPointer<QDockWidget>& dock : m_docks)
-        if (dock && dock->widget() == form)
-            return dock;
-    return nullptr;
-}
-
-QDockWidget* DockSite::wrap(QWidget* form)
-{
-    if (QDockWidget* existing = dockWidgetOf(form))
-        return existing;
-    auto* dock = new QDockWidget(form->windowTitle(), m_frame);
-    dock->setObjectName(QStringLiteral("Dock_") + form->metaObject()->className());
-    dock->setAllowedAreas(m_area);
-    const bool wasVisible = form->isVisible();
-    dock->setWidget(form); // the form becomes a plain child; it keeps its own caption
-    form->setVisible(true);
-    connect(form, &QWidget::windowTitleChanged, dock, &QDockWidget::setWindowTitle);
-    // A form that goes away takes its carrier along.
-    connect(form, &QObject::destroyed, dock, [dock] { dock->deleteLater(); });
-    dock->setVisible(wasVisible);
-    m_docks.append(dock);
-    return dock;
-}
-
-bool DockSite::dock(QWidget* form, bool atTop)
-{
-    if (!accepts(form))
-        return false;
-    const bool wasVisible = form->isVisible() || (dockWidgetOf(form) && dockWidgetOf(form)->isVisible());
-    QDockWidget* dock = wrap(form);
-    dock->setFloating(false);
-    if (atTop) {
-        // Re-add every other docked window below this one.
-        const QList<QWidget*> others = clients();
-        m_frame->addDockWidget(m_area, dock, Qt::Vertical);
-        for (QWidget* other : others)
-            if (other != form)
-                if (QDockWidget* d = dockWidgetOf(other))
-                    m_frame->splitDockWidget(dock, d, Qt::Vertical);
-    } else {
-        m_frame->addDockWidget(m_area, dock, Qt::Vertical);
-    }
-    dock->setVisible(wasVisible && m_visible);
-    return true;
-}
-
-void DockSite::undock(QWidget* form)
-{
-    QDockWidget* dock = dockWidgetOf(form);
-    if (!dock)
-        return;
-    const QRect bounds(form->mapToGlobal(QPoint(0, 0)), form->size());
-    dock->setFloating(true);
-    dock->setGeometry(bounds);
-}
-
-QDockWidget* DockSite::carry(QWidget* form)
-{
-    if (QDockWidget* existing = dockWidgetOf(form))
-        return existing;
-    if (!accepts(form))
-        return nullptr;
-    const QRect bounds = form->geometry();
-    const bool wasVisible = form->isVisible();
-    QDockWidget* dock = wrap(form);
-    m_frame->addDockWidget(m_area, dock);
-    dock->setFloating(true);
-    dock->move(bounds.topLeft());
-    dock->resize(dock->size() - form->size() + bounds.size());
-    dock->setVisible(wasVisible);
-    return dock;
-}
-
-bool DockSite::isDocked(QWidget* form) const
-{
-    QDockWidget* dock = dockWidgetOf(form);
-    return dock && !dock->isFloating() && m_frame->dockWidgetArea(dock) == m_area;
-}
-
-QRect DockSite::dockPos(QWidget* form) const
-{
-    if (!isDocked(form))
-        return QRect(0, 0, 0, 0);
-    return dockWidgetOf(form)->geometry();
-}
-
-QList<QWidget*> DockSite::clients() const
-{
-    QList<QDockWidget*> docks;
-    for (const QPointer<QDockWidget>& dock : m_docks)
-        if (dock && !dock->isFloating() && m_frame->dockWidgetArea(dock) == m_area)
-            docks << dock;
-    std::sort(docks.begin(), docks.end(), [](QDockWidget* a, QDockWidget* b) { return a->y() < b->y(); });
-    QList<QWidget*> forms;
-    for (QDockWidget* dock : docks)
-        forms << dock->widget();
-    return forms;
-}
-
-void DockSite::showForm(QWidget* form, bool visible)
-{
-    if (QDockWidget* dock = dockWidgetOf(form)) {
-        dock->setVisible(visible);
-        form->setVisible(visible);
-    } else if (form) {
-        form->setVisible(visible);
-    }
-}
-
-int DockSite::width() const
-{
-    if (!m_visible)
-        return 0;
-    int w = 0;
-    for (QWidget* form : clients())
-        if (QDockWidget* dock = dockWidgetOf(form); dock && dock->isVisible())
-            w = qMax(w, dock->width());
-    return w;
-}
-
-void DockSite::setWidth(int width)
-{
-    QList<QDockWidget*> docks;
-    QList<int> sizes;
-    for (QWidget* form : clients()) {
-        docks << dockWidgetOf(form);
-        sizes << width;
-    }
-    if (!docks.isEmpty())
-        m_frame->resizeDocks(docks, sizes, Qt::Horizontal);
-}
-
-void DockSite::setVisible(bool visible)
-{
-    if (m_visible == visible)
-        return;
-    m_visible = visible;
-    // Hiding keeps each window's own visibility for the next showing.
-    for (QWidget* form : clients())
-        if (QDockWidget* dock = dockWidgetOf(form))
-            dock->setVisible(visible && form->isVisibleTo(dock));
-}
-
 // ---- the frame ----
 
 TF_Main::TF_Main(QWidget* parent)
@@ -458,6 +300,10 @@ TF_Main::~TF_Main()
         disconnect(dispatcher, nullptr, this, nullptr);
     if (QClipboard* clip = QGuiApplication::clipboard())
         disconnect(clip, nullptr, this, nullptr);
+    // The dock layout goes before the dock widgets tell of their hiding.
+    for (DockSite* site : {P_Dock, static_cast<DockSite*>(DP_Bottom)})
+        if (site)
+            site->stopFollowing();
     Closing = true;
 }
 
@@ -486,11 +332,18 @@ void TF_Main::createStatusBar()
 
 void TF_Main::createDocks()
 {
-    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks | QMainWindow::AllowTabbedDocks);
     setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
     P_Dock = new DockSite(this, Qt::LeftDockWidgetArea);
-    DP_Bottom = new DockSite(this, Qt::BottomDockWidgetArea);
-    DP_Bottom->setAcceptedClass("TF_Notes");
+    P_Dock->PanelDockOver = [](QWidget*) { return true; };
+    DP_Bottom = new TDockPanel(this, Qt::BottomDockWidgetArea);
+    DP_Bottom->PanelDockOver = &TF_Main::DP_BottomPanelDockOver;
+    installDockHook(this);
+}
+
+bool TF_Main::DP_BottomPanelDockOver(QWidget* form)
+{
+    return form && form->inherits("TF_Notes");
 }
 
 void TF_Main::FormCreate()
@@ -724,16 +577,26 @@ void TF_Main::A_NotesExecute()
     F_Notes->Docked = DP_Bottom->isDocked(F_Notes);
 }
 
+QDockWidget* TF_Main::RegisterToolWindow(QWidget* form)
+{
+    if (!form)
+        return nullptr;
+    QDockWidget* dock = CarrierOf(form);
+    if (!dock) {
+        DockSite* site = P_Dock->accepts(form) ? P_Dock : DP_Bottom;
+        dock = site->carry(form);
+    }
+    if (!dock)
+        return nullptr;
+    connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
+    connect(dock, &QDockWidget::visibilityChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
+    return dock;
+}
+
 void TF_Main::carryToolWindows()
 {
-    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker}) {
-        if (!form || P_Dock->dockWidgetOf(form))
-            continue;
-        if (QDockWidget* dock = P_Dock->carry(form)) {
-            connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock);
-            connect(dock, &QDockWidget::visibilityChanged, this, &TF_Main::UpdateDock);
-        }
-    }
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker})
+        RegisterToolWindow(form);
 }
 
 void TF_Main::dockToolWindows()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "shell/DockPanel.h"
 
 #include <QCursor>
 #include <QIcon>
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QStringList>
+
 
 class QAction;
 class QDockWidget;
@@ -56,50 +58,6 @@ QString ProgramCursorName(int number);
 void SetScreenCursorNumber(int number);
 int ScreenCursorNumber();
 
-// A dock site of the frame: the tool windows docked on one side, stacked. Each form is wrapped
-// once in its own QDockWidget, which follows the form's caption.
-class DockSite : public QObject {
-    Q_OBJECT
-public:
-    DockSite(QMainWindow* frame, Qt::DockWidgetArea area);
-
-    // Only forms of this class may dock here; an empty name accepts any.
-    void setAcceptedClass(const char* className) { m_acceptedClass = className; }
-    bool accepts(QWidget* form) const;
-
-    // Docks the form (at the bottom of the stack, or at the top). False when it is not accepted.
-    bool dock(QWidget* form, bool atTop = false);
-    // Lets the form float at its current screen bounds.
-    void undock(QWidget* form);
-    // Puts a form that is not docked here yet into its dock widget, floating where the form stood
-    // and as visible as it was, so that it can be docked by dragging. Returns the dock widget.
-    QDockWidget* carry(QWidget* form);
-    bool isDocked(QWidget* form) const;
-    // Bounds of a docked form in frame coordinates; the empty rectangle otherwise.
-    QRect dockPos(QWidget* form) const;
-    // The docked forms, top to bottom.
-    QList<QWidget*> clients() const;
-    // The dock widget that carries the form; none when the form never docked here.
-    QDockWidget* dockWidgetOf(QWidget* form) const;
-    // Shows or hides the form together with the dock widget that carries it.
-    void showForm(QWidget* form, bool visible);
-
-    // Width of the site: its widest docked window, 0 while hidden or empty.
-    int width() const;
-    void setWidth(int width);
-    bool isVisible() const { return m_visible; }
-    void setVisible(bool visible);
-
-private:
-    QDockWidget* wrap(QWidget* form);
-
-    QMainWindow* m_frame;
-    Qt::DockWidgetArea m_area;
-    const char* m_acceptedClass = nullptr;
-    QList<QPointer<QDockWidget>> m_docks;
-    bool m_visible = true;
-};
-
 class TF_Main : public QMainWindow {
     Q_OBJECT
 public:
@@ -137,8 +95,8 @@ public:
     QLabel* SB_MainPanel1 = nullptr; // 500 px: long hint of the control under the mouse
     QLabel* I_Connected = nullptr;
     QLabel* I_Disconnected = nullptr;
-    DockSite* P_Dock = nullptr;    // left dock site
-    DockSite* DP_Bottom = nullptr; // bottom dock site, only for the notes window
+    DockSite* P_Dock = nullptr;      // left dock site
+    TDockPanel* DP_Bottom = nullptr; // bottom dock panel, only for the notes window
     QMenuBar* AMM1 = nullptr;      // menu bar
     QToolBar* AMM2 = nullptr;      // tool bar
     QMenu* PAB_Main = nullptr;     // popup of the empty frame area
@@ -240,6 +198,13 @@ public:
     void A_WindowHistogramExecute();
     void A_WindowTRackerExecute();
     void A_NotesExecute();
+    // Lets a tool window dock: in its dock widget it floats where it stood, docks on the left (or
+    // in the bottom panel, when that takes it), shares tabs, and keeps its place across restarts;
+    // docking and undocking it resize the left dock. Call once the window exists, before the
+    // settings load at the first showing. Returns its dock widget.
+    QDockWidget* RegisterToolWindow(QWidget* form);
+    // The bottom panel takes only the notes window.
+    static bool DP_BottomPanelDockOver(QWidget* form);
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
     // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.
