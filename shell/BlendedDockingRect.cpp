@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr char kHookName[] = "jex4DockHook";
+
 // Watches the frame for the markers its dock layout makes (lazily, on the first drag) and paints
 // them. Owned by the frame.
 class TDragDockObjectEx_AlphaBlend : public QObject {
@@ -16,6 +18,7 @@ public:
     explicit TDragDockObjectEx_AlphaBlend(QMainWindow* frame)
         : QObject(frame)
     {
+        setObjectName(QLatin1String(kHookName));
         frame->installEventFilter(this);
         const QList<QRubberBand*> existing = frame->findChildren<QRubberBand*>(Qt::FindDirectChildrenOnly);
         for (QRubberBand* band : existing)
@@ -59,7 +62,7 @@ private:
 
 void installDockHook(QMainWindow* frame)
 {
-    if (frame && !frame->findChild<TDragDockObjectEx_AlphaBlend*>(QString(), Qt::FindDirectChildrenOnly))
+    if (frame && !frame->findChild<QObject*>(QLatin1String(kHookName), Qt::FindDirectChildrenOnly))
         new TDragDockObjectEx_AlphaBlend(frame);
 }
 

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QMainWindow>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -84,16 +85,20 @@ bool DockSite::dock(QWidget* form, bool atTop)
     const bool wasVisible = form->isVisible() || (dockWidgetOf(form) && dockWidgetOf(form)->isVisible());
     QDockWidget* dock = wrap(form);
     dock->setFloating(false);
+    // Stacked along the site's edge: one above the other at a side, side by side at the bottom.
+    const Qt::Orientation along = (m_area == Qt::TopDockWidgetArea || m_area == Qt::BottomDockWidgetArea)
+        ? Qt::Horizontal
+        : Qt::Vertical;
     if (atTop) {
         // Re-add every other docked window below this one.
         const QList<QWidget*> others = clients();
-        m_frame->addDockWidget(m_area, dock, Qt::Vertical);
+        m_frame->addDockWidget(m_area, dock, along);
         for (QWidget* other : others)
             if (other != form)
                 if (QDockWidget* d = dockWidgetOf(other))
-                    m_frame->splitDockWidget(dock, d, Qt::Vertical);
+                    m_frame->splitDockWidget(dock, d, along);
     } else {
-        m_frame->addDockWidget(m_area, dock, Qt::Vertical);
+        m_frame->addDockWidget(m_area, dock, along);
     }
     dock->setVisible(wasVisible && m_visible);
     clientsChanged();
@@ -227,9 +232,11 @@ bool TDockPanel::across() const
 
 int TDockPanel::depth() const
 {
+    // A window behind another's tab is laid out nowhere: it does not count.
     int d = 0;
     for (QDockWidget* dock : shownDocks())
-        d = qMax(d, across() ? dock->height() : dock->width());
+        if (dock->geometry().intersects(frame()->rect()))
+            d = qMax(d, across() ? dock->height() : dock->width());
     return d;
 }
 
@@ -285,6 +292,11 @@ void TDockPanel::showDockArea(bool Show, QDockWidget* Client)
         size = m_rememberedDepth;
     if (size <= 0)
         size = 200;
-    frame()->resizeDocks({Client}, {size}, across() ? Qt::Vertical : Qt::Horizontal);
     m_lastDepth = size;
+    // The frame lays the new client out after the signal that brought it here: size it then.
+    QPointer<QDockWidget> client = Client;
+    QTimer::singleShot(0, this, [this, client, size] {
+        if (client && following() && !client->isFloating() && frame()->dockWidgetArea(client) == area())
+            frame()->resizeDocks({client.data()}, {size}, across() ? Qt::Vertical : Qt::Horizontal);
+    });
 }

@@ -239,6 +239,49 @@ TEST_F(ToolWindows, NotesTravelWithTheirProjectThroughSavingAndLoading)
     loaded->Project->Changed = false;
 }
 
+// Tool windows docked on the left can share one place as tabs, and stay so across a restart.
+TEST_F(ToolWindows, TabbedToolWindowsStayTabbedAcrossARestart)
+{
+    for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom}) {
+        ShowToolWindow(form, true);
+        ASSERT_TRUE(main->P_Dock->dock(form));
+    }
+    main->tabifyDockWidget(CarrierOf(F_BirdView), CarrierOf(F_Zoom));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main->tabifiedDockWidgets(CarrierOf(F_BirdView)).contains(CarrierOf(F_Zoom)));
+
+    restart();
+    ASSERT_NE(CarrierOf(F_BirdView), nullptr);
+    EXPECT_TRUE(main->IsDocked(F_BirdView));
+    EXPECT_TRUE(main->IsDocked(F_Zoom));
+    EXPECT_TRUE(main->tabifiedDockWidgets(CarrierOf(F_BirdView)).contains(CarrierOf(F_Zoom)));
+}
+
+// One call lets a window dock: it floats in its dock widget where it stood, may go to the left
+// site only (the bottom panel takes the notes alone), and docking or floating it resizes the left
+// dock to what is docked there.
+TEST_F(ToolWindows, ARegisteredWindowDocksOnTheLeftAndResizesIt)
+{
+    auto* form = new QWidget(main.get(), Qt::Tool);
+    form->setWindowTitle(QStringLiteral("Another tool"));
+    form->setMinimumWidth(430);
+    form->setGeometry(200, 150, 430, 300);
+    form->show();
+    QDockWidget* dock = main->RegisterToolWindow(form);
+    ASSERT_NE(dock, nullptr);
+    EXPECT_EQ(main->RegisterToolWindow(form), dock) << "once";
+    EXPECT_TRUE(dock->isFloating());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(dock->allowedAreas(), Qt::DockWidgetAreas(Qt::LeftDockWidgetArea));
+    EXPECT_FALSE(main->DP_Bottom->accepts(form));
+
+    main->P_Dock->setWidth(2);
+    dock->setFloating(false);
+    QTest::qWait(20);
+    EXPECT_TRUE(main->IsDocked(form));
+    EXPECT_GE(main->P_Dock->width(), 430) << "the left dock widened to the docked window";
+}
+
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
 {
     F_Zoom->crosshaircolor = 0x00123456;
