@@ -37,8 +37,8 @@ protected:
         if (!band)
             return false;
         if (event->type() == QEvent::Paint) {
+            // Laid over what the frame drew beneath, so the docked windows show through.
             QPainter painter(band);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
             painter.fillRect(band->rect(), DockRectColor(band->palette()));
             return true;
         }

@@ -204,6 +204,14 @@ TEST_F(DockPanelTest, DockMarkerIsATranslucentRectangleTheMousePassesThrough)
         EXPECT_NEAR(got.green(), expected.green(), 2);
         EXPECT_NEAR(got.blue(), expected.blue(), 2);
     }
+    // Over the frame it lets what lies beneath show through, half and half.
+    const QColor under = frame->palette().color(QPalette::Window);
+    const QImage onFrame = frame->grab(marker->geometry()).toImage();
+    const QColor mixed = onFrame.pixelColor(30, 20);
+    auto blend = [](int top, int below) { return (top * 127 + below * 128) / 255; };
+    EXPECT_NEAR(mixed.red(), blend(expected.red(), under.red()), 3);
+    EXPECT_NEAR(mixed.green(), blend(expected.green(), under.green()), 3);
+    EXPECT_NEAR(mixed.blue(), blend(expected.blue(), under.blue()), 3);
 }
 
 } // namespace
