@@ -286,6 +286,7 @@ TF_Main::TF_Main(QWidget* parent)
     createToolBar();
     FormCreate();
     createLink();
+    createScanner();
 }
 
 TF_Main::~TF_Main()
@@ -889,10 +890,6 @@ void TF_Main::AMUpdate()
     A_SystemLog->setEnabled(F_ErrorLog);
     A_About->setEnabled(F_Splash);
     A_Tile->setEnabled(w != nullptr);
-
-    // Not built yet, so shown disabled: the scanner. A command comes alive by leaving this list.
-    for (QAction* a : {SelectSource, A_ScanNew, A_ScanToCurrent})
-        a->setEnabled(false);
 
     // Items that pass a command on are as enabled as the command.
     for (QAction* item : M_Scan->actions())

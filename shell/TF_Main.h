@@ -29,6 +29,8 @@ class QToolButton;
 class RAXOLink;
 class TF_SMDI;
 class THistoryList;
+class TStitchObject;
+class TTwain;
 
 // Cursor numbers of the screen object: the standard shapes the program uses and its own twelve.
 inline constexpr int crDefault = 0;
@@ -87,6 +89,24 @@ private:
     void createLink(); // with the frame: inactive, status widgets, glyphs and openers set
 public:
     // ---- end of link to RAXO ----
+
+    // ---- scanner (TF_Main_Scanner.cpp) ----
+    TTwain* TWAIN = nullptr;
+    bool ScanToCurrentProject = false; // the running acquisition was started by "Scan to current project"
+    int CurrentTwainSource = -1;       // index of the source enabled last
+    void SelectSourceExecute();
+    void A_ScanNewExecute();
+    void A_ScanToCurrentExecute();
+    void TWAINTwainAcquire(TTwain* Sender, int Index, const QImage& Image, bool& Cancel);
+    void TWAINAcquireCancel(TTwain* Sender);
+    void TWAINAcquireError(TTwain* Sender);
+private:
+    void createScanner();
+    void scanTo(bool currentProject);
+    // Offers the save dialog for a scanned image S of W, JPEG preselected.
+    void SaveScannedImage(TF_SMDI* W, TStitchObject* S);
+public:
+    // ---- end of scanner ----
 
     // ---- components ----
     QMdiArea* mdiArea() const { return m_mdiArea; }

@@ -118,9 +118,10 @@ void TF_Main::createActions()
     // yet and stay disabled (AMUpdate).
     using H = void (TF_Main::*)();
     constexpr H none = nullptr;
-    SelectSource = act(QStringLiteral("&Select scanner source"), QStringLiteral("Select TWAIN scanner"), none);
-    A_ScanNew = act(QStringLiteral("S&can to new project"), QStringLiteral("Aquire image from scanner"), none);
-    A_ScanToCurrent = act(QStringLiteral("Sc&an to current project"), QStringLiteral("Scan image to active project"), none);
+    SelectSource = act(QStringLiteral("&Select scanner source"), QStringLiteral("Select TWAIN scanner"), &TF_Main::SelectSourceExecute);
+    A_ScanNew = act(QStringLiteral("S&can to new project"), QStringLiteral("Aquire image from scanner"), &TF_Main::A_ScanNewExecute);
+    A_ScanToCurrent = act(QStringLiteral("Sc&an to current project"), QStringLiteral("Scan image to active project"),
+                          &TF_Main::A_ScanToCurrentExecute);
     A_CreateSeries = act(QStringLiteral("C&reate Image Series"), QStringLiteral("Create image series from video source"),
                          &TF_Main::A_CreateSeriesExecute);
     Brightness = act(QStringLiteral("A&djust image(s)"), QStringLiteral("Change image properties"), &TF_Main::BrightnessExecute);

@@ -316,8 +316,9 @@ TEST_F(Frame, CommandsFollowTheActiveWindowAndItsImages)
         {main->A_Rotate, false, false, true, false},
         {main->A_NewProject, true, true, true, true},
         {main->A_MatchImages, false, false, false, true},
-        // Not built yet: disabled whatever the window holds.
-        {main->A_ScanToCurrent, false, false, false, false},
+        {main->SelectSource, true, true, true, true},
+        {main->A_ScanNew, true, true, true, true},
+        {main->A_ScanToCurrent, false, true, true, true},
     };
     auto check = [&](int column) {
         main->AMUpdate();

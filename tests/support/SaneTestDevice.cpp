@@ -21,7 +21,7 @@ QString SaneTestDevice::folder()
     return dir.isValid() ? dir.path() : QString();
 }
 
-SaneTestDevice::SaneTestDevice(const QStringList& extraLines)
+SaneTestDevice::SaneTestDevice(const QStringList& extraLines, bool testBackend)
 {
     const QString path = folder();
     if (path.isEmpty())
@@ -30,7 +30,7 @@ SaneTestDevice::SaneTestDevice(const QStringList& extraLines)
     QFile test(path + QStringLiteral("/test.conf"));
     if (!dll.open(QIODevice::WriteOnly) || !test.open(QIODevice::WriteOnly))
         return;
-    dll.write("test\n");
+    dll.write(testBackend ? "test\n" : "# none\n");
     // Millimetres, a little over 1 x 0.5 inch: truncated to 100 x 50 pixels at 100 dpi.
     QStringList lines{QStringLiteral("number_of_devices 2"), QStringLiteral("mode Color"),
                       QStringLiteral("depth 8"), QStringLiteral("resolution 100"),

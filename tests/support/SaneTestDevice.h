@@ -14,7 +14,8 @@ namespace testhelpers {
 class SaneTestDevice {
 public:
     // Lines of test.conf beyond the defaults: two devices, a colour pattern of 1 x 0.5 inch.
-    explicit SaneTestDevice(const QStringList& extraLines = {});
+    // Without the test backend, SANE offers no device at all.
+    explicit SaneTestDevice(const QStringList& extraLines = {}, bool testBackend = true);
 
     bool isValid() const { return m_valid; }
     static QString folder();
