@@ -834,11 +834,6 @@ void TF_Measurements::AM_MeasurementsUpdate()
     A_ActivatePath->setEnabled(path && (!f || f->CurrentPath.get() != path));
     A_RemoveAllAnchorPoints->setEnabled(bound && f->AnchorLine && f->AnchorLine->Count() > 0);
     updateImageCommands();
-
-    // Not built yet, so shown disabled: the draw-object editor. A command comes alive by leaving
-    // this list.
-    for (QAction* a : {A_EditDO})
-        a->setEnabled(false);
 }
 
 void TF_Measurements::PM_HeaderPopup()

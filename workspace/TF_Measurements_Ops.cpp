@@ -12,6 +12,7 @@
 #include "shell/TF_Main.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_EditBrushName.h"
+#include "workspace/TF_EditDrawObject.h"
 #include "workspace/TF_EditPathProps.h"
 #include "workspace/TF_PathInfo.h"
 #include "workspace/TF_SMDI.h"
@@ -633,7 +634,6 @@ void TF_Measurements::A_DeleteDOExecute()
 
 void TF_Measurements::A_EditDOExecute()
 {
-    if (!dynamic_cast<TDrawObject*>(FirstSelectedObject()))
-        return;
-    // needs: the draw-object editor F_EditDrawObject: give it the object and show it, not modal.
+    if (auto* object = dynamic_cast<TDrawObject*>(FirstSelectedObject()))
+        EditDrawObjectForm()->Edit(object);
 }

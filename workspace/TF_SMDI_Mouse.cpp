@@ -14,6 +14,7 @@
 #include "shell/TF_AdjustDPI.h"
 #include "shell/TF_Main.h"
 #include "workspace/ForwardedCommand.h"
+#include "workspace/TF_EditDrawObject.h"
 #include "workspace/TF_Histogram.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
@@ -784,7 +785,7 @@ void TF_SMDI::A_ArrowExecute()
         F_Measurements->ShowMeasurementsPage();
         F_Measurements->SelectOnly(raw);
     }
-    // needs: F_EditDrawObject (draw-object editor): give it `raw` as its object and show it.
+    EditDrawObjectForm()->Edit(raw);
 }
 
 void TF_SMDI::A_RectangleExecute()
@@ -810,7 +811,7 @@ void TF_SMDI::A_RectangleExecute()
         F_Measurements->FillMeasurements(this, false);
         F_Measurements->SelectOnly(raw);
     }
-    // needs: F_EditDrawObject (draw-object editor): give it `raw` as its object and show it.
+    EditDrawObjectForm()->Edit(raw);
 }
 
 void TF_SMDI::SetInfoBar()

@@ -21,6 +21,7 @@
 #include "shell/TF_Progress.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Monitor.h"
 #include "workspace/TF_Tracker.h"
 
 #include <QCoreApplication>
@@ -363,7 +364,8 @@ void TF_SMDI::SmoothDraw(bool Complete)
     if (Closing || Drawing)
         return;
     DrawingGuard guard(Drawing);
-    // needs: F_Monitor (diagnostic monitor): if (F_Monitor) F_Monitor->SmoothDraw();
+    if (F_Monitor)
+        F_Monitor->SmoothDraw();
     composeLayers(Complete);
     if (PB)
         PB->update();
