@@ -21,7 +21,9 @@
 #include "workspace/TF_Notes.h"
 #include "workspace/TF_Tracker.h"
 #include "workspace/TF_ImageInfo.h"
+#include "workspace/TF_EditDrawObject.h"
 #include "workspace/TF_Measurements.h"
+#include "workspace/TF_Monitor.h"
 #include "workspace/TF_PathInfo.h"
 #include "workspace/TF_Preview.h"
 #include "workspace/TF_SelectOrientation.h"
@@ -69,8 +71,8 @@ QList<StartupWindow> StartupWindows()
     // does not have yet join at their places in the order: the amount dialog between the log and
     // the path information; the series preview and the camera settings before the update check;
     // the camera wizard (with the series window), contrast and grayscale after the export wizard;
-    // the border, monitor and resample windows after the project window, the object editor after
-    // the magnifier; the file manager last of all, because the first showing docks it.
+    // the border and resample windows before the monitor; the file manager last of all, because
+    // the first showing docks it.
     return {
         {QStringLiteral("F_ErrorLog"), [] { F_ErrorLog = new TF_ErrorLog(F_Main); }},
         {QStringLiteral("F_PathInfo"), [] { F_PathInfo = new TF_PathInfo(F_Main); }},
@@ -84,10 +86,12 @@ QList<StartupWindow> StartupWindows()
         {QStringLiteral("F_Export"), [] { F_Export = new TF_Export(F_Main); }},
         {QStringLiteral("F_Notes"), [] { F_Notes = new TF_Notes(F_Main); }},
         {QStringLiteral("F_Measurements"), [] { F_Measurements = new TF_Measurements(F_Main); }},
+        {QStringLiteral("F_Monitor"), [] { F_Monitor = new TF_Monitor(F_Main); }},
         {QStringLiteral("F_Setup"), [] { F_Setup = new TF_Setup(F_Main); }},
         {QStringLiteral("F_BirdView"), [] { F_BirdView = new TF_BirdView(F_Main); }},
         {QStringLiteral("F_AdjustDPI"), [] { F_AdjustDPI = new TF_AdjustDPI(F_Main); }},
         {QStringLiteral("F_Zoom"), [] { F_Zoom = new TF_Zoom(F_Main); }},
+        {QStringLiteral("F_EditDrawObject"), [] { F_EditDrawObject = new TF_EditDrawObject(F_Main); }},
         {QStringLiteral("F_Progress"), [] { F_Progress = new TF_Progress(F_Main); }},
         {QStringLiteral("F_FileManager"), [] { F_FileManager = new TF_FileManager(F_Main); }},
     };

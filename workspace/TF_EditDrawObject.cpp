@@ -1,6 +1,7 @@
 // Draw-object editor.
 #include "workspace/TF_EditDrawObject.h"
 
+#include "platform/Dialogs.h"
 #include "shell/TColorPickerButton.h"
 #include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
@@ -102,6 +103,7 @@ TF_EditDrawObject::TF_EditDrawObject(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("Edit Object"));
+    giveWayToQuestions(this);
     setModal(false);
     setFixedSize(210, 231);
     QPalette pal = palette();

@@ -1,6 +1,8 @@
 // Repaint monitor.
 #include "workspace/TF_Monitor.h"
 
+#include "platform/Dialogs.h"
+
 #include <QLabel>
 
 QPointer<TF_Monitor> F_Monitor;
@@ -9,6 +11,7 @@ TF_Monitor::TF_Monitor(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("F_Monitor"));
+    giveWayToQuestions(this);
     resize(254, 169);
     L_SmoothDraw = new QLabel(QStringLiteral("***"), this);
     L_SmoothDraw->setGeometry(8, 8, 238, 16);

@@ -30,6 +30,8 @@
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Zoom.h"
+#include "workspace/TF_EditDrawObject.h"
+#include "workspace/TF_Monitor.h"
 #include "project/TStitchObject.h"
 #include "support/ModalDialogs.h"
 #include "workspace/TF_SMDI.h"
@@ -197,9 +199,9 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                   QStringLiteral("F_CloseManager"),
                                   QStringLiteral("F_SelectOrientation"), QStringLiteral("F_Preview"),
                                   QStringLiteral("F_Export"), QStringLiteral("F_Notes"),
-                                  QStringLiteral("F_Measurements"), QStringLiteral("F_Setup"),
+                                  QStringLiteral("F_Measurements"), QStringLiteral("F_Monitor"), QStringLiteral("F_Setup"),
                                   QStringLiteral("F_BirdView"), QStringLiteral("F_AdjustDPI"), QStringLiteral("F_Zoom"),
-                                  QStringLiteral("F_Progress"), QStringLiteral("F_FileManager")}));
+                                  QStringLiteral("F_EditDrawObject"), QStringLiteral("F_Progress"), QStringLiteral("F_FileManager")}));
 
     // Each creation sees the splash, the main window and the windows made before it.
     QList<StartupWindow> recorded;
@@ -230,16 +232,17 @@ TEST_F(Startup, WindowsAreMadeInTheirOrderWithTheSplashSteppedAfterEach)
                                        QStringLiteral("F_SelectOrientation:L--"), QStringLiteral("F_Preview:L--"),
                                        QStringLiteral("F_Export:L--"), QStringLiteral("F_Notes:L--"),
                                        QStringLiteral("F_Measurements:L--"),
-                                       QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
-                                       QStringLiteral("F_AdjustDPI:LM-"), QStringLiteral("F_Zoom:LM-"), QStringLiteral("F_Progress:LM-"),
+                                       QStringLiteral("F_Monitor:LM-"), QStringLiteral("F_Setup:LM-"), QStringLiteral("F_BirdView:LM-"),
+                                       QStringLiteral("F_AdjustDPI:LM-"), QStringLiteral("F_Zoom:LM-"),
+                                       QStringLiteral("F_EditDrawObject:LM-"), QStringLiteral("F_Progress:LM-"),
                                        QStringLiteral("F_FileManager:LMP")}));
     EXPECT_EQ(F_Splash->PB->value(), 10 * int(recorded.size()));
     EXPECT_TRUE(F_Splash->isVisible()); // no file to open: the splash shows during the start-up
     EXPECT_FALSE(F_Main->isVisible());
     for (QWidget* w : std::initializer_list<QWidget*>{F_ErrorLog, F_PathInfo, F_ImageInfo, F_CheckForUpdates, F_CloseManager,
                                                       F_SelectOrientation, F_Preview, F_Export,
-                                                      F_Measurements, F_Setup, F_BirdView, F_AdjustDPI, F_Zoom, F_Progress,
-                                                      F_FileManager}) {
+                                                      F_Measurements, F_Monitor, F_Setup, F_BirdView, F_AdjustDPI, F_Zoom,
+                                                      F_EditDrawObject, F_Progress, F_FileManager}) {
         ASSERT_NE(w, nullptr);
         EXPECT_FALSE(w->isVisible());
     }
@@ -281,7 +284,7 @@ TEST_F(Startup, EveryWindowThatStaysOnTopGivesWayToAQuestion)
     QStringList classes;
     for (QWidget* w : onTopWindows)
         classes << QString::fromLatin1(w->metaObject()->className());
-    for (const char* expected : {"TF_Splash", "TF_ErrorLog", "TF_Progress", "TF_Progress2", "TF_Preview"})
+    for (const char* expected : {"TF_Splash", "TF_ErrorLog", "TF_Progress", "TF_Progress2", "TF_Preview", "TF_EditDrawObject", "TF_Monitor"})
         EXPECT_TRUE(classes.contains(QString::fromLatin1(expected))) << expected;
     QCoreApplication::processEvents();
     auto onTop = [](QWidget* w) { return w->windowHandle() && w->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); };
