@@ -662,14 +662,14 @@ void TTwain::scanDone(int outcome, const QImage& image, const QString& error)
     const int index = m_imageIndex++;
     const int session = m_session;
     QPointer<TTwain> guard(this);
+    if (m_dialog)
+        m_dialog->ShowOptions(m_options); // the scan is over while the handler asks its questions
     if (OnTwainAcquire)
         OnTwainAcquire(this, index, image, cancel);
     if (!guard || m_session != session)
         return; // the handler ended the acquisition itself
     if (cancel)
         DisableSource();
-    else if (m_dialog)
-        m_dialog->ShowOptions(m_options);
 }
 
 void TTwain::Cancel()

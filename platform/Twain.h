@@ -4,6 +4,8 @@
 // missing, busy or hanging scanner never stops the program.
 #pragma once
 
+#include "platform/TScanDialog.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -15,7 +17,6 @@
 #include <memory>
 
 class QWidget;
-class TScanDialog;
 
 struct TTwainSource {
     QString Name;   // the SANE device name, "backend:device"

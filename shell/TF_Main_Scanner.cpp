@@ -104,6 +104,9 @@ void TF_Main::TWAINTwainAcquire(TTwain* Sender, int Index, const QImage& Image, 
         Cancel = !SettingTWAINCancel;
         if (F_Measurements)
             F_Measurements->FillMeasurements(w, false);
+        // The size of a new project's window, so the fitted scan can be seen.
+        if (QMdiSubWindow* sub = w->mdiFrame())
+            sub->resize(640, 480);
         w->UpdateArea();
         w->FitToScreen();
         w->UpdateBird(true);
