@@ -6,7 +6,7 @@
 
 #include "platform/TScanDialog.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QTimer>
@@ -142,7 +142,7 @@ QString applySettings(SANE_Handle h, const TScanSettings& s)
 void postToGui(const QPointer<TTwain>& owner, std::function<void(TTwain*)> fn)
 {
     QMetaObject::invokeMethod(
-        qApp, [owner, fn = std::move(fn)] { if (owner) fn(owner.data()); }, Qt::QueuedConnection);
+        QCoreApplication::instance(), [owner, fn = std::move(fn)] { if (owner) fn(owner.data()); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -504,7 +504,7 @@ bool TTwain::LoadSourceManager(int timeoutMs)
                                        QString::fromUtf8((*d)->model), QString::fromUtf8((*d)->type)});
             }
         }
-        QMetaObject::invokeMethod(qApp, [loopGuard, answer, ok, sources, error] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [loopGuard, answer, ok, sources, error] {
             answer->done = true;
             answer->ok = ok;
             answer->sources = sources;
