@@ -34,6 +34,10 @@
 #include <functional>
 #include <utility>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace {
 
 using testhelpers::FakeRaxo;
@@ -379,14 +383,25 @@ TEST_F(LinkDialogue, ConnectsWithStatusAndAsksForAnUpdate)
 
 TEST_F(LinkDialogue, RefusedConnectionIsRetriedByTheTimerUntilRAXOListens)
 {
-    const quint16 port = raxo.port();
-    raxo.server.close(); // nobody listens now
+    // A port bound without listening refuses connections and stays ours, so no server of a test
+    // running beside this one can be given it while the link retries.
+    raxo.server.close();
+    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(holder, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ASSERT_TRUE(link->SetPort(ntohs(address.sin_port)));
     link->T_TCP->start();
     settle(2500); // at least one attempt
     EXPECT_FALSE(link->Connected());
     EXPECT_EQ(link->StatusText(), QStringLiteral("      Waiting for connection with 127.0.0.1"));
     EXPECT_TRUE(fakeDialogs->shown().isEmpty());
-    ASSERT_TRUE(raxo.server.listen(QHostAddress(QStringLiteral("127.0.0.1")), port));
+    ASSERT_EQ(::listen(holder, 5), 0);
+    ASSERT_TRUE(raxo.server.setSocketDescriptor(holder));
     ASSERT_TRUE(raxo.accept()); // the next timer tick
     ASSERT_TRUE(waitFor([this] { return link->Connected(); }));
     EXPECT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
