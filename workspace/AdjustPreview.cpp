@@ -13,7 +13,7 @@ void ReducedCopy(const TFastDIB& Full, TFastDIB& Preview, int Size)
     const int w = Size > 0 ? Full.Info.Header.Width / Size : 0;
     const int h = Size > 0 ? Full.AbsHeight / Size : 0;
     if (!Full.Bits || w <= 0 || h <= 0) {
-        Preview.Release();
+        Preview.PreDestroy();
         return;
     }
     if (Preview.Info.Header.Width != w || Preview.AbsHeight != h || Preview.Info.Header.BitCount != Full.Info.Header.BitCount

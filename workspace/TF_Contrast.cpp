@@ -237,7 +237,7 @@ void TF_Contrast::BeginImageEdit()
 void TF_Contrast::BuildPreview()
 {
     if (!PIC) {
-        ContrastPreviewDIB->Release();
+        ContrastPreviewDIB->PreDestroy();
         return;
     }
     ReducedCopy(*PIC, *ContrastPreviewDIB, ContrastSize);
@@ -403,7 +403,7 @@ void TF_Contrast::reject()
 
 void TF_Contrast::FormClose()
 {
-    ContrastPreviewDIB->Release();
+    ContrastPreviewDIB->PreDestroy();
     PIC = nullptr;
     PB_Contrast->setPicture(nullptr, QPoint(BW_X, BW_Y));
 }

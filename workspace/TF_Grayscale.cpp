@@ -312,7 +312,7 @@ void TF_Grayscale::BuildPreview()
 {
     TFastDIB* full = chosenImage();
     if (!full) {
-        GrayPreviewDIB->Release();
+        GrayPreviewDIB->PreDestroy();
         return;
     }
     ReducedCopy(*full, *GrayPreviewDIB, BW_Size);
@@ -436,6 +436,6 @@ void TF_Grayscale::FormClose()
 {
     if (F_Histogram && F_Histogram->isVisible())
         F_Histogram->close();
-    GrayPreviewDIB->Release();
+    GrayPreviewDIB->PreDestroy();
     PB_Preview->setPicture(nullptr, QPoint(BW_X, BW_Y));
 }
