@@ -86,8 +86,8 @@ TEST(PTOLines, ImageNamesAndControlPointLinesAreTakenOthersIgnored)
         QStringLiteral("v Ra1"),
         QStringLiteral("#hugin_ptoversion 2"),
     };
-    const PTOContent c = ParsePTOLines(lines, QStringLiteral("/tmp/work"));
-    EXPECT_EQ(c.images, (QStringList{QStringLiteral("/data/cores/a.jpg"), QStringLiteral("/tmp/work/sub/b with blanks.jpg"),
+    const PTOContent c = ParsePTOLines(lines, QStringLiteral("/data/align"));
+    EXPECT_EQ(c.images, (QStringList{QStringLiteral("/data/cores/a.jpg"), QStringLiteral("/data/align/sub/b with blanks.jpg"),
                                      QString()}));
     EXPECT_EQ(c.controlPoints, QStringList{QStringLiteral("c n0 N1 x1 y2 X3 Y4 t0")});
 }
