@@ -95,14 +95,14 @@ TEST(FileAssociation, ExecLineQuotesAndEscapes)
         const char* exec; // as written in the file
     } rows[] = {
         {"/usr/bin/jex4", R"("/usr/bin/jex4" %f)"},
-        {"/home/a b/jex4", R"("/home/a b/jex4" %f)"},
-        {"/home/a\"b/jex4", R"("/home/a\\"b/jex4" %f)"},
-        {"/home/$HOME/jex4", R"("/home/\\$HOME/jex4" %f)"},
-        {"/home/a`b/jex4", R"("/home/a\\`b/jex4" %f)"},
-        {"/home/a\\b/jex4", R"("/home/a\\\\b/jex4" %f)"},
-        {"/home/100%/jex4", R"("/home/100%%/jex4" %f)"},
-        {"/home/a\nb/jex4", ""},
-        {"/home/a\tb/jex4", ""},
+        {"/opt/a b/jex4", R"("/opt/a b/jex4" %f)"},
+        {"/opt/a\"b/jex4", R"("/opt/a\\"b/jex4" %f)"},
+        {"/opt/$HOME/jex4", R"("/opt/\\$HOME/jex4" %f)"},
+        {"/opt/a`b/jex4", R"("/opt/a\\`b/jex4" %f)"},
+        {"/opt/a\\b/jex4", R"("/opt/a\\\\b/jex4" %f)"},
+        {"/opt/100%/jex4", R"("/opt/100%%/jex4" %f)"},
+        {"/opt/a\nb/jex4", ""},
+        {"/opt/a\tb/jex4", ""},
     };
     for (const auto& r : rows)
         EXPECT_EQ(DesktopExecLine(QString::fromUtf8(r.path)), QString::fromUtf8(r.exec)) << r.path;

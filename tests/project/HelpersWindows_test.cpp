@@ -182,7 +182,7 @@ TEST(FindWithoutMainWindow, FindsNothing)
     ASSERT_EQ(F_Main, nullptr);
     TF_SMDI* window = nullptr;
     TPath* path = nullptr;
-    EXPECT_EQ(FindProjectWindow(QStringLiteral("/tmp/a.jex4")), nullptr);
+    EXPECT_EQ(FindProjectWindow(QStringLiteral("/data/a.jex4")), nullptr);
     EXPECT_FALSE(FindPathByGUID(QStringLiteral("{X}"), window, path));
 }
 

@@ -172,8 +172,8 @@ TEST(ConvertJEX3Paths, LongPathsAreCutInTheMiddle)
     } rows[] = {
         {QStringLiteral("/short"), 30, QStringLiteral("/short")},
         {QString(30, QLatin1Char('a')), 30, QString(30, QLatin1Char('a'))},
-        {QStringLiteral("/home/user/cores/2019/site-north/plot-7"), 30,
-         QStringLiteral("/home/user/cor...ite-north/plot-7")},
+        {QStringLiteral("/srv/rings/cores/2019/site-north/plot-7"), 30,
+         QStringLiteral("/srv/rings/cor...ite-north/plot-7")},
         {QStringLiteral("0123456789abcdefghij"), 10, QStringLiteral("...456789abcdefghij")},
     };
     for (const auto& r : rows)

@@ -63,11 +63,11 @@ protected:
 TEST_F(ErrorLogTest, EntriesMadeBeforeTheWindowShowWhenItIsCreated)
 {
     TF_ErrorLog::AddLog(2, QStringLiteral("JEX4 Version 4.0.0 started."));
-    TF_ErrorLog::AddLog(3, QStringLiteral("Temp folder is /tmp/x/"));
+    TF_ErrorLog::AddLog(3, QStringLiteral("Temp folder is /scratch/x/"));
     ASSERT_EQ(TF_ErrorLog::Entries().size(), 2u);
 
     TF_ErrorLog log;
-    EXPECT_EQ(messages(log.VST_Log), QStringList({"JEX4 Version 4.0.0 started.", "Temp folder is /tmp/x/"}));
+    EXPECT_EQ(messages(log.VST_Log), QStringList({"JEX4 Version 4.0.0 started.", "Temp folder is /scratch/x/"}));
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(GetNodeObject<TErrorLogMessage>(log.VST_Log, log.VST_Log->topLevelItem(i)),
                   TF_ErrorLog::Entries()[size_t(i)].get());

@@ -49,7 +49,7 @@ TEST(HandOverReader, PackedArgumentsReadBackWhateverThePieces)
 {
     const QList<QStringList> rows = {
         {},
-        {QStringLiteral("/home/u/core 1.jex4")},
+        {QStringLiteral("/data/core 1.jex4")},
         {QStringLiteral("/data/Jahrringe/Eiche_ä_ß.jex4"), QStringLiteral("zweite Datei.jex")},
         {QString()},
         {QString(QChar(0xFEFF)) + QStringLiteral("starts with a byte-order mark.jex4")},
@@ -144,7 +144,7 @@ TEST_F(OneInstance, SecondStartHandsItsArgumentsToTheFirst)
     EXPECT_FALSE(first.HandOver({QStringLiteral("x")})) << "nobody runs yet";
     ASSERT_TRUE(first.Listen());
     QSignalSpy spy(&first, &TOneInstance::OnNewInstanceLoad);
-    const QStringList args = {QStringLiteral("/tmp/Proben Ост/core.jex4")};
+    const QStringList args = {QStringLiteral("/data/Proben Ост/core.jex4")};
     EXPECT_TRUE(handOverFromAnotherStart(name, args));
     ASSERT_TRUE(waitFor([&spy] { return spy.count() == 1; }));
     EXPECT_EQ(spy.at(0).at(0).toStringList(), args);
