@@ -241,7 +241,7 @@ void TF_BirdView::setClientHeight(int height)
 void TF_BirdView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // A window's own overview sets the height it needs: rebuilding from here could show another.
+    // Only the user's resizing rebuilds; the height set for a window's overview must not start another.
     if (isVisible() && !m_sizing)
         FormResize();
 }

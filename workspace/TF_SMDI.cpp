@@ -22,6 +22,8 @@
 #include "shell/TF_Main.h"
 #include "shell/TF_Setup.h"
 #include "workspace/TF_BirdView.h"
+#include "workspace/TF_Contrast.h"
+#include "workspace/TF_Grayscale.h"
 #include "workspace/TF_Histogram.h"
 #include "workspace/ForwardedCommand.h"
 #include "workspace/TF_Measurements.h"
@@ -677,7 +679,11 @@ void TF_SMDI::FormClose()
         // A profile of pixels that are going is no profile to point into.
         if (F_Tracker && F_Tracker->MDI == this)
             F_Tracker->UpdateTracker(nullptr);
-        // needs: closing the grayscale dialog when visible.
+        // The image dialogs working on this window go with it, before its pixels do.
+        if (F_Grayscale && F_Grayscale->isVisible() && F_Grayscale->MDI == this)
+            F_Grayscale->reject();
+        if (F_Contrast && F_Contrast->isVisible() && F_Contrast->MDI == this)
+            F_Contrast->reject();
         if (F_Zoom)
             F_Zoom->UpdateZoom(nullptr);
         // A calibration of this window ends with it.
@@ -701,7 +707,6 @@ void TF_SMDI::FormClose()
         B_Bird = QImage();
         if (F_Main)
             F_Main->SetCaption();
-        // needs: the adjustment dialog (closed when it is visible and works on this window).
     } catch (const std::exception& e) {
         TF_ErrorLog::AddLog(0, QStringLiteral("Error while closing ") + Project->Name + QStringLiteral(": ")
                                    + QString::fromLocal8Bit(e.what()));

@@ -195,3 +195,25 @@ TEST_F(Contrast, EnterInAnEditMovesItsSliderWithinRange)
     EXPECT_EQ(d.SB_Contrast->value(), 255);
     d.reject();
 }
+
+TEST_F(Contrast, ClosingItsWindowClosesTheDialogWorkingOnIt)
+{
+    struct Row {
+        const char* name;
+        bool ownWindow;
+        bool staysOpen;
+    } rows[] = {{"working on the closing window", true, false}, {"working on another window", false, true}};
+    for (const Row& row : rows) {
+        TF_SMDI other;
+        F_Contrast = new TF_Contrast;
+        F_Contrast->MDI = row.ownWindow ? w.data() : &other;
+        F_Contrast->show();
+        setSliders(F_Contrast, some);
+        ASSERT_TRUE(F_Contrast->isVisible()) << row.name;
+        w->FormClose();
+        EXPECT_EQ(F_Contrast->isVisible(), row.staysOpen) << row.name;
+        F_Contrast->MDI = nullptr;
+        F_Contrast->hide();
+        delete F_Contrast.data();
+    }
+}
