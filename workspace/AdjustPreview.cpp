@@ -3,10 +3,20 @@
 
 #include "image/Resample.h"
 #include "image/TFastDIB.h"
+#include "platform/Delphi.h"
+#include "project/TStitchObject.h"
+#include "workspace/TF_SMDI.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 void ReducedCopy(const TFastDIB& Full, TFastDIB& Preview, int Size)
 {
@@ -81,4 +91,65 @@ void AdjustPreview::mouseMoveEvent(QMouseEvent* event)
 void AdjustPreview::mouseReleaseEvent(QMouseEvent*)
 {
     unsetCursor();
+}
+
+ImageDialogParts LayOutImageDialog(QDialog* dialog, QWidget* left)
+{
+    ImageDialogParts parts;
+    auto* right = new QWidget(dialog);
+    auto* rightBox = new QVBoxLayout(right);
+    rightBox->setContentsMargins(0, 0, 0, 0);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Image"), right));
+    parts.images = new QComboBox(right);
+    parts.images->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    parts.images->setMinimumContentsLength(20);
+    top->addWidget(parts.images, 1);
+    parts.applyAll = new QCheckBox(QStringLiteral("Apply to all images"), right);
+    top->addWidget(parts.applyAll);
+    rightBox->addLayout(top);
+    parts.preview = new AdjustPreview(right);
+    rightBox->addWidget(parts.preview, 1);
+
+    auto* buttons = new QWidget(dialog);
+    buttons->setFixedHeight(36);
+    parts.ok = new QPushButton(QStringLiteral("&Ok"), buttons);
+    parts.cancel = new QPushButton(QStringLiteral("&Cancel"), buttons);
+    parts.ok->resize(75, 25);
+    parts.cancel->resize(75, 25);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(left);
+    body->addWidget(right, 1);
+    auto* all = new QVBoxLayout(dialog);
+    all->addLayout(body, 1);
+    all->addWidget(buttons);
+    return parts;
+}
+
+void PlaceOkCancel(QPushButton* ok, QPushButton* cancel, int width)
+{
+    ok->move(width / 2 - ok->width() - 50, 6);
+    cancel->move(width / 2 + 50, 6);
+}
+
+void ListImages(QComboBox* images, const TF_SMDI* window)
+{
+    images->clear();
+    if (window)
+        for (const auto& so : window->StitchList)
+            images->addItem(ExtractFileName(so->filename));
+    images->setCurrentIndex(images->count() > 0 ? 0 : -1);
+}
+
+std::vector<TStitchObject*> ChosenImages(const TF_SMDI& window, int chosen, bool all, qint64* pixels)
+{
+    std::vector<TStitchObject*> images;
+    for (size_t i = 0; i < window.StitchList.size(); ++i)
+        if (all || int(i) == chosen)
+            images.push_back(window.StitchList[i].get());
+    *pixels = 0;
+    for (const TStitchObject* so : images)
+        *pixels += qint64(so->Width) * so->Height;
+    return images;
 }

@@ -6,8 +6,16 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
+class QCheckBox;
+class QComboBox;
+class QDialog;
+class QPushButton;
 class TFastDIB;
+class TF_SMDI;
+class TStitchObject;
+class AdjustPreview;
 
 // Sizes Preview to (width div Size, height div Size) of Full at Full's depth and fills it by the
 // nearest-neighbour resize; an image that would have no pixel is left empty.
@@ -38,3 +46,21 @@ private:
     QPoint m_at{1, 1};
     QPoint m_last; // MDX, MDY: the last mouse position while panning
 };
+
+// The parts both image dialogs share: the chosen image with "Apply to all images" above the
+// preview on the right, and Ok and Cancel in a bar below everything.
+struct ImageDialogParts {
+    QComboBox* images = nullptr;
+    QCheckBox* applyAll = nullptr;
+    AdjustPreview* preview = nullptr;
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+};
+// Lays `left` beside the preview pane and the button bar below both, in `dialog`.
+ImageDialogParts LayOutImageDialog(QDialog* dialog, QWidget* left);
+// Ok and Cancel sit 50 pixels either side of the middle.
+void PlaceOkCancel(QPushButton* ok, QPushButton* cancel, int width);
+// The names of the window's images, the first chosen.
+void ListImages(QComboBox* images, const TF_SMDI* window);
+// The image the list names, or all of them; and their pixel count for the progress box.
+std::vector<TStitchObject*> ChosenImages(const TF_SMDI& window, int chosen, bool all, qint64* pixels);

@@ -114,37 +114,15 @@ TF_Contrast::TF_Contrast(QWidget* parent)
     grid->setRowStretch(row, 1);
     left->setFixedWidth(290);
 
-    auto* right = new QWidget(this);
-    auto* rightBox = new QVBoxLayout(right);
-    rightBox->setContentsMargins(0, 0, 0, 0);
-    auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Image"), right));
-    CB_PreviewImage = new QComboBox(right);
-    CB_PreviewImage->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    CB_PreviewImage->setMinimumContentsLength(20);
-    top->addWidget(CB_PreviewImage, 1);
-    CB_ApplyAll = new QCheckBox(QStringLiteral("Apply to all images"), right);
-    top->addWidget(CB_ApplyAll);
-    rightBox->addLayout(top);
-    PB_Contrast = new AdjustPreview(right);
-    rightBox->addWidget(PB_Contrast, 1);
-
-    m_buttons = new QWidget(this);
-    m_buttons->setFixedHeight(36);
-    B_Ok = new QPushButton(QStringLiteral("&Ok"), m_buttons);
-    B_Cancel = new QPushButton(QStringLiteral("&Cancel"), m_buttons);
-    B_Ok->resize(75, 25);
-    B_Cancel->resize(75, 25);
+    const ImageDialogParts parts = LayOutImageDialog(this, left);
+    CB_PreviewImage = parts.images;
+    CB_ApplyAll = parts.applyAll;
+    PB_Contrast = parts.preview;
+    B_Ok = parts.ok;
+    B_Cancel = parts.cancel;
     B_Cancel->setDefault(true); // default and cancel button
     B_Cancel->setAutoDefault(true);
     B_Ok->setAutoDefault(false);
-
-    auto* body = new QHBoxLayout;
-    body->addWidget(left);
-    body->addWidget(right, 1);
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(body, 1);
-    all->addWidget(m_buttons);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(250);
@@ -213,11 +191,7 @@ void TF_Contrast::showEvent(QShowEvent* event)
 
 void TF_Contrast::FormShow()
 {
-    CB_PreviewImage->clear();
-    if (MDI)
-        for (const auto& so : MDI->StitchList)
-            CB_PreviewImage->addItem(ExtractFileName(so->filename));
-    CB_PreviewImage->setCurrentIndex(CB_PreviewImage->count() > 0 ? 0 : -1);
+    ListImages(CB_PreviewImage, MDI);
     BeginImageEdit();
 }
 
@@ -295,9 +269,7 @@ void TF_Contrast::wheelEvent(QWheelEvent* event)
 void TF_Contrast::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    const int w = width();
-    B_Ok->move(w / 2 - B_Ok->width() - 50, 6);
-    B_Cancel->move(w / 2 + 50, 6);
+    PlaceOkCancel(B_Ok, B_Cancel, width());
     if (isVisible()) {
         BuildPreview();
         RefreshView();
@@ -349,14 +321,9 @@ void TF_Contrast::B_OkClick()
 {
     if (MDI) {
         const ImageAdjustments a = Settings();
-        std::vector<TStitchObject*> images;
-        const int chosen = CB_PreviewImage->currentIndex();
-        for (size_t i = 0; i < MDI->StitchList.size(); ++i)
-            if (CB_ApplyAll->isChecked() || int(i) == chosen)
-                images.push_back(MDI->StitchList[i].get());
         qint64 pixels = 0;
-        for (const TStitchObject* so : images)
-            pixels += qint64(so->Width) * so->Height;
+        const std::vector<TStitchObject*> images =
+            ChosenImages(*MDI, CB_PreviewImage->currentIndex(), CB_ApplyAll->isChecked(), &pixels);
         {
             WaitCursor wait;
             // Each picture in bands of rows, so that the box moves on a big one; every pixel

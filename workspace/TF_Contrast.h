@@ -84,7 +84,6 @@ private:
     void FormClose();
     void afterImageChange();     // zoomed copies, repaint, histogram
 
-    QWidget* m_buttons = nullptr;
     QTimer* m_refresh = nullptr; // gathers slider moves into one preview rebuild
 };
 

@@ -167,34 +167,12 @@ TF_Grayscale::TF_Grayscale(QWidget* parent)
     column->addWidget(B_Reset, 0, Qt::AlignLeft);
     column->addStretch(1);
 
-    auto* right = new QWidget(this);
-    auto* rightBox = new QVBoxLayout(right);
-    rightBox->setContentsMargins(0, 0, 0, 0);
-    auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Image"), right));
-    CB_PreviewImage = new QComboBox(right);
-    CB_PreviewImage->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    CB_PreviewImage->setMinimumContentsLength(20);
-    top->addWidget(CB_PreviewImage, 1);
-    CB_ApplyAll = new QCheckBox(QStringLiteral("Apply to all images"), right);
-    top->addWidget(CB_ApplyAll);
-    rightBox->addLayout(top);
-    PB_Preview = new AdjustPreview(right);
-    rightBox->addWidget(PB_Preview, 1);
-
-    m_buttons = new QWidget(this);
-    m_buttons->setFixedHeight(36);
-    B_Ok = new QPushButton(QStringLiteral("&Ok"), m_buttons);
-    B_Cancel = new QPushButton(QStringLiteral("&Cancel"), m_buttons);
-    B_Ok->resize(75, 25);
-    B_Cancel->resize(75, 25);
-
-    auto* body = new QHBoxLayout;
-    body->addWidget(left);
-    body->addWidget(right, 1);
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(body, 1);
-    all->addWidget(m_buttons);
+    const ImageDialogParts parts = LayOutImageDialog(this, left);
+    CB_PreviewImage = parts.images;
+    CB_ApplyAll = parts.applyAll;
+    PB_Preview = parts.preview;
+    B_Ok = parts.ok;
+    B_Cancel = parts.cancel;
 
     // Reactions: a group's own box or the threshold rebuild; a control inside a group ticks it first.
     for (QCheckBox* c : {CB_BlackWhite, CB_GrayScale, CB_Bitplane, CB_BrightnessSlicing, CB_MedianCut, CB_Smooth,
@@ -280,11 +258,7 @@ void TF_Grayscale::showEvent(QShowEvent* event)
 
 void TF_Grayscale::FormShow()
 {
-    CB_PreviewImage->clear();
-    if (MDI)
-        for (const auto& so : MDI->StitchList)
-            CB_PreviewImage->addItem(ExtractFileName(so->filename));
-    CB_PreviewImage->setCurrentIndex(CB_PreviewImage->count() > 0 ? 0 : -1);
+    ListImages(CB_PreviewImage, MDI);
     BW_Size = 3;
     BW_X = BW_Y = 1;
     {
@@ -390,9 +364,7 @@ bool TF_Grayscale::eventFilter(QObject* watched, QEvent* event)
 void TF_Grayscale::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    const int w = width();
-    B_Ok->move(w / 2 - B_Ok->width() - 50, 6);
-    B_Cancel->move(w / 2 + 50, 6);
+    PlaceOkCancel(B_Ok, B_Cancel, width());
     DrawPreview();
 }
 
@@ -400,14 +372,9 @@ void TF_Grayscale::B_OkClick()
 {
     if (MDI) {
         const GrayscaleSettings s = Settings();
-        std::vector<TStitchObject*> images;
-        const int chosen = CB_PreviewImage->currentIndex();
-        for (size_t i = 0; i < MDI->StitchList.size(); ++i)
-            if (CB_ApplyAll->isChecked() || int(i) == chosen)
-                images.push_back(MDI->StitchList[i].get());
         qint64 pixels = 0;
-        for (const TStitchObject* so : images)
-            pixels += qint64(so->Width) * so->Height;
+        const std::vector<TStitchObject*> images =
+            ChosenImages(*MDI, CB_PreviewImage->currentIndex(), CB_ApplyAll->isChecked(), &pixels);
         {
             WaitCursor wait;
             OperationProgress progress(QStringLiteral("Filtering images..."), int(images.size()), pixels);

@@ -92,7 +92,6 @@ private:
     void FormClose();
     TFastDIB* chosenImage() const;
 
-    QWidget* m_buttons = nullptr;
 };
 
 // Created at start-up, or by the first "Grayscale image(s)".
