@@ -1,5 +1,6 @@
 // Add-border dialog.
 #include "workspace/TF_AddBorder.h"
+#include "workspace/FormLook.h"
 
 #include "shell/TColorPickerButton.h"
 
@@ -16,13 +17,7 @@ TF_AddBorder::TF_AddBorder(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Add Border"));
     setFixedSize(219, 148);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    UseSmallDialogLook(this);
 
     const char* captions[] = {"Left", "Top", "Right", "Bottom"};
     QSpinBox** edits[] = {&SE_Left, &SE_Top, &SE_Right, &SE_Bottom};

@@ -1,5 +1,6 @@
 // Draw-object editor.
 #include "workspace/TF_EditDrawObject.h"
+#include "workspace/FormLook.h"
 
 #include "platform/Dialogs.h"
 #include "shell/TColorPickerButton.h"
@@ -106,13 +107,7 @@ TF_EditDrawObject::TF_EditDrawObject(QWidget* parent)
     giveWayToQuestions(this);
     setModal(false);
     setFixedSize(210, 231);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    UseSmallDialogLook(this);
 
     for (int i = 0; i < 4; ++i)
         IL_Tips << tipPicture(i);

@@ -1,5 +1,6 @@
 // Resample dialog.
 #include "workspace/TF_Resample.h"
+#include "workspace/FormLook.h"
 
 #include "image/TFastDIB.h"
 #include "platform/Delphi.h"
@@ -49,13 +50,7 @@ TF_Resample::TF_Resample(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Resample"));
     setFixedSize(196, 208);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    UseSmallDialogLook(this);
 
     RB_Pixel = new QRadioButton(this);
     RB_Pixel->setGeometry(6, 26, 16, 16);

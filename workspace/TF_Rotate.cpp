@@ -1,5 +1,6 @@
 // Rotate dialog.
 #include "workspace/TF_Rotate.h"
+#include "workspace/FormLook.h"
 
 #include "shell/TFloatEdit.h"
 
@@ -17,13 +18,7 @@ TF_Rotate::TF_Rotate(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Rotate"));
     setFixedSize(197, 175);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(11);
-    setFont(font);
+    UseSmallDialogLook(this);
 
     GB_Angle = new QGroupBox(QStringLiteral("Angle"), this);
     GB_Angle->setGeometry(8, 4, 181, 112);

@@ -1,5 +1,6 @@
 // Orientation dialog for loading several images at once.
 #include "workspace/TF_SelectOrientation.h"
+#include "workspace/FormLook.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -66,13 +67,7 @@ TF_SelectOrientation::TF_SelectOrientation(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Select Orientation"));
     setFixedSize(252, 169);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(11);
-    setFont(f);
+    UseSmallDialogLook(this);
 
     auto* group = new QButtonGroup(this);
     const char* captions[] = {"Left to Right", "Right to Left", "Top to Bottom", "Bottom to Top"};
