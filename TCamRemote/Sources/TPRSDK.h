@@ -1,0 +1,63 @@
+// The newer-PowerShot back-end: drives PowerShot cameras through the newer PowerShot SDK. The camera
+// component owns one and sends it the PowerShot cameras listed after the older-PowerShot ones; the
+// SDK is started only before Windows Vista, so on this system the component never starts it.
+#pragma once
+
+#include "CamDefines.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+// The SDK's 412-byte event record of a released picture, kept by the component until it is fetched.
+using PRReleaseRecord = std::array<uint8_t, 412>;
+
+// The operations are virtual only so that tests can stand a fake camera in for the SDK. The
+// callbacks are the notification unit's SDK callbacks, handed over as the SDK's function pointers.
+class TPRSDK {
+public:
+    TPRSDK();
+    virtual ~TPRSDK();
+
+    int32_t mInstanceNumber = 0; // the component's slot, the context of every callback
+
+    virtual void InitCommunications();
+    virtual void EnumerateCameras(QStringList& CameraList);
+    virtual ConnectInfoType Connect(void* EventCallback, int ConnectToCamera, int InstanceNumber);
+    virtual void Disconnect();
+    virtual void FinilizeCommunications();
+
+    virtual void SetTimeInCamera(const QDateTime& TimeToSet);
+    virtual void SetOwnerName(const QString& OwnerName);
+    virtual uint32_t GetBodyID();
+    virtual QString GetFirmwareVersion();
+    virtual void FormatCameraCard();
+    virtual bool RemoteSupported();
+
+    virtual RemoteFuncType RemoteStart(ReleaseModeType ReleaseMode, ReleaseDataKindType ReleaseDataKind,
+                                       bool ProbeRemoteParameters, const QString& CacheRemoteParamDir,
+                                       void* RemoteEventCallback, int InstanceNumber);
+    virtual void RemoteEnd();
+    virtual int RemoteGetNumberOfAvailableShots();
+    virtual void RemoteStartViewfinder(void* Viewfindercallback, int InstanceNumber);
+    virtual void RemoteStopViewfinder();
+    virtual void RemoteSetViewfinderOutput(RemoteViewFinderOutputType ViewfinderOutput);
+    virtual void RemoteActivateViewfinderAuto();
+    virtual RemoteReleaseParametersType RemoteGetRemoteParams();
+    virtual void RemoteSetRemoteParams(const RemoteReleaseParametersType& RemoteParam);
+    virtual RemoteZoomCapabilityType RemoteGetZoomPos();
+    virtual void RemoteSetZoomPos(int ZoomPos);
+    virtual void RemoteAFLock(bool AFLock);
+    virtual void RemoteTakePicture(void* ProgressCallback, int InstanceNumber);
+    // The data arrive through ProgressCallback, which writes the component's open picture file.
+    virtual void RemoteGetPicture(const PRReleaseRecord& PicData, void* ProgressCallback, int InstanceNumber);
+    virtual void ExtendShutdownTimer();
+
+    virtual ImageListType OpenCameraCollection(const QString& TempDir, bool GetThumbnails);
+    virtual void CloseCameraCollection(ImageListType& ImageListToClear);
+    virtual void GetPicture(int NrInList, const QString& FileName, void* ProgressCallback, int InstanceNumber);
+    virtual void DeletePicture(ImageListType& ImageList, int NrInList);
+};
