@@ -1,0 +1,1 @@
+/* Common parts of the simulated cameras. */
