@@ -150,7 +150,7 @@ SdkExitChain& processExitChain()
     return chain;
 }
 
-void clearEntryPoints(SdkLibrary& library)
+void clearEntryPoints(SdkModule& library)
 {
     for (const SdkEntryPoint& entry : library.EntryPoints)
         entry.Assign(nullptr);
@@ -158,7 +158,7 @@ void clearEntryPoints(SdkLibrary& library)
 
 } // namespace
 
-void LoadSdkLibrary(SdkLibrary& library)
+void LoadSdkLibrary(SdkModule& library)
 {
     // Loads come from the GUI thread; the lock only keeps a stray second caller from loading twice.
     static std::mutex lock;

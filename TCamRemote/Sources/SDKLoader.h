@@ -1,6 +1,6 @@
 // Loading of the camera SDK libraries: the version notes of their files, the folders they are looked
 // up in, dlopen by full path and name resolution. The binding units EDSDK, PRAPI and CDAPI describe
-// their library with an SdkLibrary and leave the order of checks and the failure texts to this unit.
+// their library with an SdkModule and leave the order of checks and the failure texts to this unit.
 #pragma once
 
 #include <QString>
@@ -56,7 +56,7 @@ struct SdkEntryPoint {
 };
 
 // What a binding unit knows about its library, and its process-wide state.
-struct SdkLibrary {
+struct SdkModule {
     const char* Unit;        // the binding unit, named in the error of a missing entry point
     const char* LibraryName; // the library's file name, loaded by this name
     std::span<const SdkRuntimeFile> Files;
@@ -71,7 +71,7 @@ struct SdkLibrary {
 // next call checks again from the first file: "<LibraryName> could not be loaded" when the library
 // cannot be opened, "<Unit>: entry point <Name> is missing in <LibraryName>" when a name is not
 // exported. A loaded library is freed when the process ends, the last loaded first.
-void LoadSdkLibrary(SdkLibrary& library);
+void LoadSdkLibrary(SdkModule& library);
 
 // The chain of libraries to free when the process ends: each Close runs the procedures in the reverse
 // order of their registration. The process keeps one; tests build their own.

@@ -264,7 +264,7 @@ TEST_F(SdkLoading, LoadsOnceAndResolvesDecoratedNames)
 {
     writeRuntime();
     writeLibrary(6);
-    SdkLibrary library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPoints};
+    SdkModule library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPoints};
     LoadSdkLibrary(library);
     ASSERT_TRUE(library.Loaded);
     ASSERT_NE(library.Handle, nullptr);
@@ -284,7 +284,7 @@ TEST_F(SdkLoading, LoadsOnceAndResolvesDecoratedNames)
 
 TEST_F(SdkLoading, FailuresLeaveTheLibraryUnloadedAndCheckAgain)
 {
-    SdkLibrary library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPoints};
+    SdkModule library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPoints};
 
     // The runtime file comes first: the library is not touched while it is missing.
     writeLibrary(6);
@@ -314,7 +314,7 @@ TEST_F(SdkLoading, MissingEntryPointIsAnErrorNamingUnitAndName)
 {
     writeRuntime();
     writeLibrary(6);
-    SdkLibrary library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPointsWithMissing};
+    SdkModule library{"ZTEST", "ZTEST.DLL", kFiles, kEntryPointsWithMissing};
     for (int attempt = 0; attempt < 2; ++attempt) {
         SCOPED_TRACE(attempt);
         EXPECT_EQ(raisedText([&] { LoadSdkLibrary(library); }), "ZTEST: entry point ZNoSuchEntry is missing in ZTEST.DLL");
