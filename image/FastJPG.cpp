@@ -131,7 +131,8 @@ public:
         return true;
     }
 
-    bool readRows(JSAMPARRAY rows, JDIMENSION count)
+    // `each`, when given, sees every run of rows the decoder delivers, between its calls.
+    bool readRows(JSAMPARRAY rows, JDIMENSION count, const std::function<void(JSAMPARRAY, JDIMENSION)>* each = nullptr)
     {
         if (setjmp(m_errors.jump))
             return false;
@@ -140,6 +141,8 @@ public:
             const JDIMENSION got = jpeg_read_scanlines(&m_cinfo, rows + done, count - done);
             if (got == 0)
                 jumpWith(reinterpret_cast<j_common_ptr>(&m_cinfo), "The decoder stopped early");
+            if (each)
+                (*each)(rows + done, got);
             done += got;
         }
         return true;
@@ -474,7 +477,10 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
         std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));
         for (int y = 0; y < height; ++y)
             rows[std::size_t(y)] = static_cast<JSAMPROW>(image.Scanlines[memoryRow(image, y)]);
-        ok = source->readRows(rows.data(), JDIMENSION(height));
+        std::function<void(JSAMPARRAY, JDIMENSION)> each;
+        if (RowsDecoded)
+            each = [&](JSAMPARRAY run, JDIMENSION count) { RowsDecoded(run, int(count), qint64(pixelBytes)); };
+        ok = source->readRows(rows.data(), JDIMENSION(height), RowsDecoded ? &each : nullptr);
         JSAMPROW spare = scratch.data();
         for (JDIMENSION y = JDIMENSION(height); ok && y < outHeight; ++y)
             ok = source->readRows(&spare, 1);
@@ -482,8 +488,12 @@ bool TFastJPG::decode(const quint8* data, qint64 size, qint64* consumed)
         JSAMPROW spare = scratch.data();
         for (JDIMENSION y = 0; ok && y < outHeight; ++y) {
             ok = source->readRows(&spare, 1);
-            if (ok && y < JDIMENSION(height))
-                std::memcpy(image.Scanlines[memoryRow(image, int(y))], spare, pixelBytes);
+            if (ok && y < JDIMENSION(height)) {
+                auto* row = static_cast<quint8*>(image.Scanlines[memoryRow(image, int(y))]);
+                std::memcpy(row, spare, pixelBytes);
+                if (RowsDecoded)
+                    RowsDecoded(&row, 1, qint64(pixelBytes));
+            }
         }
     }
     if (!ok || !source->finish()) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 class QIODevice;
 class TFastDIB;
 struct TProcessorInfo;
@@ -68,6 +70,10 @@ public:
     // Largest decoded image in bytes, below MaxPictureBytes too; the codec's own buffers are held
     // to the same amount.
     qint64 MaxImageBytes = MaxPictureBytes();
+    // When set, the decoders hand it each run of picture rows as soon as they are decoded, top row
+    // first, while the rows are still in the processor's cache: a pass over the pixels costs far
+    // less there than over the finished picture. `rowBytes` leaves out the padding.
+    std::function<void(const quint8* const* rows, int count, qint64 rowBytes)> RowsDecoded;
 
     // Back to the defaults (Quality 75, no smoothing, nothing attached in the record).
     void FlushProps();

@@ -99,37 +99,58 @@ void progressStep(const QString& line2)
 // kept too, for an image still without pixels: saving the damaged project must not throw away
 // what a repair might recover.
 
-// Over the pixel bytes of each row, without the padding.
-size_t pixelHash(const TFastDIB& dib)
-{
-    // Taken over every picture read, so it runs at memory speed: four lanes of 64-bit words, each
-    // step invertible in its word, so any changed word changes its lane.
-    constexpr quint64 m1 = 0x9E3779B97F4A7C15ull, m2 = 0xC2B2AE3D27D4EB4Full;
-    const auto step = [](quint64 lane, quint64 word) { return std::rotl(lane ^ (word * m1), 31) * m2; };
-    const qint64 rowBytes = (qint64(dib.Info.Header.Width) * dib.Info.Header.BitCount + 7) / 8;
-    quint64 lane[4] = {1, 2, 3, 4};
-    for (int y = 0; y < dib.AbsHeight; ++y) {
-        const auto* p = static_cast<const uchar*>(dib.Scanlines[y]);
-        qint64 n = rowBytes;
+// Over the pixel bytes of each row, without the padding, top row first: the order the JPEG
+// decoder delivers them in, so a picture just read is fingerprinted row by row while its rows are
+// still in the cache. Taken over every picture read and saved, so it runs at memory speed: four
+// lanes of 64-bit words, each step invertible in its word, so any changed word changes its lane.
+class PixelFingerprint {
+public:
+    void addRow(const uchar* p, qint64 n)
+    {
         quint64 w[4];
         for (; n >= 32; n -= 32, p += 32) {
             std::memcpy(w, p, 32);
             for (int k = 0; k < 4; ++k)
-                lane[k] = step(lane[k], w[k]);
+                m_lane[k] = step(m_lane[k], w[k]);
         }
         for (; n >= 8; n -= 8, p += 8) {
             std::memcpy(w, p, 8);
-            lane[0] = step(lane[0], w[0]);
+            m_lane[0] = step(m_lane[0], w[0]);
         }
         for (; n > 0; --n, ++p)
-            lane[1] = step(lane[1], *p);
+            m_lane[1] = step(m_lane[1], *p);
     }
-    return size_t(step(step(step(lane[0], lane[1]), lane[2]), lane[3]));
+
+    size_t value() const { return size_t(step(step(step(m_lane[0], m_lane[1]), m_lane[2]), m_lane[3])); }
+
+private:
+    static quint64 step(quint64 lane, quint64 word)
+    {
+        constexpr quint64 m1 = 0x9E3779B97F4A7C15ull, m2 = 0xC2B2AE3D27D4EB4Full;
+        return std::rotl(lane ^ (word * m1), 31) * m2;
+    }
+
+    quint64 m_lane[4] = {1, 2, 3, 4};
+};
+
+size_t pixelHash(const TFastDIB& dib)
+{
+    PixelFingerprint print;
+    const qint64 rowBytes = (qint64(dib.Info.Header.Width) * dib.Info.Header.BitCount + 7) / 8;
+    const bool bottomUp = dib.Info.Header.Height > 0;
+    for (int y = 0; y < dib.AbsHeight; ++y)
+        print.addRow(static_cast<const uchar*>(dib.Scanlines[bottomUp ? dib.AbsHeight - 1 - y : y]), rowBytes);
+    return print.value();
+}
+
+void keepPicture(TStitchObject& so, const QByteArray& base64, size_t hash)
+{
+    so.Kept = TKeptPicture{so.FD->Info.Header.Width, so.FD->AbsHeight, hash, base64};
 }
 
 void keepPicture(TStitchObject& so, const QByteArray& base64)
 {
-    so.Kept = TKeptPicture{so.FD->Info.Header.Width, so.FD->AbsHeight, pixelHash(*so.FD), base64};
+    keepPicture(so, base64, pixelHash(*so.FD));
 }
 
 // The text the image was read with, while its pixels are still those; empty otherwise.
@@ -545,6 +566,9 @@ private:
     static constexpr int TreeEveryImageUpTo = 64;
 
     void parse(QIODevice& source);
+    bool readMore(QIODevice& source, QByteArray& into, bool& atEnd); // false: the read failed
+    bool feed(const char* data, qint64 size, bool last);           // false: the read ended
+    void readPlainPicture(QIODevice& source, QByteArray& pending, bool& atEnd);
     void refillTree(bool always = false);
     void finish();
     void fail(const QString& reason);
@@ -596,6 +620,11 @@ private:
     bool m_imageHasPicture = false;
     bool m_inPicture = false;
     QByteArray m_picture; // Base64 text of the picture section, gathered from its pieces
+    QByteArray m_decoded; // the section's bytes when readPlainPicture decoded its text already
+    qint64 m_fed = 0;     // bytes given to expat, which counts its positions in them
+    qint64 m_cdataAt = -1; // where expat saw the last section start
+    XML_Size m_skippedLine = 0;    // the line of sections expat did not see, and their length
+    XML_Size m_skippedColumns = 0;
     int m_treeImages = 0;  // images the measurement tree showed when it was last filled
     int m_imageNumber = 0;
     int m_pathNumber = 0;
@@ -672,6 +701,27 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
     return ProjectReadDamaged;
 }
 
+// Position of `needle` in `text` from `from` on, or -1. The first letter is found by memchr,
+// which runs many bytes per step over the long Base64 runs that hold no such letter.
+qsizetype findText(const QByteArray& text, const char* needle, qsizetype from)
+{
+    const qsizetype length = qsizetype(std::strlen(needle));
+    const char* const begin = text.constData();
+    const char* const end = begin + text.size();
+    for (const char* p = begin + from; end - p >= length; ++p) {
+        p = static_cast<const char*>(std::memchr(p, needle[0], size_t(end - p - length + 1)));
+        if (!p)
+            return -1;
+        if (std::memcmp(p, needle, size_t(length)) == 0)
+            return p - begin;
+    }
+    return -1;
+}
+
+constexpr char kCdataOpen[] = "<![CDATA[";
+constexpr qsizetype kCdataOpenLength = sizeof kCdataOpen - 1;
+constexpr qint64 kChunk = ProjectReadChunk;
+
 void ProjectReader::parse(QIODevice& source)
 {
     std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
@@ -684,30 +734,115 @@ void ProjectReader::parse(QIODevice& source)
     XML_SetCharacterDataHandler(m_parser, &onText);
     XML_SetCdataSectionHandler(m_parser, &onCdataStart, &onCdataEnd);
     XML_SetStartDoctypeDeclHandler(m_parser, &onDoctype);
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 6)
+    // A section's start must be reported as soon as its bytes are given (readPlainPicture).
+    XML_SetReparseDeferralEnabled(m_parser, XML_FALSE);
+#endif
 
-    constexpr int Chunk = 1 << 20;
-    for (;;) {
-        void* buffer = XML_GetBuffer(m_parser, Chunk);
-        if (!buffer)
-            throw std::bad_alloc();
-        const qint64 got = source.read(static_cast<char*>(buffer), Chunk);
-        if (got < 0) {
-            fail(QStringLiteral("The file cannot be read: ") + source.errorString());
+    QByteArray pending; // read and not yet given to expat
+    bool atEnd = false;
+    while (running()) {
+        if (!atEnd && pending.size() < kChunk && !readMore(source, pending, atEnd))
             break;
+        const qsizetype open = findText(pending, kCdataOpen, 0);
+        if (open < 0) {
+            // The last bytes may begin a section start: they wait for the next read.
+            const qsizetype n = atEnd ? pending.size() : qMax<qsizetype>(0, pending.size() - (kCdataOpenLength - 1));
+            const bool going = feed(pending.constData(), n, atEnd);
+            pending.remove(0, n);
+            if (!going || atEnd)
+                break;
+            continue;
         }
-        const bool last = got == 0;
-        if (XML_ParseBuffer(m_parser, int(got), last) == XML_STATUS_ERROR) {
+        const qsizetype text = open + kCdataOpenLength;
+        if (!feed(pending.constData(), text, false))
+            break;
+        pending.remove(0, text);
+        // Only when expat saw these very bytes start a section (not, say, inside a comment).
+        if (m_inPicture && m_cdataAt == m_fed - kCdataOpenLength)
+            readPlainPicture(source, pending, atEnd);
+    }
+    m_parser = nullptr;
+}
+
+bool ProjectReader::readMore(QIODevice& source, QByteArray& into, bool& atEnd)
+{
+    const qsizetype old = into.size();
+    if (into.capacity() < old + kChunk)
+        into.reserve(qMax(old + kChunk, 2 * into.capacity())); // doubling: a long section grows in few steps
+    into.resize(old + kChunk);
+    const qint64 got = source.read(into.data() + old, kChunk);
+    into.resize(old + qMax<qint64>(got, 0));
+    if (got < 0) {
+        fail(QStringLiteral("The file cannot be read: ") + source.errorString());
+        return false;
+    }
+    atEnd = got == 0;
+    return true;
+}
+
+bool ProjectReader::feed(const char* data, qint64 size, bool last)
+{
+    do {
+        const int piece = int(qMin(size, kChunk));
+        if (XML_Parse(m_parser, data, piece, last && piece == size) == XML_STATUS_ERROR) {
+            const XML_Size line = XML_GetCurrentLineNumber(m_parser);
+            const XML_Size skipped = line == m_skippedLine ? m_skippedColumns : 0;
             if (running())
                 fail(QStringLiteral("It is not a well-formed XML document: %1 (line %2, column %3).")
                          .arg(QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(m_parser))))
-                         .arg(qulonglong(XML_GetCurrentLineNumber(m_parser)))
-                         .arg(qulonglong(XML_GetCurrentColumnNumber(m_parser)) + 1));
-            break;
+                         .arg(qulonglong(line))
+                         .arg(qulonglong(XML_GetCurrentColumnNumber(m_parser) + skipped) + 1));
+            return false;
         }
-        if (!running() || last)
-            break;
+        m_fed += piece;
+        data += piece;
+        size -= piece;
+        if (!running())
+            return false;
+    } while (size > 0);
+    return true;
+}
+
+// Expat has just reported the start of a picture's section, whose text begins `pending`. The text
+// is read on straight into m_picture and its end found by memory search, instead of going through
+// expat's scan of every character. Plain Base64 (all our writer writes) is decoded here and expat
+// is given an empty section in its place: it would have delivered the same characters, and has no
+// markup or line break to see in them. Any other text goes through expat after all.
+void ProjectReader::readPlainPicture(QIODevice& source, QByteArray& pending, bool& atEnd)
+{
+    m_picture = std::move(pending);
+    pending = QByteArray();
+    qsizetype close = -1;
+    qsizetype from = 0;
+    while ((close = findText(m_picture, "]]>", from)) < 0 && !atEnd) {
+        from = qMax<qsizetype>(0, m_picture.size() - 2);
+        if (!readMore(source, m_picture, atEnd))
+            return;
     }
-    m_parser = nullptr;
+    if (close < 0) {
+        // No end: expat reads the rest and says what is wrong.
+        pending = std::move(m_picture);
+        m_picture = QByteArray();
+        return;
+    }
+    pending = m_picture.mid(close);
+    m_picture.truncate(close);
+    m_picture.squeeze();
+    if (decodePlainBase64(m_picture, m_decoded)) {
+        // Error positions on this line count the characters expat did not see.
+        const XML_Size line = XML_GetCurrentLineNumber(m_parser);
+        if (line != m_skippedLine) {
+            m_skippedLine = line;
+            m_skippedColumns = 0;
+        }
+        m_skippedColumns += XML_Size(m_picture.size());
+        return;
+    }
+    m_decoded = QByteArray();
+    const QByteArray text = std::move(m_picture);
+    m_picture = QByteArray();
+    feed(text.constData(), text.size(), false); // onText gathers it again
 }
 
 void ProjectReader::refillTree(bool always)
@@ -836,6 +971,7 @@ void XMLCALL ProjectReader::onCdataStart(void* self)
     guarded(self, [&](ProjectReader& r) {
         r.m_inPicture = r.m_imageDepth > 0 && r.m_image;
         r.m_picture.clear();
+        r.m_cdataAt = XML_GetCurrentByteIndex(r.m_parser);
     });
 }
 
@@ -846,6 +982,7 @@ void XMLCALL ProjectReader::onCdataEnd(void* self)
             r.takePicture();
         r.m_inPicture = false;
         r.m_picture = QByteArray();
+        r.m_decoded = QByteArray();
     });
 }
 
@@ -1027,14 +1164,17 @@ void ProjectReader::takePicture()
         return;
     const QString where = imageName() + QStringLiteral(" (") + so->filename + QLatin1Char(')');
     QByteArray base64 = m_picture;
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    // Our writer puts no line breaks into the text: then it is shared, not copied.
-    if (std::any_of(base64.cbegin(), base64.cend(), blank))
-        base64.removeIf(blank);
-    if (base64.isEmpty()) {
-        damage(where + QStringLiteral(": the embedded picture is empty; the image was kept without pixels."));
-        m_imageHasPicture = true; // reported once
-        return;
+    QByteArray decoded = std::move(m_decoded); // plain Base64, decoded already while it was read
+    if (decoded.isEmpty()) {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        // Our writer puts no line breaks into the text: then it is shared, not copied.
+        if (std::any_of(base64.cbegin(), base64.cend(), blank))
+            base64.removeIf(blank);
+        if (base64.isEmpty()) {
+            damage(where + QStringLiteral(": the embedded picture is empty; the image was kept without pixels."));
+            m_imageHasPicture = true; // reported once
+            return;
+        }
     }
     m_imageHasPicture = true;
     // An undecodable text goes back into the file as it came on saving, unless pixels came meanwhile.
@@ -1042,8 +1182,7 @@ void ProjectReader::takePicture()
         if (dibWidth(so->FD.get()) == 0)
             keepPicture(*so, m_picture);
     };
-    QByteArray decoded;
-    if (!decodePlainBase64(base64, decoded)) {
+    if (decoded.isEmpty() && !decodePlainBase64(base64, decoded)) {
         auto strict = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
         if (strict)
             decoded = std::move(strict.decoded);
@@ -1058,12 +1197,18 @@ void ProjectReader::takePicture()
     auto dib = std::make_unique<TFastDIB>();
     TFastJPG jpg;
     jpg.AttachImage(dib.get());
+    PixelFingerprint print;
+    jpg.RowsDecoded = [&print](const quint8* const* rows, int count, qint64 rowBytes) {
+        for (int i = 0; i < count; ++i)
+            print.addRow(rows[i], rowBytes);
+    };
     if (jpg.LoadMem(reinterpret_cast<const quint8*>(decoded.constData()), decoded.size()) != 0) {
         damage(where + QStringLiteral(": the embedded picture is no readable JPEG (") + jpg.lastError()
                + QStringLiteral("); the image was kept without pixels."));
         keepUndecodable();
         return;
     }
+    const bool decodedAt24 = dib->Info.Header.BitCount == 24; // else the rows seen were gray
     SetPixelDepth(*dib, 24);
     if (dib->Info.Header.BitCount != 24)
         throw std::bad_alloc(); // the conversion found no memory for its buffer
@@ -1074,7 +1219,7 @@ void ProjectReader::takePicture()
     // As for pictures read from files: the tracker reads FT, and zooms below 1:1 show FZ.
     so->FT->makeSharedCopy(*so->FD);
     m_window->ResampleStitchObjects(so);
-    keepPicture(*so, base64);
+    keepPicture(*so, base64, decodedAt24 ? print.value() : pixelHash(*so->FD));
 }
 
 void ProjectReader::path(const char** atts)

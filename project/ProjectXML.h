@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 class QByteArray;
 class TF_SMDI;
@@ -35,6 +36,9 @@ int LoadProjectXML(TF_SMDI* window, const QString& fileName, QStringList* notes 
 // image has to be located.
 int LoadProjectXMLData(TF_SMDI* window, const QByteArray& data, const QString& fileName,
                        QStringList* notes = nullptr);
+
+// Bytes the reader reads at a time; picture sections may straddle any number of these.
+constexpr qint64 ProjectReadChunk = qint64(1) << 20;
 
 // True when the text equals "TRUE", ignoring letter case.
 bool IsTrueText(const QString& text);

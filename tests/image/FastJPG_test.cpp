@@ -433,6 +433,39 @@ TEST(FastJPG, OddSizesFillEveryPixelAndLeaveThePaddingZero)
     }
 }
 
+// The rows handed out while decoding are the picture's, each once, top first, without padding:
+// a fingerprint taken from them is the finished picture's. Scaled decoding takes the other road.
+TEST(FastJPG, RowsDecodedSeesEveryRowOnceInPictureOrder)
+{
+    const struct {
+        int width, height, bpp;
+        TJPGScale scale;
+    } cases[] = {{37, 45, 24, jsNone}, {37, 45, 8, jsNone}, {80, 60, 24, jsHalf}, {1, 1, 24, jsNone}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.bpp << " bits, scale " << int(c.scale));
+        TFastDIB original;
+        fill(original, c.width, c.height, c.bpp, [](int x, int y) {
+            return TFColor{quint8(x * 7), quint8(y * 5), quint8(x ^ y)};
+        });
+        TFastDIB decoded;
+        TFastJPG jpg;
+        jpg.AttachImage(&decoded);
+        jpg.Scale = c.scale;
+        std::vector<QByteArray> seen;
+        jpg.RowsDecoded = [&](const quint8* const* rows, int count, qint64 rowBytes) {
+            for (int i = 0; i < count; ++i)
+                seen.emplace_back(reinterpret_cast<const char*>(rows[i]), rowBytes);
+        };
+        const QByteArray bytes = encode(original, 90);
+        ASSERT_EQ(jpg.LoadMem(reinterpret_cast<const quint8*>(bytes.constData()), bytes.size()), 0);
+        ASSERT_EQ(seen.size(), size_t(decoded.AbsHeight));
+        const qint64 pixelBytes = qint64(decoded.Info.Header.Width) * decoded.Info.Header.BitCount / 8;
+        for (int y = 0; y < decoded.AbsHeight; ++y)
+            ASSERT_EQ(seen[size_t(y)], QByteArray(reinterpret_cast<const char*>(pictureRow(decoded, y)), pixelBytes))
+                << "picture row " << y;
+    }
+}
+
 // ---- FindJPGEnd and streams -------------------------------------------------------------------
 
 TEST(FastJPG, FindJPGEndGivesTheOneBasedPositionOfTheFirstEndMarker)

@@ -641,6 +641,85 @@ TEST_F(ProjectXMLTest, PictureSectionsReadAlikeInEveryBase64Layout)
     }
 }
 
+// The reader takes a picture section's text by memory search, in reads of ProjectReadChunk bytes:
+// sections whose start, end or text straddle those reads give the same pixels.
+TEST_F(ProjectXMLTest, PictureSectionsReadAcrossTheReadersBuffers)
+{
+    const QByteArray small = jpegBase64(9, 7);
+    // A picture of noise whose text spans more than two reads.
+    TFastDIB noise;
+    noise.SetSize(1200, 800, 24);
+    quint32 seed = 7;
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 1200; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noise.Pixels24[y][x] = TFColor{quint8(seed >> 24), quint8(seed >> 16), quint8(seed >> 8)};
+        }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_EQ(SaveJPGStream(&noise, &buffer, 100), 0);
+    const QByteArray large = jpeg.toBase64();
+    ASSERT_GT(large.size(), 2 * ProjectReadChunk);
+
+    const QByteArray head = "<JEX4><ProjectData Name=\"";
+    const QByteArray tail = "\"/><Image Embedded=\"true\" FileName=\"x.jpg\">";
+    const qint64 chunk = ProjectReadChunk;
+    const struct {
+        const char* name;
+        const QByteArray& text;
+        qint64 at; // where the section start "<![CDATA[" begins
+    } rows[] = {
+        {"start ends just before a read", small, chunk - 9},
+        {"start cut after one letter", small, chunk - 1},
+        {"start cut in the middle", small, chunk - 5},
+        {"start at a read", small, chunk},
+        {"end cut after one letter", small, chunk - 9 - small.size() - 1},
+        {"end cut after two letters", small, chunk - 9 - small.size() - 2},
+        {"end at a read", small, chunk - 9 - small.size()},
+        {"text over three reads", large, 100},
+        {"text over three reads, starting at a cut", large, chunk - 4},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const qint64 padding = r.at - head.size() - tail.size();
+        ASSERT_GE(padding, 0);
+        const QByteArray document = head + QByteArray(padding, 'n') + tail + "<![CDATA[" + r.text
+                                    + "]]></Image><Path Name=\"after\"/></JEX4>";
+        ASSERT_EQ(document.indexOf("<![CDATA["), r.at);
+        auto w = newWindow();
+        QStringList notes;
+        EXPECT_EQ(LoadProjectXMLData(w.get(), document, file(QStringLiteral("cut.jex4")), &notes), ProjectRead)
+            << notes.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(w->StitchList.size(), 1u);
+        EXPECT_EQ(firstDifference(*w->StitchList[0]->FD, *decodeSection(QString::fromLatin1(r.text))), QString());
+        ASSERT_EQ(w->PathList.size(), 1u);
+        EXPECT_EQ(w->PathList[0]->Name, QStringLiteral("after"));
+        EXPECT_EQ(w->Project->Name.size(), padding);
+    }
+}
+
+// Plain Base64 is taken without expat seeing it; the position of a later error is still the
+// file's, as for text expat reads (here Base64 without its padding).
+TEST_F(ProjectXMLTest, ErrorAfterAPictureNamesTheColumnInTheFile)
+{
+    QByteArray unpadded = jpegBase64(9, 7);
+    ASSERT_TRUE(unpadded.endsWith('=')) << "the picture must need padding";
+    QByteArray plain = unpadded;
+    while (unpadded.endsWith('='))
+        unpadded.chop(1);
+    for (const QByteArray& text : {plain, unpadded}) {
+        const QByteArray document = "<JEX4><Image Embedded=\"true\"><![CDATA[" + text + "]]></Image><Image Embedded=\"true\"><![CDATA["
+                                    + text + "]]></Image><Path Name=\"x\"></JEX4>";
+        auto w = newWindow();
+        QStringList notes;
+        EXPECT_EQ(LoadProjectXMLData(w.get(), document, file(QStringLiteral("bad.jex4")), &notes), ProjectReadFailed);
+        // Expat points at the name of the end tag that does not match.
+        const QString column = QStringLiteral("(line 1, column %1)").arg(document.lastIndexOf("JEX4>") + 1);
+        EXPECT_TRUE(notes.join('\n').contains(column)) << notes.join('\n').toStdString() << " lacks " << column.toStdString();
+    }
+}
+
 TEST_F(ProjectXMLTest, ManyImagesRefillTheTreeAtEachDoublingAndAtTheEnd)
 {
     // 300 embedded pictures: every one of the first 64 shows in the tree as it is read, then the
@@ -894,6 +973,14 @@ TEST_F(ProjectXMLTest, DamagedFilesFailOrLoadWhatIsSoundAndSaySo)
         {"truncated JPEG", QByteArray(R"(<JEX4><Image Embedded="true"><![CDATA[)") + jpegBytes.left(jpegBytes.size() / 2).toBase64() + "]]></Image></JEX4>",
          ProjectReadDamaged, "JPEG",
          [](TF_SMDI& w) { ASSERT_EQ(w.StitchList.size(), 1u); }},
+        {"section start in a comment", QByteArray(R"(<JEX4><Image Embedded="true" FileName="x.jpg"><!--<![CDATA[)") + QByteArray::fromStdString(jpeg)
+                                           + "]]>--></Image><Path Name=\"kept\"/></JEX4>",
+         ProjectReadDamaged, "holds no picture",
+         [](TF_SMDI& w) {
+             ASSERT_EQ(w.StitchList.size(), 1u);
+             EXPECT_EQ(w.StitchList[0]->Width, 0);
+             EXPECT_EQ(w.PathList.size(), 1u);
+         }},
         {"embedded without a picture", QByteArray(R"(<JEX4><Image Embedded="true" FileName="lost.jpg"/></JEX4>)"),
          ProjectReadDamaged, "holds no picture",
          [](TF_SMDI& w) { ASSERT_EQ(w.StitchList.size(), 1u); }},
