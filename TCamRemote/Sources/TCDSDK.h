@@ -9,7 +9,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
+#include <vector>
+
+// The SDK's 400-byte source record of one older-PowerShot camera.
+using CDSourceRecord = std::array<uint8_t, 400>;
+// The process-wide list of enumerated older-PowerShot cameras, in the order of their names; the
+// newer-PowerShot enumeration may delete entries. Freed with the last camera component.
+std::vector<CDSourceRecord>& CDCameraList();
 
 // The operations are virtual only so that tests can stand a fake camera in for the SDK. The
 // callbacks are the notification unit's SDK callbacks, handed over as the SDK's function pointers.

@@ -11,6 +11,17 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <mutex>
+#include <vector>
+
+// Raises ECamException "<Funcname> errorcode 0x<eight upper-case hex digits>, <EOS error text>"
+// unless Value is 0.
+void EDSDKCheck(uint32_t Value, const QString& Funcname);
+
+// The process-wide list of enumerated EOS cameras: EnumerateCameras fills it with the SDK's camera
+// references in the order of the names it lists, Connect indexes it. The references stay held
+// until the list is emptied.
+std::vector<void*>& EOSCameraList();
 
 // The kind of download running, read by the progress callback.
 enum FileTransferType : uint8_t { FileTransferNotUsed, FileTransferFromCameraMemory, FileTransferFromCameraCard };

@@ -11,9 +11,16 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // The SDK's 412-byte event record of a released picture, kept by the component until it is fetched.
 using PRReleaseRecord = std::array<uint8_t, 412>;
+
+// The SDK's 1,106-byte device record of one newer-PowerShot camera.
+using PRDeviceRecord = std::array<uint8_t, 1106>;
+// The process-wide list of enumerated newer-PowerShot cameras, in the order their names were added to
+// the PowerShot names; Connect indexes it. Freed with the last camera component.
+std::vector<PRDeviceRecord>& PRCameraList();
 
 // The operations are virtual only so that tests can stand a fake camera in for the SDK. The
 // callbacks are the notification unit's SDK callbacks, handed over as the SDK's function pointers.
