@@ -18,9 +18,6 @@ namespace {
 constexpr quint32 kNoteSignature = 0xFEEF04BD;
 constexpr quint32 kNoteStructureVersion = 0x00010000;
 constexpr qsizetype kNoteBytes = 13 * 4;
-// A runtime file is a few megabytes; the scan stops well beyond that rather than read a huge file.
-constexpr qint64 kMaxScannedBytes = 256LL * 1024 * 1024;
-constexpr qint64 kPieceBytes = 1024 * 1024; // a multiple of 4, so pieces keep the file's alignment
 
 quint32 le32(const char* p) { return qFromLittleEndian<quint32>(p); }
 
@@ -40,17 +37,24 @@ std::optional<SdkFileVersion> ReadFileVersionNote(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
+    // A runtime file is a few megabytes; the scan stops well beyond that rather than read a huge file.
+    return ReadVersionNote(file);
+}
+
+std::optional<SdkFileVersion> ReadVersionNote(QIODevice& device, qint64 pieceBytes, qint64 maxBytes)
+{
+    Q_ASSERT(pieceBytes > 0 && pieceBytes % 4 == 0); // pieces keep the file's 4-byte alignment
     // `window` holds the unscanned tail of the previous piece followed by the new one; it always
-    // starts at a 4-byte aligned file offset, so aligned positions in it are aligned in the file.
+    // starts at a 4-byte aligned offset, so aligned positions in it are aligned in the file.
     QByteArray window;
     qint64 scanned = 0;
-    while (scanned < kMaxScannedBytes) {
-        const QByteArray piece = file.read(kPieceBytes);
+    while (scanned < maxBytes) {
+        const QByteArray piece = device.read(qMin(pieceBytes, maxBytes - scanned));
         if (piece.isEmpty())
             break;
         scanned += piece.size();
         window.append(piece);
-        const bool atEnd = file.atEnd() || piece.size() < kPieceBytes;
+        const bool atEnd = device.atEnd() || scanned >= maxBytes;
         qsizetype pos = 0;
         for (; pos + 8 <= window.size(); pos += 4) {
             const char* p = window.constData() + pos;

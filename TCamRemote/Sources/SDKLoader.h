@@ -3,6 +3,7 @@
 // their library with an SdkModule and leave the order of checks and the failure texts to this unit.
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,10 @@ struct SdkFileVersion {
 // structure version 0x00010000 and holds all 13 little-endian values. The file is read in bounded
 // pieces and never beyond its end; no file, no such block or a block cut short gives none.
 std::optional<SdkFileVersion> ReadFileVersionNote(const QString& path);
+// The same from an open device, read from its current position in pieces of pieceBytes (a multiple
+// of 4) and at most maxBytes in all.
+std::optional<SdkFileVersion> ReadVersionNote(QIODevice& device, qint64 pieceBytes = 1024 * 1024,
+                                              qint64 maxBytes = 256LL * 1024 * 1024);
 
 // Folders searched for an SDK file, in order: the executable's folder, then each folder of
 // JEX4_CAMERA_SDK_PATH, then each folder of LD_LIBRARY_PATH (colon-separated). Empty entries are
