@@ -2,6 +2,8 @@
 // renumbering pictures, cropping to the live-view frame, and the hand-over as a new project.
 #include "acquisition/TF_CreateSeries.h"
 
+#include "acquisition/TF_SeriesPreview.h"
+
 #include "image/DepthConversion.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
@@ -413,6 +415,7 @@ void TF_CreateSeries::createRightPanel()
     connect(BB_SetPath, &QPushButton::clicked, this, &TF_CreateSeries::BB_SetPathClick);
     connect(BB_CreateJEX, &QPushButton::clicked, this, &TF_CreateSeries::BB_CreateJEXClick);
     connect(E_Fileprefix, &QLineEdit::textChanged, this, &TF_CreateSeries::E_FileprefixChange);
+    connect(VST, &QTreeWidget::itemDoubleClicked, this, [this] { VSTDblClick(); });
     // The buttons must not take Return as the dialog's default.
     for (QPushButton* b : P_Right->findChildren<QPushButton*>())
         b->setAutoDefault(false);
@@ -797,6 +800,26 @@ void TF_CreateSeries::PM_VSTPopup()
     M_DeleteImage->setEnabled(!SelectedEntries().empty());
     M_DeleteAll->setEnabled(!Series.empty());
     M_ClearList->setEnabled(!Series.empty());
+}
+
+void TF_CreateSeries::VSTDblClick()
+{
+    const std::vector<TImago*> selected = SelectedEntries();
+    if (selected.empty())
+        return;
+    const QString file = selected.front()->FileName;
+    // The preview's own step buttons come back here: the open preview just shows the next file.
+    if (F_SeriesPreview && F_SeriesPreview->isVisible()) {
+        F_SeriesPreview->Reload(file);
+        return;
+    }
+    if (!F_SeriesPreview)
+        F_SeriesPreview = new TF_SeriesPreview(nullptr);
+    QPointer<TF_SeriesPreview> preview = F_SeriesPreview;
+    preview->Reload(file);
+    if (preview)
+        preview->exec(); // frees itself when closed
+    F_SeriesPreview = nullptr;
 }
 
 void TF_CreateSeries::M_DeleteImageClick()

@@ -165,6 +165,8 @@ public:
     void M_DeleteAllClick();
     void M_ClearListClick();
     void PM_VSTPopup(); // enables the popup's commands from the list
+    // Opens the first selected entry in the series preview, or shows it in the open one.
+    void VSTDblClick();
     void CB_FrameClick();
 
     // The entries selected in the list, in list order.
