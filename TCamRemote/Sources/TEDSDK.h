@@ -103,4 +103,23 @@ public:
 
     virtual void RemoteStartMovieRecording();
     virtual void RemoteEndMovieRecording();
+
+    // SDK references (the SDK's opaque handles).
+    void* mVolumeRef = nullptr;             // the first card volume while a card collection is open
+    std::vector<void*> mPicList;            // released pictures waiting for download
+    std::vector<void*> mMovieList;          // movies on the card waiting for download
+    std::vector<void*> mPicCFList;          // pictures on the card waiting for download
+    std::vector<void*> mPicOnCamList;       // file items of the open card collection, in list order
+    void* mRAWFileStream = nullptr;         // the open RAW file
+    void* mRAWFileImageRef = nullptr;
+    bool mSupportViewfinder = false;        // the camera offers live view (found by RemoteStart)
+
+private:
+    void DownloadFromList(std::vector<void*>& list, const QString& FileName, bool DeleteFromCameraAfterTransfer);
+    void AddCollectionItem(void* item, bool GetThumbnails, ImageListType& result);
+    bool IsNewerKind();
+    void ProbeRemoteParameters(const QString& CacheRemoteParamDir, RemoteReleaseAvailParametersType& Avail);
+    void SetPropertyWithRetries(uint32_t property, uint32_t value, const QString& callName);
+
+    std::mutex mListLock; // the download lists grow on the SDK's event thread
 };
