@@ -2,7 +2,7 @@
 // queue's owner side and the EOS live-view polling.
 #include "TCamRemote/Sources/CamRemote.h"
 
-// #include "TCamRemote/Sources/CamParamFiles.h"
+#include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 #include "TCamRemote/Sources/SDKErrorText.h"
 
@@ -488,13 +488,13 @@ void TCamRemote::RemoteSetRemoteParams(const RemoteReleaseParametersType& Remote
 void TCamRemote::RemoteLoadCameraRemoteParams(const QString& FileName)
 {
     CheckRemote();
-    throw ECamException(QStringLiteral("Not supported")); // until the parameter files are built
+    RemoteSetRemoteParams(LoadCameraRemoteParams(FileName));
 }
 
 void TCamRemote::RemoteSaveCameraRemoteParams(const QString& FileName)
 {
     CheckRemote();
-    throw ECamException(QStringLiteral("Not supported")); // until the parameter files are built
+    SaveCameraRemoteParams(FileName, RemoteGetRemoteParams());
 }
 
 RemoteZoomCapabilityType TCamRemote::RemoteGetZoomPos()

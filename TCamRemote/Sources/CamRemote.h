@@ -24,8 +24,6 @@ class QFile;
 class QTimer;
 
 class TCamRemote : public QObject {
-    friend class TCamNotifyAccess;
-
 public:
     explicit TCamRemote(QObject* AOwner = nullptr);
     // Tests stand fakes in for the back-ends; a null one gets the real back-end.
