@@ -122,14 +122,18 @@ bool RemoteParamCacheFromRecord(const QByteArray& bytes, RemoteReleaseAvailParam
     return true;
 }
 
+bool RemoteParamCacheFromFileBytes(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail)
+{
+    if (bytes.size() != RemoteParamCacheFileSize || int32At(bytes, 0) != RemoteParamCacheMagic)
+        return false;
+    return RemoteParamCacheFromRecord(bytes.mid(4), Avail);
+}
+
 bool LoadRemoteParamCache(const QString& FileName, RemoteReleaseAvailParametersType& Avail)
 {
     if (!QFileInfo::exists(FileName))
         return false;
-    const QByteArray bytes = readBounded(FileName, RemoteParamCacheFileSize);
-    if (bytes.size() != RemoteParamCacheFileSize || int32At(bytes, 0) != RemoteParamCacheMagic)
-        return false;
-    return RemoteParamCacheFromRecord(bytes.mid(4), Avail);
+    return RemoteParamCacheFromFileBytes(readBounded(FileName, RemoteParamCacheFileSize), Avail);
 }
 
 void SaveRemoteParamCache(const QString& FileName, const RemoteReleaseAvailParametersType& Avail)
@@ -257,14 +261,19 @@ bool CameraRemoteParamsFromRecord(const QByteArray& b, RemoteReleaseParametersTy
     return true;
 }
 
+bool CameraRemoteParamsFromFileBytes(const QByteArray& bytes, RemoteReleaseParametersType& Params)
+{
+    if (bytes.size() != CameraRemoteParamsFileSize || int32At(bytes, 0) != CameraRemoteParamsRecordSize)
+        return false;
+    return CameraRemoteParamsFromRecord(bytes.mid(4), Params);
+}
+
 RemoteReleaseParametersType LoadCameraRemoteParams(const QString& FileName)
 {
     if (!QFileInfo::exists(FileName))
         throw ECamException(QStringLiteral("Cannot open file \"%1\". The file does not exist.").arg(nativeName(FileName)));
-    const QByteArray bytes = readBounded(FileName, CameraRemoteParamsFileSize);
     RemoteReleaseParametersType params;
-    if (bytes.size() != CameraRemoteParamsFileSize || int32At(bytes, 0) != CameraRemoteParamsRecordSize
-        || !CameraRemoteParamsFromRecord(bytes.mid(4), params))
+    if (!CameraRemoteParamsFromFileBytes(readBounded(FileName, CameraRemoteParamsFileSize), params))
         throw ECamException(QStringLiteral("Camera remote parameters file ") + FileName
                             + QStringLiteral(" is of invalid data format. Please create a new file."));
     return params;

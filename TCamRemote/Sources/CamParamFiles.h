@@ -31,6 +31,8 @@ void SaveRemoteParamCache(const QString& FileName, const RemoteReleaseAvailParam
 // untouched, unless `bytes` is exactly one record of 0 and 1 bytes.
 QByteArray RemoteParamCacheRecord(const RemoteReleaseAvailParametersType& Avail);
 bool RemoteParamCacheFromRecord(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail);
+// The whole file's bytes, magic included, as LoadRemoteParamCache judges them.
+bool RemoteParamCacheFromFileBytes(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail);
 
 // --- Camera parameter file --------------------------------------------------------------------
 // 52 bytes: the record size 48, then the 48-byte RemoteReleaseParametersType.
@@ -50,6 +52,8 @@ void SaveCameraRemoteParams(const QString& FileName, const RemoteReleaseParamete
 // `bytes` is exactly one record whose enumerations and flags are in range.
 QByteArray CameraRemoteParamsRecord(const RemoteReleaseParametersType& Params);
 bool CameraRemoteParamsFromRecord(const QByteArray& bytes, RemoteReleaseParametersType& Params);
+// The whole file's bytes, record size included, as LoadCameraRemoteParams judges them.
+bool CameraRemoteParamsFromFileBytes(const QByteArray& bytes, RemoteReleaseParametersType& Params);
 
 // --- EOS value packing ------------------------------------------------------------------------
 
