@@ -757,9 +757,8 @@ void TCamRemote::TimerEOSViewfinderTimer()
         return; // no picture ready yet
     if (result != EDS_ERR_OK)
         throw ECamException(QStringLiteral("EdsDownloadEvfImage errorcode 0x%1, %2")
-                                .arg(result, 8, 16, QLatin1Char('0'))
-                                .toUpper()
-                                .arg(EDSErrorText(result)));
+                                .arg(QString::number(result, 16).rightJustified(8, QLatin1Char('0')).toUpper(),
+                                     EDSErrorText(result)));
 
     mViewfinderMetadata.Valid = true;
     auto read = [&](EdsPropertyID id, void* target, EdsUInt32 size) {

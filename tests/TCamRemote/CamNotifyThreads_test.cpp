@@ -2,6 +2,7 @@
 // or reordered, a live-view picture never piles up, and a component can go away while an SDK thread
 // still calls it. Built once more with ThreadSanitizer (JEX4_TSAN), which checks the locking.
 #include "CamRemoteFakes.h"
+#include "SimCamera.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -136,4 +137,46 @@ TEST(CamNotifyThreads, TheTimerDeliversInTheEventLoop)
     while (seen.size() < 5 && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(seen, std::vector<int>({20, 40, 60, 80, 100}));
+}
+
+// The simulated camera raises its events from the library's own thread, as a real SDK does.
+TEST(CamNotifyThreads, TheSimulatedCamerasEventsArriveFromItsThreadWhileTheGuiThreadDispatches)
+{
+    SimCamera::useStandIns();
+    qputenv("JEX4_SIMCAM_CAMERAS", "live");
+    TCamRemote cam;
+    ASSERT_EQ(cam.OpenCameraEnumeration().EOSCameras.size(), 1);
+    SimCamera sim;
+    ASSERT_TRUE(sim.attach());
+    ASSERT_EQ(cam.Connect(CamModEOS, 0).CameraModel, CamModEOS);
+
+    constexpr int kEvents = 300;
+    int changed = 0;
+    int described = 0;
+    cam.setOnEvent([&](const EventCallbackType& e) {
+        if (e.Event == EventRemoteParameterChanged)
+            ++changed;
+        else if (e.Event == EventRemoteNewSupportedParameters)
+            ++described;
+    });
+    std::atomic<bool> raised{false};
+    std::thread control([&] {
+        for (int i = 0; i < kEvents; ++i)
+            sim.SimCam_RaiseEvent(0, i % 2 ? kEdsPropertyEvent_PropertyDescChanged : kEdsPropertyEvent_PropertyChanged,
+                                  kEdsPropID_ISOSpeed);
+        raised = true;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while ((changed + described < kEvents) && waited.elapsed() < 10000)
+        cam.NotifyTimerTimer();
+    control.join();
+    sim.SimCam_WaitIdle(5000);
+    while (cam.NotifyQueueCount() > 0)
+        cam.NotifyTimerTimer();
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(changed, kEvents / 2);
+    EXPECT_EQ(described, kEvents / 2);
+    cam.Disconnect();
+    cam.CloseCameraEnumeration();
 }
