@@ -3,16 +3,10 @@
  * which tests set up cameras and inject faults. */
 #include "eds_internal.h"
 #include "simcam_control.h"
-#include "version_note.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-#ifndef EDSDK_VERSION_BUILD
-#define EDSDK_VERSION_BUILD 6
-#endif
-JEX4_VERSION_NOTE(edsdk_version_note, 2, 13, 20, EDSDK_VERSION_BUILD);
 
 pthread_mutex_t g_eds_lock = PTHREAD_MUTEX_INITIALIZER;
 
