@@ -31,12 +31,12 @@ QString messageOf(const std::function<void()>& operation)
     return QString();
 }
 
-// Runs the event loop (the notification timer ticks in it) until `done` or five seconds.
+// Runs the event loop (the notification timer ticks in it) until `done`, or gives up after 30 s.
 bool runUntil(const std::function<bool()>& done)
 {
     QElapsedTimer waited;
     waited.start();
-    while (!done() && waited.elapsed() < 5000)
+    while (!done() && waited.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return done();
 }
