@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -69,8 +70,10 @@ inline void referenceDecode(const QByteArray& jpeg)
     benchmark::DoNotOptimize(pixels.get());
 }
 
-// Encodes top-down blue-green-red pixels with the binding's settings at the given quality.
-inline void referenceEncode(const std::vector<JSAMPLE>& pixels, int width, int height, int quality)
+// Encodes top-down blue-green-red pixels with the binding's settings at the given quality, into
+// memory or, given a file, through libjpeg's own file output.
+inline void referenceEncode(const std::vector<JSAMPLE>& pixels, int width, int height, int quality,
+                            FILE* file = nullptr)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
@@ -78,7 +81,10 @@ inline void referenceEncode(const std::vector<JSAMPLE>& pixels, int width, int h
     jpeg_create_compress(&cinfo);
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
+    if (file)
+        jpeg_stdio_dest(&cinfo, file);
+    else
+        jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = 3;

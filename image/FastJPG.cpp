@@ -183,11 +183,15 @@ private:
 };
 
 // Output into memory: a caller's block of fixed size, or our own block that grows by doubling.
+// Or a block of our own handed to a sink each time it is full, and at the end.
 struct Destination {
     jpeg_destination_mgr pub;
     quint8* buffer = nullptr;
     std::size_t capacity = 0;
     bool growable = false;
+    bool owned = false; // the buffer is ours to free
+    const TFastJPG::PieceSink* sink = nullptr;
+    qint64 handedOut = 0; // bytes given to the sink
 };
 
 void initDestination(j_compress_ptr cinfo)
@@ -197,9 +201,30 @@ void initDestination(j_compress_ptr cinfo)
     dest->pub.free_in_buffer = dest->capacity;
 }
 
+// Called from libjpeg's frames: nothing may be thrown through them.
+void handOut(j_compress_ptr cinfo, std::size_t size)
+{
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    bool taken = false;
+    try {
+        taken = (*dest->sink)(dest->buffer, qint64(size));
+    } catch (...) {
+        taken = false;
+    }
+    if (!taken)
+        jumpWith(reinterpret_cast<j_common_ptr>(cinfo), "The encoded picture could not be passed on");
+    dest->handedOut += qint64(size);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = dest->capacity;
+}
+
 boolean emptyDestination(j_compress_ptr cinfo)
 {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    if (dest->sink) {
+        handOut(cinfo, dest->capacity);
+        return TRUE;
+    }
     if (!dest->growable)
         jumpWith(reinterpret_cast<j_common_ptr>(cinfo), "The JPEG does not fit into the buffer");
     const std::size_t grown = dest->capacity * 2;
@@ -213,7 +238,12 @@ boolean emptyDestination(j_compress_ptr cinfo)
     return TRUE;
 }
 
-void termDestination(j_compress_ptr) {}
+void termDestination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    if (dest->sink && dest->pub.free_in_buffer < dest->capacity)
+        handOut(cinfo, dest->capacity - dest->pub.free_in_buffer);
+}
 
 class Encoder {
 public:
@@ -229,20 +259,24 @@ public:
     ~Encoder()
     {
         jpeg_destroy_compress(&m_cinfo);
-        if (m_dest.growable)
+        if (m_dest.owned)
             std::free(m_dest.buffer);
     }
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
 
-    // buffer null: a growable block starting at size bytes.
-    bool start(quint8* buffer, std::size_t size, int width, int height, bool gray, int quality)
+    // buffer null: a growable block starting at size bytes, or with a sink a block of that size
+    // handed to it whenever it is full.
+    bool start(quint8* buffer, std::size_t size, int width, int height, bool gray, int quality,
+               const TFastJPG::PieceSink* sink = nullptr)
     {
         if (setjmp(m_errors.jump))
             return false;
-        m_dest.growable = buffer == nullptr;
+        m_dest.sink = sink;
+        m_dest.owned = buffer == nullptr;
+        m_dest.growable = m_dest.owned && !sink;
         m_dest.capacity = size;
-        m_dest.buffer = m_dest.growable ? static_cast<quint8*>(std::malloc(size)) : buffer;
+        m_dest.buffer = m_dest.owned ? static_cast<quint8*>(std::malloc(size)) : buffer;
         if (!m_dest.buffer)
             jumpWith(reinterpret_cast<j_common_ptr>(&m_cinfo), "Out of memory while encoding");
         jpeg_create_compress(&m_cinfo);
@@ -280,14 +314,14 @@ public:
         return true;
     }
 
-    qint64 written() const { return qint64(m_dest.capacity - m_dest.pub.free_in_buffer); }
+    qint64 written() const { return m_dest.handedOut + qint64(m_dest.capacity - m_dest.pub.free_in_buffer); }
 
     // Hands the growable block to the caller (free() it).
     quint8* takeBuffer()
     {
         quint8* buffer = m_dest.buffer;
         m_dest.buffer = nullptr;
-        m_dest.growable = false;
+        m_dest.growable = m_dest.owned = false;
         return buffer;
     }
 
@@ -598,8 +632,9 @@ int TFastJPG::LoadStream(QIODevice* Stream)
     return ok ? 0 : -1;
 }
 
-// Encodes fBmp; into fixedBuffer when given, else into a growable block handed out in *grown.
-bool TFastJPG::encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qint64* written)
+// Encodes fBmp; into fixedBuffer when given, else with a sink in pieces of fixedSize bytes, else
+// into a growable block handed out in *grown.
+bool TFastJPG::encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qint64* written, const PieceSink* sink)
 {
     m_error.clear();
     if (!fBmp) {
@@ -630,7 +665,8 @@ bool TFastJPG::encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qin
     const std::size_t guess = std::size_t(qMax<qint64>(16384, qint64(width) * height * Props.DIBChannels / 4));
     Encoder encoder;
     const int quality = int(qBound<quint32>(1, Props.Quality, 100));
-    const bool ok = encoder.start(fixedBuffer, fixedBuffer ? std::size_t(fixedSize) : guess, width, height, gray, quality)
+    const std::size_t size = fixedBuffer || sink ? std::size_t(fixedSize) : guess;
+    const bool ok = encoder.start(fixedBuffer, size, width, height, gray, quality, sink)
                     && encoder.writeRows(rows.data(), JDIMENSION(height)) && encoder.finish();
     if (!ok) {
         fail(encoder.text());
@@ -653,6 +689,18 @@ qint64 TFastJPG::SaveMem(quint8* Mem, qint64 Size)
     qint64 written = 0;
     try {
         return encode(Mem, Size, nullptr, &written) ? written : -1;
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("Out of memory while encoding"));
+    }
+}
+
+int TFastJPG::SaveInPieces(const PieceSink& sink, qint64 pieceBytes)
+{
+    if (!sink || pieceBytes <= 0)
+        return fail(QStringLiteral("No sink to encode into"));
+    qint64 written = 0;
+    try {
+        return encode(nullptr, pieceBytes, nullptr, &written, &sink) ? 0 : -1;
     } catch (const std::bad_alloc&) {
         return fail(QStringLiteral("Out of memory while encoding"));
     }

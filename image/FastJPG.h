@@ -98,13 +98,19 @@ public:
     int SaveFile(const QString& FileName); // 0 written, -1 failed (an existing file is kept)
     qint64 SaveMem(quint8* Mem, qint64 Size); // bytes written; -1 failed or did not fit in Size
     int SaveStream(QIODevice* Stream); // 0 written at the position, -1 failed (nothing written)
+    // Hands the JPEG to `sink` in pieces of `pieceBytes` (the last one shorter) as the encoder
+    // fills them, so that a caller passing them on never holds the whole JPEG; the sink returns
+    // false to stop. 0 done; -1 failed, after some pieces may have been handed out.
+    using PieceSink = std::function<bool(const quint8* data, qint64 size)>;
+    int SaveInPieces(const PieceSink& sink, qint64 pieceBytes = qint64(1) << 18);
 
     QString lastError() const { return m_error; }
 
 private:
     bool attachFields();
     bool decode(const quint8* data, qint64 size, qint64* consumed);
-    bool encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qint64* written);
+    bool encode(quint8* fixedBuffer, qint64 fixedSize, quint8** grown, qint64* written,
+                const PieceSink* sink = nullptr);
     int fail(const QString& message);
 
     TFastDIB* fBmp = nullptr;

@@ -153,6 +153,12 @@ void keepPicture(TStitchObject& so, const QByteArray& base64)
     keepPicture(so, base64, pixelHash(*so.FD));
 }
 
+bool keptSizeMatches(const TStitchObject& so)
+{
+    const TKeptPicture& kept = so.Kept;
+    return so.FD && !kept.base64.isEmpty() && kept.width == so.FD->Info.Header.Width && kept.height == so.FD->AbsHeight;
+}
+
 // The text the image was read with, while its pixels are still those; empty otherwise.
 QByteArray keptPicture(const TStitchObject& so)
 {
@@ -164,31 +170,83 @@ QByteArray keptPicture(const TStitchObject& so)
     return kept.base64;
 }
 
-// Base64 as QByteArray::toBase64 writes it (padded, no line breaks), three bytes at a time.
-QByteArray encodeBase64(const QByteArray& data)
+// Base64 as QByteArray::toBase64 writes it (padded, no line breaks). Three bytes at a time, each
+// half of their 24 bits looked up as a pair of letters in a table that stays in the cache.
+char* base64Triples(const uchar* in, qsizetype triples, char* out)
 {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const qsizetype n = data.size();
-    QByteArray out((n + 2) / 3 * 4, Qt::Uninitialized);
-    const auto* in = reinterpret_cast<const uchar*>(data.constData());
-    char* o = out.data();
-    qsizetype i = 0;
-    for (; i + 3 <= n; i += 3, o += 4) {
-        const quint32 bits = quint32(in[i]) << 16 | quint32(in[i + 1]) << 8 | in[i + 2];
-        o[0] = alphabet[bits >> 18];
-        o[1] = alphabet[(bits >> 12) & 63];
-        o[2] = alphabet[(bits >> 6) & 63];
-        o[3] = alphabet[bits & 63];
-    }
-    if (i < n) {
-        const quint32 bits = quint32(in[i]) << 16 | (i + 1 < n ? quint32(in[i + 1]) << 8 : 0);
-        o[0] = alphabet[bits >> 18];
-        o[1] = alphabet[(bits >> 12) & 63];
-        o[2] = i + 1 < n ? alphabet[(bits >> 6) & 63] : '=';
-        o[3] = '=';
+    static const std::array<std::array<char, 2>, 4096> pairs = [] {
+        static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::array<std::array<char, 2>, 4096> p;
+        for (int i = 0; i < 4096; ++i)
+            p[size_t(i)] = {alphabet[i >> 6], alphabet[i & 63]};
+        return p;
+    }();
+    for (qsizetype t = 0; t < triples; ++t, in += 3, out += 4) {
+        const quint32 bits = quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+        std::memcpy(out, pairs[bits >> 12].data(), 2);
+        std::memcpy(out + 2, pairs[bits & 4095].data(), 2);
     }
     return out;
 }
+
+// The last one or two bytes with their padding.
+void base64Tail(const uchar* in, qsizetype n, char* out)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const quint32 bits = quint32(in[0]) << 16 | (n > 1 ? quint32(in[1]) << 8 : 0);
+    out[0] = alphabet[bits >> 18];
+    out[1] = alphabet[(bits >> 12) & 63];
+    out[2] = n > 1 ? alphabet[(bits >> 6) & 63] : '=';
+    out[3] = '=';
+}
+
+// Base64 of bytes that come in pieces, written to the device as they come: the picture being
+// compressed goes to the file while its pieces are still in the cache, and neither the JPEG nor
+// its text is ever held whole. Up to two bytes wait for the next piece.
+class Base64Writer {
+public:
+    explicit Base64Writer(QIODevice& out)
+        : m_out(out)
+    {
+    }
+
+    bool add(const uchar* in, qint64 n)
+    {
+        while (m_waiting > 0 && m_waiting < 3 && n > 0) {
+            m_wait[m_waiting++] = *in++;
+            --n;
+        }
+        qsizetype letters = 0;
+        const qint64 triples = n / 3;
+        m_text.resize(qsizetype(4 + 4 * triples));
+        char* out = m_text.data();
+        if (m_waiting == 3) {
+            out = base64Triples(m_wait, 1, out);
+            m_waiting = 0;
+        }
+        out = base64Triples(in, qsizetype(triples), out);
+        letters = out - m_text.constData();
+        for (qint64 i = 3 * triples; i < n; ++i)
+            m_wait[m_waiting++] = in[i];
+        return m_out.write(m_text.constData(), letters) == letters;
+    }
+
+    bool finish()
+    {
+        if (m_waiting == 0)
+            return true;
+        char out[4];
+        base64Tail(m_wait, m_waiting, out);
+        m_waiting = 0;
+        return m_out.write(out, 4) == 4;
+    }
+
+private:
+    QIODevice& m_out;
+    uchar m_wait[3];
+    int m_waiting = 0;
+    QByteArray m_text; // reused for every piece
+};
 
 // Padded Base64 without line breaks, as our writer makes it, decoded four letters at a time; the
 // toolkit's decoder goes letter by letter and took as long as the JPEG decoding. False for any
@@ -272,27 +330,22 @@ bool embedsImage(const TStitchObject& so)
     return dibWidth(so.FD.get()) > 0 && !isImageFile(so.filename);
 }
 
-// The image as JPEG of quality 100 in Base64; empty for an image without pixels. Throws when
-// pixels exist but cannot be encoded: writing the section empty would drop them.
-QByteArray embeddedPicture(TStitchObject& so, int number)
+// Writes the image as JPEG of quality 100 in Base64 to the file; nothing for an image without
+// pixels. Throws when pixels exist but cannot be encoded or written: an empty or cut section would
+// drop them (the file is then not committed).
+void writeEmbeddedPicture(TStitchObject& so, int number, QFileDevice& file)
 {
-    const QByteArray kept = keptPicture(so);
-    if (!kept.isEmpty())
-        return kept;
     if (dibWidth(so.FD.get()) <= 0 || dibHeight(so.FD.get()) <= 0)
-        return QByteArray();
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
+        return;
+    Base64Writer base64(file);
     TFastJPG jpg;
     jpg.AttachImage(so.FD.get());
     jpg.Props.Quality = 100;
-    if (jpg.SaveStream(&buffer) != 0)
+    if (jpg.SaveInPieces([&](const quint8* data, qint64 size) { return base64.add(data, size); }) != 0 || !base64.finish())
         throw std::runtime_error(QStringLiteral("Image %1 (%2) could not be embedded: %3")
                                      .arg(number)
-                                     .arg(so.filename, jpg.lastError())
+                                     .arg(so.filename, file.error() != QFileDevice::NoError ? file.errorString() : jpg.lastError())
                                      .toStdString());
-    return encodeBase64(jpeg);
 }
 
 // A picture JPEG cannot hold, or one the reader would refuse, is found before anything is written
@@ -301,7 +354,9 @@ void checkEmbeddable(const TF_SMDI& window)
 {
     for (size_t i = 0; i < window.StitchList.size(); ++i) {
         const TStitchObject& so = *window.StitchList[i];
-        if (!embedsImage(so) || !keptPicture(so).isEmpty())
+        // A picture of the size of the one read was within the limits when it was read; its
+        // fingerprint is taken once, when it is written.
+        if (!embedsImage(so) || keptSizeMatches(so))
             continue;
         const bool hasPixels = dibWidth(so.FD.get()) > 0;
         const qint64 width = hasPixels ? dibWidth(so.FD.get()) : so.Width;
@@ -408,12 +463,12 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
             break;
         TStitchObject& so = *window->StitchList[size_t(i)];
         const bool embed = embedsImage(so);
-        QByteArray picture;
+        QByteArray kept;
         if (embed) {
             if (!so.Loaded)
                 window->ReloadImage(&so);
             so.Embedded = true;
-            picture = embeddedPicture(so, i + 1);
+            kept = keptPicture(so);
         }
         xml.writeStartElement(QStringLiteral("Image"));
         xml.writeAttribute(QStringLiteral("Embedded"), boolText(embed));
@@ -428,7 +483,10 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
             // was read (any UTF-8 but never "]]>"), so nothing in it needs escaping.
             xml.writeCharacters(QString()); // closes the start tag
             file.write("<![CDATA[");
-            file.write(picture);
+            if (!kept.isEmpty())
+                file.write(kept);
+            else
+                writeEmbeddedPicture(so, i + 1, file);
             file.write("]]>");
         }
         xml.writeEndElement();
@@ -547,6 +605,16 @@ QString quoted(const char* value)
     return QLatin1Char('"') + ShortenText(QString::fromUtf8(value), 40) + QLatin1Char('"');
 }
 
+// The file as it is read: the bytes from `pos` on are not yet given to expat.
+struct ReadBuffer {
+    QByteArray data;
+    qsizetype pos = 0;
+    bool atEnd = false;
+
+    qsizetype left() const { return data.size() - pos; }
+    const char* at() const { return data.constData() + pos; }
+};
+
 class ProjectReader {
 public:
     ProjectReader(TF_SMDI* window, const QString& fileName)
@@ -568,7 +636,7 @@ private:
     void parse(QIODevice& source);
     bool readMore(QIODevice& source, QByteArray& into, bool& atEnd); // false: the read failed
     bool feed(const char* data, qint64 size, bool last);           // false: the read ended
-    void readPlainPicture(QIODevice& source, QByteArray& pending, bool& atEnd);
+    void readPlainPicture(QIODevice& source, ReadBuffer& in);
     void refillTree(bool always = false);
     void finish();
     void fail(const QString& reason);
@@ -739,28 +807,32 @@ void ProjectReader::parse(QIODevice& source)
     XML_SetReparseDeferralEnabled(m_parser, XML_FALSE);
 #endif
 
-    QByteArray pending; // read and not yet given to expat
-    bool atEnd = false;
+    ReadBuffer in;
     while (running()) {
-        if (!atEnd && pending.size() < kChunk && !readMore(source, pending, atEnd))
-            break;
-        const qsizetype open = findText(pending, kCdataOpen, 0);
+        // Reads when less than a section start is left: only those few bytes move.
+        if (!in.atEnd && in.left() < kCdataOpenLength) {
+            in.data.remove(0, in.pos);
+            in.pos = 0;
+            if (!readMore(source, in.data, in.atEnd))
+                break;
+        }
+        const qsizetype open = findText(in.data, kCdataOpen, in.pos);
         if (open < 0) {
             // The last bytes may begin a section start: they wait for the next read.
-            const qsizetype n = atEnd ? pending.size() : qMax<qsizetype>(0, pending.size() - (kCdataOpenLength - 1));
-            const bool going = feed(pending.constData(), n, atEnd);
-            pending.remove(0, n);
-            if (!going || atEnd)
+            const qsizetype n = in.atEnd ? in.left() : qMax<qsizetype>(0, in.left() - (kCdataOpenLength - 1));
+            const bool going = feed(in.at(), n, in.atEnd);
+            in.pos += n;
+            if (!going || in.atEnd)
                 break;
             continue;
         }
         const qsizetype text = open + kCdataOpenLength;
-        if (!feed(pending.constData(), text, false))
+        if (!feed(in.at(), text - in.pos, false))
             break;
-        pending.remove(0, text);
+        in.pos = text;
         // Only when expat saw these very bytes start a section (not, say, inside a comment).
         if (m_inPicture && m_cdataAt == m_fed - kCdataOpenLength)
-            readPlainPicture(source, pending, atEnd);
+            readPlainPicture(source, in);
     }
     m_parser = nullptr;
 }
@@ -804,31 +876,37 @@ bool ProjectReader::feed(const char* data, qint64 size, bool last)
     return true;
 }
 
-// Expat has just reported the start of a picture's section, whose text begins `pending`. The text
-// is read on straight into m_picture and its end found by memory search, instead of going through
-// expat's scan of every character. Plain Base64 (all our writer writes) is decoded here and expat
-// is given an empty section in its place: it would have delivered the same characters, and has no
-// markup or line break to see in them. Any other text goes through expat after all.
-void ProjectReader::readPlainPicture(QIODevice& source, QByteArray& pending, bool& atEnd)
+// Expat has just reported the start of a picture's section, whose text begins at the read
+// position. The text is found by memory search instead of expat's scan of every character; a long
+// one is read on straight into m_picture. Plain Base64 (all our writer writes) is decoded here
+// and expat is given an empty section in its place: it would have delivered the same characters,
+// and has no markup or line break to see in them. Any other text goes through expat after all.
+void ProjectReader::readPlainPicture(QIODevice& source, ReadBuffer& in)
 {
-    m_picture = std::move(pending);
-    pending = QByteArray();
-    qsizetype close = -1;
-    qsizetype from = 0;
-    while ((close = findText(m_picture, "]]>", from)) < 0 && !atEnd) {
-        from = qMax<qsizetype>(0, m_picture.size() - 2);
-        if (!readMore(source, m_picture, atEnd))
+    qsizetype close = findText(in.data, "]]>", in.pos);
+    if (close >= 0) {
+        m_picture = QByteArray(in.at(), close - in.pos);
+        in.pos = close;
+    } else {
+        m_picture = in.pos == 0 ? std::move(in.data) : in.data.mid(in.pos);
+        in.data = QByteArray();
+        in.pos = 0;
+        qsizetype from = 0;
+        while ((close = findText(m_picture, "]]>", from)) < 0 && !in.atEnd) {
+            from = qMax<qsizetype>(0, m_picture.size() - 2);
+            if (!readMore(source, m_picture, in.atEnd))
+                return;
+        }
+        if (close < 0) {
+            // No end: expat reads the rest and says what is wrong.
+            in.data = std::move(m_picture);
+            m_picture = QByteArray();
             return;
+        }
+        in.data = m_picture.mid(close);
+        m_picture.truncate(close);
+        m_picture.squeeze();
     }
-    if (close < 0) {
-        // No end: expat reads the rest and says what is wrong.
-        pending = std::move(m_picture);
-        m_picture = QByteArray();
-        return;
-    }
-    pending = m_picture.mid(close);
-    m_picture.truncate(close);
-    m_picture.squeeze();
     if (decodePlainBase64(m_picture, m_decoded)) {
         // Error positions on this line count the characters expat did not see.
         const XML_Size line = XML_GetCurrentLineNumber(m_parser);

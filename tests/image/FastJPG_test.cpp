@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -584,6 +585,50 @@ TEST(FastJPG, SaveJPGStreamAppendsAtThePositionAndEndsWithTheEndMarker)
     EXPECT_TRUE(bytes.startsWith("lead\xFF\xD8"));
     EXPECT_TRUE(bytes.endsWith("\xFF\xD9"));
     EXPECT_EQ(buffer.pos(), bytes.size());
+}
+
+// Pieces put together are the bytes the stream gets; a sink that refuses or throws fails the save.
+TEST(FastJPG, SaveInPiecesHandsOutTheStreamsBytes)
+{
+    TFastDIB image;
+    fill(image, 233, 121, 24, gradientWithNoise(233, 121, 9));
+    const QByteArray whole = encode(image, 100);
+    for (qint64 piece : {qint64(1), qint64(5), qint64(4096), qint64(1) << 20}) {
+        SCOPED_TRACE(testing::Message() << "pieces of " << piece);
+        TFastJPG jpg;
+        jpg.AttachImage(&image);
+        jpg.Props.Quality = 100;
+        QByteArray joined;
+        std::vector<qint64> sizes;
+        ASSERT_EQ(jpg.SaveInPieces([&](const quint8* data, qint64 size) {
+            joined.append(reinterpret_cast<const char*>(data), size);
+            sizes.push_back(size);
+            return true;
+        }, piece), 0) << jpg.lastError().toStdString();
+        EXPECT_EQ(joined, whole);
+        ASSERT_FALSE(sizes.empty());
+        for (size_t i = 0; i + 1 < sizes.size(); ++i)
+            ASSERT_EQ(sizes[i], piece) << "piece " << i;
+        EXPECT_LE(sizes.back(), piece);
+    }
+    const struct {
+        const char* name;
+        std::function<bool(int)> take; // by the number of the piece
+    } sinks[] = {{"refuses the third piece", [](int n) { return n < 2; }},
+                 {"throws at the third piece", [](int n) -> bool {
+                      if (n >= 2)
+                          throw std::runtime_error("disk full");
+                      return true;
+                  }}};
+    for (const auto& sink : sinks) {
+        SCOPED_TRACE(sink.name);
+        TFastJPG jpg;
+        jpg.AttachImage(&image);
+        int pieces = 0;
+        EXPECT_EQ(jpg.SaveInPieces([&](const quint8*, qint64) { return sink.take(pieces++); }, 1000), -1);
+        EXPECT_EQ(pieces, 3) << "no piece after the failed one";
+        EXPECT_FALSE(jpg.lastError().isEmpty());
+    }
 }
 
 // A tiny picture at the highest quality is larger than its own pixel bytes; it must come out whole.

@@ -583,10 +583,26 @@ TEST_F(ProjectXMLTest, PictureSectionsAreTheToolkitsBase64OfTheJpeg)
         so->Embedded = true;
         w->StitchList.push_back(std::move(so));
     }
+    // And a picture of noise whose JPEG the encoder hands out in several pieces, each ending
+    // anywhere in a group of three bytes.
+    auto noisy = std::make_unique<TStitchObject>();
+    noisy->FD->SetSize(800, 600, 24);
+    quint32 seed = 3;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noisy->FD->Pixels24[y][x] = TFColor{quint8(seed >> 24), quint8(seed >> 16), quint8(seed >> 8)};
+        }
+    noisy->Width = 800;
+    noisy->Height = 600;
+    noisy->Loaded = true;
+    noisy->Embedded = true;
+    w->StitchList.push_back(std::move(noisy));
     const QString name = file(QStringLiteral("b64.jex4"));
     ASSERT_EQ(SaveProjectXML(w.get(), name, false), 0);
     const QStringList sections = pictureSections(readAll(name));
-    ASSERT_EQ(sections.size(), 6);
+    ASSERT_EQ(sections.size(), 7);
+    EXPECT_GT(sections.last().size(), 1 << 20);
     QSet<int> remainders;
     for (const QString& section : sections) {
         const QByteArray jpeg = QByteArray::fromBase64(section.toLatin1());
