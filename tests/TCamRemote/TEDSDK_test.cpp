@@ -4,15 +4,19 @@
 #include "TCamRemote/Sources/TEDSDK.h"
 
 #include "TCamRemote/Sources/CamConverters.h"
+#include "TCamRemote/Sources/CamRemote.h"
 #include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 
 #include "simcam_control.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -741,4 +745,117 @@ TEST_F(TEDSDKTest, ProbeCacheNameStaysInItsFolder)
     const QStringList files = QDir(cacheDir).entryList(QDir::Files | QDir::Hidden);
     ASSERT_EQ(files.size(), 1);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("escape Mode2"))));
+}
+
+// ---- RAW development ----
+
+TEST_F(TEDSDKTest, RawPictureFromTheCardDevelopsWithItsWhiteBalance)
+{
+    ImageListType list = sdk.OpenCameraCollection(QString(), false);
+    ASSERT_EQ(list[2].NameOfImage, QStringLiteral("IMG_0003.CR2"));
+    const QString raw = dir.filePath(QStringLiteral("IMG_0003.CR2"));
+    sdk.GetPicture(2, raw, 0);
+    sdk.CloseCameraCollection(list);
+
+    const RAWObjectDevAvailType avail = sdk.OpenRAWObject(raw);
+    EXPECT_TRUE(avail.WhiteBalance[RemoteFormatWBDaylight]);
+    EXPECT_TRUE(avail.WhiteBalance[RemoteFormatWBKelvin]);
+    EXPECT_FALSE(avail.WhiteBalance[RemoteFormatWBCustom]) << "no EOS code";
+    const RAWObjectDevType kept = sdk.GetRAWDevelopmentParameters();
+
+    sdk.SetRAWDevelopmentParameters({RemoteFormatWBKelvin, 6480});
+    EXPECT_EQ(sdk.GetRAWDevelopmentParameters(), (RAWObjectDevType{RemoteFormatWBKelvin, 6400}));
+    EXPECT_EQ(raised([&] { sdk.SetRAWDevelopmentParameters({RemoteFormatWBCustom, 0}); }), "Whitebalance not known");
+
+    const QString jpeg = dir.filePath(QStringLiteral("developed.jpg"));
+    sdk.DevelopRAWPicture(jpeg, FileFormatJPEG, BitsPerPixel24Bits, QString(), 90);
+    EXPECT_FALSE(QImage(jpeg).isNull());
+    const QString tiff = dir.filePath(QStringLiteral("developed.tif"));
+    sdk.DevelopRAWPicture(tiff, FileFormatTIFF, BitsPerPixel48Bits, QString(), 0);
+    EXPECT_GT(QFileInfo(tiff).size(), 0);
+
+    const QString none = dir.filePath(QStringLiteral("none.jpg"));
+    EXPECT_EQ(raised([&] { sdk.DevelopRAWPicture(none, FileFormatThumbnail, BitsPerPixel24Bits, QString(), 90); }),
+              "Thumbnail in RAW development not implemented");
+    EXPECT_EQ(raised([&] { sdk.DevelopRAWPicture(none, FileFormatJPEGInRaw, BitsPerPixel24Bits, QString(), 90); }),
+              "JPEG in RAW development not implemented");
+    sim().FailNext("EdsSaveImage", 0x28, 1);
+    EXPECT_EQ(raised([&] { sdk.DevelopRAWPicture(none, FileFormatJPEG, BitsPerPixel24Bits, QString(), 90); }),
+              "EdsSaveImage errorcode 0x00000028, File write error");
+    EXPECT_FALSE(QFile::exists(none)) << "a failed development leaves no file";
+    EXPECT_EQ(raised([&] { sdk.DevelopRAWPicture(none, FileFormatJPEG, BitsPerPixel24Bits, QString(300, 'p'), 90); }),
+              "ICC profile filename " + std::string(300, 'p') + " too long");
+
+    sdk.SetRAWDevelopmentParameters(kept);
+    sdk.CloseRAWObject();
+    EXPECT_EQ(sdk.mRAWFileImageRef, nullptr);
+}
+
+// ---- with the camera component ----
+
+namespace {
+
+class NoOlderPowerShots : public TCDSDK {
+public:
+    void InitCommunications() override {}
+    void EnumerateCameras(QStringList&) override {}
+    void FinilizeCommunications() override {}
+};
+
+class NoNewerPowerShots : public TPRSDK {
+public:
+    void InitCommunications() override {}
+    void EnumerateCameras(QStringList&) override {}
+    void FinilizeCommunications() override {}
+};
+
+// The component delivers its notifications from a 25 ms timer of the event loop.
+bool waitFor(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+} // namespace
+
+TEST(EOSComponentTest, ProbeReportsItsStepsAndAReleasedPictureReachesItsFile)
+{
+    qputenv("JEX4_CAMERA_SDK_PATH", JEX4_SDK_BIN_DIR);
+    LoadEDSDK();
+    SimCam::get().Reset();
+    SimCam::get().SetCameras("live");
+    FakeCamClock clock;
+    CamClockScope clockScope(clock);
+    QTemporaryDir dir;
+
+    TCamRemote cam(nullptr, std::make_unique<NoOlderPowerShots>(), std::make_unique<NoNewerPowerShots>(), nullptr);
+    std::vector<int> percents;
+    std::vector<RemoteEventCallbackType> events;
+    cam.setOnRemoteProbeParamEvent([&](int percent) { percents.push_back(percent); });
+    cam.setOnRemoteEvent([&](RemoteEventCallbackType event, const AdditionNotifyRemoteEventType&) {
+        events.push_back(event);
+    });
+
+    EXPECT_EQ(cam.OpenCameraEnumeration().EOSCameras, QStringList{QStringLiteral("EOS SimCam Live")});
+    EXPECT_EQ(cam.Connect(CamModEOS, 0).CameraModelName, QStringLiteral("EOS SimCam Live"));
+    cam.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, QString());
+    const std::vector<int> steps = {6, 24, 29, 35, 41, 47, 53, 59, 65, 71, 76, 82, 88, 94, 100};
+    EXPECT_TRUE(waitFor([&] { return percents.size() >= steps.size(); }));
+    EXPECT_EQ(percents, steps);
+
+    cam.RemoteTakePicture();
+    EXPECT_TRUE(waitFor([&] {
+        return std::find(events.begin(), events.end(), RemoteEventCallbackReleaseImageReady) != events.end();
+    }));
+    const QString file = dir.filePath(QStringLiteral("release.jpg"));
+    cam.RemoteGetPicture(file, PictureTypeFull);
+    EXPECT_FALSE(QImage(file).isNull());
+
+    cam.Disconnect();
+    cam.CloseCameraEnumeration();
 }
