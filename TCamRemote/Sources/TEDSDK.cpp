@@ -52,7 +52,7 @@ constexpr EdsUInt32 CmdPressShutterButton = 4;
 constexpr EdsUInt32 CmdDoEvfAf = 0x102;
 constexpr EdsUInt32 CmdDriveLensEvf = 0x103;
 constexpr EdsUInt32 CmdDoClickWBEvf = 0x104;
-constexpr EdsUInt32 StatusCmdUILock = 1;
+constexpr EdsUInt32 StatusCmdUIUnlock = 1; // gives the camera's own controls back
 
 constexpr EdsUInt32 DataTypeString = 2;
 constexpr EdsUInt32 DataTypeTime = 23;
@@ -453,7 +453,7 @@ RemoteFuncType TEDSDK::RemoteStart(ReleaseModeType ReleaseMode, ReleaseDataKindT
     }
     mSupportViewfinder = result.DoSupportViewfinder;
 
-    eds::EdsSendStatusCommand(R(mCameraDevice), StatusCmdUILock, 0);
+    eds::EdsSendStatusCommand(R(mCameraDevice), StatusCmdUIUnlock, 0);
 
     if (ProbeRemoteParameters)
         this->ProbeRemoteParameters(CacheRemoteParamDir, result.RemoteParamSupported);
@@ -509,11 +509,11 @@ void TEDSDK::RemoteGetPicture(const QString& FileName, PictureTypeType PictureTy
     // A thumbnail leaves the picture waiting so that the full picture can follow; a full download,
     // successful or not, ends it.
     const bool full = PictureType == PictureTypeFull;
+    // A file that cannot be created leaves the picture waiting: nothing has been transferred yet.
     PartialFile file(FileName);
-    EdsStreamRef stream = nullptr;
+    EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
     WithCleanup(
         [&] {
-            stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
             if (!full) {
                 EDSDKCheck(eds::EdsDownloadThumbnail(item, stream), QStringLiteral("EdsDownloadThumbnail"));
                 return;
@@ -529,8 +529,7 @@ void TEDSDK::RemoteGetPicture(const QString& FileName, PictureTypeType PictureTy
         [&] {
             mTypeOfFileTransfer = FileTransferNotUsed;
             Steps steps;
-            if (stream)
-                steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
+            steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
             if (full) {
                 steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
                 steps.add(eds::EdsRelease(item), QStringLiteral("EdsRelease"));
@@ -562,10 +561,9 @@ void TEDSDK::DownloadFromList(std::vector<void*>& list, const QString& FileName,
     EdsDirectoryItemRef item = FrontOf(mListLock, list);
 
     PartialFile file(FileName);
-    EdsStreamRef stream = nullptr;
+    EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
     WithCleanup(
         [&] {
-            stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
             EdsDirectoryItemInfo info{};
             EDSDKCheck(eds::EdsGetDirectoryItemInfo(item, &info), QStringLiteral("EdsGetDirectoryItemInfo"));
             EDSDKCheck(eds::EdsSetProgressCallback(stream, EOSProgressCallback,
@@ -577,8 +575,7 @@ void TEDSDK::DownloadFromList(std::vector<void*>& list, const QString& FileName,
         [&] {
             mTypeOfFileTransfer = FileTransferNotUsed;
             Steps steps;
-            if (stream)
-                steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
+            steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
             steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
             if (DeleteFromCameraAfterTransfer)
                 steps.add(eds::EdsDeleteDirectoryItem(item), QStringLiteral("EdsDeleteDirectoryItem"));
@@ -705,10 +702,9 @@ void TEDSDK::GetPicture(int NrInList, const QString& FileName, int /*InstanceNum
 
     // The item stays in the collection.
     PartialFile file(FileName);
-    EdsStreamRef stream = nullptr;
+    EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
     WithCleanup(
         [&] {
-            stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
             EdsDirectoryItemInfo info{};
             EDSDKCheck(eds::EdsGetDirectoryItemInfo(item, &info), QStringLiteral("EdsGetDirectoryItemInfo"));
             EDSDKCheck(eds::EdsSetProgressCallback(stream, EOSProgressCallback,
@@ -720,8 +716,7 @@ void TEDSDK::GetPicture(int NrInList, const QString& FileName, int /*InstanceNum
         [&] {
             mTypeOfFileTransfer = FileTransferNotUsed;
             Steps steps;
-            if (stream)
-                steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
+            steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
             steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
             steps.check();
         });
@@ -865,7 +860,7 @@ void TEDSDK::RemoteStartViewfinder()
 {
     EDSDKCheck(WriteUInt32(R(mCameraDevice), PropEvfMode, 1), QStringLiteral("EdsSetPropertyData, kEdsPropID_Evf_Mode"));
     SetPropertyWithRetries(PropEvfOutputDevice, 2, QStringLiteral("EdsSetPropertyData, kEdsPropID_Evf_OutputDevice"));
-    eds::EdsSendStatusCommand(R(mCameraDevice), StatusCmdUILock, 0);
+    eds::EdsSendStatusCommand(R(mCameraDevice), StatusCmdUIUnlock, 0);
 }
 
 void TEDSDK::RemoteStopViewfinder()

@@ -432,6 +432,20 @@ TEST_F(TEDSDKTest, ADownloadRefusesOverlongNamesBeforeCreatingAFile)
     EXPECT_EQ(sdk.mPicList.size(), 1u) << "the picture still waits";
 }
 
+TEST_F(TEDSDKTest, APictureWaitsWhenItsFileCannotBeCreated)
+{
+    takePicture();
+    const QString nowhere = dir.filePath(QStringLiteral("no such folder/core.jpg"));
+    const std::string error = raised([&] { sdk.RemoteGetPicture(nowhere, PictureTypeFull, 0); });
+    EXPECT_EQ(error.rfind("EdsCreateFileStream errorcode 0x", 0), 0u) << error;
+    ASSERT_EQ(sdk.mPicList.size(), 1u) << "nothing was transferred, so the picture is kept";
+
+    const QString file = dir.filePath(QStringLiteral("core.jpg"));
+    sdk.RemoteGetPicture(file, PictureTypeFull, 0);
+    EXPECT_FALSE(QImage(file).isNull());
+    EXPECT_TRUE(sdk.mPicList.empty());
+}
+
 TEST_F(TEDSDKTest, CardCollectionListsEveryFolderDepthFirst)
 {
     ImageListType list = sdk.OpenCameraCollection(QString(), true);
