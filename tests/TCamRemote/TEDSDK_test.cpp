@@ -144,7 +144,7 @@ protected:
     {
         if (!started)
             return;
-        sim().WaitIdle(2000);
+        sim().WaitIdle(30000);
         sdk.Disconnect();
         for (void* camera : EOSCameraList())
             eds::EdsRelease(static_cast<EdsBaseRef>(camera));
@@ -162,7 +162,7 @@ protected:
         sdk.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, QString(), nullptr, 0);
         const size_t before = sdk.mPicList.size();
         sdk.RemoteTakePicture(0);
-        ASSERT_TRUE(sim().WaitIdle(5000));
+        ASSERT_TRUE(sim().WaitIdle(30000));
         std::lock_guard<std::mutex> hold(announced.lock);
         ASSERT_FALSE(announced.released.empty()) << "the camera announced no picture";
         for (EdsBaseRef item : announced.released)
@@ -828,7 +828,7 @@ bool waitFor(const std::function<bool()>& done)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 10000) {
+    while (!done() && timer.elapsed() < 30000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
