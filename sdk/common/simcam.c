@@ -244,6 +244,56 @@ int simcam_on_event_thread(void)
     return on;
 }
 
+typedef struct {
+    simcam_job_fn run;
+    void* arg;
+    int done;
+    pthread_mutex_t lock;
+    pthread_cond_t finished;
+} simcam_sync_job;
+
+static void run_sync_dropped(void* arg);
+
+static void run_sync(void* arg)
+{
+    simcam_sync_job* job = arg;
+    job->run(job->arg);
+    pthread_mutex_lock(&job->lock);
+    job->done = 1;
+    pthread_cond_broadcast(&job->finished);
+    pthread_mutex_unlock(&job->lock);
+}
+
+static void run_sync_dropped(void* arg)
+{
+    simcam_sync_job* job = arg;
+    pthread_mutex_lock(&job->lock);
+    job->done = 1;
+    pthread_cond_broadcast(&job->finished);
+    pthread_mutex_unlock(&job->lock);
+}
+
+void simcam_run_on_thread(simcam_job_fn run, void* arg)
+{
+    pthread_once(&g_jobs_once, jobs_init);
+    pthread_mutex_lock(&g_jobs_lock);
+    const int threaded = g_thread_started && !g_polled && !pthread_equal(pthread_self(), g_thread);
+    pthread_mutex_unlock(&g_jobs_lock);
+    if (!threaded) {
+        run(arg);
+        return;
+    }
+    simcam_sync_job job = {run, arg, 0, PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER};
+    /* A job the SDK's finish drops still counts as done, so the caller never waits forever. */
+    simcam_post(run_sync, run_sync_dropped, &job, 0);
+    pthread_mutex_lock(&job.lock);
+    while (!job.done)
+        pthread_cond_wait(&job.finished, &job.lock);
+    pthread_mutex_unlock(&job.lock);
+    pthread_mutex_destroy(&job.lock);
+    pthread_cond_destroy(&job.finished);
+}
+
 /* ---- faults and call counters ---- */
 
 typedef struct {

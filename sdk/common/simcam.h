@@ -22,6 +22,10 @@ int simcam_drain(void);           /* runs the jobs due now on the calling thread
 int simcam_pending(void);         /* jobs queued or running */
 int simcam_wait_idle(int timeout_ms); /* 1 when no job is left within the time */
 int simcam_on_event_thread(void);
+/* Runs `run` on the library's thread and waits for it, as an SDK call that delivers its data
+ * through callbacks before it returns; runs it in place when there is no thread to run it or the
+ * caller is that thread. */
+void simcam_run_on_thread(simcam_job_fn run, void* arg);
 
 /* ---- faults and call counters ----
  * Every entry point calls SIMCAM_ENTER(): the call is counted under its name, and a failure

@@ -25,6 +25,7 @@ const std::vector<StandIn>& standIns()
         {"edsdk", "EDSDK.DLL", {2, 13, 20, 6},
          {"EdsImage.dll", "DPPDLL.dll", "DPPLibCom.dll", "DPPRSC.dll", "MLib.dll", "Ucs32P.dll"},
          "EdsGetEvent", "EdsInitializeSDK"},
+        {"prsdk", "PRSDK.DLL", {1, 1, 0, 20}, {"PRLIB.dll"}, "PR_RC_FocusUnlock", "PR_RC_FocusLock"},
     };
     return all;
 }
