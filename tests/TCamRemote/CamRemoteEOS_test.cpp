@@ -66,6 +66,8 @@ protected:
         cam.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKingTakeBothThumbAndPic, false, QString());
     }
 
+    FakeCamClock clock; // the back-end's retries wait on it, not for real
+    CamClockScope clockScope{clock};
     TCamRemote cam;
     SimCamera sim;
 };
@@ -199,4 +201,25 @@ TEST_F(CamRemoteEOS, SwitchOffAnnouncementFromTheCamerasThreadExtendsItsTimer)
     EXPECT_TRUE(runUntil([&] { return !events.empty() && sim.SimCam_CallCount("EdsSendCommand") > commands; }));
     EXPECT_EQ(sim.SimCam_CallCount("EdsSendCommand"), commands + 1);
     EXPECT_EQ(events, std::vector<EventCallbackType>({{EventSeverityInfo, EventRemoteParameterChanged}}));
+}
+
+// A recording that ends puts a movie on the card; the camera names it with an upper-case ".MOV",
+// so it goes on the movie list and is fetched as a movie.
+TEST_F(CamRemoteEOS, AFinishedRecordingIsAnnouncedAndFetchedAsAMovie)
+{
+    connectAndStart();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("movie.mov"));
+    std::vector<RemoteEventCallbackType> remote;
+    cam.setOnRemoteEvent([&](RemoteEventCallbackType e, const AdditionNotifyRemoteEventType&) {
+        remote.push_back(e);
+        if (e == RemoteEventCallbackReleaseMovieReady)
+            cam.RemoteGetMovie(file, true);
+    });
+    cam.RemoteStartViewfinder(true); // the camera films only with live view on
+    cam.RemoteStartMovieRecording();
+    cam.RemoteEndMovieRecording();
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(file); }));
+    EXPECT_EQ(remote, std::vector<RemoteEventCallbackType>({RemoteEventCallbackReleaseMovieReady}));
+    EXPECT_EQ(messageOf([&] { cam.RemoteGetMovie(file, true); }), "There are no movies to download");
 }
