@@ -2,7 +2,9 @@
 // renumbering pictures, cropping to the live-view frame, and the hand-over as a new project.
 #include "acquisition/TF_CreateSeries.h"
 
+#include "acquisition/ImageView32.h"
 #include "acquisition/TF_SeriesPreview.h"
+#include "TCamRemote/Sources/CamRemote.h"
 
 #include "image/DepthConversion.h"
 #include "image/FastJPG.h"
@@ -10,9 +12,11 @@
 #include "image/ToolkitBitmap.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/Helpers.h"
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TStitchObject.h"
+#include "shell/TColorPickerButton.h"
 #include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
 #include "workspace/TF_Measurements.h"
@@ -36,6 +40,9 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSet>
+#include <QSlider>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -72,10 +79,9 @@ QString folderKey(const QString& folder)
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
-QColor colorOfTColor(int c)
-{
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
+constexpr int ShadeAlpha = 127;
+constexpr QRgb ShadeColour = 0x004080; // red 0, green 64, blue 128
+const QString FrameHint = QStringLiteral("Right click in the image and drag a frame");
 
 // File names one per line, the first few only.
 QString nameList(const std::vector<TImago*>& entries)
@@ -235,6 +241,41 @@ QImage SeriesThumbnailOfFile(const QString& fileName, QString* error)
         .convertToFormat(QImage::Format_RGB32);
 }
 
+QRgb ShadePixel(QRgb pixel)
+{
+    const auto mix = [](int colour, int under) {
+        return (colour * ShadeAlpha + under * (255 - ShadeAlpha) + 127) / 255;
+    };
+    return qRgb(mix(qRed(ShadeColour), qRed(pixel)), mix(qGreen(ShadeColour), qGreen(pixel)),
+                mix(qBlue(ShadeColour), qBlue(pixel)));
+}
+
+void ShadeOutsideFrame(QImage& picture, const QRect& frame)
+{
+    if (picture.isNull())
+        return;
+    if (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32)
+        picture.convertTo(QImage::Format_RGB32);
+    const int W = picture.width(), H = picture.height();
+    const qint64 left = frame.x(), top = frame.y();
+    const qint64 right = left + frame.width(), bottom = top + frame.height();
+    const auto fill = [&picture, W, H](qint64 x1, qint64 y1, qint64 x2, qint64 y2) {
+        x1 = std::clamp<qint64>(x1, 0, W);
+        x2 = std::clamp<qint64>(x2, 0, W);
+        y1 = std::clamp<qint64>(y1, 0, H);
+        y2 = std::clamp<qint64>(y2, 0, H);
+        for (qint64 y = y1; y < y2; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(int(y)));
+            for (qint64 x = x1; x < x2; ++x)
+                row[x] = ShadePixel(row[x]);
+        }
+    };
+    fill(0, 0, W, top);
+    fill(0, bottom, W, H);
+    fill(0, top, left, bottom);
+    fill(right, top, W, bottom);
+}
+
 // ---- window ----
 
 TF_CreateSeries::TF_CreateSeries(QWidget* parent)
@@ -252,12 +293,14 @@ TF_CreateSeries::TF_CreateSeries(QWidget* parent)
     layout->addWidget(PCE, 1);
     layout->addWidget(P_Right);
 
-    // No picture source can be connected yet: its controls are there but stay disabled.
-    for (QWidget* w : std::initializer_list<QWidget*>{BB_ChangeCamera, CB_Crosshairs, CPB_Crosshairs, CB_Frame,
-                                                      BB_VFWImageSettings, BB_VWFStreamSettings, B_EOSCameraSettings,
-                                                      CB_EOSViewFinder, EOS_IMG, VFW_IMG})
+    SetCamRemote(new TCamRemote(this));
+
+    // Choosing another source and the camera's and video device's own settings come later.
+    for (QWidget* w : std::initializer_list<QWidget*>{BB_ChangeCamera, BB_VFWImageSettings, BB_VWFStreamSettings,
+                                                      B_EOSCameraSettings})
         w->setEnabled(false);
     updateActions();
+    m_built = true;
 }
 
 TF_CreateSeries::~TF_CreateSeries()
@@ -282,22 +325,45 @@ void TF_CreateSeries::createPages()
     auto* noCam = new QVBoxLayout(TS_NoActive);
     noCam->addWidget(M_NoCam, 0, Qt::AlignCenter); // centred in the page as the window resizes
 
-    auto livePage = [](QLabel*& image, QStatusBar*& bar) {
+    auto livePage = [this](TImgView32*& image, QStatusBar*& bar, QLabel*& panel0, QLabel*& panel1, QWidget*& h,
+                           QWidget*& v) {
         auto* page = new QWidget;
         auto* l = new QVBoxLayout(page);
         l->setContentsMargins(0, 0, 0, 0);
-        image = new QLabel(page);
-        image->setAlignment(Qt::AlignCenter);
-        image->setStyleSheet(QStringLiteral("background: black"));
+        image = new TImgView32(page);
+        image->viewport()->setMouseTracking(true);
+        image->viewport()->installEventFilter(this);
         bar = new QStatusBar(page);
         bar->setSizeGripEnabled(false);
+        panel0 = new QLabel(bar);
+        panel0->setMinimumWidth(100);
+        panel1 = new QLabel(bar);
+        bar->addWidget(panel0);
+        bar->addWidget(panel1, 1);
         l->addWidget(image, 1);
         l->addWidget(bar);
+        auto line = [image](int w, int hgt) {
+            auto* line = new QWidget(image->viewport());
+            line->setAutoFillBackground(true);
+            line->setAttribute(Qt::WA_TransparentForMouseEvents);
+            line->resize(w, hgt);
+            line->hide();
+            return line;
+        };
+        h = line(1, 2);
+        v = line(2, 1);
         return page;
     };
-    TS_CanonEOS = livePage(EOS_IMG, SB_EOS);
+    TS_CanonEOS = livePage(EOS_IMG, SB_EOS, SB_EOS_Panel0, SB_EOS_Panel1, EOS_S_H, EOS_S_V);
     TS_ImagingSource = new QWidget;
-    TS_VFW = livePage(VFW_IMG, SB_VFW);
+    P_IS_H = new QWidget(TS_ImagingSource);
+    P_IS_H->setAutoFillBackground(true);
+    P_IS_H->setGeometry(0, 120, 320, 1);
+    P_IS_V = new QWidget(TS_ImagingSource);
+    P_IS_V->setAutoFillBackground(true);
+    P_IS_V->setGeometry(160, 0, 1, 240);
+    TS_VFW = livePage(VFW_IMG, SB_VFW, SB_VFW_Panel0, SB_VFW_Panel1, VFW_S_H, VFW_S_V);
+    createZoomPanel();
 
     PCE->addTab(TS_NoActive, QStringLiteral("No source"));
     PCE->addTab(TS_CanonEOS, QStringLiteral("Canon EOS"));
@@ -306,6 +372,42 @@ void TF_CreateSeries::createPages()
     for (int i = 0; i < PCE->count(); ++i)
         PCE->setTabVisible(i, false);
     PCE->setCurrentWidget(TS_NoActive);
+}
+
+void TF_CreateSeries::createZoomPanel()
+{
+    P_Zoom = new QWidget(this);
+    P_Zoom->setAutoFillBackground(true);
+    QPalette pal = P_Zoom->palette();
+    pal.setColor(QPalette::Window, QColor(255, 251, 240)); // cream
+    P_Zoom->setPalette(pal);
+    P_Zoom->setFixedSize(70, 170);
+    auto* caption = new QLabel(QStringLiteral("Zoom"), P_Zoom);
+    caption->setGeometry(4, 2, 62, 16);
+    TB = new QSlider(Qt::Vertical, P_Zoom);
+    TB->setRange(10, 200);
+    TB->setInvertedAppearance(true); // 10 at the top
+    TB->setValue(100);
+    TB->setGeometry(4, 20, 22, 146);
+    auto mark = [this](const QString& text, int top) {
+        auto* l = new QLabel(text, P_Zoom);
+        l->setGeometry(36, top - 7, 34, 14);
+        return l;
+    };
+    mark(QStringLiteral("10%"), 27);
+    L_100 = mark(QStringLiteral("100%"), 27 + (100 - 10) * 132 / 190);
+    mark(QStringLiteral("200%"), 159);
+    S_100 = new QFrame(P_Zoom);
+    S_100->setGeometry(26, 27 + (100 - 10) * 132 / 190 - 1, 8, 3);
+    S_100->setStyleSheet(QStringLiteral("background: #00FF00"));
+    S_100->installEventFilter(this);
+    L_100->installEventFilter(this);
+    P_Zoom->hide();
+    connect(TB, &QSlider::valueChanged, this, &TF_CreateSeries::TBChange);
+
+    T_Zoom = new QTimer(this);
+    T_Zoom->setInterval(300);
+    connect(T_Zoom, &QTimer::timeout, this, &TF_CreateSeries::T_ZoomTimer);
 }
 
 void TF_CreateSeries::createRightPanel()
@@ -335,7 +437,13 @@ void TF_CreateSeries::createRightPanel()
     auto* display = new QVBoxLayout(GB_DisplaySettings);
     auto* crossRow = new QHBoxLayout;
     CB_Crosshairs = new QCheckBox(QStringLiteral("Crosshairs"), GB_DisplaySettings);
-    CPB_Crosshairs = new QToolButton(GB_DisplaySettings);
+    CPB_Crosshairs = new TColorPickerButton(GB_DisplaySettings);
+    CPB_Crosshairs->setColor(CrossHairsColor);
+    connect(CPB_Crosshairs, &TColorPickerButton::colorChanged, this, &TF_CreateSeries::CPB_CrosshairsChange);
+    connect(CB_Crosshairs, &QCheckBox::toggled, this, [this] {
+        EOS_RefreshCrosshairs();
+        VFW_RefreshCrosshairs();
+    });
     CB_Frame = new QCheckBox(QStringLiteral("Frame"), GB_DisplaySettings);
     crossRow->addWidget(CB_Crosshairs);
     crossRow->addWidget(CPB_Crosshairs);
@@ -358,6 +466,7 @@ void TF_CreateSeries::createRightPanel()
     CB_EOSViewFinder = new QCheckBox(QStringLiteral("Viewfinder"), P_EOSSettings);
     eos->addWidget(B_EOSCameraSettings);
     eos->addWidget(CB_EOSViewFinder);
+    connect(CB_EOSViewFinder, &QCheckBox::clicked, this, &TF_CreateSeries::CB_EOSViewFinderClick);
     display->addWidget(P_VFWSettings);
     display->addWidget(P_EOSSettings);
     source->addWidget(GB_DisplaySettings);
@@ -666,11 +775,17 @@ void TF_CreateSeries::FormShow()
     LoadCreateSeriesSettings(values);
     ApplyPlacement(this, values.Placement);
     E_ImagePath->setText(values.LastPath);
-    CrossHairsColor = values.CrossHairsColor;
-    QPixmap swatch(16, 16);
-    swatch.fill(colorOfTColor(CrossHairsColor));
-    CPB_Crosshairs->setIcon(QIcon(swatch));
     CB_Crosshairs->setChecked(values.CrossHairsVisible);
+    CPB_Crosshairs->setColor(values.CrossHairsColor);
+    CPB_CrosshairsChange(); // also when the colour stayed: the lines take it
+    EOS_Zoom = VfW_Zoom = 100;
+    {
+        const QSignalBlocker quiet(TB);
+        TB->setValue(100);
+    }
+    EOS_IMG->setScale(1.0);
+    VFW_IMG->setScale(1.0);
+    S_100->setStyleSheet(QStringLiteral("background: #00FF00"));
     ProjectSaved = true;
     m_closing = false;
     refreshList(false);
@@ -691,11 +806,16 @@ void TF_CreateSeries::SetCameraType()
         break;
     case 1:
         PCE->setCurrentWidget(TS_CanonEOS);
+        EOS_CP = QPoint(EOS_IMG->viewport()->width() / 2, EOS_IMG->viewport()->height() / 2);
+        TB->setValue(100);
         P_VFWSettings->hide();
         P_EOSSettings->show();
         break;
     case 3:
         PCE->setCurrentWidget(TS_VFW);
+        VfW_CP = QPoint(VFW_IMG->viewport()->width() / 2, VFW_IMG->viewport()->height() / 2);
+        TB->setValue(100);
+        VFW_RefreshCrosshairs();
         P_VFWSettings->show();
         P_EOSSettings->hide();
         break;
@@ -738,10 +858,39 @@ void TF_CreateSeries::reject()
 
 bool TF_CreateSeries::eventFilter(QObject* watched, QEvent* event)
 {
+    if (!m_built) // children being made send events before all of them exist
+        return QDialog::eventFilter(watched, event);
     // Moving the mouse over the list gives it the focus, so the wheel and keys go to it.
     if (watched == VST->viewport() && event->type() == QEvent::MouseMove && !VST->hasFocus())
         VST->setFocus();
+    const bool eos = watched == EOS_IMG->viewport();
+    if (eos || watched == VFW_IMG->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            viewMouseMove(eos, static_cast<QMouseEvent*>(event));
+            break;
+        case QEvent::MouseButtonPress:
+            viewMouseDown(eos, static_cast<QMouseEvent*>(event));
+            break;
+        case QEvent::Wheel:
+            FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+            return true;
+        default:
+            break;
+        }
+    }
+    if ((watched == S_100 || watched == L_100) && event->type() == QEvent::MouseButtonDblClick
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        TB->setValue(100);
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
+}
+
+void TF_CreateSeries::wheelEvent(QWheelEvent* event)
+{
+    FormMouseWheel(event->angleDelta().y());
+    event->accept();
 }
 
 void TF_CreateSeries::keyPressEvent(QKeyEvent* event)
@@ -755,12 +904,123 @@ void TF_CreateSeries::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+namespace {
+
+// Camera failures end the handler with a message; the window and the list stay as they were.
+template <typename F>
+bool cameraCall(F&& call)
+{
+    try {
+        call();
+        return true;
+    } catch (const ECamException& e) {
+        TF_ErrorLog::Error(e.message(), true);
+        return false;
+    }
+}
+
+} // namespace
+
 void TF_CreateSeries::BB_GrabClick()
 {
     // Pictures come from a connected camera (1) or video device (3); any other source takes
     // nothing and leaves the list as it is.
     if (ActiveCameraType != 1 && ActiveCameraType != 3)
         return;
+    ProjectSaved = false;
+    if (ActiveCameraType == 1) {
+        // The picture arrives with the camera's release event.
+        cameraCall([this] { CamRemote->RemoteTakePicture(); });
+        return;
+    }
+    VFW_GrabImage();
+}
+
+int TF_CreateSeries::VFW_GrabImage()
+{
+    if (VFW_Bitmap.isNull()) {
+        TF_ErrorLog::Error(QStringLiteral("The video source has not delivered a picture yet."), true);
+        return -1;
+    }
+    const QString target = NextFileName();
+    TFastDIB frame;
+    if (!BitmapToDIB(VFW_Bitmap.convertToFormat(QImage::Format_RGB888), frame)) {
+        TF_ErrorLog::Error(QStringLiteral("Out of memory while grabbing the video picture."), true);
+        return -1;
+    }
+    std::unique_ptr<TFastDIB> crop = VFW_CropImage(frame);
+    if (!crop) {
+        TF_ErrorLog::Error(QStringLiteral("The frame does not cover any part of the video picture."), true);
+        return -1;
+    }
+    TFastJPG writer;
+    writer.AttachImage(crop.get());
+    writer.Props.Quality = 100;
+    if (writer.SaveFile(target) != 0) {
+        TF_ErrorLog::Error(QStringLiteral("Error saving image ") + target + QStringLiteral("!\r\n\r\n") + writer.lastError(), true);
+        return -1;
+    }
+    QImage picture;
+    DIBToBitmap(*crop, picture);
+    auto entry = std::make_unique<TImago>();
+    entry->FileName = target;
+    entry->Thumbnail = SeriesThumbnail(picture);
+    appendEntry(std::move(entry));
+    return 0;
+}
+
+void TF_CreateSeries::CamRemoteRemoteEvent(RemoteEventCallbackType Event, const AdditionNotifyRemoteEventType&)
+{
+    if (Event != RemoteEventCallbackReleaseComplete && Event != RemoteEventCallbackReleaseImageReady)
+        return;
+    const QString target = NextFileName();
+    if (!IsSafeSeriesPrefix(SeriesPrefix()) || !QFileInfo(SeriesFolder()).isDir()) {
+        TF_ErrorLog::Error(QStringLiteral("The series folder ") + SeriesFolder()
+                               + QStringLiteral(" does not exist. The picture stays on the camera."),
+                           true);
+        return;
+    }
+    if (!UseFrame) {
+        if (!cameraCall([this, &target] { CamRemote->RemoteGetPicture(target, PictureTypeFull); }))
+            return;
+    } else {
+        // The whole picture comes to a private temporary file first and only its crop goes into
+        // the series.
+        const QString temp = GetTempFolder();
+        if (temp.isEmpty()) {
+            TF_ErrorLog::Error(QStringLiteral("No temporary folder for the camera picture. The picture stays on the camera."), true);
+            return;
+        }
+        const QString downloaded = temp + QStringLiteral("JEX4_EOSCapture.jpg");
+        if (!cameraCall([this, &downloaded] { CamRemote->RemoteGetPicture(downloaded, PictureTypeFull); }))
+            return;
+        if (EOS_SaveCropped(downloaded, target) != 0) {
+            TF_ErrorLog::Error(QStringLiteral("Error saving image ") + target
+                                   + QStringLiteral("!\r\n\r\nThe camera picture could not be cropped to the frame."),
+                               true);
+            return;
+        }
+    }
+    ProjectSaved = false;
+    auto entry = std::make_unique<TImago>();
+    entry->FileName = target;
+    EOS_GrabImage(*entry);
+    if (entry->Thumbnail.isNull())
+        return;
+    appendEntry(std::move(entry));
+}
+
+int TF_CreateSeries::EOS_GrabImage(TImago& AnImago)
+{
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    AnImago.Thumbnail = SeriesThumbnailOfFile(AnImago.FileName, &error);
+    QApplication::restoreOverrideCursor();
+    if (AnImago.Thumbnail.isNull()) {
+        TF_ErrorLog::Error(QStringLiteral("Error loading image ") + AnImago.FileName + QStringLiteral("!\r\n\r\n") + error, true);
+        return -1;
+    }
+    return 0;
 }
 
 void TF_CreateSeries::BB_AddImageClick()
@@ -793,6 +1053,16 @@ void TF_CreateSeries::E_FileprefixChange()
 void TF_CreateSeries::CB_FrameClick()
 {
     UseFrame = CB_Frame->isChecked();
+    const QString hint = UseFrame ? FrameHint : QString();
+    SB_EOS_Panel1->setText(hint);
+    SB_VFW_Panel1->setText(hint);
+}
+
+void TF_CreateSeries::CB_EOSViewFinderClick()
+{
+    // The live view shows on the camera's own screen too while ticked.
+    CamRemote->RemoteSetViewfinderOutput(CB_EOSViewFinder->isChecked() ? RemoteViewFinderOutputLCD
+                                                                       : RemoteViewFinderOutputOff);
 }
 
 void TF_CreateSeries::PM_VSTPopup()
@@ -943,6 +1213,212 @@ void TF_CreateSeries::BB_CreateJEXClick()
         return;
     ProjectSaved = true;
     close();
+}
+
+// ---- live view ----
+
+void TF_CreateSeries::SetCamRemote(TCamRemote* cam)
+{
+    if (CamRemote && CamRemote != cam)
+        delete CamRemote;
+    CamRemote = cam;
+    if (!cam)
+        return;
+    cam->setParent(this);
+    cam->setEOSViewfinderRefreshInterval(50);
+    QPointer<TF_CreateSeries> self(this);
+    cam->setOnRemoteEvent([self](RemoteEventCallbackType Event, const AdditionNotifyRemoteEventType& EventData) {
+        if (self)
+            self->CamRemoteRemoteEvent(Event, EventData);
+    });
+    cam->setOnViewfinderEvent([self](const QByteArray& Jpegdata, const ViewfinderPositionType& Metadata) {
+        if (self)
+            self->CamRemoteViewfinderEvent(Jpegdata, Metadata);
+    });
+}
+
+bool TF_CreateSeries::VideoRunning() const
+{
+    return false;
+}
+
+void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType&)
+{
+    // Showing processes events, so the next picture can arrive meanwhile: it is dropped.
+    if (ProcessEOSViewFinderEvent)
+        return;
+    QPointer<TF_CreateSeries> self(this);
+    ProcessEOSViewFinderEvent = true;
+    struct Clear {
+        QPointer<TF_CreateSeries> w;
+        ~Clear()
+        {
+            if (w)
+                w->ProcessEOSViewFinderEvent = false;
+        }
+    } clear{self};
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+
+    TFastDIB dib;
+    TFastJPG jpg;
+    jpg.AttachImage(&dib);
+    QImage picture;
+    if (jpg.LoadMem(reinterpret_cast<const quint8*>(Jpegdata.constData()), Jpegdata.size()) == 0)
+        DIBToBitmap(dib, picture);
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+    if (picture.isNull()) {
+        // A damaged live picture is skipped; the next one comes within the refresh interval.
+        TF_ErrorLog::AddLog(3, QStringLiteral("Live view picture not readable: ") + jpg.lastError());
+    } else {
+        picture.convertTo(QImage::Format_RGB32);
+        if (UseFrame)
+            ShadeOutsideFrame(picture, Frame);
+        EOSViewSize = picture.size();
+        EOS_IMG->setBitmap(picture);
+    }
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+    ProcessEOSViewFinderEvent = false;
+    EOS_RefreshCrosshairs();
+}
+
+void TF_CreateSeries::ShowVideoFrame(const QImage& frame)
+{
+    VFW_Bitmap = frame;
+    QImage shown = frame.convertToFormat(QImage::Format_RGB32);
+    if (UseFrame)
+        ShadeOutsideFrame(shown, Frame);
+    VFW_IMG->setBitmap(shown);
+    m_vfwLineLength = frame.size();
+    VFW_RefreshCrosshairs();
+}
+
+void TF_CreateSeries::refreshCrosshairs(TImgView32* view, QWidget* h, QWidget* v, const QPoint& centre,
+                                        const QSize& length, bool visible)
+{
+    h->setVisible(visible);
+    v->setVisible(visible);
+    if (!visible)
+        return;
+    // Control pixels: the lines stay where they were put whatever the zoom.
+    h->setGeometry(0, centre.y(), length.width(), 2);
+    v->setGeometry(centre.x(), 0, 2, length.height());
+    h->raise();
+    v->raise();
+    Q_UNUSED(view);
+}
+
+void TF_CreateSeries::EOS_RefreshCrosshairs()
+{
+    refreshCrosshairs(EOS_IMG, EOS_S_H, EOS_S_V, EOS_CP, EOS_IMG->viewport()->size(), CB_Crosshairs->isChecked());
+}
+
+void TF_CreateSeries::VFW_RefreshCrosshairs()
+{
+    refreshCrosshairs(VFW_IMG, VFW_S_H, VFW_S_V, VfW_CP, m_vfwLineLength,
+                      CB_Crosshairs->isChecked() && VideoRunning());
+}
+
+void TF_CreateSeries::CPB_CrosshairsChange()
+{
+    CrossHairsColor = CPB_Crosshairs->color();
+    const QColor colour = TColorPickerButton::toQColor(CrossHairsColor);
+    for (QWidget* line : {EOS_S_H, EOS_S_V, VFW_S_H, VFW_S_V, P_IS_H, P_IS_V}) {
+        QPalette pal = line->palette();
+        pal.setColor(QPalette::Window, colour);
+        line->setPalette(pal);
+    }
+    EOS_RefreshCrosshairs();
+    VFW_RefreshCrosshairs();
+}
+
+void TF_CreateSeries::viewMouseMove(bool eos, QMouseEvent* event)
+{
+    TImgView32* view = eos ? EOS_IMG : VFW_IMG;
+    QPoint& P = eos ? EOS_P : VfW_P;
+    P = event->position().toPoint();
+    P_Zoom->hide();
+    const bool plain = event->modifiers() == Qt::NoModifier;
+    if (plain && event->buttons() == Qt::LeftButton) {
+        (eos ? EOS_CP : VfW_CP) = P;
+        eos ? EOS_RefreshCrosshairs() : VFW_RefreshCrosshairs();
+    }
+    const QPointF at = view->ControlToBitmap(QPointF(P));
+    const QPoint pixel(int(std::floor(at.x())), int(std::floor(at.y())));
+    (eos ? SB_EOS_Panel0 : SB_VFW_Panel0)
+        ->setText(QString::number(pixel.x()) + QLatin1Char('/') + QString::number(pixel.y()));
+    if (plain && event->buttons() == Qt::RightButton && UseFrame) {
+        // The corner fixed by the press stays; the pointer moves the opposite one, and the
+        // rectangle stays ordered.
+        const QPoint a = m_frameAnchor;
+        Frame = QRect(QPoint(std::min(a.x(), pixel.x()), std::min(a.y(), pixel.y())),
+                      QSize(std::abs(pixel.x() - a.x()), std::abs(pixel.y() - a.y())));
+    }
+}
+
+void TF_CreateSeries::viewMouseDown(bool eos, QMouseEvent* event)
+{
+    if (event->modifiers() != Qt::NoModifier)
+        return;
+    if (event->buttons() == Qt::LeftButton) {
+        (eos ? EOS_CP : VfW_CP) = eos ? EOS_P : VfW_P;
+        eos ? EOS_RefreshCrosshairs() : VFW_RefreshCrosshairs();
+    } else if (event->buttons() == Qt::RightButton) {
+        const QPointF at = (eos ? EOS_IMG : VFW_IMG)->ControlToBitmap(event->position());
+        const QPoint pixel(int(std::floor(at.x())), int(std::floor(at.y())));
+        if (UseFrame) {
+            m_frameAnchor = pixel;
+            Frame = QRect(pixel, QSize(0, 0));
+        }
+    }
+}
+
+bool TF_CreateSeries::FormMouseWheel(int delta)
+{
+    if (VST->hasFocus() || delta == 0)
+        return false;
+    if (ActiveCameraType != 1 && ActiveCameraType != 3)
+        return false;
+    const bool eos = ActiveCameraType == 1;
+    TB->setValue(eos ? EOS_Zoom : VfW_Zoom);
+    TImgView32* view = eos ? EOS_IMG : VFW_IMG;
+    const QPoint P = eos ? EOS_P : VfW_P;
+    P_Zoom->move(view->viewport()->mapTo(this, P) - QPoint(10, 10));
+    P_Zoom->raise();
+    P_Zoom->show();
+    TB->setValue(TB->value() + (delta < 0 ? -1 : 1));
+    view->setScale(TB->value() / 100.0);
+    T_Zoom->start();
+    return true;
+}
+
+void TF_CreateSeries::TBChange()
+{
+    const int position = TB->value();
+    S_100->setStyleSheet(position == 100 ? QStringLiteral("background: #00FF00") : QStringLiteral("background: white"));
+    if (ActiveCameraType == 1) {
+        ZoomTimer = 0;
+        EOS_IMG->setScale(position / 100.0);
+        EOS_Zoom = position;
+    } else if (ActiveCameraType == 3) {
+        ZoomTimer = 0;
+        VFW_IMG->setScale(position / 100.0);
+        VfW_Zoom = position;
+        VFW_RefreshCrosshairs();
+    }
+}
+
+void TF_CreateSeries::T_ZoomTimer()
+{
+    if (++ZoomTimer > 10) {
+        ZoomTimer = 0;
+        P_Zoom->hide();
+    }
 }
 
 // ---- cropping ----

@@ -15,8 +15,17 @@
 #include <memory>
 #include <vector>
 
+#include "TCamRemote/Sources/CamDefines.h"
+
 class QAction;
 class QCheckBox;
+class QFrame;
+class QMouseEvent;
+class QSlider;
+class QTimer;
+class TCamRemote;
+class TColorPickerButton;
+class TImgView32;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -55,6 +64,12 @@ QImage SeriesThumbnail(const QImage& picture);
 // cannot be read.
 QImage SeriesThumbnailOfFile(const QString& fileName, QString* error = nullptr);
 
+// The live view's shade: the colour red 0, green 64, blue 128 laid over a pixel at alpha 127.
+QRgb ShadePixel(QRgb pixel);
+// Shades a picture outside `frame` (Left, Top = x, y; Right, Bottom = x + width, y + height) with
+// four fills: above, below, left and right of it; the frame itself stays clear.
+void ShadeOutsideFrame(QImage& picture, const QRect& frame);
+
 // One entry of the series.
 class TImago {
 public:
@@ -75,6 +90,14 @@ public:
     bool UseFrame = false;     // mirrors CB_Frame
     QRect Frame;               // crop frame in pixels of the live-view picture
     QSize EOSViewSize;         // size of the picture shown in the camera's live view
+
+    // ---- live view ----
+    QPoint EOS_P, VfW_P;   // last pointer position over each view, in control pixels
+    QPoint EOS_CP, VfW_CP; // crosshair centre of each view, in control pixels
+    int EOS_Zoom = 100, VfW_Zoom = 100; // percent
+    int ZoomTimer = 0;     // zoom timer ticks since the last zoom change
+    TCamRemote* CamRemote = nullptr; // the camera component of the window
+    QImage VFW_Bitmap;     // the latest video frame as it came, unshaded
     std::vector<std::unique_ptr<TImago>> Series; // the list, in list order
 
     // ---- components ----
@@ -84,10 +107,25 @@ public:
     QWidget* TS_ImagingSource = nullptr;
     QWidget* TS_VFW = nullptr;
     QPlainTextEdit* M_NoCam = nullptr;
-    QLabel* EOS_IMG = nullptr;
+    TImgView32* EOS_IMG = nullptr;
     QStatusBar* SB_EOS = nullptr;
-    QLabel* VFW_IMG = nullptr;
+    TImgView32* VFW_IMG = nullptr;
     QStatusBar* SB_VFW = nullptr;
+    QLabel* SB_EOS_Panel0 = nullptr; // pointer in picture pixels
+    QLabel* SB_EOS_Panel1 = nullptr; // frame hint
+    QLabel* SB_VFW_Panel0 = nullptr;
+    QLabel* SB_VFW_Panel1 = nullptr;
+    QWidget* EOS_S_H = nullptr; // crosshair lines, 2 pixels thick
+    QWidget* EOS_S_V = nullptr;
+    QWidget* VFW_S_H = nullptr;
+    QWidget* VFW_S_V = nullptr;
+    QWidget* P_IS_H = nullptr; // the page without function has 1-pixel lines
+    QWidget* P_IS_V = nullptr;
+    QWidget* P_Zoom = nullptr; // zoom panel shown while the wheel zooms
+    QSlider* TB = nullptr;     // 10 (top) to 200
+    QFrame* S_100 = nullptr;   // the 100 % mark: lime at 100, white otherwise
+    QLabel* L_100 = nullptr;
+    QTimer* T_Zoom = nullptr;
 
     QWidget* P_Right = nullptr;
     QGroupBox* GB_VideoSource = nullptr;
@@ -96,7 +134,7 @@ public:
     QPushButton* BB_ChangeCamera = nullptr;   // "Change"
     QGroupBox* GB_DisplaySettings = nullptr;
     QCheckBox* CB_Crosshairs = nullptr;       // "Crosshairs"
-    QToolButton* CPB_Crosshairs = nullptr;    // crosshair colour
+    TColorPickerButton* CPB_Crosshairs = nullptr; // crosshair colour
     QCheckBox* CB_Frame = nullptr;            // "Frame"
     QWidget* P_VFWSettings = nullptr;
     QPushButton* BB_VFWImageSettings = nullptr; // "Image properties"
@@ -148,6 +186,10 @@ public:
     // Frame; without UseFrame the video crop is the whole frame.
     std::unique_ptr<TFastDIB> EOS_CropImage(const TFastDIB& picture) const;
     std::unique_ptr<TFastDIB> VFW_CropImage(const TFastDIB& frame) const;
+    // Finish one capture: the video frame saved (quality 100) and listed; the camera picture's
+    // thumbnail read from its file. 0 done; -1 failed (reported), the list as it was.
+    int VFW_GrabImage();
+    int EOS_GrabImage(TImago& AnImago);
     // A downloaded camera picture cropped to Frame and written to `target` with quality 90.
     // 0 written; -1 failed (logged), `target` as it was.
     int EOS_SaveCropped(const QString& downloaded, const QString& target);
@@ -168,6 +210,26 @@ public:
     // Opens the first selected entry in the series preview, or shows it in the open one.
     void VSTDblClick();
     void CB_FrameClick();
+    void CB_EOSViewFinderClick();
+
+    // ---- live view handlers ----
+    // One live camera picture; one arriving while the last is still being shown is dropped.
+    void CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType& Metadata);
+    // A released picture is ready: it is downloaded into the series.
+    void CamRemoteRemoteEvent(RemoteEventCallbackType Event, const AdditionNotifyRemoteEventType& EventData);
+    // Shows a decoded video frame (shaded outside the frame) and refreshes the video crosshair.
+    void ShowVideoFrame(const QImage& frame);
+    void EOS_RefreshCrosshairs();
+    void VFW_RefreshCrosshairs();
+    void CPB_CrosshairsChange();
+    // A wheel turn of `delta` (negative: down) over the window; false when ignored.
+    bool FormMouseWheel(int delta);
+    void TBChange();
+    void T_ZoomTimer();
+    // The camera component the window works with; the window owns it and binds its events.
+    void SetCamRemote(TCamRemote* cam);
+    // Whether the video of the window runs (the video crosshair shows only then).
+    bool VideoRunning() const;
 
     // The entries selected in the list, in list order.
     std::vector<TImago*> SelectedEntries() const;
@@ -179,6 +241,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void createPages();
@@ -196,6 +259,16 @@ private:
     bool askForeign(const std::vector<TImago*>& foreign, const QString& question);
     void removeEntries(const std::function<bool(const TImago&)>& drop);
 
+    void createZoomPanel();
+    void viewMouseMove(bool eos, QMouseEvent* event);
+    void viewMouseDown(bool eos, QMouseEvent* event);
+    void refreshCrosshairs(TImgView32* view, QWidget* h, QWidget* v, const QPoint& centre, const QSize& length,
+                           bool visible);
+
+    bool ProcessEOSViewFinderEvent = false; // a live camera picture is being shown
+    QPoint m_frameAnchor;   // picture point where the frame drag started
+    QSize m_vfwLineLength;  // the video crosshair's lines span the frame
+    bool m_built = false;    // every child exists
     bool m_closing = false;  // the close handler runs
     bool m_creating = false; // the project is being handed over
 };
