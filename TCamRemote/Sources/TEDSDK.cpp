@@ -631,12 +631,25 @@ ImageListType TEDSDK::OpenCameraCollection(const QString& /*TempDir*/, bool GetT
     mVolumeRef = volume;
     EdsUInt32 items = 0;
     EDSDKCheck(eds::EdsGetChildCount(R(mVolumeRef), &items), QStringLiteral("EdsGetChildCount"));
-    for (EdsUInt32 i = 0; i < items; ++i) {
-        EdsDirectoryItemRef item = nullptr;
-        EDSDKCheck(eds::EdsGetChildAtIndex(R(mVolumeRef), EdsInt32(i), &item), QStringLiteral("EdsGetChildAtIndex"));
-        AddCollectionItem(item, GetThumbnails, result);
-    }
+    for (EdsUInt32 i = 0; i < items; ++i)
+        AddCollectionChild(mVolumeRef, i, GetThumbnails, result);
     return result;
+}
+
+void TEDSDK::AddCollectionChild(void* parent, uint32_t index, bool GetThumbnails, ImageListType& result)
+{
+    EdsDirectoryItemRef child = nullptr;
+    EDSDKCheck(eds::EdsGetChildAtIndex(R(parent), EdsInt32(index), &child), QStringLiteral("EdsGetChildAtIndex"));
+    // A folder is released once walked, also after a failure below it (the card's top folders too, or
+    // their references would outlive the collection); files stay referenced by the collection.
+    WithCleanup([&] { AddCollectionItem(child, GetThumbnails, result); },
+                [&] {
+                    EdsDirectoryItemInfo childInfo{};
+                    EDSDKCheck(eds::EdsGetDirectoryItemInfo(child, &childInfo),
+                               QStringLiteral("EdsGetDirectoryItemInfo"));
+                    if (childInfo.isFolder)
+                        EDSDKCheck(eds::EdsRelease(child), QStringLiteral("EdsRelease"));
+                });
 }
 
 void TEDSDK::AddCollectionItem(void* itemRef, bool GetThumbnails, ImageListType& result)
@@ -647,20 +660,8 @@ void TEDSDK::AddCollectionItem(void* itemRef, bool GetThumbnails, ImageListType&
     if (info.isFolder) {
         EdsUInt32 count = 0;
         EDSDKCheck(eds::EdsGetChildCount(item, &count), QStringLiteral("EdsGetChildCount"));
-        for (EdsUInt32 i = 0; i < count; ++i) {
-            EdsDirectoryItemRef child = nullptr;
-            EDSDKCheck(eds::EdsGetChildAtIndex(item, EdsInt32(i), &child), QStringLiteral("EdsGetChildAtIndex"));
-            // A folder is released once walked, also after a failure below it; files stay referenced
-            // by the collection.
-            WithCleanup([&] { AddCollectionItem(child, GetThumbnails, result); },
-                        [&] {
-                            EdsDirectoryItemInfo childInfo{};
-                            EDSDKCheck(eds::EdsGetDirectoryItemInfo(child, &childInfo),
-                                       QStringLiteral("EdsGetDirectoryItemInfo"));
-                            if (childInfo.isFolder)
-                                EDSDKCheck(eds::EdsRelease(child), QStringLiteral("EdsRelease"));
-                        });
-        }
+        for (EdsUInt32 i = 0; i < count; ++i)
+            AddCollectionChild(item, i, GetThumbnails, result);
         return;
     }
 
@@ -733,6 +734,8 @@ void TEDSDK::DeletePicture(ImageListType& ImageList, int NrInList)
     mPicOnCamList.erase(mPicOnCamList.begin() + NrInList);
     if (NrInList < int(ImageList.size()))
         ImageList.erase(ImageList.begin() + NrInList);
+    // The collection held the file's reference; with the file gone nothing would release it.
+    EDSDKCheck(eds::EdsRelease(item), QStringLiteral("EdsRelease"));
 }
 
 RAWObjectDevAvailType TEDSDK::OpenRAWObject(const QString& FileName)

@@ -117,6 +117,7 @@ public:
 private:
     void DownloadFromList(std::vector<void*>& list, const QString& FileName, bool DeleteFromCameraAfterTransfer);
     void AddCollectionItem(void* item, bool GetThumbnails, ImageListType& result);
+    void AddCollectionChild(void* parent, uint32_t index, bool GetThumbnails, ImageListType& result);
     bool IsNewerKind();
     void ProbeRemoteParameters(const QString& CacheRemoteParamDir, RemoteReleaseAvailParametersType& Avail);
     void SetPropertyWithRetries(uint32_t property, uint32_t value, const QString& callName);

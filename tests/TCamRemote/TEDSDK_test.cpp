@@ -38,6 +38,8 @@ struct SimCam {
     pfn_SimCam_CallCount CallCount = nullptr;
     pfn_SimCam_DisconnectDuringTransfer DisconnectDuringTransfer = nullptr;
     pfn_SimCam_WaitIdle WaitIdle = nullptr;
+    pfn_SimCam_SetProperty SetProperty = nullptr;
+    pfn_SimCam_LiveObjects LiveObjects = nullptr;
 
     static SimCam& get()
     {
@@ -55,6 +57,8 @@ struct SimCam {
             find(s.CallCount, "SimCam_CallCount");
             find(s.DisconnectDuringTransfer, "SimCam_DisconnectDuringTransfer");
             find(s.WaitIdle, "SimCam_WaitIdle");
+            find(s.SetProperty, "SimCam_SetProperty");
+            find(s.LiveObjects, "SimCam_LiveObjects");
             return s;
         }();
         return sim;
@@ -375,6 +379,7 @@ TEST_F(TEDSDKTest, AutofocusInfoFillsTheCameraFramesOnly)
 
 TEST_F(TEDSDKTest, ReleasedPictureDownloadsThumbnailFirstThenWhole)
 {
+    const int objects = sim().LiveObjects();
     takePicture();
     const QString file = dir.filePath(QStringLiteral("core_1.jpg"));
 
@@ -391,6 +396,7 @@ TEST_F(TEDSDKTest, ReleasedPictureDownloadsThumbnailFirstThenWhole)
     EXPECT_TRUE(sdk.mPicList.empty());
     EXPECT_EQ(sdk.mTypeOfFileTransfer, FileTransferNotUsed);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("core_1.jpg")});
+    EXPECT_EQ(sim().LiveObjects(), objects) << "the picture and the file streams are released";
 
     EXPECT_EQ(raised([&] { sdk.RemoteGetPicture(file, PictureTypeFull, 0); }), "There are no pictures to download");
 }
@@ -448,6 +454,7 @@ TEST_F(TEDSDKTest, APictureWaitsWhenItsFileCannotBeCreated)
 
 TEST_F(TEDSDKTest, CardCollectionListsEveryFolderDepthFirst)
 {
+    const int objects = sim().LiveObjects();
     ImageListType list = sdk.OpenCameraCollection(QString(), true);
     QStringList names;
     for (const ImageDataType& entry : list)
@@ -471,6 +478,7 @@ TEST_F(TEDSDKTest, CardCollectionListsEveryFolderDepthFirst)
     sdk.CloseCameraCollection(list);
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(sdk.mPicOnCamList.empty());
+    EXPECT_EQ(sim().LiveObjects(), objects) << "folders, files, the volume and the streams are all released";
     // The deleted file is gone from the card.
     list = sdk.OpenCameraCollection(QString(), false);
     EXPECT_EQ(list.size(), 4);
@@ -606,6 +614,22 @@ TEST_F(TEDSDKTest, WrittenValuesReachTheCameraAsTheirCodes)
     EXPECT_EQ(back.PictureStyle, p.PictureStyle);
 }
 
+TEST_F(TEDSDKTest, ACameraWithoutStylesOrShiftReadsThemDisabled)
+{
+    ASSERT_EQ(sim().SetProperty(0, kEdsPropID_WhiteBalanceShift, 0x7FFFFFFF), 0);
+    ASSERT_TRUE(sim().WaitIdle(30000));
+    EXPECT_EQ(sdk.RemoteGetRemoteParams().WhiteBalanceShift, RemoteWhitebalanceShiftType{});
+
+    stop();
+    start("classic");
+    const RemoteReleaseParametersType r = sdk.RemoteGetRemoteParams();
+    EXPECT_FALSE(r.PictureStyle.PictureStyleEnabled);
+    EXPECT_FALSE(r.WhiteBalanceShift.WBShiftEnabled);
+    EXPECT_EQ(r.PhotoEffect, RemoteFormatPhotoEffectOff);
+    EXPECT_EQ(r.CompQuality, RemoteFormatQualityFine);
+    EXPECT_EQ(r.ImageSize, RemoteFormatSizeLarge);
+}
+
 TEST_F(TEDSDKTest, ImageQualityIsWrittenOnlyWhenComplete)
 {
     void* cam = sdk.mCameraDevice;
@@ -729,6 +753,16 @@ TEST_F(TEDSDKTest, ProbeCacheIsUsedForTheSameModelAndRebuiltWhenDamaged)
     EXPECT_EQ(probe(), first);
     EXPECT_EQ(calls("EdsSetPropertyData"), writes + 1);
 
+    // Another shooting mode has a cache of its own.
+    ASSERT_EQ(sim().SetProperty(0, kEdsPropID_AEMode, 2), 0); // Av
+    ASSERT_TRUE(sim().WaitIdle(30000));
+    const int beforeAv = calls("EdsSetPropertyData");
+    probe();
+    EXPECT_GT(calls("EdsSetPropertyData"), beforeAv + 1);
+    EXPECT_TRUE(QFile::exists(QDir(cacheDir).filePath(QStringLiteral("EOS SimCam Live Mode18"))));
+    ASSERT_EQ(sim().SetProperty(0, kEdsPropID_AEMode, 3), 0);
+    ASSERT_TRUE(sim().WaitIdle(30000));
+
     const struct {
         const char* what;
         std::function<void(QByteArray&)> damage;
@@ -771,6 +805,7 @@ TEST_F(TEDSDKTest, RawPictureFromTheCardDevelopsWithItsWhiteBalance)
     sdk.GetPicture(2, raw, 0);
     sdk.CloseCameraCollection(list);
 
+    const int objects = sim().LiveObjects();
     const RAWObjectDevAvailType avail = sdk.OpenRAWObject(raw);
     EXPECT_TRUE(avail.WhiteBalance[RemoteFormatWBDaylight]);
     EXPECT_TRUE(avail.WhiteBalance[RemoteFormatWBKelvin]);
@@ -803,6 +838,7 @@ TEST_F(TEDSDKTest, RawPictureFromTheCardDevelopsWithItsWhiteBalance)
     sdk.SetRAWDevelopmentParameters(kept);
     sdk.CloseRAWObject();
     EXPECT_EQ(sdk.mRAWFileImageRef, nullptr);
+    EXPECT_EQ(sim().LiveObjects(), objects);
 }
 
 // ---- with the camera component ----
