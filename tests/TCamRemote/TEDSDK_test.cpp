@@ -40,6 +40,7 @@ struct SimCam {
     pfn_SimCam_WaitIdle WaitIdle = nullptr;
     pfn_SimCam_SetProperty SetProperty = nullptr;
     pfn_SimCam_LiveObjects LiveObjects = nullptr;
+    pfn_SimCam_RefuseValue RefuseValue = nullptr;
 
     static SimCam& get()
     {
@@ -59,6 +60,7 @@ struct SimCam {
             find(s.WaitIdle, "SimCam_WaitIdle");
             find(s.SetProperty, "SimCam_SetProperty");
             find(s.LiveObjects, "SimCam_LiveObjects");
+            find(s.RefuseValue, "SimCam_RefuseValue");
             return s;
         }();
         return sim;
@@ -365,6 +367,81 @@ TEST_F(TEDSDKTest, LiveViewOutputToTheCameraScreenIsAddedOnlyWhenMissing)
     sdk.RemoteStopViewfinder();
     EXPECT_EQ(readProperty(sdk.mCameraDevice, kEdsPropID_Evf_Mode), 0u);
     EXPECT_EQ(readProperty(sdk.mCameraDevice, kEdsPropID_Evf_OutputDevice), 0u);
+}
+
+TEST_F(TEDSDKTest, LiveViewOutputIsRetriedUntilTheCameraTakesIt)
+{
+    // The camera is busy for three seconds: the third repeat goes through.
+    sim().RefuseValue(kEdsPropID_Evf_OutputDevice, 2, 0x81);
+    clock.onSleep = [this](int) {
+        if (clock.sleepCount() == 3)
+            sim().RefuseValue(kEdsPropID_Evf_OutputDevice, 2, 0);
+    };
+    sdk.RemoteStartViewfinder();
+    EXPECT_EQ(clock.sleptMs(), 3000);
+    EXPECT_EQ(readProperty(sdk.mCameraDevice, kEdsPropID_Evf_OutputDevice), 2u);
+    clock.onSleep = nullptr;
+
+    // Busy for good: five repeats a second apart, then the last try raises.
+    sdk.RemoteStopViewfinder();
+    sim().RefuseValue(kEdsPropID_Evf_OutputDevice, 2, 0x81);
+    EXPECT_EQ(raised([&] { sdk.RemoteStartViewfinder(); }),
+              "EdsSetPropertyData, kEdsPropID_Evf_OutputDevice errorcode 0x00000081, Device busy");
+    EXPECT_EQ(clock.sleptMs(), 3000 + 5000);
+    sim().RefuseValue(kEdsPropID_Evf_OutputDevice, 2, 0);
+}
+
+TEST_F(TEDSDKTest, LiveViewSettingsReachTheCamera)
+{
+    void* cam = sdk.mCameraDevice;
+    sdk.RemoteStartViewfinder();
+
+    sdk.RemoteSetViewfinderAutofocusMode(RemoteViewFinderAFModeLiveFace);
+    EXPECT_EQ(readProperty(cam, kEdsPropID_Evf_AFMode), 2u);
+    EXPECT_EQ(sdk.RemoteGetViewfinderAutofocusMode(), RemoteViewFinderAFModeLiveFace);
+    sim().FailNext("EdsGetPropertyData", 0x81, 1);
+    EXPECT_EQ(sdk.RemoteGetViewfinderAutofocusMode(), RemoteViewFinderAFModeNotUsed) << "a failed read";
+
+    sdk.RemoteSetViewfinderDepthOfFieldPreview(true);
+    EXPECT_EQ(readProperty(cam, kEdsPropID_Evf_DepthOfFieldPreview), 1u);
+    EXPECT_TRUE(sdk.RemoteGetViewfinderDepthOfFieldPreview());
+    sdk.RemoteSetViewfinderDepthOfFieldPreview(false);
+    EXPECT_FALSE(sdk.RemoteGetViewfinderDepthOfFieldPreview());
+
+    sdk.RemoteSetViewfinderZoom(RemoteViewFinderZoomx10);
+    EXPECT_EQ(readProperty(cam, kEdsPropID_Evf_Zoom), 10u);
+    sdk.RemoteSetViewfinderZoomPosition(100, 200);
+    EdsPoint point{};
+    ASSERT_EQ(eds::EdsGetPropertyData(static_cast<EdsBaseRef>(cam), kEdsPropID_Evf_ZoomPosition, 0, sizeof point,
+                                      &point),
+              0u);
+    EXPECT_EQ(point.x, 100);
+    EXPECT_EQ(point.y, 200);
+    EXPECT_EQ(raised([&] { sdk.RemoteSetViewfinderZoomPosition(-1, 0); }),
+              "EdsSetPropertyData, kEdsPropID_Evf_ZoomPosition errorcode 0x0000201C, PTP invalid device prop value");
+
+    const int sends = calls("EdsSendCommand");
+    sdk.RemoteSetViewfinderDriveLens(RemoteViewFinderDriveLensFar2);
+    sdk.RemoteSetViewfinderWhitebalance(320, 240);
+    sdk.RemoteActivateViewfinderAuto(true);
+    EXPECT_EQ(calls("EdsSendCommand"), sends + 3);
+    sim().FailNext("EdsSendCommand", 0xA005, 1);
+    EXPECT_EQ(raised([&] { sdk.RemoteActivateViewfinderAuto(false); }),
+              "EdsSendCommand errorcode 0x0000A005, PTP vendor operation refused");
+}
+
+TEST_F(TEDSDKTest, TimeFirmwareAndBodyIDOfTheCamera)
+{
+    const QDateTime when(QDate(2026, 3, 14), QTime(15, 9, 26, 535));
+    sdk.SetTimeInCamera(when);
+    EdsTime t{};
+    ASSERT_EQ(eds::EdsGetPropertyData(static_cast<EdsBaseRef>(sdk.mCameraDevice), kEdsPropID_DateTime, 0, sizeof t,
+                                      &t),
+              0u);
+    EXPECT_EQ((std::array<EdsUInt32, 7>{t.year, t.month, t.day, t.hour, t.minute, t.second, t.milliseconds}),
+              (std::array<EdsUInt32, 7>{2026, 3, 14, 15, 9, 26, 535}));
+    EXPECT_EQ(sdk.GetFirmwareVersion(), QStringLiteral("2.1.2"));
+    EXPECT_EQ(sdk.GetBodyID().length(), 10);
 }
 
 TEST_F(TEDSDKTest, AutofocusInfoFillsTheCameraFramesOnly)
