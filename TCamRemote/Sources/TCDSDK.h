@@ -1,9 +1,11 @@
 // The older-PowerShot back-end: drives the older PowerShot cameras through their camera SDK. The camera
 // component owns one, starts its SDK at the first camera scan on every system and lists its cameras
-// first in the combined PowerShot list.
+// first in the combined PowerShot list. Every SDK call goes through a CDSDKCalls; a failed call that
+// must not pass raises ECamException naming the call, its result and the SDK's text for it.
 #pragma once
 
 #include "CamDefines.h"
+#include "CDSDKCalls.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,19 +13,24 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-// The SDK's 400-byte source record of one older-PowerShot camera.
-using CDSourceRecord = std::array<uint8_t, 400>;
 // The process-wide list of enumerated older-PowerShot cameras, in the order of their names; the
 // newer-PowerShot enumeration may delete entries. Freed with the last camera component.
 std::vector<CDSourceRecord>& CDCameraList();
+
+// The SDK's text for the low 16 bits of Code; "Unkown error" for a code it does not list.
+QString CDErrorText(uint32_t Code);
+// Raises ECamException "<Funcname> errorcode 0x<8 hex digits>, <text>" unless Result is 0.
+void CDSDKCheck(uint32_t Result, const QString& Funcname);
 
 // The operations are virtual only so that tests can stand a fake camera in for the SDK. The
 // callbacks are the notification unit's SDK callbacks, handed over as the SDK's function pointers.
 class TCDSDK {
 public:
-    TCDSDK();
+    // Without an SDK the back-end starts, finishes and finds no camera.
+    explicit TCDSDK(std::shared_ptr<CDSDKCalls> SDK = nullptr);
     virtual ~TCDSDK();
 
     int32_t mInstanceNumber = 0; // the component's slot, the context of every callback
@@ -61,4 +68,26 @@ public:
     virtual void CloseCameraCollection(ImageListType& ImageListToClear);
     virtual void GetPicture(int NrInList, const QString& FileName, void* ProgressCallback, int InstanceNumber);
     virtual void DeletePicture(ImageListType& ImageList, int NrInList);
+
+    // Queues the probe's progress for the owning component.
+    virtual void ReportProbeProgress(int Percentage);
+
+private:
+    // Finds the device property Id by enumerating the properties and hands its size to `use`; the
+    // enumeration is released in every case. `failure`, when given, replaces the text of a
+    // failure after the enumeration started.
+    template <typename Use>
+    void WithDeviceProperty(uint32_t Id, Use use, const QString& failure = QString());
+    uint32_t ReadDeviceProperty(uint32_t Id);
+    void OpenFirstVolume();
+    void ProbeRemoteParameters(const QString& CacheRemoteParamDir, RemoteReleaseAvailParametersType& Avail);
+
+    std::shared_ptr<CDSDKCalls> mSDK;
+    CDSourceRecord mCameraDevice{};
+    CDHandle mCameraSource = 0;
+    ConnectInfoType mCameraInfo;
+    CDHandle mEventCallbackHandle = 0;
+    CDHandle mVolume = 0;
+    CDHandle mPicCollectionEnum = 0;
+    std::vector<CDHandle> mImageItemsArray; // parallel to the picture list
 };
