@@ -26,6 +26,10 @@ const std::vector<StandIn>& standIns()
          {"EdsImage.dll", "DPPDLL.dll", "DPPLibCom.dll", "DPPRSC.dll", "MLib.dll", "Ucs32P.dll"},
          "EdsGetEvent", "EdsInitializeSDK"},
         {"prsdk", "PRSDK.DLL", {1, 1, 0, 20}, {"PRLIB.dll"}, "PR_RC_FocusUnlock", "PR_RC_FocusLock"},
+        {"cdsdk", "CDSDK.DLL", {7, 3, 0, 6},
+         {"cdDcd.dll", "cdDvlp.dll", "cdParse.dll", "CDPROC.exe", "CDPROCMN.exe", "CDPTPCLS.dll", "CDPTPCLT.dll",
+          "CDRAPCLS.dll", "EWatch.exe", "IWrap.dll", "psCamDat.dll"},
+         "CDGetDZoomMagnification", "CDGetZoomPos"},
     };
     return all;
 }
