@@ -741,8 +741,10 @@ void TCDSDK::ProbeRemoteParameters(const QString& CacheRemoteParamDir, RemoteRel
     if (!CacheRemoteParamDir.isEmpty()) {
         uint32_t mode = 0;
         const int ordinal = mSDK->CDGetShootingMode(src, mode) == 0 ? int(ShootingModeFromCd(int(mode))) : 0;
-        cacheFile = QDir(CacheRemoteParamDir)
-                        .filePath(mCameraInfo.CameraModelName + QStringLiteral(" Mode") + QString::number(ordinal));
+        // The model name comes from the camera: it must not lead out of the cache folder.
+        QString model = mCameraInfo.CameraModelName;
+        model.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+        cacheFile = QDir(CacheRemoteParamDir).filePath(model + QStringLiteral(" Mode") + QString::number(ordinal));
         if (LoadRemoteParamCache(cacheFile, Avail)) {
             mSDK->CDSetShootingMode(src, kModeProgram);
             return;

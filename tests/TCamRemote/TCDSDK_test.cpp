@@ -751,6 +751,12 @@ TEST_F(TCDSDKTest, ProbeWithACacheRunsOnceAndThenReadsTheCache)
     for (const auto& [key, value] : sim->sets) {
         EXPECT_EQ(key, QStringLiteral("mode")) << "only the shooting mode is set";
     }
+
+    // A model name with folder separators stays a name inside the cache folder.
+    sim->cameras[1].name = QStringLiteral("../G3\\x");
+    connectSecond();
+    cd->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, dir.path(), nullptr, 5);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral(".._G3_x Mode%1").arg(int(RemoteFormatShootingModeProgram)))));
 }
 
 // --- Card ---------------------------------------------------------------------------------------
