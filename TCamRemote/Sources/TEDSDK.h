@@ -122,5 +122,5 @@ private:
     void ProbeRemoteParameters(const QString& CacheRemoteParamDir, RemoteReleaseAvailParametersType& Avail);
     void SetPropertyWithRetries(uint32_t property, uint32_t value, const QString& callName);
 
-    std::mutex mListLock; // the download lists grow on the SDK's event thread
+    std::mutex mListLock; // an object-event handler may fill the download lists from the SDK's thread
 };
