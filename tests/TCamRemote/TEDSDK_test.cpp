@@ -808,9 +808,9 @@ TEST_F(TEDSDKTest, ProbeOfAnOlderCameraTriesEveryImageQuality)
     EXPECT_FALSE(a.ImageSizePic2RAW[RemoteFormatSizeSmall]);
     EXPECT_TRUE(a.PhotoEffect[RemoteFormatPhotoEffectBW]);
     EXPECT_FALSE(a.PictureStyle);
-    // 50 ms after each accepted quality.
-    EXPECT_EQ(clock.sleptMs() % 50, 0);
-    EXPECT_GE(clock.sleptMs(), 50 * 8);
+    // 50 ms after each accepted value: Normal and Fine in three sizes, RAW (which carries no size)
+    // with each of the six sizes tried, and RAW with a large fine JPEG.
+    EXPECT_EQ(clock.sleptMs(), 50 * (6 + 6 + 1));
 }
 
 TEST_F(TEDSDKTest, ProbeCacheIsUsedForTheSameModelAndRebuiltWhenDamaged)
