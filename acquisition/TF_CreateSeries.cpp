@@ -2,7 +2,10 @@
 // renumbering pictures, cropping to the live-view frame, and the hand-over as a new project.
 #include "acquisition/TF_CreateSeries.h"
 
+#include "acquisition/CanonEOS_Varia.h"
 #include "acquisition/ImageView32.h"
+#include "acquisition/TF_EOSCameraSettings.h"
+#include "acquisition/TF_SelectCamera.h"
 #include "acquisition/TF_SeriesPreview.h"
 #include "TCamRemote/Sources/CamRemote.h"
 
@@ -24,6 +27,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -295,10 +299,11 @@ TF_CreateSeries::TF_CreateSeries(QWidget* parent)
 
     SetCamRemote(new TCamRemote(this));
 
-    // Choosing another source and the camera's and video device's own settings come later.
-    for (QWidget* w : std::initializer_list<QWidget*>{BB_ChangeCamera, BB_VFWImageSettings, BB_VWFStreamSettings,
-                                                      B_EOSCameraSettings})
+    // The video device's own settings come with the video layer.
+    for (QWidget* w : std::initializer_list<QWidget*>{BB_VFWImageSettings, BB_VWFStreamSettings})
         w->setEnabled(false);
+    connect(B_EOSCameraSettings, &QPushButton::clicked, this, &TF_CreateSeries::B_EOSCameraSettingsClick);
+    connect(BB_ChangeCamera, &QPushButton::clicked, this, &TF_CreateSeries::BB_ChangeCameraClick);
     updateActions();
     m_built = true;
 }
@@ -788,6 +793,7 @@ void TF_CreateSeries::FormShow()
     S_100->setStyleSheet(QStringLiteral("background: #00FF00"));
     ProjectSaved = true;
     m_closing = false;
+    BB_ChangeCamera->setEnabled(!F_SelectCamera.isNull());
     refreshList(false);
     SetCameraType();
     for (int i = 0; i < PCE->count(); ++i)
@@ -800,20 +806,33 @@ void TF_CreateSeries::SetCameraType()
     switch (ActiveCameraType) {
     case -1:
         PCE->setCurrentWidget(TS_NoActive);
+        if (F_SelectCamera)
+            I_CameraActive->setPixmap(F_SelectCamera->IL_CameraTypes[3].pixmap(32, 32));
         L_CameraActive->setText(QStringLiteral("not connected"));
         P_VFWSettings->hide();
         P_EOSSettings->hide();
         break;
     case 1:
         PCE->setCurrentWidget(TS_CanonEOS);
+        if (F_SelectCamera)
+            I_CameraActive->setPixmap(F_SelectCamera->IL_CameraTypes[0].pixmap(32, 32));
+        L_CameraActive->setText(CameraConnectInfo.CameraModelName);
         EOS_CP = QPoint(EOS_IMG->viewport()->width() / 2, EOS_IMG->viewport()->height() / 2);
         TB->setValue(100);
+        if (F_SelectCamera)
+            F_SelectCamera->Canon_Connect();
         P_VFWSettings->hide();
         P_EOSSettings->show();
         break;
     case 3:
         PCE->setCurrentWidget(TS_VFW);
+        if (F_SelectCamera) {
+            I_CameraActive->setPixmap(F_SelectCamera->IL_CameraTypes[2].pixmap(32, 32));
+            L_CameraActive->setText(F_SelectCamera->CB_VFWDevices->currentText());
+        }
         VfW_CP = QPoint(VFW_IMG->viewport()->width() / 2, VFW_IMG->viewport()->height() / 2);
+        if (F_SelectCamera)
+            F_SelectCamera->VfW_Connect();
         TB->setValue(100);
         VFW_RefreshCrosshairs();
         P_VFWSettings->show();
@@ -842,6 +861,17 @@ void TF_CreateSeries::FormClose()
     values.CrossHairsVisible = CB_Crosshairs->isChecked();
     SaveCreateSeriesSettings(values);
     ClearSeries(false);
+    // The source stops with the window: the camera is disconnected, the video stopped.
+    if (F_SelectCamera) {
+        F_SelectCamera->Canon_Disconnect();
+        F_SelectCamera->VfW_Disconnect();
+    } else {
+        CameraCall([this] {
+            CamRemote->Disconnect();
+            CamRemote->CloseCameraEnumeration();
+        });
+        VideoStop();
+    }
 }
 
 void TF_CreateSeries::reject()
@@ -904,23 +934,6 @@ void TF_CreateSeries::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-namespace {
-
-// Camera failures end the handler with a message; the window and the list stay as they were.
-template <typename F>
-bool cameraCall(F&& call)
-{
-    try {
-        call();
-        return true;
-    } catch (const ECamException& e) {
-        TF_ErrorLog::Error(e.message(), true);
-        return false;
-    }
-}
-
-} // namespace
-
 void TF_CreateSeries::BB_GrabClick()
 {
     // Pictures come from a connected camera (1) or video device (3); any other source takes
@@ -930,7 +943,7 @@ void TF_CreateSeries::BB_GrabClick()
     ProjectSaved = false;
     if (ActiveCameraType == 1) {
         // The picture arrives with the camera's release event.
-        cameraCall([this] { CamRemote->RemoteTakePicture(); });
+        CameraCall([this] { CamRemote->RemoteTakePicture(); });
         return;
     }
     VFW_GrabImage();
@@ -981,7 +994,7 @@ void TF_CreateSeries::CamRemoteRemoteEvent(RemoteEventCallbackType Event, const 
         return;
     }
     if (!UseFrame) {
-        if (!cameraCall([this, &target] { CamRemote->RemoteGetPicture(target, PictureTypeFull); }))
+        if (!CameraCall([this, &target] { CamRemote->RemoteGetPicture(target, PictureTypeFull); }))
             return;
     } else {
         // The whole picture comes to a private temporary file first and only its crop goes into
@@ -992,7 +1005,7 @@ void TF_CreateSeries::CamRemoteRemoteEvent(RemoteEventCallbackType Event, const 
             return;
         }
         const QString downloaded = temp + QStringLiteral("JEX4_EOSCapture.jpg");
-        if (!cameraCall([this, &downloaded] { CamRemote->RemoteGetPicture(downloaded, PictureTypeFull); }))
+        if (!CameraCall([this, &downloaded] { CamRemote->RemoteGetPicture(downloaded, PictureTypeFull); }))
             return;
         if (EOS_SaveCropped(downloaded, target) != 0) {
             TF_ErrorLog::Error(QStringLiteral("Error saving image ") + target
@@ -1061,8 +1074,9 @@ void TF_CreateSeries::CB_FrameClick()
 void TF_CreateSeries::CB_EOSViewFinderClick()
 {
     // The live view shows on the camera's own screen too while ticked.
-    CamRemote->RemoteSetViewfinderOutput(CB_EOSViewFinder->isChecked() ? RemoteViewFinderOutputLCD
-                                                                       : RemoteViewFinderOutputOff);
+    const RemoteViewFinderOutputType output =
+        CB_EOSViewFinder->isChecked() ? RemoteViewFinderOutputLCD : RemoteViewFinderOutputOff;
+    CameraCall([this, output] { CamRemote->RemoteSetViewfinderOutput(output); });
 }
 
 void TF_CreateSeries::PM_VSTPopup()
@@ -1237,9 +1251,48 @@ void TF_CreateSeries::SetCamRemote(TCamRemote* cam)
     });
 }
 
+bool TF_CreateSeries::VideoAvailable() const
+{
+    return false;
+}
+
+QStringList TF_CreateSeries::VideoDevices()
+{
+    return {};
+}
+
+bool TF_CreateSeries::VideoStart(const QString&)
+{
+    return false;
+}
+
+void TF_CreateSeries::VideoStop()
+{
+}
+
 bool TF_CreateSeries::VideoRunning() const
 {
     return false;
+}
+
+void TF_CreateSeries::B_EOSCameraSettingsClick()
+{
+    QPointer<TF_EOSCameraSettings> dialog = new TF_EOSCameraSettings(this);
+    F_EOSCameraSettings = dialog;
+    dialog->CamRemote = CamRemote;
+    dialog->exec();
+    delete dialog.data();
+}
+
+void TF_CreateSeries::BB_ChangeCameraClick()
+{
+    if (!F_SelectCamera)
+        return;
+    F_SelectCamera->exec(); // shown as it was left; its answer is the type it holds
+    if (!F_SelectCamera)
+        return;
+    ActiveCameraType = F_SelectCamera->ActiveCameraType;
+    SetCameraType();
 }
 
 void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType&)
@@ -1464,10 +1517,17 @@ int TF_CreateSeries::EOS_SaveCropped(const QString& downloaded, const QString& t
 
 void TF_Main::A_CreateSeriesExecute()
 {
+    if (!F_SelectCamera)
+        F_SelectCamera = new TF_SelectCamera(this);
     if (!F_CreateSeries)
-        F_CreateSeries = new TF_CreateSeries(this);
-    // The camera wizard that picks and connects a source is not part of the program yet: the
-    // window opens without one and works on saved pictures.
-    F_CreateSeries->ActiveCameraType = -1;
+        F_CreateSeries = new TF_CreateSeries(F_SelectCamera);
+    // The wizard starts at its first page and scans the cameras again.
+    F_SelectCamera->PCE->setCurrentWidget(F_SelectCamera->TS_1);
+    F_SelectCamera->Tag = 1;
+    if (F_SelectCamera->exec() != QDialog::Accepted)
+        return;
+    if (!F_CreateSeries)
+        return;
+    F_CreateSeries->ActiveCameraType = F_SelectCamera->ActiveCameraType;
     F_CreateSeries->exec();
 }

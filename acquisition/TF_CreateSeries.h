@@ -228,8 +228,15 @@ public:
     void T_ZoomTimer();
     // The camera component the window works with; the window owns it and binds its events.
     void SetCamRemote(TCamRemote* cam);
-    // Whether the video of the window runs (the video crosshair shows only then).
+    // The window's video: whether video devices can be used at all, the devices, starting one
+    // (a failure is reported; false) and stopping it. The video crosshair shows only while it runs.
+    bool VideoAvailable() const;
+    QStringList VideoDevices();
+    bool VideoStart(const QString& device);
+    void VideoStop();
     bool VideoRunning() const;
+    void BB_ChangeCameraClick();
+    void B_EOSCameraSettingsClick();
 
     // The entries selected in the list, in list order.
     std::vector<TImago*> SelectedEntries() const;

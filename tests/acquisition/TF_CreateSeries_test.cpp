@@ -4,6 +4,8 @@
 // controls.
 #include "acquisition/TF_CreateSeries.h"
 
+#include "acquisition/TF_SelectCamera.h"
+
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
@@ -253,10 +255,11 @@ TEST_F(Series, SourceControlsArePresentButDisabled)
     EXPECT_EQ(w->L_CameraActive->text(), QStringLiteral("not connected"));
     EXPECT_TRUE(w->M_NoCam->toPlainText().startsWith(QStringLiteral("No Video Source selected!")));
     // What has no work behind it yet is disabled, never enabled and silent.
-    for (QWidget* c : std::initializer_list<QWidget*>{w->BB_ChangeCamera, w->BB_VFWImageSettings,
-                                                      w->BB_VWFStreamSettings, w->B_EOSCameraSettings})
+    // Without the camera wizard there is nothing to change to.
+    for (QWidget* c : std::initializer_list<QWidget*>{w->BB_ChangeCamera, w->BB_VFWImageSettings, w->BB_VWFStreamSettings})
         EXPECT_FALSE(c->isEnabled()) << c->metaObject()->className();
-    for (QWidget* c : std::initializer_list<QWidget*>{w->CB_Crosshairs, w->CPB_Crosshairs, w->CB_Frame, w->CB_EOSViewFinder})
+    for (QWidget* c : std::initializer_list<QWidget*>{w->CB_Crosshairs, w->CPB_Crosshairs, w->CB_Frame,
+                                                      w->CB_EOSViewFinder, w->B_EOSCameraSettings})
         EXPECT_TRUE(c->isEnabled()) << c->metaObject()->className();
     EXPECT_FALSE(w->P_VFWSettings->isVisible());
     EXPECT_FALSE(w->P_EOSSettings->isVisible());
@@ -651,7 +654,7 @@ TEST_F(Series, ProjectLandsInTheMainWindow)
     F_Main = nullptr;
 }
 
-TEST(SeriesCommand, MainWindowOpensTheSeriesWindow)
+TEST(SeriesCommand, MainWindowAsksForTheSourceFirstAndCancelShowsNoSeries)
 {
     auto* fake = dynamic_cast<FakeDialogs*>(&dialogs());
     ASSERT_NE(fake, nullptr);
@@ -660,17 +663,20 @@ TEST(SeriesCommand, MainWindowOpensTheSeriesWindow)
     F_Main = main.get();
     ASSERT_NE(main->A_CreateSeries, nullptr);
     bool shown = false;
-    whenShown<TF_CreateSeries>([&shown](TF_CreateSeries* d) {
+    whenShown<TF_SelectCamera>([&shown](TF_SelectCamera* d) {
         shown = true;
-        EXPECT_EQ(d->ActiveCameraType, -1);
-        d->close();
+        EXPECT_EQ(d->PCE->currentWidget(), d->TS_1);
+        EXPECT_EQ(d->Tag, 1) << "the next Continue on the camera choice scans again";
+        d->close(); // the title bar: Cancel
     }, DialogWaitMs);
     main->A_CreateSeries->trigger();
     EXPECT_TRUE(shown);
-    EXPECT_FALSE(F_CreateSeries.isNull());
-    EXPECT_EQ(F_CreateSeries->parent(), main.get());
+    ASSERT_FALSE(F_CreateSeries.isNull());
+    EXPECT_FALSE(F_CreateSeries->isVisible()) << "Cancel in the wizard shows no series window";
+    EXPECT_EQ(F_CreateSeries->parent(), F_SelectCamera.data());
     main.reset();
     F_Main = nullptr;
     EXPECT_TRUE(F_CreateSeries.isNull());
+    EXPECT_TRUE(F_SelectCamera.isNull());
     EXPECT_TRUE(fake->errors().isEmpty());
 }
