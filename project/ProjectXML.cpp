@@ -143,31 +143,27 @@ size_t pixelHash(const TFastDIB& dib)
     return print.value();
 }
 
-void keepPicture(TStitchObject& so, const QByteArray& base64, size_t hash)
+void keepPicture(TStitchObject& so, TKeptPicture kept, size_t hash)
 {
-    so.Kept = TKeptPicture{so.FD->Info.Header.Width, so.FD->AbsHeight, hash, base64};
-}
-
-void keepPicture(TStitchObject& so, const QByteArray& base64)
-{
-    keepPicture(so, base64, pixelHash(*so.FD));
+    kept.width = so.FD->Info.Header.Width;
+    kept.height = so.FD->AbsHeight;
+    kept.pixelHash = hash;
+    so.Kept = std::move(kept);
 }
 
 bool keptSizeMatches(const TStitchObject& so)
 {
     const TKeptPicture& kept = so.Kept;
-    return so.FD && !kept.base64.isEmpty() && kept.width == so.FD->Info.Header.Width && kept.height == so.FD->AbsHeight;
+    return so.FD && !(kept.jpeg.isEmpty() && kept.text.isEmpty()) && kept.width == so.FD->Info.Header.Width
+           && kept.height == so.FD->AbsHeight;
 }
 
-// The text the image was read with, while its pixels are still those; empty otherwise.
-QByteArray keptPicture(const TStitchObject& so)
+// What the image was read with, while its pixels are still those; none otherwise.
+const TKeptPicture* keptPicture(const TStitchObject& so)
 {
-    const TKeptPicture& kept = so.Kept;
-    if (!so.FD || kept.base64.isEmpty())
-        return QByteArray();
-    if (kept.width != so.FD->Info.Header.Width || kept.height != so.FD->AbsHeight || kept.pixelHash != pixelHash(*so.FD))
-        return QByteArray();
-    return kept.base64;
+    if (!keptSizeMatches(so) || so.Kept.pixelHash != pixelHash(*so.FD))
+        return nullptr;
+    return &so.Kept;
 }
 
 // Base64 as QByteArray::toBase64 writes it (padded, no line breaks). Three bytes at a time, each
@@ -248,10 +244,12 @@ private:
     QByteArray m_text; // reused for every piece
 };
 
-// Padded Base64 without line breaks, as our writer makes it, decoded four letters at a time; the
-// toolkit's decoder goes letter by letter and took as long as the JPEG decoding. False for any
-// other text, which the caller hands to the toolkit's strict decoding.
-bool decodePlainBase64(const QByteArray& text, QByteArray& out)
+// Padded Base64 without line breaks, as our writer makes it, decoded four letters at a time (the
+// toolkit's decoder goes letter by letter and took as long as the JPEG decoding) into the memory
+// of its own text, which becomes the bytes: no second block of tens of megabytes per picture. Any
+// other text is left as it was (what was overwritten is made again from the bytes it gave) and
+// false returned; the caller hands it to the toolkit's strict decoding.
+bool decodePlainBase64InPlace(QByteArray& text)
 {
     static const std::array<qint16, 256> value = [] {
         std::array<qint16, 256> v;
@@ -265,28 +263,47 @@ bool decodePlainBase64(const QByteArray& text, QByteArray& out)
     if (n == 0 || n % 4 != 0)
         return false;
     const qsizetype pad = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
-    out.resize(n / 4 * 3 - pad);
-    const auto* in = reinterpret_cast<const uchar*>(text.constData());
-    auto* o = reinterpret_cast<uchar*>(out.data());
+    // Each group of four letters is read before its three bytes are written, at or below it.
+    auto* p = reinterpret_cast<uchar*>(text.data());
     const qsizetype quads = n / 4 - (pad ? 1 : 0);
-    for (qsizetype q = 0; q < quads; ++q, in += 4, o += 3) {
+    qsizetype q = 0;
+    for (; q < quads; ++q) {
+        const uchar* in = p + 4 * q;
         const int a = value[in[0]], b = value[in[1]], c = value[in[2]], d = value[in[3]];
         if ((a | b | c | d) < 0)
-            return false;
+            break;
         const quint32 bits = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6 | quint32(d);
+        uchar* o = p + 3 * q;
         o[0] = uchar(bits >> 16);
         o[1] = uchar(bits >> 8);
         o[2] = uchar(bits);
     }
-    if (pad) {
+    bool plain = q == quads;
+    if (plain && pad) {
+        const uchar* in = p + 4 * q;
         const int a = value[in[0]], b = value[in[1]], c = pad == 1 ? value[in[2]] : 0;
-        if ((a | b | c) < 0)
-            return false;
-        const quint32 bits = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6;
-        o[0] = uchar(bits >> 16);
-        if (pad == 1)
-            o[1] = uchar(bits >> 8);
+        if ((a | b | c) < 0) {
+            plain = false;
+        } else {
+            const quint32 bits = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6;
+            uchar* o = p + 3 * q;
+            o[0] = uchar(bits >> 16);
+            if (pad == 1)
+                o[1] = uchar(bits >> 8);
+        }
     }
+    if (!plain) {
+        // The groups before q were plain: their letters are the Base64 of their bytes. Made again
+        // from the last group down, each group's bytes lie below its letters.
+        for (qsizetype r = q - 1; r >= 0; --r) {
+            uchar bytes[3];
+            std::memcpy(bytes, p + 3 * r, 3);
+            base64Triples(bytes, 1, reinterpret_cast<char*>(p + 4 * r));
+        }
+        return false;
+    }
+    text.resize(n / 4 * 3 - pad);
+    text.squeeze();
     return true;
 }
 
@@ -346,6 +363,18 @@ void writeEmbeddedPicture(TStitchObject& so, int number, QFileDevice& file)
                                      .arg(number)
                                      .arg(so.filename, file.error() != QFileDevice::NoError ? file.errorString() : jpg.lastError())
                                      .toStdString());
+}
+
+// The JPEG an image was read with, in Base64, a piece at a time: no block of its whole text.
+void writeKeptPicture(const QByteArray& jpeg, QFileDevice& file)
+{
+    constexpr qsizetype Piece = qsizetype(1) << 18;
+    Base64Writer base64(file);
+    bool written = true;
+    for (qsizetype at = 0; written && at < jpeg.size(); at += Piece)
+        written = base64.add(reinterpret_cast<const uchar*>(jpeg.constData()) + at, qMin(Piece, jpeg.size() - at));
+    if (!written || !base64.finish())
+        throw std::runtime_error(file.errorString().toStdString());
 }
 
 // A picture JPEG cannot hold, or one the reader would refuse, is found before anything is written
@@ -463,7 +492,7 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
             break;
         TStitchObject& so = *window->StitchList[size_t(i)];
         const bool embed = embedsImage(so);
-        QByteArray kept;
+        const TKeptPicture* kept = nullptr;
         if (embed) {
             if (!so.Loaded)
                 window->ReloadImage(&so);
@@ -483,8 +512,10 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
             // was read (any UTF-8 but never "]]>"), so nothing in it needs escaping.
             xml.writeCharacters(QString()); // closes the start tag
             file.write("<![CDATA[");
-            if (!kept.isEmpty())
-                file.write(kept);
+            if (kept && !kept->jpeg.isEmpty())
+                writeKeptPicture(kept->jpeg, file);
+            else if (kept)
+                file.write(kept->text);
             else
                 writeEmbeddedPicture(so, i + 1, file);
             file.write("]]>");
@@ -907,17 +938,19 @@ void ProjectReader::readPlainPicture(QIODevice& source, ReadBuffer& in)
         m_picture.truncate(close);
         m_picture.squeeze();
     }
-    if (decodePlainBase64(m_picture, m_decoded)) {
+    const qsizetype letters = m_picture.size();
+    if (decodePlainBase64InPlace(m_picture)) {
+        m_decoded = std::move(m_picture);
+        m_picture = QByteArray();
         // Error positions on this line count the characters expat did not see.
         const XML_Size line = XML_GetCurrentLineNumber(m_parser);
         if (line != m_skippedLine) {
             m_skippedLine = line;
             m_skippedColumns = 0;
         }
-        m_skippedColumns += XML_Size(m_picture.size());
+        m_skippedColumns += XML_Size(letters);
         return;
     }
-    m_decoded = QByteArray();
     const QByteArray text = std::move(m_picture);
     m_picture = QByteArray();
     feed(text.constData(), text.size(), false); // onText gathers it again
@@ -1243,6 +1276,7 @@ void ProjectReader::takePicture()
     const QString where = imageName() + QStringLiteral(" (") + so->filename + QLatin1Char(')');
     QByteArray base64 = m_picture;
     QByteArray decoded = std::move(m_decoded); // plain Base64, decoded already while it was read
+    m_decoded = QByteArray();
     if (decoded.isEmpty()) {
         const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
         // Our writer puts no line breaks into the text: then it is shared, not copied.
@@ -1255,12 +1289,19 @@ void ProjectReader::takePicture()
         }
     }
     m_imageHasPicture = true;
-    // An undecodable text goes back into the file as it came on saving, unless pixels came meanwhile.
+    // An undecodable picture goes back into the file as it came on saving, unless pixels came
+    // meanwhile: its bytes when the text was Base64, else the text.
     auto keepUndecodable = [&] {
-        if (dibWidth(so->FD.get()) == 0)
-            keepPicture(*so, m_picture);
+        if (dibWidth(so->FD.get()) != 0)
+            return;
+        TKeptPicture kept;
+        if (!decoded.isEmpty())
+            kept.jpeg = decoded;
+        else
+            kept.text = m_picture;
+        keepPicture(*so, std::move(kept), pixelHash(*so->FD));
     };
-    if (decoded.isEmpty() && !decodePlainBase64(base64, decoded)) {
+    if (decoded.isEmpty() && !decodePlainBase64InPlace(decoded = base64)) {
         auto strict = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
         if (strict)
             decoded = std::move(strict.decoded);
@@ -1297,7 +1338,9 @@ void ProjectReader::takePicture()
     // As for pictures read from files: the tracker reads FT, and zooms below 1:1 show FZ.
     so->FT->makeSharedCopy(*so->FD);
     m_window->ResampleStitchObjects(so);
-    keepPicture(*so, base64, decodedAt24 ? print.value() : pixelHash(*so->FD));
+    TKeptPicture kept;
+    kept.jpeg = decoded;
+    keepPicture(*so, std::move(kept), decodedAt24 ? print.value() : pixelHash(*so->FD));
 }
 
 void ProjectReader::path(const char** atts)

@@ -10,14 +10,16 @@
 
 class TFastDIB;
 
-// The Base64 JPEG text an image was read with from a project file, and a fingerprint of the pixels
-// it gave: while the pixels are those, saving writes the text again instead of compressing them
-// once more. Kept with the image, it goes when the image goes.
+// The JPEG an image was read with from a project file, and a fingerprint of the pixels it gave:
+// while the pixels are those, saving writes the same JPEG again instead of compressing them once
+// more. A section whose text could not be decoded is kept as that text, to be written back as it
+// came. Kept with the image, it goes when the image goes.
 struct TKeptPicture {
     int width = 0;
     int height = 0;
     size_t pixelHash = 0;
-    QByteArray base64; // empty: nothing kept
+    QByteArray jpeg; // the decoded bytes of the section; written as Base64
+    QByteArray text; // or the text of a section that is no Base64; empty both: nothing kept
 };
 
 class TStitchObject : public TJEXObject {

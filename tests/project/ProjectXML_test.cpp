@@ -633,11 +633,15 @@ TEST_F(ProjectXMLTest, PictureSectionsReadAlikeInEveryBase64Layout)
         QByteArray unpadded = plain;
         while (unpadded.endsWith('='))
             unpadded.chop(1);
+        // Plain for its first hundred groups of four letters, and a multiple of four long.
+        const QByteArray oneBreak = plain.left(400) + "\r\n" + plain.mid(400) + "\r\n";
+        ASSERT_GT(plain.size(), 400);
         const struct {
             const char* name;
             QByteArray text;
             bool readable;
-        } rows[] = {{"plain", plain, true}, {"line breaks", lines, true}, {"unpadded", unpadded, true}, {"damaged", broken, false}};
+        } rows[] = {{"plain", plain, true},       {"line breaks", lines, true}, {"unpadded", unpadded, true},
+                    {"one line break", oneBreak, true}, {"damaged", broken, false}};
         for (const auto& r : rows) {
             SCOPED_TRACE(testing::Message() << r.name << ", " << tail << " bytes after the end marker");
             auto w = newWindow();
@@ -653,6 +657,12 @@ TEST_F(ProjectXMLTest, PictureSectionsReadAlikeInEveryBase64Layout)
                 EXPECT_EQ(w->StitchList[0]->FD->Bits, nullptr);
                 EXPECT_EQ(notes.size(), 1);
             }
+            // Saved again: the same JPEG in our own layout, or a text that is no Base64 as it came.
+            const QString again = file(QStringLiteral("again.jex4"));
+            ASSERT_EQ(SaveProjectXML(w.get(), again, false), 0);
+            const QStringList sections = pictureSections(readAll(again));
+            ASSERT_EQ(sections.size(), 1);
+            EXPECT_EQ(sections[0].toLatin1(), r.readable ? plain : r.text);
         }
     }
 }
