@@ -62,11 +62,14 @@ QPointF TImgView32::pictureOrigin() const
 {
     const QSizeF size = scaledSize();
     const QSize view = viewport()->size();
-    // Centred where the picture is smaller than the view, scrolled where it is larger.
-    const double x = size.width() <= view.width() ? std::floor((view.width() - size.width()) / 2)
-                                                  : -double(horizontalScrollBar()->value());
-    const double y = size.height() <= view.height() ? std::floor((view.height() - size.height()) / 2)
-                                                    : -double(verticalScrollBar()->value());
+    // Centred where the picture is smaller than the view or cannot scroll, scrolled where it is
+    // larger and may.
+    const bool scrollsX = horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const bool scrollsY = verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const double x = size.width() <= view.width() || !scrollsX ? std::floor((view.width() - size.width()) / 2)
+                                                               : -double(horizontalScrollBar()->value());
+    const double y = size.height() <= view.height() || !scrollsY ? std::floor((view.height() - size.height()) / 2)
+                                                                 : -double(verticalScrollBar()->value());
     return QPointF(x, y);
 }
 

@@ -350,6 +350,7 @@ void TF_CreateSeries::createPages()
         auto line = [image](int w, int hgt) {
             auto* line = new QWidget(image->viewport());
             line->setAutoFillBackground(true);
+            line->setBackgroundRole(QPalette::Window); // not the view's white base
             line->setAttribute(Qt::WA_TransparentForMouseEvents);
             line->resize(w, hgt);
             line->hide();

@@ -233,7 +233,9 @@ TEST_F(LiveView, LeftClickPlacesTheCrosshairWhichKeepsItsPlaceWhenZooming)
 
     // The colour button colours every line; unticking hides them.
     w->CPB_Crosshairs->setColor(0x0000FF); // red as $00BBGGRR
-    EXPECT_EQ(w->EOS_S_H->palette().color(QPalette::Window), QColor(255, 0, 0));
+    const QImage shown = vp->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(10, 40), QColor(255, 0, 0)) << "the horizontal line is painted red";
+    EXPECT_EQ(shown.pixelColor(51, 5), QColor(255, 0, 0)) << "the vertical line is painted red";
     EXPECT_EQ(w->P_IS_V->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_EQ(w->CrossHairsColor, 0x0000FF);
     w->CB_Crosshairs->setChecked(false);

@@ -325,3 +325,24 @@ TEST(CameraSettingsDialog, NotUsedShowsNoSelectionAndIsWrittenBack)
     EXPECT_EQ(d.inParams.StrobeSetting, RemoteFormatFlashRedEye);
     EXPECT_EQ(d.inParams.Tv, RemoteFormatTV1_125);
 }
+
+TEST_F(CameraWizard, ChangeShowsTheWizardAsLeftAndTakesItsChoice)
+{
+    openSeriesOnCamera();
+    EXPECT_TRUE(series->BB_ChangeCamera->isEnabled());
+    bool sawCameraPage = false;
+    whenShown<TF_SelectCamera>([&sawCameraPage](TF_SelectCamera* d) {
+        sawCameraPage = d->PCE->currentWidget() == d->TS_2;
+        QTest::mouseClick(d->BB_CanonBack, Qt::LeftButton); // disconnects, back to the type page
+        d->close();
+    }, DialogWaitMs);
+    QTest::mouseClick(series->BB_ChangeCamera, Qt::LeftButton);
+    EXPECT_TRUE(sawCameraPage) << "the wizard shows as it was left";
+    EXPECT_EQ(series->ActiveCameraType, -1);
+    EXPECT_EQ(series->PCE->currentWidget(), series->TS_NoActive);
+    EXPECT_EQ(series->L_CameraActive->text(), QStringLiteral("not connected"));
+    EXPECT_FALSE(series->P_EOSSettings->isVisible());
+    // Grab now takes nothing.
+    series->BB_GrabClick();
+    EXPECT_TRUE(series->Series.empty());
+}
