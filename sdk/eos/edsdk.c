@@ -1705,28 +1705,28 @@ SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
     LOCK();
     snprintf(g_camera_models, sizeof g_camera_models, "%s", models);
     if (g_init_count) {
-        /* Cameras that stay keep their state; the others are unplugged, new ones announced. */
+        /* Cameras up to the first change keep their state; the rest are unplugged, and the new
+         * ones plugged in and announced. */
         char buf[256];
         snprintf(buf, sizeof buf, "%s", strcmp(models, "none") == 0 ? "" : models);
-        int index = 0;
+        const eds_model* wanted[MAX_CAMERAS];
+        int count = 0;
         char* save = NULL;
-        for (char* key = strtok_r(buf, ",", &save); key; key = strtok_r(NULL, ",", &save), ++index) {
-            eds_camera* c = plugged_camera_locked(index);
-            if (c && strcmp(c->model->key, key) == 0)
-                continue;
-            const eds_model* m = eds_model_find(key);
-            if (!m || g_camera_count == MAX_CAMERAS)
-                continue;
-            if (c)
-                eds_unplug_locked(c);
-            eds_camera* added = eds_camera_new(g_next_camera_id++, m);
+        for (char* key = strtok_r(buf, ",", &save); key && count < MAX_CAMERAS; key = strtok_r(NULL, ",", &save))
+            if ((wanted[count] = eds_model_find(key)) != NULL)
+                ++count;
+        int same = 0;
+        for (eds_camera* c; same < count && (c = plugged_camera_locked(same)) != NULL && c->model == wanted[same];)
+            ++same;
+        for (eds_camera* c; (c = plugged_camera_locked(same)) != NULL;)
+            eds_unplug_locked(c);
+        for (int i = same; i < count && g_camera_count < MAX_CAMERAS; ++i) {
+            eds_camera* added = eds_camera_new(g_next_camera_id++, wanted[i]);
             if (added) {
                 g_cameras[g_camera_count++] = added;
                 post_event_locked(EVENT_ADDED, added, 0, 0, NULL, 0);
             }
         }
-        for (eds_camera* c; (c = plugged_camera_locked(index)) != NULL;)
-            eds_unplug_locked(c);
     }
     UNLOCK();
     return 0;

@@ -831,7 +831,22 @@ TEST_F(EdsdkSimCam, CamerasComeAndGoWhileTheSdkRuns)
     ASSERT_EQ(eds->EdsGetChildCount(list, &count), 0u);
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(eds->EdsRelease(list), 0u);
-    EXPECT_EQ(eds->EdsRelease(camera), 0u);
+
+    // Another model in the first place: the camera there goes, the new one comes.
+    ASSERT_EQ(eds->SimCam_SetCameras("live"), 0);
+    ASSERT_TRUE(eds->SimCam_WaitIdle(5000));
+    EXPECT_EQ(added, 2);
+    ASSERT_EQ(eds->EdsGetCameraList(&list), 0u);
+    ASSERT_EQ(eds->EdsGetChildCount(list, &count), 0u);
+    ASSERT_EQ(count, 1u);
+    EdsCameraRef now = nullptr;
+    ASSERT_EQ(eds->EdsGetChildAtIndex(list, 0, &now), 0u);
+    EdsDeviceInfo info{};
+    ASSERT_EQ(eds->EdsGetDeviceInfo(now, &info), 0u);
+    EXPECT_STREQ(info.szDeviceDescription, "EOS SimCam Live");
+    EXPECT_NE(now, camera); // a new camera, not the one unplugged
+    for (EdsBaseRef ref : {now, list, camera})
+        EXPECT_EQ(eds->EdsRelease(ref), 0u);
 }
 
 TEST_F(EdsdkSimCam, FinishingWithEventsUnsentDropsThemAndTheirReferences)
