@@ -552,8 +552,12 @@ void TPRSDK::probeRemoteParameters(RemoteReleaseAvailParametersType& avail, cons
     avail.AFMode[0] = true;
     avail.WhiteBalanceShift = false;
     avail.PictureStyle = false;
-    if (!cacheDir.isEmpty())
-        SaveRemoteParamCache(cacheDir + QLatin1Char('/') + mCameraInfo.CameraModelName + QStringLiteral(" Mode") + QStringLiteral("0"), avail);
+    if (!cacheDir.isEmpty()) {
+        // The model name comes from the camera: it must not lead out of the cache folder.
+        QString model = mCameraInfo.CameraModelName;
+        model.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+        SaveRemoteParamCache(QDir(cacheDir).filePath(model + QStringLiteral(" Mode") + QStringLiteral("0")), avail);
+    }
     setPropSilent(mCameraHandle, PropShootingMode, ShootingModeProgram, 1);
 }
 

@@ -499,6 +499,21 @@ TEST_F(PRSimCam, ProbeMarksTheOfferedValuesAndWritesTheCache)
     EXPECT_EQ(cached, avail);
 }
 
+TEST_F(PRSimCam, ProbeCacheStaysInsideItsFolder)
+{
+    // The model name is the camera's word, as its device record gives it.
+    sdk.Disconnect();
+    const QString hostile = QStringLiteral("../P\\S");
+    for (int i = 0; i < 32; ++i)
+        qToLittleEndian<quint16>(i < hostile.size() ? hostile[i].unicode() : 0, PRCameraList()[0].data() + 1024 + 2 * i);
+    EXPECT_EQ(sdk.Connect(reinterpret_cast<void*>(&recordEvent), 0, 7).CameraModelName, hostile);
+    QTemporaryDir root;
+    const QString cache = root.filePath(QStringLiteral("cache"));
+    sdk.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, cache, nullptr, 7);
+    EXPECT_EQ(QDir(cache).entryList(QDir::Files | QDir::Hidden), QStringList{".._P_S Mode0"});
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"cache"});
+}
+
 TEST_F(PRSimCam, ReleaseParametersRoundTrip)
 {
     sdk.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, QString(), nullptr, 7);
