@@ -69,30 +69,45 @@ unsigned char* simcam_render_rgb(const simcam_scene* scene, int width, int heigh
     }
     const double vw = scene->view_w > 0 ? scene->view_w : sw;
     const double vh = scene->view_h > 0 ? scene->view_h : sh;
-    const double sx = vw / width, sy = vh / height;
-    if (histogram)
-        memset(histogram, 0, 256 * 4 * sizeof(uint32_t));
+    const float sx = (float)(vw / width), sy = (float)(vh / height);
+    /* Every pixel's colour follows from the wood's brightness there: one table per picture, and
+     * the histogram counted per brightness and spread over the colours at the end. */
+    unsigned char colours[256][3];
+    for (int v = 0; v < 256; ++v) {
+        int red = v * scene->r_gain / 256 + 40, green = v * scene->g_gain / 256 * 3 / 4 + 20,
+            blue = v * scene->b_gain / 256 / 2 + 10;
+        if (scene->gray)
+            red = green = blue = (red * 77 + green * 150 + blue * 29) >> 8;
+        colours[v][0] = (unsigned char)(red > 255 ? 255 : red);
+        colours[v][1] = (unsigned char)(green > 255 ? 255 : green);
+        colours[v][2] = (unsigned char)(blue > 255 ? 255 : blue);
+    }
+    uint32_t counts[256] = {0};
+    const float left = (float)(scene->view_x - cx) + 0.5f * sx;
     for (int y = 0; y < height; ++y) {
-        const double py = scene->view_y + (y + 0.5) * sy - cy;
+        const float py = (float)(scene->view_y + (y + 0.5) * sy - cy);
+        const float py2 = py * py;
         unsigned char* p = rgb + (size_t)y * (size_t)width * 3;
         for (int x = 0; x < width; ++x, p += 3) {
-            const double px = scene->view_x + (x + 0.5) * sx - cx;
-            int r = (int)sqrt(px * px + py * py);
-            int v = profile[r < length ? r : length - 1];
-            int red = v * scene->r_gain / 256 + 40, green = v * scene->g_gain / 256 * 3 / 4 + 20,
-                blue = v * scene->b_gain / 256 / 2 + 10;
-            if (scene->gray)
-                red = green = blue = (red * 77 + green * 150 + blue * 29) >> 8;
-            p[0] = (unsigned char)(red > 255 ? 255 : red);
-            p[1] = (unsigned char)(green > 255 ? 255 : green);
-            p[2] = (unsigned char)(blue > 255 ? 255 : blue);
-            if (histogram) {
-                int luma = (p[0] * 77 + p[1] * 150 + p[2] * 29) >> 8;
-                ++histogram[luma * 4 + 0];
-                ++histogram[p[0] * 4 + 1];
-                ++histogram[p[1] * 4 + 2];
-                ++histogram[p[2] * 4 + 3];
-            }
+            const float px = left + (float)x * sx;
+            int r = (int)sqrtf(px * px + py2);
+            const unsigned char v = profile[r < length ? r : length - 1];
+            p[0] = colours[v][0];
+            p[1] = colours[v][1];
+            p[2] = colours[v][2];
+            ++counts[v];
+        }
+    }
+    if (histogram) {
+        memset(histogram, 0, 256 * 4 * sizeof(uint32_t));
+        for (int v = 0; v < 256; ++v) {
+            if (!counts[v])
+                continue;
+            const unsigned char* c = colours[v];
+            histogram[((c[0] * 77 + c[1] * 150 + c[2] * 29) >> 8) * 4 + 0] += counts[v];
+            histogram[c[0] * 4 + 1] += counts[v];
+            histogram[c[1] * 4 + 2] += counts[v];
+            histogram[c[2] * 4 + 3] += counts[v];
         }
     }
     free(profile);
