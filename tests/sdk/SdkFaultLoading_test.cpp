@@ -1,5 +1,6 @@
 // The program's own loader against the fault folders: each folder's one fault ends the load with
 // the failure text the loader gives for it, and the stand-in folder itself loads.
+#include "TCamRemote/Sources/CDAPI.h"
 #include "TCamRemote/Sources/EDSDK.h"
 #include "TCamRemote/Sources/PRAPI.h"
 #include "support/SdkTestSupport.h"
@@ -69,6 +70,22 @@ TEST(SdkFaultLoading, EachNewerPowerShotFaultEndsTheLoadWithItsTextAndTheStandIn
     ASSERT_NE(pr::PR_StartSDK, nullptr);
     EXPECT_EQ(pr::PR_StartSDK(), 0u);
     EXPECT_EQ(pr::PR_FinishSDK(), 0u);
+}
+
+TEST(SdkFaultLoading, EachOlderPowerShotFaultEndsTheLoadWithItsTextAndTheStandInsLoad)
+{
+    checkLibrary("cdsdk", LoadCDSDK,
+                 {
+                     {"wrong-version", "CDSDK.dll" + kUpdate},
+                     {"missing-runtime", "cdDcd.dll could not be found"},
+                     {"missing-library", "CDSDK.dll could not be found"},
+                     {"not-loadable", "CDSDK.DLL could not be loaded"},
+                     {"missing-entry-point", "CDAPI: entry point CDGetDZoomMagnification is missing in CDSDK.DLL"},
+                 });
+    ASSERT_NE(cd::CDGetSDKVersion, nullptr);
+    cdVersionInfo version{};
+    EXPECT_EQ(cd::CDGetSDKVersion(&version), 0u);
+    EXPECT_EQ(version.MajorVersion, 7u);
 }
 
 } // namespace
