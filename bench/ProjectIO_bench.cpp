@@ -223,7 +223,7 @@ void BM_EncodeAndWrite_LibjpegReference(benchmark::State& state)
             state.SkipWithError("cannot write");
             break;
         }
-        // Written a megabyte at a time, as the project's pieces are, not in libjpeg's 4 KB blocks.
+        // Through a megabyte buffer: large writes, as the project makes, not libjpeg's 4 KB ones.
         std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
         for (const std::vector<JSAMPLE>& pixels : images)
             bench::referenceEncode(pixels, Width, Height, Quality, file);

@@ -93,11 +93,11 @@ void progressStep(const QString& line2)
 
 // ---- embedded pictures --------------------------------------------------------------------------
 
-// Pictures read from project files are kept as their Base64 JPEG text (TStitchObject::Kept):
-// saving an unchanged picture writes the same text again instead of compressing the decoded pixels
-// once more, which would lose a little with every save. A picture that could not be decoded is
-// kept too, for an image still without pixels: saving the damaged project must not throw away
-// what a repair might recover.
+// Pictures read from project files keep their JPEG bytes (TStitchObject::Kept): saving an
+// unchanged picture writes the same JPEG again instead of compressing the decoded pixels once
+// more, which would lose a little with every save. A picture that could not be decoded is kept
+// too (its bytes, or its text when that is no Base64), for an image still without pixels: saving
+// the damaged project must not throw away what a repair might recover.
 
 // Over the pixel bytes of each row, without the padding, top row first: the order the JPEG
 // decoder delivers them in, so a picture just read is fingerprinted row by row while its rows are
@@ -212,7 +212,6 @@ public:
             m_wait[m_waiting++] = *in++;
             --n;
         }
-        qsizetype letters = 0;
         const qint64 triples = n / 3;
         m_text.resize(qsizetype(4 + 4 * triples));
         char* out = m_text.data();
@@ -221,7 +220,7 @@ public:
             m_waiting = 0;
         }
         out = base64Triples(in, qsizetype(triples), out);
-        letters = out - m_text.constData();
+        const qsizetype letters = out - m_text.constData();
         for (qint64 i = 3 * triples; i < n; ++i)
             m_wait[m_waiting++] = in[i];
         return m_out.write(m_text.constData(), letters) == letters;
