@@ -123,7 +123,7 @@ struct Receiver {
     {
         std::unique_lock<std::mutex> guard(lock);
         std::vector<Event> found;
-        changed.wait_for(guard, std::chrono::seconds(5), [&] {
+        changed.wait_for(guard, std::chrono::seconds(30), [&] {
             found.clear();
             for (const Event& e : events)
                 if (e.release == release && e.code == code)
@@ -438,7 +438,7 @@ TEST_F(CdsdkSimCam, TheViewfinderRunsOnTheLibrarysThreadAndThisModelMustLeaveItT
     ASSERT_EQ(cd->CDStartViewfinder(source, 0, Receiver::onFrame, reinterpret_cast<cdContext>(&receiver)), 0u);
     {
         std::unique_lock<std::mutex> guard(receiver.lock);
-        receiver.changed.wait_for(guard, std::chrono::seconds(5), [&] { return receiver.frames.size() >= 2; });
+        receiver.changed.wait_for(guard, std::chrono::seconds(30), [&] { return receiver.frames.size() >= 2; });
         ASSERT_GE(receiver.frames.size(), 2u);
         EXPECT_EQ(QImage::fromData(receiver.frames[0], "JPG").size(), QSize(320, 240));
         EXPECT_NE(receiver.frameThread, std::this_thread::get_id());

@@ -64,7 +64,7 @@ struct Recorder {
         changed.notify_all();
     }
     // Waits until `count` events of the kind have come; returns them.
-    std::vector<Event> waitFor(uint32_t kind, uint32_t event, size_t count, int timeoutMs = 5000)
+    std::vector<Event> waitFor(uint32_t kind, uint32_t event, size_t count, int timeoutMs = 30000)
     {
         std::unique_lock<std::mutex> guard(lock);
         std::vector<Event> found;
@@ -821,7 +821,7 @@ TEST_F(EdsdkSimCam, CamerasComeAndGoWhileTheSdkRuns)
     };
     ASSERT_EQ(eds->EdsSetCameraAddedHandler(onAdded, &added), 0u);
     ASSERT_EQ(eds->SimCam_SetCameras("live,classic"), 0);
-    ASSERT_TRUE(eds->SimCam_WaitIdle(5000));
+    ASSERT_TRUE(eds->SimCam_WaitIdle(30000));
     EXPECT_EQ(added, 1);
     ASSERT_EQ(eds->SimCam_Unplug(0), 0);
     ASSERT_EQ(recorder.waitFor(3, kEdsStateEvent_Shutdown, 1).size(), 1u);
@@ -834,7 +834,7 @@ TEST_F(EdsdkSimCam, CamerasComeAndGoWhileTheSdkRuns)
 
     // Another model in the first place: the camera there goes, the new one comes.
     ASSERT_EQ(eds->SimCam_SetCameras("live"), 0);
-    ASSERT_TRUE(eds->SimCam_WaitIdle(5000));
+    ASSERT_TRUE(eds->SimCam_WaitIdle(30000));
     EXPECT_EQ(added, 2);
     ASSERT_EQ(eds->EdsGetCameraList(&list), 0u);
     ASSERT_EQ(eds->EdsGetChildCount(list, &count), 0u);

@@ -101,7 +101,7 @@ struct Receiver {
         self->changed.notify_all();
         return 0;
     }
-    std::vector<Event> waitFor(uint16_t code, size_t count, int timeoutMs = 5000)
+    std::vector<Event> waitFor(uint16_t code, size_t count, int timeoutMs = 30000)
     {
         std::unique_lock<std::mutex> guard(lock);
         std::vector<Event> found;
@@ -117,7 +117,7 @@ struct Receiver {
     size_t waitForFrames(size_t count)
     {
         std::unique_lock<std::mutex> guard(lock);
-        changed.wait_for(guard, std::chrono::seconds(5), [&] { return frames.size() >= count; });
+        changed.wait_for(guard, std::chrono::seconds(30), [&] { return frames.size() >= count; });
         return frames.size();
     }
 };
