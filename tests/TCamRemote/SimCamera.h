@@ -1,6 +1,6 @@
-// The simulated EOS camera behind the EDSDK.DLL stand-in, for tests that drive the camera component
-// over it: points the program's SDK search at the stand-ins and reaches the camera's control
-// functions in the library the program loaded.
+// The simulated camera behind an SDK stand-in (EDSDK.DLL unless told), for tests that drive the
+// camera component over it: points the program's SDK search at the stand-ins and reaches the
+// camera's control functions in the library the program loaded.
 #pragma once
 
 #include "TCamRemote/Sources/SDKLoader.h"
@@ -21,9 +21,9 @@ struct SimCamera {
     static void useStandIns() { qputenv("JEX4_CAMERA_SDK_PATH", QByteArray(JEX4_SDK_BIN_DIR)); }
 
     // After the first scan: resolves the control functions of the library the program loaded.
-    bool attach()
+    bool attach(const QString& library = QStringLiteral("EDSDK.DLL"))
     {
-        const QByteArray path = QFile::encodeName(FindCameraSdkFile(QStringLiteral("EDSDK.DLL")));
+        const QByteArray path = QFile::encodeName(FindCameraSdkFile(library));
         void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
         if (!handle)
             return false;
