@@ -7,6 +7,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-charts-dev qt6-image-formats-plugins qt6-qpa-plugins
   libjpeg62-turbo-dev libexpat1-dev libexif-dev zlib1g-dev
   libsane-dev libsane1
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   xvfb xauth x11-apps xdotool fonts-dejavu-core imagemagick

@@ -1,0 +1,160 @@
+// The capture graph on test-pattern sources: choosing the device, the sorted format list, play
+// states and the picture controls of a colour-balance element.
+#include "acquisition/VSample.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+const char* const kSources =
+    "Pattern A|videotestsrc is-live=true ! videobalance|"
+    "video/x-raw,format=YUY2,width=640,height=480;video/x-raw,format=YUY2,width=320,height=240;"
+    "video/x-raw,format=I420,width=640,height=360"
+    "||  Pattern B  |videotestsrc is-live=true|video/x-raw,format=I420,width=160,height=120";
+
+class VSampleTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv(VideoExtraSourcesVariable, kSources);
+        QStringList names;
+        ASSERT_EQ(ListVideoDevices(names), S_OK);
+        first = names.indexOf(QStringLiteral("Pattern A")) + 1; // 1-based, after the machine's own devices
+        ASSERT_GT(first, 0);
+        HRESULT hr = E_FAIL;
+        graph = std::make_unique<TVideoSample>(nullptr, false, 0, hr);
+        ASSERT_EQ(hr, S_OK);
+    }
+    void TearDown() override { qunsetenv(VideoExtraSourcesVariable); }
+
+    int first = 0;
+    std::unique_ptr<TVideoSample> graph;
+};
+
+} // namespace
+
+TEST_F(VSampleTest, ChoosesTheDeviceByNameOrNumber)
+{
+    struct Case { QString name; QString selected; bool found; };
+    const Case cases[] = {
+        {QStringLiteral("pattern a"), QStringLiteral("Pattern A"), true},
+        {QStringLiteral("   PATTERN B "), QStringLiteral("Pattern B"), true},
+        {QStringLiteral("#%1").arg(first + 1), QStringLiteral("Pattern B"), first + 1 <= 9},
+        {QStringLiteral("#0"), QString(), false},
+        {QStringLiteral("Pattern"), QString(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QString selected = QStringLiteral("old");
+        const HRESULT hr = graph->StartVideo(c.name, false, selected);
+        if (c.found) {
+            EXPECT_EQ(hr, S_OK) << graph->LastError().toStdString();
+            EXPECT_EQ(selected, c.selected);
+            EXPECT_EQ(graph->GetPlayState(), PS_Running);
+        } else {
+            EXPECT_LT(hr, 0);
+            EXPECT_TRUE(selected.isEmpty());
+            EXPECT_FALSE(graph->LastError().isEmpty());
+        }
+        graph->StopVideo();
+    }
+    // An empty name is the first device, whichever it is.
+    QStringList names;
+    ListVideoDevices(names);
+    QString selected;
+    if (graph->StartVideo(QString(), false, selected) == S_OK) {
+        EXPECT_EQ(selected, names[0].trimmed());
+    }
+}
+
+TEST_F(VSampleTest, ListsFormatsBySizeAndSwitchesBetweenThem)
+{
+    QString selected;
+    ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern A"), false, selected), S_OK) << graph->LastError().toStdString();
+    QStringList sizes;
+    graph->GetListOfVideoSizes(sizes);
+    EXPECT_EQ(sizes, (QStringList{"320*240  (YUY2)", "640*360  (I420)", "640*480  (YUY2)"}));
+    EXPECT_EQ(graph->FormatArr()[0].OIndex, 1);
+    EXPECT_EQ(graph->FormatArr()[0].SSize, 320u * 240 * 2);
+
+    EXPECT_EQ(graph->SetVideoSizeByListIndex(1), S_OK);
+    qint32 w = 0, h = 0;
+    quint32 fourCC = 0;
+    ASSERT_EQ(graph->GetStreamInfo(w, h, fourCC), S_OK);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 360);
+    EXPECT_EQ(fourCC, MakeFourCC('I', '4', '2', '0'));
+    EXPECT_EQ(graph->SetVideoSizeByListIndex(-1), S_FALSE);
+    EXPECT_EQ(graph->SetVideoSizeByListIndex(3), S_FALSE);
+
+    EXPECT_EQ(graph->PauseVideo(), S_OK);
+    EXPECT_EQ(graph->GetPlayState(), PS_Paused);
+    EXPECT_EQ(graph->PauseVideo(), S_OK);
+    EXPECT_EQ(graph->ResumeVideo(), S_OK);
+    EXPECT_EQ(graph->GetPlayState(), PS_Running);
+
+    EXPECT_EQ(graph->StopVideo(), S_OK);
+    graph->GetListOfVideoSizes(sizes);
+    EXPECT_TRUE(sizes.isEmpty());
+    EXPECT_EQ(graph->PauseVideo(), S_FALSE);
+    EXPECT_EQ(graph->GetPlayState(), PS_Stopped);
+    EXPECT_EQ(graph->ResumeVideo(), S_FALSE);
+}
+
+TEST_F(VSampleTest, FramesReachTheCallbackWithTheFormatsSize)
+{
+    QString selected;
+    ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern B"), false, selected), S_OK);
+    std::atomic<int> frames{0};
+    std::atomic<int> wrongSize{0};
+    graph->SetCallBack([&](const quint8*, qint32& size) {
+        ++frames;
+        if (size != 160 * 120 * 3 / 2)
+            ++wrongSize;
+    });
+    for (int i = 0; i < 300 && frames < 5; ++i)
+        QThread::msleep(10);
+    graph->SetCallBack(nullptr);
+    EXPECT_GE(frames.load(), 5);
+    EXPECT_EQ(wrongSize.load(), 0);
+}
+
+TEST_F(VSampleTest, PictureControlsOfTheColourBalance)
+{
+    qint32 min = 0, max = 0, step = 0, def = 0, flags = 0, actual = 0;
+    // Before a start there is no amplifier.
+    EXPECT_EQ(graph->GetVideoPropAmpEx(TVideoProcAmp::Saturation, min, max, step, def, flags, actual), 1);
+    qint32 percent = 0;
+    graph->GetVideoPropAmpPercent(TVideoProcAmp::Saturation, percent);
+    EXPECT_EQ(percent, -1);
+
+    QString selected;
+    ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern A"), false, selected), S_OK);
+    ASSERT_EQ(graph->GetVideoPropAmpEx(TVideoProcAmp::Saturation, min, max, step, def, flags, actual), S_OK);
+    // The balance's channels run from -1000 to 1000 and rest in the middle.
+    EXPECT_EQ(min, -1000);
+    EXPECT_EQ(max, 1000);
+    EXPECT_EQ(def, 0);
+    EXPECT_EQ(actual, 0);
+    EXPECT_EQ(flags, VideoProcAmpFlagsManual);
+    graph->GetVideoPropAmpPercent(TVideoProcAmp::Saturation, percent);
+    EXPECT_EQ(percent, 50);
+
+    struct Case { qint32 percent; qint32 value; };
+    for (const Case c : {Case{25, -500}, Case{100, 1000}, Case{0, -1000}, Case{101, 0}, Case{-1, 0}, Case{73, 460}}) {
+        graph->SetVideoPropAmpPercent(TVideoProcAmp::Saturation, c.percent);
+        graph->GetVideoPropAmpEx(TVideoProcAmp::Saturation, min, max, step, def, flags, actual);
+        EXPECT_EQ(actual, c.value) << c.percent;
+    }
+    EXPECT_EQ(graph->SetVideoPropAmpEx(TVideoProcAmp::Brightness, VideoProcAmpFlagsManual, -300), S_OK);
+    graph->GetVideoPropAmpEx(TVideoProcAmp::Brightness, min, max, step, def, flags, actual);
+    EXPECT_EQ(actual, -300);
+    EXPECT_LT(graph->SetVideoPropAmpEx(TVideoProcAmp::Brightness, VideoProcAmpFlagsManual, 5000), 0);
+    // The balance has no gain control.
+    EXPECT_LT(graph->GetVideoPropAmpEx(TVideoProcAmp::Gain, min, max, step, def, flags, actual), 0);
+}
