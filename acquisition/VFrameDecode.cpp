@@ -129,7 +129,8 @@ int unpackJpeg(const quint8* data, qint64 size, TFastDIB& bmp, QString* error)
 {
     TFastDIB picture;
     TFastJPG jpg;
-    // A frame is never larger than a picture the program holds; a header claiming more is damage.
+    // A damaged header may claim any size: a frame's picture is not much larger than its stream.
+    jpg.MaxImageBytes = qMin(jpg.MaxImageBytes, qMax<qint64>(qint64(16) << 20, qint64(bmp.BWidth) * bmp.AbsHeight * 4));
     jpg.AttachImage(&picture);
     if (jpg.LoadMem(data, size) != 0)
         return fail(error, jpg.lastError());
