@@ -55,6 +55,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <new>
 
@@ -263,6 +264,17 @@ void ShadeOutsideFrame(QImage& picture, const QRect& frame)
     const int W = picture.width(), H = picture.height();
     const qint64 left = frame.x(), top = frame.y();
     const qint64 right = left + frame.width(), bottom = top + frame.height();
+    // One table per channel: the blend of every byte value with the shade's.
+    static const auto tables = [] {
+        std::array<std::array<quint32, 256>, 3> t{};
+        for (int v = 0; v < 256; ++v) {
+            const QRgb shaded = ShadePixel(qRgb(v, v, v));
+            t[0][v] = quint32(qRed(shaded)) << 16;
+            t[1][v] = quint32(qGreen(shaded)) << 8;
+            t[2][v] = quint32(qBlue(shaded));
+        }
+        return t;
+    }();
     const auto fill = [&picture, W, H](qint64 x1, qint64 y1, qint64 x2, qint64 y2) {
         x1 = std::clamp<qint64>(x1, 0, W);
         x2 = std::clamp<qint64>(x2, 0, W);
@@ -270,8 +282,10 @@ void ShadeOutsideFrame(QImage& picture, const QRect& frame)
         y2 = std::clamp<qint64>(y2, 0, H);
         for (qint64 y = y1; y < y2; ++y) {
             auto* row = reinterpret_cast<QRgb*>(picture.scanLine(int(y)));
-            for (qint64 x = x1; x < x2; ++x)
-                row[x] = ShadePixel(row[x]);
+            for (qint64 x = x1; x < x2; ++x) {
+                const QRgb p = row[x];
+                row[x] = 0xFF000000u | tables[0][qRed(p)] | tables[1][qGreen(p)] | tables[2][qBlue(p)];
+            }
         }
     };
     fill(0, 0, W, top);
@@ -1296,6 +1310,33 @@ void TF_CreateSeries::BB_ChangeCameraClick()
     SetCameraType();
 }
 
+namespace {
+
+// A decoded live picture as the view shows it, in one pass: 24-bit bottom-up rows become 32-bit
+// top-down ones (other depths take the general road).
+QImage livePicture(TFastDIB& dib)
+{
+    const int w = dib.Info.Header.Width, h = dib.AbsHeight;
+    if (dib.Info.Header.BitCount != 24 || !dib.Bits || w <= 0 || h <= 0) {
+        QImage general;
+        DIBToBitmap(dib, general);
+        return general.convertToFormat(QImage::Format_RGB32);
+    }
+    QImage picture(w, h, QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    const bool bottomUp = dib.Info.Header.Height > 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* src = static_cast<const quint8*>(dib.Scanlines[bottomUp ? h - 1 - y : y]);
+        auto* dst = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < w; ++x, src += 3)
+            dst[x] = 0xFF000000u | (quint32(src[2]) << 16) | (quint32(src[1]) << 8) | src[0];
+    }
+    return picture;
+}
+
+} // namespace
+
 void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType&)
 {
     // Showing processes events, so the next picture can arrive meanwhile: it is dropped.
@@ -1320,7 +1361,7 @@ void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const
     jpg.AttachImage(&dib);
     QImage picture;
     if (jpg.LoadMem(reinterpret_cast<const quint8*>(Jpegdata.constData()), Jpegdata.size()) == 0)
-        DIBToBitmap(dib, picture);
+        picture = livePicture(dib);
     QCoreApplication::processEvents();
     if (!self)
         return;
@@ -1328,7 +1369,6 @@ void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const
         // A damaged live picture is skipped; the next one comes within the refresh interval.
         TF_ErrorLog::AddLog(3, QStringLiteral("Live view picture not readable: ") + jpg.lastError());
     } else {
-        picture.convertTo(QImage::Format_RGB32);
         if (UseFrame)
             ShadeOutsideFrame(picture, Frame);
         EOSViewSize = picture.size();

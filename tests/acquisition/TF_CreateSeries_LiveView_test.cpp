@@ -167,6 +167,23 @@ TEST_F(LiveView, CameraPictureShownAndShadedOnlyWithTheFrame)
     EXPECT_EQ(w->Frame, QRect(100, 50, 100, 80)) << "the frame stays while switched off";
 }
 
+TEST_F(LiveView, CameraPictureShowsUprightInItsColours)
+{
+    useSource(1);
+    QImage picture = plain(64, 48, qRgb(230, 20, 20));
+    for (int y = 24; y < 48; ++y)
+        for (int x = 32; x < 64; ++x)
+            picture.setPixel(x, y, qRgb(20, 20, 230));
+    w->CamRemoteViewfinderEvent(jpegBytes(picture), ViewfinderPositionType{});
+    const QImage shown = w->EOS_IMG->bitmap();
+    ASSERT_EQ(shown.size(), QSize(64, 48));
+    EXPECT_GT(qRed(shown.pixel(4, 4)), 200);
+    EXPECT_LT(qBlue(shown.pixel(4, 4)), 60);
+    EXPECT_GT(qBlue(shown.pixel(60, 44)), 200) << "the bottom right stays at the bottom right";
+    EXPECT_LT(qRed(shown.pixel(60, 44)), 60);
+    EXPECT_GT(qRed(shown.pixel(60, 4)), 200);
+}
+
 TEST_F(LiveView, PictureArrivingWhileOneIsShownIsDropped)
 {
     useSource(1);
