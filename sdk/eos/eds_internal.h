@@ -139,6 +139,8 @@ typedef struct eds_camera {
     unsigned next_number;
     unsigned frame;
     int recording;
+    uint64_t last_activity_ms; /* monotonic; the automatic switch-off counts from here */
+    uint64_t warned_ms;        /* when the switch-off was announced; 0: not announced */
     EdsCapacity capacity;
     struct EdsObjectTag* object; /* the camera reference handed out, if any */
     struct EdsObjectTag* volume;

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 pthread_mutex_t g_eds_lock = PTHREAD_MUTEX_INITIALIZER;
 
@@ -26,6 +27,7 @@ static EdsCameraAddedHandler g_added_handler;
 static void* g_added_context;
 static char g_camera_models[256];
 static unsigned g_release_delay_ms = 50;
+static unsigned g_auto_off_ms; /* 0: the cameras never switch themselves off */
 
 typedef struct {
     EdsPropertyID id;
@@ -278,6 +280,61 @@ void eds_unplug_locked(eds_camera* c)
     eds_post_state_event_locked(c, kEdsStateEvent_Shutdown, 0, 0);
 }
 
+/* ---- automatic switch-off ----
+ * With JEX4_SIMCAM_AUTO_OFF_MS a camera left alone that long announces that it will switch itself
+ * off (0x303); unless something reaches it within half that time more, it does (0x301). Commands,
+ * property writes, downloads and live-view frames count as use; so does the extension command. */
+
+static uint64_t now_ms(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (uint64_t)t.tv_sec * 1000u + (uint64_t)t.tv_nsec / 1000000u;
+}
+
+static void touch_locked(eds_camera* c)
+{
+    c->last_activity_ms = now_ms();
+    c->warned_ms = 0;
+}
+
+typedef struct {
+    int camera_id;
+} eds_auto_off_job;
+
+static void run_auto_off(void* arg)
+{
+    eds_auto_off_job* job = arg;
+    LOCK();
+    eds_camera* c = g_init_count ? camera_by_id_locked(job->camera_id) : NULL;
+    if (!c || !c->plugged || !g_auto_off_ms) {
+        UNLOCK();
+        free(job);
+        return;
+    }
+    const uint64_t now = now_ms();
+    if (c->session && !c->warned_ms && now - c->last_activity_ms >= g_auto_off_ms) {
+        c->warned_ms = now;
+        eds_post_state_event_locked(c, kEdsStateEvent_WillSoonShutDown, g_auto_off_ms / 2000u, 0);
+    } else if (c->warned_ms && now - c->warned_ms >= g_auto_off_ms / 2) {
+        eds_unplug_locked(c);
+    }
+    UNLOCK();
+    simcam_post(run_auto_off, free, job, g_auto_off_ms / 8 ? g_auto_off_ms / 8 : 1);
+}
+
+static void watch_auto_off_locked(eds_camera* c)
+{
+    touch_locked(c);
+    if (!g_auto_off_ms)
+        return;
+    eds_auto_off_job* job = calloc(1, sizeof *job);
+    if (!job)
+        return;
+    job->camera_id = c->id;
+    simcam_post(run_auto_off, free, job, g_auto_off_ms / 8 ? g_auto_off_ms / 8 : 1);
+}
+
 /* ---- start and finish ---- */
 
 static void add_cameras_locked(const char* models)
@@ -292,8 +349,10 @@ static void add_cameras_locked(const char* models)
         if (!m || g_camera_count == MAX_CAMERAS)
             continue;
         eds_camera* c = eds_camera_new(g_next_camera_id++, m);
-        if (c)
+        if (c) {
             g_cameras[g_camera_count++] = c;
+            watch_auto_off_locked(c);
+        }
     }
 }
 
@@ -318,6 +377,7 @@ EDSAPI EdsError EdsInitializeSDK(void)
     if (first) {
         simcam_faults_from_env();
         g_release_delay_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_RELEASE_MS", 50);
+        g_auto_off_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_AUTO_OFF_MS", 0);
         const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
         add_cameras_locked(models ? models : "live");
     }
@@ -666,6 +726,7 @@ static EdsError set_camera_property_locked(eds_camera* c, EdsPropertyID id, uint
     EdsError err = camera_ready(c, 1);
     if (err)
         return err;
+    touch_locked(c);
     eds_prop* p = eds_prop_find(c, id);
     if (!p)
         return EDS_ERR_PROPERTIES_UNAVAILABLE;
@@ -794,8 +855,10 @@ EDSAPI EdsError EdsOpenSession(EdsCameraRef inCameraRef)
     REQUIRE_STARTED();
     FIND(o, inCameraRef, OBJ_CAMERA);
     EdsError err = camera_ready(o->camera, 0);
-    if (!err)
+    if (!err) {
         o->camera->session = 1;
+        touch_locked(o->camera);
+    }
     return unlock_with(err);
 }
 
@@ -883,6 +946,7 @@ EDSAPI EdsError EdsSendCommand(EdsCameraRef inCameraRef, EdsCameraCommand inComm
     EdsError err = camera_ready(c, 1);
     if (err)
         return unlock_with(err);
+    touch_locked(c);
     const uint32_t param = (uint32_t)inParam;
     const int live = c->model->has_live_view;
     switch (inCommand) {
@@ -1086,6 +1150,7 @@ static EdsError download_locked(struct EdsObjectTag* item, struct EdsObjectTag* 
     eds_node* n = item->node;
     if (n->is_folder)
         return EDS_ERR_INVALID_PARAMETER;
+    touch_locked(c);
     EdsError err = thumbnail ? eds_node_thumbnail(c, n) : eds_node_materialise(c, n);
     if (err)
         return err;
@@ -1594,6 +1659,7 @@ EDSAPI EdsError EdsDownloadEvfImage(EdsCameraRef inCameraRef, EdsEvfImageRef inE
         return unlock_with(err);
     if (!c->model->has_live_view)
         return unlock_with(EDS_ERR_NOT_SUPPORTED);
+    touch_locked(c);
     /* No picture until live view runs with the computer as an output. */
     if (eds_prop_u32(c, kEdsPropID_Evf_Mode, 0) != 1 ||
         !(eds_prop_u32(c, kEdsPropID_Evf_OutputDevice, 0) & kEdsEvfOutputDevice_PC))
@@ -1724,6 +1790,7 @@ SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
             eds_camera* added = eds_camera_new(g_next_camera_id++, wanted[i]);
             if (added) {
                 g_cameras[g_camera_count++] = added;
+                watch_auto_off_locked(added);
                 post_event_locked(EVENT_ADDED, added, 0, 0, NULL, 0);
             }
         }

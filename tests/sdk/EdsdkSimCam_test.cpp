@@ -849,6 +849,48 @@ TEST_F(EdsdkSimCam, CamerasComeAndGoWhileTheSdkRuns)
         EXPECT_EQ(eds->EdsRelease(ref), 0u);
 }
 
+// The program answers the announcement by extending the timer, as the component does at once.
+struct Extender {
+    Eds* eds = nullptr;
+    EdsCameraRef camera = nullptr;
+    bool extend = false;
+    Recorder* recorder = nullptr;
+    static EdsError onState(EdsStateEvent event, EdsUInt32 data, EdsVoid* context)
+    {
+        auto* self = static_cast<Extender*>(context);
+        if (event == kEdsStateEvent_WillSoonShutDown && self->extend)
+            self->eds->EdsSendCommand(self->camera, kEdsCameraCommand_ExtendShutDownTimer, 0);
+        return Recorder::onState(event, data, self->recorder);
+    }
+};
+
+TEST_F(EdsdkSimCam, ACameraLeftAloneAnnouncesItsSwitchOffAndGoesUnlessTheTimerIsExtended)
+{
+    for (const bool extend : {true, false}) {
+        SCOPED_TRACE(extend ? "extended" : "left alone");
+        qputenv("JEX4_SIMCAM_AUTO_OFF_MS", "100");
+        start();
+        qunsetenv("JEX4_SIMCAM_AUTO_OFF_MS");
+        Recorder events;
+        Extender extender{eds.get(), connect(), extend, &events};
+        ASSERT_EQ(eds->EdsSetCameraStateEventHandler(extender.camera, kEdsStateEvent_All, Extender::onState, &extender), 0u);
+        // Announced again after each extension; once only when nobody answers.
+        const size_t announcements = extend ? 2 : 1;
+        ASSERT_EQ(events.waitFor(3, kEdsStateEvent_WillSoonShutDown, announcements).size(), announcements);
+        EdsDeviceInfo info{};
+        if (extend) {
+            EXPECT_TRUE(events.waitFor(3, kEdsStateEvent_Shutdown, 1, 300).empty());
+            EXPECT_EQ(eds->EdsGetDeviceInfo(extender.camera, &info), 0u);
+        } else {
+            EXPECT_EQ(events.waitFor(3, kEdsStateEvent_Shutdown, 1).size(), 1u);
+            EXPECT_EQ(eds->EdsGetDeviceInfo(extender.camera, &info), EDS_ERR_COMM_DISCONNECTED);
+        }
+        EXPECT_EQ(eds->EdsRelease(extender.camera), 0u);
+        EXPECT_EQ(eds->EdsTerminateSDK(), 0u);
+        started = false;
+    }
+}
+
 TEST_F(EdsdkSimCam, FinishingWithEventsUnsentDropsThemAndTheirReferences)
 {
     qputenv("JEX4_SIMCAM_RELEASE_MS", "0");
