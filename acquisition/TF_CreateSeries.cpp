@@ -7,6 +7,7 @@
 #include "acquisition/TF_EOSCameraSettings.h"
 #include "acquisition/TF_SelectCamera.h"
 #include "acquisition/TF_SeriesPreview.h"
+#include "acquisition/VFrames.h"
 #include "TCamRemote/Sources/CamRemote.h"
 
 #include "image/DepthConversion.h"
@@ -312,10 +313,19 @@ TF_CreateSeries::TF_CreateSeries(QWidget* parent)
     layout->addWidget(P_Right);
 
     SetCamRemote(new TCamRemote(this));
-
-    // The video device's own settings come with the video layer.
-    for (QWidget* w : std::initializer_list<QWidget*>{BB_VFWImageSettings, BB_VWFStreamSettings})
-        w->setEnabled(false);
+    VFW = std::make_unique<TVideoImage>();
+    QPointer<TF_CreateSeries> self(this);
+    VFW->OnNewVideoFrame = [self](TVideoImage* sender, qint32 width, qint32 height, const quint8* data) {
+        if (self)
+            self->VFW_NewFrame(sender, width, height, data);
+    };
+    // The frame source has said what went wrong; what was grabbed stays, the crosshair goes.
+    VFW->OnVideoError = [self](TVideoImage*, const QString&) {
+        if (self)
+            self->VFW_RefreshCrosshairs();
+    };
+    connect(BB_VFWImageSettings, &QPushButton::clicked, this, &TF_CreateSeries::BB_VFWImageSettingsClick);
+    connect(BB_VWFStreamSettings, &QPushButton::clicked, this, &TF_CreateSeries::BB_VWFStreamSettingsClick);
     connect(B_EOSCameraSettings, &QPushButton::clicked, this, &TF_CreateSeries::B_EOSCameraSettingsClick);
     connect(BB_ChangeCamera, &QPushButton::clicked, this, &TF_CreateSeries::BB_ChangeCameraClick);
     updateActions();
@@ -326,6 +336,11 @@ TF_CreateSeries::~TF_CreateSeries()
 {
     // Destroying the window keeps every picture file.
     Series.clear();
+    if (VFW) {
+        VFW->OnNewVideoFrame = nullptr;
+        VFW->OnVideoError = nullptr;
+        VFW->VideoStop();
+    }
 }
 
 void TF_CreateSeries::createPages()
@@ -966,6 +981,11 @@ void TF_CreateSeries::BB_GrabClick()
 
 int TF_CreateSeries::VFW_GrabImage()
 {
+    // A frozen picture of a video that stopped is not what the user means to take.
+    if (!VideoRunning()) {
+        TF_ErrorLog::Error(QStringLiteral("The video source is not running."), true);
+        return -1;
+    }
     if (VFW_Bitmap.isNull()) {
         TF_ErrorLog::Error(QStringLiteral("The video source has not delivered a picture yet."), true);
         return -1;
@@ -1266,28 +1286,49 @@ void TF_CreateSeries::SetCamRemote(TCamRemote* cam)
     });
 }
 
-bool TF_CreateSeries::VideoAvailable() const
-{
-    return false;
-}
-
 QStringList TF_CreateSeries::VideoDevices()
 {
-    return {};
+    QStringList devices;
+    VFW->GetListOfDevices(devices);
+    return devices;
 }
 
-bool TF_CreateSeries::VideoStart(const QString&)
+bool TF_CreateSeries::VideoStart(const QString& device)
 {
-    return false;
+    // A device that cannot start is reported by the frame source itself.
+    const bool started = VFW->VideoStart(device) == 0;
+    VFW_RefreshCrosshairs();
+    return started;
 }
 
 void TF_CreateSeries::VideoStop()
 {
+    VFW->VideoStop();
+    VFW_RefreshCrosshairs();
 }
 
 bool TF_CreateSeries::VideoRunning() const
 {
-    return false;
+    return VFW && VFW->VideoRunning();
+}
+
+void TF_CreateSeries::VFW_NewFrame(TVideoImage* Sender, int, int, const quint8*)
+{
+    QImage frame;
+    Sender->GetBitmap(frame);
+    ShowVideoFrame(frame);
+}
+
+void TF_CreateSeries::BB_VFWImageSettingsClick()
+{
+    if (VideoRunning())
+        VFW->ShowProperty();
+}
+
+void TF_CreateSeries::BB_VWFStreamSettingsClick()
+{
+    if (VideoRunning())
+        VFW->ShowProperty_Stream();
 }
 
 void TF_CreateSeries::B_EOSCameraSettingsClick()
@@ -1414,6 +1455,9 @@ void TF_CreateSeries::EOS_RefreshCrosshairs()
 
 void TF_CreateSeries::VFW_RefreshCrosshairs()
 {
+    // The device's own settings need a running video.
+    BB_VFWImageSettings->setEnabled(VideoRunning());
+    BB_VWFStreamSettings->setEnabled(VideoRunning());
     refreshCrosshairs(VFW_IMG, VFW_S_H, VFW_S_V, VfW_CP, m_vfwLineLength,
                       CB_Crosshairs->isChecked() && VideoRunning());
 }

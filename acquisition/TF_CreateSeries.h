@@ -26,6 +26,7 @@ class QTimer;
 class TCamRemote;
 class TColorPickerButton;
 class TImgView32;
+class TVideoImage;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -97,6 +98,7 @@ public:
     int EOS_Zoom = 100, VfW_Zoom = 100; // percent
     int ZoomTimer = 0;     // zoom timer ticks since the last zoom change
     TCamRemote* CamRemote = nullptr; // the camera component of the window
+    std::unique_ptr<TVideoImage> VFW; // the window's video frame source
     QImage VFW_Bitmap;     // the latest video frame as it came, unshaded
     std::vector<std::unique_ptr<TImago>> Series; // the list, in list order
 
@@ -217,8 +219,12 @@ public:
     void CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType& Metadata);
     // A released picture is ready: it is downloaded into the series.
     void CamRemoteRemoteEvent(RemoteEventCallbackType Event, const AdditionNotifyRemoteEventType& EventData);
+    // A new video frame: taken from the frame source and shown.
+    void VFW_NewFrame(TVideoImage* Sender, int Width, int Height, const quint8* DataPtr);
     // Shows a decoded video frame (shaded outside the frame) and refreshes the video crosshair.
     void ShowVideoFrame(const QImage& frame);
+    void BB_VFWImageSettingsClick();
+    void BB_VWFStreamSettingsClick();
     void EOS_RefreshCrosshairs();
     void VFW_RefreshCrosshairs();
     void CPB_CrosshairsChange();
@@ -228,9 +234,8 @@ public:
     void T_ZoomTimer();
     // The camera component the window works with; the window owns it and binds its events.
     void SetCamRemote(TCamRemote* cam);
-    // The window's video: whether video devices can be used at all, the devices, starting one
-    // (a failure is reported; false) and stopping it. The video crosshair shows only while it runs.
-    bool VideoAvailable() const;
+    // The window's video: the devices, starting one (a failure is reported; false) and stopping
+    // it. The video crosshair shows only while it runs.
     QStringList VideoDevices();
     bool VideoStart(const QString& device);
     void VideoStop();

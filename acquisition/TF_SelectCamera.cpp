@@ -265,9 +265,6 @@ void TF_SelectCamera::FormShow()
     BB_CanonConnect->setEnabled(CB_CanonDevices->currentIndex() >= 0);
     for (int i = 0; i < PCE->count(); ++i)
         PCE->setTabVisible(i, false);
-    // Video devices come with the video layer; until then the choice cannot be made.
-    RB_VfW->setEnabled(F_CreateSeries && F_CreateSeries->VideoAvailable());
-    I_VfW->setEnabled(RB_VfW->isEnabled());
 }
 
 void TF_SelectCamera::BitBtn2Click()

@@ -1,6 +1,6 @@
 // The live half of the image-series window: the shade outside the frame, live camera pictures
 // (and the one dropped while another is shown), the frame dragged with the right button, the
-// crosshair placed with the left one, the wheel zoom with its panel, and grabbing a video frame.
+// crosshair placed with the left one, and the wheel zoom with its panel.
 #include "acquisition/TF_CreateSeries.h"
 
 #include "acquisition/ImageView32.h"
@@ -312,44 +312,4 @@ TEST_F(LiveView, VideoCrosshairHiddenWhileNoVideoRuns)
     EXPECT_TRUE(w->CB_Crosshairs->isChecked());
     EXPECT_FALSE(w->VFW_S_H->isVisible());
     EXPECT_FALSE(w->VFW_S_V->isVisible());
-}
-
-TEST_F(LiveView, GrabbedVideoFrameIsSavedWholeOrCutToTheFrame)
-{
-    useSource(3);
-    fake->answerMessage(mrOk);
-    w->BB_GrabClick(); // nothing delivered yet
-    ASSERT_EQ(fake->shown().size(), 1);
-    EXPECT_EQ(fake->shown().first().text, QStringLiteral("The video source has not delivered a picture yet."));
-    EXPECT_TRUE(w->Series.empty());
-
-    // White with a blue field where the frame will be.
-    QImage frame = plain(160, 120, qRgb(255, 255, 255));
-    for (int y = 30; y < 70; ++y)
-        for (int x = 40; x < 120; ++x)
-            frame.setPixel(x, y, qRgb(0, 0, 255));
-    w->ShowVideoFrame(frame);
-    w->BB_GrabClick();
-    ASSERT_EQ(w->Series.size(), 1u);
-    EXPECT_EQ(w->Series[0]->FileName, SeriesFileName(root.path(), QStringLiteral("L_"), 1));
-    EXPECT_EQ(QImage(w->Series[0]->FileName).size(), QSize(160, 120));
-    EXPECT_EQ(w->Series[0]->Thumbnail.size(), QSize(160, 120));
-    EXPECT_FALSE(w->ProjectSaved);
-
-    // With the frame on, the shaded view does not reach the file: the cut is the frame's pixels.
-    w->CB_Frame->setChecked(true);
-    w->Frame = QRect(40, 30, 80, 40);
-    w->ShowVideoFrame(frame);
-    QTest::keyClick(w, Qt::Key_F1);
-    ASSERT_EQ(w->Series.size(), 2u);
-    const QImage cut(w->Series[1]->FileName);
-    ASSERT_EQ(cut.size(), QSize(80, 40));
-    for (const QPoint p : {QPoint(40, 20), QPoint(2, 2), QPoint(77, 37)}) {
-        const QRgb c = cut.pixel(p);
-        EXPECT_LT(qRed(c), 12) << p.x() << "," << p.y();
-        EXPECT_LT(qGreen(c), 12) << p.x() << "," << p.y();
-        EXPECT_GT(qBlue(c), 243) << p.x() << "," << p.y();
-    }
-    EXPECT_EQ(w->SB_Panel0->text(), QStringLiteral("2 images grabbed"));
-    w->ProjectSaved = true;
 }
