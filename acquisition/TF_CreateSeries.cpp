@@ -1429,7 +1429,6 @@ void TF_CreateSeries::ShowVideoFrame(const QImage& frame)
     if (UseFrame)
         ShadeOutsideFrame(shown, Frame);
     VFW_IMG->setBitmap(shown);
-    m_vfwLineLength = frame.size();
     VFW_RefreshCrosshairs();
 }
 
@@ -1458,7 +1457,9 @@ void TF_CreateSeries::VFW_RefreshCrosshairs()
     // The device's own settings need a running video.
     BB_VFWImageSettings->setEnabled(VideoRunning());
     BB_VWFStreamSettings->setEnabled(VideoRunning());
-    refreshCrosshairs(VFW_IMG, VFW_S_H, VFW_S_V, VfW_CP, m_vfwLineLength,
+    // The lines span the view, as the camera's do: a frame smaller than the view would cut them
+    // short of the picture's edges once it is centred.
+    refreshCrosshairs(VFW_IMG, VFW_S_H, VFW_S_V, VfW_CP, VFW_IMG->viewport()->size(),
                       CB_Crosshairs->isChecked() && VideoRunning());
 }
 

@@ -279,7 +279,6 @@ private:
 
     bool ProcessEOSViewFinderEvent = false; // a live camera picture is being shown
     QPoint m_frameAnchor;   // picture point where the frame drag started
-    QSize m_vfwLineLength;  // the video crosshair's lines span the frame
     bool m_built = false;    // every child exists
     bool m_closing = false;  // the close handler runs
     bool m_creating = false; // the project is being handed over

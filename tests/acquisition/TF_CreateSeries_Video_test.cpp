@@ -122,6 +122,7 @@ TEST_F(SeriesVideo, LiveFramesWithCrosshairAndGrabsWholeOrCut)
     ASSERT_TRUE(runUntil([this] { return !series->VFW_IMG->bitmap().isNull(); }));
     EXPECT_EQ(series->VFW_IMG->bitmap().size(), QSize(320, 240));
     EXPECT_TRUE(series->VFW_S_H->isVisible()) << "the crosshair shows while the video runs";
+    EXPECT_EQ(series->VFW_S_V->height(), series->VFW_IMG->viewport()->height()) << "the lines span the view";
     EXPECT_TRUE(series->BB_VFWImageSettings->isEnabled());
     EXPECT_TRUE(series->BB_VWFStreamSettings->isEnabled());
 
