@@ -294,6 +294,10 @@ HRESULT TVideoImage::ShowProperty_Stream()
     if (!VideoSample)
         return VFW_E_WRONG_STATE;
     const HRESULT hr = VideoSample->ShowPropertyDialog_CaptureStream();
+    if (hr < 0) {
+        m_lastError = VideoSample->LastError();
+        TF_ErrorLog::Error(QStringLiteral("Video: %1").arg(m_lastError), true);
+    }
     qint32 w = 0, h = 0;
     quint32 fourCC = fFourCC;
     if (VideoSample->GetStreamInfo(w, h, fourCC) < 0) {

@@ -6,9 +6,22 @@
 #include "image/TFastDIB.h"
 #include "platform/VideoCapture.h"
 
+#include <QGuiApplication>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+// The compression message is drawn as text, which needs the toolkit's fonts.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char name[] = "videoframe_fuzz";
+    static char* qtArgv[] = {name, nullptr};
+    new QGuiApplication(qtArgc, qtArgv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,15 +4,23 @@
 #include "image/TFastDIB.h"
 #include "platform/FakeDialogs.h"
 #include "project/TF_ErrorLog.h"
+#include "support/ModalDialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDialog>
 #include <QEventLoop>
+#include <QListWidget>
+#include <QSlider>
 #include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <vector>
+
+// GStreamer keeps its registry, loaded plugins and type system until the process ends and frees
+// parts of them from its own threads; the leak check stays off here, every other check stays on.
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace {
 
@@ -304,4 +312,67 @@ TEST_F(VideoTest, StartsThatCannotWorkFailWithTheirReason)
         EXPECT_TRUE(fake->shown().back().text.contains(QLatin1String(c.message)));
     }
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+TEST_F(VideoTest, ThePictureControlsDialogChangesAtOnceAndCancelTakesItBack)
+{
+    TVideoImage video;
+    ASSERT_EQ(video.VideoStart(QStringLiteral("Test Camera")), 0) << video.LastError().toStdString();
+    auto brightness = [&video] {
+        qint32 min, max, step, def, actual;
+        bool automatic;
+        EXPECT_EQ(video.GetVideoPropertySettings(VP_Brightness, min, max, step, def, actual, automatic), S_OK);
+        EXPECT_FALSE(automatic);
+        return actual;
+    };
+    ASSERT_EQ(brightness(), 0);
+
+    struct Case { bool accept; qint32 after; };
+    for (const Case c : {Case{false, 0}, Case{true, 250}}) {
+        qint32 during = -1;
+        testhelpers::whenShown<QDialog>([&](QDialog* d) {
+            auto* slider = d->findChild<QSlider*>(QStringLiteral("Slider_0"));
+            ASSERT_NE(slider, nullptr);
+            slider->setValue(250);
+            during = brightness();
+            c.accept ? d->accept() : d->reject();
+        });
+        EXPECT_EQ(video.ShowProperty(), c.accept ? S_OK : S_FALSE);
+        EXPECT_EQ(during, 250);
+        EXPECT_EQ(brightness(), c.after);
+    }
+}
+
+TEST_F(VideoTest, TheFormatDialogSwitchesTheStreamAndTheBitmapFollows)
+{
+    TVideoImage video;
+    ASSERT_EQ(video.VideoStart(QStringLiteral("Test Camera")), 0) << video.LastError().toStdString();
+    testhelpers::whenShown<QDialog>([](QDialog* d) {
+        auto* list = d->findChild<QListWidget*>(QStringLiteral("FormatList"));
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->count(), 4);
+        list->setCurrentRow(2); // 640*480  (YUY2)
+        d->accept();
+    });
+    EXPECT_EQ(video.ShowProperty_Stream(), S_OK);
+    EXPECT_EQ(video.VideoWidth(), 640);
+    EXPECT_EQ(video.VideoHeight(), 480);
+    const qint32 shown = video.FramesShown();
+    ASSERT_TRUE(waitFor([&] { return video.FramesShown() > shown + 1; }));
+    TFastDIB bmp;
+    video.GetBitmap(bmp);
+    EXPECT_EQ(bmp.Info.Header.Width, 640);
+    EXPECT_EQ(bmp.AbsHeight, 480);
+
+    // A format the device refuses: the message, and the stream as it was.
+    testhelpers::whenShown<QDialog>([](QDialog* d) {
+        d->findChild<QListWidget*>(QStringLiteral("FormatList"))->setCurrentRow(3); // 800*600  (H264)
+        d->accept();
+    });
+    fake->answerMessage(mrOk);
+    EXPECT_LT(video.ShowProperty_Stream(), 0);
+    ASSERT_EQ(fake->shown().size(), 1);
+    EXPECT_TRUE(fake->shown()[0].text.contains(QStringLiteral("does not deliver this format")));
+    EXPECT_TRUE(video.VideoRunning());
+    EXPECT_EQ(video.VideoWidth(), 640);
 }
