@@ -1,7 +1,7 @@
 // The older-PowerShot SDK as the back-end sees it: one method per SDK call it makes, arguments as
 // the back-end gives them, the SDK's result code returned. The base class is an SDK without
 // cameras: it starts, finishes and lists no device, and refuses every other call as "Not
-// supported"; the binding of CDSDK.DLL and the tests' simulated cameras override it.
+// supported"; CDSDKBinding (CDSDK.DLL) and the tests' simulated cameras override it.
 #pragma once
 
 #include <QByteArray>
@@ -37,7 +37,8 @@ public:
     // Loads the library; raises std::runtime_error with the reason when it cannot.
     virtual void Load() {}
 
-    virtual uint32_t CDStartSDK(uint16_t Major, uint16_t Minor, uint16_t Release, uint32_t Option) { return 0; }
+    // The first three 16-bit fields of the SDK's version record.
+    virtual uint32_t CDStartSDK(uint16_t Size, uint16_t Major, uint16_t Minor, uint32_t Option) { return 0; }
     virtual uint32_t CDFinishSDK() { return 0; }
 
     virtual uint32_t CDEnumDeviceReset(uint32_t Kind, CDHandle& Enum) { Enum = 0; return 0; }

@@ -2,6 +2,7 @@
 // its parameters and the probe of supported values, live view, zoom, and the pictures on the card.
 #include "TCamRemote/Sources/TCDSDK.h"
 
+#include "TCamRemote/Sources/CDSDKBinding.h"
 #include "TCamRemote/Sources/CamConverters.h"
 #include "TCamRemote/Sources/CamNotify.h"
 #include "TCamRemote/Sources/CamParamFiles.h"
@@ -276,7 +277,7 @@ QByteArray readProperty(CDSDKCalls& sdk, CDHandle source, uint32_t id, uint32_t 
 // --- Life -----------------------------------------------------------------------------------------
 
 TCDSDK::TCDSDK(std::shared_ptr<CDSDKCalls> SDK)
-    : mSDK(SDK ? std::move(SDK) : std::make_shared<CDSDKCalls>())
+    : mSDK(SDK ? std::move(SDK) : std::make_shared<CDSDKBinding>())
 {
 }
 
@@ -483,16 +484,23 @@ ImageListType TCDSDK::OpenCameraCollection(const QString& TempDir, bool GetThumb
         if (!GetThumbnails)
             continue;
         CDHandle image = 0;
+        bool hasThumbnail = true;
         CDSDKCheck(mSDK->CDOpenImage(item, image), QStringLiteral("CDOpenImage"));
         withCleanup(
             [&] {
                 CDHandle data = 0;
-                CDSDKCheck(mSDK->CDGetThumbnail(image, data), QStringLiteral("CDGetThumbnail"));
+                // A file without a thumbnail (a movie) is listed without one, not the end of the list.
+                const uint32_t thumb = mSDK->CDGetThumbnail(image, data);
+                hasThumbnail = thumb != CDSDKCalls::NotSupported;
+                if (!hasThumbnail)
+                    return;
+                CDSDKCheck(thumb, QStringLiteral("CDGetThumbnail"));
                 CDSDKCheck(mSDK->CDGetImageData(data, QFile::encodeName(thumbFile), nullptr, 0, 0),
                            QStringLiteral("CDGetImageData"));
             },
             [&] { mSDK->CDCloseImage(image); });
-        list[i].Thumbnail = QImage(thumbFile, "JPG");
+        if (hasThumbnail)
+            list[i].Thumbnail = QImage(thumbFile, "JPG");
     }
     return list;
 }

@@ -29,7 +29,7 @@ void CDSDKCheck(uint32_t Result, const QString& Funcname);
 // callbacks are the notification unit's SDK callbacks, handed over as the SDK's function pointers.
 class TCDSDK {
 public:
-    // Without an SDK the back-end starts, finishes and finds no camera.
+    // Without SDK given, the back-end calls CDSDK.DLL.
     explicit TCDSDK(std::shared_ptr<CDSDKCalls> SDK = nullptr);
     virtual ~TCDSDK();
 

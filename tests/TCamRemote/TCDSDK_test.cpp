@@ -77,9 +77,9 @@ public:
         return 0;
     }
 
-    uint32_t CDStartSDK(uint16_t Major, uint16_t Minor, uint16_t Release, uint32_t) override
+    uint32_t CDStartSDK(uint16_t Size, uint16_t Major, uint16_t Minor, uint32_t) override
     {
-        calls << QStringLiteral("CDStartSDK %1.%2.%3").arg(Major).arg(Minor).arg(Release);
+        calls << QStringLiteral("CDStartSDK %1.%2.%3").arg(Size).arg(Major).arg(Minor);
         return 0;
     }
     uint32_t CDFinishSDK() override { return result("CDFinishSDK"); }
@@ -307,6 +307,8 @@ public:
     uint32_t CDGetThumbnail(CDHandle Image, CDHandle& Data) override
     {
         Data = Image;
+        if (items.at(int(Image - 2000)).endsWith(QLatin1String(".AVI")))
+            return CDSDKCalls::NotSupported;
         return result("CDGetThumbnail");
     }
     uint32_t CDGetPicture(CDHandle Image, CDHandle& Data) override
@@ -418,7 +420,7 @@ TEST(CDErrorText, TextsGoByTheLow16BitsAndUnknownCodesSaySo)
 
 TEST(TCDSDKWithoutSDK, StartsAndFindsNoCamera)
 {
-    TCDSDK cd;
+    TCDSDK cd(std::make_shared<CDSDKCalls>());
     cd.InitCommunications();
     CDCameraList().assign(1, CDSourceRecord{});
     QStringList names{QStringLiteral("stale")};
@@ -765,9 +767,12 @@ TEST_F(TCDSDKTest, CardPicturesListWithThumbnailsAndDelete)
 {
     connectSecond();
     QTemporaryDir dir;
-    sim->items = {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG"};
+    sim->items = {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG", "MVI_0004.AVI"};
     ImageListType list = cd->OpenCameraCollection(dir.path(), true);
-    ASSERT_EQ(list.size(), 3);
+    ASSERT_EQ(list.size(), 4);
+    EXPECT_TRUE(list[3].Thumbnail.isNull()) << "a movie has no thumbnail and ends nothing";
+    list.removeLast();
+    sim->items.removeLast();
     EXPECT_TRUE(sim->calls.contains(QStringLiteral("items 9 3 1")));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(list[i].NameOfImage, sim->items[i]);
@@ -777,7 +782,7 @@ TEST_F(TCDSDKTest, CardPicturesListWithThumbnailsAndDelete)
 
     cd->GetPicture(1, dir.filePath(QStringLiteral("picture.jpg")), nullptr, 5);
     EXPECT_EQ(sim->written.last(), QStringLiteral("picture.jpg option 3"));
-    EXPECT_EQ(raised([&] { cd->GetPicture(3, dir.filePath(QStringLiteral("x.jpg")), nullptr, 5); }),
+    EXPECT_EQ(raised([&] { cd->GetPicture(4, dir.filePath(QStringLiteral("x.jpg")), nullptr, 5); }),
               QStringLiteral("Not valid number of picture to get"));
     sim->fail["CDGetPicture"] = 0x80;
     EXPECT_THROW(cd->GetPicture(0, dir.filePath(QStringLiteral("x.jpg")), nullptr, 5), ECamException);
