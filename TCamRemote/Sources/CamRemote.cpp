@@ -455,7 +455,18 @@ void TCamRemote::RemoteGetPicture(const QString& FileName, PictureTypeType Pictu
             mShared.PRRemotePictureFile = std::move(file);
             mShared.PRFileReceiving = false;
         }
-        mPRSDK->RemoteGetPicture(record, callback(&PRGetPictureCallback), mInstanceNumber);
+        try {
+            mPRSDK->RemoteGetPicture(record, callback(&PRGetPictureCallback), mInstanceNumber);
+        } catch (...) {
+            // A transfer cut short leaves no half-written picture behind.
+            std::lock_guard lock(mNotifyLock);
+            if (mShared.PRRemotePictureFile) {
+                mShared.PRRemotePictureFile->remove();
+                mShared.PRRemotePictureFile.reset();
+                mShared.PRFileReceiving = false;
+            }
+            throw;
+        }
         std::lock_guard lock(mNotifyLock);
         if (!mShared.PRTakenPicList.empty())
             mShared.PRTakenPicList.pop_front();
