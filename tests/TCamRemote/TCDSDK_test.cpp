@@ -1,5 +1,7 @@
 #include "TCamRemote/Sources/TCDSDK.h"
 
+#include "TCamRemote/Sources/CDSDKBinding.h"
+
 #include "TCamRemote/Sources/CamConverters.h"
 #include "TCamRemote/Sources/CamParamFiles.h"
 
@@ -429,6 +431,26 @@ TEST(TCDSDKWithoutSDK, StartsAndFindsNoCamera)
     EXPECT_TRUE(CDCameraList().empty());
     EXPECT_THROW(cd.Connect(nullptr, 0, 1), ECamException);
     cd.FinilizeCommunications();
+}
+
+// This program never loads CDSDK.DLL: calls into the unloaded library are refused, not made.
+TEST(TCDSDKWithoutSDK, CallsBeforeTheLibraryIsLoadedAreRefused)
+{
+    CDSDKBinding sdk;
+    uint32_t shots = 0;
+    EXPECT_EQ(sdk.CDGetNumAvailableShot(1, shots), 0xF1u);
+    EXPECT_EQ(sdk.CDCloseSource(1), 0xF1u);
+    EXPECT_EQ(sdk.CDFinishSDK(), 0u);
+
+    TCDSDK cd;
+    EXPECT_NO_THROW(cd.Disconnect());
+    EXPECT_NO_THROW(cd.RemoteStopViewfinder());
+    try {
+        cd.RemoteGetNumberOfAvailableShots();
+        ADD_FAILURE() << "nothing raised";
+    } catch (const ECamException& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("CDGetNumAvailableShot errorcode 0x000000F1, Invalid function call"));
+    }
 }
 
 // --- Cameras and connection ---------------------------------------------------------------------
