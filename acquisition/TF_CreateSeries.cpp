@@ -1280,6 +1280,10 @@ void TF_CreateSeries::SetCamRemote(TCamRemote* cam)
         if (self)
             self->CamRemoteRemoteEvent(Event, EventData);
     });
+    cam->setOnEvent([self](const EventCallbackType& Event) {
+        if (self)
+            self->CamRemoteEvent(Event);
+    });
     cam->setOnViewfinderEvent([self](const QByteArray& Jpegdata, const ViewfinderPositionType& Metadata) {
         if (self)
             self->CamRemoteViewfinderEvent(Jpegdata, Metadata);
@@ -1305,6 +1309,20 @@ void TF_CreateSeries::VideoStop()
 {
     VFW->VideoStop();
     VFW_RefreshCrosshairs();
+}
+
+void TF_CreateSeries::CamRemoteEvent(const EventCallbackType& Event)
+{
+    const bool gone = Event.Event == EventConnectionDisappeared || Event.Event == EventRemoteShutdownReasonNotKnown
+                      || Event.Event == EventUnrecoverableError;
+    if (!gone || CamRemote->CameraInfo().CameraModel == CamModNone)
+        return;
+    // The camera went away: the connection is closed so the live view stops asking it, and the
+    // pictures taken so far stay.
+    CameraCall([this] { CamRemote->Disconnect(); });
+    TF_ErrorLog::Error(QStringLiteral("The camera was disconnected.\r\nThe pictures grabbed so far stay in the series; "
+                                      "connect the camera and choose it again with Change."),
+                       true);
 }
 
 bool TF_CreateSeries::VideoRunning() const

@@ -221,6 +221,8 @@ public:
     void CamRemoteRemoteEvent(RemoteEventCallbackType Event, const AdditionNotifyRemoteEventType& EventData);
     // A new video frame: taken from the frame source and shown.
     void VFW_NewFrame(TVideoImage* Sender, int Width, int Height, const quint8* DataPtr);
+    // A camera that goes away is disconnected and reported; the series stays.
+    void CamRemoteEvent(const EventCallbackType& Event);
     // Shows a decoded video frame (shaded outside the frame) and refreshes the video crosshair.
     void ShowVideoFrame(const QImage& frame);
     void BB_VFWImageSettingsClick();

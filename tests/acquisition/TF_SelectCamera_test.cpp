@@ -27,6 +27,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -345,4 +346,38 @@ TEST_F(CameraWizard, ChangeShowsTheWizardAsLeftAndTakesItsChoice)
     // Grab now takes nothing.
     series->BB_GrabClick();
     EXPECT_TRUE(series->Series.empty());
+}
+
+TEST_F(CameraWizard, ACameraUnpluggedDuringLiveViewIsSaidOnceAndTheSeriesStays)
+{
+    openSeriesOnCamera();
+    ASSERT_TRUE(runUntil([this] { return !series->EOS_IMG->bitmap().isNull(); }));
+    series->BB_GrabClick();
+    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 1; }));
+    SimCamera sim;
+    ASSERT_TRUE(sim.attach());
+    fake->answerMessage(mrOk);
+    sim.SimCam_Unplug(0);
+    // The live view may fail a few times before the camera's event arrives; the program's loop
+    // logs such failures, this one counts them.
+    int failures = 0;
+    const auto turn = [&failures](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            try {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            } catch (const ECamException&) {
+                ++failures;
+            }
+        }
+    };
+    turn(1500);
+    ASSERT_EQ(fake->shown().size(), 1);
+    EXPECT_TRUE(fake->shown().first().text.startsWith(QStringLiteral("The camera was disconnected.")));
+    const int before = failures;
+    turn(500);
+    EXPECT_EQ(failures, before) << "the live view stopped asking the vanished camera";
+    EXPECT_EQ(series->Series.size(), 1u);
+    EXPECT_TRUE(QFileInfo::exists(series->Series[0]->FileName));
 }
