@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -82,13 +83,9 @@ private:
     bool m_entered;
 };
 
-QString findIgnoringCase(const QStringList& storedNames, const QString& name)
+bool lessIgnoringCase(const QString& a, const QString& b)
 {
-    for (const QString& stored : storedNames) {
-        if (unescapeName(stored).compare(name, Qt::CaseInsensitive) == 0)
-            return stored;
-    }
-    return QString();
+    return a.compare(b, Qt::CaseInsensitive) < 0;
 }
 
 } // namespace
@@ -122,6 +119,52 @@ Registry::~Registry()
     CloseKey();
 }
 
+Registry::NameIndex Registry::makeIndex(const QStringList& storedNames)
+{
+    NameIndex index;
+    index.reserve(size_t(storedNames.size()));
+    for (const QString& stored : storedNames)
+        index.push_back({unescapeName(stored), stored, int(index.size())});
+    std::stable_sort(index.begin(), index.end(),
+                     [](const NameEntry& a, const NameEntry& b) { return lessIgnoringCase(a.name, b.name); });
+    return index;
+}
+
+// The stored spelling of `name`, the first in the store's order among those equal ignoring case;
+// empty when there is none.
+QString Registry::lookUp(const NameIndex& index, const QString& name)
+{
+    const auto at = std::lower_bound(index.begin(), index.end(), name,
+                                     [](const NameEntry& e, const QString& n) { return lessIgnoringCase(e.name, n); });
+    if (at == index.end() || at->name.compare(name, Qt::CaseInsensitive) != 0)
+        return QString();
+    return at->stored;
+}
+
+const Registry::NameIndex& Registry::valueIndex(const QStringList& groups) const
+{
+    const QString path = groups.join(QLatin1Char('/'));
+    auto at = m_valueIndexes.find(path);
+    if (at == m_valueIndexes.end())
+        at = m_valueIndexes.emplace(path, makeIndex(childKeysOf(groups))).first;
+    return at->second;
+}
+
+const Registry::NameIndex& Registry::groupIndex(const QStringList& groups) const
+{
+    const QString path = groups.join(QLatin1Char('/'));
+    auto at = m_groupIndexes.find(path);
+    if (at == m_groupIndexes.end())
+        at = m_groupIndexes.emplace(path, makeIndex(childGroupsOf(groups))).first;
+    return at->second;
+}
+
+void Registry::forgetIndexes()
+{
+    m_valueIndexes.clear();
+    m_groupIndexes.clear();
+}
+
 QString Registry::groupPrefix(const QStringList& groups) const
 {
     return groups.isEmpty() ? QString() : groups.join(QLatin1Char('/')) + QLatin1Char('/');
@@ -130,8 +173,7 @@ QString Registry::groupPrefix(const QStringList& groups) const
 // The stored spelling of group `name` below `parents`, or its escaped form when there is none.
 QString Registry::findGroup(const QStringList& parents, const QString& name) const
 {
-    const QStringList children = childGroupsOf(parents);
-    const QString stored = findIgnoringCase(children, name);
+    const QString stored = lookUp(groupIndex(parents), name);
     return stored.isEmpty() ? escapeName(name) : stored;
 }
 
@@ -195,6 +237,8 @@ void Registry::CloseKey()
     m_settings->sync();
     if (m_settings->status() != QSettings::NoError)
         qWarning().noquote() << "Registry: could not write" << m_fileName;
+    // The file may have been read anew.
+    forgetIndexes();
     m_open = false;
     m_current.clear();
     m_currentPath.clear();
@@ -245,6 +289,7 @@ bool Registry::DeleteKey(const QString& key)
         m_settings->remove(groups.join(QLatin1Char('/')));
         m_settings->sync();
     }
+    forgetIndexes();
     // Like a deleted registry key, the open key is gone: later writes fail instead of reviving it.
     if (holdsOpenKey) {
         m_open = false;
@@ -258,7 +303,7 @@ QString Registry::findValue(const QString& name) const
 {
     if (!m_open)
         return QString();
-    return findIgnoringCase(childKeysOf(m_current), name);
+    return lookUp(valueIndex(m_current), name);
 }
 
 bool Registry::ValueExists(const QString& name) const
@@ -272,6 +317,12 @@ bool Registry::DeleteValue(const QString& name)
     if (stored.isEmpty())
         return false;
     m_settings->remove(groupPrefix(m_current) + stored);
+    NameIndex& index = m_valueIndexes[m_current.join(QLatin1Char('/'))];
+    const auto entry = std::find_if(index.begin(), index.end(), [&](const NameEntry& e) { return e.stored == stored; });
+    if (entry != index.end())
+        index.erase(entry);
+    // The key may be gone with its last value.
+    m_groupIndexes.clear();
     return true;
 }
 
@@ -314,8 +365,17 @@ void Registry::writeRaw(const QString& name, const QString& tagged)
 {
     requireOpen(name);
     QString stored = findValue(name);
-    if (stored.isEmpty())
+    if (stored.isEmpty()) {
         stored = escapeName(name);
+        // No name equal ignoring case is there, so where the new one goes among them is its own.
+        NameIndex& index = m_valueIndexes[m_current.join(QLatin1Char('/'))];
+        const NameEntry entry{unescapeName(stored), stored, int(index.size())};
+        index.insert(std::upper_bound(index.begin(), index.end(), entry,
+                                      [](const NameEntry& a, const NameEntry& b) { return lessIgnoringCase(a.name, b.name); }),
+                     entry);
+        // The first value of a key brings the key (and the keys above it) into being.
+        m_groupIndexes.clear();
+    }
     m_settings->setValue(groupPrefix(m_current) + stored, tagged);
 }
 

@@ -6,8 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 class QSettings;
 
@@ -82,6 +84,20 @@ public:
 
 private:
     struct Raw;
+    // The names of one group's values or subkeys, decoded once and sorted so that a lookup
+    // ignoring case takes a binary search; `order` keeps the store's order among names that differ
+    // only in case, where the first one counts.
+    struct NameEntry {
+        QString name;
+        QString stored;
+        int order = 0;
+    };
+    using NameIndex = std::vector<NameEntry>;
+    static NameIndex makeIndex(const QStringList& storedNames);
+    static QString lookUp(const NameIndex& index, const QString& name);
+    const NameIndex& valueIndex(const QStringList& groups) const;
+    const NameIndex& groupIndex(const QStringList& groups) const;
+    void forgetIndexes();
     bool resolveKey(const QString& key, QStringList& groups) const;
     QString findGroup(const QStringList& parents, const QString& name) const;
     bool groupHasContent(const QStringList& groups) const;
@@ -98,4 +114,8 @@ private:
     bool m_open = false;
     QStringList m_current;     // stored names of the open key's groups below the root
     QString m_currentPath;     // the open key as the caller spelt it
+    // Per group path (stored names joined by '/'); kept until the key closes or a key is deleted,
+    // and brought up to date by this store's own value writes and deletions.
+    mutable std::map<QString, NameIndex> m_valueIndexes;
+    mutable std::map<QString, NameIndex> m_groupIndexes;
 };

@@ -297,4 +297,48 @@ TEST(Registry, HandEditedValuesReadAsUnknownAndNeverCrash)
     EXPECT_EQ(reg.ReadInteger(QStringLiteral("good")), 42);
 }
 
+// One open key sees its own writes and deletions at once, whichever spelling they use, and names
+// that differ only in case (a hand-edited file) resolve to the first of them in the store's order.
+TEST(Registry, LookupsFollowWritesAndDeletionsInsideOneOpenKey)
+{
+    QDir().mkpath(QFileInfo(Registry::storeFileName()).absolutePath());
+    QFile file(Registry::storeFileName());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Twice]\n"
+               "Colour=dword:00000001\n"
+               "COLOUR=dword:00000002\n"
+               "colour=dword:00000003\n");
+    file.close();
+
+    Registry reg;
+    ASSERT_TRUE(reg.OpenKey(kRoot + QStringLiteral("\\twice"), false));
+    const QStringList stored = reg.GetValueNames();
+    ASSERT_EQ(stored.size(), 3);
+    const int first = stored.first() == QStringLiteral("COLOUR") ? 2 : stored.first() == QStringLiteral("Colour") ? 1 : 3;
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("cOLOUR")), first);
+    EXPECT_TRUE(reg.DeleteValue(QStringLiteral("colour")));
+    EXPECT_EQ(reg.GetValueNames(), stored.mid(1));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Colour")), stored[1] == QStringLiteral("COLOUR") ? 2 : stored[1] == QStringLiteral("Colour") ? 1 : 3);
+
+    // A new key comes into being with its first value and is found at once.
+    ASSERT_TRUE(reg.OpenKey(kRoot + QStringLiteral("\\Fresh"), true));
+    EXPECT_FALSE(reg.KeyExists(kRoot + QStringLiteral("\\FRESH")));
+    for (int i = 0; i < 50; ++i)
+        reg.WriteInteger(QStringLiteral("Name%1").arg(49 - i), i);
+    EXPECT_TRUE(reg.KeyExists(kRoot + QStringLiteral("\\FRESH")));
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(reg.ReadInteger(QStringLiteral("NAME%1").arg(49 - i)), i);
+        reg.WriteInteger(QStringLiteral("name%1").arg(49 - i), -i); // the same value, not another
+    }
+    EXPECT_EQ(reg.GetValueNames().size(), 50);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Name7")), -42);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_TRUE(reg.DeleteValue(QStringLiteral("NAME%1").arg(i)));
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Name7")));
+    EXPECT_FALSE(reg.KeyExists(kRoot + QStringLiteral("\\Fresh"))) << "gone with its last value";
+    reg.WriteInteger(QStringLiteral("Name7"), 7);
+    EXPECT_TRUE(reg.KeyExists(kRoot + QStringLiteral("\\fresh")));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("NAME7")), 7);
+}
+
 } // namespace
