@@ -5,6 +5,8 @@
 //   bars; and with the overlays hidden, against QPainter drawing only those pixels;
 // - the overlay repaint of a mouse move while measuring at 1:1, 1:5 and 1:60, against QPainter
 //   drawing the same squares, lines, labels and bars over a copy of the background.
+// - a complete repaint at 1:1, 1:5 and 1:60 with the bird's-eye view shown (286 x 229, the window
+//   on screen), against the same repaint without the view.
 // Times are the process's CPU time, the toolkit held to one thread of its pool.
 #include "Ratios.h"
 
@@ -15,6 +17,7 @@
 #include "project/ObjectDrawing.h"
 #include "project/PathDistances.h"
 #include "project/Settings.h"
+#include "workspace/TF_BirdView.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QApplication>
@@ -375,6 +378,32 @@ void BM_Reference_QPainterOverlay(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QPainterOverlay)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// Last of all: the window goes on screen here, which the repaints above do without.
+void BM_CompleteRepaintWithBirdView(benchmark::State& state)
+{
+    static TF_BirdView* bird = [] {
+        auto* view = new TF_BirdView;
+        F_BirdView = view;
+        view->resize(286, 229);
+        view->show();
+        TF_SMDI& w = window();
+        w.resize(kViewW + 40, kViewH + 80);
+        w.show();
+        w.PB->resize(kViewW, kViewH); // the size the repaints above were measured at
+        return view;
+    }();
+    const int z = int(state.range(0));
+    showZoom(z);
+    window().FormActivate(); // the view shows this window
+    if (bird->MDIForm != &window() || window().PB->size() != QSize(kViewW, kViewH)) {
+        state.SkipWithError("the bird's-eye view does not show the window");
+        return;
+    }
+    repaintWhileScrolling(state, z);
+    benchmark::DoNotOptimize(bird->view().constBits());
+}
+BENCHMARK(BM_CompleteRepaintWithBirdView)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -388,7 +417,10 @@ int main(int argc, char** argv)
         bench::compare(named("BM_CompleteRepaintPixels", z), named("BM_Reference_QPainterPixels", z));
     for (const int z : {10, 14, 69})
         bench::compare(named("BM_OverlayOnMouseMove", z), named("BM_Reference_QPainterOverlay", z));
+    for (const int z : {10, 14, 69})
+        bench::compare(named("BM_CompleteRepaintWithBirdView", z), named("BM_CompleteRepaint", z));
     const int result = bench::runWithRatios(argc, argv);
     windowStore().reset();
+    delete F_BirdView.data();
     return result;
 }

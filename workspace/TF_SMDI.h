@@ -221,6 +221,12 @@ private:
     // Images whose zoomed copy is sized but not yet filled; the next complete repaint fills them.
     std::unordered_set<const TStitchObject*> m_zoomCopiesDue;
     void buildDueZoomCopies();
+    // ResampleStitchObjects for a new zoom: the pixels stay as they are.
+    void requestZoomCopies(TStitchObject* ASO);
+    // What B_Bird was drawn from: its size and bird zoom, the area fill and each image's place,
+    // state and pixels. A pan or zoom of the window changes none of it and only moves the frame.
+    std::vector<qint64> birdSource(int z, QSize size) const;
+    std::vector<qint64> m_birdDrawnFrom;
 
 public:
     // -- end painting --

@@ -239,7 +239,7 @@ void TF_SMDI::ApplyZoom(int Value)
         return;
     fZoom = Value;
     if (Value > 10)
-        ResampleStitchObjects(nullptr);
+        requestZoomCopies(nullptr);
     UpdateArea();
     SmoothDraw(true);
 }

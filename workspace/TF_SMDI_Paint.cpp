@@ -841,6 +841,20 @@ int TF_SMDI::BuildBird(int BirdWidth)
     return z;
 }
 
+std::vector<qint64> TF_SMDI::birdSource(int z, QSize size) const
+{
+    std::vector<qint64> source = {z, size.width(), size.height(), SettingAreaColor, SettingAreaBrush, FX != nullptr};
+    source.reserve(source.size() + StitchList.size() * 9);
+    for (const auto& so : StitchList) {
+        const TFastDIB* fd = so->FD.get();
+        source.insert(source.end(), {qint64(quintptr(so.get())), so->x, so->y, so->Width, so->Height,
+                                     qint64(so->Visible) | qint64(so->Selected) << 1, qint64(quintptr(fd)),
+                                     fd ? qint64(quintptr(fd->Bits)) : 0,
+                                     fd ? qint64(fd->Info.Header.Width) << 32 | fd->AbsHeight : 0});
+    }
+    return source;
+}
+
 void TF_SMDI::UpdateBird(bool ImageChanged)
 {
     if (!F_BirdView || !isVisible() || (!ImageChanged && F_BirdView->MDIForm != this))
@@ -851,11 +865,17 @@ void TF_SMDI::UpdateBird(bool ImageChanged)
             return;
         F_BirdView->setClientHeight(ScaleBird(Area->height(), z));
         // The view's own size: docked or at its minimum it may not take the height asked for.
-        QImage bird(F_BirdView->width(), F_BirdView->height(), QImage::Format_RGB32);
-        if (bird.isNull())
-            return; // the previous overview stays
-        B_Bird = std::move(bird);
-        DrawBird(z);
+        const QSize size(F_BirdView->width(), F_BirdView->height());
+        std::vector<qint64> source = birdSource(z, size);
+        if (ImageChanged || B_Bird.size() != size || source != m_birdDrawnFrom) {
+            QImage bird(size, QImage::Format_RGB32);
+            if (bird.isNull())
+                return; // the previous overview stays
+            B_Bird = std::move(bird);
+            m_birdDrawnFrom.clear(); // a throw while drawing leaves it to be drawn again
+            DrawBird(z);
+            m_birdDrawnFrom = std::move(source);
+        }
         F_BirdView->UpdateBird(this, z);
     } catch (const std::exception&) {
         // The previous overview stays.
@@ -909,6 +929,12 @@ bool sizeZoomCopy(const TF_SMDI& w, TStitchObject& so)
 } // namespace
 
 void TF_SMDI::ResampleStitchObjects(TStitchObject* ASO)
+{
+    m_birdDrawnFrom.clear(); // the pixels may have changed
+    requestZoomCopies(ASO);
+}
+
+void TF_SMDI::requestZoomCopies(TStitchObject* ASO)
 {
     // The copies are sized now and filled by the next complete repaint, from the pixels and at
     // the zoom of then: the requests of one road (an image read, the fitted zoom, a rebuild after

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -249,6 +250,49 @@ TEST_F(BirdView, HiddenViewTakesNothingAndResizingBuildsForTheNewWidth)
     EXPECT_EQ(view->Zoom, 54) << "the window built its overview for 50 pixels";
     EXPECT_EQ(view->height(), roundEven(1800 / 45.0));
     EXPECT_EQ(w->B_Bird.size(), view->size());
+}
+
+// A complete repaint draws the overview again only when the pictures or their placement changed;
+// what it shows is then what an overview drawn afresh shows.
+TEST_F(BirdView, RepaintsRedrawTheOverviewOnlyWhenThePicturesChange)
+{
+    TStitchObject* first = addPicture(0, 0, 1000, 440, 1);
+    addPicture(1000, 0, 600, 440, 2);
+    w->UpdateArea();
+    w->FormActivate();
+    w->SmoothDraw(true);
+    ASSERT_EQ(view->MDIForm, w.data());
+
+    auto drawnAfresh = [&] {
+        const QImage shown = w->B_Bird.copy();
+        const QImage viewShown = view->view().copy();
+        w->UpdateBird(true);
+        expectSameImage(shown, w->B_Bird);
+        expectSameImage(viewShown, view->view());
+    };
+    struct Row {
+        const char* change;
+        std::function<void()> apply;
+        bool redrawn;
+    };
+    const Row rows[] = {
+        {"pan", [&] { w->SB_H->setValue(w->SB_H->value() + 200); }, false},
+        {"zoom", [&] { w->setZoom(12); }, false},
+        {"moved", [&] { first->y = 100; w->UpdateArea(); }, true},
+        {"hidden", [&] { first->Visible = false; }, true},
+        {"selected", [&] { first->Selected = true; }, true},
+        {"area colour", [&] { SettingAreaColor = 0x00102030; }, true},
+        {"pixels", [&] { BitmapToDIB(patterned(1000, 440, 7), *first->FD); w->ResampleStitchObjects(first); }, true},
+        {"removed", [&] { w->StitchList.pop_back(); w->UpdateArea(); }, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.change);
+        const qint64 before = w->B_Bird.cacheKey();
+        r.apply();
+        w->SmoothDraw(true);
+        EXPECT_EQ(w->B_Bird.cacheKey() != before, r.redrawn);
+        drawnAfresh();
+    }
 }
 
 } // namespace
