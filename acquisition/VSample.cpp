@@ -3,14 +3,19 @@
 // GUI thread.
 #include "acquisition/VSample.h"
 
+#include "acquisition/VFrameDecode.h"
 #include "acquisition/VideoDialogs.h"
+#include "image/TFastDIB.h"
 #include "platform/Delphi.h"
 
+#include <QImage>
 #include <QMetaObject>
+#include <QPainter>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -22,6 +27,52 @@ QString upperAscii(const QString& s)
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 32);
     return r;
+}
+
+// The video window: the newest decoded frame stretched over the whole window, black before the first.
+class TVideoWindow : public QWidget {
+public:
+    explicit TVideoWindow(QWidget* owner) : QWidget(owner)
+    {
+        setObjectName(QStringLiteral("VideoWindow"));
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    void setFrame(QImage frame)
+    {
+        m_frame = std::move(frame);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        if (m_frame.isNull())
+            painter.fillRect(rect(), Qt::black);
+        else
+            painter.drawImage(rect(), m_frame);
+    }
+
+private:
+    QImage m_frame;
+};
+
+// A 24-bit picture as a 32-bit one for painting.
+QImage toImage(const TFastDIB& bmp)
+{
+    const int w = bmp.Info.Header.Width;
+    const int h = bmp.AbsHeight;
+    if (w <= 0 || h <= 0 || bmp.Info.Header.BitCount != 24 || !bmp.Scanlines)
+        return QImage();
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        const int memoryRow = bmp.Info.Header.Height > 0 ? h - 1 - y : y;
+        const auto* in = static_cast<const TFColor*>(bmp.Scanlines[memoryRow]);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            out[x] = qRgb(in[x].r, in[x].g, in[x].b);
+    }
+    return image;
 }
 
 } // namespace
@@ -55,6 +106,7 @@ TVideoSample::~TVideoSample()
 {
     SetCallBack(nullptr);
     m_capture.reset(); // no frame arrives after this
+    CloseVideoWindow();
 }
 
 HRESULT TVideoSample::fail(HRESULT hr, const QString& message)
@@ -67,6 +119,15 @@ void TVideoSample::SampleCB(const quint8* data, qint32 size)
 {
     if (size <= 0)
         return;
+    if (m_windowShown.load()) {
+        std::lock_guard<std::mutex> guard(m_windowLock);
+        m_windowFrame.resize(size);
+        std::memcpy(m_windowFrame.data(), data, size_t(size));
+        if (!m_windowFramePending) {
+            m_windowFramePending = true;
+            QMetaObject::invokeMethod(m_receiver.get(), [this] { showWindowFrame(); }, Qt::QueuedConnection);
+        }
+    }
     std::lock_guard<std::mutex> guard(m_callbackLock);
     // Without a callback the frame is dropped: nobody waits for it.
     if (CallBack)
@@ -82,10 +143,11 @@ void TVideoSample::SetCallBack(TVideoSampleCallBack CB)
 HRESULT TVideoSample::StartVideo(const QString& CaptureDeviceName, bool Visible, QString& DeviceSelected)
 {
     m_capture->Stop();
+    CloseVideoWindow();
     g_psCurrent = PS_Stopped;
     m_formatArr.clear();
     m_caps.clear();
-    fVisible = Visible; // frames always go to the callback; there is no video window of our own
+    fVisible = Visible;
     HRESULT hr = FindCaptureDevice(CaptureDeviceName, DeviceSelected);
     if (hr != S_OK)
         return hr < 0 ? hr : E_FAIL;
@@ -153,11 +215,14 @@ HRESULT TVideoSample::RestartVideo() { return ConnectGraph(fVisible); }
 
 HRESULT TVideoSample::ConnectGraph(bool visible)
 {
-    Q_UNUSED(visible);
     if (!m_capture->IsOpen())
         return fail(E_FAIL, QStringLiteral("No video device is open."));
+    if (visible)
+        SetupVideoWindow(); // before the run, so the first frames are shown
     const HRESULT hr = runCaps(m_caps);
     g_psCurrent = hr == S_OK ? PS_Running : PS_Stopped;
+    if (hr != S_OK)
+        CloseVideoWindow();
     return hr;
 }
 
@@ -188,6 +253,7 @@ HRESULT TVideoSample::ResumeVideo()
 HRESULT TVideoSample::StopVideo()
 {
     m_capture->Stop();
+    CloseVideoWindow();
     g_psCurrent = PS_Stopped;
     m_formatArr.clear();
     return S_OK;
@@ -354,6 +420,93 @@ void TVideoSample::GetVideoSize(qint32& Width, qint32& Height) const
     const TVideoFormatCaps f = m_capture->CurrentFormat();
     Width = f.Width;
     Height = f.Height;
+}
+
+void TVideoSample::SetupVideoWindow()
+{
+    if (!pIVideoWindow)
+        pIVideoWindow = new TVideoWindow(ghApp);
+    ResizeVideoWindow();
+    m_windowShown = true;
+    pIVideoWindow->show();
+}
+
+void TVideoSample::CloseVideoWindow()
+{
+    m_windowShown = false;
+    delete pIVideoWindow.data(); // hidden and taken from its owner
+    std::lock_guard<std::mutex> guard(m_windowLock);
+    m_windowFrame.clear();
+}
+
+void TVideoSample::ResizeVideoWindow()
+{
+    // Without an owner the window is a window of its own and keeps its size.
+    if (pIVideoWindow && ghApp)
+        pIVideoWindow->setGeometry(QRect(QPoint(0, 0), ghApp->rect().size()));
+}
+
+QWidget* TVideoSample::VideoWindow() const { return pIVideoWindow.data(); }
+
+void TVideoSample::showWindowFrame()
+{
+    QByteArray frame;
+    {
+        std::lock_guard<std::mutex> guard(m_windowLock);
+        m_windowFramePending = false;
+        frame.swap(m_windowFrame);
+    }
+    auto* window = static_cast<TVideoWindow*>(pIVideoWindow.data());
+    if (!window || frame.isEmpty())
+        return;
+    const TVideoFormatCaps f = m_capture->CurrentFormat();
+    if (f.Width <= 0 || f.Height <= 0)
+        return;
+    TFastDIB bitmap;
+    bitmap.SetSize(f.Width, f.Height, 24);
+    const auto* data = reinterpret_cast<const quint8*>(frame.constData());
+    if (UnpackVideoFrame(f.FourCC, data, frame.size(), bitmap) != 0)
+        DrawCompressionMessage(bitmap, frame.size(), f.FourCC);
+    window->setFrame(toImage(bitmap));
+}
+
+HRESULT TVideoSample::SetBufferSamples(bool BufferThem)
+{
+    m_capture->SetBufferSamples(BufferThem);
+    return S_OK;
+}
+
+HRESULT TVideoSample::GetImageBuffer(std::unique_ptr<quint8[]>& pb, qint32& Size)
+{
+    if (!m_capture->BufferSamples())
+        return fail(E_INVALIDARG, QStringLiteral("The video keeps no frame: buffering is off."));
+    // One snapshot gives both the size and the bytes, so a format switch between them cannot
+    // leave a buffer of the old size with the new frame's bytes.
+    QByteArray frame;
+    if (!m_capture->LastFrame(frame))
+        return fail(VFW_E_WRONG_STATE, QStringLiteral("No video frame has arrived yet."));
+    const qint32 n = qint32(frame.size());
+    if (pb && Size != n) {
+        pb.reset();
+        Size = 0;
+    }
+    Size = n;
+    if (!pb)
+        pb = std::make_unique<quint8[]>(size_t(n));
+    std::memcpy(pb.get(), frame.constData(), size_t(n));
+    return S_OK;
+}
+
+// There is no extended property interface on these devices: the answer of a device without one.
+HRESULT TVideoSample::GetExProp(const QUuid&, quint32, void*, quint32, void*, quint32, quint32& pcbReturned)
+{
+    pcbReturned = 0;
+    return fail(E_NOINTERFACE, QStringLiteral("The video device has no extended properties."));
+}
+
+HRESULT TVideoSample::SetExProp(const QUuid&, quint32, void*, quint32, void*, quint32)
+{
+    return fail(E_NOINTERFACE, QStringLiteral("The video device has no extended properties."));
 }
 
 void TVideoSample::DeleteCaptureGraph() { m_capture->Stop(); }

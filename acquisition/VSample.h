@@ -6,12 +6,15 @@
 
 #include "platform/VideoCapture.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -21,6 +24,7 @@ using HRESULT = qint32;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
+inline constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 inline constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);
 inline constexpr HRESULT VFW_E_WRONG_STATE = HRESULT(0x80040227u);
 inline constexpr HRESULT VFW_E_INVALIDMEDIATYPE = HRESULT(0x80040200u);
@@ -54,6 +58,7 @@ public:
 
     // Finds the device ("" is "#1", "#n" the n-th, else the friendly name, case and blanks aside),
     // reads its formats and runs it. DeviceSelected receives the chosen device's trimmed name.
+    // Visible: the frames are also shown in a video window, a child of the window given at creation.
     HRESULT StartVideo(const QString& CaptureDeviceName, bool Visible, QString& DeviceSelected);
     HRESULT RestartVideo();
     HRESULT PauseVideo();
@@ -87,6 +92,24 @@ public:
     bool HasVideoProcAmp() const;
 
     void GetVideoSize(qint32& Width, qint32& Height) const;
+
+    // Places the video window at (0, 0) with the client size of the window given at creation.
+    void ResizeVideoWindow();
+    // The video window while a visible graph runs; null otherwise.
+    QWidget* VideoWindow() const;
+
+    // Whether the graph keeps its newest frame for GetImageBuffer; off after creation.
+    HRESULT SetBufferSamples(bool BufferThem);
+    // Copies the newest kept frame into pb. A buffer whose Size differs from the frame's is freed
+    // and a new one allocated; Size receives the frame's byte count. E_INVALIDARG while buffering
+    // is off, VFW_E_WRONG_STATE before the first frame; pb and Size then stay as they were.
+    HRESULT GetImageBuffer(std::unique_ptr<quint8[]>& pb, qint32& Size);
+
+    // The device's extended property set. No video device here offers one: E_NOINTERFACE.
+    HRESULT GetExProp(const QUuid& guidPropSet, quint32 dwPropID, void* pInstanceData, quint32 cbInstanceData,
+                      void* pPropData, quint32 cbPropData, quint32& pcbReturned);
+    HRESULT SetExProp(const QUuid& guidPropSet, quint32 dwPropID, void* pInstanceData, quint32 cbInstanceData,
+                      void* pPropData, quint32 cbPropData);
     void DeleteCaptureGraph();
 
     // A failure while the graph runs (the device went away, the stream ended), on the GUI thread.
@@ -107,8 +130,12 @@ private:
     HRESULT runCaps(const QString& caps);
     HRESULT fail(HRESULT hr, const QString& message);
     void graphFailed(const QString& message); // GUI thread
+    void SetupVideoWindow();
+    void CloseVideoWindow();
+    void showWindowFrame(); // GUI thread
 
     QPointer<QWidget> ghApp;
+    QPointer<QWidget> pIVideoWindow;
     std::unique_ptr<TVideoCapture> m_capture;
     TPLAYSTATE g_psCurrent = PS_Stopped;
     bool fVisible = false;
@@ -119,6 +146,13 @@ private:
 
     std::mutex m_callbackLock; // the streaming thread reads CallBack while the GUI thread sets it
     TVideoSampleCallBack CallBack;
+
+    // The newest frame for the video window, handed from the streaming thread; one repaint is
+    // queued at a time, so frames the window cannot keep up with are replaced.
+    std::atomic<bool> m_windowShown{false};
+    std::mutex m_windowLock;
+    QByteArray m_windowFrame;
+    bool m_windowFramePending = false;
 
     // Receives what the streaming thread posts; queued calls die with it.
     std::unique_ptr<QObject> m_receiver;

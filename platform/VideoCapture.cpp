@@ -233,6 +233,7 @@ struct TVideoCapture::Impl {
     GstElement* pipeline = nullptr;
     GstElement* sink = nullptr;
     QString lastError;
+    bool bufferSamples = false;
 
     // Shared with the streaming threads.
     std::mutex lock;
@@ -462,7 +463,8 @@ bool TVideoCapture::Run(const QString& caps, int timeoutMs)
     }
     g_object_set(filter, "caps", filterCaps, nullptr);
     gst_caps_unref(filterCaps);
-    g_object_set(d->sink, "sync", FALSE, "max-buffers", 2, "drop", TRUE, nullptr);
+    g_object_set(d->sink, "sync", FALSE, "max-buffers", 2, "drop", TRUE, "enable-last-sample", gboolean(d->bufferSamples),
+                 nullptr);
     GstAppSinkCallbacks callbacks = {};
     callbacks.new_sample = &Impl::newSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(d->sink), &callbacks, d.get(), nullptr);
@@ -509,6 +511,38 @@ bool TVideoCapture::Resume()
 }
 
 void TVideoCapture::Stop() { d->stop(); }
+
+void TVideoCapture::SetBufferSamples(bool buffer)
+{
+    d->bufferSamples = buffer;
+    if (d->sink)
+        g_object_set(d->sink, "enable-last-sample", gboolean(buffer), nullptr);
+}
+
+bool TVideoCapture::BufferSamples() const { return d->bufferSamples; }
+
+bool TVideoCapture::LastFrame(QByteArray& bytes) const
+{
+    bytes.clear();
+    if (!d->sink || !d->bufferSamples)
+        return false;
+    GstSample* sample = nullptr;
+    g_object_get(d->sink, "last-sample", &sample, nullptr);
+    if (!sample)
+        return false;
+    bool ok = false;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstMapInfo map;
+    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        if (map.size > 0 && map.size <= 0x7FFFFFFF) {
+            bytes = QByteArray(reinterpret_cast<const char*>(map.data), qsizetype(map.size));
+            ok = true;
+        }
+        gst_buffer_unmap(buffer, &map);
+    }
+    gst_sample_unref(sample);
+    return ok;
+}
 
 TVideoFormatCaps TVideoCapture::CurrentFormat() const
 {

@@ -5,6 +5,7 @@
 // the device's V4L2 controls. Nothing of GStreamer shows outside this pair.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -92,6 +93,14 @@ public:
     bool IsRunning() const; // a pipeline exists (running or paused)
     // The negotiated format of the running pipeline; Width 0 when none is known.
     TVideoFormatCaps CurrentFormat() const;
+
+    // Whether the sink keeps the newest frame for LastFrame; off unless asked for. Takes effect at
+    // once on a running pipeline and holds for the later ones.
+    void SetBufferSamples(bool buffer);
+    bool BufferSamples() const;
+    // A copy of the newest frame the sink kept. False while buffering is off, no pipeline runs or
+    // no frame has come yet.
+    bool LastFrame(QByteArray& bytes) const;
 
     // Frames, on the streaming thread: the bytes of one frame, valid only during the call. Set
     // before Run; the receiver only enqueues.

@@ -1,12 +1,18 @@
 // The capture graph on test-pattern sources: choosing the device, the sorted format list, play
-// states and the picture controls of a colour-balance element.
+// states, the picture controls of a colour-balance element, the video window and the kept frame.
 #include "acquisition/VSample.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPointer>
 #include <QThread>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 // GStreamer keeps its registry, loaded plugins and type system until the process ends and frees
@@ -161,4 +167,160 @@ TEST_F(VSampleTest, PictureControlsOfTheColourBalance)
     EXPECT_LT(graph->SetVideoPropAmpEx(TVideoProcAmp::Brightness, VideoProcAmpFlagsManual, 5000), 0);
     // The balance has no gain control.
     EXPECT_LT(graph->GetVideoPropAmpEx(TVideoProcAmp::Gain, min, max, step, def, flags, actual), 0);
+}
+
+namespace {
+
+// The pattern's bars from the left: 75 % white, then yellow. Scaled and converted from YUV, so the
+// colours are compared with room to spare.
+bool showsTheBars(const QImage& image)
+{
+    if (image.isNull())
+        return false;
+    const int y = image.height() / 4;
+    const QColor white = image.pixelColor(image.width() / 14, y);
+    const QColor yellow = image.pixelColor(image.width() * 3 / 14, y);
+    return white.red() > 150 && std::abs(white.red() - white.blue()) < 25 && std::abs(white.green() - white.blue()) < 25
+        && yellow.red() > 150 && yellow.green() > 150 && yellow.blue() < 80;
+}
+
+} // namespace
+
+TEST_F(VSampleTest, VisibleGraphShowsTheFramesInAWindowOfTheOwner)
+{
+    QWidget owner;
+    owner.resize(400, 300);
+    HRESULT hr = E_FAIL;
+    auto visible = std::make_unique<TVideoSample>(&owner, false, 0, hr);
+    ASSERT_EQ(hr, S_OK);
+    QString selected;
+
+    // Without Visible the frames go to the callback only.
+    ASSERT_EQ(visible->StartVideo(QStringLiteral("Pattern B"), false, selected), S_OK) << visible->LastError().toStdString();
+    EXPECT_EQ(visible->VideoWindow(), nullptr);
+
+    ASSERT_EQ(visible->StartVideo(QStringLiteral("Pattern B"), true, selected), S_OK) << visible->LastError().toStdString();
+    QPointer<QWidget> window = visible->VideoWindow();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->parentWidget(), &owner);
+    EXPECT_TRUE(window->isVisibleTo(&owner));
+    EXPECT_EQ(window->geometry(), QRect(0, 0, 400, 300));
+
+    owner.resize(520, 330);
+    visible->ResizeVideoWindow();
+    EXPECT_EQ(window->geometry(), QRect(0, 0, 520, 330));
+
+    // The 160 x 120 I420 pattern, decoded and stretched over the window.
+    QElapsedTimer timer;
+    timer.start();
+    bool shown = false;
+    while (!shown && timer.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        shown = showsTheBars(window->grab().toImage());
+        if (!shown)
+            QThread::msleep(10);
+    }
+    EXPECT_TRUE(shown);
+
+    // A restart of the same graph keeps its one window.
+    EXPECT_EQ(visible->RestartVideo(), S_OK);
+    EXPECT_EQ(visible->VideoWindow(), window.data());
+    EXPECT_EQ(owner.findChildren<QWidget*>(QStringLiteral("VideoWindow")).size(), 1);
+
+    EXPECT_EQ(visible->StopVideo(), S_OK);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(visible->VideoWindow(), nullptr);
+    EXPECT_TRUE(owner.findChildren<QWidget*>(QStringLiteral("VideoWindow")).isEmpty());
+    QCoreApplication::processEvents(); // a repaint still queued finds no window
+
+    // Freeing the graph takes its window too.
+    ASSERT_EQ(visible->StartVideo(QStringLiteral("Pattern B"), true, selected), S_OK);
+    window = visible->VideoWindow();
+    ASSERT_TRUE(window);
+    visible.reset();
+    EXPECT_TRUE(window.isNull());
+    QCoreApplication::processEvents();
+}
+
+TEST_F(VSampleTest, ImageBufferCopiesTheKeptFrameOnlyWhileBuffering)
+{
+    std::unique_ptr<quint8[]> pb;
+    qint32 size = 0;
+    // Stopped, and without buffering: nothing to copy, nothing touched.
+    EXPECT_LT(graph->GetImageBuffer(pb, size), 0);
+    QString selected;
+    ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern A"), false, selected), S_OK) << graph->LastError().toStdString();
+    QThread::msleep(100);
+    EXPECT_EQ(graph->GetImageBuffer(pb, size), E_INVALIDARG);
+    EXPECT_FALSE(pb);
+    EXPECT_EQ(size, 0);
+
+    const auto waitForFrame = [&](qint32 wanted) {
+        QElapsedTimer timer;
+        timer.start();
+        HRESULT hr = E_FAIL;
+        while (timer.elapsed() < 5000) {
+            hr = graph->GetImageBuffer(pb, size);
+            if (hr == S_OK && size == wanted)
+                break;
+            QThread::msleep(10);
+        }
+        return hr;
+    };
+
+    EXPECT_EQ(graph->SetBufferSamples(true), S_OK);
+    // A caller's buffer of another size is given up, not overrun.
+    pb = std::make_unique<quint8[]>(16);
+    size = 16;
+    ASSERT_EQ(waitForFrame(640 * 480 * 2), S_OK);
+    ASSERT_EQ(size, 640 * 480 * 2);
+    ASSERT_TRUE(pb);
+    // YUY2 of the white bar at the top left: bright luma, colourless chroma.
+    EXPECT_GT(pb[0], 150);
+    EXPECT_NEAR(pb[1], 128, 10);
+    EXPECT_NEAR(pb[3], 128, 10);
+
+    // A buffer of the right size is filled in place.
+    const quint8* kept = pb.get();
+    std::memset(pb.get(), 0, size_t(size));
+    EXPECT_EQ(graph->GetImageBuffer(pb, size), S_OK);
+    EXPECT_EQ(pb.get(), kept);
+    EXPECT_EQ(size, 640 * 480 * 2);
+    EXPECT_GT(pb[0], 150);
+
+    // Another format: the buffer follows the new frame size.
+    ASSERT_EQ(graph->SetVideoSizeByListIndex(0), S_OK);
+    ASSERT_EQ(waitForFrame(320 * 240 * 2), S_OK);
+    EXPECT_EQ(size, 320 * 240 * 2);
+    EXPECT_GT(pb[0], 150);
+
+    // Buffering off again, or no pipeline: a failure that leaves the caller's buffer alone.
+    EXPECT_EQ(graph->SetBufferSamples(false), S_OK);
+    EXPECT_EQ(graph->GetImageBuffer(pb, size), E_INVALIDARG);
+    EXPECT_EQ(graph->SetBufferSamples(true), S_OK);
+    graph->StopVideo();
+    kept = pb.get();
+    EXPECT_EQ(graph->GetImageBuffer(pb, size), VFW_E_WRONG_STATE);
+    EXPECT_EQ(pb.get(), kept);
+    EXPECT_EQ(size, 320 * 240 * 2);
+}
+
+TEST_F(VSampleTest, ExtendedPropertiesAreNotOffered)
+{
+    const QUuid propSet(QStringLiteral("{c6e13360-30ac-11d0-a18c-00a0c9118956}"));
+    quint8 instance[8] = {};
+    quint8 data[16] = {};
+    const auto check = [&] {
+        quint32 returned = 77;
+        EXPECT_EQ(graph->GetExProp(propSet, 1, instance, sizeof instance, data, sizeof data, returned), E_NOINTERFACE);
+        EXPECT_EQ(returned, 0u);
+        EXPECT_EQ(graph->SetExProp(propSet, 1, instance, sizeof instance, data, sizeof data), E_NOINTERFACE);
+        EXPECT_FALSE(graph->LastError().isEmpty());
+        for (quint8 b : data)
+            EXPECT_EQ(b, 0);
+    };
+    check();
+    QString selected;
+    ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern A"), false, selected), S_OK);
+    check();
 }
