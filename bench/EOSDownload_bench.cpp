@@ -123,16 +123,6 @@ int main(int argc, char** argv)
         return 1;
     }
     g_camera = &camera;
-    std::vector<char*> args(argv, argv + argc);
-    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
-        args.push_back(interleaved);
-    int count = int(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    bench::MedianRatioReporter reporter(
-        std::vector<std::pair<std::string, std::string>>{{"BM_BackEndDownload", "BM_DirectSdkDownload"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    bench::runInterleaved(argc, argv, {{"BM_BackEndDownload", "BM_DirectSdkDownload"}});
     return 0;
 }

@@ -4,7 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -55,5 +57,28 @@ private:
     std::vector<std::pair<std::string, std::string>> m_pairs;
     std::map<std::string, double> m_medians;
 };
+
+// The command line with random interleaving switched on unless it says otherwise, ending in a null:
+// interleaved repetitions keep a busy machine from favouring one side of a pair.
+inline std::vector<char*> interleavedArgs(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
+    if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
+        args.push_back(interleaved);
+    args.push_back(nullptr);
+    return args;
+}
+
+// Runs the registered benchmarks interleaved and prints each pair's ratio of medians.
+inline void runInterleaved(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs)
+{
+    std::vector<char*> args = interleavedArgs(argc, argv);
+    int count = int(args.size()) - 1;
+    benchmark::Initialize(&count, args.data());
+    MedianRatioReporter reporter(std::move(pairs));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+}
 
 } // namespace bench

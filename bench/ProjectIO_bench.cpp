@@ -13,6 +13,7 @@
 // Each repetition is one save or load; the repetitions of all rows run interleaved in a random
 // order, so a busy moment of the machine falls on both sides of a ratio alike.
 #include "BenchSupport.h"
+#include "MedianRatio.h"
 #include "Ratios.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
@@ -316,10 +317,6 @@ int main(int argc, char** argv)
     };
     bench::compare(large("BM_SaveProject_NewPictures"), large("BM_EncodeAndWrite_LibjpegReference"));
     bench::compare(large("BM_LoadProject"), large("BM_Decode_LibjpegReference"));
-    std::vector<char*> args(argv, argv + argc);
-    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
-        args.push_back(interleaved);
-    args.push_back(nullptr);
+    std::vector<char*> args = bench::interleavedArgs(argc, argv);
     return bench::runWithRatios(int(args.size()) - 1, args.data());
 }

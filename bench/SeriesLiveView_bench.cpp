@@ -71,17 +71,7 @@ int main(int argc, char** argv)
     window->CB_Frame->setChecked(true);
     window->Frame = QRect(200, 100, 500, 400);
 
-    std::vector<char*> args(argv, argv + argc);
-    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
-        args.push_back(interleaved);
-    int count = int(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    bench::MedianRatioReporter reporter(
-        std::vector<std::pair<std::string, std::string>>{{"BM_ShowLivePictureShaded", "BM_DecodeSameJpeg"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    bench::runInterleaved(argc, argv, {{"BM_ShowLivePictureShaded", "BM_DecodeSameJpeg"}});
     g_window = nullptr;
     return 0;
 }

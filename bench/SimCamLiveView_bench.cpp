@@ -106,17 +106,7 @@ int main(int argc, char** argv)
     for (int y = 0; y < g_height; ++y)
         std::memcpy(g_pixels.data() + size_t(y) * size_t(g_width) * 3, image.constScanLine(y), size_t(g_width) * 3);
 
-    std::vector<char*> args(argv, argv + argc);
-    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
-    if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
-        args.push_back(interleaved);
-    int count = int(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    bench::MedianRatioReporter reporter(
-        std::vector<std::pair<std::string, std::string>>{{"BM_SimulatedLiveViewFrame", "BM_EncodeSamePixels"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    bench::runInterleaved(argc, argv, {{"BM_SimulatedLiveViewFrame", "BM_EncodeSamePixels"}});
     eds::EdsCloseSession(g_camera);
     eds::EdsRelease(g_camera);
     eds::EdsTerminateSDK();

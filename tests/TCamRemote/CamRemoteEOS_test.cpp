@@ -4,6 +4,7 @@
 #include "SimCamera.h"
 
 #include "TCamRemote/Sources/CamRemote.h"
+#include "support/TestHelpers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,14 +33,7 @@ QString messageOf(const std::function<void()>& operation)
 }
 
 // Runs the event loop (the notification timer ticks in it) until `done`, or gives up after 30 s.
-bool runUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
+using testhelpers::runUntil;
 
 class CamRemoteEOS : public testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include "SimCamera.h"
 
 #include "TCamRemote/Sources/CamRemote.h"
+#include "support/TestHelpers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,14 +16,7 @@
 
 namespace {
 
-bool runUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
+using testhelpers::runUntil;
 
 class CamRemotePowerShotNew : public testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include "SimCamera.h"
 
 #include "TCamRemote/Sources/CamRemote.h"
+#include "support/TestHelpers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,14 +17,7 @@
 
 namespace {
 
-bool runUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
+using testhelpers::runUntil;
 
 class CamRemotePowerShotOld : public testing::Test {
 protected:

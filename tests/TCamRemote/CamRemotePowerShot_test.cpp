@@ -4,6 +4,7 @@
 #include "SimCamera.h"
 
 #include "TCamRemote/Sources/CamRemote.h"
+#include "support/TestHelpers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,14 +19,7 @@
 namespace {
 
 // Runs the event loop (the notification timer ticks in it) until `done`, or gives up after 30 s.
-bool runUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
+using testhelpers::runUntil;
 
 class CamRemotePowerShot : public testing::Test {
 protected:

@@ -22,6 +22,7 @@
 #include "TCamRemote/SimCamera.h"
 #include "TCamRemote/Sources/CamRemote.h"
 #include "support/ModalDialogs.h"
+#include "support/TestHelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,14 +48,7 @@ using testhelpers::whenShown;
 
 constexpr int DialogWaitMs = 10000;
 
-bool runUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
+using testhelpers::runUntil;
 
 class CameraWizard : public ::testing::Test {
 protected:

@@ -1,11 +1,25 @@
 // Small helpers shared by the tests.
 #pragma once
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
+
+#include <functional>
 
 namespace testhelpers {
 
 // Root of the source tree, for sample files the tests read.
 inline QString sourceDir() { return QStringLiteral(JEX4_SOURCE_DIR); }
+
+// Turns the event loop until done() holds, giving a loaded machine 30 seconds; returns done().
+inline bool runUntil(const std::function<bool()>& done, int ms = 30000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
 
 } // namespace testhelpers
