@@ -115,10 +115,22 @@ TF_FileManager::TF_FileManager(QWidget* parent)
     });
     connect(Files, &QAbstractItemModel::rowsInserted, this, &TF_FileManager::selectPendingFile);
 
+    // A busy folder reports changes hundreds of times a second: they are gathered and the folder
+    // is listed again at most RelistDelayMs after the first, once the listing before is in. A
+    // change during that listing starts the wait again, so the list ends with the folder's last state.
+    m_relist = new QTimer(this);
+    m_relist->setSingleShot(true);
+    m_relist->setInterval(RelistDelayMs);
+    connect(m_relist, &QTimer::timeout, this, [this] {
+        if (Files->isListing())
+            m_relist->start();
+        else if (!Files->folder().isEmpty())
+            listFolder(Files->folder(), QFileInfo(SelectedPath()).fileName());
+    });
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
-        if (folder == Files->folder())
-            listFolder(folder, QFileInfo(SelectedPath()).fileName());
+        if (folder == Files->folder() && !m_relist->isActive())
+            m_relist->start();
     });
 
     L_Error = new QLabel(this);
@@ -196,6 +208,7 @@ void TF_FileManager::folderChosen(const QString& folder)
 void TF_FileManager::listFolder(const QString& folder, const QString& fileToSelect)
 {
     showFolderProblem(FolderProblem(folder));
+    m_relist->stop(); // this listing reads the changes too
     if (!m_watcher->directories().isEmpty())
         m_watcher->removePaths(m_watcher->directories());
     m_watcher->addPath(folder);

@@ -15,6 +15,7 @@
 class FileListModel;
 class QFileSystemModel;
 class QFileSystemWatcher;
+class QTimer;
 class QLabel;
 class QTreeView;
 
@@ -33,6 +34,7 @@ public:
     ~TF_FileManager() override;
 
     static constexpr int ColumnWidth = 200;
+    static constexpr int RelistDelayMs = 250; // changes of the listed folder gathered this long
 
     QTreeView* VET = nullptr;       // folders
     QFileSystemModel* Model = nullptr;
@@ -65,6 +67,7 @@ private:
 
     QAbstractFileIconProvider m_icons; // plain icons: no look-up per folder
     QFileSystemWatcher* m_watcher = nullptr; // lists the folder anew when its files change
+    QTimer* m_relist = nullptr;              // pending listing after changes
     QString m_pressed;                 // file under the last plain left press, for the preview
     QString m_selectWhenListed;        // file name BrowseTo asked for, selected once its row comes
     QPersistentModelIndex m_browsed;   // last folder BrowseTo went to, folded on the next one

@@ -153,6 +153,39 @@ TEST_F(FileManager, ListsFoldersAndTheChosenExtensionsSortedByExtension)
     EXPECT_TRUE(waitFor([this] { return listed().contains(QStringLiteral("late.jpg")); }));
 }
 
+// Hundreds of changes in a burst, some while a listing is on its way: the list ends with what the
+// folder holds last.
+TEST_F(FileManager, AfterABurstOfChangesTheListHoldsTheFoldersLastState)
+{
+    browse(dir.path());
+    QStringList expected = listed();
+    int relists = 0;
+    QObject::connect(fm->Files, &QAbstractItemModel::modelReset, fm, [&relists] { ++relists; });
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("burst_%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+        touch(name);
+        if (i % 3 == 0)
+            ASSERT_TRUE(QFile::remove(dir.filePath(name)));
+        else
+            expected << name;
+        if (i % 50 == 0)
+            QCoreApplication::processEvents(); // the watcher reports part of the burst on the way
+    }
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("a.png"))));
+    expected.removeOne(QStringLiteral("a.png"));
+    ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("b.png")), dir.filePath(QStringLiteral("c.png"))));
+    expected.replaceInStrings(QStringLiteral("b.png"), QStringLiteral("c.png"));
+
+    auto sameNames = [&] {
+        QStringList got = listed(), want = expected;
+        got.sort();
+        want.sort();
+        return got == want;
+    };
+    EXPECT_TRUE(waitFor([&] { return !fm->Files->isListing() && sameNames(); }));
+    EXPECT_LT(relists, 20) << "the changes were gathered, not listed one by one";
+}
+
 TEST_F(FileManager, ManyFilesReachTheViewInSlices)
 {
     QTemporaryDir many;
