@@ -187,7 +187,7 @@ private:
     TNotifyGetPictureEvent mNotifyGetPictureEvent;
     TNotifyRemoteProbeParamEvent mNotifyRemoteProbeParamEvent;
     TNotifyRawDevelopEvent mNotifyRawDevelopEvent;
-    // The queue (the spec's two parallel lists of kinds and payloads as one list of entries); none
+    // The notification queue, kinds and payloads kept together in one list of entries; none
     // before the first OpenCameraEnumeration and after CloseCameraEnumeration.
     std::unique_ptr<std::deque<TNotifyEntry>> mNotifyQueue;
     QTimer* mNotifyTimer = nullptr; // owned by the component

@@ -406,9 +406,9 @@ SIMCAM_EXPORT int SimCam_WaitIdle(int timeoutMs)
 void simcam_faults_from_env(void)
 {
     /* "EdsSendCommand:0x81:2,EdsDownload:0xC1:1": the next calls that fail, and with what. */
-    const char* spec = simcam_env("JEX4_SIMCAM_FAIL");
-    if (spec) {
-        char* copy = strdup(spec);
+    const char* faults = simcam_env("JEX4_SIMCAM_FAIL");
+    if (faults) {
+        char* copy = strdup(faults);
         char* save = NULL;
         for (char* item = copy ? strtok_r(copy, ",", &save) : NULL; item; item = strtok_r(NULL, ",", &save)) {
             char* colon = strchr(item, ':');
