@@ -76,17 +76,6 @@ QPlainTextEdit* note(QWidget* parent, const QStringList& lines)
     return n;
 }
 
-QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
-{
-    auto* w = new QWidget(parent);
-    auto* l = new QHBoxLayout(w);
-    l->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* c : widgets)
-        l->addWidget(c);
-    l->addStretch(1);
-    return w;
-}
-
 // The picture of cursor choice i (0 to 5) on white, as the cursor boxes show it.
 QIcon cursorChoiceIcon(int choice)
 {

@@ -314,8 +314,9 @@ TEST(RtfRead, EveryPrefixOfADocumentReadsWithoutHarm)
     for (qsizetype n = 0; n <= rtf.size(); n += 7) {
         QTextDocument doc;
         const Rtf::ReadResult r = Rtf::read(rtf.left(n), doc);
-        if (n >= 5)
+        if (n >= 5) {
             ASSERT_TRUE(r.ok) << "at " << n << ": " << r.error.toStdString();
+        }
     }
 }
 

@@ -92,10 +92,12 @@ TEST(HandOverReader, RefusesWhatIsNoListOfFileNames)
     for (const auto& r : rows) {
         HandOverReader reader;
         EXPECT_EQ(reader.feed(r.bytes), r.state) << r.what;
-        if (r.state != State::Complete)
+        if (r.state != State::Complete) {
             EXPECT_TRUE(reader.arguments().isEmpty()) << r.what;
-        if (r.state == State::Invalid)
+        }
+        if (r.state == State::Invalid) {
             EXPECT_FALSE(reader.problem().isEmpty()) << r.what;
+        }
     }
 
     QByteArray many;

@@ -192,8 +192,9 @@ TEST_F(MatchImagesTest, MissingOrFailingToolsNameThemselvesAndTheirSetting)
     };
     const auto before = positions();
     for (const auto& r : rows) {
-        if (!r.box.isEmpty() || r.ptoGen == ptoGen)
+        if (!r.box.isEmpty() || r.ptoGen == ptoGen) {
             ASSERT_TRUE(QFileInfo(ptoGen).isExecutable()) << "the panorama tools (hugin-tools) are not installed";
+        }
         SettingPath_PTOGen = r.ptoGen;
         SettingPath_CPFind = r.cpFind;
         const qsizetype asked = dialogs->shownTexts().size();
