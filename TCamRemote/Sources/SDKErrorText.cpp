@@ -1,4 +1,4 @@
-// English texts of the EOS and newer-PowerShot SDK result codes. Each table is sorted by code; the
+// English texts of the EOS, newer- and older-PowerShot SDK result codes. Each table is sorted by code; the
 // texts are the SDKs' own, spelling included, since users quote them in reports.
 #include "TCamRemote/Sources/SDKErrorText.h"
 
@@ -203,6 +203,94 @@ constexpr CodeText kPrTexts[] = {
     {0xA00A, "Extension already exit"},
 };
 
+constexpr CodeText kCdTexts[] = {
+    {0x0001, "Unimplemented"},
+    {0x0002, "Internal error"},
+    {0x0003, "Memory allocation failed"},
+    {0x0004, "Memory free failed"},
+    {0x0005, "Operation cancelled"},
+    {0x0006, "Incompatible version"},
+    {0x0007, "Not supported"},
+    {0x0008, "Unexpected exception"},
+    {0x0009, "Protection violation"},
+    {0x000A, "Mission subcomponent"},
+    {0x000B, "Selection unavailable"},
+    {0x0020, "File IO error"},
+    {0x0021, "File too many open"},
+    {0x0022, "File not found"},
+    {0x0023, "File open error"},
+    {0x0024, "File close error"},
+    {0x0025, "File seek error"},
+    {0x0026, "File tell error"},
+    {0x0027, "File read error"},
+    {0x0028, "File write error"},
+    {0x0029, "File permission error"},
+    {0x002A, "File disk full error"},
+    {0x002B, "File already exists"},
+    {0x002C, "File format unrecognized"},
+    {0x002D, "File data corrupt"},
+    {0x002E, "File naming not applicable"},
+    {0x0040, "Directory not found"},
+    {0x0041, "Directory IO error"},
+    {0x0042, "Directory entry not found"},
+    {0x0043, "Directory entry exists"},
+    {0x0044, "Directory not empty"},
+    {0x0050, "Properties unavailable"},
+    {0x0051, "Properties mismatch"},
+    {0x0053, "Properties not loaded"},
+    {0x0060, "Invalid parameter"},
+    {0x0061, "Invalid handle"},
+    {0x0062, "Invalid pointer"},
+    {0x0063, "Invalid index"},
+    {0x0064, "Invalid length"},
+    {0x0065, "Invalid function pointer"},
+    {0x0066, "Invalid sort function"},
+    {0x0080, "Device not found"},
+    {0x0081, "Device busy"},
+    {0x0082, "Device invalid"},
+    {0x0083, "Device emergency"},
+    {0x0084, "Device memory full"},
+    {0x0085, "Device internal error"},
+    {0x0086, "Device invalid parameter"},
+    {0x0087, "Device no disk"},
+    {0x0088, "Device disk error"},
+    {0x0089, "Device CompactFlash gate changed"},
+    {0x008A, "Device dial changed"},
+    {0x008B, "Device not installed"},
+    {0x008C, "Device stay awake"},
+    {0x008D, "Device not released"},
+    {0x00A0, "Stream IO error"},
+    {0x00A1, "Stream not open"},
+    {0x00A2, "Stream already open"},
+    {0x00A3, "Stream open error"},
+    {0x00A4, "Stream close error"},
+    {0x00A5, "Stream seek error"},
+    {0x00A6, "Stream tell error"},
+    {0x00A7, "Stream read error"},
+    {0x00A8, "Stream write error"},
+    {0x00A9, "Stream permission error"},
+    {0x00AA, "Stream could not begin thread"},
+    {0x00AB, "Stream bad options"},
+    {0x00AC, "Stream end of stream"},
+    {0x00C0, "Communication port in use"},
+    {0x00C1, "Communication disconnected"},
+    {0x00C2, "Communication device incompatible"},
+    {0x00C3, "Communication buffer full"},
+    {0x00C4, "Communication USB bus error"},
+    {0x00D0, "USB device lock error"},
+    {0x00D1, "USB device unlock error"},
+    {0x00E0, "STI unknown error"},
+    {0x00E1, "STI internal error"},
+    {0x00E2, "STI device create error"},
+    {0x00E3, "STI device release error"},
+    {0x00E4, "STI device not launched"},
+    {0x00F0, "Enum not applicable"},
+    {0x00F1, "Invalid function call"},
+    {0x00F2, "Handle not found"},
+    {0x00F3, "Invalid ID"},
+    {0x00F4, "Wait timeout error"},
+};
+
 template <std::size_t N>
 constexpr bool sortedByCode(const CodeText (&table)[N])
 {
@@ -213,6 +301,7 @@ constexpr bool sortedByCode(const CodeText (&table)[N])
 }
 static_assert(std::size(kEdsTexts) == 125 && sortedByCode(kEdsTexts));
 static_assert(std::size(kPrTexts) == 60 && sortedByCode(kPrTexts));
+static_assert(std::size(kCdTexts) == 85 && sortedByCode(kCdTexts));
 
 template <std::size_t N>
 QString lookUp(const CodeText (&table)[N], std::uint32_t code)
@@ -230,3 +319,5 @@ QString lookUp(const CodeText (&table)[N], std::uint32_t code)
 QString EDSErrorText(std::uint32_t Code) { return lookUp(kEdsTexts, Code); }
 
 QString PRErrorText(std::uint32_t Code) { return lookUp(kPrTexts, Code); }
+
+QString CDErrorText(std::uint32_t Code) { return lookUp(kCdTexts, Code); }

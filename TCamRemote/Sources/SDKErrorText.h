@@ -1,4 +1,4 @@
-// English texts of the EOS and newer-PowerShot SDK result codes, for the failure messages.
+// English texts of the EOS, newer- and older-PowerShot SDK result codes, for the failure messages.
 #pragma once
 
 #include <QString>
@@ -10,3 +10,6 @@ QString EDSErrorText(std::uint32_t Code);
 
 // The text of the newer-PowerShot SDK table for the low 16 bits of Code; "Unkown error" for any other.
 QString PRErrorText(std::uint32_t Code);
+
+// The text of the older-PowerShot SDK table for the low 16 bits of Code; "Unkown error" for any other.
+QString CDErrorText(std::uint32_t Code);

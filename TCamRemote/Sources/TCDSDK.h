@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CamDefines.h"
+#include "SDKErrorText.h"
 #include "CDSDKCalls.h"
 
 #include <QDateTime>
@@ -20,8 +21,6 @@
 // newer-PowerShot enumeration may delete entries. Freed with the last camera component.
 std::vector<CDSourceRecord>& CDCameraList();
 
-// The SDK's text for the low 16 bits of Code; "Unkown error" for a code it does not list.
-QString CDErrorText(uint32_t Code);
 // Raises ECamException "<Funcname> errorcode 0x<8 hex digits>, <text>" unless Result is 0.
 void CDSDKCheck(uint32_t Result, const QString& Funcname);
 
