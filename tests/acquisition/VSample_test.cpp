@@ -15,9 +15,6 @@
 #include <cstring>
 #include <memory>
 
-// GStreamer keeps its registry, loaded plugins and type system until the process ends and frees
-// parts of them from its own threads; the leak check stays off here, every other check stays on.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace {
 

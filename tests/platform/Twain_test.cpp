@@ -15,9 +15,6 @@
 #include <cmath>
 #include <optional>
 
-// SANE's test device leaks into its backend, which sane_exit unloads: such leaks have no frame a
-// suppression could name. Every other sanitizer check stays on for the scanner tests.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 namespace {
 
