@@ -470,7 +470,7 @@ QWidget* TF_Setup::createCursorPage()
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto cursorBox = [this, page, layout](const QString& caption) {
+    auto cursorBox = [page, layout](const QString& caption) {
         auto* group = new QGroupBox(caption, page);
         auto* gl = new QVBoxLayout(group);
         auto* box = new QComboBox(group);

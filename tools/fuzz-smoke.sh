@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a few seconds from its seed corpus.
+# A build folder configured already with the fuzz targets (CI's sanitizer build) is used as it is.
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-5}
 suppressions=$(pwd)/tools/lsan-suppressions.txt
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DJEX4_FUZZ=ON -DJEX4_SANITIZE=ON -DJEX4_TESTS=OFF -DJEX4_BENCH=OFF >/dev/null
+if ! grep -qs '^JEX4_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
+  CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DJEX4_FUZZ=ON -DJEX4_SANITIZE=ON -DJEX4_TESTS=OFF -DJEX4_BENCH=OFF >/dev/null
+fi
 cmake --build "$build" -j "$(nproc)" --target $(cd fuzz && ls *_fuzz.cpp | sed 's/\(.*\)\.cpp/f_\1/')
 for f in "$build"/fuzz/f_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue

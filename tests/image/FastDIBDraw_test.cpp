@@ -334,7 +334,7 @@ TEST_F(FastDIBDrawTest, ConstantAlphaBlends)
                           if (sx < 0 || sx >= p.w || sy < 0 || sy >= p.h)
                               return d;
                           const TFColor s = p.at(sx, sy);
-                          auto mix = [a](int sc, int dc) { return quint8((sc * a + dc * (255 - a) + 127) / 255); };
+                          auto mix = [a = a](int sc, int dc) { return quint8((sc * a + dc * (255 - a) + 127) / 255); };
                           return TFColor{mix(s.b, d.b), mix(s.g, d.g), mix(s.r, d.r)};
                       },
                       tolerance),
