@@ -1,5 +1,6 @@
 #include "project/JEX3Project.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -417,12 +417,7 @@ int ExportJEX3Project(TF_SMDI* window, const QString& fileName)
     } else {
         try {
             const QByteArray bytes = JEX3ProjectBytes(window);
-            QSaveFile file(fileName);
-            // commit() alone misses a write cut short by the disk and would rename the truncated
-            // file over the good one: the buffered bytes are flushed and checked first.
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()
-                || file.error() != QFileDevice::NoError || !file.commit())
-                failure = file.errorString();
+            writeFileAtomically(fileName, bytes, &failure);
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("Out of memory.");
         }

@@ -2,6 +2,7 @@
 // popup's clipboard, file and print commands.
 #include "workspace/TRichTextEditor.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
 #include "platform/Rtf.h"
@@ -23,7 +24,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -411,9 +411,9 @@ int TRichTextEditor::LoadFromFile(const QString& AFilename)
 
 int TRichTextEditor::SaveToFile(const QString& AFilename)
 {
-    QSaveFile file(AFilename);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Rtf::write(*Editor->document())) < 0 || !file.commit()) {
-        ShowMessage(QStringLiteral("The file ") + AFilename + QStringLiteral(" cannot be written: ") + file.errorString());
+    QString error;
+    if (writeFileAtomically(AFilename, Rtf::write(*Editor->document()), &error) != 0) {
+        ShowMessage(QStringLiteral("The file ") + AFilename + QStringLiteral(" cannot be written: ") + error);
         return -1;
     }
     return 0;
