@@ -772,6 +772,9 @@ void Reader::fill(QTextDocument& doc) const
 {
     doc.clear();
     QTextCursor cursor(&doc);
+    // One edit block: the layout hears of the change once at the end instead of laying the
+    // paragraph out again after every run, which made notes with many format changes quadratic.
+    cursor.beginEditBlock();
     QTextList* list = nullptr;
     for (size_t i = 0; i < m_paragraphs.size(); ++i) {
         const Paragraph& para = m_paragraphs[i];
@@ -805,6 +808,7 @@ void Reader::fill(QTextDocument& doc) const
             }
         }
     }
+    cursor.endEditBlock();
     doc.setModified(false);
 }
 
