@@ -229,10 +229,12 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
                 if (gone(guard))
                     return outcome; // an image that could not be read closed the empty window
                 path = firstPath(window);
-            } else if (interactive) {
-                outcome.status = JEX3ReadOutcome::ImageMissing;
+            } else {
                 outcome.missingImage = record.text;
-                return outcome;
+                if (interactive) {
+                    outcome.status = JEX3ReadOutcome::ImageMissing;
+                    return outcome;
+                }
             }
             break;
         case JEX3RecordType::Resolution:
@@ -283,10 +285,12 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
     return outcome;
 }
 
-TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged)
+TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged, QString* missingImage)
 {
     if (damaged)
         *damaged = false;
+    if (missingImage)
+        missingImage->clear();
     if (interactive && F_Progress) {
         F_Progress->L_1->setText(QStringLiteral("Importing JEX3 project ") + ShortenText(fileName, 40));
         F_Progress->L_2->clear();
@@ -335,6 +339,8 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
     hideProgress(interactive);
     if (gone(w))
         return nullptr;
+    if (missingImage)
+        *missingImage = outcome.missingImage;
 
     if (!failure.isEmpty()) {
         DiscardImageWindow(w);
