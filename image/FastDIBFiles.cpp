@@ -3,11 +3,12 @@
 // before anything is allocated, and the image is replaced only once the whole file has been read.
 #include "image/TFastDIB.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -368,24 +369,21 @@ int TFastDIB::SaveToFile(const QString& FileName, QString* Error) const
     const TFColorA* table = depth <= 8 ? Colors : Info.Colors;
     std::memcpy(h + kInfoHeaderSize, table, size_t(paletteBytes));
 
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(Error, QStringLiteral("Cannot create %1: %2").arg(FileName, file.errorString()));
-        return -1;
-    }
-    bool written = file.write(head) == head.size();
-    if (written && BWidth == stride) {
-        written = file.write(reinterpret_cast<const char*>(Bits), pixelBytes) == pixelBytes;
-    } else {
-        QByteArray row(stride, '\0');
-        for (int y = 0; written && y < AbsHeight; ++y) {
-            std::memcpy(row.data(), Scanlines[y], size_t(rowBytes));
-            written = file.write(row) == stride;
+    const auto fill = [&](QFileDevice& file, QString&) {
+        bool written = file.write(head) == head.size();
+        if (written && BWidth == stride) {
+            written = file.write(reinterpret_cast<const char*>(Bits), pixelBytes) == pixelBytes;
+        } else {
+            QByteArray row(stride, '\0');
+            for (int y = 0; written && y < AbsHeight; ++y) {
+                std::memcpy(row.data(), Scanlines[y], size_t(rowBytes));
+                written = file.write(row) == stride;
+            }
         }
-    }
-    if (!written || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+        return written;
+    };
+    QString reason;
+    if (writeFileAtomically(FileName, fill, &reason) != 0) {
         fail(Error, QStringLiteral("Cannot write %1: %2").arg(FileName, reason));
         return -1;
     }

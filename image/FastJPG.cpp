@@ -7,11 +7,11 @@
 #include "image/ExifThumbnail.h"
 #include "image/ProcessorInfo.h"
 #include "image/TFastDIB.h"
+#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
@@ -718,11 +718,12 @@ int TFastJPG::SaveFile(const QString& FileName)
         return fail(QStringLiteral("Out of memory while encoding"));
     }
     std::unique_ptr<quint8, FreeBlock> owned(block);
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("Cannot write %1: %2").arg(FileName, file.errorString()));
-    if (file.write(reinterpret_cast<const char*>(block), written) != written || !file.commit())
-        return fail(QStringLiteral("Cannot write %1: %2").arg(FileName, file.errorString()));
+    QString error;
+    const auto fill = [block, written](QFileDevice& file, QString&) {
+        return file.write(reinterpret_cast<const char*>(block), written) == written;
+    };
+    if (writeFileAtomically(FileName, fill, &error) != 0)
+        return fail(QStringLiteral("Cannot write %1: %2").arg(FileName, error));
     return 0;
 }
 

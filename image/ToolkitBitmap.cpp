@@ -3,9 +3,9 @@
 #include "image/ToolkitBitmap.h"
 
 #include "image/TFastDIB.h"
+#include "platform/AtomicFile.h"
 
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -126,17 +126,17 @@ int WritePicture(const QImage& Picture, const QString& FileName, const QByteArra
     };
     if (Picture.isNull())
         return fail(QStringLiteral("No picture to write"));
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QImageWriter writer(&file, Format);
-    if (Quality >= 0)
-        writer.setQuality(Quality);
-    if (!writer.write(Picture)) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit())
-        return fail(file.errorString());
+    QString error;
+    const auto fill = [&](QFileDevice& file, QString& reason) {
+        QImageWriter writer(&file, Format);
+        if (Quality >= 0)
+            writer.setQuality(Quality);
+        if (writer.write(Picture))
+            return true;
+        reason = writer.errorString();
+        return false;
+    };
+    if (writeFileAtomically(FileName, fill, &error) != 0)
+        return fail(error);
     return 0;
 }

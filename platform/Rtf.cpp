@@ -177,6 +177,11 @@ private:
     void flushBytes();
     void endParagraph();
     void finishPicture();
+    void lose(const QString& what)
+    {
+        if (!m_lost.contains(what))
+            m_lost << what;
+    }
     QString decode(const QByteArray& bytes) const;
 
     const QByteArray& m_data;
@@ -189,6 +194,7 @@ private:
     int m_docCodepage = 1252;
     int m_defaultFont = 0;
     QString m_error;
+    QStringList m_lost; // what is left out, in the user's words, each once
 
     // Font and colour tables.
     QHash<int, QString> m_fontNames;
@@ -334,20 +340,29 @@ void Reader::finishPicture()
 {
     PictureData data = std::move(*m_picture);
     m_picture.reset();
-    if (data.format.isEmpty() || int(m_pictures.size()) >= MaxPictures)
+    const QString unshown = QStringLiteral("pictures the editor cannot show");
+    if (data.format.isEmpty() || int(m_pictures.size()) >= MaxPictures) {
+        lose(unshown);
         return;
+    }
     QBuffer buffer(&data.bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, data.format);
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
+    if (!size.isValid() || size.isEmpty()) {
+        lose(unshown);
         return;
+    }
     const qint64 pixels = qint64(size.width()) * size.height();
-    if (pixels > MaxPicturePixels - m_picturePixels)
-        return; // the pictures together would take too much memory
-    QImage image = reader.read();
-    if (image.isNull())
+    if (pixels > MaxPicturePixels - m_picturePixels) {
+        lose(unshown); // the pictures together would take too much memory
         return;
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        lose(unshown);
+        return;
+    }
     m_picturePixels += pixels;
     Picture p;
     p.image = image;
@@ -428,6 +443,8 @@ void Reader::controlWord(const QByteArray& word, bool hasParam, int param)
             return;
         }
         if (word == "shppict" || word == "field" || word == "result" || word == "object") {
+            if (word == "object")
+                lose(QStringLiteral("embedded objects"));
             return; // their contents are read as they come
         }
         if (isSkippedDestination(word) || star) {
@@ -520,6 +537,7 @@ void Reader::handleWord(const QByteArray& word, bool hasParam, int param)
     }
     if (word == "row" || word == "nestrow") {
         if (s.dest == Dest::Text) {
+            lose(QStringLiteral("tables"));
             flushBytes();
             // The row's last cell ends with a tab that separates nothing.
             if (!m_para.runs.empty() && m_para.runs.back().picture < 0 && m_para.runs.back().text.endsWith(u'\t'))
@@ -744,6 +762,7 @@ ReadResult Reader::run()
     if (!m_para.runs.empty() || !m_sawParagraphEnd || m_paragraphs.empty())
         m_paragraphs.push_back(std::move(m_para));
     result.ok = true;
+    result.lost = m_lost;
     return result;
 }
 
@@ -772,6 +791,9 @@ void Reader::fill(QTextDocument& doc) const
 {
     doc.clear();
     QTextCursor cursor(&doc);
+    // One edit block: the layout hears of the change once at the end instead of laying the
+    // paragraph out again after every run, which made notes with many format changes quadratic.
+    cursor.beginEditBlock();
     QTextList* list = nullptr;
     for (size_t i = 0; i < m_paragraphs.size(); ++i) {
         const Paragraph& para = m_paragraphs[i];
@@ -805,6 +827,7 @@ void Reader::fill(QTextDocument& doc) const
             }
         }
     }
+    cursor.endEditBlock();
     doc.setModified(false);
 }
 
@@ -859,7 +882,7 @@ bool looksLikeRtf(const QByteArray& bytes)
 ReadResult read(const QByteArray& rtf, QTextDocument& document)
 {
     if (!looksLikeRtf(rtf))
-        return ReadResult{false, QStringLiteral("The text is not rich text (RTF).")};
+        return ReadResult{false, QStringLiteral("The text is not rich text (RTF)."), {}};
     Reader reader(rtf);
     ReadResult result = reader.run();
     if (result.ok)

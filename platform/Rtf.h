@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QTextDocument;
 
@@ -19,6 +20,9 @@ constexpr qint64 MaxPicturePixels = 64 * 1024 * 1024; // all pictures together
 struct ReadResult {
     bool ok = false;
     QString error; // why the text was refused; empty when ok
+    // What the document cannot hold and the reader left out ("tables", "pictures the editor
+    // cannot show", "embedded objects"), each once in the order met; empty when nothing was.
+    QStringList lost;
 };
 
 // True when the bytes begin (after blanks) with "{\rtf": rich text to read, not plain text.

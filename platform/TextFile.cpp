@@ -1,10 +1,10 @@
-// QSaveFile writes beside the target and renames over it only after everything was written.
+// Windows-1252 text files; the write goes through the shared atomic writer.
 #include "platform/TextFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 int writeTextFile(const QString& fileName, const QStringList& lines, QString* error)
 {
@@ -13,16 +13,7 @@ int writeTextFile(const QString& fileName, const QStringList& lines, QString* er
         bytes += Cp1252::fromUnicode(line);
         bytes += "\r\n";
     }
-    QSaveFile file(fileName);
-    // commit() alone misses a write cut short by the disk (it would rename the truncated file over
-    // the good one), so the buffered bytes are flushed and checked first.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()
-        || file.error() != QFileDevice::NoError || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return -1;
-    }
-    return 0;
+    return writeFileAtomically(fileName, bytes, error);
 }
 
 int readTextFile(const QString& fileName, QStringList& lines, QString* error)

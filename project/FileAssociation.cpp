@@ -2,11 +2,12 @@
 // atomically and byte for byte the same on every registration, so registering twice changes nothing.
 #include "project/FileAssociation.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -50,15 +51,7 @@ bool writeFile(const QString& fileName, const QString& content)
 {
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
         return false;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = content.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(fileName, content.toUtf8()) == 0;
 }
 
 bool fileContainsAll(const QString& fileName, std::initializer_list<const char*> needles)

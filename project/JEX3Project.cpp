@@ -1,5 +1,6 @@
 #include "project/JEX3Project.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -229,10 +229,12 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
                 if (gone(guard))
                     return outcome; // an image that could not be read closed the empty window
                 path = firstPath(window);
-            } else if (interactive) {
-                outcome.status = JEX3ReadOutcome::ImageMissing;
+            } else {
                 outcome.missingImage = record.text;
-                return outcome;
+                if (interactive) {
+                    outcome.status = JEX3ReadOutcome::ImageMissing;
+                    return outcome;
+                }
             }
             break;
         case JEX3RecordType::Resolution:
@@ -283,10 +285,12 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
     return outcome;
 }
 
-TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged)
+TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged, QString* missingImage)
 {
     if (damaged)
         *damaged = false;
+    if (missingImage)
+        missingImage->clear();
     if (interactive && F_Progress) {
         F_Progress->L_1->setText(QStringLiteral("Importing JEX3 project ") + ShortenText(fileName, 40));
         F_Progress->L_2->clear();
@@ -335,6 +339,8 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
     hideProgress(interactive);
     if (gone(w))
         return nullptr;
+    if (missingImage)
+        *missingImage = outcome.missingImage;
 
     if (!failure.isEmpty()) {
         DiscardImageWindow(w);
@@ -417,12 +423,7 @@ int ExportJEX3Project(TF_SMDI* window, const QString& fileName)
     } else {
         try {
             const QByteArray bytes = JEX3ProjectBytes(window);
-            QSaveFile file(fileName);
-            // commit() alone misses a write cut short by the disk and would rename the truncated
-            // file over the good one: the buffered bytes are flushed and checked first.
-            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()
-                || file.error() != QFileDevice::NoError || !file.commit())
-                failure = file.errorString();
+            writeFileAtomically(fileName, bytes, &failure);
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("Out of memory.");
         }

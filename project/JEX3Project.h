@@ -55,7 +55,8 @@ struct JEX3ReadOutcome {
     };
     Status status = Read;
     int records = 0;      // complete records read
-    QString missingImage; // ImageMissing: the name the record gives
+    QString missingImage; // the name a record gives to an image that was not found (ImageMissing
+                          // interactive; otherwise reading went on without it)
 };
 
 // Reads the records of `source` into the window: the resolution into DPI, the points into its
@@ -68,7 +69,10 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
 // (the window is then gone and a box has said why). A file damaged further on gives a window with
 // what was read, marked changed, as a new project without a file; `damaged`, when
 // given, says whether that happened. Interactive shows the progress box and activates the window.
-TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged = nullptr);
+// `missingImage`, when given, receives the name of a recorded image a non-interactive import went
+// on without (empty when none was missing).
+TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged = nullptr,
+                           QString* missingImage = nullptr);
 
 // The projects this format holds: exactly one image, which is not a PNG file, and at most one path.
 bool FitsJEX3(const TF_SMDI* window);

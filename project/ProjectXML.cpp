@@ -1,11 +1,12 @@
-// Writer and reader of the project file .jex4. The writer streams the document into a QSaveFile so
-// that a failed save leaves the old file; the reader runs expat over the bytes and fills the window
-// element by element, as the events come.
+// Writer and reader of the project file .jex4. The writer streams the document through the atomic
+// file writer so that a failed save leaves the old file; the reader runs expat over the bytes and
+// fills the window element by element, as the events come.
 #include "project/ProjectXML.h"
 
 #include "image/DepthConversion.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
@@ -29,7 +30,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QXmlStreamWriter>
 
@@ -455,13 +455,10 @@ void writeDrawObject(QXmlStreamWriter& xml, const TDrawObject& object)
 
 const char* const kWindowClosed = "The image window was closed while its project was being saved.";
 
-// Writes the whole document; throws with the reason on any failure, leaving the old file.
-void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool progress)
+// Streams the whole document into the device; false when the XML writer failed (the device says
+// why), throws when the window went away.
+bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool progress)
 {
-    checkEmbeddable(*window);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(file.errorString().toStdString());
     QXmlStreamWriter xml(&file);
     xml.writeStartDocument(); // version "1.0", encoding "UTF-8"
     xml.writeStartElement(QStringLiteral("JEX4"));
@@ -555,12 +552,22 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
     xml.writeEndElement(); // ProjectData
     xml.writeEndElement(); // JEX4
     xml.writeEndDocument();
-    // commit() alone can report success after a short write: check every stage first.
-    if (xml.hasError() || !file.flush() || file.error() != QFileDevice::NoError)
-        throw std::runtime_error(file.errorString().isEmpty() ? std::string("The document could not be written.")
-                                                              : file.errorString().toStdString());
-    if (!file.commit())
-        throw std::runtime_error(file.errorString().toStdString());
+    return !xml.hasError();
+}
+
+// Writes the whole document; throws with the reason on any failure, leaving the old file.
+void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool progress)
+{
+    checkEmbeddable(*window);
+    QString error;
+    const auto fill = [&window, progress](QFileDevice& device, QString& reason) {
+        if (writeDocument(device, window, progress))
+            return true;
+        reason = QStringLiteral("The document could not be written.");
+        return false;
+    };
+    if (writeFileAtomically(fileName, fill, &error) != 0)
+        throw std::runtime_error(error.toStdString());
 }
 
 } // namespace

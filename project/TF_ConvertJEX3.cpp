@@ -424,7 +424,8 @@ bool TF_ConvertJEX3::convertOne(const QString& fileName)
     if (!QFileInfo(fileName).isFile())
         return false; // gone since the scan
     bool damaged = false;
-    QPointer<TF_SMDI> w = ImportJEX3Project(fileName, false, &damaged);
+    QString missingImage;
+    QPointer<TF_SMDI> w = ImportJEX3Project(fileName, false, &damaged, &missingImage);
     if (!w)
         return false; // the import has said why
     w->fImageLoadError = true; // closing it asks nothing
@@ -441,7 +442,11 @@ bool TF_ConvertJEX3::convertOne(const QString& fileName)
     } else if (w && SaveProjectXML(w, target, false) == 0) {
         converted = true;
         TF_ErrorLog::AddLog(2, QStringLiteral("JEX3 project ") + fileName + QStringLiteral(" converted to ") + target);
-        if (RB_Delete->isChecked()) {
+        if (RB_Delete->isChecked() && !missingImage.isEmpty()) {
+            // The new file cannot name the image it never found: only the source still does.
+            TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName + QStringLiteral(" was not deleted: its image ")
+                                       + missingImage + QStringLiteral(" was not found, and only this file names it"));
+        } else if (RB_Delete->isChecked()) {
             QFile source(fileName);
             if (!source.remove())
                 TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName

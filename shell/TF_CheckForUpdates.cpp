@@ -1,6 +1,7 @@
 // Update check over QNetworkAccessManager; the version document through QDomDocument.
 #include "shell/TF_CheckForUpdates.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellOpen.h"
@@ -20,7 +21,6 @@
 #include <QNetworkRequest>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QTextBlock>
@@ -347,8 +347,7 @@ bool TF_CheckForUpdates::download()
         folder = QDir::homePath();
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(name);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()) {
+    if (writeFileAtomically(path, answer.body) != 0) {
         append(QStringLiteral("UPDATE FAILED - the installer cannot be saved to ") + path);
         return false;
     }

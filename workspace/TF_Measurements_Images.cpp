@@ -3,6 +3,7 @@
 #include "workspace/TF_Measurements.h"
 
 #include "image/TFastDIB.h"
+#include "platform/AtomicFile.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
@@ -22,7 +23,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTreeView>
 
@@ -65,14 +65,8 @@ bool writeBitmapFile(const QImage& picture, const QString& fileName)
 {
     if (picture.isNull())
         return false;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!picture.save(&file, "BMP")) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(fileName, [&picture](QFileDevice& file, QString&) { return picture.save(&file, "BMP"); })
+        == 0;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // popup's clipboard, file and print commands.
 #include "workspace/TRichTextEditor.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Cp1252.h"
 #include "platform/Dialogs.h"
 #include "platform/Rtf.h"
@@ -23,7 +24,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -295,8 +295,9 @@ void TRichTextEditor::GetFontNames()
 QString TRichTextEditor::GetContent() const
 {
     const QTextDocument* doc = Editor->document();
-    if (!m_unreadContent.isEmpty() && !doc->isModified())
-        return m_unreadContent;
+    // Notes nobody edited go back byte for byte: whatever the editor cannot hold stays in them.
+    if (!m_readContent.isEmpty() && !doc->isModified())
+        return m_readContent;
     if (doc->isEmpty())
         return QString();
     return QString::fromLatin1(Rtf::write(*doc));
@@ -305,7 +306,9 @@ QString TRichTextEditor::GetContent() const
 void TRichTextEditor::SetContent(const QString& s)
 {
     m_loading = true;
-    m_unreadContent.clear();
+    m_readContent = s;
+    m_lost.clear();
+    m_lossTold = false;
     Editor->setPlaceholderText(QString());
     QTextDocument* doc = Editor->document();
     if (s.isEmpty()) {
@@ -315,9 +318,9 @@ void TRichTextEditor::SetContent(const QString& s)
         const QByteArray bytes = Cp1252::fromUnicode(s);
         if (Rtf::looksLikeRtf(bytes)) {
             const Rtf::ReadResult r = Rtf::read(bytes, *doc);
+            m_lost = r.lost;
             if (!r.ok) {
                 Editor->clear();
-                m_unreadContent = s;
                 const QString why = QStringLiteral("The project notes cannot be shown: ") + r.error
                                     + QStringLiteral(" They are kept unchanged as long as nothing is typed.");
                 Editor->setPlaceholderText(why);
@@ -400,20 +403,25 @@ int TRichTextEditor::LoadFromFile(const QString& AFilename)
             return -1;
         }
         // Through the editor's own document, so the change counts as one the user made.
+        m_readContent.clear();
+        m_lost = r.lost;
+        m_lossTold = false;
         Rtf::read(bytes, *Editor->document());
     } else {
+        m_readContent.clear();
+        m_lost.clear();
         Editor->setPlainText(textOfFile(bytes));
     }
-    m_unreadContent.clear();
     Editor->document()->setModified(true);
+    tellWhatIsLost();
     return 0;
 }
 
 int TRichTextEditor::SaveToFile(const QString& AFilename)
 {
-    QSaveFile file(AFilename);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Rtf::write(*Editor->document())) < 0 || !file.commit()) {
-        ShowMessage(QStringLiteral("The file ") + AFilename + QStringLiteral(" cannot be written: ") + file.errorString());
+    QString error;
+    if (writeFileAtomically(AFilename, Rtf::write(*Editor->document()), &error) != 0) {
+        ShowMessage(QStringLiteral("The file ") + AFilename + QStringLiteral(" cannot be written: ") + error);
         return -1;
     }
     return 0;
@@ -437,8 +445,9 @@ void TRichTextEditor::Save()
 void TRichTextEditor::Clear()
 {
     if (MessageDlg(QStringLiteral("Clear text?"), mtConfirmation, mbYesNo) == mrYes) {
+        m_readContent.clear();
+        m_lost.clear(); // the user asked for everything to go
         Editor->clear();
-        m_unreadContent.clear();
         Editor->document()->setModified(true);
     }
 }
@@ -655,5 +664,18 @@ void TRichTextEditor::ContentChanged()
 {
     if (m_loading)
         return;
+    if (Editor->document()->isModified())
+        tellWhatIsLost();
     emit OnContentChanged();
+}
+
+// Once the notes change they are saved as the editor writes them; what it could not take goes
+// then, and the user hears of it at the first change rather than finding it gone.
+void TRichTextEditor::tellWhatIsLost()
+{
+    if (m_lost.isEmpty() || m_lossTold)
+        return;
+    m_lossTold = true;
+    ShowMessage(QStringLiteral("These notes contain ") + m_lost.join(QStringLiteral(", "))
+                + QStringLiteral(", which the editor cannot show. They will be left out when the changed notes are saved."));
 }

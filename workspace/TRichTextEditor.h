@@ -108,7 +108,10 @@ private:
     void mergeCurrent(const QTextCharFormat& format);
     void applySizeText();
     void ContentChanged();
+    void tellWhatIsLost();
 
     bool m_loading = false;     // SetContent is filling the editor
-    QString m_unreadContent;    // notes the reader refused, kept until the user types
+    QString m_readContent;      // the notes as given, handed back unchanged until the user edits them
+    QStringList m_lost;         // what the editor could not take of them, in the user's words
+    bool m_lossTold = false;    // the user has heard of m_lost
 };

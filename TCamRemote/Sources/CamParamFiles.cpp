@@ -1,13 +1,13 @@
 // The cache and parameter files read whole, bounded by their fixed sizes and checked byte by byte
-// before any field is set; written through QSaveFile so a failed write keeps the old file.
+// before any field is set; written through the atomic file writer so a failed write keeps the old file.
 #include "TCamRemote/Sources/CamParamFiles.h"
 
 #include "TCamRemote/Sources/CamConverters.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <type_traits>
@@ -72,9 +72,9 @@ void writeWhole(const QString& fileName, const QByteArray& bytes)
     const QString folder = QFileInfo(fileName).absolutePath();
     if (!QDir().mkpath(folder))
         throw ECamException(QStringLiteral("Cannot create folder \"%1\".").arg(nativeName(folder)));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ECamException(QStringLiteral("Cannot create file \"%1\". %2").arg(nativeName(fileName), file.errorString()));
+    QString error;
+    if (writeFileAtomically(fileName, bytes, &error) != 0)
+        throw ECamException(QStringLiteral("Cannot create file \"%1\". %2").arg(nativeName(fileName), error));
 }
 
 QByteArray int32Bytes(qint32 value)

@@ -289,6 +289,38 @@ TEST(RtfRead, DamagedTextsAreReadAsFarAsTheyGo)
     }
 }
 
+// What the document cannot hold is named, so the editor can say what a change of the notes loses.
+TEST(RtfRead, WhatIsLeftOutIsNamed)
+{
+    QImage tiny(2, 2, QImage::Format_RGB32);
+    tiny.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    tiny.save(&buffer, "PNG");
+    const QString pictures = QStringLiteral("pictures the editor cannot show");
+    struct Row { const char* name; QByteArray rtf; QStringList lost; };
+    const Row rows[] = {
+        {"plain text", "{\\rtf1 just {\\b words}\\par}", {}},
+        {"a picture it shows", "{\\rtf1 a{\\pict\\pngblip " + png.toHex() + "}b}", {}},
+        {"metafile and device-independent pictures",
+         "{\\rtf1 a{\\pict\\wmetafile8 0102}b{\\pict\\dibitmap0 0304}{\\pict\\emfblip 05}}", {pictures}},
+        {"a picture whose data is damaged", "{\\rtf1 a{\\pict\\pngblip 0102}b}", {pictures}},
+        {"a table, then a picture",
+         "{\\rtf1\\trowd\\cellx1000\\pard\\intbl x\\cell\\row{\\pict\\wmetafile8 01}}",
+         {QStringLiteral("tables"), pictures}},
+        {"an embedded object", "{\\rtf1 a{\\object\\objemb{\\*\\objdata 0102}}b}",
+         {QStringLiteral("embedded objects")}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        QTextDocument doc;
+        const Rtf::ReadResult result = Rtf::read(r.rtf, doc);
+        ASSERT_TRUE(result.ok);
+        EXPECT_EQ(result.lost, r.lost);
+    }
+}
+
 TEST(RtfRead, APictureClaimingHugeSizeIsLeftOut)
 {
     // A valid PNG header announcing 100000 x 100000 pixels, with no data behind it.

@@ -288,6 +288,10 @@ TEST_F(ConvertJEX3Test, ConversionWritesEachProjectBesideItsSourceAndKeepsOrDele
         EXPECT_TRUE(QFile::exists(before));
         EXPECT_FALSE(F_Progress->isVisible());
         EXPECT_TRUE(ImageWindows().isEmpty()) << "every window of the run is closed";
+        EXPECT_EQ(TF_ErrorLog::LogLines().join(QLatin1Char('\n')).contains(
+                      QStringLiteral("lost.jex was not deleted: its image C:\\gone\\lost.jpg was not found")),
+                  deleting)
+            << TF_ErrorLog::LogLines().join(QLatin1Char('\n')).toStdString();
 
         const struct {
             QString source;
@@ -301,7 +305,8 @@ TEST_F(ConvertJEX3Test, ConversionWritesEachProjectBesideItsSourceAndKeepsOrDele
             {tree.nested, 3000, 1, file(base + QStringLiteral("core1.jpg"))},
         };
         for (const auto& e : expected) {
-            EXPECT_EQ(QFile::exists(e.source), !deleting) << e.source.toStdString();
+            // A source whose image was not found is the only file naming it: never deleted.
+            EXPECT_EQ(QFile::exists(e.source), !deleting || e.image.isEmpty()) << e.source.toStdString();
             const QString target = QFileInfo(e.source).path() + QLatin1Char('/') + QFileInfo(e.source).completeBaseName()
                 + QStringLiteral(".jex4");
             auto w = std::make_unique<TF_SMDI>();
@@ -330,6 +335,7 @@ TEST_F(ConvertJEX3Test, ADamagedFileIsNeitherConvertedNorDeleted)
 {
     const QByteArray whole = jex3ImageRecord("C:\\a.jpg") + jex3ResolutionRecord(1000) + jex3PointRecord(0, 1, 1, 1);
     const QString cut = write(QStringLiteral("root/cut.jex"), whole.left(whole.size() - 7));
+    picture(QStringLiteral("root/sound.jpg")); // found: the source may go
     const QString sound = project(QStringLiteral("root/sound.jex"), "C:\\b.jpg");
     scan(file(QStringLiteral("root")));
     converter->RB_Delete->setChecked(true);
@@ -347,6 +353,7 @@ TEST_F(ConvertJEX3Test, ADamagedFileIsNeitherConvertedNorDeleted)
 TEST_F(ConvertJEX3Test, AnUnwritableFolderKeepsItsSourcesAndTheRestConverts)
 {
     const QString locked = project(QStringLiteral("root/locked/a.jex"), "C:\\a.jpg");
+    picture(QStringLiteral("root/open/b.jpg"));
     const QString open = project(QStringLiteral("root/open/b.jex"), "C:\\b.jpg");
     scan(file(QStringLiteral("root")));
     ASSERT_EQ(converter->LB_Files->count(), 2);

@@ -13,6 +13,7 @@
 #include "workspace/TF_SMDI.h"
 
 #include "support/ImageWindowTest.h"
+#include "support/SmallDisk.h"
 
 #include <QAction>
 #include <QApplication>
@@ -167,6 +168,75 @@ TEST_F(Notes, NotesThatCannotBeReadAreKeptUntilTheUserTypes)
     type(QStringLiteral("new"));
     notes->setEditObject(w);
     EXPECT_EQ(textOfNotes(w->Project->Notes), QStringLiteral("new")) << "what the user typed replaces them";
+}
+
+// Notes with parts the editor cannot show (a metafile picture, a table): left alone they are saved
+// byte for byte; the first change tells the user, once, what will go.
+TEST_F(Notes, UneditedNotesAreSavedAsReadAndAnEditSaysWhatGoes)
+{
+    const QString rich = QStringLiteral(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Site A {\\pict\\wmetafile8\\picw100\\pich100 0100090000}"
+        "\\par\\trowd\\cellx1000\\cellx2000\\pard\\intbl 1901\\cell 0.52\\cell\\row\\pard end\\par}");
+    w->Project->Notes = rich;
+    notes->setEditObject(w);
+    EXPECT_TRUE(shown().startsWith(QStringLiteral("Site A")));
+    notes->setEditObject(w);
+    EXPECT_EQ(w->Project->Notes, rich);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.jex4"));
+    ASSERT_EQ(SaveProjectXML(w, file, false), 0);
+    other = new TF_SMDI;
+    ASSERT_GE(LoadProjectXML(other, file), 0);
+    EXPECT_EQ(other->Project->Notes, rich) << "saved as they were read";
+    EXPECT_TRUE(dialogs->shownTexts().isEmpty());
+
+    type(QStringLiteral("x"));
+    ASSERT_EQ(dialogs->shownTexts().size(), 1);
+    const QString told = dialogs->shownTexts()[0];
+    EXPECT_TRUE(told.contains(QStringLiteral("tables")) && told.contains(QStringLiteral("pictures the editor cannot show")))
+        << told.toStdString();
+    type(QStringLiteral("yz"));
+    EXPECT_EQ(dialogs->shownTexts().size(), 1) << "said once";
+    notes->setEditObject(w);
+    EXPECT_NE(w->Project->Notes, rich);
+    EXPECT_TRUE(textOfNotes(w->Project->Notes).contains(QStringLiteral("xyz")));
+
+    // Other notes carry nothing to lose: no word about it.
+    w->Project->Notes = QStringLiteral("{\\rtf1 plain\\par}");
+    notes->setEditObject(nullptr);
+    notes->setEditObject(w);
+    type(QStringLiteral("more"));
+    EXPECT_EQ(dialogs->shownTexts().size(), 1);
+}
+
+TEST_F(Notes, SavingToAFullDiskKeepsTheOldFileAndSaysSo)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString name = disk.path(QStringLiteral("notes.rtf"));
+    const QByteArray old(2000, 'o');
+    {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(old), old.size());
+    }
+    notes->setEditObject(w);
+    type(QStringLiteral("Ring 1901 frost"));
+    for (const qint64 freeBytes : {qint64(0), qint64(4096)}) {
+        SCOPED_TRACE(freeBytes);
+        disk.empty();
+        editor->Editor->insertPlainText(QString(20000, QLatin1Char('w'))); // beyond the free pages
+        ASSERT_TRUE(disk.fillLeaving(freeBytes));
+        const qsizetype before = dialogs->shownTexts().size();
+        EXPECT_EQ(editor->SaveToFile(name), -1);
+        ASSERT_EQ(dialogs->shownTexts().size(), before + 1);
+        EXPECT_TRUE(dialogs->shownTexts().last().contains(QStringLiteral("cannot be written")));
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(disk.entries(), QStringList{QStringLiteral("notes.rtf")});
+    }
 }
 
 TEST_F(Notes, PlainTextNotesShowAsTheyAre)
