@@ -7,6 +7,7 @@
 #include "TCamRemote/Sources/CamRemote.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -98,17 +99,21 @@ void BM_PlainLockedQueue(benchmark::State& state)
     benchmark::DoNotOptimize(sum);
 }
 
-BENCHMARK(BM_LiveViewPictureThroughQueue)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_CopyPicture)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_ProgressThroughQueue)->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK(BM_PlainLockedQueue)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LiveViewPictureThroughQueue)->Repetitions(bench::repetitions(9))->ReportAggregatesOnly(true);
+BENCHMARK(BM_CopyPicture)->Repetitions(bench::repetitions(9))->ReportAggregatesOnly(true);
+BENCHMARK(BM_ProgressThroughQueue)->Repetitions(bench::repetitions(9))->ReportAggregatesOnly(true);
+BENCHMARK(BM_PlainLockedQueue)->Repetitions(bench::repetitions(9))->ReportAggregatesOnly(true);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    // Making the component loads the PowerShot SDK: the stand-ins built beside the benchmarks.
+    qputenv("JEX4_CAMERA_SDK_PATH", QFile::encodeName(QCoreApplication::applicationDirPath() + QStringLiteral("/../sdk/bin")));
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
+        return 1;
     bench::MedianRatioReporter reporter({{"BM_LiveViewPictureThroughQueue", "BM_CopyPicture"},
                                          {"BM_ProgressThroughQueue", "BM_PlainLockedQueue"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);

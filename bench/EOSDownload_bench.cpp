@@ -107,8 +107,8 @@ void BM_DirectSdkDownload(benchmark::State& state)
 // One download per repetition, the repetitions of both rows interleaved, so that the disk's and the
 // machine's moods fall on both alike.
 constexpr int Repetitions = 21;
-BENCHMARK(BM_BackEndDownload)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DirectSdkDownload)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BackEndDownload)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
+BENCHMARK(BM_DirectSdkDownload)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -123,6 +123,5 @@ int main(int argc, char** argv)
         return 1;
     }
     g_camera = &camera;
-    bench::runInterleaved(argc, argv, {{"BM_BackEndDownload", "BM_DirectSdkDownload"}});
-    return 0;
+    return bench::runInterleaved(argc, argv, {{"BM_BackEndDownload", "BM_DirectSdkDownload"}}) ? 0 : 1;
 }

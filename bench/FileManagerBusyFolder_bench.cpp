@@ -136,13 +136,13 @@ void BM_FileManager_IdleOnBusyFolder(benchmark::State& state)
 {
     idleWhileWriting(state, true);
 }
-BENCHMARK(BM_FileManager_IdleOnBusyFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FileManager_IdleOnBusyFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(5));
 
 void BM_Reference_IdleOnQuietFolder(benchmark::State& state)
 {
     idleWhileWriting(state, false);
 }
-BENCHMARK(BM_Reference_IdleOnQuietFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_Reference_IdleOnQuietFolder)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(5));
 
 } // namespace
 
@@ -150,8 +150,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
         return 1;
     bench::MedianRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{
         {"BM_FileManager_IdleOnBusyFolder/manual_time", "BM_Reference_IdleOnQuietFolder/manual_time"}});

@@ -4,6 +4,8 @@
 // what the user sees as a frozen window. Reference: listing and reading the attributes of the same
 // files in one loop (QDirIterator + QFileInfo), the work the listing cannot do without. The ratio
 // of the medians is printed at the end.
+#include "MedianRatio.h"
+
 #include "project/Settings.h"
 #include "shell/FileListModel.h"
 #include "shell/TF_FileManager.h"
@@ -20,7 +22,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 
 namespace {
@@ -75,7 +76,7 @@ void BM_FileManagerListing(benchmark::State& state)
     state.counters["max_stall_ms"] = maxStall;
     state.SetItemsProcessed(state.iterations() * FileCount);
 }
-BENCHMARK(BM_FileManagerListing)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FileManagerListing)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(5));
 
 void BM_Reference_ListAndStat(benchmark::State& state)
 {
@@ -95,20 +96,7 @@ void BM_Reference_ListAndStat(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * FileCount);
 }
-BENCHMARK(BM_Reference_ListAndStat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
-
-// Keeps the medians so the ratio can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-                medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medians;
-};
+BENCHMARK(BM_Reference_ListAndStat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(5));
 
 } // namespace
 
@@ -116,16 +104,13 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
         return 1;
-    RatioReporter reporter;
+    std::printf("Listing %d files\n", FileCount);
+    bench::MedianRatioReporter reporter(std::vector<std::pair<std::string, std::string>>{
+        {"BM_FileManagerListing/real_time", "BM_Reference_ListAndStat/real_time"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto listing = reporter.medians.find("BM_FileManagerListing");
-    const auto reference = reporter.medians.find("BM_Reference_ListAndStat");
-    if (listing != reporter.medians.end() && reference != reporter.medians.end() && reference->second > 0)
-        std::printf("Listing %d files: %.1f ms median, %.2fx the reference's %.1f ms\n", FileCount, listing->second,
-                    listing->second / reference->second, reference->second);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,6 +1,8 @@
 // The grayscale dialog's filters on a 12000 × 3000 24-bit scan, each applied to a fresh copy of
 // the scan (the copy is not timed). Reference: a memory copy of the same bytes. Rates are
 // megapixels per second.
+#include "Ratios.h"
+
 #include "image/GrayFilters.h"
 #include "image/TFastDIB.h"
 
@@ -122,4 +124,10 @@ BENCHMARK(BM_MemcpyScanBytes)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    for (const char* filter : {"BM_MedianFilter", "BM_ChannelMixGray", "BM_BitPlaneFilter", "BM_ThresholdBand",
+                               "BM_DespeckleFilter", "BM_DilateFilter", "BM_EdgeEnhanceFilter"})
+        bench::compare(filter, "BM_MemcpyScanBytes");
+    return bench::runWithRatios(argc, argv);
+}

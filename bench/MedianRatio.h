@@ -2,6 +2,8 @@
 // each measured row as a ratio to its reference row: "ratio <measured> / <reference> = 1.23".
 #pragma once
 
+#include "Quick.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -24,8 +26,10 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // The one time of a benchmark that ran once (quick mode) stands for its median.
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+            if ((run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                || (run.run_type == Run::RT_Iteration && run.repetitions <= 1 && !run.error_occurred))
                 m_medians[plainName(run.run_name.str())] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
@@ -62,23 +66,24 @@ private:
 // interleaved repetitions keep a busy machine from favouring one side of a pair.
 inline std::vector<char*> interleavedArgs(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
+    std::vector<char*> args = quickArgs(argc, argv);
     static char interleaved[] = "--benchmark_enable_random_interleaving=true";
     if (std::none_of(argv + 1, argv + argc, [](const char* a) { return std::strstr(a, "random_interleaving") != nullptr; }))
-        args.push_back(interleaved);
-    args.push_back(nullptr);
+        args.insert(args.end() - 1, interleaved);
     return args;
 }
 
-// Runs the registered benchmarks interleaved and prints each pair's ratio of medians.
-inline void runInterleaved(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs)
+// Runs the registered benchmarks interleaved and prints each pair's ratio of medians; false for
+// an unknown flag.
+inline bool runInterleaved(int argc, char** argv, std::vector<std::pair<std::string, std::string>> pairs)
 {
     std::vector<char*> args = interleavedArgs(argc, argv);
-    int count = int(args.size()) - 1;
-    benchmark::Initialize(&count, args.data());
+    if (!initialize(args))
+        return false;
     MedianRatioReporter reporter(std::move(pairs));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    return true;
 }
 
 } // namespace bench

@@ -160,7 +160,7 @@ void BM_CompleteRepaint(benchmark::State& state)
 {
     repaintWhileScrolling(state, int(state.range(0)));
 }
-BENCHMARK(BM_CompleteRepaint)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompleteRepaint)->ArgsProduct({bench::sizes({5, 10, 14, 20, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The 24-bit pixels the repaint shows, top-down copies made beforehand: the visible part of each
 // scan at 1:1 and magnified, the reduced copy at reducing zooms.
@@ -299,7 +299,7 @@ void BM_Reference_QPainterRepaint(benchmark::State& state)
         });
     }
 }
-BENCHMARK(BM_Reference_QPainterRepaint)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_QPainterRepaint)->ArgsProduct({bench::sizes({5, 10, 14, 20, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The complete repaint with the overlays switched off: the pixels alone.
 void BM_CompleteRepaintPixels(benchmark::State& state)
@@ -308,7 +308,7 @@ void BM_CompleteRepaintPixels(benchmark::State& state)
     repaintWhileScrolling(state, int(state.range(0)));
     SettingOVisible = true;
 }
-BENCHMARK(BM_CompleteRepaintPixels)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompleteRepaintPixels)->ArgsProduct({bench::sizes({5, 10, 14, 20, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Reference: the area colour over the whole layer, then the same 24-bit pixels, by QPainter.
 void BM_Reference_QPainterPixels(benchmark::State& state)
@@ -332,7 +332,7 @@ void BM_Reference_QPainterPixels(benchmark::State& state)
         });
     }
 }
-BENCHMARK(BM_Reference_QPainterPixels)->Arg(5)->Arg(10)->Arg(14)->Arg(20)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_QPainterPixels)->ArgsProduct({bench::sizes({5, 10, 14, 20, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Measuring: every mouse move repaints the overlays with the rubber band to the mouse.
 void BM_OverlayOnMouseMove(benchmark::State& state)
@@ -352,7 +352,7 @@ void BM_OverlayOnMouseMove(benchmark::State& state)
     }
     w.ApplyScreenMode(0);
 }
-BENCHMARK(BM_OverlayOnMouseMove)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OverlayOnMouseMove)->ArgsProduct({bench::sizes({10, 14, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Reference: the background copied, then QPainter draws the overlays and the rubber band.
 void BM_Reference_QPainterOverlay(benchmark::State& state)
@@ -376,7 +376,7 @@ void BM_Reference_QPainterOverlay(benchmark::State& state)
         });
     }
 }
-BENCHMARK(BM_Reference_QPainterOverlay)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_QPainterOverlay)->ArgsProduct({bench::sizes({10, 14, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Last of all: the window goes on screen here, which the repaints above do without.
 void BM_CompleteRepaintWithBirdView(benchmark::State& state)
@@ -402,7 +402,7 @@ void BM_CompleteRepaintWithBirdView(benchmark::State& state)
     repaintWhileScrolling(state, z);
     benchmark::DoNotOptimize(bird->view().constBits());
 }
-BENCHMARK(BM_CompleteRepaintWithBirdView)->Arg(10)->Arg(14)->Arg(69)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompleteRepaintWithBirdView)->ArgsProduct({bench::sizes({10, 14, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

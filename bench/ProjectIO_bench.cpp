@@ -294,12 +294,12 @@ void BM_LoadAndFree_PerPicture(benchmark::State& state)
 // Nine repetitions: the median of the large rows holds still from run to run.
 constexpr int LargeRepetitions = 9;
 
-BENCHMARK(BM_LoadAndFree_PerPicture)->Arg(1000)->Arg(4000)->Arg(16000)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
-BENCHMARK(BM_SaveProject_NewPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(LargeRepetitions);
-BENCHMARK(BM_EncodeAndWrite_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(LargeRepetitions);
-BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(LargeRepetitions);
-BENCHMARK(BM_Decode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(LargeRepetitions);
-BENCHMARK(BM_SaveProject_LoadedPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(LargeRepetitions);
+BENCHMARK(BM_LoadAndFree_PerPicture)->ArgsProduct({bench::sizes({1000, 4000, 16000})})->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1);
+BENCHMARK(BM_SaveProject_NewPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(LargeRepetitions));
+BENCHMARK(BM_EncodeAndWrite_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(LargeRepetitions));
+BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(LargeRepetitions));
+BENCHMARK(BM_Decode_LibjpegReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(LargeRepetitions));
+BENCHMARK(BM_SaveProject_LoadedPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(LargeRepetitions));
 
 static const bool perPictureRatios = [] {
     bench::compare("BM_LoadAndFree_PerPicture/4000/iterations:1", "BM_LoadAndFree_PerPicture/1000/iterations:1");
@@ -313,7 +313,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ApplyAbsentSettingDefaults();
     const auto large = [](const char* name) {
-        return std::string(name) + "/iterations:1/repeats:" + std::to_string(LargeRepetitions);
+        return std::string(name) + "/iterations:1/repeats:" + std::to_string(bench::repetitions(LargeRepetitions));
     };
     bench::compare(large("BM_SaveProject_NewPictures"), large("BM_EncodeAndWrite_LibjpegReference"));
     bench::compare(large("BM_LoadProject"), large("BM_Decode_LibjpegReference"));

@@ -240,7 +240,7 @@ void BM_LinkUnknownCommands(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(BM_LinkUnknownCommands)->Arg(10000)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_LinkUnknownCommands)->ArgsProduct({bench::sizes({10000, 200000})})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 void BM_Reference_ParseOnly(benchmark::State& state)
 {
@@ -259,7 +259,7 @@ void BM_Reference_ParseOnly(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(BM_Reference_ParseOnly)->Arg(10000)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_Reference_ParseOnly)->ArgsProduct({bench::sizes({10000, 200000})})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

@@ -3,6 +3,8 @@
 // reference with the ratio of the two.
 #pragma once
 
+#include "Quick.h"
+
 #include <QThreadPool>
 
 #include <benchmark/benchmark.h>
@@ -116,11 +118,12 @@ inline void reportCpu(benchmark::State& state, double cpuSeconds)
     state.counters["cpu_ms"] = benchmark::Counter(cpuSeconds * 1e3, benchmark::Counter::kAvgIterations);
 }
 
-// BENCHMARK_MAIN with five repetitions and only their statistics shown unless the command line
-// says otherwise, then the ratio table.
+// BENCHMARK_MAIN with five repetitions (one in quick mode) and only their statistics shown unless
+// the command line says otherwise, then the ratio table.
 inline int runWithRatios(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
+    std::vector<char*> args = quickArgs(argc, argv);
+    args.pop_back();
     auto given = [&](const char* flag) {
         for (int i = 1; i < argc; ++i)
             if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0)
@@ -129,14 +132,12 @@ inline int runWithRatios(int argc, char** argv)
     };
     static char repetitions[] = "--benchmark_repetitions=5";
     static char aggregates[] = "--benchmark_display_aggregates_only=true";
-    if (!given("--benchmark_repetitions"))
+    if (!quick() && !given("--benchmark_repetitions"))
         args.push_back(repetitions);
     if (!given("--benchmark_display_aggregates_only") && !given("--benchmark_report_aggregates_only"))
         args.push_back(aggregates);
-    int count = int(args.size());
     args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+    if (!initialize(args))
         return 1;
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -62,7 +62,7 @@ void BM_RegistryReadAll(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_RegistryReadAll)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_RegistryReadAll)->ArgsProduct({bench::sizes({1000, 10000})})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(5));
 
 void BM_Reference_QSettingsReadAll(benchmark::State& state)
 {
@@ -82,7 +82,7 @@ void BM_Reference_QSettingsReadAll(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_Reference_QSettingsReadAll)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_Reference_QSettingsReadAll)->ArgsProduct({bench::sizes({1000, 10000})})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(bench::repetitions(5));
 
 } // namespace
 
@@ -92,13 +92,13 @@ int main(int argc, char** argv)
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
         return 1;
     std::vector<std::pair<std::string, std::string>> pairs;
-    for (const char* n : {"1000", "10000"})
-        pairs.emplace_back(std::string("BM_RegistryReadAll/") + n + "/real_time",
-                           std::string("BM_Reference_QSettingsReadAll/") + n + "/real_time");
+    for (const int64_t n : bench::sizes({1000, 10000}))
+        pairs.emplace_back("BM_RegistryReadAll/" + std::to_string(n) + "/real_time",
+                           "BM_Reference_QSettingsReadAll/" + std::to_string(n) + "/real_time");
     bench::MedianRatioReporter reporter(pairs);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

@@ -66,7 +66,7 @@ void BM_Resample(benchmark::State& state)
 }
 BENCHMARK(BM_Resample)
     ->ArgNames({"kernel", "reduction"})
-    ->ArgsProduct({{-1, rkPoint, rkTriangle, rkGaussian, rkLanczos3}, {2, 22}})
+    ->ArgsProduct({{-1, rkPoint, rkTriangle, rkGaussian, rkLanczos3}, bench::sizes({2, 22})})
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Reference: QImage scaling the same 24-bit pixels to the same size.
@@ -86,7 +86,7 @@ void BM_Reference_QImageScale(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QImageScale)
     ->ArgNames({"smooth", "reduction"})
-    ->ArgsProduct({{0, 1}, {2, 22}})
+    ->ArgsProduct({{0, 1}, bench::sizes({2, 22})})
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -52,8 +52,8 @@ void BM_DecodeSameJpeg(benchmark::State& state)
 }
 
 constexpr int Repetitions = 15;
-BENCHMARK(BM_ShowLivePictureShaded)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DecodeSameJpeg)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ShowLivePictureShaded)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
+BENCHMARK(BM_DecodeSameJpeg)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     window->CB_Frame->setChecked(true);
     window->Frame = QRect(200, 100, 500, 400);
 
-    bench::runInterleaved(argc, argv, {{"BM_ShowLivePictureShaded", "BM_DecodeSameJpeg"}});
+    const bool ran = bench::runInterleaved(argc, argv, {{"BM_ShowLivePictureShaded", "BM_DecodeSameJpeg"}});
     g_window = nullptr;
-    return 0;
+    return ran ? 0 : 1;
 }

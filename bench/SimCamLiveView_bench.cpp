@@ -66,8 +66,8 @@ void BM_EncodeSamePixels(benchmark::State& state)
 }
 
 constexpr int Repetitions = 15;
-BENCHMARK(BM_SimulatedLiveViewFrame)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
-BENCHMARK(BM_EncodeSamePixels)->Unit(benchmark::kMillisecond)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SimulatedLiveViewFrame)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
+BENCHMARK(BM_EncodeSamePixels)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(Repetitions))->ReportAggregatesOnly(true);
 
 QString sdkFolder()
 {
@@ -106,9 +106,9 @@ int main(int argc, char** argv)
     for (int y = 0; y < g_height; ++y)
         std::memcpy(g_pixels.data() + size_t(y) * size_t(g_width) * 3, image.constScanLine(y), size_t(g_width) * 3);
 
-    bench::runInterleaved(argc, argv, {{"BM_SimulatedLiveViewFrame", "BM_EncodeSamePixels"}});
+    const bool ran = bench::runInterleaved(argc, argv, {{"BM_SimulatedLiveViewFrame", "BM_EncodeSamePixels"}});
     eds::EdsCloseSession(g_camera);
     eds::EdsRelease(g_camera);
     eds::EdsTerminateSDK();
-    return 0;
+    return ran ? 0 : 1;
 }

@@ -138,7 +138,7 @@ void BM_BirdView_AfterPan(benchmark::State& state)
         birdViewUpToDate(c);
     }
 }
-BENCHMARK(BM_BirdView_AfterPan)->Arg(10)->Arg(30)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BirdView_AfterPan)->ArgsProduct({bench::sizes({10, 30})})->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 void BM_BirdView_AfterZoom(benchmark::State& state)
 {
@@ -155,7 +155,7 @@ void BM_BirdView_AfterZoom(benchmark::State& state)
         birdViewUpToDate(c);
     }
 }
-BENCHMARK(BM_BirdView_AfterZoom)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BirdView_AfterZoom)->Unit(benchmark::kMillisecond)->Iterations(bench::iterations(5))->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // What the user waits for on a pan: the window composed anew, with the bird's-eye view in it.
 void BM_Pan_WholeRepaint(benchmark::State& state)
@@ -170,7 +170,7 @@ void BM_Pan_WholeRepaint(benchmark::State& state)
         benchmark::DoNotOptimize(c.bird->view().constBits());
     }
 }
-BENCHMARK(BM_Pan_WholeRepaint)->Arg(10)->Arg(30)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Pan_WholeRepaint)->ArgsProduct({bench::sizes({10, 30})})->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // Reference: QPainter draws each scan, reduced by nearest pixels, into an overview of the same size.
 void BM_Reference_QPainterOverview(benchmark::State& state)
@@ -196,7 +196,7 @@ void BM_Reference_QPainterOverview(benchmark::State& state)
         benchmark::DoNotOptimize(overview.constBits());
     }
 }
-BENCHMARK(BM_Reference_QPainterOverview)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Reference_QPainterOverview)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 void BM_Magnifier_MouseMove(benchmark::State& state)
 {
@@ -214,7 +214,7 @@ void BM_Magnifier_MouseMove(benchmark::State& state)
         benchmark::DoNotOptimize(c.zoom->view().constBits());
     }
 }
-BENCHMARK(BM_Magnifier_MouseMove)->Arg(10)->Arg(30)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Magnifier_MouseMove)->ArgsProduct({bench::sizes({10, 30})})->Unit(benchmark::kMicrosecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // The magnifier's own part of a move: the square enlarged and the magnifier painted.
 void BM_Magnifier_UpdateZoom(benchmark::State& state)
@@ -230,7 +230,7 @@ void BM_Magnifier_UpdateZoom(benchmark::State& state)
         benchmark::DoNotOptimize(c.zoom->view().constBits());
     }
 }
-BENCHMARK(BM_Magnifier_UpdateZoom)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Magnifier_UpdateZoom)->Unit(benchmark::kMicrosecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // Reference: QPainter enlarges the same 40 x 40 square over the same client area.
 void BM_Reference_QPainterMagnify(benchmark::State& state)
@@ -246,7 +246,7 @@ void BM_Reference_QPainterMagnify(benchmark::State& state)
         benchmark::DoNotOptimize(client.constBits());
     }
 }
-BENCHMARK(BM_Reference_QPainterMagnify)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Reference_QPainterMagnify)->Unit(benchmark::kMicrosecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // The histogram of all four trays counted afresh (Refresh, or pictures changed).
 void BM_Histogram_CountFourTrays(benchmark::State& state)
@@ -259,7 +259,7 @@ void BM_Histogram_CountFourTrays(benchmark::State& state)
     }
     F_Histogram = nullptr;
 }
-BENCHMARK(BM_Histogram_CountFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Histogram_CountFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(5))->ReportAggregatesOnly(true);
 
 // A zoom step with the histogram shown: the pictures are unchanged, so nothing is counted again.
 void BM_Histogram_AfterZoom(benchmark::State& state)
@@ -273,7 +273,7 @@ void BM_Histogram_AfterZoom(benchmark::State& state)
     }
     F_Histogram = nullptr;
 }
-BENCHMARK(BM_Histogram_AfterZoom)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Histogram_AfterZoom)->Unit(benchmark::kMicrosecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // Reference: every byte of the same four trays read once and summed, what any count must at least do.
 void BM_Reference_ReadFourTrays(benchmark::State& state)
@@ -293,7 +293,7 @@ void BM_Reference_ReadFourTrays(benchmark::State& state)
         benchmark::DoNotOptimize(sum);
     }
 }
-BENCHMARK(BM_Reference_ReadFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Reference_ReadFourTrays)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(bench::repetitions(5))->ReportAggregatesOnly(true);
 
 // The tracker's own window: one tray-wide scan, 400 rows high, with its tracker copy, and a path
 // from its left to its right edge with a ring border every 120 pixels.
@@ -366,7 +366,7 @@ void BM_Tracker_ProfileAcrossATray(benchmark::State& state)
     }
     state.counters["samples"] = double(c.tracker->profile().Points.size());
 }
-BENCHMARK(BM_Tracker_ProfileAcrossATray)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Tracker_ProfileAcrossATray)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // The profile alone, as the reference does the same reads.
 void BM_Tracker_BuildProfile(benchmark::State& state)
@@ -377,7 +377,7 @@ void BM_Tracker_BuildProfile(benchmark::State& state)
         benchmark::DoNotOptimize(c.tracker->profile().Points.data());
     }
 }
-BENCHMARK(BM_Tracker_BuildProfile)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Tracker_BuildProfile)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 // Reference: the gray values of the same pixels read straight from the rows into a plain array.
 void BM_Reference_GrayAlongTheRows(benchmark::State& state)
@@ -397,7 +397,7 @@ void BM_Reference_GrayAlongTheRows(benchmark::State& state)
         benchmark::DoNotOptimize(gray.data());
     }
 }
-BENCHMARK(BM_Reference_GrayAlongTheRows)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Reference_GrayAlongTheRows)->Unit(benchmark::kMillisecond)->Repetitions(bench::repetitions(7))->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -408,8 +408,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quiet); // the offscreen platform complains of every raise()
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
         return 1;
     bench::MedianRatioReporter reporter({
         {"BM_BirdView_AfterPan/10", "BM_Reference_QPainterOverview"},

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <vector>
 
 namespace {
@@ -191,10 +192,10 @@ void BM_DecodeYUY2_1080p(benchmark::State& state) { decodeBench(state, "YUY2", M
 void BM_DecodeI420_1080p(benchmark::State& state) { decodeBench(state, "I420", MakeFourCC('I', '4', '2', '0')); }
 void BM_Reference_GstConvertYUY2_1080p(benchmark::State& state) { referenceBench(state, "YUY2"); }
 void BM_Reference_GstConvertI420_1080p(benchmark::State& state) { referenceBench(state, "I420"); }
-BENCHMARK(BM_DecodeYUY2_1080p)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reference_GstConvertYUY2_1080p)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeI420_1080p)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Reference_GstConvertI420_1080p)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeYUY2_1080p)->UseManualTime()->Iterations(bench::iterations(20))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_GstConvertYUY2_1080p)->UseManualTime()->Iterations(bench::iterations(20))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeI420_1080p)->UseManualTime()->Iterations(bench::iterations(20))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_GstConvertI420_1080p)->UseManualTime()->Iterations(bench::iterations(20))->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -204,7 +205,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     bench::compare("BM_LiveView_1080p30/iterations:1", "BM_Reference_AppsinkAlone_1080p30/iterations:1");
-    bench::compare("BM_DecodeYUY2_1080p/iterations:20", "BM_Reference_GstConvertYUY2_1080p/iterations:20");
-    bench::compare("BM_DecodeI420_1080p/iterations:20", "BM_Reference_GstConvertI420_1080p/iterations:20");
+    const std::string iterations = "/iterations:" + std::to_string(bench::iterations(20));
+    bench::compare("BM_DecodeYUY2_1080p" + iterations, "BM_Reference_GstConvertYUY2_1080p" + iterations);
+    bench::compare("BM_DecodeI420_1080p" + iterations, "BM_Reference_GstConvertI420_1080p" + iterations);
     return bench::runWithRatios(argc, argv);
 }

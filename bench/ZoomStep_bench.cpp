@@ -124,14 +124,7 @@ void BM_ZoomStep(benchmark::State& state)
 }
 BENCHMARK(BM_ZoomStep)
     ->ArgNames({"trays", "setting"})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Args({1, 2})
-    ->Args({1, 3})
-    ->Args({4, 0})
-    ->Args({4, 1})
-    ->Args({4, 2})
-    ->Args({4, 3})
+    ->ArgsProduct({bench::sizes({1, 4}), {0, 1, 2, 3}})
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Reference: QImage scaling every tray's 24-bit pixels to the sizes the step builds, in turn.
@@ -161,10 +154,7 @@ void BM_Reference_QImageScale(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QImageScale)
     ->ArgNames({"trays", "smooth"})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Args({4, 0})
-    ->Args({4, 1})
+    ->ArgsProduct({bench::sizes({1, 4}), {0, 1}})
     ->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -173,7 +163,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    for (const int trays : {1, 4}) {
+    for (const int64_t trays : bench::sizes({1, 4})) {
         const std::string t = "trays:" + std::to_string(trays);
         for (const int setting : {0, 1, 2, 3})
             bench::compare("BM_ZoomStep/" + t + "/setting:" + std::to_string(setting),

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 EConvertError::EConvertError(const QString& message)
     : std::runtime_error(message.toStdString())
@@ -102,13 +102,17 @@ void stripTrailingZeros(Decimal& d)
         d.digits.chop(1);
 }
 
-// The value with `significant` (1..17) digits, correctly rounded by the C library.
+// The value with `significant` (1..17) digits, correctly rounded. Not printf: its decimal mark
+// follows the process's locale, and under a decimal comma the comma would end up among the digits.
 Decimal toDecimal(double value, int significant)
 {
     Decimal d;
     d.negative = std::signbit(value);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific,
+                                         significant - 1);
+    Q_ASSERT(ec == std::errc());
+    *end = '\0';
     const char* e = std::strchr(buf, 'e');
     for (const char* p = buf; p < e; ++p) {
         if (*p != '.')

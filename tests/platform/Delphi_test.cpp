@@ -1,8 +1,11 @@
 #include "platform/Delphi.h"
 
+#include "support/LocaleScope.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -69,7 +72,8 @@ TEST(DelphiArithmetic, MulDivRoundsHalvesAwayFromZeroWith64BitProduct)
         EXPECT_EQ(MulDiv(r.a, r.b, r.c), r.out) << "MulDiv(" << r.a << ", " << r.b << ", " << r.c << ")";
 }
 
-TEST(DelphiFormat, FloatToStrFFollowsPrecisionThenDigits)
+// The tables of number texts run once under C and once more under a decimal-comma locale.
+void expectFloatToStrFTexts()
 {
     struct Row { double value; TFloatFormat format; int precision, digits; const char* out; };
     const Row rows[] = {
@@ -133,7 +137,7 @@ TEST(DelphiFormat, FloatToStrFFollowsPrecisionThenDigits)
             << "value " << r.value << " format " << r.format << " precision " << r.precision << " digits " << r.digits;
 }
 
-TEST(DelphiFormat, FloatToStrIsGeneralWithFifteenDigits)
+void expectFloatToStrTexts()
 {
     struct Row { double value; const char* out; };
     const Row rows[] = {
@@ -144,7 +148,7 @@ TEST(DelphiFormat, FloatToStrIsGeneralWithFifteenDigits)
         EXPECT_EQ(FloatToStr(r.value), QString::fromLatin1(r.out)) << r.value;
 }
 
-TEST(DelphiFormat, FormatFloatPictures)
+void expectFormatFloatTexts()
 {
     struct Row { const char* format; double value; const char* out; };
     const Row rows[] = {
@@ -180,6 +184,21 @@ TEST(DelphiFormat, FormatFloatPictures)
             << "FormatFloat(\"" << r.format << "\", " << r.value << ")";
 }
 
+TEST(DelphiFormat, FloatToStrFFollowsPrecisionThenDigits)
+{
+    expectFloatToStrFTexts();
+}
+
+TEST(DelphiFormat, FloatToStrIsGeneralWithFifteenDigits)
+{
+    expectFloatToStrTexts();
+}
+
+TEST(DelphiFormat, FormatFloatPictures)
+{
+    expectFormatFloatTexts();
+}
+
 TEST(DelphiConvert, IntegerTexts)
 {
     struct Row { const char* text; bool ok; int value; };
@@ -213,7 +232,7 @@ TEST(DelphiConvert, IntegerTexts)
     }
 }
 
-TEST(DelphiConvert, FloatTexts)
+void expectFloatTextsRead()
 {
     struct Row { const char* text; bool ok; double value; };
     const Row rows[] = {
@@ -230,6 +249,26 @@ TEST(DelphiConvert, FloatTexts)
         else
             EXPECT_THROW(StrToFloat(text), EConvertError) << r.text;
     }
+}
+
+TEST(DelphiConvert, FloatTexts)
+{
+    expectFloatTextsRead();
+}
+
+// Number texts go into files and are read from them: a decimal comma in the user's locale changes
+// none of them.
+TEST(DelphiLocale, NumberTextsAreTheSameUnderADecimalCommaLocale)
+{
+    testhelpers::LocaleScope german(testhelpers::GermanLocale);
+    if (!german.active())
+        GTEST_SKIP() << "locale " << testhelpers::GermanLocale << " is not installed (tools/install-deps.sh makes it)";
+    ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    expectFloatToStrFTexts();
+    expectFloatToStrTexts();
+    expectFormatFloatTexts();
+    expectFloatTextsRead();
 }
 
 TEST(DelphiConvert, BooleanTexts)

@@ -1,7 +1,8 @@
-// Test entry point: offscreen Qt, fresh private XDG folders for every test so that settings,
-// data and runtime files never touch the real home, and scripted dialogs.
+// Test entry point: offscreen Qt, the C locale, fresh private XDG folders for every test so that
+// settings, data and runtime files never touch the real home, and scripted dialogs.
 #include "platform/Dialogs.h"
 #include "platform/FakeDialogs.h"
+#include "support/LocaleScope.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,6 +46,9 @@ int main(int argc, char** argv)
     qputenv("JEX4_UPDATE_SERVER", "http://127.0.0.1:9");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // The application object takes the user's locale from the environment; expected texts are
+    // written for C, and the tests that need another locale switch to it themselves.
+    testhelpers::useCLocale();
     testing::UnitTest::GetInstance()->listeners().Append(new FreshXdgFolders);
     return RUN_ALL_TESTS();
 }
