@@ -149,10 +149,13 @@ TEST_F(ImageCommands, ResampleDialogKeepsTheAspectRatio)
     EXPECT_EQ(d.resultX, 500);
     EXPECT_EQ(d.resultY, 200);
 
-    // Shown again: the image's size and 100 percent.
+    // Shown again: the image's size and 100 percent, typed in pixels.
     d.show();
     EXPECT_EQ(d.SE_PixelWidth->value(), 1000);
     EXPECT_EQ(d.SE_PercentY->value(), 100);
+    EXPECT_TRUE(d.RB_Pixel->isChecked());
+    EXPECT_TRUE(d.GB_PixelSize->isEnabled());
+    EXPECT_FALSE(d.GB_Percent->isEnabled());
 }
 
 TEST_F(ImageCommands, ResampleDialogWithTheBoxClearedChangesEachFieldAlone)
