@@ -311,6 +311,78 @@ TEST(CamNotify, NewerPowerShotLiveViewIsQueuedEvenOnTheSdksThread)
     EXPECT_FALSE(valid);
 }
 
+// The metadata belongs to the component, not to the camera: an EOS live view leaves it valid, and
+// the newer PowerShot that follows on the same component must not hand it on.
+TEST(CamNotify, NewerPowerShotLiveViewAfterAnEosOneCarriesNoMetadata)
+{
+    static char picture[] = "\xFF\xD8 eos";
+    static int handle = 0;
+    struct EvfStubs {
+        decltype(eds::EdsCreateMemoryStream) stream = eds::EdsCreateMemoryStream;
+        decltype(eds::EdsCreateEvfImageRef) image = eds::EdsCreateEvfImageRef;
+        decltype(eds::EdsDownloadEvfImage) download = eds::EdsDownloadEvfImage;
+        decltype(eds::EdsGetPropertyData) property = eds::EdsGetPropertyData;
+        decltype(eds::EdsGetPointer) pointer = eds::EdsGetPointer;
+        decltype(eds::EdsGetLength) length = eds::EdsGetLength;
+        decltype(eds::EdsRelease) release = eds::EdsRelease;
+        EvfStubs()
+        {
+            eds::EdsCreateMemoryStream = [](EdsUInt64, EdsStreamRef* out) -> EdsError {
+                *out = reinterpret_cast<EdsStreamRef>(&handle);
+                return EDS_ERR_OK;
+            };
+            eds::EdsCreateEvfImageRef = [](EdsStreamRef, EdsEvfImageRef* out) -> EdsError {
+                *out = reinterpret_cast<EdsEvfImageRef>(&handle);
+                return EDS_ERR_OK;
+            };
+            eds::EdsDownloadEvfImage = [](EdsCameraRef, EdsEvfImageRef) -> EdsError { return EDS_ERR_OK; };
+            eds::EdsGetPropertyData = [](EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, EdsVoid*) -> EdsError {
+                return EDS_ERR_OK;
+            };
+            eds::EdsGetPointer = [](EdsStreamRef, EdsVoid** out) -> EdsError {
+                *out = picture;
+                return EDS_ERR_OK;
+            };
+            eds::EdsGetLength = [](EdsStreamRef, EdsUInt64* out) -> EdsError {
+                *out = sizeof picture - 1;
+                return EDS_ERR_OK;
+            };
+            eds::EdsRelease = [](EdsBaseRef) -> EdsError { return EDS_ERR_OK; };
+        }
+        ~EvfStubs()
+        {
+            eds::EdsCreateMemoryStream = stream;
+            eds::EdsCreateEvfImageRef = image;
+            eds::EdsDownloadEvfImage = download;
+            eds::EdsGetPropertyData = property;
+            eds::EdsGetPointer = pointer;
+            eds::EdsGetLength = length;
+            eds::EdsRelease = release;
+        }
+    };
+
+    OSVersionScope os(5);
+    FakeCamera f;
+    f.pr->cameras = {QStringLiteral("PowerShot new")};
+    std::vector<bool> valid;
+    f.cam->setOnViewfinderEvent([&](const QByteArray&, const ViewfinderPositionType& m) { valid.push_back(m.Valid); });
+    connect(f, CamModEOS);
+    {
+        EvfStubs stubs;
+        f.cam->TimerEOSViewfinderTimer();
+    }
+    ASSERT_EQ(valid, std::vector<bool>{true});
+
+    f.cam->Disconnect();
+    f.cam->Connect(CamModPowerShot, 1);
+    f.cam->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, QString());
+    f.cam->RemoteStartViewfinder(false);
+    const QByteArray jpeg("\xFF\xD8 live");
+    PRViewfinderCallback(0, context(f), uint32_t(jpeg.size()), jpeg.constData());
+    drain(*f.cam);
+    EXPECT_EQ(valid, (std::vector<bool>{true, false}));
+}
+
 TEST(CamNotify, NewerPowerShotReleaseIsKeptAndFetchedIntoTheFile)
 {
     OSVersionScope os(5);

@@ -321,6 +321,45 @@ TEST(CameraSettingsDialog, NotUsedShowsNoSelectionAndIsWrittenBack)
     EXPECT_EQ(d.inParams.Tv, RemoteFormatTV1_125);
 }
 
+// Lists that offer the same texts are told apart by giving each another value.
+TEST(CameraSettingsDialog, EachListShowsAndWritesItsOwnParameter)
+{
+    using P = RemoteReleaseParametersType;
+    TF_EOSCameraSettings d;
+    d.inParams.ImageSize = RemoteFormatSizeMedium;
+    d.inParams.CompQuality = RemoteFormatQualityFine;
+    d.inParams.Contrast = RemoteFormatLevelLow;
+    d.inParams.Sharpness = RemoteFormatLevelDefault;
+    d.inParams.ColorGain = RemoteFormatLevelHigh;
+    d.FillParameterLists();
+    const struct {
+        const char* name;
+        QComboBox* TF_EOSCameraSettings::*list;
+        std::function<int(const P&)> field;
+        const char* shown;  // for the value read
+        const char* chosen; // then chosen and written
+        int written;
+    } rows[] = {
+        {"size", &TF_EOSCameraSettings::CB_ImageSize, [](const P& p) { return int(p.ImageSize); }, "Medium", "Small",
+         RemoteFormatSizeSmall},
+        {"quality", &TF_EOSCameraSettings::CB_Quality, [](const P& p) { return int(p.CompQuality); }, "Fine", "RAW",
+         RemoteFormatQualityRAW},
+        {"contrast", &TF_EOSCameraSettings::CB_Contrast, [](const P& p) { return int(p.Contrast); }, "Low", "High",
+         RemoteFormatLevelHigh},
+        {"sharpness", &TF_EOSCameraSettings::CB_Sharpness, [](const P& p) { return int(p.Sharpness); }, "Default", "Low",
+         RemoteFormatLevelLow},
+        {"colour gain", &TF_EOSCameraSettings::CB_ColorGain, [](const P& p) { return int(p.ColorGain); }, "High",
+         "Default", RemoteFormatLevelDefault},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ((d.*r.list)->currentText(), QString::fromLatin1(r.shown)) << r.name;
+        (d.*r.list)->setCurrentText(QString::fromLatin1(r.chosen));
+    }
+    d.B_SetClick();
+    for (const auto& r : rows)
+        EXPECT_EQ(r.field(d.inParams), r.written) << r.name;
+}
+
 TEST_F(CameraWizard, ChangeShowsTheWizardAsLeftAndTakesItsChoice)
 {
     openSeriesOnCamera();

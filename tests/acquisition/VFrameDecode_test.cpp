@@ -3,6 +3,7 @@
 #include "acquisition/VFrameDecode.h"
 #include "image/FastJPG.h"
 #include "image/TFastDIB.h"
+#include "platform/DeviceContext.h"
 #include "platform/VideoCapture.h"
 
 #include <gtest/gtest.h>
@@ -237,6 +238,33 @@ TEST(DrawCompressionMessage, WritesTwoLinesAtTheTopLeft)
     EXPECT_GT(inkInRows(0, 12), 0);
     EXPECT_GT(inkInRows(14, 28), 0);
     EXPECT_EQ(inkInRows(40, 60), 0);
+
+    // The very words: the same two lines written here from the message's wording, as the screen
+    // shows them.
+    const struct {
+        quint32 fourCC;
+        const char* second;
+    } rows[] = {{YUY2, "DataSize: 1234  FourCC: YUY2"}, {0, "DataSize: 1234  FourCC: RGB"}};
+    for (const auto& r : rows) {
+        TFastDIB got, want;
+        for (TFastDIB* b : {&got, &want}) {
+            sized(*b, 300, 60);
+            b->Clear(TFColor{255, 255, 255});
+        }
+        DrawCompressionMessage(got, 1234, r.fourCC);
+        want.SetFont(QStringLiteral("Tahoma"), -11);
+        SIZE x{0, 0};
+        GetTextExtentPoint32(want.hDC, QStringLiteral("X"), &x);
+        want.TextOut(0, 0, QStringLiteral("Unknown compression"));
+        want.TextOut(0, x.cy, QString::fromLatin1(r.second));
+        int differing = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const TFColor a = pixelAt(got, x, y), b = pixelAt(want, x, y);
+                differing += a.r != b.r || a.g != b.g || a.b != b.b;
+            }
+        EXPECT_EQ(differing, 0) << r.second;
+    }
 }
 
 TEST(VideoFrameRequiredSize, FollowsTheFormat)

@@ -127,11 +127,17 @@ TEST_F(HandOver, TheGuiThreadGetsTheNewestFrameOnceAndFramesReplacedMeanwhileCou
     ASSERT_EQ(seen, std::vector<quint8>{30});
     EXPECT_EQ(video.FramesSkipped(), 2);
     EXPECT_EQ(video.FramesShown(), 1);
-    // A GUI thread busy for more than a second: frames are dropped before they are copied.
-    now += 1001;
+    // A GUI thread busy for more than a second: frames are dropped before they are copied; one
+    // busy for exactly a second still gets its frame.
+    now += 1000;
     deliver(40);
     QCoreApplication::processEvents();
-    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen, (std::vector<quint8>{30, 40}));
+    EXPECT_EQ(video.FramesSkipped(), 2);
+    now += 1;
+    deliver(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(video.FramesSkipped(), 3);
 }
 

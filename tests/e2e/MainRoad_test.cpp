@@ -433,6 +433,16 @@ TEST_F(Wiring, NewPathLeavesMeasuringWithTheSelectionCursorAndHint)
     EXPECT_EQ(w->SB_MDIPanels[4]->text(), hint);
     EXPECT_EQ(w->cursor().shape(), shape);
     EXPECT_NE(hint, measuringHint);
+
+    // Already selecting, so the mode does not change: the cursor and hint are set all the same.
+    w->setCursor(Qt::ForbiddenCursor);
+    w->SB_MDIPanels[4]->setText(QStringLiteral("stale"));
+    testhelpers::whenShown<TF_EditBrushName>([](TF_EditBrushName* d) { d->B_Ok->click(); });
+    F_Measurements->A_NewPath->trigger();
+    settle();
+    EXPECT_EQ(w->PathList.size(), 3u);
+    EXPECT_EQ(w->SB_MDIPanels[4]->text(), hint);
+    EXPECT_EQ(w->cursor().shape(), shape);
 }
 
 // The wheel zooms the image window only while the mouse is over it: moving into the tree ends that.

@@ -463,6 +463,17 @@ TEST_F(JEX3ProjectTest, ExportWritesTheFirstImageAndPathRecordByRecord)
     EXPECT_TRUE(fake().shown().isEmpty());
 }
 
+TEST_F(JEX3ProjectTest, ProjectWhoseLastPathWasDeletedWritesTheTwoHeaderRecords)
+{
+    TF_SMDI w;
+    w.DPI = 1600;
+    addImage(w)->filename = QStringLiteral("core.bmp");
+    w.PathList.clear(); // as after deleting its last path
+    const QString target = file(QStringLiteral("out.jex"));
+    ASSERT_EQ(ExportJEX3Project(&w, target), 0);
+    EXPECT_EQ(read(target), jex3ImageRecord("core.bmp") + jex3ResolutionRecord(1600));
+}
+
 TEST_F(JEX3ProjectTest, RoundTripThroughWriterAndReaderKeepsWhatTheFormatHolds)
 {
     const QString image = picture(QStringLiteral("scans/Eiche.jpg"), 80, 50, "JPG");

@@ -267,9 +267,11 @@ TEST_F(ConvertJEX3Test, ConversionWritesEachProjectBesideItsSourceAndKeepsOrDele
             project(base + QStringLiteral("lab/deep/deeper/core4.jex"), file(base + QStringLiteral("core1.jpg")).toLocal8Bit(),
                     3000, 1),
         };
-        // Converted before: neither written over nor, with "delete files", its source deleted.
+        // Converted before: neither written over nor, with "delete files", its source deleted; the
+        // older system's names match in any letter case.
         const QString before = project(base + QStringLiteral("lab/done.jex"), "C:\\old\\done.jpg");
-        const QString done = write(base + QStringLiteral("lab/done.jex4"), "<JEX4>kept</JEX4>");
+        const QString done =
+            write(base + (deleting ? QStringLiteral("lab/DONE.JEX4") : QStringLiteral("lab/done.jex4")), "<JEX4>kept</JEX4>");
 
         converter = std::make_unique<TF_ConvertJEX3>();
         scan(file(base));

@@ -220,6 +220,18 @@ TEST_F(Calibration, BackPicksThePointsAgainAndKeepsTheLength)
     EXPECT_EQ(F_AdjustDPI->L_IRes->text(), QStringLiteral("Image resolution 300 DPI"));
 }
 
+TEST_F(Calibration, ShownAgainItStartsInCentimetresAtTheFirstPoint)
+{
+    pickBoth({100, 50}, {354, 50});
+    F_AdjustDPI->CB_units->setCurrentIndex(4);
+    F_AdjustDPI->FE_Distance->setText(QStringLiteral("1"));
+    F_AdjustDPI->B_Cancel->click();
+    startOn(w);
+    EXPECT_EQ(F_AdjustDPI->CB_units->currentText(), QStringLiteral("cm"));
+    EXPECT_EQ(page(), F_AdjustDPI->TS_DPI1);
+    EXPECT_TRUE(F_AdjustDPI->L_IRes->text().isEmpty());
+}
+
 TEST_F(Calibration, StartingOnAnotherWindowAsksBeforeItInterrupts)
 {
     QPointer<TF_SMDI> other = new TF_SMDI;

@@ -278,6 +278,11 @@ TEST_F(SetupDialog, PagesFollowTheTreeWithHeaderAndHelpContext)
         EXPECT_EQ(d->P_Top->text(), QString::fromLatin1(r.header));
         EXPECT_EQ(d->HelpContext, r.help) << "node " << r.node;
     }
+    // The current node no longer selected: the first page.
+    d->TV_Select->clearSelection();
+    d->UpdateSetup();
+    EXPECT_EQ(d->PCE->currentIndex(), 0);
+    EXPECT_EQ(d->P_Top->text(), QStringLiteral(" System"));
     closeDialog();
 
     d = show(0);
@@ -620,6 +625,10 @@ TEST_F(SetupBrushSets, ChoosingAPresetInTheMainWindowCopiesItIntoTheSettings)
     addSet(QStringLiteral("Bright"));
     BrushSetList[0]->MColor = 0x00FFEEDD;
     BrushSetList[0]->ISize = 11;
+    // Each display toggle unlike its neighbour, so that a crossed wire shows.
+    BrushSetList[0]->LVisible = false;
+    BrushSetList[0]->RALVisible = true;
+    BrushSetList[0]->OVisible = false;
     BrushSetList[0]->TVisible = true;
     main->SetBrushSets();
     const QList<QAction*> entries = main->M_BrushSets->actions();
@@ -628,7 +637,9 @@ TEST_F(SetupBrushSets, ChoosingAPresetInTheMainWindowCopiesItIntoTheSettings)
     EXPECT_EQ(CurrentBrushSet, BrushSetList[0].get());
     EXPECT_EQ(SettingMColor, 0x00FFEEDD);
     EXPECT_EQ(SettingISize, 11);
-    EXPECT_TRUE(main->A_TextToggle->isChecked());
+    EXPECT_EQ(QList<bool>({main->A_LengthToggle->isChecked(), main->A_RALToggle->isChecked(),
+                           main->A_ObjectToggle->isChecked(), main->A_TextToggle->isChecked()}),
+              QList<bool>({false, true, false, true}));
 }
 
 // ---- tool paths and the Hugin page ----

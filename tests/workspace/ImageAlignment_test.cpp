@@ -200,6 +200,12 @@ TEST(PlaceImages, AnImageWithoutControlPointsStaysAndWarns)
     EXPECT_FALSE(none.moved);
     EXPECT_TRUE(none.pairings.empty());
     EXPECT_EQ(images[1]->x, 1000);
+
+    // Only b and c match: c follows b, but b, the first image to place, has no partner.
+    pto.controlPoints = {cp(1, 2, 1000, 0, 0, 0)};
+    const AlignmentOutcome firstUnplaced = PlaceImages(images, MakeControlPoints(pto, lookup(images)), 3);
+    EXPECT_TRUE(firstUnplaced.warning);
+    EXPECT_EQ(images[2]->x - images[1]->x, 1000);
 }
 
 TEST(PlaceImages, PointsOnLookAlikeRingsDoNotPullTheImageAway)

@@ -12,12 +12,14 @@
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -156,6 +158,9 @@ TEST_F(Contrast, PreviewFollowsTheSlidersAtItsReduction)
     d.show();
     ASSERT_EQ(d.ContrastSize, 5);
     setSliders(&d, some);
+    // The bias labels follow at once; the preview once the moves are gathered.
+    EXPECT_EQ(QStringList({d.L_Red->text(), d.L_Green->text(), d.L_Blue->text()}),
+              QStringList({QStringLiteral("10"), QStringLiteral("-5"), QStringLiteral("30")}));
     QTest::qWait(20); // the moves are gathered into one rebuild
     TFastDIB reduced;
     ReducedCopy(*before[0], reduced, 5);
@@ -180,6 +185,52 @@ TEST_F(Contrast, ZoomStopsAtOneAndSixtyOne)
         d.ZoomBy(-120);
     EXPECT_EQ(d.ContrastSize, 61);
     EXPECT_EQ(d.ContrastPreviewDIB->Bits, nullptr) << "a 60-pixel image reduced 61 times has no pixel";
+    d.reject();
+}
+
+TEST_F(Contrast, WheelZoomsUnlessTheImageListHasTheFocus)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    const struct {
+        bool listFocused;
+        int delta;
+        int size;
+    } rows[] = {{false, 120, 4}, {false, -120, 6}, {true, 120, 5}};
+    for (const auto& r : rows) {
+        d.BeginImageEdit();
+        ASSERT_EQ(d.ContrastSize, 5);
+        if (r.listFocused) {
+            d.CB_PreviewImage->setFocus();
+            ASSERT_TRUE(d.CB_PreviewImage->hasFocus());
+        }
+        QWheelEvent wheel(QPointF(5, 5), d.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, r.delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&d, &wheel);
+        EXPECT_EQ(d.ContrastSize, r.size) << r.delta << (r.listFocused ? " over the focused list" : "");
+        EXPECT_TRUE(d.B_reset->hasFocus());
+    }
+    d.reject();
+}
+
+TEST_F(Contrast, AnotherImageIsPreviewedAfreshAtTheFirstReduction)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    d.ZoomBy(120);
+    d.ZoomBy(120);
+    d.PB_Contrast->onPan(QPoint(30, 20));
+    ASSERT_EQ(d.ContrastSize, 3);
+    d.CB_PreviewImage->setCurrentIndex(2);
+    emit d.CB_PreviewImage->activated(2);
+    EXPECT_EQ(d.ContrastSize, 5);
+    EXPECT_EQ(QPoint(d.BW_X, d.BW_Y), QPoint(1, 1));
+    TFastDIB reduced;
+    ReducedCopy(*before[2], reduced, 5);
+    EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, reduced));
     d.reject();
 }
 

@@ -149,10 +149,42 @@ TEST_F(ImageCommands, ResampleDialogKeepsTheAspectRatio)
     EXPECT_EQ(d.resultX, 500);
     EXPECT_EQ(d.resultY, 200);
 
-    // Shown again: the image's size and 100 percent.
+    // Shown again: the image's size and 100 percent, typed in pixels.
     d.show();
     EXPECT_EQ(d.SE_PixelWidth->value(), 1000);
     EXPECT_EQ(d.SE_PercentY->value(), 100);
+    EXPECT_TRUE(d.RB_Pixel->isChecked());
+    EXPECT_TRUE(d.GB_PixelSize->isEnabled());
+    EXPECT_FALSE(d.GB_Percent->isEnabled());
+}
+
+TEST_F(ImageCommands, ResampleDialogWithTheBoxClearedChangesEachFieldAlone)
+{
+    addImage(testhelpers::patterned(1000, 800));
+    TF_Resample d;
+    d.f = w;
+    const struct {
+        const char* field;
+        QSpinBox* TF_Resample::*edit;
+        int value;
+        int width, height, percentX, percentY; // afterwards
+    } rows[] = {
+        {"width", &TF_Resample::SE_PixelWidth, 500, 500, 800, 100, 100},
+        {"height", &TF_Resample::SE_PixelHeight, 200, 1000, 200, 100, 100},
+        // A percentage always sets its own pixel field.
+        {"percent width", &TF_Resample::SE_PercentX, 50, 500, 800, 50, 100},
+        {"percent height", &TF_Resample::SE_PercentY, 25, 1000, 200, 100, 25},
+    };
+    for (const auto& r : rows) {
+        d.show();
+        d.CB_Keep->setChecked(false);
+        (d.*r.edit)->setValue(r.value);
+        EXPECT_EQ(d.SE_PixelWidth->value(), r.width) << r.field;
+        EXPECT_EQ(d.SE_PixelHeight->value(), r.height) << r.field;
+        EXPECT_EQ(d.SE_PercentX->value(), r.percentX) << r.field;
+        EXPECT_EQ(d.SE_PercentY->value(), r.percentY) << r.field;
+        d.hide();
+    }
 }
 
 TEST_F(ImageCommands, RotateDialogAngleEditSelectsFree)

@@ -6,11 +6,14 @@
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
 #include "project/TF_ErrorLog.h"
+#include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
 
 #include "support/ImageWindowTest.h"
 
 #include <QApplication>
+#include <QSignalSpy>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -195,6 +198,22 @@ TEST_F(ImageOps, ResampleResizesFirstImageAndKeepsPoints)
     EXPECT_EQ(measurementPoint->Pos, QPoint(9, 5));
     EXPECT_EQ(otherPoint->Pos, QPoint(3, 6));
     expectAnchorAndDrawingsStay();
+}
+
+// However resampling treats resolution and points, the trees must show the new state.
+TEST_F(ImageOps, ResampleRefreshesTheProjectTrees)
+{
+    addImage(picture(12, 8));
+    addObjects({5, 5}, {9, 5}, {3, 6});
+    tool->FillMeasurements(w, false);
+    QAbstractItemModel* images = tool->VST_SO->model();
+    QSignalSpy imagesRebuilt(images, &QAbstractItemModel::modelReset);
+    QSignalSpy pointsRebuilt(tool->VST->model(), &QAbstractItemModel::modelReset);
+    w->Resample(6, 4);
+    EXPECT_FALSE(imagesRebuilt.isEmpty());
+    EXPECT_FALSE(pointsRebuilt.isEmpty());
+    const QModelIndex window = images->index(0, 0);
+    EXPECT_EQ(images->index(0, ImageTreeModel::ColSize, window).data().toString(), QStringLiteral("6x4"));
 }
 
 TEST_F(ImageOps, QuarterTurnsMoveEveryPixel)

@@ -265,6 +265,28 @@ TEST_F(Tracker, PointingIntoTheProfileShowsThePlaceInTheImageWindow)
     EXPECT_NE(w->B_Foreground.pixel(t.x(), 2), cad) << "the cursor button up: no crosshair";
 }
 
+TEST_F(Tracker, PointingAtTheLastSampleShowsItAndJustPastItNothing)
+{
+    pathOver(patterned(200, 60), {0, 0}, {{10, 20}, {150, 20}});
+    tracker->UpdateTracker(w);
+    const int samples = int(tracker->profile().Points.size());
+    ASSERT_EQ(samples, 141);
+    const struct {
+        int sample;
+        bool shown;
+    } rows[] = {{samples - 1, true}, {samples, false}};
+    for (const auto& r : rows) {
+        tracker->E_Position->clear();
+        w->TrackerPos = QPoint(-1, -1);
+        const QPoint at = chartPointOf(r.sample);
+        QMouseEvent move(QEvent::MouseMove, at, tracker->Chart->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(tracker->Chart, &move);
+        EXPECT_EQ(tracker->E_Position->text().startsWith(QString::number(r.sample) + QStringLiteral(" / ")), r.shown)
+            << r.sample << ": " << tracker->E_Position->text().toStdString();
+        EXPECT_EQ(w->TrackerPos, r.shown ? QPoint(150, 20) : QPoint(-1, -1)) << r.sample;
+    }
+}
+
 TEST_F(Tracker, AClickNearARingBorderSelectsItAndNearAnIndexPointNothing)
 {
     TPath* path = pathOver(patterned(200, 60), {0, 0}, {{10, 20}, {60, 20}, {110, 20}});
