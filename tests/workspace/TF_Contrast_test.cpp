@@ -12,6 +12,7 @@
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -193,6 +194,39 @@ TEST_F(Contrast, EnterInAnEditMovesItsSliderWithinRange)
     QTest::keyClicks(d.FE_Contrast, QStringLiteral("300"));
     QTest::keyClick(d.FE_Contrast, Qt::Key_Return);
     EXPECT_EQ(d.SB_Contrast->value(), 255);
+    d.reject();
+}
+
+// A value typed and left by Tab or by a click elsewhere moves its slider as Enter does.
+TEST_F(Contrast, LeavingAnEditMovesItsSliderToo)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    const struct {
+        TFloatEdit* edit;
+        QScrollBar* bar;
+        const char* typed;
+        int value;
+    } rows[] = {
+        {d.FE_Contrast, d.SB_Contrast, "40", 40},
+        {d.FE_Lightness, d.SB_Lightness, "-70", -70},
+        {d.FE_Saturation, d.SB_Saturation, "120", 120},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        r.edit->setFocus();
+        ASSERT_TRUE(r.edit->hasFocus());
+        r.edit->selectAll();
+        const int before = r.bar->value();
+        QTest::keyClicks(r.edit, QString::fromLatin1(r.typed));
+        EXPECT_EQ(r.bar->value(), before) << "typing alone moves nothing";
+        QTest::keyClick(r.edit, Qt::Key_Tab);
+        ASSERT_FALSE(r.edit->hasFocus());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(r.bar->value(), r.value);
+    }
     d.reject();
 }
 
