@@ -129,7 +129,7 @@ void TF_SelectCamera::createTypePage()
     auto* grid = new QGridLayout;
     RB_Canon = new QRadioButton(QStringLiteral("Canon EOS"), TS_1);
     RB_IS = new QRadioButton(QStringLiteral("Imaging Source"), TS_1);
-    RB_VfW = new QRadioButton(QStringLiteral("Video for Windows"), TS_1);
+    RB_VfW = new QRadioButton(QStringLiteral("Video4Linux"), TS_1);
     I_Canon = pictureLabel(IL_CameraTypes[0], TS_1);
     I_IS = pictureLabel(IL_CameraTypes[1], TS_1);
     I_VfW = pictureLabel(IL_CameraTypes[2], TS_1);
@@ -228,7 +228,7 @@ void TF_SelectCamera::createVfWPage()
 {
     TS_4 = new QWidget;
     auto* l = new QVBoxLayout(TS_4);
-    l->addWidget(new QLabel(QStringLiteral("Video for Windows devices"), TS_4));
+    l->addWidget(new QLabel(QStringLiteral("Video4Linux devices"), TS_4));
     auto* row = new QHBoxLayout;
     CB_VFWDevices = new QComboBox(TS_4);
     BB_VFWScan = new QPushButton(QStringLiteral("Scan"), TS_4);
@@ -402,7 +402,7 @@ void TF_SelectCamera::VFW_Scan()
     }
     CB_VFWDevices->clear();
     if (devices.isEmpty()) {
-        ShowMessage(QStringLiteral("No Video for Windows compatible video hardware found.\r\nPlease connect camera and click Scan!"));
+        ShowMessage(QStringLiteral("No Video4Linux compatible video hardware found.\r\nPlease connect camera and click Scan!"));
         return;
     }
     CB_VFWDevices->addItems(devices);

@@ -139,6 +139,9 @@ public:
 // too large for its file or for the memory left raise EInvalidGraphic before the pixels are
 // allocated; `image` is then left as it was.
 int LoadPictureToDIB(TFastDIB& image, const QString& fileName);
+// The patterns of every extension LoadPictureToDIB takes, for a file dialog's filter:
+// "*.jpg;*.jpeg;...".
+QString PictureFilePatterns();
 // The most bytes reading one picture may hold: the limit set, or else the memory the machine has
 // available at the time. A limit of 0 goes back to the available memory.
 qint64 PictureMemoryLimit();

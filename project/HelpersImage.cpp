@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QStringList>
 #include <QPainter>
 #include <QtEndian>
 
@@ -46,19 +47,23 @@ struct PictureFormat {
     const char* name;     // in messages
 };
 
+// Every extension the reader takes, with its format; the open dialogs' filters come from here too.
+const struct {
+    const char* extension;
+    PictureFormat format;
+} kPictureExtensions[] = {
+    {"jpg", {PictureKind::Jpeg, "jpeg", "JPEG"}}, {"jpeg", {PictureKind::Jpeg, "jpeg", "JPEG"}},
+    {"bmp", {PictureKind::Bmp, "bmp", "BMP"}},    {"png", {PictureKind::Png, "png", "PNG"}},
+    {"tif", {PictureKind::Tiff, "tiff", "TIFF"}}, {"tiff", {PictureKind::Tiff, "tiff", "TIFF"}},
+    {"gif", {PictureKind::Gif, "gif", "GIF"}},
+};
+
 std::optional<PictureFormat> formatByExtension(const QString& fileName)
 {
     const QString ext = QFileInfo(fileName).suffix().toLower();
-    if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"))
-        return PictureFormat{PictureKind::Jpeg, "jpeg", "JPEG"};
-    if (ext == QLatin1String("bmp"))
-        return PictureFormat{PictureKind::Bmp, "bmp", "BMP"};
-    if (ext == QLatin1String("png"))
-        return PictureFormat{PictureKind::Png, "png", "PNG"};
-    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff"))
-        return PictureFormat{PictureKind::Tiff, "tiff", "TIFF"};
-    if (ext == QLatin1String("gif"))
-        return PictureFormat{PictureKind::Gif, "gif", "GIF"};
+    for (const auto& e : kPictureExtensions)
+        if (ext == QLatin1String(e.extension))
+            return e.format;
     return std::nullopt;
 }
 
@@ -288,6 +293,14 @@ qint64 PictureMemoryLimit()
 void SetPictureMemoryLimit(qint64 bytes)
 {
     g_memoryLimit = qMax<qint64>(0, bytes);
+}
+
+QString PictureFilePatterns()
+{
+    QStringList patterns;
+    for (const auto& e : kPictureExtensions)
+        patterns << QStringLiteral("*.") + QLatin1String(e.extension);
+    return patterns.join(QLatin1Char(';'));
 }
 
 int LoadPictureToDIB(TFastDIB& image, const QString& fileName)

@@ -369,7 +369,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
             *damaged = true;
         // What was read stays, as a new project: saving it must not replace the damaged file
         // with the part that could be read.
-        w->Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
+        w->Project->Name = NewProjectName(w);
         w->Project->Filename.clear();
         w->Project->Changed = true;
     } else {

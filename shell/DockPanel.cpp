@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QTimer>
@@ -63,6 +64,22 @@ void DockSite::watch(QDockWidget* dock)
     connect(dock, &QDockWidget::dockLocationChanged, this, changed);
     connect(dock, &QDockWidget::topLevelChanged, this, changed);
     connect(dock, &QDockWidget::visibilityChanged, this, changed);
+    dock->installEventFilter(this);
+}
+
+bool DockSite::eventFilter(QObject* watched, QEvent* event)
+{
+    // A docked window resized sideways while the mouse button is down: the user drags the
+    // splitter, and that is the site's width now. The layout's own passes are not asked.
+    if (event->type() == QEvent::Resize && m_following && m_visible && m_frame->isVisible()
+        && (QGuiApplication::mouseButtons() & Qt::LeftButton)
+        && (m_area == Qt::LeftDockWidgetArea || m_area == Qt::RightDockWidgetArea)) {
+        auto* dock = qobject_cast<QDockWidget*>(watched);
+        if (dock && dock->isVisible() && !dock->isFloating() && m_frame->dockWidgetArea(dock) == m_area
+            && dock->geometry().intersects(m_frame->rect()))
+            m_keptWidth = dock->width();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QList<QDockWidget*> DockSite::shownDocks() const
@@ -182,6 +199,7 @@ int DockSite::width() const
 
 void DockSite::setWidth(int width)
 {
+    m_keptWidth = width;
     QList<QDockWidget*> docks;
     QList<int> sizes;
     for (QWidget* form : clients()) {

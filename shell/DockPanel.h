@@ -50,7 +50,11 @@ public:
 
     // Width of the site: its widest docked window, 0 while hidden or empty.
     int width() const;
+    // Gives the docked windows this width and keeps it as the site's width.
     void setWidth(int width);
+    // The width the site was last given or the user dragged it to while windows showed in it;
+    // 0 before any. Windows coming and going leave it as it is.
+    int keptWidth() const { return m_keptWidth; }
     bool isVisible() const { return m_visible; }
     void setVisible(bool visible);
 
@@ -62,6 +66,7 @@ public:
 protected:
     // A window docked here, left, or was shown or hidden while docked.
     virtual void clientsChanged() {}
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The dock widgets docked here and shown, top to bottom (left to right at the bottom).
     QList<QDockWidget*> shownDocks() const;
     QMainWindow* frame() const { return m_frame; }
@@ -75,6 +80,7 @@ private:
     QList<QPointer<QDockWidget>> m_docks;
     bool m_visible = true;
     bool m_following = true;
+    int m_keptWidth = 0;
 };
 
 

@@ -37,6 +37,55 @@ QUrl HelpViewer::contentsUrl()
     return QUrl(QStringLiteral("qrc:/help/index.html"));
 }
 
+QString HelpViewer::topicOfContext(int helpContext)
+{
+    switch (helpContext) {
+    case 5001: // the settings dialog before a page is chosen
+    case 5036:
+        return QStringLiteral("setup-system");
+    case 5031:
+        return QStringLiteral("setup-display");
+    case 5034:
+        return QStringLiteral("setup-objects");
+    case 5032:
+        return QStringLiteral("setup-helpers");
+    case 5030:
+        return QStringLiteral("setup-cursors");
+    case 5035:
+        return QStringLiteral("setup-link");
+    case 5033:
+        return QStringLiteral("setup-alignment");
+    default:
+        return QString();
+    }
+}
+
+void HelpViewer::ShowContext(int helpContext)
+{
+    const QString topic = topicOfContext(helpContext);
+    if (topic.isEmpty()) {
+        ShowContents();
+        return;
+    }
+    QUrl url = contentsUrl();
+    url.setFragment(topic);
+    m_browser->setSource(url);
+    m_browser->scrollToAnchor(topic);
+    show();
+    raise();
+    activateWindow();
+}
+
+void ShowHelpContext(QWidget* asking, int helpContext)
+{
+    QWidget* owner = asking ? asking->window() : nullptr;
+    if (!F_Help)
+        F_Help = new HelpViewer(owner);
+    else if (owner && owner->isModal() && F_Help->parentWidget() != owner)
+        F_Help->setParent(owner, Qt::Window);
+    F_Help->ShowContext(helpContext);
+}
+
 void HelpViewer::ShowContents()
 {
     m_browser->setSource(contentsUrl());

@@ -18,6 +18,11 @@ public:
     static QUrl contentsUrl();
     // Shows the window at the table of contents, in front.
     void ShowContents();
+    // The place in the document of a help context (the settings pages have theirs); empty for a
+    // context without a topic of its own.
+    static QString topicOfContext(int helpContext);
+    // Shows the window at the topic of a help context, or at the contents without one, in front.
+    void ShowContext(int helpContext);
 
     QTextBrowser* browser() const { return m_browser; }
 
@@ -27,3 +32,7 @@ private:
 
 // The help window, made on first use; none before that.
 extern QPointer<HelpViewer> F_Help;
+
+// F1 in a window with a help context: the help window at its topic. Asked from a modal dialog,
+// the help window belongs to that dialog so that it can be read and scrolled beside it.
+void ShowHelpContext(QWidget* asking, int helpContext);

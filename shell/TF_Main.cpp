@@ -14,6 +14,7 @@
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "shell/BlendedDockingRect.h"
+#include "shell/HelpViewer.h"
 #include "shell/RecentFiles.h"
 #include "shell/TF_CheckForUpdates.h"
 #include "shell/TF_FileManager.h"
@@ -410,7 +411,16 @@ void TF_Main::onSubWindowActivated(QMdiSubWindow*)
     UpdateProjectList();
     SetScreenCursor();
     AMUpdate();
-    emit activeWindowChanged(ActiveMDIChild());
+    TF_SMDI* active = ActiveMDIChild();
+    // The histogram and a shown tracker turn to the window in front without waiting for Refresh;
+    // a window that closed has emptied them already.
+    if (active) {
+        if (F_Histogram && F_Histogram->MDI != active)
+            F_Histogram->UpdateHistogram(active);
+        if (F_Tracker && F_Tracker->isVisible() && F_Tracker->MDI != active)
+            F_Tracker->UpdateTracker(active);
+    }
+    emit activeWindowChanged(active);
 }
 
 void TF_Main::SetCaption()
@@ -423,8 +433,11 @@ void TF_Main::SetCaption()
 
 QString TF_Main::ProjectListCaption(const TF_SMDI* window)
 {
-    if (!window || !window->Project || window->Project->Filename.isEmpty())
+    if (!window || !window->Project)
         return QStringLiteral("Not saved");
+    // Unsaved projects are told apart by their names, which no two open windows share.
+    if (window->Project->Filename.isEmpty())
+        return window->Project->Name + QStringLiteral(" [Not saved]");
     const QString file = window->Project->Filename;
     return file + QStringLiteral(" [") + file + QStringLiteral("]");
 }
@@ -528,11 +541,20 @@ void TF_Main::SetScreenCursor()
 
 void TF_Main::UpdateDock()
 {
-    int widest = 0;
+    // The site keeps the width it had or the user gave it; only the first time do the windows'
+    // own widths decide. No window may end narrower than it can be.
+    bool shown = false;
+    int own = 0, least = 2;
     for (QWidget* form : P_Dock->clients())
-        if (QDockWidget* dock = P_Dock->dockWidgetOf(form); dock && dock->isVisible())
-            widest = qMax(widest, form->sizeHint().width());
-    P_Dock->setWidth(qMin(800, qMax(2, widest)));
+        if (QDockWidget* dock = P_Dock->dockWidgetOf(form); dock && dock->isVisible()) {
+            shown = true;
+            own = qMax(own, form->sizeHint().width());
+            least = qMax(least, dock->minimumSizeHint().width());
+        }
+    if (!shown)
+        return;
+    const int kept = P_Dock->keptWidth();
+    P_Dock->setWidth(qMin(800, qMax(least, kept > 0 ? kept : own)));
 }
 
 bool TF_Main::IsDocked(QWidget* AForm) const { return P_Dock->isDocked(AForm); }
@@ -584,14 +606,26 @@ QDockWidget* TF_Main::RegisterToolWindow(QWidget* form)
         return nullptr;
     QDockWidget* dock = CarrierOf(form);
     if (!dock) {
-        DockSite* site = P_Dock->accepts(form) ? P_Dock : DP_Bottom;
-        dock = site->carry(form);
+        // Docked on the left from the start, shown or hidden as it was: a window of its own
+        // would open at the size of its contents, over the others.
+        if (P_Dock->dock(form))
+            dock = P_Dock->dockWidgetOf(form);
+        else
+            dock = DP_Bottom->carry(form);
     }
     if (!dock)
         return nullptr;
     connect(dock, &QDockWidget::topLevelChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
     connect(dock, &QDockWidget::visibilityChanged, this, &TF_Main::UpdateDock, Qt::UniqueConnection);
     return dock;
+}
+
+void TF_Main::raiseFloatingToolWindows()
+{
+    const QList<QDockWidget*> docks = findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly);
+    for (QDockWidget* dock : docks)
+        if (dock->isFloating() && dock->isVisible())
+            dock->raise();
 }
 
 void TF_Main::carryToolWindows()
@@ -648,10 +682,8 @@ void TF_Main::showEvent(QShowEvent* event)
 void TF_Main::FormShow()
 {
     m_shown = true;
-    const QString programDir = QCoreApplication::applicationDirPath();
-    QString helpFile = programDir + QStringLiteral("/help/jex4.chm");
-    if (!QFileInfo::exists(helpFile))
-        helpFile = programDir + QStringLiteral("/jex4.chm");
+    // The help is built into the program.
+    const QString helpFile = HelpViewer::contentsUrl().toString();
     TF_ErrorLog::AddLog(2, QStringLiteral("JEX4 Version ") + QString::number(VersionMajor) + QLatin1Char('.')
                                + QString::number(VersionMinor) + QLatin1Char('.') + QString::number(VersionBuild)
                                + QStringLiteral(" started."));
@@ -681,13 +713,13 @@ void TF_Main::FormShow()
         else
             TF_ErrorLog::AddLog(0, QStringLiteral("Temp folder is NOT writable!"));
         if (QFileInfo::exists(SettingPath_CPFind))
-            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin CPFind.exe found at ") + SettingPath_CPFind);
+            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin cpfind found at ") + SettingPath_CPFind);
         else
-            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin CPFind.exe not found/installed!"));
+            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin cpfind not found/installed!"));
         if (QFileInfo::exists(SettingPath_PTOGen))
-            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin PTOGen.exe found at ") + SettingPath_PTOGen);
+            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin pto_gen found at ") + SettingPath_PTOGen);
         else
-            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin PTOGen.exe not found/installed!"));
+            TF_ErrorLog::AddLog(3, QStringLiteral("Hugin pto_gen not found/installed!"));
         StepSplash();
 
         if (!FileAssociationsRegistered()
@@ -714,17 +746,10 @@ void TF_Main::FormShow()
         StepSplash();
         SetCaption();
 
-        if (HL->entryCount() > 0)
-            M_File->addSeparator();
         M_Projects->addSeparator();
         StepSplash();
-        // Entries whose files have gone are left out; the list itself keeps them until saved.
-        m_recentActions = HL->fillMenu(M_File);
-        for (QAction* a : std::as_const(m_recentActions)) {
-            StepSplash();
-            a->setObjectName(QStringLiteral("dynamic"));
-            connect(a, &QAction::triggered, this, [this, a] { DynamicMenuExecute(a); });
-        }
+        m_recentMenuFilled = true;
+        FillRecentFilesMenu();
         StepSplash();
         UpdateDock();
         StepSplash();
@@ -744,9 +769,12 @@ void TF_Main::FormShow()
     if (F_Measurements)
         P_Dock->showForm(F_Measurements, true);
     if (F_FileManager) {
-        P_Dock->dock(F_FileManager, true); // above the project window
+        // Above the project window, unless the layout the user left places it.
+        if (!P_Dock->dockWidgetOf(F_FileManager))
+            P_Dock->dock(F_FileManager, true);
         P_Dock->showForm(F_FileManager, true);
-        F_FileManager->BrowseTo(WindowValues().FileManager.SelectedPath);
+        // The file the program was started with, else where the user left the manager.
+        F_FileManager->BrowseTo(m_openedAtStart.isEmpty() ? WindowValues().FileManager.SelectedPath : m_openedAtStart);
     }
     UpdateDock();
     // The command line's project was fitted while the docks were hidden: fit it to what is left.
@@ -757,6 +785,8 @@ void TF_Main::FormShow()
         w->SetCaption(); // the zoom box follows the new zoom
     }
     m_firstShowingDone = true;
+    // Floating tool windows were shown before the frame: they come up over it, not behind.
+    QTimer::singleShot(0, this, &TF_Main::raiseFloatingToolWindows);
     if (SettingAutoCheckUpdates && F_CheckForUpdates)
         QTimer::singleShot(0, this, &TF_Main::CheckForUpdatesAtStart);
     for (const QStringList& handOver : std::exchange(m_pendingHandOvers, {}))
@@ -937,8 +967,10 @@ void TF_Main::OpenCommandLineFile()
         return;
     // The name keeps its letter case: on Linux another case is another file.
     const QString ext = ExtractFileExt(fileName).toUpper();
-    if (ext == QStringLiteral(".JEX4") || ext == QStringLiteral(".JEX"))
+    if (ext == QStringLiteral(".JEX4") || ext == QStringLiteral(".JEX")) {
         OpenFile(fileName);
+        m_openedAtStart = fileName;
+    }
 }
 
 void TF_Main::OneInstanceNewInstanceLoad(const QStringList& arguments)

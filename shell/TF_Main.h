@@ -210,7 +210,9 @@ public:
     void SetCaption();        // "JEX " + major + "." + minor; nothing once Closing is set
     void UpdateProjectList(); // rebuilds the Projects menu
     void SetScreenCursor();   // cursor and status hint of the active image window by its screen mode
-    void UpdateDock();        // P_Dock as wide as its widest docked window, at least 2 pixels
+    // P_Dock keeps the width it was given or dragged to (the first time: its widest docked
+    // window's), at least what its shown windows need, at most 800 pixels.
+    void UpdateDock();
     // Shows a hidden tool window and hides a shown one, with the dock widget that carries it.
     void ToggleToolWindow(QWidget* form);
     void A_WindowBirdViewExecute();
@@ -218,16 +220,17 @@ public:
     void A_WindowHistogramExecute();
     void A_WindowTRackerExecute();
     void A_NotesExecute();
-    // Lets a tool window dock: in its dock widget it floats where it stood, docks on the left (or
-    // in the bottom panel, when that takes it), shares tabs, and keeps its place across restarts;
-    // docking and undocking it resize the left dock. Call once the window exists, before the
-    // settings load at the first showing. Returns its dock widget.
+    // Lets a tool window dock: in its dock widget it docks on the left, shown or hidden as it
+    // was, may float, shares tabs, and keeps its place across restarts; docking and undocking
+    // it resize the left dock. Call once the window exists, before the settings load at the first
+    // showing. Returns its dock widget.
     QDockWidget* RegisterToolWindow(QWidget* form);
     // The bottom panel takes only the notes window.
     static bool DP_BottomPanelDockOver(QWidget* form);
     bool IsDocked(QWidget* AForm) const;
     QRect GetDockPos(QWidget* AForm) const;
-    // The text of a Projects-menu entry: "<file> [<file>]", or "Not saved" without a file name.
+    // The text of a Projects-menu entry: "<file> [<file>]", or "<name> [Not saved]" without a file
+    // name.
     static QString ProjectListCaption(const TF_SMDI* window);
     void ChangeActiveProject(QAction* Sender);
     void AMUpdate(); // enables and checks the commands from the current state
@@ -267,6 +270,8 @@ public:
     // None when nothing was imported (the import has said why).
     TF_SMDI* ImportOlderProject(const QString& AFilename);
     void DynamicMenuExecute(QAction* Sender);
+    // The file manager shows a file that was opened, on whichever road it came.
+    void BrowseFileManagerTo(const QString& fileName);
     void A_NewProjectExecute();
     void A_LoadProjectExecute();
     void A_SaveProjectExecute();
@@ -290,8 +295,11 @@ public:
     static QString SD_ImageTypeChange(int filterIndex, const QString& currentName);
     // A menu caption without its access-key marks: the file name of a recent-file entry.
     static QString StripAccessKeys(const QString& caption);
-    // Puts a file at the top of the recent-files list.
+    // Puts a file at the top of the recent-files list; once the File menu holds the entries it
+    // shows the new order at once.
     void AddRecentFile(const QString& fileName);
+    // The recent-file entries after "Exit program", below a separator, most recent first.
+    void FillRecentFilesMenu();
     // Rebuilds the brush-set drop-down: one checkable entry per brush set, the current one checked.
     void SetBrushSets();
     // A brush-set entry was chosen: it becomes the current set and the drawing settings take it.
@@ -367,6 +375,7 @@ private:
     void attachToolWindowActions(); // the measurement tree's actions in the Project menu
     void dockToolWindows();
     void carryToolWindows(); // the tool windows that may dock, in their dock widgets
+    void raiseFloatingToolWindows();
     void onIdle();
     void onSubWindowActivated(QMdiSubWindow* window);
     bool handleWheel(QObject* receiver, QWheelEvent* event);
@@ -382,12 +391,15 @@ private:
     QMdiArea* m_mdiArea = nullptr;
     QStringList m_arguments;
     QList<QStringList> m_pendingHandOvers; // arrived before the first showing ended
+    QString m_openedAtStart;               // the command line's file, once opened
     bool m_firstShowingDone = false;
     bool m_shown = false;    // the first showing has run
     bool m_updating = false; // AMUpdate is running
     bool m_clipboardHasImage = false;
     QList<QAction*> m_projectActions; // entries of the Projects menu
     QList<QAction*> m_recentActions;  // recent-file entries of the File menu
+    QAction* m_recentSeparator = nullptr;
+    bool m_recentMenuFilled = false;  // the first showing has put the entries into the File menu
     QList<QAction*> m_brushSetActions; // entries of the brush-set drop-down, by list index
     bool m_keepBrushSetFile = false;   // the file could not be read: closing must not replace it
     QAction* m_projectsFirst = nullptr; // the Projects menu's fixed first item

@@ -310,7 +310,8 @@ void TF_Main::createDialogs()
     SD_SaveAs.title = QStringLiteral("Save project to...");
     SD_SaveAs.overwritePrompt = false; // the command asks itself, naming the images too
 
-    OD_Image.filter = QStringLiteral("Supported image files|*.jpg;*.bmp;*.png");
+    // Every picture the image road opens, TIFF included.
+    OD_Image.filter = QStringLiteral("Supported image files|") + PictureFilePatterns();
     OD_Image.title = QStringLiteral("Locate image");
     OD_Image.overwritePrompt = false;
 
@@ -343,8 +344,36 @@ QString TF_Main::SD_ImageTypeChange(int filterIndex, const QString& currentName)
 void TF_Main::AddRecentFile(const QString& fileName)
 {
     // The path is both the file and the name shown; missing files are not listed.
-    if (HL)
-        HL->addFilename(fileName, fileName);
+    if (!HL)
+        return;
+    HL->addFilename(fileName, fileName);
+    if (m_recentMenuFilled)
+        FillRecentFilesMenu();
+}
+
+void TF_Main::FillRecentFilesMenu()
+{
+    if (!HL || !M_File)
+        return;
+    // An entry may be the one whose choice led here: it goes later.
+    for (QAction* a : std::as_const(m_recentActions)) {
+        M_File->removeAction(a);
+        a->deleteLater();
+    }
+    m_recentActions.clear();
+    if (m_recentSeparator) {
+        M_File->removeAction(m_recentSeparator);
+        m_recentSeparator->deleteLater();
+        m_recentSeparator = nullptr;
+    }
+    if (HL->entryCount() > 0)
+        m_recentSeparator = M_File->addSeparator();
+    // Entries whose files have gone are left out; the list itself keeps them until saved.
+    m_recentActions = HL->fillMenu(M_File);
+    for (QAction* a : std::as_const(m_recentActions)) {
+        a->setObjectName(QStringLiteral("dynamic"));
+        connect(a, &QAction::triggered, this, [this, a] { DynamicMenuExecute(a); });
+    }
 }
 
 // ---- brush sets and settings reset ----
@@ -504,6 +533,7 @@ TF_SMDI* TF_Main::ImportOlderProject(const QString& AFilename)
 {
     if (TF_SMDI* open = FindProjectWindow(AFilename)) {
         ActivateMDIChild(open);
+        BrowseFileManagerTo(AFilename);
         return open;
     }
     bool damaged = false;
@@ -530,6 +560,7 @@ TF_SMDI* TF_Main::ImportOlderProject(const QString& AFilename)
         AddRecentFile(AFilename);
         TF_ErrorLog::AddLog(2, QStringLiteral("JEX3 project ") + AFilename + QStringLiteral(" imported successfully!"));
     }
+    BrowseFileManagerTo(AFilename);
     return result;
 }
 
@@ -539,6 +570,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
     if (TF_SMDI* open = FindProjectWindow(AFilename)) {
         ActivateMDIChild(open);
         ProjectLoading = false;
+        BrowseFileManagerTo(AFilename);
         return open;
     }
 
@@ -565,8 +597,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
             result->SmoothDraw(true);
             result->SetCaption();
             AddRecentFile(AFilename);
-            if (F_FileManager)
-                F_FileManager->BrowseTo(AFilename);
+            BrowseFileManagerTo(AFilename);
         }
         SetCaption();
     } catch (const std::exception& e) {
@@ -645,6 +676,13 @@ void TF_Main::DynamicMenuExecute(QAction* Sender)
         if (guard)
             guard->LoadImage(fileName, true);
     }
+    BrowseFileManagerTo(fileName);
+}
+
+void TF_Main::BrowseFileManagerTo(const QString& fileName)
+{
+    if (F_FileManager && !Closing)
+        F_FileManager->BrowseTo(fileName);
 }
 
 void TF_Main::A_NewProjectExecute()

@@ -12,6 +12,7 @@
 #include "project/TStitchObject.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/WaitCursor.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -32,7 +33,12 @@ void TF_Main::createScanner()
 
 void TF_Main::SelectSourceExecute()
 {
-    if (!TWAIN->LoadSourceManager()) {
+    bool listed = false;
+    {
+        WaitCursor busy; // looking the scanners up takes seconds
+        listed = TWAIN->LoadSourceManager();
+    }
+    if (!listed) {
         TF_ErrorLog::AddLog(0, QStringLiteral("Scanner: ") + TWAIN->LastError());
         dialogs().messageDlg(QStringLiteral("The scanners could not be listed: ") + TWAIN->LastError(), mtError,
                              TMsgDlgButtons{mbOK}, 0);

@@ -12,6 +12,7 @@
 #include "project/SettingsStore.h"
 #include "project/TBrushSet.h"
 #include "project/TStitchObject.h"
+#include "shell/HelpViewer.h"
 #include "shell/RAXOLink.h"
 #include "shell/TColorPickerButton.h"
 #include "shell/TF_FileManager.h"
@@ -41,6 +42,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTcpSocket>
@@ -155,6 +157,10 @@ TF_Setup::TF_Setup(QWidget* parent)
     B_Cancel->setAutoDefault(false);
     connect(B_Apply, &QPushButton::clicked, this, &TF_Setup::B_ApplyClick);
     connect(B_Cancel, &QPushButton::clicked, this, &QDialog::reject); // also Escape
+    // F1 opens the help at the page shown; the main window's F1 does not reach a modal dialog.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(help, &QShortcut::activated, this, [this] { ShowHelpContext(this, HelpContext); });
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
@@ -812,6 +818,8 @@ void TF_Setup::B_ApplyClick()
     if (F_Zoom) {
         F_Zoom->drawcrosshairs = CB_ZoomDisplayCrosshairs->isChecked();
         F_Zoom->crosshaircolor = CPB_ZoomCrosshairsColor->color();
+        // The magnifier's picture holds its crosshairs: it is drawn anew with them.
+        F_Zoom->UpdateZoom(F_Zoom->MDIForm);
     }
     if (F_BirdView) {
         F_BirdView->Thumbnailcolor = CPB_BirdThumbnailcolor->color();

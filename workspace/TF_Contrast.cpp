@@ -140,8 +140,14 @@ TF_Contrast::TF_Contrast(QWidget* parent)
         connect(b, &QScrollBar::valueChanged, this, &TF_Contrast::sliderMoved);
     const std::pair<TFloatEdit*, QScrollBar*> pairs[] = {
         {FE_Contrast, SB_Contrast}, {FE_Lightness, SB_Lightness}, {FE_Saturation, SB_Saturation}};
-    for (const auto& [edit, bar] : pairs)
+    for (const auto& [edit, bar] : pairs) {
         connect(edit, &TFloatEdit::OnEnterPress, this, [this, edit = edit, bar = bar] { enterPressed(edit, bar); });
+        // Leaving a field by Tab or a click counts as much as Enter. Queued: the box puts a
+        // refused number back first.
+        connect(
+            edit, &QLineEdit::editingFinished, this, [edit = edit, bar = bar] { bar->setValue(Round(edit->Value())); },
+            Qt::QueuedConnection);
+    }
     connect(B_reset, &QPushButton::clicked, this, &TF_Contrast::B_resetClick);
     connect(BitBtn1, &QPushButton::clicked, this, [] {
         if (F_Main)

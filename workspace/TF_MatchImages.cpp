@@ -305,7 +305,7 @@ void TF_MatchImages::CreatePTOFile(QString& PTOFile)
 {
     PTOFile.clear();
     if (!QFileInfo(SettingPath_PTOGen).isFile()) {
-        ShowMessage(QStringLiteral("Cannot locate pto_gen.exe\r\nPlease check the file path in setup!"));
+        ShowMessage(QStringLiteral("Cannot locate pto_gen\r\nPlease check the file path in setup!"));
         log(QStringLiteral("pto_gen was not found at \"") + SettingPath_PTOGen
             + QStringLiteral("\": its path is set in Setup, page \"Image alignment\", field \"PTO_Gen\"."));
         return;
@@ -332,7 +332,7 @@ void TF_MatchImages::RunCPFind(const QString& PTOFile, QString& OutFile)
 {
     OutFile.clear();
     if (!QFileInfo(SettingPath_CPFind).isFile()) {
-        ShowMessage(QStringLiteral("Cannot locate cpfind.exe\r\nPlease check the file path in setup!"));
+        ShowMessage(QStringLiteral("Cannot locate cpfind\r\nPlease check the file path in setup!"));
         log(QStringLiteral("cpfind was not found at \"") + SettingPath_CPFind
             + QStringLiteral("\": its path is set in Setup, page \"Image alignment\", field \"CPFind\"."));
         return;

@@ -7,6 +7,7 @@
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
 #include "project/TStitchObject.h"
+#include "shell/FileListModel.h"
 #include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
 #include "workspace/ImageTreeModel.h"
@@ -918,7 +919,8 @@ bool TF_Measurements::VST_SODragOver(const QObject* Source) const
     const QAbstractItemModel* model = view->model();
     while (auto* proxy = qobject_cast<const QAbstractProxyModel*>(model))
         model = proxy->sourceModel();
-    return qobject_cast<const QFileSystemModel*>(model) != nullptr;
+    // The file manager's folder tree or its file list.
+    return qobject_cast<const QFileSystemModel*>(model) || qobject_cast<const FileListModel*>(model);
 }
 
 void TF_Measurements::VST_SODragDrop(const QAbstractItemView* Source)
@@ -933,7 +935,10 @@ void TF_Measurements::VST_SODragDrop(const QAbstractItemView* Source)
             idx = proxy->mapToSource(idx);
             model = proxy->sourceModel();
         }
-        files << static_cast<const QFileSystemModel*>(model)->filePath(idx);
+        if (auto* list = qobject_cast<const FileListModel*>(model))
+            files << list->filePath(idx.row());
+        else
+            files << static_cast<const QFileSystemModel*>(model)->filePath(idx);
     }
     if (files.isEmpty())
         return;

@@ -42,6 +42,14 @@ InfoWindowParts BuildInfoWindow(QDialog* window, const QIcon& icon)
     parts.memo = new QPlainTextEdit(window);
     parts.memo->setReadOnly(true);
     parts.memo->setEnabled(false);
+    // Disabled only to take no focus: the text reads black on white, not as greyed out.
+    QPalette memoPal = parts.memo->palette();
+    for (QPalette::ColorGroup group : {QPalette::Disabled, QPalette::Active, QPalette::Inactive}) {
+        memoPal.setColor(group, QPalette::Base, Qt::white);
+        memoPal.setColor(group, QPalette::Window, Qt::white);
+        memoPal.setColor(group, QPalette::Text, Qt::black);
+    }
+    parts.memo->setPalette(memoPal);
     parts.memo->setFrameShape(QFrame::NoFrame);
     QFont memoFont(QStringLiteral("DejaVu Sans Mono"));
     memoFont.setPixelSize(12);

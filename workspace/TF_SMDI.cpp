@@ -141,6 +141,22 @@ QList<TF_SMDI*> ImageWindows()
     return result;
 }
 
+QString NewProjectName(const TF_SMDI* window)
+{
+    const QList<TF_SMDI*> windows = ImageWindows();
+    auto taken = [&](const QString& name) {
+        for (const TF_SMDI* w : windows)
+            if (w != window && w->Project && w->Project->Name == name)
+                return true;
+        return false;
+    };
+    for (qsizetype n = qMax<qsizetype>(1, windows.size());; ++n) {
+        const QString name = QStringLiteral("New Project ") + QString::number(n);
+        if (!taken(name))
+            return name;
+    }
+}
+
 TF_SMDI* CreateImageWindow()
 {
     auto* window = new TF_SMDI;
@@ -338,7 +354,7 @@ void TF_SMDI::FormCreate()
     }
 
     Project = std::make_unique<TJEXProject>();
-    Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
+    Project->Name = NewProjectName(this);
     Project->Filename.clear(); // not saved yet
     Project->Changed = false;
 

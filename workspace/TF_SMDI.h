@@ -389,6 +389,10 @@ void DiscardImageWindow(TF_SMDI* w);
 // child order, then any others in creation order.
 QList<TF_SMDI*> ImageWindows();
 
+// The name of an unsaved project in `window`: "New Project " + the number of open image windows,
+// or the next number that no other open window's project bears.
+QString NewProjectName(const TF_SMDI* window);
+
 // Bytes of the request that asks RAXO to reload a project's path: "JEX", "RELOAD", the project
 // file and the path's GUID on CR LF separated lines, nothing after the GUID, in Windows-1252.
 QByteArray RAXOReloadRequest(const QString& projectFile, const QString& pathGUID);

@@ -163,6 +163,15 @@ void TF_SMDI::UpdateArea()
     if (y1 < maxV)
         SB_V->setRange(clampInt(y1), clampInt(maxV));
 
+    // A click on the track turns a page of what the view shows, an arrow a tenth of it, at every
+    // zoom.
+    const int pageH = clampInt(qMax<qint64>(1, canvasLength(PB->width())));
+    const int pageV = clampInt(qMax<qint64>(1, canvasLength(PB->height())));
+    SB_H->setPageStep(pageH);
+    SB_H->setSingleStep(qMax(1, pageH / 10));
+    SB_V->setPageStep(pageV);
+    SB_V->setSingleStep(qMax(1, pageV / 10));
+
     // A bar scrolled away from the canvas start stays usable even when the canvas now fits.
     SB_H->setEnabled(x1 < SB_H->value() || PB->width() <= screenLengthF(Area->width(), fZoom));
     SB_V->setEnabled(y1 < SB_V->value() || PB->height() <= screenLengthF(Area->height(), fZoom));

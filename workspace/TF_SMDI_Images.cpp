@@ -343,7 +343,7 @@ int TF_SMDI::LoadImage(const QString& AFilename, bool DoLoad)
 
     SmoothDraw(true);
     // The project is a new one now; its old file is not written over unasked.
-    Project->Name = QStringLiteral("New Project ") + QString::number(ImageWindows().size());
+    Project->Name = NewProjectName(this);
     Project->Filename.clear();
     SetCaption();
     return 0;

@@ -105,28 +105,40 @@ QByteArray RemoteParamCacheRecord(const RemoteReleaseAvailParametersType& Avail)
     return bytes;
 }
 
+namespace {
+
+// The flags that `bytes` holds, from the record's start; those beyond its end keep what `base`
+// has. False when a byte is neither 0 nor 1.
+bool fillFromRecordPart(const QByteArray& bytes, RemoteReleaseAvailParametersType base,
+                        RemoteReleaseAvailParametersType& Avail)
+{
+    for (char c : bytes)
+        if (c != '\0' && c != '\1')
+            return false;
+    qsizetype pos = 0;
+    forEachAvailField(base, [&](bool* flags, std::size_t n) {
+        for (std::size_t i = 0; i < n && pos < bytes.size(); ++i)
+            flags[i] = bytes[pos++] == '\1';
+    });
+    Avail = base;
+    return true;
+}
+
+} // namespace
+
 bool RemoteParamCacheFromRecord(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail)
 {
     if (bytes.size() != RemoteParamCacheRecordSize)
         return false;
-    for (char c : bytes)
-        if (c != '\0' && c != '\1')
-            return false;
-    RemoteReleaseAvailParametersType read;
-    int pos = 0;
-    forEachAvailField(read, [&](bool* flags, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            flags[i] = bytes[pos++] == '\1';
-    });
-    Avail = read;
-    return true;
+    return fillFromRecordPart(bytes, RemoteReleaseAvailParametersType{}, Avail);
 }
 
 bool RemoteParamCacheFromFileBytes(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail)
 {
-    if (bytes.size() != RemoteParamCacheFileSize || int32At(bytes, 0) != RemoteParamCacheMagic)
+    if (bytes.size() < 4 || bytes.size() > RemoteParamCacheFileSize || int32At(bytes, 0) != RemoteParamCacheMagic)
         return false;
-    return RemoteParamCacheFromRecord(bytes.mid(4), Avail);
+    // A file that ends early fills the part of the record that it holds.
+    return fillFromRecordPart(bytes.mid(4), Avail, Avail);
 }
 
 bool LoadRemoteParamCache(const QString& FileName, RemoteReleaseAvailParametersType& Avail)

@@ -19,9 +19,10 @@ inline constexpr qint32 RemoteParamCacheMagic = 317;
 inline constexpr int RemoteParamCacheRecordSize = 340;
 inline constexpr int RemoteParamCacheFileSize = 4 + RemoteParamCacheRecordSize;
 
-// True when the file holds a whole cache record, which then replaces Avail. False, Avail
-// untouched, when the file does not exist or is not a cache (wrong magic, size or flag byte), so
-// the probe runs again. A file that exists but cannot be opened raises ECamException.
+// True when the file is a cache: its record replaces Avail, or as much of it as a file that ends
+// early holds. False, Avail untouched, when the file does not exist or is not a cache (wrong
+// magic, too long, a flag byte neither 0 nor 1), so the probe runs again. A file that exists but
+// cannot be opened raises ECamException.
 bool LoadRemoteParamCache(const QString& FileName, RemoteReleaseAvailParametersType& Avail);
 // Creates the folder chain and replaces the file in one step; raises ECamException when the
 // folder or the file cannot be written (an old cache is then kept as it was).
@@ -31,7 +32,9 @@ void SaveRemoteParamCache(const QString& FileName, const RemoteReleaseAvailParam
 // untouched, unless `bytes` is exactly one record of 0 and 1 bytes.
 QByteArray RemoteParamCacheRecord(const RemoteReleaseAvailParametersType& Avail);
 bool RemoteParamCacheFromRecord(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail);
-// The whole file's bytes, magic included, as LoadRemoteParamCache judges them.
+// The whole file's bytes, magic included, as LoadRemoteParamCache judges them: after the magic, a
+// file that ends early fills only the flags it holds and leaves the others of Avail as they were;
+// a longer file, a wrong magic or a byte that is neither 0 nor 1 leaves Avail untouched.
 bool RemoteParamCacheFromFileBytes(const QByteArray& bytes, RemoteReleaseAvailParametersType& Avail);
 
 // --- Camera parameter file --------------------------------------------------------------------

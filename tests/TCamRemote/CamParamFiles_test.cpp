@@ -128,7 +128,26 @@ TEST_F(CamParamFiles, CacheFieldsSitAtTheirOffsets)
     }
 }
 
-// Anything but a whole cache leaves the record as it was and lets the probe run.
+// A file that ends early fills the part of the record it holds; the rest stays as it was.
+TEST_F(CamParamFiles, ShortCacheFillsThePartItHolds)
+{
+    const QByteArray record = RemoteParamCacheRecord(sampleAvail());
+    RemoteReleaseAvailParametersType before;
+    before.Tv[RemoteFormatTV1_125] = true;
+    before.Av[0] = true;
+    const QByteArray beforeRecord = RemoteParamCacheRecord(before);
+    for (int held : {0, 1, 100, 339}) {
+        SCOPED_TRACE(held);
+        writeBytes(QStringLiteral("cache"), le32(317) + record.left(held));
+        RemoteReleaseAvailParametersType avail = before;
+        EXPECT_TRUE(LoadRemoteParamCache(path("cache"), avail));
+        RemoteReleaseAvailParametersType expected;
+        ASSERT_TRUE(RemoteParamCacheFromRecord(record.left(held) + beforeRecord.mid(held), expected));
+        EXPECT_EQ(avail, expected);
+    }
+}
+
+// Anything but a cache leaves the record as it was and lets the probe run.
 TEST_F(CamParamFiles, CacheThatIsNotOneIsIgnored)
 {
     const QByteArray good = le32(317) + RemoteParamCacheRecord(sampleAvail());
@@ -138,8 +157,8 @@ TEST_F(CamParamFiles, CacheThatIsNotOneIsIgnored)
     const Row rows[] = {
         {"empty", QByteArray()},
         {"magic 316", le32(316) + good.mid(4)},
-        {"magic only", le32(317)},
-        {"one byte short", good.left(343)},
+        {"part of the magic", le32(317).left(3)},
+        {"short with a flag of 2", badFlag.left(200)},
         {"one byte long", good + '\0'},
         {"a flag of 2", badFlag},
         {"big", good + QByteArray(1 << 20, '\1')},

@@ -840,11 +840,23 @@ TEST_F(TEDSDKTest, ProbeCacheIsUsedForTheSameModelAndRebuiltWhenDamaged)
     ASSERT_EQ(sim().SetProperty(0, kEdsPropID_AEMode, 3), 0);
     ASSERT_TRUE(sim().WaitIdle(30000));
 
+    // A cache that ends early is used as far as it goes: the camera is not probed again.
+    {
+        QByteArray bytes = readFile(cacheFile);
+        bytes.truncate(100);
+        QFile::remove(cacheFile);
+        writeFile(cacheFile, bytes);
+        const int before = calls("EdsSetPropertyData");
+        const RemoteReleaseAvailParametersType got = probe();
+        EXPECT_EQ(RemoteParamCacheRecord(got).left(96), RemoteParamCacheRecord(first).left(96));
+        EXPECT_EQ(calls("EdsSetPropertyData"), before + 1) << "only RemoteStart's own write";
+        EXPECT_EQ(QFileInfo(cacheFile).size(), 100) << "kept as it is";
+    }
+
     const struct {
         const char* what;
         std::function<void(QByteArray&)> damage;
     } damages[] = {
-        {"cut short", [](QByteArray& b) { b.truncate(100); }},
         {"wrong magic", [](QByteArray& b) { b[0] = char(316 & 0xFF); }},
         {"flag byte 7", [](QByteArray& b) { b[20] = 7; }},
         {"empty", [](QByteArray& b) { b.clear(); }},

@@ -206,5 +206,5 @@ TEST_F(SeriesVideo, NoDeviceFoundIsSaid)
     EXPECT_EQ(wizard->CB_VFWDevices->count(), 0);
     ASSERT_EQ(fake->shown().size(), 1);
     EXPECT_EQ(fake->shown().first().text,
-              QStringLiteral("No Video for Windows compatible video hardware found.\r\nPlease connect camera and click Scan!"));
+              QStringLiteral("No Video4Linux compatible video hardware found.\r\nPlease connect camera and click Scan!"));
 }

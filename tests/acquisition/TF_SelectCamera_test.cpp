@@ -24,6 +24,7 @@
 #include "support/ModalDialogs.h"
 #include "support/TestHelpers.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -180,6 +181,16 @@ TEST_F(CameraWizard, WeakBatteryShowsTheBarAtThree)
     continueWithCanon();
     EXPECT_EQ(wizard->L_CanonPowerSource->text(), QStringLiteral("Lithium"));
     EXPECT_EQ(wizard->PB_CanonBattery->value(), 3);
+}
+
+// The video road here is Video4Linux: no page names another system.
+TEST_F(CameraWizard, TextsNameTheVideoSystemThisMachineUses)
+{
+    EXPECT_EQ(wizard->RB_VfW->text(), QStringLiteral("Video4Linux"));
+    for (const QAbstractButton* b : wizard->findChildren<QAbstractButton*>())
+        EXPECT_FALSE(b->text().contains(QStringLiteral("Windows"))) << b->text().toStdString();
+    for (const QLabel* l : wizard->findChildren<QLabel*>())
+        EXPECT_FALSE(l->text().contains(QStringLiteral("Windows"))) << l->text().toStdString();
 }
 
 TEST_F(CameraWizard, NoCameraIsReportedAndConnectStaysDisabled)

@@ -10,10 +10,12 @@
 #include "project/Settings.h"
 #include "project/SettingsStore.h"
 #include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
 #include "shell/RecentFiles.h"
 #include "shell/FileListModel.h"
 #include "shell/TF_Main.h"
 #include "support/FakeRaxo.h"
+#include "support/JEX3Records.h"
 #include "support/ImageWindowTest.h"
 #include "support/MainWindowTest.h"
 #include "support/PermissionsBind.h"
@@ -26,6 +28,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -34,6 +38,8 @@
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 
 namespace {
@@ -318,6 +324,96 @@ TEST_F(FileManager, DroppedFilesAreBrowsedTo)
     main->AcceptFiles({file});
     EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == file; }));
     EXPECT_TRUE(main->MDIChildren().isEmpty());
+}
+
+// Files dragged from the file list land in the image tree's window.
+TEST_F(FileManager, FilesDraggedFromTheListGoIntoTheImageTreesWindow)
+{
+    fake->answerMessage(mrNo); // the file association question
+    main->show();
+    QCoreApplication::processEvents();
+    QImage picture(60, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("a.png")), "PNG"));
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    F_Measurements->FillMeasurements(w, false);
+
+    browse(dir.filePath(QStringLiteral("a.png")));
+    const int row = fm->Files->rowOf(QStringLiteral("a.png"));
+    ASSERT_GE(row, 0);
+    fm->FileList->selectionModel()->select(fm->FileList->model()->index(row, 0),
+                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ASSERT_TRUE(F_Measurements->VST_SODragOver(fm->FileList));
+    F_Measurements->VST_SODragDrop(fm->FileList);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w->StitchList.size(), 1u);
+    EXPECT_EQ(w->StitchList[0]->filename, dir.filePath(QStringLiteral("a.png")));
+    w->Project->Changed = false;
+    for (TF_SMDI* other : main->MDIChildren())
+        other->Project->Changed = false;
+}
+
+// Whichever road opens a file, the file manager shows it.
+TEST_F(FileManager, EveryRoadThatOpensAFileBrowsesToIt)
+{
+    const QString older = dir.filePath(QStringLiteral("older.jex"));
+    {
+        QFile f(older);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(testhelpers::jex3ImageRecord("C:\\cores\\older.jpg") + testhelpers::jex3ResolutionRecord(1200)
+                + testhelpers::jex3PointRecord(0, 10, 10, 1) + testhelpers::jex3PointRecord(1, 40, 10, 1));
+    }
+    QImage picture(60, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("older.jpg")), "JPG"));
+    const QString image = dir.filePath(QStringLiteral("b.png"));
+    ASSERT_TRUE(picture.save(image, "PNG"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("other")));
+    const QString elsewhere = dir.filePath(QStringLiteral("other"));
+    const QString started = dir.filePath(QStringLiteral("other/started.jex"));
+    ASSERT_TRUE(QFile::copy(older, started));
+    ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("older.jpg")), dir.filePath(QStringLiteral("other/started.jpg"))));
+
+    // The command line's file wins over the place the manager was left at.
+    WindowValues().FileManager.SelectedPath = dir.filePath(QStringLiteral("a.png"));
+    main->setCommandLineArguments({started});
+    fake->answerMessage(mrNo); // the file association question
+    main->show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(main->MDIChildren().size(), 1) << fake->shownTexts().join('\n').toStdString();
+    EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == started; })) << fm->SelectedPath().toStdString();
+
+    struct Road {
+        const char* what;
+        QString file;
+        std::function<void()> open;
+    } roads[] = {
+        {"Load Project with the older-project filter", older,
+         [&] {
+             fake->answerFile(older, 2);
+             main->A_LoadProject->trigger();
+         }},
+        {"recent-file entry", image,
+         [&] {
+             QAction entry(image);
+             entry.setData(image);
+             main->DynamicMenuExecute(&entry);
+         }},
+        {"hand-over", started, [&] { main->OneInstanceNewInstanceLoad({started}); }},
+    };
+    for (const Road& road : roads) {
+        browse(elsewhere);
+        ASSERT_EQ(fm->SelectedPath(), elsewhere);
+        road.open();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(waitFor([&] { return fm->SelectedPath() == road.file; })) << road.what;
+    }
+    for (TF_SMDI* w : main->MDIChildren())
+        w->Project->Changed = false;
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
 }
 
 } // namespace

@@ -43,6 +43,7 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -495,6 +496,29 @@ TEST_F(Commands, AddImageLoadsEveryChosenFileInOrder)
     EXPECT_EQ(w->StitchList[0]->filename, a);
     EXPECT_EQ(w->StitchList[1]->filename, b);
     EXPECT_EQ(fake->shown().last().request.title, QStringLiteral("Locate image"));
+}
+
+// The dialog lists every picture the image road opens, and nothing it refuses.
+TEST_F(Commands, AddImageOffersEveryPictureTheImageRoadOpens)
+{
+    TF_SMDI* w = newProject();
+    fake->cancelFile();
+    main->A_AddImage->trigger();
+    const QString filter = fake->shown().last().request.filter;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    ASSERT_EQ(parts.size(), 2) << filter.toStdString();
+    EXPECT_EQ(parts[0], QStringLiteral("Supported image files"));
+    const QStringList patterns = parts[1].split(QLatin1Char(';'));
+
+    for (const char* name : {"a.jpg", "a.jpeg", "a.bmp", "a.png", "a.tif", "a.tiff"}) {
+        const QString file = writeImage(QString::fromLatin1(name));
+        TFastDIB picture;
+        ASSERT_EQ(LoadPictureToDIB(picture, file), 0) << name;
+        EXPECT_TRUE(QDir::match(patterns, QFileInfo(file).fileName())) << name << " is not offered";
+    }
+    for (const char* name : {"a.txt", "a.jex4", "a.tga"})
+        EXPECT_FALSE(QDir::match(patterns, QString::fromLatin1(name))) << name;
+    w->Project->Changed = false;
 }
 
 TEST_F(Commands, RecentFileEntriesOpenExistingFilesOnly)

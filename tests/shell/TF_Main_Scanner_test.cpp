@@ -16,7 +16,10 @@
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QMdiSubWindow>
@@ -217,6 +220,34 @@ TEST_F(Scanner, NoSourceChosenStopsQuietly)
     EXPECT_EQ(TWAINSourceIndex, -1);
     EXPECT_FALSE(main->TWAIN->SourceEnabled());
     EXPECT_EQ(fake->callCount(), 1); // the first showing's question only
+}
+
+// The lookup takes seconds with some backends: the cursor says so, and is back to normal when
+// the list is offered.
+TEST_F(Scanner, TheCursorIsBusyWhileTheScannersAreLookedUp)
+{
+    SaneTestDevice sane;
+    TF_SMDI* w = projectWithOneImage();
+    main->AMUpdate();
+    choice = -1;
+    auto busy = [] { return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor; };
+    for (QAction* command : {main->SelectSource, main->A_ScanToCurrent}) {
+        SCOPED_TRACE(command->text().toStdString());
+        TWAINSourceIndex = -1;
+        bool busyDuringLookup = false;
+        bool busyWhenOffered = true;
+        main->TWAIN->SelectDialog = [&](QWidget*, const QList<TTwainSource>&) {
+            busyWhenOffered = busy();
+            return choice;
+        };
+        // The first event handled after the command starts is handled inside the lookup.
+        QMetaObject::invokeMethod(qApp, [&] { busyDuringLookup = busy(); }, Qt::QueuedConnection);
+        command->trigger();
+        EXPECT_TRUE(busyDuringLookup);
+        EXPECT_FALSE(busyWhenOffered);
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+    w->Project->Changed = false;
 }
 
 TEST_F(Scanner, NoScannerThereIsSaid)

@@ -28,6 +28,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <QSet>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
@@ -248,7 +249,7 @@ TEST_F(Frame, ProjectListHoldsOneCheckedEntryPerWindow)
         if (!item->isSeparator())
             entries << item;
     ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[0]->text(), QStringLiteral("Not saved"));
+    EXPECT_EQ(entries[0]->text(), a->Project->Name + QStringLiteral(" [Not saved]"));
     // The ampersand of the name is shown, not taken as an access key.
     EXPECT_EQ(entries[1]->text(), QStringLiteral("/data/Oak && Ash.jex4 [/data/Oak && Ash.jex4]"));
     EXPECT_FALSE(entries[0]->isChecked());
@@ -263,6 +264,38 @@ TEST_F(Frame, ProjectListHoldsOneCheckedEntryPerWindow)
     for (QAction* item : main->M_Projects->actions())
         checked += item->isChecked() ? 1 : 0;
     EXPECT_EQ(checked, 1);
+}
+
+// After a window closed, the next new one never takes a name another open window bears, and
+// the menu tells the unsaved projects apart.
+TEST_F(Frame, UnsavedProjectsHaveNamesOfTheirOwnInTheMenu)
+{
+    showFrame();
+    TF_SMDI* first = newWindow();
+    TF_SMDI* second = newWindow();
+    ASSERT_TRUE(first && second);
+    first->Project->Changed = false;
+    main->ActivateMDIChild(first);
+    main->CloseMDI->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(main->MDIChildren().size(), 1);
+    TF_SMDI* third = newWindow();
+    TF_SMDI* fourth = newWindow();
+    ASSERT_TRUE(third && fourth);
+
+    QStringList names, texts;
+    for (TF_SMDI* w : main->MDIChildren())
+        names << w->Project->Name;
+    for (QAction* item : main->M_Projects->actions())
+        if (!item->isSeparator())
+            texts << item->text();
+    ASSERT_EQ(names.size(), 3);
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 3) << names.join(", ").toStdString();
+    EXPECT_EQ(texts.size(), 3);
+    EXPECT_EQ(QSet<QString>(texts.begin(), texts.end()).size(), 3) << texts.join(", ").toStdString();
+    EXPECT_TRUE(texts.contains(second->Project->Name + QStringLiteral(" [Not saved]")));
+    for (TF_SMDI* w : main->MDIChildren())
+        w->Project->Changed = false;
 }
 
 TEST_F(Frame, CaptionShowsTheVersionUntilClosing)
@@ -399,8 +432,14 @@ TEST_F(Frame, FirstShowingLogsTheStartAndItsChecks)
     EXPECT_TRUE(log.contains(QStringLiteral("Temp folder is writable!")));
     // Whether the panorama tools are installed depends on the machine; either way it is said.
     EXPECT_TRUE(log.contains(QFileInfo::exists(SettingPath_CPFind)
-                                 ? QStringLiteral("Hugin CPFind.exe found at ") + SettingPath_CPFind
-                                 : QStringLiteral("Hugin CPFind.exe not found/installed!")));
+                                 ? QStringLiteral("Hugin cpfind found at ") + SettingPath_CPFind
+                                 : QStringLiteral("Hugin cpfind not found/installed!")));
+    // Names of this system's own files and tools, not of another one's.
+    EXPECT_TRUE(log.contains(QStringLiteral("Help file qrc:/help/index.html loaded.")));
+    for (const QString& line : log) {
+        EXPECT_FALSE(line.contains(QStringLiteral(".exe"), Qt::CaseInsensitive)) << line.toStdString();
+        EXPECT_FALSE(line.contains(QStringLiteral(".chm"), Qt::CaseInsensitive)) << line.toStdString();
+    }
     EXPECT_TRUE(QFileInfo(DataFolder).isDir());
     ASSERT_EQ(fake->shown().size(), 1);
     EXPECT_EQ(fake->shown()[0].text, QStringLiteral("Files with the extension .jex4 are currently not associated with "

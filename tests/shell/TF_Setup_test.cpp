@@ -9,7 +9,9 @@
 #include "project/Settings.h"
 #include "project/SettingsStore.h"
 #include "project/TBrushSet.h"
+#include "project/TJEXProject.h"
 #include "project/TF_ErrorLog.h"
+#include "shell/HelpViewer.h"
 #include "shell/RAXOLink.h"
 #include "shell/TColorPickerButton.h"
 #include "shell/TF_Main.h"
@@ -24,16 +26,22 @@
 #include "workspace/TF_EditBrushName.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/TF_Zoom.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
+#include <QTextBrowser>
 #include <QTcpSocket>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -420,6 +428,74 @@ TEST_F(SetupDialog, ApplyRepaintsOpenWindowsAndTheDesktop)
     EXPECT_EQ(F_Progress2, nullptr) << "the busy box is gone";
     EXPECT_EQ(main->mdiArea()->background().color(), QColor(0, 255, 0));
     EXPECT_EQ(WindowValues().DesktopColor, 0x0000FF00);
+    closeDialog();
+}
+
+// The magnifier's picture carries its crosshairs: Apply draws it anew in the new colour.
+TEST_F(SetupDialog, ApplyRepaintsTheMagnifier)
+{
+    main->show();
+    QCoreApplication::processEvents();
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    QImage gray(200, 100, QImage::Format_RGB888);
+    gray.fill(QColor(128, 128, 128)); // neither colour of the crosshairs
+    ASSERT_EQ(w->LoadImageFromHandle(gray), 1);
+    w->SmoothDraw(true);
+    F_Zoom = new TF_Zoom(main.get());
+    F_Zoom->resize(120, 120);
+    F_Zoom->show();
+    F_Zoom->drawcrosshairs = true;
+    F_Zoom->crosshaircolor = 0x000000FF; // red, $00BBGGRR
+    F_Zoom->UpdateZoom(w);
+    auto pixelsOf = [](const QImage& image, QRgb colour) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixel(x, y) == colour ? 1 : 0;
+        return n;
+    };
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0);
+    ASSERT_GT(pixelsOf(F_Zoom->view(), red), 0);
+    ASSERT_EQ(pixelsOf(F_Zoom->view(), green), 0);
+
+    TF_Setup* d = show(3);
+    d->CPB_ZoomCrosshairsColor->setColor(0x0000FF00);
+    d->B_Apply->click();
+    EXPECT_GT(pixelsOf(F_Zoom->view(), green), 0) << "the crosshairs show the new colour at once";
+    EXPECT_EQ(pixelsOf(F_Zoom->view(), red), 0);
+    closeDialog();
+    w->Project->Changed = false;
+}
+
+// F1 on a page opens the help where that page is described.
+TEST_F(SetupDialog, F1OpensTheHelpAtThePagesTopic)
+{
+    TF_Setup* d = show(0);
+    QApplication::setActiveWindow(d);
+    QFile file(QStringLiteral(":/help/index.html"));
+    const struct {
+        int node;
+        const char* topic;
+    } rows[] = {{0, "setup-system"},  {1, "setup-display"}, {2, "setup-objects"},  {3, "setup-helpers"},
+                {4, "setup-cursors"}, {5, "setup-link"},    {6, "setup-alignment"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.topic);
+        d->TV_Select->setCurrentItem(d->TV_Select->topLevelItem(r.node));
+        d->TV_Select->setFocus();
+        QTest::keyClick(d->TV_Select, Qt::Key_F1);
+        ASSERT_NE(F_Help, nullptr);
+        EXPECT_TRUE(F_Help->isVisible());
+        EXPECT_EQ(F_Help->browser()->source().fragment(), QString::fromLatin1(r.topic));
+        if (!file.isOpen()) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        }
+        EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QStringLiteral("<a name=\"%1\">").arg(QLatin1String(r.topic))));
+        file.seek(0);
+        F_Help->hide();
+    }
     closeDialog();
 }
 

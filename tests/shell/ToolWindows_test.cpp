@@ -4,6 +4,7 @@
 #include "shell/TF_Main.h"
 
 #include "shell/TColorPickerButton.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Setup.h"
 
 #include "image/TFastDIB.h"
@@ -75,6 +76,8 @@ protected:
         F_Tracker = new TF_Tracker(main.get());
         F_Notes = new TF_Notes(main.get());
         F_Setup = new TF_Setup(main.get());
+        // The file manager docks above the project window at every start.
+        F_FileManager = new TF_FileManager(main.get());
         fake->answerMessage(mrNo); // the file association
         main->show();
         QCoreApplication::processEvents();
@@ -158,26 +161,29 @@ TEST_F(ToolWindows, EachOpensAndClosesFromItsCommandButtonAndKey)
     }
 }
 
-TEST_F(ToolWindows, BirdViewAndMagnifierDockOnTheLeftAndFloatAgain)
+// Shown the first time, each opens docked on the left, as wide as the dock, not as a small window
+// of its own over the others; it can float and dock again.
+TEST_F(ToolWindows, ToolWindowsOpenDockedOnTheLeftAtAUsableSizeAndFloatAgain)
 {
     for (QWidget* form : std::initializer_list<QWidget*>{F_BirdView, F_Zoom, F_Histogram, F_Tracker}) {
         SCOPED_TRACE(form->objectName().toStdString());
         QDockWidget* carrier = CarrierOf(form);
         ASSERT_NE(carrier, nullptr) << "carried in a dock widget from the first showing on";
-        EXPECT_TRUE(carrier->isFloating());
-        EXPECT_FALSE(main->IsDocked(form));
+        EXPECT_FALSE(carrier->isFloating());
+        EXPECT_FALSE(form->isVisible());
 
         ShowToolWindow(form, true);
-        ASSERT_TRUE(main->P_Dock->dock(form));
-        QCoreApplication::processEvents();
+        QTest::qWait(20);
         EXPECT_TRUE(main->IsDocked(form));
         EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(main->dockWidgetArea(carrier), Qt::LeftDockWidgetArea);
-        EXPECT_FALSE(main->GetDockPos(form).isEmpty());
+        EXPECT_GE(main->GetDockPos(form).width(), 150) << "as wide as the left dock";
 
         main->P_Dock->undock(form);
         EXPECT_FALSE(main->IsDocked(form));
         EXPECT_TRUE(carrier->isFloating());
+        ASSERT_TRUE(main->P_Dock->dock(form));
+        ShowToolWindow(form, false);
     }
 }
 
@@ -251,6 +257,7 @@ TEST_F(ToolWindows, TabbedToolWindowsStayTabbedAcrossARestart)
     ASSERT_TRUE(main->tabifiedDockWidgets(CarrierOf(F_BirdView)).contains(CarrierOf(F_Zoom)));
 
     restart();
+    QCoreApplication::processEvents();
     ASSERT_NE(CarrierOf(F_BirdView), nullptr);
     EXPECT_TRUE(main->IsDocked(F_BirdView));
     EXPECT_TRUE(main->IsDocked(F_Zoom));
@@ -270,8 +277,10 @@ TEST_F(ToolWindows, ARegisteredWindowDocksOnTheLeftAndResizesIt)
     QDockWidget* dock = main->RegisterToolWindow(form);
     ASSERT_NE(dock, nullptr);
     EXPECT_EQ(main->RegisterToolWindow(form), dock) << "once";
-    EXPECT_TRUE(dock->isFloating());
+    EXPECT_FALSE(dock->isFloating());
+    EXPECT_TRUE(main->IsDocked(form));
     EXPECT_TRUE(form->isVisible());
+    dock->setFloating(true);
     EXPECT_EQ(dock->allowedAreas(), Qt::DockWidgetAreas(Qt::LeftDockWidgetArea));
     EXPECT_FALSE(main->DP_Bottom->accepts(form));
 
@@ -294,6 +303,7 @@ TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
     F_Tracker->SB_DisplayCross->setChecked(false);
     F_Tracker->SE_Smooth->setValue(7);
     main->A_WindowZoom->trigger();
+    CarrierOf(F_Zoom)->setFloating(true);
     CarrierOf(F_Zoom)->move(130, 140);
     ShowToolWindow(F_BirdView, true);
     ASSERT_TRUE(main->P_Dock->dock(F_BirdView));
@@ -365,6 +375,35 @@ TEST_F(ToolWindows, BirdViewShowsTheActiveWindowWhenShown)
     main->A_WindowBirdView->trigger();
     EXPECT_EQ(F_BirdView->Zoom, w->BirdZoom(F_BirdView->width())) << "framed with the bird zoom of its width now";
     w->Project->Changed = false; // closes without asking
+}
+
+// Bringing another image window to the front is enough: no Refresh.
+TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
+{
+    QList<TF_SMDI*> windows;
+    for (int i = 0; i < 2; ++i) {
+        main->A_NewProject->trigger();
+        QCoreApplication::processEvents();
+        TF_SMDI* w = main->ActiveMDIChild();
+        ASSERT_NE(w, nullptr);
+        TStitchObject* so = testhelpers::addImage(*w, 0, 0, 300, 60);
+        so->FD->SetSize(300, 60, 24);
+        w->UpdateArea();
+        windows << w;
+    }
+    main->A_WindowHistogram->trigger();
+    main->A_WindowTRacker->trigger();
+    ASSERT_TRUE(F_Histogram->isVisible());
+    ASSERT_TRUE(F_Tracker->isVisible());
+    for (TF_SMDI* w : {windows[0], windows[1], windows[0]}) {
+        main->ActivateMDIChild(w);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(main->ActiveMDIChild(), w);
+        EXPECT_EQ(F_Histogram->MDI, w);
+        EXPECT_EQ(F_Tracker->MDI, w);
+    }
+    for (TF_SMDI* w : windows)
+        w->Project->Changed = false;
 }
 
 } // namespace

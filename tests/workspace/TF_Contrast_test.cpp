@@ -247,6 +247,39 @@ TEST_F(Contrast, EnterInAnEditMovesItsSliderWithinRange)
     d.reject();
 }
 
+// A value typed and left by Tab or by a click elsewhere moves its slider as Enter does.
+TEST_F(Contrast, LeavingAnEditMovesItsSliderToo)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    QApplication::setActiveWindow(&d);
+    const struct {
+        TFloatEdit* edit;
+        QScrollBar* bar;
+        const char* typed;
+        int value;
+    } rows[] = {
+        {d.FE_Contrast, d.SB_Contrast, "40", 40},
+        {d.FE_Lightness, d.SB_Lightness, "-70", -70},
+        {d.FE_Saturation, d.SB_Saturation, "120", 120},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        r.edit->setFocus();
+        ASSERT_TRUE(r.edit->hasFocus());
+        r.edit->selectAll();
+        const int before = r.bar->value();
+        QTest::keyClicks(r.edit, QString::fromLatin1(r.typed));
+        EXPECT_EQ(r.bar->value(), before) << "typing alone moves nothing";
+        QTest::keyClick(r.edit, Qt::Key_Tab);
+        ASSERT_FALSE(r.edit->hasFocus());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(r.bar->value(), r.value);
+    }
+    d.reject();
+}
+
 TEST_F(Contrast, ClosingItsWindowClosesTheDialogWorkingOnIt)
 {
     struct Row {

@@ -175,10 +175,10 @@ TEST_F(MatchImagesTest, MissingOrFailingToolsNameThemselvesAndTheirSetting)
         QStringList inOutput;   // lines the memo must hold
     } rows[] = {
         {"pto_gen missing", missing, failing,
-         {QStringLiteral("Cannot locate pto_gen.exe\r\nPlease check the file path in setup!")},
+         {QStringLiteral("Cannot locate pto_gen\r\nPlease check the file path in setup!")},
          {QStringLiteral("field \"PTO_Gen\""), QStringLiteral("Error creating input PTO file!")}},
         {"cpfind missing", ptoGen, missing,
-         {QStringLiteral("Cannot locate cpfind.exe\r\nPlease check the file path in setup!")},
+         {QStringLiteral("Cannot locate cpfind\r\nPlease check the file path in setup!")},
          {QStringLiteral("Input PTO file created successfully."), QStringLiteral("field \"CPFind\""),
           QStringLiteral("Error creating output PTO file!")}},
         {"pto_gen fails", failing, ptoGen, {},

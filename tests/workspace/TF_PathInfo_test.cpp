@@ -14,6 +14,9 @@
 #include "support/ProjectObjects.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -22,6 +25,7 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 
@@ -171,6 +175,27 @@ protected:
 
     int savedUnits = 0;
 };
+
+// The memo of both information windows takes no focus, yet its text reads black on white
+// instead of greyed out.
+TEST(InfoWindowMemo, TextIsDrawnDarkOnWhite)
+{
+    QDialog window;
+    const InfoWindowParts parts = BuildInfoWindow(&window, QIcon());
+    parts.memo->setPlainText(QStringLiteral("MMMMMMMM 12 index points\nMMMMMMMM 34 measuring points"));
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(parts.memo->isEnabled());
+
+    const QImage shot = parts.memo->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    int darkest = 255;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+    EXPECT_LT(darkest, 60) << "the text is drawn black, not grey";
+    EXPECT_EQ(qGray(shot.pixel(shot.width() - 2, shot.height() - 2)), 255) << "on white";
+}
 
 TEST_F(PathInfoWindow, ShowsThePathAndFollowsItOnEveryShowing)
 {

@@ -222,7 +222,7 @@ TEST_F(Canvas, UpdateAreaMovesImagesAndPathPointsOffNegativeCoordinates)
     EXPECT_EQ(w->SB_H->minimum(), 0);
     EXPECT_EQ(w->SB_H->maximum(), 2040 - w->PB->width());
     EXPECT_EQ(w->SB_V->maximum(), 900 - w->PB->height());
-    EXPECT_EQ(w->SB_H->pageStep(), 0);
+    EXPECT_EQ(w->SB_H->pageStep(), w->PB->width()) << "at 1:1 a page is what the view shows";
     EXPECT_TRUE(w->SB_H->isEnabled());
     EXPECT_TRUE(w->SB_V->isEnabled());
 
@@ -281,6 +281,37 @@ TEST_F(Canvas, ResizingTheWindowUpdatesTheBars)
     EXPECT_TRUE(w->SB_H->isEnabled());
     EXPECT_EQ(w->SB_H->maximum(), 800 - w->PB->width());
     EXPECT_EQ(w->SB_V->maximum(), 600 - w->PB->height());
+}
+
+// A click on the track turns the view by what it shows; an arrow by a tenth of that, at every zoom.
+TEST_F(Canvas, TrackClicksTurnAPageAndArrowsATenthOfTheView)
+{
+    addImage(*w, 0, 0, 60000, 40000);
+    for (int zoom : {10, 12, 5}) {
+        SCOPED_TRACE(zoom);
+        w->ApplyZoom(zoom);
+        w->UpdateArea();
+        const int pixel = w->GetPixelSize(zoom);
+        for (QScrollBar* bar : {w->SB_H, w->SB_V}) {
+            const bool horizontal = bar == w->SB_H;
+            const int view = horizontal ? w->PB->width() : w->PB->height();
+            auto along = [&](QPoint p) { return horizontal ? p.x() : p.y(); };
+            bar->setValue(1000);
+            const QPoint farEdge = horizontal ? w->ToReal(view, 0) : w->ToReal(0, view);
+
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            // What stood at the far edge now stands at the near one.
+            EXPECT_NEAR(along(w->ToReal(0, 0)), along(farEdge), 1);
+
+            const QPoint nearEdge = w->ToReal(0, 0);
+            bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            EXPECT_NEAR(along(w->ToScreen(nearEdge)), -view / 10, pixel + 1);
+
+            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+            bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            EXPECT_EQ(bar->value(), 1000);
+        }
+    }
 }
 
 TEST_F(Canvas, GetStitchObjectAtFindsTheTopmostImageEdgesIncluded)

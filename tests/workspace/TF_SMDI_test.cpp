@@ -392,7 +392,8 @@ TEST_F(Window, ClosingOneOfTwoWindowsActivatesTheOther)
         EXPECT_EQ(spy.last().at(0).value<TF_SMDI*>(), w2);
         EXPECT_EQ(area.subWindowList().size(), 1);
         EXPECT_EQ(ImageWindows(), QList<TF_SMDI*>{w2});
-        EXPECT_EQ(make()->Project->Name, QStringLiteral("New Project 2"));
+        // Two windows open, and "New Project 2" is still the other's: the next free number.
+        EXPECT_EQ(make()->Project->Name, QStringLiteral("New Project 3"));
         for (const QPointer<TF_SMDI>& w : windows)
             delete w.data();
         windows.clear();
