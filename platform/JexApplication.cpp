@@ -5,6 +5,16 @@
 #include <cstdio>
 #include <exception>
 
+namespace {
+
+void printException(const QString& message)
+{
+    std::fprintf(stderr, "Exception: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
 JexApplication::JexApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -27,6 +37,14 @@ bool JexApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+void JexApplication::reportException(const QString& message)
+{
+    if (auto* app = qobject_cast<JexApplication*>(QCoreApplication::instance()))
+        app->report(message);
+    else
+        printException(message);
+}
+
 void JexApplication::report(const QString& message)
 {
     // The handler itself must not throw back into the loop either.
@@ -37,6 +55,5 @@ void JexApplication::report(const QString& message)
         }
     } catch (...) {
     }
-    std::fprintf(stderr, "Exception: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
+    printException(message);
 }

@@ -22,12 +22,14 @@
 #include <QToolButton>
 
 #include <exception>
+#include <utility>
 
 namespace {
 
 RAXOLink* g_current = nullptr;
 
 const QString kSender = QStringLiteral("RAXO");
+const QByteArray kSenderBytes = QByteArrayLiteral("RAXO");
 
 // A line of outside input, cut short for the log.
 QString quoted(const QString& text)
@@ -91,22 +93,47 @@ void RAXOMessageParser::feed(const QByteArray& bytes)
     }
 }
 
+qsizetype RAXOMessageParser::messageLength(const Line& command)
+{
+    const int need = command.overlong ? 0 : lineCount(command.text);
+    return need == 0 ? 3 : need; // unknown commands: the link ignores them
+}
+
 void RAXOMessageParser::endLine()
 {
-    if (m_discarding) {
-        // The overlong line keeps its place, so the message it belongs to is dropped as a whole.
-        m_discarding = false;
-        m_lines << Line{QString(), true};
-        return;
+    const bool overlong = std::exchange(m_discarding, false);
+    if (m_messageLines == 0) {
+        // Between messages: a blank line carries nothing, stray text is only counted for its report,
+        // so neither is kept, however much of it comes.
+        if (!overlong && m_partial.isEmpty())
+            return;
+        if (overlong || m_partial != kSenderBytes) {
+            if (m_strayLines++ == 0)
+                m_strayFirst = Line{overlong ? QString() : Cp1252::toUnicode(m_partial), overlong};
+            m_partial.resize(0);
+            return;
+        }
+        endStray();
     }
-    // A blank line with nothing before it is no part of a message: not kept, so a stream of bare
-    // line ends costs nothing.
-    if (m_partial.isEmpty() && m_lines.isEmpty())
-        return;
-    Line line{Cp1252::toUnicode(m_partial), false};
+    // A message's lines are kept whatever they hold, blank and sender mark included.
+    Line line{overlong ? QString() : Cp1252::toUnicode(m_partial), overlong};
+    m_partial.resize(0); // keeps its room for the next line
+    if (++m_messageLines == 3)
+        m_messageTake = messageLength(line);
+    if (m_messageLines == m_messageTake)
+        m_messageLines = m_messageTake = 0;
     m_lineBytes += line.text.size();
     m_lines << std::move(line);
-    m_partial.resize(0); // keeps its room for the next line
+}
+
+void RAXOMessageParser::endStray()
+{
+    if (m_strayLines == 0)
+        return;
+    problem(QStringLiteral("Text from RAXO without its sender mark ignored (%1 line(s) from ").arg(m_strayLines)
+            + (m_strayFirst.overlong ? QStringLiteral("an overlong line") : quoted(m_strayFirst.text)) + QLatin1Char(')'));
+    m_strayLines = 0;
+    m_strayFirst = Line{};
 }
 
 void RAXOMessageParser::removeLines(qsizetype count)
@@ -129,45 +156,24 @@ void RAXOMessageParser::skipLines(qsizetype count, const QString& why)
     count = qMin(count, m_lines.size());
     if (count <= 0)
         return;
-    const Line& first = m_lines.first();
-    if (m_problems.size() < MaxProblems)
-        problem(why + QStringLiteral(" (%1 line(s) from ").arg(count)
-                + (first.overlong ? QStringLiteral("an overlong line") : quoted(first.text)) + QLatin1Char(')'));
-    else
-        ++m_moreProblems;
+    problem(why + QStringLiteral(" (%1 line(s) from ").arg(count)
+            + (m_lines.first().overlong ? QStringLiteral("an overlong line") : quoted(m_lines.first().text))
+            + QLatin1Char(')'));
     removeLines(count);
 }
 
 std::optional<RAXOMessage> RAXOMessageParser::next()
 {
+    // Only messages are held, each starting with its sender mark; the last may still lack lines.
     while (!m_lines.isEmpty()) {
-        const Line& head = m_lines.first();
-        // Blank lines between messages carry nothing.
-        if (!head.overlong && head.text.isEmpty()) {
-            removeLines(1);
-            continue;
-        }
-        if (head.overlong || head.text != kSender) {
-            qsizetype n = 1;
-            while (n < m_lines.size() && (m_lines[n].overlong || m_lines[n].text != kSender))
-                ++n;
-            skipLines(n, QStringLiteral("Text from RAXO without its sender mark ignored"));
-            continue;
-        }
-        if (m_lines.size() < 3) {
+        if (m_lines.size() == m_messageLines) { // the message being received
             if (!m_endOfBurst)
                 return std::nullopt;
             skipLines(m_lines.size(), QStringLiteral("Incomplete message from RAXO ignored"));
+            m_messageLines = m_messageTake = 0;
             continue;
         }
-        const int need = m_lines[2].overlong ? 0 : lineCount(m_lines[2].text);
-        const qsizetype take = need == 0 ? 3 : need; // unknown commands: the link ignores them
-        if (m_lines.size() < take) {
-            if (!m_endOfBurst)
-                return std::nullopt;
-            skipLines(m_lines.size(), QStringLiteral("Incomplete message from RAXO ignored"));
-            continue;
-        }
+        const qsizetype take = messageLength(m_lines[2]);
         bool overlong = false;
         for (qsizetype i = 0; i < take; ++i)
             overlong = overlong || m_lines[i].overlong;
@@ -199,6 +205,9 @@ void RAXOMessageParser::clear()
     m_skipLF = false;
     m_discarding = false;
     m_endOfBurst = false;
+    m_messageLines = m_messageTake = 0;
+    m_strayLines = 0;
+    m_strayFirst = Line{};
 }
 
 void RAXOMessageParser::release()
@@ -214,6 +223,7 @@ void RAXOMessageParser::release()
 
 QStringList RAXOMessageParser::takeProblems()
 {
+    endStray();
     QStringList problems;
     problems.swap(m_problems);
     if (m_moreProblems > 0)
@@ -437,7 +447,8 @@ void RAXOLink::drain()
     while (handled < MaxMessagesPerTurn && !turn.hasExpired(MaxTurnMs)) {
         std::optional<RAXOMessage> message = m_parser.next();
         if (!message) {
-            // Only an empty parser takes more: what it holds stays one piece of input at most.
+            // Only a parser without a complete message takes more: then it holds at most the start of
+            // one, and after the piece fewer lines than half a piece.
             if (read >= MaxBytesPerTurn || TCP->bytesAvailable() <= 0)
                 break;
             const QByteArray bytes = TCP->read(ReadChunkBytes);

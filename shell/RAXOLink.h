@@ -33,8 +33,10 @@ struct RAXOMessage {
 // Cuts the byte stream into messages. Lines end with CR LF, a lone CR or a lone LF (a CR LF split
 // between two reads is still one line end). A message is handed out only once all the lines its
 // command needs are there; lines outside a message and overlong lines are skipped and reported.
-// What it holds is what was fed and not handed out yet: blank lines between messages are not kept,
-// so a caller that feeds bounded pieces and takes the messages out keeps it bounded.
+// It frames as it is fed and holds only the lines of messages not handed out yet, the last perhaps
+// incomplete: blank lines between messages and stray text are never kept. A message (or its start)
+// of n lines takes at least 2n + 1 bytes, so a piece of a few hundred bytes or more, fed while at
+// most the start of a message is held, leaves fewer lines held than half its bytes.
 class RAXOMessageParser {
 public:
     static constexpr qsizetype MaxLineBytes = 32 * 1024; // far above any file name or caption
@@ -70,13 +72,19 @@ private:
         bool overlong = false; // stands for a line that was too long to keep
     };
 
+    static qsizetype messageLength(const Line& command); // lines of the message with this command
     void endLine();
+    void endStray(); // reports the run of stray lines just ended
     void skipLines(qsizetype count, const QString& why);
     void removeLines(qsizetype count);
     void problem(const QString& text);
 
     QByteArray m_partial;   // the line being received
-    QList<Line> m_lines;    // complete lines not yet handed out
+    QList<Line> m_lines;    // lines of messages not yet handed out
+    qsizetype m_messageLines = 0; // lines of the last message in m_lines while it is incomplete
+    qsizetype m_messageTake = 0;  // that message's length, once its command is there
+    qsizetype m_strayLines = 0;   // stray lines since the last message, reported as one run
+    Line m_strayFirst;            // the first of them, for the report
     qsizetype m_lineBytes = 0; // text held in m_lines, in characters
     bool m_endOfBurst = false; // flushed since the last bytes: a short message will stay short
     bool m_skipLF = false;  // the last byte was a CR: an LF right after it ends nothing more

@@ -5,6 +5,7 @@
 #include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 #include "TCamRemote/Sources/SDKErrorText.h"
+#include "platform/JexApplication.h"
 
 #include <QFile>
 #include <QTimer>
@@ -67,7 +68,17 @@ TCamRemote::TCamRemote(QObject* AOwner, std::unique_ptr<TCDSDK> CDSDK, std::uniq
 {
     TimerEOSViewfinder = new QTimer(); // no owner, as the component frees it itself
     TimerEOSViewfinder->setInterval(mEOSViewfinderRefresh);
-    connect(TimerEOSViewfinder, &QTimer::timeout, this, [this] { TimerEOSViewfinderTimer(); });
+    connect(TimerEOSViewfinder, &QTimer::timeout, this, [this] {
+        // A failed picture goes to the log as any failed event would, without unwinding through
+        // the event loop; the next tick tries again.
+        try {
+            TimerEOSViewfinderTimer();
+        } catch (const ECamException& e) {
+            JexApplication::reportException(e.message());
+        } catch (const std::exception& e) {
+            JexApplication::reportException(QString::fromLocal8Bit(e.what()));
+        }
+    });
 
     mInstanceNumber = RegisterCamRemote(this);
     mCDSDK->mInstanceNumber = mInstanceNumber;
@@ -735,12 +746,22 @@ void TCamRemote::TimerEOSViewfinderTimer()
 {
     if (mEOSViewfinderRefresh == 0)
         TimerEOSViewfinder->stop(); // a single picture was asked for
-    if (!OnViewfinderEvent() || mCameraInfo.CameraModel == CamModNone) {
+    if (!OnViewfinderEvent() || mCameraInfo.CameraModel != CamModEOS) {
         // Nothing to fetch; a single request is answered all the same, or it would block every later one.
         mEOSViewfinderAction = false;
         return;
     }
+    QByteArray jpeg;
+    if (!FetchEOSViewfinderPicture(jpeg))
+        return;
+    // The handler may let the event loop run, and a disconnect or a new scan meanwhile ends the SDK
+    // session: nothing of the SDK's is held past this point.
+    if (const TNotifyViewfinderEvent handler = OnViewfinderEvent())
+        handler(jpeg, mViewfinderMetadata);
+}
 
+bool TCamRemote::FetchEOSViewfinderPicture(QByteArray& Jpeg)
+{
     EdsStreamRef stream = nullptr;
     EdsEvfImageRef evfImage = nullptr;
     // Whatever happens, the picture reference and the stream are given back.
@@ -765,7 +786,11 @@ void TCamRemote::TimerEOSViewfinderTimer()
     EDSDKCheck(eds::EdsCreateEvfImageRef(stream, &evfImage), QStringLiteral("EdsCreateEvfImageRef"));
     const EdsError result = eds::EdsDownloadEvfImage(static_cast<EdsCameraRef>(mEDSDK->mCameraDevice), evfImage);
     if (result == EDS_ERR_INVALID_HANDLE || result == EDS_ERR_DEVICE_BUSY || result == EDS_ERR_OBJECT_NOTREADY)
-        return; // no picture ready yet
+        return false; // no picture ready yet
+    // A camera that went away is reported by its state event and disconnected on it; until then
+    // every tick would fail the same way.
+    if (result == EDS_ERR_COMM_DISCONNECTED)
+        return false;
     if (result != EDS_ERR_OK)
         throw ECamException(QStringLiteral("EdsDownloadEvfImage errorcode 0x%1, %2")
                                 .arg(QString::number(result, 16).rightJustified(8, QLatin1Char('0')).toUpper(),
@@ -797,10 +822,8 @@ void TCamRemote::TimerEOSViewfinderTimer()
     EdsUInt64 length = 0;
     EDSDKCheck(eds::EdsGetPointer(stream, &data), QStringLiteral("EdsGetPointer"));
     EDSDKCheck(eds::EdsGetLength(stream, &length), QStringLiteral("EdsGetLength"));
-    if (const TNotifyViewfinderEvent handler = OnViewfinderEvent()) {
-        const QByteArray jpeg(static_cast<const char*>(data), static_cast<qsizetype>(length));
-        handler(jpeg, mViewfinderMetadata);
-    }
+    Jpeg = QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(length));
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------------

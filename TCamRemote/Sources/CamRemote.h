@@ -121,7 +121,7 @@ public:
     void CloseRAWObject();
 
     // The live-view polling timer and its tick; the tick raises what fails, after releasing the SDK's
-    // stream and picture reference.
+    // stream and picture reference. The timer hands such failures to the program's log.
     QTimer* TimerEOSViewfinder = nullptr;
     void TimerEOSViewfinderTimer();
 
@@ -169,6 +169,9 @@ private:
     void CheckCamera() const;
     void CheckEOS() const;
     void StartTheSDKs();
+    // Downloads one live-view picture and its metadata, and gives the SDK's references back; false
+    // when the camera has none ready.
+    bool FetchEOSViewfinderPicture(QByteArray& Jpeg);
     void FreeNotifyQueue();
     bool EventAssigned(int kind) const; // under the lock
 

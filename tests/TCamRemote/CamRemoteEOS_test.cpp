@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -141,6 +142,97 @@ TEST_F(CamRemoteEOS, LiveViewFailuresAreQuietOrNamedAndAlwaysReleaseTheirReferen
     EXPECT_EQ(sim.SimCam_LiveObjects(), live) << "a stream or picture reference was kept";
     cam.TimerEOSViewfinderTimer();
     EXPECT_EQ(frames, 2);
+}
+
+// The series window's picture handler lets the event loop run, and a click on Change meanwhile
+// disconnects the camera, ends the SDK session, perhaps connects again. The tick that called the
+// handler must not give back SDK references that went with the session (or now name others).
+TEST_F(CamRemoteEOS, LiveViewHandlerMayDisconnectOrSwitchTheCamera)
+{
+    const struct {
+        const char* what;
+        std::function<void(TCamRemote&)> meanwhile;
+        int laterFrames; // what the next tick delivers
+    } rows[] = {
+        {"disconnect", [](TCamRemote& c) { c.Disconnect(); }, 0},
+        {"disconnect and close the scan",
+         [](TCamRemote& c) {
+             c.Disconnect();
+             c.CloseCameraEnumeration();
+         },
+         0},
+        {"choose the camera again",
+         [](TCamRemote& c) {
+             c.Disconnect();
+             c.CloseCameraEnumeration();
+             c.OpenCameraEnumeration();
+             c.Connect(CamModEOS, 0);
+             c.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKingTakeBothThumbAndPic, false, QString());
+             c.RemoteStartViewfinder(true);
+         },
+         1},
+    };
+    for (const auto& r : rows) {
+        cam.Disconnect();
+        cam.CloseCameraEnumeration();
+        cam.OpenCameraEnumeration();
+        connectAndStart();
+        int frames = 0;
+        bool switched = false;
+        cam.setOnViewfinderEvent([&](const QByteArray& jpeg, const ViewfinderPositionType&) {
+            ++frames;
+            EXPECT_FALSE(QImage::fromData(jpeg, "JPEG").isNull()) << r.what;
+            if (!std::exchange(switched, true))
+                r.meanwhile(cam);
+        });
+        cam.RemoteStartViewfinder(true);
+        EXPECT_EQ(messageOf([&] { cam.TimerEOSViewfinderTimer(); }), QString()) << r.what;
+        ASSERT_EQ(frames, 1) << r.what;
+        EXPECT_EQ(messageOf([&] { cam.TimerEOSViewfinderTimer(); }), QString()) << r.what;
+        EXPECT_EQ(frames, 1 + r.laterFrames) << r.what;
+        cam.setOnViewfinderEvent(nullptr);
+    }
+}
+
+// An unplugged camera answers every live-view download with "disconnected" until its state event
+// has been handled; the ticks meanwhile stay quiet, and nothing is delivered.
+TEST_F(CamRemoteEOS, AnUnpluggedCameraLeavesTheLiveViewQuiet)
+{
+    connectAndStart();
+    int frames = 0;
+    cam.setOnViewfinderEvent([&](const QByteArray&, const ViewfinderPositionType&) { ++frames; });
+    cam.RemoteStartViewfinder(true);
+    cam.TimerEOSViewfinderTimer();
+    ASSERT_EQ(frames, 1);
+    const int live = sim.SimCam_LiveObjects();
+    const int downloads = sim.SimCam_CallCount("EdsDownloadEvfImage");
+    ASSERT_EQ(sim.SimCam_Unplug(0), 0);
+    for (int tick = 0; tick < 3; ++tick)
+        EXPECT_EQ(messageOf([&] { cam.TimerEOSViewfinderTimer(); }), QString()) << tick;
+    EXPECT_EQ(sim.SimCam_CallCount("EdsDownloadEvfImage"), downloads + 3);
+    EXPECT_EQ(frames, 1);
+    EXPECT_LE(sim.SimCam_LiveObjects(), live) << "a stream or picture reference was kept";
+}
+
+// The timer's tick runs inside the event loop: a failed picture is handed to the program's log,
+// nothing unwinds through the loop, and the next tick delivers again.
+TEST_F(CamRemoteEOS, AFailedLiveViewTickStaysInsideTheTimer)
+{
+    connectAndStart();
+    int frames = 0;
+    cam.setOnViewfinderEvent([&](const QByteArray&, const ViewfinderPositionType&) { ++frames; });
+    sim.SimCam_FailNext("EdsDownloadEvfImage", 0x8D01, 2);
+    cam.RemoteStartViewfinder(true);
+    bool escaped = false;
+    try {
+        EXPECT_TRUE(runUntil([&] { return frames == 1; }));
+    } catch (...) {
+        escaped = true;
+    }
+    sim.SimCam_FailNext("EdsDownloadEvfImage", 0, 0); // nothing armed is left for the next test
+    EXPECT_FALSE(escaped) << "an exception left the timer's tick";
+    EXPECT_GE(sim.SimCam_CallCount("EdsDownloadEvfImage"), 3);
+    EXPECT_TRUE(cam.TimerEOSViewfinder->isActive());
 }
 
 // With the interval 0 the caller asks for each picture; it arrives about 50 ms later.

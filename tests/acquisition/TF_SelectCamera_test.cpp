@@ -39,6 +39,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -390,6 +391,26 @@ TEST_F(CameraWizard, ChangeShowsTheWizardAsLeftAndTakesItsChoice)
     // Grab now takes nothing.
     series->BB_GrabClick();
     EXPECT_TRUE(series->Series.empty());
+}
+
+// Showing a live picture lets the event loop run, so Change's wizard can let the camera go (and end
+// the SDK session) inside the tick that fetched the picture: that tick ends cleanly, and later ticks
+// ask nothing of the camera.
+TEST_F(CameraWizard, ChangeWhileALivePictureIsShownEndsItsTickCleanly)
+{
+    openSeriesOnCamera();
+    ASSERT_TRUE(runUntil([this] { return !series->EOS_IMG->bitmap().isNull(); }));
+    TCamRemote* cam = series->CamRemote;
+    cam->TimerEOSViewfinder->stop(); // ticked by hand below
+    SimCamera sim;
+    ASSERT_TRUE(sim.attach());
+    const int downloads = sim.SimCam_CallCount("EdsDownloadEvfImage");
+    QTimer::singleShot(0, wizard, [this] { wizard->BB_CanonBack->click(); });
+    EXPECT_NO_THROW(cam->TimerEOSViewfinderTimer());
+    EXPECT_EQ(sim.SimCam_CallCount("EdsDownloadEvfImage"), downloads + 1);
+    ASSERT_EQ(cam->CameraInfo().CameraModel, CamModNone) << "the wizard went back while the picture was shown";
+    EXPECT_NO_THROW(cam->TimerEOSViewfinderTimer());
+    EXPECT_EQ(sim.SimCam_CallCount("EdsDownloadEvfImage"), downloads + 1);
 }
 
 TEST_F(CameraWizard, ACameraUnpluggedDuringLiveViewIsSaidOnceAndTheSeriesStays)

@@ -44,6 +44,7 @@ int runChild(const QByteArray& scenario)
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTimer::singleShot(0, [] { throw std::logic_error("slot failed"); });
     QTimer::singleShot(0, [] { throw 42; });
+    QTimer::singleShot(0, [] { JexApplication::reportException(QStringLiteral("caught by a slot")); });
     QTimer::singleShot(0, [&thrower] {
         QEvent direct(QEvent::User);
         std::printf("sendEvent:%d\n", QCoreApplication::sendEvent(&thrower, &direct) ? 1 : 0);
@@ -99,14 +100,15 @@ TEST(JexApplication, ExceptionsEndInTheHandlerAndTheLoopGoesOn)
     struct Row { const char* scenario; QStringList out; QStringList err; };
     const Row rows[] = {
         {"handler",
-         {"caught:event handler failed", "caught:slot failed", "caught:Unknown exception", "caught:event handler failed",
-          "sendEvent:0", "loop went on", "exec:0"},
+         {"caught:event handler failed", "caught:slot failed", "caught:Unknown exception", "caught:caught by a slot",
+          "caught:event handler failed", "sendEvent:0", "loop went on", "exec:0"},
          {}},
         // Without a handler the messages go to stderr.
         {"default", {"sendEvent:0", "loop went on", "exec:0"},
-         {"Exception: event handler failed", "Exception: slot failed", "Exception: Unknown exception"}},
+         {"Exception: event handler failed", "Exception: slot failed", "Exception: Unknown exception",
+          "Exception: caught by a slot"}},
         // A handler that throws itself does not break the loop either.
-        {"throwing-handler", {"sendEvent:0", "loop went on", "exec:0"}, {"Exception: slot failed"}},
+        {"throwing-handler", {"sendEvent:0", "loop went on", "exec:0"}, {"Exception: slot failed", "Exception: caught by a slot"}},
     };
     for (const Row& r : rows) {
         const ChildResult result = runScenario(r.scenario);

@@ -192,6 +192,51 @@ TEST(RAXOMessageParser, HoldsOnlyWhatMayStillBecomeAMessage)
     parser.takeProblems();
 }
 
+// The link feeds one chunk whenever no complete message is left, and the event loop may run right
+// after it: whatever the chunk holds, at most half a chunk of lines is kept until next() is called.
+TEST(RAXOMessageParser, OneChunkNeverLeavesMoreLinesThanHalfItsBytes)
+{
+    constexpr qsizetype chunk = RAXOLink::ReadChunkBytes;
+    // `head`, then as many `unit`s as fit before `tail` in one chunk.
+    const auto fill = [](const QByteArray& head, const QByteArray& unit, const QByteArray& tail = {}) {
+        QByteArray bytes = head;
+        while (bytes.size() + unit.size() + tail.size() <= chunk)
+            bytes += unit;
+        return bytes + tail;
+    };
+    const QByteArray nope = message({"RAXO", "1", "NOPE"});
+    const QByteArray shortest = "RAXO\n\nREFSAM\n\n\n\n\n\n\n"; // the fewest bytes per line a message has
+    const QByteArray started = "RAXO\n\nREFSAM\n";
+    const struct {
+        const char* what;
+        QByteArray before; // fed and taken out first: the start of a message may be left
+        QByteArray chunk;
+        qsizetype heldAfter; // once the messages are taken out
+    } rows[] = {
+        {"line ends behind a message", {}, fill(nope, "\n"), 0},
+        {"lone CRs behind a message", {}, fill(nope, "\r"), 0},
+        {"stray one-character lines", {}, fill({}, "x\n"), 0},
+        {"line ends, then stray lines", {}, fill(nope + QByteArray(chunk / 2, '\n'), "x\n"), 0},
+        {"shortest messages", {}, fill({}, shortest), 0},
+        {"the rest of a started message, then stray lines", started, fill("\n\n\n\n\n\n", "x\n"), 0},
+        {"the rest of a started message, then shortest messages", started, fill("\n\n\n\n\n\n", shortest), 0},
+        {"shortest messages, a started one at the end", {}, fill({}, shortest, started), 3},
+    };
+    for (const auto& r : rows) {
+        ASSERT_GT(r.chunk.size(), chunk - shortest.size()) << r.what;
+        ASSERT_LE(r.chunk.size(), chunk) << r.what;
+        RAXOMessageParser parser;
+        parser.feed(r.before);
+        EXPECT_FALSE(parser.next()) << r.what;
+        parser.feed(r.chunk);
+        EXPECT_LE(parser.pendingLines(), chunk / 2) << r.what;
+        EXPECT_LE(parser.pendingBytes(), chunk) << r.what;
+        while (parser.next()) {
+        }
+        EXPECT_EQ(parser.pendingLines(), r.heldAfter) << r.what;
+    }
+}
+
 TEST(RAXOMessageParser, ManyProblemsAreCountedNotListed)
 {
     RAXOMessageParser parser;
