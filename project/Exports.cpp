@@ -1,6 +1,7 @@
 // Text of the ring-width and coordinate exports.
 #include "project/Exports.h"
 
+#include "platform/Delphi.h"
 #include "project/Helpers.h"
 #include "project/PathDistances.h"
 #include "project/TJEXObject.h"
@@ -29,7 +30,13 @@ QVector<RingValue> ringValues(TPath& path, int units, int dpi)
     QVector<RingValue> values;
     values.reserve(qsizetype(records.size()));
     for (const auto& r : records)
-        values.append(RingValue{r->UnitDistance, r->Info});
+        values.append(RingValue{r->UnitDistance, r->Info, 0.0});
+    // The records hold rounded values only; walk the points in the same order for the exact ones.
+    qsizetype i = 0;
+    for (const auto& index : path.ObjectList)
+        for (const auto& point : index->ObjectList)
+            if (i < values.size())
+                values[i++].exact = PixelsToUnit(point->distance, units, dpi);
     return values;
 }
 
@@ -39,6 +46,15 @@ QVector<int> widthsOf(const QVector<RingValue>& values)
     widths.reserve(values.size());
     for (const RingValue& v : values)
         widths.append(v.width);
+    return widths;
+}
+
+QVector<double> exactWidthsOf(const QVector<RingValue>& values)
+{
+    QVector<double> widths;
+    widths.reserve(values.size());
+    for (const RingValue& v : values)
+        widths.append(v.exact);
     return widths;
 }
 
@@ -110,15 +126,30 @@ QStringList tucsonLines(const QString& identifier, const QVector<int>& widths)
     return lines;
 }
 
-QStringList asciiLines(const QString& name, const QVector<int>& widths, const AsciiOptions& options)
+int asciiDecimals(int units)
+{
+    static constexpr int decimals[8] = {3, 2, 1, 0, 4, 3, 2, 0}; // cm, mm, 1/10 mm, 1/100 mm, inch, ...
+    return units >= 0 && units < 8 ? decimals[units] : 0;
+}
+
+QString asciiNumber(double value, int decimals)
+{
+    if (decimals <= 0)
+        return QString::number(Round(value));
+    // QString::number ignores the locale: always a point.
+    return QString::number(value, 'f', decimals);
+}
+
+QStringList asciiLines(const QString& name, const QVector<double>& widths, const AsciiOptions& options)
 {
     QStringList lines;
     lines << name;
     const int perLine = qMax(1, options.valuesPerLine);
     QString line;
     int onLine = 0;
-    for (int w : widths) {
-        line += options.fillLength > 0 ? rightAligned(w, options.fillLength, options.fill) : QString::number(w);
+    for (double w : widths) {
+        const QString number = asciiNumber(w, options.decimals);
+        line += options.fillLength > 0 ? number.rightJustified(options.fillLength, options.fill) : number;
         if (perLine > 1)
             line += options.separator;
         if (++onLine == perLine) {

@@ -9,16 +9,18 @@
 
 class TPath;
 
-// One exported ring: its width in the chosen unit, rounded, and the point's comment.
+// One exported ring: its width in the chosen unit, rounded and as computed, and the point's comment.
 struct RingValue {
     int width = 0;
     QString info;
+    double exact = 0.0;
 };
 
 // The path's ring widths from the point positions (recomputed first, so a path that was never
 // painted or is hidden still gives its true widths), in `units` (see PixelsToUnit) at `dpi`.
 QVector<RingValue> ringValues(TPath& path, int units, int dpi);
 QVector<int> widthsOf(const QVector<RingValue>& values);
+QVector<double> exactWidthsOf(const QVector<RingValue>& values);
 
 // Heidelberg and Tucson values are hundredths of a millimetre whatever unit the tree shows: the
 // readers of both formats (and Tucson's 999 stop marker) take them so, and whole millimetres
@@ -53,14 +55,24 @@ QStringList tucsonLines(const QString& identifier, const QVector<int>& widths);
 // --- Free ASCII -------------------------------------------------------------------------------
 
 struct AsciiOptions {
+    int decimals = 0;       // see asciiDecimals
     int valuesPerLine = 10; // 1..10
     QString separator = QStringLiteral(" "); // follows every value when more than one per line
     int fillLength = 6;     // numbers are filled on the left to this length when above 0
     QChar fill = QLatin1Char(' ');
 };
 
-// The path's name, then the values in lines of `valuesPerLine`; a partly filled last line too.
-QStringList asciiLines(const QString& name, const QVector<int>& widths, const AsciiOptions& options);
+// Decimal places that keep a hundredth of a millimetre in `units` (see PixelsToUnit): whole
+// centimetres or inches would write most rings as 0. Hundredths of a millimetre and pixels get none,
+// so the default unit writes the same whole numbers as the other exports.
+int asciiDecimals(int units);
+// One value with `decimals` places and a point as decimal mark in every locale; with none, rounded
+// as the other exports round.
+QString asciiNumber(double value, int decimals);
+
+// The path's name, then the values in lines of `valuesPerLine`; a partly filled last line too. The
+// fill length counts the whole number, decimals included.
+QStringList asciiLines(const QString& name, const QVector<double>& widths, const AsciiOptions& options);
 
 // --- ASCII coordinates ------------------------------------------------------------------------
 

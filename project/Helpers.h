@@ -146,10 +146,15 @@ QString PictureFilePatterns();
 // available at the time. A limit of 0 goes back to the available memory.
 qint64 PictureMemoryLimit();
 void SetPictureMemoryLimit(qint64 bytes);
-// Write a copy of the image (same size and depth) as PNG, or as JPEG of quality 95. The file is
-// replaced only when the whole picture was written. 0 written, -1 failed.
-int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName);
-int SaveDIBAsJPEG(const TFastDIB& image, const QString& fileName);
+// Write a copy of the image (same size and depth) as PNG, or as JPEG of quality 95, with `dpi` as
+// the file's resolution when above 0. The file is replaced only when the whole picture was
+// written. 0 written, -1 failed.
+int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName, int dpi = 0);
+int SaveDIBAsJPEG(const TFastDIB& image, const QString& fileName, int dpi = 0);
+// The quality of every JPEG the program writes of an image.
+inline constexpr int ImageJPEGQuality = 95;
+// A resolution in dots per inch as picture files count it, dots per metre.
+int DotsPerMetre(int dpi);
 
 // Kernel number of the resampler for the resampling setting 1 (point: 0), 2 (Gaussian: 11) or
 // 3 (Lanczos: 14); any other setting gives `defaultKernel`.

@@ -18,6 +18,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <new>
 #include <optional>
@@ -261,7 +262,7 @@ void loadThroughToolkit(TFastDIB& image, const QString& fileName, const PictureF
 }
 
 // A copy of the image at its own size and depth, which DIBToGraphic may then empty.
-int savePicture(const TFastDIB& image, const QString& fileName, const QByteArray& format, int quality)
+int savePicture(const TFastDIB& image, const QString& fileName, const QByteArray& format, int quality, int dpi)
 {
     if (!image.Bits || image.Info.Header.Width <= 0 || image.AbsHeight <= 0)
         return -1;
@@ -274,6 +275,10 @@ int savePicture(const TFastDIB& image, const QString& fileName, const QByteArray
         DIBToGraphic(copy, graphic);
         if (graphic.isNull())
             return -1;
+        if (dpi > 0) {
+            graphic.setDotsPerMeterX(DotsPerMetre(dpi));
+            graphic.setDotsPerMeterY(DotsPerMetre(dpi));
+        }
         return WritePicture(graphic, fileName, format, quality);
     } catch (const std::bad_alloc&) {
         return -1;
@@ -329,14 +334,19 @@ int LoadPictureToDIB(TFastDIB& image, const QString& fileName)
     return 0;
 }
 
-int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName)
+int SaveDIBAsPNG(const TFastDIB& image, const QString& fileName, int dpi)
 {
-    return savePicture(image, fileName, "png", -1);
+    return savePicture(image, fileName, "png", -1, dpi);
 }
 
-int SaveDIBAsJPEG(const TFastDIB& image, const QString& fileName)
+int SaveDIBAsJPEG(const TFastDIB& image, const QString& fileName, int dpi)
 {
-    return savePicture(image, fileName, "jpg", 95);
+    return savePicture(image, fileName, "jpg", ImageJPEGQuality, dpi);
+}
+
+int DotsPerMetre(int dpi)
+{
+    return int(std::lround(dpi / 0.0254));
 }
 
 int GetGrayValue(const TFastDIB& image, int x, int y)

@@ -448,13 +448,14 @@ void TF_Export::CreateTucson()
 void TF_Export::CreateASCII()
 {
     AsciiOptions options;
+    options.decimals = asciiDecimals(SettingUnits);
     options.valuesPerLine = SE_ASCIILines->value();
     options.separator = separatorOf(CB_ASCIISEP->currentIndex());
     options.fillLength = SE_ASCIILen->value();
     options.fill = fillOf(CB_ASCIIFILL->currentIndex());
     QStringList lines;
     for (TPath* path : CheckedPaths())
-        lines += asciiLines(path->Name, widthsOf(ringValues(*path, SettingUnits, MDI->DPI)), options);
+        lines += asciiLines(path->Name, exactWidthsOf(ringValues(*path, SettingUnits, MDI->DPI)), options);
     setMemoLines(M_ASCII, lines);
 }
 

@@ -153,7 +153,8 @@ void TF_CloseManager::MakeReport(TF_SMDI* f)
     if (!f)
         return;
     MDI = f;
-    const bool changed = f->Project->Changed;
+    // A changed image that is neither embedded nor in its own file is work the project file lacks.
+    const bool changed = !f->ProjectSaved();
     I_Project->setPixmap(ImageTreeModel::IL_SO(changed ? 8 : 9).pixmap(16, 16));
     L_Projectstate->setText(changed ? QStringLiteral("The project is NOT saved!")
                                     : QStringLiteral("The project is saved!"));
@@ -230,6 +231,7 @@ void TF_CloseManager::BB_SaveImagesClick()
                 if (window->SaveImage(so, name) == 0) {
                     so->ImageChanged = false;
                     so->filename = name;
+                    window->Project->Changed = true; // the project file still names no file for it
                 }
             }
             repaintTree();

@@ -485,8 +485,12 @@ void TF_Main::A_ResetAllSettingsExecute()
                    mtConfirmation, mbYesNo)
         == mrNo)
         return;
+    // The program ends without its normal closing, so unsaved work is offered as closing offers it;
+    // a cancel there keeps the settings and the program.
+    for (TF_SMDI* w : MDIChildren())
+        if (!w->fImageLoadError && w->HasUnsavedWork() && !w->AskToClose())
+            return;
     ResetSettings();
-    // No window is asked and nothing is saved: the program ends here.
     Halt(0);
 }
 
@@ -717,7 +721,8 @@ void TF_Main::A_SaveProjectExecute()
     const QString dir = ExtractFileDir(w->Project->Filename);
     request.initialDir = !dir.isEmpty() && QFileInfo(dir).isDir() ? dir : GetDataFolder();
 
-    if (!w->ImagesAreSave()) {
+    // Changed pixels go into the project file only when embedded; otherwise they need files of their own.
+    if (!w->ImagesAreSave() || (!SettingEmbedImages && w->HasChangedImagesOutsideProject())) {
         const int answer = MessageDlg(QStringLiteral("The images contained in this project were not yet saved!\r\n"
                                                      "Save images and project into one folder?"),
                                       mtConfirmation, mbYesNoCancel);
@@ -752,6 +757,10 @@ void TF_Main::A_SaveProjectExecute()
     } else {
         if (writeProject(w, fileName) != 0)
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+        else if (guard && w->HasChangedImagesOutsideProject())
+            TF_ErrorLog::AddLog(3, QStringLiteral("Project ") + fileName
+                                       + QStringLiteral(" saved, but the changes of its images are not: save the "
+                                                        "changed images or embed them in the project"));
         else
             TF_ErrorLog::AddLog(2, QStringLiteral("Project ") + fileName + QStringLiteral(" saved successfully!"));
     }

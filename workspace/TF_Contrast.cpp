@@ -299,6 +299,11 @@ void TF_Contrast::B_PreviewClick()
         WaitCursor wait;
         ApplyAdjustments(*PIC, Settings());
     }
+    // The preview works on the picture itself, so it stays changed even when the dialog is cancelled.
+    if (MDI)
+        for (const auto& so : MDI->StitchList)
+            if (so->FD.get() == PIC)
+                MDI->MarkImageChanged(so.get());
     afterImageChange();
 }
 
@@ -337,7 +342,7 @@ void TF_Contrast::B_OkClick()
             constexpr int Bands = 16;
             OperationProgress progress(QStringLiteral("Adjusting images..."), int(images.size()) * Bands, pixels);
             for (TStitchObject* so : images) {
-                so->ImageChanged = true;
+                MDI->MarkImageChanged(so);
                 so->FD->detach(); // the tracker's copy may share the pixels: each is adjusted once
                 const int w = so->FD->Info.Header.Width, h = so->FD->AbsHeight;
                 for (int i = 0; i < Bands; ++i) {

@@ -379,7 +379,7 @@ void TF_Grayscale::B_OkClick()
             WaitCursor wait;
             OperationProgress progress(QStringLiteral("Filtering images..."), int(images.size()), pixels);
             for (TStitchObject* so : images) {
-                so->ImageChanged = true;
+                MDI->MarkImageChanged(so);
                 so->FD->detach(); // the tracker's copy may share the pixels
                 ApplyGrayscaleChain(*so->FD, s);
                 // The tracker's copy shows what the picture now shows.

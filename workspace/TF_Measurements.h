@@ -204,7 +204,7 @@ public:
     // The image of the first selected row (in tree order); none when that row is the window's.
     TStitchObject* FirstSelectedImage() const;
     void PM_SaveProjectClick();               // the main window's "Save Project"
-    void A_ExportImageToSingleFileExecute();  // the whole canvas as one bitmap file
+    void A_ExportImageToSingleFileExecute();  // the whole canvas as one picture file of the chosen type
     void PM_VisibleClick();                   // shows or hides the image
     // "Move to front", "Send to back", "One up", "One down": swaps in the drawing order.
     void PM_TopClick(QAction* Sender);

@@ -3,7 +3,7 @@
 #include "workspace/TF_Measurements.h"
 
 #include "image/TFastDIB.h"
-#include "platform/AtomicFile.h"
+#include "image/ToolkitBitmap.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
@@ -61,12 +61,25 @@ qsizetype positionOf(const TF_SMDI* f, const TStitchObject* so)
 
 // Writes the canvas picture as a Windows bitmap, whatever the name's extension says. The old file
 // stays when the write fails.
-bool writeBitmapFile(const QImage& picture, const QString& fileName)
+// The picture in the format its name says (.bmp, .jpg, .png), JPEG at the program's image quality,
+// with the window's resolution. False when the name says no such format or the write failed.
+bool writePictureFile(QImage picture, const QString& fileName, int dpi)
 {
-    if (picture.isNull())
+    const QString ext = ExtractFileExt(fileName).toLower();
+    QByteArray format;
+    if (ext == QLatin1String(".bmp"))
+        format = "bmp";
+    else if (ext == QLatin1String(".jpg") || ext == QLatin1String(".jpeg"))
+        format = "jpg";
+    else if (ext == QLatin1String(".png"))
+        format = "png";
+    if (picture.isNull() || format.isEmpty())
         return false;
-    return writeFileAtomically(fileName, [&picture](QFileDevice& file, QString&) { return picture.save(&file, "BMP"); })
-        == 0;
+    if (dpi > 0) {
+        picture.setDotsPerMeterX(DotsPerMetre(dpi));
+        picture.setDotsPerMeterY(DotsPerMetre(dpi));
+    }
+    return WritePicture(picture, fileName, format, format == "jpg" ? ImageJPEGQuality : -1) == 0;
 }
 
 } // namespace
@@ -325,11 +338,19 @@ void TF_Measurements::A_ExportImageToSingleFileExecute()
         return;
     FileDialogRequest request = imageSaveRequest();
     request.fileName.clear();
+    // The chosen type's extension goes onto a bare name below; the dialog's own would be the bitmap's.
+    request.defaultExt.clear();
     const FileDialogAnswer answer = dialogs().saveFile(request);
     if (!answer.accepted || answer.fileName().isEmpty() || !guard)
         return;
     rememberImageSaveType(answer.filterIndex);
-    const QString fileName = answer.fileName();
+    // A name without a picture type gets the chosen type's extension; a name with one is written
+    // as that type.
+    QString fileName = answer.fileName();
+    const QString ext = ExtractFileExt(fileName).toLower();
+    if (ext != QLatin1String(".bmp") && ext != QLatin1String(".jpg") && ext != QLatin1String(".jpeg")
+        && ext != QLatin1String(".png"))
+        fileName += ImageSaveExtension(answer.filterIndex);
 
     QPointer<TF_Progress> progress = F_Progress.data();
     if (progress) {
@@ -386,7 +407,7 @@ void TF_Measurements::A_ExportImageToSingleFileExecute()
         QCoreApplication::processEvents();
     };
     step(QStringLiteral("Saving image"));
-    if (!writeBitmapFile(picture, fileName))
+    if (!writePictureFile(picture, fileName, guard ? f->DPI : 0))
         TF_ErrorLog::Error(QStringLiteral("Error saving image ") + fileName + QStringLiteral("!"), true);
     step(QString());
 }

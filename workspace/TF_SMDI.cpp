@@ -653,26 +653,33 @@ void TF_SMDI::forgetBirdView()
         F_BirdView->MDIForm = nullptr;
 }
 
+bool TF_SMDI::HasUnsavedWork() const
+{
+    bool changed = Project->Changed;
+    for (const auto& so : StitchList)
+        changed = changed || so->ImageChanged;
+    return changed;
+}
+
+bool TF_SMDI::AskToClose()
+{
+    if (F_CloseManager) {
+        F_CloseManager->MDI = this;
+        return F_CloseManager->exec() != QDialog::Rejected;
+    }
+    // Without the close-project dialog only a changed project or image is asked about.
+    return !HasUnsavedWork()
+        || MessageDlg(QStringLiteral("The project \"") + Project->Name
+                          + QStringLiteral("\" is NOT saved!\r\nClose it anyway?"),
+                      mtConfirmation, mbYesNo)
+        == mrYes;
+}
+
 bool TF_SMDI::FormCloseQuery()
 {
     if (fImageLoadError)
         return true;
-    if (F_CloseManager) {
-        F_CloseManager->MDI = this;
-        if (F_CloseManager->exec() == QDialog::Rejected)
-            return false;
-        forgetBirdView();
-        return true;
-    }
-    // Without the close-project dialog only a changed project or image is asked about.
-    bool changed = Project->Changed;
-    for (const auto& so : StitchList)
-        changed = changed || so->ImageChanged;
-    if (changed
-        && MessageDlg(QStringLiteral("The project \"") + Project->Name
-                          + QStringLiteral("\" is NOT saved!\r\nClose it anyway?"),
-                      mtConfirmation, mbYesNo)
-            != mrYes)
+    if (!AskToClose())
         return false;
     forgetBirdView();
     return true;

@@ -268,13 +268,21 @@ public:
     // Reads the image's pixels from its file, DropBorder (clamped) dropped on every side. A missing
     // file reads nothing; an undecodable one raises EInvalidGraphic and leaves FD as it was.
     void ReloadImage(TStitchObject* ASO);
-    // Writes FD by the extension: .bmp, .jpg (quality 95) or .png. 0 written; -1 failed or another
-    // extension, told in an error box, an existing file kept.
+    // Writes FD by the extension: .bmp, .jpg (quality 95) or .png, with the window's resolution. 0
+    // written; -1 failed or another extension, told in an error box, an existing file kept.
     int SaveImage(TStitchObject* ASO, const QString& AFilename);
     // The image of exactly this name, else the first whose name differs only in case; none.
     TStitchObject* GetStitchObjectByFilename(const QString& AFilename) const;
     QList<TStitchObject*> GetSelectedStitchObject() const;
     bool ImagesAreSave() const;
+    // After its pixels changed: the image is marked changed, and the project too when its file
+    // holds the pixels (embedded), since the project file then no longer matches them.
+    void MarkImageChanged(TStitchObject* so);
+    // The project file holds everything: the project is unchanged and every changed image is
+    // embedded in it (an image saved to its own file is no longer changed).
+    bool ProjectSaved() const;
+    // Changed images whose pixels neither their file nor the project file would hold.
+    bool HasChangedImagesOutsideProject() const;
     bool HasMeasurements() const; // the first path holds an index point
     void CopyToClipBoard();
     void PasteFromClipBoard();
@@ -314,6 +322,10 @@ public:
     void FormActivate();
     void FormDeactivate();
     bool FormCloseQuery(); // true: the window may close
+    // The project or one of its images holds work that is in no file.
+    bool HasUnsavedWork() const;
+    // The close-project dialog (or, without it, a question about unsaved work); false: cancelled.
+    bool AskToClose();
     void FormClose();
     void FormResize();
     void ClearData(bool Data, bool Images);
@@ -374,6 +386,7 @@ private:
 // The messages of the image commands' gates.
 extern const QString SingleImagesText;
 extern const QString EmptyProjectText;
+extern const QString AspectChangeText; // asked before a resample that changes the aspect ratio
 
 // Loads a list of image files into a window, or into a new one when none is given.
 TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files);

@@ -24,7 +24,13 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <cmath>
+
 const QString SingleImagesText = QStringLiteral("This operation can only be performed on single images!");
+const QString AspectChangeText =
+    QStringLiteral("The new size changes the aspect ratio of the image.\r\n"
+                   "Distances will then depend on their direction, and only horizontal ones will be true.\r\n"
+                   "Resample anyway?");
 const QString EmptyProjectText =
     QStringLiteral("This operation can only be performed on empty projects that do not contain measurement or index points!");
 
@@ -58,6 +64,20 @@ bool singleEmptyImage(const TF_SMDI& w)
         return false;
     }
     return true;
+}
+
+// One resolution serves both directions: a size whose sides do not keep the first image's ratio
+// (beyond the pixel that rounding costs) makes distances depend on their direction.
+bool changesAspect(const TF_SMDI& w, int x1, int y1)
+{
+    if (w.StitchList.empty())
+        return false;
+    const TStitchObject& so = *w.StitchList.front();
+    if (so.Width <= 0 || so.Height <= 0)
+        return false;
+    const double heightKept = double(x1) * so.Height / so.Width;
+    const double widthKept = double(y1) * so.Width / so.Height;
+    return std::abs(y1 - heightKept) > 1.0 && std::abs(x1 - widthKept) > 1.0;
 }
 
 qint64 pixelsOf(const TF_SMDI& w)
@@ -127,6 +147,9 @@ void TF_SMDI::ResampleCommand()
     TF_Resample* d = theDialog(F_Resample, this);
     d->f = this;
     if (d->exec() != QDialog::Accepted || !self)
+        return;
+    if (changesAspect(*this, d->resultX, d->resultY)
+        && (MessageDlg(AspectChangeText, mtConfirmation, mbYesNo) != mrYes || !self))
         return;
     Resample(d->resultX, d->resultY);
     RebuildImages();

@@ -1,6 +1,7 @@
 // Image window: whole-image operations. Sharpen, soften and invert work on every image; resample,
-// rotations, mirroring and the border on the first one. Points of the paths follow the image only
-// where the picture moves under them (mirror, border); anchor points and draw objects never move.
+// rotations, mirroring and the border on the first one. Points of the paths follow the image where
+// the picture moves under them (mirror, border, resample); a resample also carries anchor points and
+// draw objects along and scales the resolution, so measurements stay true.
 #include "workspace/TF_SMDI.h"
 
 #include "image/ColorEffects.h"
@@ -11,6 +12,7 @@
 #include "project/PathDistances.h"
 #include "project/TArea.h"
 #include "project/TF_ErrorLog.h"
+#include "project/TJEXObject.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "workspace/OperationProgress.h"
@@ -21,6 +23,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -43,13 +46,13 @@ void reportNoMemory(const QString& operation)
 }
 
 // FD takes over the pixels of `image`, which is left empty.
-void takeOver(TStitchObject& so, TFastDIB& image)
+void takeOver(TF_SMDI& w, TStitchObject& so, TFastDIB& image)
 {
     so.FD->Assign(image);
     image.Release();
     so.Width = so.FD->Info.Header.Width;
     so.Height = so.FD->AbsHeight;
-    so.ImageChanged = true;
+    w.MarkImageChanged(&so);
 }
 
 // The gray-value tracker reads FT: where it holds pixels it keeps showing what FD shows.
@@ -57,6 +60,11 @@ void followTracker(TStitchObject& so)
 {
     if (so.FT->Bits)
         so.FT->makeSharedCopy(*so.FD);
+}
+
+int clampInt(qint64 v)
+{
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // Every index and measurement point of every path; their widths are recomputed afterwards.
@@ -72,6 +80,38 @@ void movePoints(TF_SMDI& w, const std::function<void(QPoint&)>& move)
     }
 }
 
+// After `so` was resampled from oldWidth x oldHeight: everything drawn on the image moves with its
+// pixels and the resolution follows the horizontal factor, so every ring width stays what it was.
+void keepMeasurementsTrue(TF_SMDI& w, const TStitchObject& so, int oldWidth, int oldHeight)
+{
+    if (oldWidth <= 0 || oldHeight <= 0)
+        return;
+    const double fx = double(so.Width) / oldWidth;
+    const double fy = double(so.Height) / oldHeight;
+    const QPoint origin(so.x, so.y);
+    auto scale = [&](QPoint& p) {
+        p = QPoint(clampInt(origin.x() + llround((qint64(p.x()) - origin.x()) * fx)),
+                   clampInt(origin.y() + llround((qint64(p.y()) - origin.y()) * fy)));
+    };
+    movePoints(w, scale);
+    if (w.AnchorLine)
+        for (const auto& a : w.AnchorLine->AnchorPoints)
+            scale(a->Pos);
+    for (const auto& d : w.DrawList) {
+        scale(d->Pos);
+        if (auto* arrow = dynamic_cast<TArrow*>(d.get())) {
+            scale(arrow->x1);
+            scale(arrow->x2);
+        } else if (auto* rect = dynamic_cast<TRectangle*>(d.get())) {
+            scale(rect->x1);
+            scale(rect->x2);
+        }
+    }
+    // A resolution below 1 has no meaning; a tiny image of a coarse scan keeps 1.
+    w.DPI = std::max(1, clampInt(llround(w.DPI * fx)));
+    w.Project->Changed = true;
+}
+
 // A pixel operation on every image under the hourglass, then one repaint.
 void changeEveryImage(TF_SMDI& w, const std::function<void(TFastDIB&)>& change)
 {
@@ -79,7 +119,7 @@ void changeEveryImage(TF_SMDI& w, const std::function<void(TFastDIB&)>& change)
     for (const auto& so : w.StitchList) {
         so->FD->detach(); // the tracker may share the pixels
         change(*so->FD);
-        so->ImageChanged = true;
+        w.MarkImageChanged(so.get());
         followTracker(*so);
     }
     w.SmoothDraw(true);
@@ -93,11 +133,6 @@ bool repaintedAndOpen(TF_SMDI& w)
     w.repaint();
     QCoreApplication::processEvents();
     return self && !self->Closing;
-}
-
-int clampInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -128,6 +163,8 @@ void TF_SMDI::Resample(int x1, int y1)
         return;
     }
     WaitCursor wait;
+    const int oldWidth = so->Width;
+    const int oldHeight = so->Height;
     TFastDIB full, tracker;
     full.SetSize(x1, y1, 24);
     const bool withTracker = so->FT->Bits != nullptr;
@@ -145,12 +182,12 @@ void TF_SMDI::Resample(int x1, int y1)
         ResizeNearest(*so->FT, tracker);
         progress.step();
     }
-    takeOver(*so, full);
+    takeOver(*this, *so, full);
     if (withTracker) {
         so->FT->Assign(tracker);
         tracker.Release();
     }
-    // Points keep their canvas positions.
+    keepMeasurementsTrue(*this, *so, oldWidth, oldHeight);
     if (F_Measurements)
         F_Measurements->FillMeasurements(this, false);
     UpdateArea();
@@ -185,7 +222,7 @@ void TF_SMDI::RotateFree(double Angle, bool smooth)
             progress.step();
         }
     }
-    takeOver(*so, rotated);
+    takeOver(*this, *so, rotated);
     followTracker(*so);
     UpdateArea();
     FitToScreen();
@@ -212,7 +249,7 @@ void TF_SMDI::Rotate90(bool clockwise)
         return;
     }
     progress.step();
-    takeOver(*so, turned);
+    takeOver(*this, *so, turned);
     followTracker(*so);
     UpdateArea();
     FitToScreen();
@@ -238,7 +275,7 @@ void TF_SMDI::Mirror(bool Horizontally)
         movePoints(*this, [w](QPoint& p) { p.setX(clampInt(qint64(w) - p.x())); });
         MirrorRows(*so->FD);
     }
-    so->ImageChanged = true;
+    MarkImageChanged(so);
     followTracker(*so);
     Project->Changed = true;
     SetCaption();
@@ -284,7 +321,7 @@ void TF_SMDI::AddBorder(int x1, int y1, int x2, int y2, bool symmetric, uint32_t
     // $00BBGGRR
     framed.Clear(TFColor{quint8(Color >> 16), quint8(Color >> 8), quint8(Color)});
     framed.CopyRect(*so->FD, x1, y1, so->FD->Info.Header.Width, so->FD->AbsHeight, 0, 0);
-    takeOver(*so, framed);
+    takeOver(*this, *so, framed);
     followTracker(*so);
     movePoints(*this, [x1, y1](QPoint& p) { p = QPoint(clampInt(qint64(p.x()) + x1), clampInt(qint64(p.y()) + y1)); });
     UpdateArea();

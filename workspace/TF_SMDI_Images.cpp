@@ -440,12 +440,16 @@ int TF_SMDI::SaveImage(TStitchObject* ASO, const QString& AFilename)
     int result = -1;
     QString reason;
     try {
-        if (ext == QLatin1String(".bmp"))
+        // The file carries the project's resolution, so other programs measure it as this one does.
+        if (ext == QLatin1String(".bmp")) {
+            ASO->FD->Info.Header.XPelsPerMeter = DotsPerMetre(DPI);
+            ASO->FD->Info.Header.YPelsPerMeter = DotsPerMetre(DPI);
             result = ASO->FD->SaveToFile(AFilename, &reason);
-        else if (ext == QLatin1String(".jpg"))
-            result = SaveDIBAsJPEG(*ASO->FD, AFilename);
-        else
-            result = SaveDIBAsPNG(*ASO->FD, AFilename);
+        } else if (ext == QLatin1String(".jpg")) {
+            result = SaveDIBAsJPEG(*ASO->FD, AFilename, DPI);
+        } else {
+            result = SaveDIBAsPNG(*ASO->FD, AFilename, DPI);
+        }
     } catch (const std::bad_alloc&) {
         reason = QStringLiteral("Not enough memory");
         result = -1;
@@ -486,6 +490,26 @@ bool TF_SMDI::ImagesAreSave() const
 {
     return std::all_of(StitchList.begin(), StitchList.end(),
                        [](const auto& so) { return QFile::exists(so->filename); });
+}
+
+void TF_SMDI::MarkImageChanged(TStitchObject* so)
+{
+    if (!so)
+        return;
+    so->ImageChanged = true;
+    if (so->Embedded)
+        Project->Changed = true;
+}
+
+bool TF_SMDI::HasChangedImagesOutsideProject() const
+{
+    return std::any_of(StitchList.begin(), StitchList.end(),
+                       [](const auto& so) { return so->ImageChanged && !so->Embedded; });
+}
+
+bool TF_SMDI::ProjectSaved() const
+{
+    return !Project->Changed && !HasChangedImagesOutsideProject();
 }
 
 bool TF_SMDI::HasMeasurements() const

@@ -645,7 +645,7 @@ CDAPI cdError CDStartSDK(cdVersionInfo* pVersion, cdUInt32 Option)
     simcam_faults_from_env();
     g_viewfinder_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_VIEWFINDER_MS", 100);
     const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-    add_cameras_locked(models ? models : "live");
+    add_cameras_locked(models ? models : "none");
     UNLOCK();
     simcam_events_start();
     return cdOK;

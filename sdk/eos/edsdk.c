@@ -379,7 +379,7 @@ EDSAPI EdsError EdsInitializeSDK(void)
         g_release_delay_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_RELEASE_MS", 50);
         g_auto_off_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_AUTO_OFF_MS", 0);
         const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-        add_cameras_locked(models ? models : "live");
+        add_cameras_locked(models ? models : "none");
     }
     UNLOCK();
     if (first)

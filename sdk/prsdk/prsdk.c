@@ -375,7 +375,7 @@ PRAPI prResponse PR_StartSDK(void)
     g_viewfinder_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_VIEWFINDER_MS", 100);
     /* The environment lists every camera plugged in; this library takes the PowerShot ones it knows. */
     const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-    add_cameras_locked(models ? models : "live");
+    add_cameras_locked(models ? models : "none");
     UNLOCK();
     simcam_events_start();
     return PR_OK;

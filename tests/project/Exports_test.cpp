@@ -383,7 +383,7 @@ TEST(AsciiExport, ReadsBackValueForValue)
         o.fillLength = r.fillLength;
         o.fill = fillOf(r.fillEntry);
         const QString name = QStringLiteral("Path \u00e9 1");
-        const QStringList lines = asciiLines(name, widths, o);
+        const QStringList lines = asciiLines(name, QVector<double>(widths.begin(), widths.end()), o);
         const std::string what = "n=" + std::to_string(r.n) + " perLine=" + std::to_string(r.perLine)
             + " sep=" + std::to_string(r.separatorEntry) + " len=" + std::to_string(r.fillLength)
             + " fill=" + std::to_string(r.fillEntry);
@@ -496,6 +496,70 @@ TEST_F(PathExport, WidthsComeFromPositionsEvenWhenNeverPainted)
     // Moving a point changes the next export without any painting in between.
     path.ObjectList[0]->ObjectList[0]->Pos = QPoint(60, 0);
     EXPECT_EQ(widthsOf(ringValues(path, 7, 1200)), (QVector<int>{60, 190, 30}));
+}
+
+TEST_F(PathExport, FreeAsciiKeepsAHundredthOfAMillimetreInEveryUnit)
+{
+    // 100, 150 and 30 px at 1200 dpi: rings of about 2.12, 3.18 and 0.64 mm, which whole centimetres,
+    // inches or millimetres would write as 0, 0 and 0 or as 2, 3 and 1.
+    const struct {
+        int units;
+        double mmPerUnit;
+        QStringList line; // fill to 6 with blanks, a comma after each value
+    } rows[] = {
+        {0, 10.0, {"Oak 7", " 0.212, 0.318, 0.064,"}},
+        {1, 1.0, {"Oak 7", "  2.12,  3.17,  0.64,"}}, // 3.175 is a hair below in binary
+        {2, 0.1, {"Oak 7", "  21.2,  31.8,   6.3,"}},
+        {3, 0.01, {"Oak 7", "   212,   318,    64,"}},
+        {4, 25.4, {"Oak 7", "0.0833,0.1250,0.0250,"}},
+        {5, 2.54, {"Oak 7", " 0.833, 1.250, 0.250,"}},
+        {6, 0.254, {"Oak 7", "  8.33, 12.50,  2.50,"}},
+        {7, 25.4 / 1200, {"Oak 7", "   100,   150,    30,"}},
+    };
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a comma as decimal mark
+    for (const auto& r : rows) {
+        const QVector<RingValue> values = ringValues(path, r.units, 1200);
+        AsciiOptions o;
+        o.decimals = asciiDecimals(r.units);
+        o.separator = QStringLiteral(",");
+        const QStringList lines = asciiLines(path.Name, exactWidthsOf(values), o);
+        EXPECT_EQ(lines, r.line) << "unit " << r.units;
+
+        // Read back, each value is within half a hundredth of a millimetre of the true width.
+        const double trueMm[] = {100 * 25.4 / 1200, 150 * 25.4 / 1200, 30 * 25.4 / 1200};
+        const QStringList fields = lines.value(1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        ASSERT_EQ(fields.size(), 3) << "unit " << r.units;
+        for (int i = 0; i < 3; ++i) {
+            bool ok = false;
+            const double mm = fields[i].trimmed().toDouble(&ok) * r.mmPerUnit;
+            ASSERT_TRUE(ok) << fields[i].toStdString();
+            EXPECT_LE(std::abs(mm - trueMm[i]), 0.005 + 1e-9) << "unit " << r.units << " value " << i;
+        }
+
+        // Hundredths of a millimetre and pixels write the whole numbers the other exports write.
+        if (asciiDecimals(r.units) == 0) {
+            QStringList whole;
+            for (int w : widthsOf(values))
+                whole << QString::number(w);
+            EXPECT_EQ(lines.value(1).split(QLatin1Char(','), Qt::SkipEmptyParts).replaceInStrings(QStringLiteral(" "), QString()), whole);
+        }
+    }
+    QLocale::setDefault(before);
+}
+
+TEST(AsciiExport, NumbersRoundAsTheOtherExports)
+{
+    const struct {
+        double value;
+        int decimals;
+        const char* text;
+    } rows[] = {
+        {2.5, 0, "2"}, {3.5, 0, "4"}, {212.49, 0, "212"}, // halves to even, as Round
+        {2.116666, 2, "2.12"}, {0.0833333, 4, "0.0833"}, {0.0, 3, "0.000"}, {1234.5678, 1, "1234.6"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(asciiNumber(r.value, r.decimals), QString::fromLatin1(r.text)) << r.value << "/" << r.decimals;
 }
 
 TEST_F(PathExport, CoordinatesPerOption)

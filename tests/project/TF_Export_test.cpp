@@ -240,7 +240,7 @@ TEST_F(ExportWizard, EachFormatWritesTheCheckedPathsInTreeOrder)
     a.fill = QLatin1Char('0');
     EXPECT_EQ(TF_Export::MemoLines(wizard->M_ASCII),
               asciiLines(QStringLiteral("Beech"), {12, 1234, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, a)
-                  + asciiLines(QStringLiteral("Empty"), {}, a));
+                  + asciiLines(QStringLiteral("Empty"), QVector<double>{}, a));
     EXPECT_EQ(TF_Export::MemoLines(wizard->M_ASCII).value(1), QStringLiteral("012,1234,007,008,"));
 
     // Coordinates: the separator list starts at its first entry (a tab).
@@ -304,8 +304,9 @@ TEST_F(ExportWizard, HeidelbergAndTucsonAreHundredthsOfAMillimetreInEveryUnit)
         int units;
         const char* ascii;
     } rows[] = {
-        {0, "Oak|0 0 0 "},   {1, "Oak|1 2 0 "},       {2, "Oak|10 15 3 "},  {3, "Oak|100 150 30 "},
-        {4, "Oak|0 0 0 "},   {5, "Oak|0 1 0 "},       {6, "Oak|4 6 1 "},    {7, "Oak|100 150 30 "},
+        {0, "Oak|0.100 0.150 0.030 "},    {1, "Oak|1.00 1.50 0.30 "},    {2, "Oak|10.0 15.0 3.0 "},
+        {3, "Oak|100 150 30 "},           {4, "Oak|0.0394 0.0591 0.0118 "}, {5, "Oak|0.394 0.591 0.118 "},
+        {6, "Oak|3.94 5.91 1.18 "},       {7, "Oak|100 150 30 "},
     };
     open();
     check(1, false);

@@ -769,6 +769,23 @@ TEST_F(EdsdkSimCam, ADisconnectInTheMiddleOfATransferEndsTheCamera)
     EXPECT_EQ(eds->SimCam_LiveObjects(), 0);
 }
 
+// A user's program must never list a camera that is not there: only the variable plugs one in.
+TEST_F(EdsdkSimCam, WithoutTheVariableNoCameraIsPluggedIn)
+{
+    const QByteArray before = qgetenv("JEX4_SIMCAM_CAMERAS");
+    qunsetenv("JEX4_SIMCAM_CAMERAS");
+    ASSERT_EQ(eds->EdsInitializeSDK(), 0u);
+    started = true;
+    if (!before.isNull())
+        qputenv("JEX4_SIMCAM_CAMERAS", before);
+    EdsCameraListRef list = nullptr;
+    ASSERT_EQ(eds->EdsGetCameraList(&list), 0u);
+    EdsUInt32 count = 99;
+    ASSERT_EQ(eds->EdsGetChildCount(list, &count), 0u);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(eds->EdsRelease(list), 0u);
+}
+
 TEST_F(EdsdkSimCam, FaultsAndCamerasComeFromTheEnvironmentAtTheStart)
 {
     qputenv("JEX4_SIMCAM_CAMERAS", "classic,live");

@@ -475,6 +475,48 @@ TEST_F(Startup, ResetRemovesEveryStoredValueAndTheExitWritesNothing)
     EXPECT_TRUE(recent.isEmpty());
 }
 
+TEST_F(Startup, ResetOffersUnsavedWorkFirstAndACancelKeepsEverything)
+{
+    int dialogs = 0;
+    bool runningAfterCancel = false;
+    int windowsAfterCancel = 0;
+    bool storeKeptAfterCancel = false;
+    ASSERT_EQ(run([&] {
+                  SettingMColor = 0x00ABCDEF;
+                  F_Main->close();
+              }),
+              0);
+    EXPECT_EQ(run([&] {
+                  F_Main->A_NewProject->trigger(); // a changed, unsaved project
+                  F_Main->A_NewProject->trigger();
+                  F_Main->MDIChildren()[0]->Project->Changed = false; // nothing to lose here
+                  fake->answerMessage(mrYes);
+                  testhelpers::whenShown<TF_CloseManager>([&](TF_CloseManager* d) {
+                      ++dialogs;
+                      d->B_Cancel->click();
+                  });
+                  F_Main->A_ResetAllSettings->trigger();
+                  runningAfterCancel = F_Main->isVisible() && !Halted() && !SettingsResetPending();
+                  windowsAfterCancel = int(F_Main->MDIChildren().size());
+                  storeKeptAfterCancel = Registry().KeyExists(kRoot);
+
+                  fake->answerMessage(mrYes);
+                  testhelpers::whenShown<TF_CloseManager>([&](TF_CloseManager* d) {
+                      ++dialogs;
+                      d->B_Ok->click();
+                  });
+                  F_Main->A_ResetAllSettings->trigger();
+              }),
+              0);
+    EXPECT_TRUE(runningAfterCancel);
+    EXPECT_EQ(windowsAfterCancel, 2);
+    EXPECT_TRUE(storeKeptAfterCancel);
+    EXPECT_EQ(dialogs, 2); // the changed project only, once per attempt
+    EXPECT_TRUE(Halted());
+    EXPECT_FALSE(Registry().KeyExists(kRoot));
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+}
+
 TEST_F(Startup, ResetWithoutALoopStillWritesNothingWhenTheWindowCloses)
 {
     startWithoutLoop();

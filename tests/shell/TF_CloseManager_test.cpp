@@ -5,6 +5,7 @@
 
 #include "platform/FakeDialogs.h"
 #include "project/ProjectXML.h"
+#include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
@@ -137,17 +138,23 @@ TEST_F(CloseManager, ReportShowsTheProjectStateAndEveryImageWithItsPicture)
     embedded->Embedded = true;
     unnamed->filename.clear();
 
+    TStitchObject* changed = w->StitchList[1].get();
     struct Row {
         bool projectChanged;
+        bool imageChanged; // b.png, held by its file only
         QString state;
     };
-    for (const Row& r : {Row{true, QStringLiteral("The project is NOT saved!")},
-                         Row{false, QStringLiteral("The project is saved!")}}) {
+    for (const Row& r : {Row{true, true, QStringLiteral("The project is NOT saved!")},
+                         Row{false, true, QStringLiteral("The project is NOT saved!")},
+                         Row{false, false, QStringLiteral("The project is saved!")}}) {
         w->Project->Changed = r.projectChanged;
+        changed->ImageChanged = r.imageChanged;
         F_CloseManager->MakeReport(w);
-        EXPECT_EQ(F_CloseManager->L_Projectstate->text(), r.state);
+        EXPECT_EQ(F_CloseManager->L_Projectstate->text(), r.state) << r.projectChanged << r.imageChanged;
         EXPECT_EQ(F_CloseManager->MDI, w);
     }
+    changed->ImageChanged = true;
+    F_CloseManager->MakeReport(w);
     EXPECT_EQ(pictures(), (QList<int>{0, 7, 1, 6, 1}));
     EXPECT_EQ(selection(), (QList<bool>{false, true, false, false, false}));
     EXPECT_EQ(nameAt(0), path(QStringLiteral("a.png")));
@@ -383,6 +390,85 @@ TEST_F(CloseManager, SaveProjectReportsWhatTheSaveReallyDid)
     EXPECT_TRUE(QFileInfo::exists(project));
     EXPECT_FALSE(w->Project->Changed);
     EXPECT_EQ(F_CloseManager->L_Projectstate->text(), QStringLiteral("The project is saved!"));
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    discard(w);
+}
+
+// Edited pixels are in no file until the image is saved or embedded: the project is never called
+// saved before that, and the save says what it left out.
+TEST_F(CloseManager, EditedPicturesAreNeverReportedSavedUntilTheyAre)
+{
+    const QString image = writeImage(QStringLiteral("a.png"));
+    const QString project = path(QStringLiteral("p.jex4"));
+    const QString saved = QStringLiteral("Project ") + project + QStringLiteral(" saved successfully!");
+    auto logged = [](const QString& text) {
+        for (const auto& e : TF_ErrorLog::Entries())
+            if (e->AMessage == text)
+                return true;
+        return false;
+    };
+    const QString question =
+        QStringLiteral("The images contained in this project were not yet saved!\r\nSave images and project into one folder?");
+
+    TF_SMDI* w = newProject();
+    TStitchObject* so = addImage(w, image, false);
+    fake->answerFile(project, 1);
+    main->A_SaveProjectExecute();
+    ASSERT_TRUE(w->ProjectSaved());
+
+    // Each kind of picture edit marks the image.
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+    } edits[] = {
+        {"invert", [w] { w->DoInvert(); }},
+        {"sharpen", [w] { w->DoSharpen(); }},
+        {"mirror", [w] { w->Mirror(true); }},
+    };
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.name);
+        so->ImageChanged = false;
+        w->Project->Changed = false;
+        e.edit();
+        EXPECT_TRUE(so->ImageChanged);
+        EXPECT_FALSE(w->ProjectSaved());
+        F_CloseManager->MakeReport(w);
+        EXPECT_EQ(F_CloseManager->L_Projectstate->text(), QStringLiteral("The project is NOT saved!"));
+        EXPECT_EQ(selection(), QList<bool>{true});
+        EXPECT_EQ(pictures(), QList<int>{7});
+    }
+
+    // Saved without the images: the save is asked about, and no "saved successfully".
+    TF_ErrorLog::ClearLog();
+    const int questions = int(fake->shownTexts().count(question));
+    fake->answerMessage(mrNo);
+    fake->answerFile(project, 1);
+    main->A_SaveProjectExecute();
+    EXPECT_EQ(fake->shownTexts().count(question), questions + 1);
+    EXPECT_FALSE(logged(saved));
+    EXPECT_FALSE(w->ProjectSaved());
+    F_CloseManager->MakeReport(w);
+    EXPECT_EQ(F_CloseManager->L_Projectstate->text(), QStringLiteral("The project is NOT saved!"));
+
+    // Saving the image to its file makes the project whole again.
+    F_CloseManager->BB_SaveImagesClick();
+    EXPECT_FALSE(so->ImageChanged);
+    EXPECT_TRUE(rewritten(image));
+    EXPECT_EQ(F_CloseManager->L_Projectstate->text(), QStringLiteral("The project is saved!"));
+
+    // Embedded: the project file holds the pixels, and an edit after that saving changes the project.
+    SettingEmbedImages = true;
+    w->DoInvert();
+    TF_ErrorLog::ClearLog();
+    fake->answerFile(project, 1);
+    main->A_SaveProjectExecute();
+    EXPECT_TRUE(logged(saved));
+    EXPECT_TRUE(so->Embedded);
+    EXPECT_TRUE(w->ProjectSaved());
+    w->DoInvert();
+    EXPECT_TRUE(w->Project->Changed);
+    EXPECT_FALSE(w->ProjectSaved());
+    SettingEmbedImages = false;
     EXPECT_EQ(fake->unusedAnswers(), 0);
     discard(w);
 }

@@ -312,22 +312,48 @@ TEST_F(ImageCommands, AddBorderTakesTheDialogsWidthsAndColour)
     EXPECT_TRUE(so.ImageChanged);
 }
 
-TEST_F(ImageCommands, ResampleTakesTheDialogsSize)
+TEST_F(ImageCommands, ResampleTakesTheDialogsSizeAndAsksBeforeChangingTheAspect)
 {
-    addImage(testhelpers::patterned(1000, 800));
-    const auto before = firstCopy();
-    whenShown<TF_Resample>([](TF_Resample* d) {
-        d->RB_Percent->click();
-        d->SE_PercentX->setValue(50);
-        d->B_Ok->click();
-    });
-    w->ResampleCommand();
-    TFastDIB expected;
-    expected.SetSize(500, 400, 24);
-    ResizeNearest(*before, expected);
-    EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, expected));
-    EXPECT_EQ(w->StitchList.front()->Width, 500);
-    EXPECT_EQ(w->StitchList.front()->Height, 400);
+    const struct {
+        const char* name;
+        QSize image;
+        int percentX, percentY; // percentY 0: the aspect box keeps it
+        int answer;             // to the aspect question; 0: none may be asked
+        QSize size;
+        int dpi;
+    } rows[] = {
+        {"aspect kept", {1000, 800}, 50, 0, 0, {500, 400}, 600},
+        {"aspect changed, declined", {1000, 800}, 50, 100, mrNo, {1000, 800}, 1200},
+        {"aspect changed, accepted", {1000, 800}, 50, 100, mrYes, {500, 800}, 600},
+        {"a pixel of rounding is no change", {1001, 800}, 33, 0, 0, {330, 264}, 396},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        w->StitchList.clear();
+        w->DPI = 1200;
+        addImage(testhelpers::patterned(r.image.width(), r.image.height()));
+        const auto before = firstCopy();
+        const int asked = int(dialogs->shownTexts().count(AspectChangeText));
+        if (r.answer)
+            dialogs->answerMessage(r.answer);
+        whenShown<TF_Resample>([&r](TF_Resample* d) {
+            d->RB_Percent->click();
+            d->CB_Keep->setChecked(r.percentY == 0);
+            d->SE_PercentX->setValue(r.percentX);
+            if (r.percentY)
+                d->SE_PercentY->setValue(r.percentY);
+            d->B_Ok->click();
+        });
+        w->ResampleCommand();
+        EXPECT_EQ(dialogs->shownTexts().count(AspectChangeText) - asked, r.answer ? 1 : 0);
+        EXPECT_EQ(dialogs->unusedAnswers(), 0);
+        TFastDIB expected;
+        expected.SetSize(r.size.width(), r.size.height(), 24);
+        ResizeNearest(*before, expected);
+        EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, expected));
+        EXPECT_EQ(QSize(w->StitchList.front()->Width, w->StitchList.front()->Height), r.size);
+        EXPECT_EQ(w->DPI, r.dpi);
+    }
 }
 
 // Each choice of the dialog against the operation it must run, on a copy of the picture.

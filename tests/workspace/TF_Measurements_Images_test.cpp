@@ -309,6 +309,7 @@ TEST_F(ImageTree, SaveImageAsOffersTheImagesTypeAndAppendsTheChosenOne)
         {"no file name: JPEG", QString(), 2, d + "named", 3, d + "named.png"},
     };
     loadImages(1);
+    w->DPI = 1200;
     TStitchObject* so = w->StitchList[0].get();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -330,8 +331,12 @@ TEST_F(ImageTree, SaveImageAsOffersTheImagesTypeAndAppendsTheChosenOne)
         ASSERT_TRUE(QFile::exists(r.saved));
         QImageReader reader(r.saved);
         EXPECT_EQ(reader.format(), r.chosenType == 2 ? QByteArray("jpeg") : QFileInfo(r.saved).suffix().toLatin1());
-        EXPECT_TRUE(showsPicture(*so->FD, reader.read().convertToFormat(QImage::Format_RGB32))
+        const QImage written = reader.read();
+        EXPECT_TRUE(showsPicture(*so->FD, written.convertToFormat(QImage::Format_RGB32))
                     || r.chosenType == 2) << "lossless formats keep every pixel";
+        // The project's resolution, not the screen's 96 dpi.
+        EXPECT_NEAR(written.dotsPerMeterX() * 0.0254, 1200, 0.5);
+        EXPECT_NEAR(written.dotsPerMeterY() * 0.0254, 1200, 0.5);
     }
 
     // Cancelled: nothing changes.
@@ -401,37 +406,62 @@ TEST_F(ImageTree, RevertReadsTheFileAgainAndKeepsChangesItCannotReplace)
     }
 }
 
-TEST_F(ImageTree, ExportWritesTheWholeCanvasAsABitmapAndRestoresTheView)
+TEST_F(ImageTree, ExportWritesTheWholeCanvasInTheChosenTypeAndRestoresTheView)
 {
     loadImages(2);
+    w->DPI = 1200;
     w->setZoom(5); // 6:1, so the canvas is larger than the window and scrolls
     ASSERT_GT(w->SB_H->maximum(), 0);
     w->SB_H->setValue(w->SB_H->maximum() / 2);
     w->SB_V->setValue(w->SB_V->maximum());
     const int h = w->SB_H->value(), v = w->SB_V->value();
 
-    const QString file = dir.filePath(QStringLiteral("canvas.png")); // any extension: a bitmap
-    dialogs->answerMessage(mrNo);
-    dialogs->answerFile(file, 3);
-    tool->A_ExportImageToSingleFile->trigger();
-    EXPECT_EQ(dialogs->shown().first().text, QStringLiteral("Add measurement paths to image?"));
-    EXPECT_EQ(dialogs->shown().first().buttons, mbYesNoCancel);
-    EXPECT_EQ(w->zoom(), 5);
-    EXPECT_EQ(w->SB_H->value(), h);
-    EXPECT_EQ(w->SB_V->value(), v);
+    const struct {
+        const char* typed;
+        int chosenType;
+        const char* written;
+        QByteArray magic, format;
+    } rows[] = {
+        {"canvas.png", 3, "canvas.png", QByteArray("\x89PNG"), "png"},
+        {"canvas", 2, "canvas.jpg", QByteArray("\xFF\xD8\xFF"), "jpeg"},
+        {"canvas.bmp", 1, "canvas.bmp", QByteArray("BM"), "bmp"},
+        {"named.png", 2, "named.png", QByteArray("\x89PNG"), "png"}, // the name says the type
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        const QString file = dir.filePath(QString::fromLatin1(r.written));
+        dialogs->answerMessage(mrNo);
+        dialogs->answerFile(dir.filePath(QString::fromLatin1(r.typed)), r.chosenType);
+        tool->A_ExportImageToSingleFile->trigger();
+        // A default extension would be put on a bare name by the dialog, whatever type was chosen.
+        EXPECT_TRUE(dialogs->shown().last().request.defaultExt.isEmpty());
+        EXPECT_EQ(dialogs->shown().first().text, QStringLiteral("Add measurement paths to image?"));
+        EXPECT_EQ(dialogs->shown().first().buttons, mbYesNoCancel);
+        EXPECT_EQ(w->zoom(), 5);
+        EXPECT_EQ(w->SB_H->value(), h);
+        EXPECT_EQ(w->SB_V->value(), v);
 
-    QFile written(file);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.read(2), QByteArray("BM"));
-    written.close();
-    const QImage canvas = QImage(file, "BMP").convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(canvas.size(), QSize(80, 30));
-    for (QPoint p : {QPoint(0, 0), QPoint(39, 29), QPoint(40, 0), QPoint(79, 17)}) {
-        const TStitchObject& so = *w->StitchList[p.x() < 40 ? 0 : 1];
-        EXPECT_EQ(canvas.pixel(p), fdPixel(*so.FD, p.x() - so.x, p.y())) << p.x() << ", " << p.y();
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.read(r.magic.size()), r.magic);
+        written.close();
+        QImageReader reader(file);
+        EXPECT_EQ(reader.format(), r.format);
+        const QImage picture = reader.read();
+        ASSERT_EQ(picture.size(), QSize(80, 30));
+        EXPECT_NEAR(picture.dotsPerMeterX() * 0.0254, 1200, 0.5);
+        EXPECT_NEAR(picture.dotsPerMeterY() * 0.0254, 1200, 0.5);
+        if (r.format == "jpeg")
+            continue; // lossy
+        const QImage canvas = picture.convertToFormat(QImage::Format_RGB32);
+        for (QPoint p : {QPoint(0, 0), QPoint(39, 29), QPoint(40, 0), QPoint(79, 17)}) {
+            const TStitchObject& so = *w->StitchList[p.x() < 40 ? 0 : 1];
+            EXPECT_EQ(canvas.pixel(p), fdPixel(*so.FD, p.x() - so.x, p.y())) << p.x() << ", " << p.y();
+        }
     }
 
     // Cancel at the question asks nothing more and writes nothing.
+    const QString file = dir.filePath(QStringLiteral("canvas.png"));
     QFile::remove(file);
     const int calls = dialogs->callCount();
     dialogs->answerMessage(mrCancel);

@@ -5,6 +5,8 @@
 #include "image/TFastDIB.h"
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
+#include "project/PathDistances.h"
+#include "project/TJEXProject.h"
 #include "project/TF_ErrorLog.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
@@ -181,23 +183,66 @@ TEST_F(ImageOps, InvertSharpenSoftenWorkOnEveryImage)
 
 // ---- first image ----
 
-TEST_F(ImageOps, ResampleResizesFirstImageAndKeepsPoints)
+TEST_F(ImageOps, ResampleResizesFirstImage)
 {
     // Four quadrants of one colour each: halving keeps one pixel of each.
     const QRgb quads[] = {qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200), qRgb(90, 90, 90)};
     auto quadrant = [&quads](int x, int y) { return quads[(y >= 4 ? 2 : 0) + (x >= 6 ? 1 : 0)]; };
     TStitchObject* so = addImage(picture(12, 8, quadrant));
-    addObjects({5, 5}, {9, 5}, {3, 6});
     w->Resample(2, 2);
     EXPECT_TRUE(fdIs(*so->FD, 2, 2, [&quads](int x, int y) { return quads[y * 2 + x]; }));
     EXPECT_TRUE(fdIs(*so->FT, 2, 2, [&quads](int x, int y) { return quads[y * 2 + x]; }));
     EXPECT_EQ(QSize(so->Width, so->Height), QSize(2, 2));
     EXPECT_TRUE(so->ImageChanged);
     EXPECT_EQ(w->Area->width(), 2);
-    EXPECT_EQ(indexPoint->Pos, QPoint(5, 5));
-    EXPECT_EQ(measurementPoint->Pos, QPoint(9, 5));
-    EXPECT_EQ(otherPoint->Pos, QPoint(3, 6));
-    expectAnchorAndDrawingsStay();
+}
+
+TEST_F(ImageOps, ResampleCarriesEverythingDrawnAlongAndKeepsEveryWidth)
+{
+    const struct {
+        const char* name;
+        QPoint origin; // the image's place on the canvas
+        QSize from, to;
+        int dpi, newDpi;
+    } rows[] = {
+        {"half", {0, 0}, {20, 16}, {10, 8}, 1200, 600},
+        {"double, away from the origin", {10, 20}, {20, 16}, {40, 32}, 1200, 2400},
+        {"wider only", {0, 0}, {20, 16}, {30, 16}, 1000, 1500},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        clearProject();
+        addImage(picture(r.from.width(), r.from.height()), r.origin.x(), r.origin.y());
+        w->DPI = r.dpi;
+        w->Project->Changed = false;
+        // Positions on even pixels of the image, so halving them needs no rounding.
+        const QPoint o = r.origin;
+        addObjects(o + QPoint(4, 4), o + QPoint(10, 4), o + QPoint(2, 6));
+        anchorPoint->Pos = o + QPoint(8, 8);
+        arrow->x1 = arrow->Pos = o + QPoint(2, 2);
+        arrow->x2 = o + QPoint(12, 4);
+        RecomputeDistances(w->PathList.front().get());
+        const double ringMm = PixelsToUnit(measurementPoint->distance, 1, w->DPI);
+        ASSERT_GT(ringMm, 0.0);
+
+        w->Resample(r.to.width(), r.to.height());
+
+        auto moved = [&r](QPoint p) {
+            const QPoint d = p - r.origin;
+            return r.origin + QPoint(d.x() * r.to.width() / r.from.width(), d.y() * r.to.height() / r.from.height());
+        };
+        EXPECT_EQ(indexPoint->Pos, moved(o + QPoint(4, 4)));
+        EXPECT_EQ(measurementPoint->Pos, moved(o + QPoint(10, 4)));
+        EXPECT_EQ(otherPoint->Pos, moved(o + QPoint(2, 6)));
+        EXPECT_EQ(anchorPoint->Pos, moved(o + QPoint(8, 8)));
+        EXPECT_EQ(arrow->x1, moved(o + QPoint(2, 2)));
+        EXPECT_EQ(arrow->Pos, moved(o + QPoint(2, 2)));
+        EXPECT_EQ(arrow->x2, moved(o + QPoint(12, 4)));
+        EXPECT_EQ(w->DPI, r.newDpi);
+        // The ring runs horizontally: its width is the same in every unit.
+        EXPECT_DOUBLE_EQ(PixelsToUnit(measurementPoint->distance, 1, w->DPI), ringMm);
+        EXPECT_TRUE(w->Project->Changed);
+    }
 }
 
 // However resampling treats resolution and points, the trees must show the new state.
