@@ -24,10 +24,12 @@
 #include "support/ModalDialogs.h"
 #include "support/TestHelpers.h"
 
+#include "EventLoopWait.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
@@ -46,7 +48,7 @@ namespace {
 
 using testhelpers::whenShown;
 
-constexpr int DialogWaitMs = 10000;
+constexpr int DialogWaitMs = acquisitiontest::FuseMs;
 
 using testhelpers::runUntil;
 
@@ -353,25 +355,29 @@ TEST_F(CameraWizard, ACameraUnpluggedDuringLiveViewIsSaidOnceAndTheSeriesStays)
     fake->answerMessage(mrOk);
     sim.SimCam_Unplug(0);
     // The live view may fail a few times before the camera's event arrives; the program's loop
-    // logs such failures, this one counts them.
-    int failures = 0;
-    const auto turn = [&failures](int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
+    // logs such failures, this one lets them pass.
+    const auto turnUntil = [](const std::function<bool()>& done) {
+        const QDeadlineTimer fuse(acquisitiontest::FuseMs);
+        while (!done() && !fuse.hasExpired()) {
             try {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             } catch (const ECamException&) {
-                ++failures;
             }
         }
+        return done();
     };
-    turn(1500);
-    ASSERT_EQ(fake->shown().size(), 1);
+    ASSERT_TRUE(turnUntil([this] { return !fake->shown().isEmpty(); }));
     EXPECT_TRUE(fake->shown().first().text.startsWith(QStringLiteral("The camera was disconnected.")));
-    const int before = failures;
-    turn(500);
-    EXPECT_EQ(failures, before) << "the live view stopped asking the vanished camera";
+    // Everything the camera sent has come and been handled: still one message.
+    ASSERT_TRUE(sim.SimCam_WaitIdle(acquisitiontest::FuseMs));
+    ASSERT_TRUE(turnUntil([this] { return series->CamRemote->NotifyQueueCount() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fake->shown().size(), 1);
+    // The live view's ticks no longer ask the vanished camera, nor fail.
+    const int asked = sim.SimCam_CallCount("EdsDownloadEvfImage");
+    for (int tick = 0; tick < 3; ++tick)
+        EXPECT_NO_THROW(series->CamRemote->TimerEOSViewfinderTimer());
+    EXPECT_EQ(sim.SimCam_CallCount("EdsDownloadEvfImage"), asked) << "the live view stopped asking the vanished camera";
     EXPECT_EQ(series->Series.size(), 1u);
     EXPECT_TRUE(QFileInfo::exists(series->Series[0]->FileName));
 }
