@@ -102,7 +102,9 @@ TEST_F(CamRemoteEOS, TheProgramsRoadFromScanToPictureFile)
         }
     });
     cam.RemoteTakePicture();
-    ASSERT_TRUE(runUntil([&] { return QFile::exists(file) && lastProgress == 100; }));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(file) && lastProgress == 100; }, kSimPictureFuseMs))
+        << remote.size() << " remote events, progress " << lastProgress << ", file " << QFile::exists(file)
+        << ", queued " << cam.NotifyQueueCount() << ", camera jobs " << sim.SimCam_PendingEvents();
     EXPECT_EQ(remote, std::vector<RemoteEventCallbackType>({RemoteEventCallbackReleaseImageReady}));
     QImageReader reader(file);
     EXPECT_EQ(reader.format(), "jpeg");
@@ -213,7 +215,7 @@ TEST_F(CamRemoteEOS, AFinishedRecordingIsAnnouncedAndFetchedAsAMovie)
     cam.RemoteStartViewfinder(true); // the camera films only with live view on
     cam.RemoteStartMovieRecording();
     cam.RemoteEndMovieRecording();
-    ASSERT_TRUE(runUntil([&] { return QFile::exists(file); }));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(file); }, kSimPictureFuseMs));
     EXPECT_EQ(remote, std::vector<RemoteEventCallbackType>({RemoteEventCallbackReleaseMovieReady}));
     EXPECT_EQ(messageOf([&] { cam.RemoteGetMovie(file, true); }), "There are no movies to download");
 }

@@ -8,6 +8,7 @@
 #include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 
+#include "SimCamera.h"
 #include "simcam_control.h"
 #include "support/TestHelpers.h"
 
@@ -967,7 +968,7 @@ TEST(EOSComponentTest, ProbeReportsItsStepsAndAReleasedPictureReachesItsFile)
     cam.RemoteTakePicture();
     EXPECT_TRUE(runUntil([&] {
         return std::find(events.begin(), events.end(), RemoteEventCallbackReleaseImageReady) != events.end();
-    }));
+    }, kSimPictureFuseMs));
     const QString file = dir.filePath(QStringLiteral("release.jpg"));
     cam.RemoteGetPicture(file, PictureTypeFull);
     EXPECT_FALSE(QImage(file).isNull());

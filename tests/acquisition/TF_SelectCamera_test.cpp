@@ -233,7 +233,7 @@ TEST_F(CameraWizard, GrabTakesAPictureIntoTheSeriesAndTheProject)
 
     // Grab releases; the picture comes with the release event and is downloaded into the series.
     series->BB_GrabClick();
-    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 1; }));
+    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 1; }, kSimPictureFuseMs));
     const QString first = series->Series[0]->FileName;
     EXPECT_EQ(first, SeriesFileName(root.path(), QStringLiteral("C_"), 1));
     const QSize full = QImageReader(first).size();
@@ -245,7 +245,7 @@ TEST_F(CameraWizard, GrabTakesAPictureIntoTheSeriesAndTheProject)
     series->CB_Frame->setChecked(true);
     series->Frame = QRect(240, 160, 480, 320); // the middle quarter of 960 x 640
     QTest::keyClick(series, Qt::Key_F1);
-    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 2; }));
+    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 2; }, kSimPictureFuseMs));
     EXPECT_EQ(QImageReader(series->Series[1]->FileName).size(), QSize(1944, 1296));
 
     // The series becomes a project, the pictures in list order.
@@ -349,7 +349,7 @@ TEST_F(CameraWizard, ACameraUnpluggedDuringLiveViewIsSaidOnceAndTheSeriesStays)
     openSeriesOnCamera();
     ASSERT_TRUE(runUntil([this] { return !series->EOS_IMG->bitmap().isNull(); }));
     series->BB_GrabClick();
-    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 1; }));
+    ASSERT_TRUE(runUntil([this] { return series->Series.size() == 1; }, kSimPictureFuseMs));
     SimCamera sim;
     ASSERT_TRUE(sim.attach());
     fake->answerMessage(mrOk);
