@@ -171,7 +171,7 @@ TEST(CamNotifyThreads, TheSimulatedCamerasEventsArriveFromItsThreadWhileTheGuiTh
     while ((changed + described < kEvents) && waited.elapsed() < 30000)
         cam.NotifyTimerTimer();
     control.join();
-    sim.SimCam_WaitIdle(5000);
+    ASSERT_TRUE(sim.SimCam_WaitIdle(30000));
     while (cam.NotifyQueueCount() > 0)
         cam.NotifyTimerTimer();
     EXPECT_TRUE(raised);

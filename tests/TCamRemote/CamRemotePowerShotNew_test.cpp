@@ -65,7 +65,7 @@ TEST_F(CamRemotePowerShotNew, TransferCutShortLeavesNoFile)
         tried = true;
     });
     cam.RemoteTakePicture();
-    ASSERT_TRUE(runUntil([&] { return tried; }));
+    ASSERT_TRUE(runUntil([&] { return tried; }, kSimPictureFuseMs));
     EXPECT_EQ(failure, "PR_RC_GetReleasedData errorcode 0x00002007, Incomplete transfer");
     EXPECT_FALSE(QFile::exists(file));
 }

@@ -64,7 +64,7 @@ TEST_F(CamRemotePowerShotOld, ReleaseProgressAndPictureArriveThroughTheQueue)
         }
     });
     cam.RemoteTakePicture();
-    ASSERT_TRUE(runUntil([&] { return QFile::exists(file) && lastProgress == 100; }));
+    ASSERT_TRUE(runUntil([&] { return QFile::exists(file) && lastProgress == 100; }, kSimPictureFuseMs));
     EXPECT_EQ(remote, std::vector<RemoteEventCallbackType>({RemoteEventCallbackReleaseStart,
                                                             RemoteEventCallbackReleaseComplete}));
     EXPECT_EQ(pictures, 1);

@@ -68,7 +68,7 @@ TEST_F(CamRemotePowerShot, ReleasedPictureIsWrittenToTheFileAsked)
         }
     });
     cam.RemoteTakePicture();
-    ASSERT_TRUE(runUntil([&] { return fetched; })) << "no picture announced";
+    ASSERT_TRUE(runUntil([&] { return fetched; }, kSimPictureFuseMs)) << "no picture announced";
     ASSERT_TRUE(QFile::exists(file));
     QImageReader reader(file);
     EXPECT_EQ(reader.format(), "jpeg");

@@ -12,6 +12,11 @@
 
 #include <dlfcn.h>
 
+// Waits for a picture the simulated camera makes at full size and the program fetches allow this
+// long: a sanitized build on a loaded machine needs tens of seconds for one. Only a picture that
+// never comes reaches the end.
+constexpr int kSimPictureFuseMs = 120000;
+
 struct SimCamera {
 #define SIMCAM_POINTER(ret, name, params) pfn_##name name = nullptr;
     SIMCAM_CONTROL_FUNCTIONS(SIMCAM_POINTER)

@@ -102,7 +102,7 @@ TEST_F(TCDSDKSimTest, ConnectsAndDownloadsAReleasedPicture)
     EXPECT_TRUE(func.DoSupportShootingPara);
     EXPECT_TRUE(cd.RemoteSupported());
     cd.RemoteTakePicture(kProgress, 3);
-    SimCam::get().WaitIdle(5000);
+    ASSERT_TRUE(SimCam::get().WaitIdle(30000)); // the picture is made and announced
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("shot.jpg"));
     cd.RemoteGetPicture(file, kProgress, 3);

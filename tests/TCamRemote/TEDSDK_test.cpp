@@ -8,15 +8,14 @@
 #include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 
+#include "SimCamera.h"
 #include "simcam_control.h"
+#include "support/TestHelpers.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -948,17 +947,8 @@ public:
     void FinilizeCommunications() override {}
 };
 
-// The component delivers its notifications from a 25 ms timer of the event loop.
-bool waitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 30000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
+// The component delivers its notifications from a timer of the event loop.
+using testhelpers::runUntil;
 
 } // namespace
 
@@ -984,13 +974,13 @@ TEST(EOSComponentTest, ProbeReportsItsStepsAndAReleasedPictureReachesItsFile)
     EXPECT_EQ(cam.Connect(CamModEOS, 0).CameraModelName, QStringLiteral("EOS SimCam Live"));
     cam.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, QString());
     const std::vector<int> steps = {6, 24, 29, 35, 41, 47, 53, 59, 65, 71, 76, 82, 88, 94, 100};
-    EXPECT_TRUE(waitFor([&] { return percents.size() >= steps.size(); }));
+    EXPECT_TRUE(runUntil([&] { return percents.size() >= steps.size(); }));
     EXPECT_EQ(percents, steps);
 
     cam.RemoteTakePicture();
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(runUntil([&] {
         return std::find(events.begin(), events.end(), RemoteEventCallbackReleaseImageReady) != events.end();
-    }));
+    }, kSimPictureFuseMs));
     const QString file = dir.filePath(QStringLiteral("release.jpg"));
     cam.RemoteGetPicture(file, PictureTypeFull);
     EXPECT_FALSE(QImage(file).isNull());

@@ -287,7 +287,7 @@ protected:
                 return gCamera;
         }
         simCam().SimCam_SetProperty(0, 0xD00B, 1);
-        simCam().SimCam_WaitIdle(5000);
+        EXPECT_TRUE(simCam().SimCam_WaitIdle(30000));
         const std::lock_guard guard(gLock);
         EXPECT_NE(gCamera, 0u) << "no event reached the callback";
         return gCamera;
@@ -572,9 +572,9 @@ TEST_F(PRSimCam, ReleasedPictureIsHandedOverThroughTheCallback)
         gEvents.clear();
     }
     sdk.RemoteTakePicture(nullptr, 7);
+    ASSERT_TRUE(simCam().SimCam_WaitIdle(30000)); // the camera has announced what it made
     PRReleaseRecord released{};
-    for (int wait = 0; wait < 300 && !released[0]; ++wait) { // up to 30 s on a loaded machine
-        simCam().SimCam_WaitIdle(100);
+    {
         const std::lock_guard guard(gLock);
         for (const PRReleaseRecord& record : gEvents)
             if (qFromLittleEndian<quint16>(record.data() + 6) == 0xC008)

@@ -25,6 +25,8 @@
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
 
+#include "EventLoopWait.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -53,7 +55,7 @@ using testhelpers::patterned;
 using testhelpers::whenShown;
 
 // The dialogs of these tests are given five seconds to show, more than the usual three.
-constexpr int DialogWaitMs = 5000;
+constexpr int DialogWaitMs = acquisitiontest::FuseMs;
 
 QByteArray contentOf(const QString& file)
 {

@@ -16,6 +16,8 @@
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
 
+#include "EventLoopWait.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -33,7 +35,7 @@ namespace {
 using testhelpers::patterned;
 using testhelpers::whenShown;
 
-constexpr int DialogWaitMs = 5000;
+constexpr int DialogWaitMs = acquisitiontest::FuseMs;
 
 class Preview : public ::testing::Test {
 protected:

@@ -3,12 +3,12 @@
 #include "acquisition/VSample.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
-#include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include "EventLoopWait.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -17,6 +17,8 @@
 
 
 namespace {
+
+using acquisitiontest::loopUntil;
 
 const char* const kSources =
     "Pattern A|videotestsrc is-live=true ! videobalance|"
@@ -124,10 +126,8 @@ TEST_F(VSampleTest, FramesReachTheCallbackWithTheFormatsSize)
         if (size != 160 * 120 * 3 / 2)
             ++wrongSize;
     });
-    for (int i = 0; i < 300 && frames < 5; ++i)
-        QThread::msleep(10);
+    EXPECT_TRUE(loopUntil([&] { return frames >= 5; }));
     graph->SetCallBack(nullptr);
-    EXPECT_GE(frames.load(), 5);
     EXPECT_EQ(wrongSize.load(), 0);
 }
 
@@ -208,16 +208,7 @@ TEST_F(VSampleTest, VisibleGraphShowsTheFramesInAWindowOfTheOwner)
     EXPECT_EQ(window->geometry(), QRect(0, 0, 520, 330));
 
     // The 160 x 120 I420 pattern, decoded and stretched over the window.
-    QElapsedTimer timer;
-    timer.start();
-    bool shown = false;
-    while (!shown && timer.elapsed() < 5000) {
-        QCoreApplication::processEvents();
-        shown = showsTheBars(window->grab().toImage());
-        if (!shown)
-            QThread::msleep(10);
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(loopUntil([&] { return showsTheBars(window->grab().toImage()); }));
 
     // A restart of the same graph keeps its one window.
     EXPECT_EQ(visible->RestartVideo(), S_OK);
@@ -247,21 +238,21 @@ TEST_F(VSampleTest, ImageBufferCopiesTheKeptFrameOnlyWhileBuffering)
     EXPECT_LT(graph->GetImageBuffer(pb, size), 0);
     QString selected;
     ASSERT_EQ(graph->StartVideo(QStringLiteral("Pattern A"), false, selected), S_OK) << graph->LastError().toStdString();
-    QThread::msleep(100);
+    // Frames have come, and still none is kept.
+    std::atomic<int> frames{0};
+    graph->SetCallBack([&frames](const quint8*, qint32&) { ++frames; });
+    ASSERT_TRUE(loopUntil([&] { return frames > 0; }));
+    graph->SetCallBack(nullptr);
     EXPECT_EQ(graph->GetImageBuffer(pb, size), E_INVALIDARG);
     EXPECT_FALSE(pb);
     EXPECT_EQ(size, 0);
 
     const auto waitForFrame = [&](qint32 wanted) {
-        QElapsedTimer timer;
-        timer.start();
         HRESULT hr = E_FAIL;
-        while (timer.elapsed() < 5000) {
+        loopUntil([&] {
             hr = graph->GetImageBuffer(pb, size);
-            if (hr == S_OK && size == wanted)
-                break;
-            QThread::msleep(10);
-        }
+            return hr == S_OK && size == wanted;
+        });
         return hr;
     };
 

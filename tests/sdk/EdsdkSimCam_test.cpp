@@ -63,18 +63,29 @@ struct Recorder {
         events.push_back(e);
         changed.notify_all();
     }
-    // Waits until `count` events of the kind have come; returns them.
-    std::vector<Event> waitFor(uint32_t kind, uint32_t event, size_t count, int timeoutMs = 30000)
+    // Waits until `count` events of the kind have come (30 s at most, for a loaded machine); returns them.
+    std::vector<Event> waitFor(uint32_t kind, uint32_t event, size_t count)
     {
         std::unique_lock<std::mutex> guard(lock);
         std::vector<Event> found;
-        changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
-            found.clear();
-            for (const Event& e : events)
-                if (e.kind == kind && e.event == event)
-                    found.push_back(e);
+        changed.wait_for(guard, std::chrono::seconds(30), [&] {
+            found = seenLocked(kind, event);
             return found.size() >= count;
         });
+        return found;
+    }
+    // The events of the kind that have come so far.
+    std::vector<Event> seen(uint32_t kind, uint32_t event)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return seenLocked(kind, event);
+    }
+    std::vector<Event> seenLocked(uint32_t kind, uint32_t event) const
+    {
+        std::vector<Event> found;
+        for (const Event& e : events)
+            if (e.kind == kind && e.event == event)
+                found.push_back(e);
         return found;
     }
 
@@ -340,7 +351,8 @@ TEST_F(EdsdkSimCam, AcceptsOnlyTheValuesItListsAndAnnouncesChangesFromItsOwnThre
             EXPECT_EQ(readU32(camera, c.id), before) << std::hex << c.id;
         }
     }
-    const auto changed = recorder.waitFor(1, kEdsPropertyEvent_PropertyChanged, 6);
+    ASSERT_TRUE(eds->SimCam_WaitIdle(30000)); // every event the writes raised has come
+    const auto changed = recorder.seen(1, kEdsPropertyEvent_PropertyChanged);
     ASSERT_EQ(changed.size(), 6u); // one per value taken, none for a refusal
     EXPECT_EQ(changed[0].data, kEdsPropID_ISOSpeed);
     EXPECT_EQ(changed[5].data, kEdsPropID_SaveTo);
@@ -502,7 +514,8 @@ TEST_F(EdsdkSimCam, ReleasesToTheCardAppearThereAndAreAnnouncedAsCreated)
     ASSERT_EQ(eds->EdsGetDirectoryItemInfo(created[0].ref, &info), 0u);
     EXPECT_STREQ(info.szFileName, "IMG_0006.JPG");
     EXPECT_EQ(eds->EdsRelease(created[0].ref), 0u);
-    EXPECT_EQ(recorder.waitFor(2, kEdsObjectEvent_DirItemRequestTransfer, 1, 100).size(), 0u);
+    ASSERT_TRUE(eds->SimCam_WaitIdle(30000)); // the camera has sent all it had
+    EXPECT_TRUE(recorder.seen(2, kEdsObjectEvent_DirItemRequestTransfer).empty());
 
     EdsVolumeRef volume = nullptr;
     ASSERT_EQ(eds->EdsGetChildAtIndex(camera, 0, &volume), 0u);
@@ -717,7 +730,9 @@ TEST_F(EdsdkSimCam, ABusyCameraAnswersTheCommandOnlyOnTheThirdTry)
     EXPECT_EQ(eds->EdsSendCommand(camera, kEdsCameraCommand_PressShutterButton, 3), EDS_ERR_DEVICE_BUSY);
     EXPECT_EQ(eds->EdsSendCommand(camera, kEdsCameraCommand_PressShutterButton, 3), 0u);
     EXPECT_EQ(eds->SimCam_CallCount("EdsSendCommand"), 3);
-    const auto created = recorder.waitFor(2, kEdsObjectEvent_DirItemCreated, 1);
+    ASSERT_EQ(recorder.waitFor(2, kEdsObjectEvent_DirItemCreated, 1).size(), 1u);
+    ASSERT_TRUE(eds->SimCam_WaitIdle(30000)); // a picture of a refused press would have come by now
+    const auto created = recorder.seen(2, kEdsObjectEvent_DirItemCreated);
     ASSERT_EQ(created.size(), 1u); // one picture: the refused presses took none
     EXPECT_EQ(eds->EdsRelease(created[0].ref), 0u);
     EXPECT_EQ(eds->EdsRelease(camera), 0u);
@@ -817,10 +832,11 @@ TEST_F(EdsdkSimCam, PolledEventsArriveOnlyThroughGetEventOnTheCallersThread)
     qunsetenv("JEX4_SIMCAM_EVENTS");
     EdsCameraRef camera = connect();
     ASSERT_EQ(eds->SimCam_RaiseEvent(0, kEdsStateEvent_WillSoonShutDown, 30), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(recorder.waitFor(3, kEdsStateEvent_WillSoonShutDown, 1, 0).empty());
+    EXPECT_GE(eds->SimCam_PendingEvents(), 1) << "the event waits for the caller";
+    EXPECT_TRUE(recorder.seen(3, kEdsStateEvent_WillSoonShutDown).empty());
     ASSERT_EQ(eds->EdsGetEvent(), 0u);
-    const auto events = recorder.waitFor(3, kEdsStateEvent_WillSoonShutDown, 1, 0);
+    EXPECT_EQ(eds->SimCam_PendingEvents(), 0);
+    const auto events = recorder.seen(3, kEdsStateEvent_WillSoonShutDown);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].data, 30u);
     EXPECT_EQ(events[0].thread, std::this_thread::get_id());
@@ -889,14 +905,21 @@ TEST_F(EdsdkSimCam, ACameraLeftAloneAnnouncesItsSwitchOffAndGoesUnlessTheTimerIs
         start();
         qunsetenv("JEX4_SIMCAM_AUTO_OFF_MS");
         Recorder events;
-        Extender extender{eds.get(), connect(), extend, &events};
+        Extender extender{eds.get(), nullptr, extend, &events};
+        // The handler is in place before the session opens, so no announcement can come before it.
+        EdsCameraListRef list = nullptr;
+        ASSERT_EQ(eds->EdsGetCameraList(&list), 0u);
+        ASSERT_EQ(eds->EdsGetChildAtIndex(list, 0, &extender.camera), 0u);
+        EXPECT_EQ(eds->EdsRelease(list), 0u);
         ASSERT_EQ(eds->EdsSetCameraStateEventHandler(extender.camera, kEdsStateEvent_All, Extender::onState, &extender), 0u);
-        // Announced again after each extension; once only when nobody answers.
-        const size_t announcements = extend ? 2 : 1;
+        ASSERT_EQ(eds->EdsOpenSession(extender.camera), 0u);
+        // Announced again after each extension, which a camera that went could not do; once only
+        // when nobody answers.
+        const size_t announcements = extend ? 3 : 1;
         ASSERT_EQ(events.waitFor(3, kEdsStateEvent_WillSoonShutDown, announcements).size(), announcements);
         EdsDeviceInfo info{};
         if (extend) {
-            EXPECT_TRUE(events.waitFor(3, kEdsStateEvent_Shutdown, 1, 300).empty());
+            EXPECT_TRUE(events.seen(3, kEdsStateEvent_Shutdown).empty());
             EXPECT_EQ(eds->EdsGetDeviceInfo(extender.camera, &info), 0u);
         } else {
             EXPECT_EQ(events.waitFor(3, kEdsStateEvent_Shutdown, 1).size(), 1u);
