@@ -6,7 +6,10 @@
 // - the overlay repaint of a mouse move while measuring at 1:1, 1:5 and 1:60, against QPainter
 //   drawing the same squares, lines, labels and bars over a copy of the background.
 // - a complete repaint at 1:1, 1:5 and 1:60 with the bird's-eye view shown (286 x 229, the window
-//   on screen), against the same repaint without the view.
+//   on screen), against the same repaint without the view;
+// - on screen in new-measurement mode at 1:1 and 1:60, a mouse move near the path's last point,
+//   the rubber band following it, and the paint it causes, against QPainter drawing the overlays
+//   and the rubber band over a copy of the background.
 // Times are the process's CPU time, the toolkit held to one thread of its pool.
 #include "Ratios.h"
 
@@ -22,6 +25,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -31,6 +35,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -378,8 +383,9 @@ void BM_Reference_QPainterOverlay(benchmark::State& state)
 }
 BENCHMARK(BM_Reference_QPainterOverlay)->ArgsProduct({bench::sizes({10, 14, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Last of all: the window goes on screen here, which the repaints above do without.
-void BM_CompleteRepaintWithBirdView(benchmark::State& state)
+// The bird's-eye view and the window on screen, made once. The benchmarks from here on need
+// them; the repaints above do without.
+TF_BirdView* onScreen()
 {
     static TF_BirdView* bird = [] {
         auto* view = new TF_BirdView;
@@ -389,9 +395,20 @@ void BM_CompleteRepaintWithBirdView(benchmark::State& state)
         TF_SMDI& w = window();
         w.resize(kViewW + 40, kViewH + 80);
         w.show();
-        w.PB->resize(kViewW, kViewH); // the size the repaints above were measured at
+        // The paint box the size the repaints above were measured at, by the window's layout.
+        QCoreApplication::processEvents();
+        w.resize(w.size() + QSize(kViewW, kViewH) - w.PB->size());
+        QCoreApplication::processEvents();
+        w.PB->resize(kViewW, kViewH);
         return view;
     }();
+    return bird;
+}
+
+// Last but one: the window goes on screen here.
+void BM_CompleteRepaintWithBirdView(benchmark::State& state)
+{
+    TF_BirdView* bird = onScreen();
     const int z = int(state.range(0));
     showZoom(z);
     window().FormActivate(); // the view shows this window
@@ -403,6 +420,98 @@ void BM_CompleteRepaintWithBirdView(benchmark::State& state)
     benchmark::DoNotOptimize(bird->view().constBits());
 }
 BENCHMARK(BM_CompleteRepaintWithBirdView)->ArgsProduct({bench::sizes({10, 14, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Measuring on screen: the view shows the path's last point, left of the middle, and the mouse
+// wanders right of it, so the rubber band from that point follows the mouse.
+QPoint showLastPoint(int z)
+{
+    showZoom(z);
+    TF_SMDI& w = window();
+    const QPoint last = w.PathList.front()->ObjectList.back()->ObjectList.back()->Pos;
+    const double div = w.GetZoomDiv(z);
+    w.SB_H->setValue(int(last.x() - div * kViewW / 4));
+    w.SB_V->setValue(int(last.y() - div * kViewH / 2));
+    w.SmoothDraw(true);
+    return w.ToScreen(last);
+}
+
+// Counts the paints a widget gets.
+class PaintCount : public QObject {
+public:
+    explicit PaintCount(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
+    ~PaintCount() override { m_widget->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    benchmark::IterationCount count = 0;
+
+private:
+    QWidget* m_widget;
+};
+
+// The n-th mouse position: up to 600 pixels right of the last point and 40 above or below it.
+QPoint mouseNear(QPoint last, int n)
+{
+    return last + QPoint(20 + (n * 37) % 600, (n * 13) % 81 - 40);
+}
+
+// One mouse move: the event the paint box gets, and the paint of the window it causes.
+void BM_RubberBandMove(benchmark::State& state)
+{
+    onScreen();
+    const int z = int(state.range(0));
+    const QPoint last = showLastPoint(z);
+    TF_SMDI& w = window();
+    w.A_NewMeasurementsExecute();
+    QCoreApplication::processEvents();
+    if (w.ScreenMode() != mmNewMeasurement || w.PB->size() != QSize(kViewW, kViewH)) {
+        state.SkipWithError("the window is not measuring in a view of the size asked for");
+        return;
+    }
+    // Focus following the mouse raises the window at every move, which is the platform's work.
+    const bool autoFocus = std::exchange(SettingAutoFocus, false);
+    PaintCount paints(w.PB);
+    int n = 0;
+    for (auto _ : state) {
+        bench::timeByCpu(state, [&] {
+            const QPointF at(mouseNear(last, n++));
+            QMouseEvent move(QEvent::MouseMove, at, w.PB->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(w.PB, &move);
+            w.PB->repaint(); // what the move asked for, painted now
+        });
+    }
+    SettingAutoFocus = autoFocus;
+    w.ApplyScreenMode(0);
+    if (paints.count < state.iterations())
+        state.SkipWithError("a mouse move painted nothing");
+}
+BENCHMARK(BM_RubberBandMove)->ArgsProduct({bench::sizes({10, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Reference: the background copied, then QPainter draws the overlays and the rubber band, in the
+// same view with the same mouse positions.
+void BM_Reference_RubberBand(benchmark::State& state)
+{
+    onScreen();
+    const int z = int(state.range(0));
+    const QPoint last = showLastPoint(z);
+    const Overlay overlay(z);
+    const QImage background = window().B_Background.copy();
+    QImage layer(background.size(), QImage::Format_RGB32);
+    int n = 0;
+    for (auto _ : state) {
+        bench::timeByCpu(state, [&] {
+            std::memcpy(layer.bits(), background.constBits(), size_t(background.sizeInBytes()));
+            QPainter p(&layer);
+            const QPoint mouse = mouseNear(last, n++);
+            overlay.draw(p, &mouse);
+            p.end();
+            benchmark::DoNotOptimize(layer.constBits());
+        });
+    }
+}
+BENCHMARK(BM_Reference_RubberBand)->ArgsProduct({bench::sizes({10, 69})})->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -419,6 +528,8 @@ int main(int argc, char** argv)
         bench::compare(named("BM_OverlayOnMouseMove", z), named("BM_Reference_QPainterOverlay", z));
     for (const int z : {10, 14, 69})
         bench::compare(named("BM_CompleteRepaintWithBirdView", z), named("BM_CompleteRepaint", z));
+    for (const int z : {10, 69})
+        bench::compare(named("BM_RubberBandMove", z), named("BM_Reference_RubberBand", z));
     const int result = bench::runWithRatios(argc, argv);
     windowStore().reset();
     delete F_BirdView.data();

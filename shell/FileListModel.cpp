@@ -53,32 +53,43 @@ QVector<FileListEntry> ListFolderFiles(const QString& folder, bool everything, c
     return entries;
 }
 
-// What the pool thread fills and the GUI thread collects.
+// What the pool thread fills and the GUI thread collects. The thread tells the model once it is
+// done, unless the model has let the listing go by then.
 struct FileListModel::Listing {
     std::atomic<bool> cancelled{false};
     QMutex mutex;
+    FileListModel* model = nullptr; // guarded by mutex
     bool done = false;
     QVector<FileListEntry> entries;
+
+    void dropped()
+    {
+        cancelled = true; // the thread drops what it read
+        const QMutexLocker lock(&mutex);
+        model = nullptr;
+    }
 };
 
 FileListModel::FileListModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
+    // No wait between slices: the window paints and takes input between two turns anyway.
     m_poll = new QTimer(this);
-    m_poll->setInterval(10);
+    m_poll->setInterval(0);
     connect(m_poll, &QTimer::timeout, this, &FileListModel::poll);
 }
 
 FileListModel::~FileListModel()
 {
     if (m_listing)
-        m_listing->cancelled = true; // the thread drops what it read
+        m_listing->dropped();
 }
 
 void FileListModel::setFolder(const QString& folder)
 {
     if (m_listing)
-        m_listing->cancelled = true;
+        m_listing->dropped();
+    m_poll->stop();
     beginResetModel();
     m_folder = folder;
     m_rows.clear();
@@ -86,6 +97,7 @@ void FileListModel::setFolder(const QString& folder)
     endResetModel();
 
     auto listing = std::make_shared<Listing>();
+    listing->model = this;
     m_listing = listing;
     // The settings are read here, on the GUI thread that writes them.
     const bool everything = SettingFileManagerDisplayEverything;
@@ -95,13 +107,18 @@ void FileListModel::setFolder(const QString& folder)
         const QMutexLocker lock(&listing->mutex);
         listing->entries = std::move(entries);
         listing->done = true;
+        // Posted while the model cannot go away; one gone later takes the posted call with it.
+        if (FileListModel* model = listing->model)
+            QMetaObject::invokeMethod(model, [model, listing] {
+                if (model->m_listing == listing)
+                    model->poll();
+            }, Qt::QueuedConnection);
     });
-    m_poll->start();
 }
 
 bool FileListModel::isListing() const
 {
-    return m_poll->isActive();
+    return m_listing || m_poll->isActive();
 }
 
 void FileListModel::poll()
@@ -113,6 +130,7 @@ void FileListModel::poll()
         m_pending = std::move(m_listing->entries);
     }
     m_listing.reset();
+    m_poll->start();
     // One slice per turn: the window paints and takes input between them.
     const int n = int(std::min<qsizetype>(SliceRows, m_pending.size()));
     if (n > 0) {

@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <thread>
+#include <vector>
 
 QPointer<TF_Histogram> F_Histogram;
 
@@ -98,10 +100,11 @@ private:
 
 } // namespace
 
-void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
+namespace {
+
+// Adds rows [first, end) of a 24-bit image to the counts.
+void countRows(const TFastDIB& image, int first, int end, HistogramCounts& counts)
 {
-    if (!image.Bits || !image.Scanlines || image.Info.Header.BitCount != 24)
-        return;
     const int width = image.Info.Header.Width;
     // Four sets of 32-bit bins, one per pixel of a group of four: wood has long runs of the same
     // values, and one set would make every increment wait for the one before. A band of rows
@@ -125,7 +128,7 @@ void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
         }
     };
     qint64 inBand = 0;
-    for (int y = 0; y < image.AbsHeight; ++y) {
+    for (int y = first; y < end; ++y) {
         const quint8* p = static_cast<const quint8*>(image.Scanlines[y]);
         int x = 0;
         auto add = [](Bins& s, const quint8* q) {
@@ -153,6 +156,42 @@ void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
         }
     }
     flush();
+}
+
+// Pixels one thread counts at least before another one is worth starting.
+constexpr qint64 kPixelsPerThread = qint64(1) << 20;
+
+} // namespace
+
+void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
+{
+    if (!image.Bits || !image.Scanlines || image.Info.Header.BitCount != 24)
+        return;
+    // A tray holds hundreds of millions of pixels: bands of rows are counted side by side.
+    const int rows = image.AbsHeight;
+    const qint64 pixels = qint64(image.Info.Header.Width) * rows;
+    const int threads = int(std::clamp<qint64>(pixels / kPixelsPerThread, 1,
+                                               std::clamp(int(std::thread::hardware_concurrency()), 1, rows)));
+    if (threads == 1) {
+        countRows(image, 0, rows, counts);
+        return;
+    }
+    std::vector<HistogramCounts> parts(static_cast<size_t>(threads));
+    {
+        std::vector<std::jthread> workers;
+        for (int i = 1; i < threads; ++i)
+            workers.emplace_back([&, i] {
+                countRows(image, int(qint64(rows) * i / threads), int(qint64(rows) * (i + 1) / threads), parts[size_t(i)]);
+            });
+        countRows(image, 0, rows / threads, parts[0]);
+    }
+    for (const HistogramCounts& part : parts)
+        for (size_t v = 0; v < 256; ++v) {
+            counts.Brightness[v] += part.Brightness[v];
+            counts.Red[v] += part.Red[v];
+            counts.Green[v] += part.Green[v];
+            counts.Blue[v] += part.Blue[v];
+        }
 }
 
 quint64 ImageFingerprint(const TFastDIB& image)

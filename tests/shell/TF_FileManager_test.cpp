@@ -34,6 +34,7 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 
@@ -207,6 +208,33 @@ TEST_F(FileManager, ManyFilesReachTheViewInSlices)
     EXPECT_EQ(fm->Files->rowCount(), 2500);
     EXPECT_EQ(largest, FileListModel::SliceRows);
     EXPECT_EQ(fm->SelectedPath(), many.filePath(QStringLiteral("core_2499.jpg"))) << "selected once its row came";
+}
+
+// A listing still being read when its model moves on or goes is dropped: the rows are the second
+// folder's alone, and a model destroyed meanwhile is never called.
+TEST(FileListModel, AListingOvertakenOrOrphanedIsDropped)
+{
+    QTemporaryDir first, second;
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_TRUE(QFile(first.filePath(QStringLiteral("a_%1.jpg").arg(i))).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile(second.filePath(QStringLiteral("b.jpg"))).open(QIODevice::WriteOnly));
+    const bool everything = std::exchange(SettingFileManagerDisplayEverything, true);
+
+    FileListModel model;
+    int listings = 0;
+    QObject::connect(&model, &FileListModel::listed, [&listings] { ++listings; });
+    model.setFolder(first.path());
+    model.setFolder(second.path());
+    auto orphan = std::make_unique<FileListModel>();
+    orphan->setFolder(first.path());
+    orphan.reset();
+    ASSERT_TRUE(waitFor([&] { return !model.isListing(); }));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(listings, 1);
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.filePath(0), second.filePath(QStringLiteral("b.jpg")));
+    SettingFileManagerDisplayEverything = everything;
 }
 
 TEST_F(FileManager, BrowsingSelectsTheTargetAndReportsWhatIsMissing)

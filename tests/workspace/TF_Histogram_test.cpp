@@ -68,6 +68,7 @@ TEST(CountHistogram, CountsEveryPixelOfA24BitImage)
         {"all white", white},
         {"patterned, odd width (row padding)", patterned(37, 23, 5)},
         {"one pixel", patterned(1, 1, 9)},
+        {"large enough to be counted in bands side by side", patterned(1501, 1403, 4)},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
