@@ -47,6 +47,34 @@ public:
     // Takes an image as the topmost and announces it; returns it.
     TStitchObject* addImage(std::unique_ptr<TStitchObject> image);
 
+    // ---- paths and their points ----
+    // s + " " + n for the smallest n >= 1 that no path carries exactly (letter case counts).
+    QString uniquePathName(const QString& s) const;
+    // A new visible, expanded path named `name`, or "Path n" when empty, after the others; announced.
+    TPath* newPath(const QString& name);
+    // An index point at the end of the path, the path's widths recomputed; no renumbering. None
+    // without a path.
+    static TIndex* newIndex(TPath* path, int x, int y);
+    // A measurement point at the end of the index point's list. It belongs to the path that owns the
+    // index point, whatever `path` says; that path is renumbered and its widths recomputed. None
+    // without an index point.
+    static TMeasurement* newMeasurement(TPath* path, TIndex* index, int x, int y);
+    // Renames the path's points ("Index n", "M n" counted through the path) and returns the number
+    // of its measurement points; 0 without a path.
+    static int countMeasurements(TPath* path);
+    // The index or measurement point of the path nearest to (x, y) within 30 canvas pixels; the
+    // earliest in path order wins a tie. None without a path or a point that near.
+    static TJEXObject* findNearest(const TPath* path, int x, int y);
+
+    // ---- the anchor line ----
+    // An active anchor point at the end of the anchor line.
+    TAnchorPoint* newAnchorPoint(int x, int y);
+    // Snaps (cx, cy) to the anchor line: walking the active segments pixel by pixel along their
+    // longer axis, the first point whose walked coordinate equals cx (flat segment) or cy (steep
+    // one). Returns the pixel steps from the line's start to it, or -1 when the line has fewer than
+    // two points or never reaches the coordinate, leaving (cx, cy) as they were.
+    int anchorPos(int& cx, int& cy) const;
+
 signals:
     // Images came, went, moved in the drawing order or were replaced. Whoever changes StitchList
     // directly emits it.

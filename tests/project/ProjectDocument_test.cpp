@@ -159,3 +159,52 @@ TEST(ProjectDocument, ItsObjectsGoWithItsOwnerAndLinksToThemReadNull)
 }
 
 } // namespace
+
+namespace {
+
+// Measuring on a bare document: paths named in turn, points numbered through the path whatever
+// path the caller names, and a click found near its point.
+TEST(ProjectDocument, MeasuresWithoutAWindow)
+{
+    ProjectDocument doc;
+    QSignalSpy paths(&doc, &ProjectDocument::pathChanged);
+    TPath* first = doc.newPath(QString());
+    TPath* second = doc.newPath(QString());
+    EXPECT_EQ(first->Name, QStringLiteral("Path 1"));
+    EXPECT_EQ(second->Name, QStringLiteral("Path 2"));
+    EXPECT_EQ(paths.count(), 2);
+
+    TIndex* i1 = ProjectDocument::newIndex(first, 0, 0);
+    ProjectDocument::newMeasurement(first, i1, 30, 40);
+    TIndex* i2 = ProjectDocument::newIndex(first, 100, 40);
+    // Named for the other path, the point still goes where its index point is.
+    TMeasurement* m = ProjectDocument::newMeasurement(second, i2, 130, 80);
+    EXPECT_EQ(m->Path.get(), first);
+    EXPECT_EQ(m->Name, QStringLiteral("M 2"));
+    EXPECT_EQ(i2->Name, QStringLiteral("Index 2"));
+    EXPECT_DOUBLE_EQ(m->distance, 50.0);
+    EXPECT_EQ(ProjectDocument::countMeasurements(first), 2);
+
+    EXPECT_EQ(ProjectDocument::findNearest(first, 128, 78), m);
+    EXPECT_EQ(ProjectDocument::findNearest(first, 200, 200), nullptr);
+    EXPECT_EQ(ProjectDocument::newIndex(nullptr, 1, 1), nullptr);
+    EXPECT_EQ(ProjectDocument::newMeasurement(first, nullptr, 1, 1), nullptr);
+}
+
+TEST(ProjectDocument, SnapsToItsAnchorLine)
+{
+    ProjectDocument doc;
+    int x = 5, y = 9;
+    EXPECT_EQ(doc.anchorPos(x, y), -1); // no line yet
+    doc.newAnchorPoint(0, 0);
+    doc.newAnchorPoint(10, 2);
+    EXPECT_EQ(doc.AnchorLine->Count(), 2);
+    EXPECT_EQ(doc.anchorPos(x, y), 5);
+    EXPECT_EQ(QPoint(x, y), QPoint(5, 1));
+    x = 20;
+    y = 9;
+    EXPECT_EQ(doc.anchorPos(x, y), -1); // past the line's end: left as it was
+    EXPECT_EQ(QPoint(x, y), QPoint(20, 9));
+}
+
+} // namespace
