@@ -77,81 +77,39 @@ void showInsertedPoint(TF_Measurements& tool, TF_SMDI* f, TPath* path, TJEXObjec
 
 QString TF_Measurements::GetUniquePathName(const TF_SMDI* f, const QString& s)
 {
-    for (int n = 1;; ++n) {
-        const QString name = s + QStringLiteral(" ") + QString::number(n);
-        if (!f || std::none_of(f->PathList.begin(), f->PathList.end(), [&](const auto& p) { return p->Name == name; }))
-            return name;
-    }
+    return f ? f->document().uniquePathName(s) : s + QStringLiteral(" 1");
 }
 
 TPath* TF_Measurements::NewPath(TF_SMDI* f, const QString& Name)
 {
-    if (!f)
-        return nullptr;
-    auto path = std::make_unique<TPath>();
-    path->Name = Name.isEmpty() ? GetUniquePathName(f, QStringLiteral("Path")) : Name;
-    path->expanded = true;
-    path->Pith = false;
-    f->PathList.push_back(std::move(path));
-    return f->PathList.back().get();
+    return f ? f->document().newPath(Name) : nullptr;
 }
 
 TIndex* TF_Measurements::NewIndex(TF_SMDI* f, TPath* Path, int x, int y)
 {
-    Q_UNUSED(f);
-    if (!Path)
-        return nullptr;
-    auto index = std::make_unique<TIndex>();
-    index->Pos = QPoint(x, y);
-    index->Path = Path;
-    Path->ObjectList.push_back(std::move(index));
-    RecomputeDistances(Path);
-    return Path->ObjectList.back().get();
+    TIndex* index = ProjectDocument::newIndex(Path, x, y);
+    if (f && index)
+        emit f->document().pathChanged(Path);
+    return index;
 }
 
 TMeasurement* TF_Measurements::NewMeasurement(TF_SMDI* f, TPath* Path, TIndex* Index, int x, int y)
 {
-    if (!Index)
-        return nullptr;
-    // A point belongs to the path that owns its index point, whatever the caller named.
-    if (Index->Path)
-        Path = Index->Path;
-    auto m = std::make_unique<TMeasurement>();
-    m->Pos = QPoint(x, y);
-    m->Path = Path;
-    m->Index = Index;
-    Index->ObjectList.push_back(std::move(m));
-    TMeasurement* result = Index->ObjectList.back().get();
-    CountMeasurements(f, Path);
-    RecomputeDistances(Path);
-    return result;
+    TMeasurement* m = ProjectDocument::newMeasurement(Path, Index, x, y);
+    if (f && m)
+        emit f->document().pathChanged(m->Path);
+    return m;
 }
 
 TAnchorPoint* TF_Measurements::NewAnchorPoint(TF_SMDI* f, int x, int y)
 {
-    if (!f || !f->AnchorLine)
-        return nullptr;
-    auto ap = std::make_unique<TAnchorPoint>();
-    ap->Pos = QPoint(x, y);
-    ap->Active = true;
-    ap->AnchorLine = f->AnchorLine.get();
-    f->AnchorLine->AnchorPoints.push_back(std::move(ap));
-    return f->AnchorLine->AnchorPoints.back().get();
+    return f && f->AnchorLine ? f->document().newAnchorPoint(x, y) : nullptr;
 }
 
 int TF_Measurements::CountMeasurements(TF_SMDI* f, TPath* Path)
 {
     Q_UNUSED(f);
-    if (!Path)
-        return 0;
-    int m = 0;
-    int i = 0;
-    for (const auto& index : Path->ObjectList) {
-        index->Name = QStringLiteral("Index ") + QString::number(++i);
-        for (const auto& meas : index->ObjectList)
-            meas->Name = QStringLiteral("M ") + QString::number(++m);
-    }
-    return m;
+    return ProjectDocument::countMeasurements(Path);
 }
 
 // ---- inserting ---------------------------------------------------------------------------------
@@ -287,25 +245,7 @@ void TF_Measurements::DeletePath(TF_SMDI* f, TJEXObject* APath)
 TJEXObject* TF_Measurements::FindNearest(TF_SMDI* f, TPath* Path, int x, int y)
 {
     Q_UNUSED(f);
-    if (!Path)
-        return nullptr;
-    const QPointF at(x, y);
-    double best = 100000;
-    TJEXObject* result = nullptr;
-    // Strictly smaller only: on a tie the point earlier in the path stays.
-    auto consider = [&](TJEXObject* o) {
-        const double d = PointDistanceF(QPointF(o->Pos), at);
-        if (d >= 0 && d < best) {
-            best = d;
-            result = o;
-        }
-    };
-    for (const auto& index : Path->ObjectList) {
-        consider(index.get());
-        for (const auto& m : index->ObjectList)
-            consider(m.get());
-    }
-    return result && best <= 30 ? result : nullptr;
+    return ProjectDocument::findNearest(Path, x, y);
 }
 
 double TF_Measurements::GetDistance(double APixelDistance) const

@@ -463,6 +463,9 @@ void TF_SMDI::connectComponents()
 {
     connect(SB_H, &QScrollBar::valueChanged, this, &TF_SMDI::SB_HChange);
     connect(SB_V, &QScrollBar::valueChanged, this, &TF_SMDI::SB_HChange);
+    // The bar's value, not the signal's: a handler above may have moved it again meanwhile.
+    connect(SB_H, &QScrollBar::valueChanged, &m_doc, [this] { m_doc.ScrollX = SB_H->value(); });
+    connect(SB_V, &QScrollBar::valueChanged, &m_doc, [this] { m_doc.ScrollY = SB_V->value(); });
     // Only a choice of the user changes the zoom; SetCaption selects items without effect.
     connect(CB_Zoom, &QComboBox::activated, this, &TF_SMDI::CB_ZoomChange);
     connect(SB_Size1, &QToolButton::clicked, this, &TF_SMDI::SB_Size1Click);
@@ -758,16 +761,8 @@ void TF_SMDI::ClearData(bool Data, bool Images)
     // The trees show the objects about to go; they are emptied first and rebuilt by the caller.
     if (F_Measurements && F_Measurements->MDIForm() == this)
         F_Measurements->ClearAll();
-    CPList.clear();
-    if (Images)
-        StitchList.clear(); // each image frees its FD, FT and FZ
-    if (Data) {
-        PathList.clear(); // a path frees its index points, each index point its measurements
-        CurrentPath = nullptr;
-        CurrentIndex = nullptr;
-    }
     DrawObject = nullptr;
-    DrawList.clear();
+    m_doc.clear(Data, Images);
 }
 
 void TF_SMDI::SetCaption()

@@ -5,6 +5,7 @@
 // clipboard), TF_SMDI_ImageOps.cpp (pixel operations on the images).
 #pragma once
 
+#include "project/ProjectDocument.h"
 #include "project/TJEXObject.h"
 
 #include <QImage>
@@ -137,18 +138,23 @@ public:
     QAction* A_AnchorPoint = nullptr;
 
     // ---- state ----
+private:
+    ProjectDocument m_doc; // first: the model names below refer into it
+public:
+    ProjectDocument& document() { return m_doc; }
+    const ProjectDocument& document() const { return m_doc; }
     bool fImageLoadError = false; // the last image load failed or was not done: closing asks nothing
     std::unique_ptr<TArea> Area;  // extent of all images
     QImage B_Background, B_Image, B_Foreground, B_Zoom, B_Bird; // paint layers (Format_RGB32)
     std::unique_ptr<TFastDIB> FX; // scratch image for magnified and overview drawing
     int TDelta_X = 0, TDelta_Y = 0; // inertia scroll speeds
-    int DPI = 1200;                 // resolution of the project's images, dots per inch
+    int& DPI = m_doc.DPI;           // resolution of the project's images, dots per inch
     int VSTOffset = 0;              // scroll offset of the measurement tree kept for this window
-    std::vector<std::unique_ptr<TStitchObject>> StitchList; // images, in drawing order
-    std::vector<std::unique_ptr<TControlPoint>> CPList;
-    std::vector<std::unique_ptr<TPath>> PathList;
-    std::vector<std::unique_ptr<TDrawObject>> DrawList; // arrows and rectangles
-    std::unique_ptr<TAnchorLine> AnchorLine;
+    std::vector<std::unique_ptr<TStitchObject>>& StitchList = m_doc.StitchList; // images, in drawing order
+    std::vector<std::unique_ptr<TControlPoint>>& CPList = m_doc.CPList;
+    std::vector<std::unique_ptr<TPath>>& PathList = m_doc.PathList;
+    std::vector<std::unique_ptr<TDrawObject>>& DrawList = m_doc.DrawList; // arrows and rectangles
+    std::unique_ptr<TAnchorLine>& AnchorLine = m_doc.AnchorLine;
     bool Drawing = false;   // while set, repaint requests do nothing
     bool CopyRect = false;  // a region rectangle is shown
     bool UpdateByGesture = false; // inertia moves the bars: their change handler must not repaint
@@ -161,9 +167,9 @@ public:
     QPoint DPI1, DPI2;           // canvas points of the resolution calibration
     QPoint ClipbrdPT1, ClipbrdPT2; // corners of the region rectangle, canvas pixels
     QPoint Anchor;               // mouse position snapped to the anchor line
-    ObjectRef<TPath> CurrentPath;   // where new points go; reads as null once the path is freed
-    ObjectRef<TIndex> CurrentIndex; // the index point new measurements follow; null once freed
-    std::unique_ptr<TJEXProject> Project;
+    ObjectRef<TPath>& CurrentPath = m_doc.CurrentPath;   // where new points go; reads as null once the path is freed
+    ObjectRef<TIndex>& CurrentIndex = m_doc.CurrentIndex; // the index point new measurements follow; null once freed
+    std::unique_ptr<TJEXProject>& Project = m_doc.Project;
     TJEXObject* DrawObject = nullptr; // the arrow or rectangle being placed (owned by DrawList)
     QPoint TrackerPos;
     int64_t GestureInertiaTime = 0; // duration of the last press, ms
@@ -377,7 +383,7 @@ private:
     // Canvas length of a screen length at the current zoom, rounded (halves to even).
     qint64 canvasLength(qint64 screenLength) const;
 
-    int fZoom = 10;       // 1..999; 10 is 1:1
+    int& fZoom = m_doc.Zoom; // 1..999; 10 is 1:1
     int fScreenMode = 0;  // see the mm* values
     bool ImageMoving = false; // images are being dragged in image alignment
     QPointer<QMdiSubWindow> m_frame; // the sub-window whose activation this window follows

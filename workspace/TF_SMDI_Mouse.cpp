@@ -159,33 +159,6 @@ void setSecondPoint(TDrawObject* d, QPoint p)
         rect->x2 = p;
 }
 
-// Walks one segment pixel by pixel (Bresenham) along its longer axis, counting steps into
-// `steps`, until the walked coordinate equals `target`. The step's point goes to (along, across).
-bool walkSegment(qint64 a, qint64 b, qint64 c, qint64 d, qint64 target, qint64& steps, qint64& along, qint64& across)
-{
-    const qint64 da = std::llabs(c - a);
-    const qint64 db = std::llabs(d - b);
-    const int sa = c > a ? 1 : -1;
-    const int sb = d > b ? 1 : -1;
-    qint64 x = a, y = b, err = 2 * db - da;
-    while (x != c) {
-        x += sa;
-        if (err >= 0) {
-            y += sb;
-            err += 2 * db - 2 * da;
-        } else {
-            err += 2 * db;
-        }
-        ++steps;
-        if (x == target) {
-            along = x;
-            across = y;
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 void TF_SMDI::ApplyScreenMode(int Value)
@@ -830,34 +803,4 @@ void TF_SMDI::SetInfoBar()
 // Snaps along the longer axis of the first active segment that reaches the point: on a flat
 // segment the point moves up or down onto it, on a steep one left or right. The step count
 // runs on over the segments walked before.
-int TF_SMDI::GetAnchorPos(int& AnchorCX, int& AnchorCY)
-{
-    if (!AnchorLine || AnchorLine->AnchorPoints.size() < 2)
-        return -1;
-    const auto& points = AnchorLine->AnchorPoints;
-    qint64 steps = 0;
-    for (size_t i = 0; i + 1 < points.size(); ++i) {
-        if (!points[i]->Active)
-            continue;
-        const qint64 a = points[i]->Pos.x(), b = points[i]->Pos.y();
-        const qint64 c = points[i + 1]->Pos.x(), d = points[i + 1]->Pos.y();
-        const bool flat = std::llabs(d - b) < std::llabs(c - a);
-        if (flat ? a == AnchorCX : b == AnchorCY) {
-            AnchorCX = int(a);
-            AnchorCY = int(b);
-            return clampInt(steps);
-        }
-        qint64 along = 0, across = 0;
-        if (flat && walkSegment(a, b, c, d, AnchorCX, steps, along, across)) {
-            AnchorCX = int(along);
-            AnchorCY = int(across);
-            return clampInt(steps);
-        }
-        if (!flat && walkSegment(b, a, d, c, AnchorCY, steps, along, across)) {
-            AnchorCX = int(across);
-            AnchorCY = int(along);
-            return clampInt(steps);
-        }
-    }
-    return -1;
-}
+int TF_SMDI::GetAnchorPos(int& AnchorCX, int& AnchorCY) { return m_doc.anchorPos(AnchorCX, AnchorCY); }

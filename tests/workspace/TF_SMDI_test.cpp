@@ -19,6 +19,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,6 +174,39 @@ TEST_F(Window, ClearDataFreesWhatItIsAskedTo)
         EXPECT_EQ(w->CurrentPath == nullptr, r.data);
         EXPECT_EQ(w->CurrentIndex == nullptr, r.data);
     }
+}
+
+// The project file keeps the zoom and scroll position from the document: they follow the window,
+// whether the user scrolls or zooms, or the program does.
+TEST_F(Window, TheDocumentKeepsTheWindowsViewState)
+{
+    TF_SMDI* w = make();
+    w->resize(300, 200);
+    w->show();
+    addImage(*w, 0, 0, 2000, 1500);
+    w->UpdateArea();
+    QCoreApplication::processEvents();
+    ASSERT_GT(w->SB_H->maximum(), 40);
+    ASSERT_GT(w->SB_V->maximum(), 30);
+    const ProjectDocument& doc = w->document();
+
+    w->SB_H->setValue(40);
+    w->SB_V->setValue(30);
+    EXPECT_EQ(doc.ScrollX, w->SB_H->value());
+    EXPECT_EQ(doc.ScrollY, w->SB_V->value());
+    w->SB_H->triggerAction(QAbstractSlider::SliderSingleStepAdd); // a user's step
+    EXPECT_NE(w->SB_H->value(), 40);
+    EXPECT_EQ(doc.ScrollX, w->SB_H->value());
+
+    w->setZoom(20);
+    EXPECT_EQ(doc.Zoom, w->zoom());
+    EXPECT_EQ(doc.ScrollX, w->SB_H->value()); // the bars follow a zoom: so does the document
+    EXPECT_EQ(doc.ScrollY, w->SB_V->value());
+
+    // What the window frees, its document announces.
+    QSignalSpy images(&w->document(), &ProjectDocument::imagesChanged);
+    w->ClearData(false, true);
+    EXPECT_EQ(images.count(), 1);
 }
 
 TEST_F(Window, NewMeasurementsWithoutAnIndexLeadsToNewIndexMode)
