@@ -11,6 +11,7 @@
 
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
+#include "support/TestHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -156,11 +157,12 @@ TEST_F(Contrast, PreviewFollowsTheSlidersAtItsReduction)
     d.show();
     ASSERT_EQ(d.ContrastSize, 5);
     setSliders(&d, some);
-    QTest::qWait(20); // the moves are gathered into one rebuild
     TFastDIB reduced;
     ReducedCopy(*before[0], reduced, 5);
     ASSERT_EQ(reduced.Info.Header.Width, 12);
-    EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, *adjusted(reduced, some)));
+    const auto want = adjusted(reduced, some);
+    // The moves are gathered into one rebuild once the event loop turns.
+    EXPECT_TRUE(testhelpers::runUntil([&] { return sameBytes(*d.ContrastPreviewDIB, *want); }));
     EXPECT_TRUE(sameBytes(*w->StitchList[0]->FD, *before[0])) << "the sliders alone change no picture";
     EXPECT_EQ(d.L_Blue->text(), QStringLiteral("30"));
     EXPECT_EQ(d.FE_Contrast->text(), QStringLiteral("40"));
