@@ -237,6 +237,14 @@ QStringList RAXOMessageParser::takeProblems()
 RAXOLink::RAXOLink(QObject* parent)
     : QObject(parent)
 {
+    Clock = [] {
+        static const QElapsedTimer since = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return since.elapsed();
+    };
     TCP = new QTcpSocket(this);
     // A full buffer stops the socket reading: the peer waits instead of our memory growing.
     TCP->setReadBufferSize(ReadBufferBytes);
@@ -442,9 +450,9 @@ void RAXOLink::drain()
     m_handling = true;
     int handled = 0;
     qint64 read = 0;
-    QElapsedTimer turn;
-    turn.start();
-    while (handled < MaxMessagesPerTurn && !turn.hasExpired(MaxTurnMs)) {
+    const qint64 turnStart = Clock();
+    const auto turnExpired = [&] { return Clock() - turnStart > MaxTurnMs; };
+    while (handled < MaxMessagesPerTurn && !turnExpired()) {
         std::optional<RAXOMessage> message = m_parser.next();
         if (!message) {
             // Only a parser without a complete message takes more: then it holds at most the start of
@@ -472,7 +480,7 @@ void RAXOLink::drain()
         }
     }
     m_handling = false;
-    if (handled >= MaxMessagesPerTurn || turn.hasExpired(MaxTurnMs) || TCP->bytesAvailable() > 0) {
+    if (handled >= MaxMessagesPerTurn || turnExpired() || TCP->bytesAvailable() > 0) {
         // More is there: the event loop runs first, then the next turn.
         postDrain();
         return;

@@ -141,6 +141,11 @@ public:
     // What the link holds of RAXO's input and has not acted on yet.
     const RAXOMessageParser& Parser() const { return m_parser; }
 
+    // Milliseconds on a steady clock; a turn's MaxTurnMs is read on it. Tests step it by hand.
+    std::function<qint64()> Clock;
+    // Runs QuietInterval after the input stops while a line or message is unfinished.
+    QTimer* QuietTimer() const { return m_quiet; }
+
     // Status panel text and which icon shows. Widgets given here follow them.
     QString StatusText() const { return m_statusText; }
     bool Connected() const;

@@ -49,10 +49,14 @@ int runChild(const QByteArray& scenario)
         QEvent direct(QEvent::User);
         std::printf("sendEvent:%d\n", QCoreApplication::sendEvent(&thrower, &direct) ? 1 : 0);
     });
-    QTimer::singleShot(50, [&app] {
-        std::printf("loop went on\n");
-        app.quit();
-    });
+    // Posted after the others, so it runs after them however long each took.
+    QMetaObject::invokeMethod(
+        &app,
+        [&app] {
+            std::printf("loop went on\n");
+            app.quit();
+        },
+        Qt::QueuedConnection);
     const int rc = app.exec();
     std::printf("exec:%d\n", rc);
     std::fflush(stdout);

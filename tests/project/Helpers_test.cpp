@@ -15,10 +15,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
@@ -485,20 +485,24 @@ TEST(RunAndCapture, AppendsToAMemoAndKeepsEventsFlowing)
 {
     QPlainTextEdit memo;
     memo.setPlainText(QStringLiteral("pto_gen:\n"));
-    bool timerRan = false;
-    QTimer::singleShot(50, [&timerRan] { timerRan = true; });
+    bool posted = false;
+    QMetaObject::invokeMethod(&memo, [&posted] { posted = true; }, Qt::QueuedConnection);
     const int rc = RunAndCapture(QStringLiteral("/bin/sh -c \"sleep 0.3; printf 'found 2 images'\""), &memo);
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(memo.toPlainText(), QStringLiteral("pto_gen:\nfound 2 images"));
-    EXPECT_TRUE(timerRan) << "events must be processed while the tool runs";
+    EXPECT_TRUE(posted) << "events must be processed while the tool runs";
 }
 
 TEST(RunAndCapture, AMemoClosedMeanwhileIsLeftAlone)
 {
     auto* memo = new QPlainTextEdit;
-    QTimer::singleShot(100, memo, [memo] { delete memo; });
+    // Closed as soon as the first words are in, while the tool still runs.
+    QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->deleteLater(); });
+    const QPointer<QPlainTextEdit> closed(memo);
     const int rc = RunAndCapture(QStringLiteral("/bin/sh -c \"printf early; sleep 0.4; printf late\""), memo);
     EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(closed.isNull()) << "the memo went while the tool ran";
+    delete closed.data();
 }
 
 // --- Tree nodes -------------------------------------------------------------------------------

@@ -190,7 +190,7 @@ TEST_F(ErrorLogTest, AddLogFromAnotherThreadArrivesOnTheGuiThread)
     std::thread worker([] { TF_ErrorLog::AddLog(3, QStringLiteral("from a worker")); });
     worker.join();
     EXPECT_TRUE(TF_ErrorLog::Entries().empty()) << "the list is only touched on the GUI thread";
-    QTRY_COMPARE_WITH_TIMEOUT(int(TF_ErrorLog::Entries().size()), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(int(TF_ErrorLog::Entries().size()), 1, 30000);
     EXPECT_EQ(messages(log.VST_Log), QStringList({"from a worker"}));
 }
 

@@ -4,6 +4,7 @@
 #include "shell/DockPanel.h"
 
 #include "shell/BlendedDockingRect.h"
+#include "support/TestHelpers.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -11,7 +12,6 @@
 #include <QMainWindow>
 #include <QRubberBand>
 #include <QTabBar>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -37,8 +37,8 @@ protected:
         panel->stopFollowing();
         frame.reset();
     }
-    // The panel sizes a new client once the frame has laid it out.
-    static void settle() { QTest::qWait(20); }
+    // The panel sizes a new client once the frame has laid it out: a few turns of the event loop.
+    static void settle() { testhelpers::turnEventLoop(); }
     // A tool window that floated at this height before it was docked.
     QWidget* floated(int height)
     {
@@ -121,7 +121,7 @@ TEST_F(DockPanelTest, WindowsSharingThePanelShowTabsAtItsTop)
         return tabs && std::abs(panel->depth() + tabs->height() - 150) <= 2;
     };
     // The frame lays out the tabs and the panel resizes in later turns; a busy machine needs more of them.
-    (void)QTest::qWaitFor(tabsShown, 5000); // the checks below say what is missing
+    (void)testhelpers::runUntil(tabsShown); // the checks below say what is missing
     ASSERT_NE(tabs, nullptr) << "a tab per window";
     EXPECT_TRUE(tabs->shape() == QTabBar::RoundedNorth || tabs->shape() == QTabBar::TriangularNorth);
     QDockWidget* current = panel->dockWidgetOf(b);

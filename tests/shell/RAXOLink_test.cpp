@@ -21,10 +21,10 @@
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
@@ -440,8 +440,9 @@ TEST_F(LinkDialogue, RefusedConnectionIsRetriedByTheTimerUntilRAXOListens)
     ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
     ASSERT_TRUE(link->SetPort(ntohs(address.sin_port)));
+    QSignalSpy refused(link->TCP, &QAbstractSocket::errorOccurred);
     link->T_TCP->start();
-    settle(2500); // at least one attempt
+    ASSERT_TRUE(waitFor([&] { return refused.count() >= 1; })) << "at least one attempt";
     EXPECT_FALSE(link->Connected());
     EXPECT_EQ(link->StatusText(), QStringLiteral("      Waiting for connection with 127.0.0.1"));
     EXPECT_TRUE(fakeDialogs->shown().isEmpty());
@@ -463,8 +464,9 @@ TEST_F(LinkDialogue, OpenOfAMissingFileShowsTheError)
     EXPECT_EQ(box.text, QStringLiteral("The file ") + missing + QStringLiteral(" cannot be found."));
     EXPECT_EQ(box.type, mtError);
     EXPECT_TRUE(box.buttons == (TMsgDlgButtons{mbOK}));
-    settle(50);
-    EXPECT_TRUE(raxo.received.isEmpty()); // no update request for a failed open
+    // An update request of our own comes after anything the open sent.
+    ASSERT_TRUE(link->RequestR5Update());
+    EXPECT_TRUE(raxo.expectOnly(RAXOLink::UpdateRequest())) << "no update request for a failed open";
 }
 
 TEST_F(LinkDialogue, OpenOfAnOpenProjectBringsItToTheFront)
@@ -510,7 +512,7 @@ TEST_F(LinkDialogue, OpenLoadsProjectsAndDropsWhatArrivesMeanwhile)
         loadingDuringLoad = ProjectLoading;
         // RAXO talks while the project loads: that text is dropped, not queued.
         raxo.send(message({"RAXO", "1", "DRAGRING", "", "{O}", "3", "", "", "-1"}));
-        waitFor([] { return logContains(QStringLiteral("dropped while a project loads")); }, 3000);
+        waitFor([] { return logContains(QStringLiteral("dropped while a project loads")); });
         return addWindow(name, {QStringLiteral("{C}")});
     };
     link->ImportProject = [&](const QString& name) {
@@ -614,7 +616,9 @@ TEST_F(LinkDialogue, DragRingSelectsRingsOnceAndAdoptsIdentifiers)
     EXPECT_EQ(c->PathList[1]->GUID, QStringLiteral("{C2}"));
     EXPECT_EQ(c->CurrentPath.get(), c->PathList[0].get());
     raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A1}", "zwei", "", "{B1}", "99"}));
-    settle(100);
+    // Messages are acted on in order: once the next one shows, the one before has had its effect.
+    raxo.send(message({"RAXO", "1", "DRAGRING", "", "{NEW}", "2", "", "{nothing}", "x"}));
+    ASSERT_TRUE(waitFor([&] { return selectedRings(c, 0) == QList<int>{2}; }));
     EXPECT_TRUE(selectedRings(a, 0).isEmpty());
     EXPECT_TRUE(selectedRings(b, 0).isEmpty());
     EXPECT_EQ(a->CurrentPath.get(), a->PathList[0].get());
@@ -660,17 +664,28 @@ TEST_F(LinkDialogue, SplitMergedGarbageAndOversizedReads)
     TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
     connectLink();
 
-    // Split inside a line and between CR and LF: acted on once the rest is there.
+    // Split inside a line and between CR and LF: acted on once the rest is there. Each piece goes
+    // once the link holds the one before; a pause that ends the message is not what this checks,
+    // however long the machine takes.
+    link->QuietTimer()->setInterval(3600 * 1000);
+    RAXOMessageParser held; // what the link holds after each piece
+    auto sendPiece = [&](const QByteArray& piece) {
+        raxo.send(piece);
+        held.feed(piece);
+        return waitFor([&] {
+            return link->Parser().pendingLines() == held.pendingLines()
+                && link->Parser().pendingBytes() == held.pendingBytes();
+        });
+    };
     const QByteArray drag = message({"RAXO", "1", "DRAGRING", "", "{A}", "1", "", "{B}", "2"});
-    raxo.send(drag.left(20));
-    settle(100);
+    ASSERT_TRUE(sendPiece(drag.left(20)));
     EXPECT_TRUE(selectedRings(a, 0).isEmpty());
     const qsizetype cr = drag.indexOf('\r', 30);
-    raxo.send(drag.mid(20, cr + 1 - 20));
-    settle(100);
+    ASSERT_TRUE(sendPiece(drag.mid(20, cr + 1 - 20)));
     EXPECT_TRUE(selectedRings(a, 0).isEmpty());
     raxo.send(drag.mid(cr + 1));
     ASSERT_TRUE(waitFor([&] { return selectedRings(a, 0) == QList<int>{1} && selectedRings(b, 0) == QList<int>{2}; }));
+    link->QuietTimer()->setInterval(RAXOLink::QuietInterval);
 
     // Two messages in one read: both are acted on.
     unselectAll(a);
@@ -697,8 +712,7 @@ TEST_F(LinkDialogue, SplitMergedGarbageAndOversizedReads)
 
     // A short message is dropped once RAXO pauses, and does not swallow the next one.
     raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}"}));
-    settle(RAXOLink::QuietInterval * 3);
-    EXPECT_TRUE(logContains(QStringLiteral("Incomplete message")));
+    EXPECT_TRUE(waitFor([] { return logContains(QStringLiteral("Incomplete message")); }));
     raxo.send(message({"RAXO", "1", "DRAGRING", "", "{A}", "2", "", "{B}", "4"}));
     ASSERT_TRUE(waitFor([&] { return selectedRings(b, 0) == QList<int>{4}; }));
     EXPECT_EQ(selectedRings(a, 0), QList<int>{2});
@@ -731,6 +745,7 @@ TEST_F(LinkDialogue, AFloodOfUnknownCommandsIsCountedAndTheProgramStaysResponsiv
     TF_SMDI* b = addWindow(file("b.jex4"), {QStringLiteral("{B}")});
     connectLink();
     TF_ErrorLog::ClearLog();
+    link->Clock = [] { return qint64(0); }; // no turn runs out of time: the message count alone bounds it
 
     // The event loop keeps turning while the flood is worked off: a zero timer counts its turns.
     int turns = 0;
@@ -777,11 +792,14 @@ public:
 
 TEST_F(LinkDialogue, SlowCommandsLetTheEventLoopRunBetweenThem)
 {
-    // Each missing file's box takes the user 3/5 of MaxTurnMs: a turn starts no third one.
+    // Each missing file's box takes the user 3/5 of MaxTurnMs on the link's clock: a turn starts
+    // no third one.
     auto owned = std::make_unique<SlowToAnswer>();
     SlowToAnswer* box = owned.get();
     setDialogs(std::move(owned));
     connectLink();
+    qint64 now = 0;
+    link->Clock = [&now] { return now; };
     int turns = 0;
     QTimer ticker;
     ticker.setInterval(0);
@@ -798,13 +816,14 @@ TEST_F(LinkDialogue, SlowCommandsLetTheEventLoopRunBetweenThem)
     }
     std::function<void()> slow = [&] {
         turnAtBox << turns;
-        QThread::msleep(RAXOLink::MaxTurnMs * 3 / 5);
+        now += RAXOLink::MaxTurnMs * 3 / 5;
         box->whileOpen = slow;
     };
     box->whileOpen = slow;
     raxo.send(bytes);
-    ASSERT_TRUE(waitFor([&] { return box->callCount() == boxes; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return box->callCount() == boxes; }));
     ticker.stop();
+    ASSERT_EQ(turnAtBox.size(), boxes);
     constexpr int perTurn = 2;
     for (int i = perTurn; i < turnAtBox.size(); ++i)
         EXPECT_GT(turnAtBox[i], turnAtBox[i - perTurn]) << "more than " << perTurn << " slow commands in one turn";

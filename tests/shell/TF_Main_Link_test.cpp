@@ -367,8 +367,8 @@ TEST_F(MainLink, OpenImportsAnOlderProjectWhoseReloadButtonWritesItBack)
     w->PathList.push_back(std::make_unique<TPath>());
     const qsizetype asked = fake->shown().size();
     w->SB_UpdateRAXO->click();
-    settle(200);
-    EXPECT_TRUE(raxo.received.isEmpty()) << raxo.received.constData();
+    ASSERT_TRUE(main->RequestR5Update()); // goes after anything the click sent
+    EXPECT_TRUE(raxo.expectOnly(RAXOLink::UpdateRequest())) << "nothing asked of RAXO";
     ASSERT_EQ(fake->shown().size(), asked + 1);
     EXPECT_EQ(fake->shown().last().text, JEX3RefusalText);
 }
@@ -429,8 +429,8 @@ TEST_F(MainLink, ReloadButtonSavesTheProjectAndAsksRAXOToReloadIt)
     w->Project->Filename = path(QStringLiteral("no such folder/Eiche.jex4"));
     fake->answerMessage(mrOk); // the error box of the failed save
     w->SB_UpdateRAXO->click();
-    settle(200);
-    EXPECT_TRUE(raxo.received.isEmpty()) << raxo.received.constData();
+    ASSERT_TRUE(main->RequestR5Update()); // goes after anything the click sent
+    EXPECT_TRUE(raxo.expectOnly(RAXOLink::UpdateRequest())) << "nothing asked of RAXO";
     EXPECT_EQ(fake->unusedAnswers(), 0);
 }
 
@@ -475,8 +475,8 @@ TEST_F(MainLink, ReloadAfterAddingAnImageAsksWhereToSave)
     const qsizetype asked = fake->shown().size();
     fake->cancelFile();
     w->SB_UpdateRAXO->click();
-    settle(200);
-    EXPECT_TRUE(raxo.received.isEmpty()) << raxo.received.constData();
+    ASSERT_TRUE(main->RequestR5Update()); // goes after anything the click sent
+    EXPECT_TRUE(raxo.expectOnly(RAXOLink::UpdateRequest())) << "nothing asked of RAXO";
     EXPECT_GT(fake->shown().size(), asked);
     EXPECT_EQ(fake->shown().last().kind, FakeDialogs::Kind::SaveFile);
 
@@ -521,9 +521,14 @@ TEST_F(MainLink, ClosingAMarkedWindowClearsItsMark)
     EXPECT_TRUE(main->fr().isNull());
 
     // The next REFSAM naming windows that have gone marks nothing and breaks nothing.
+    TF_SMDI* t = addWindow(path(QStringLiteral("t.jex4")), {QStringLiteral("{T}")});
     raxo.send(message({"RAXO", "1", "REFSAM", "", "{R}", "Ref", "", "{S}", "Sam2"}));
-    settle(200);
+    // Messages are acted on in order: the answer to the next one shows the REFSAM was.
+    raxo.send(message({"RAXO", "1", "OPEN", "", "{T}"}));
+    ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
+    EXPECT_EQ(main->ActiveMDIChild(), t);
     EXPECT_TRUE(main->fr().isNull());
+    EXPECT_TRUE(main->fs().isNull());
 }
 
 // ---- export command ----

@@ -1,5 +1,7 @@
 #include "shell/TF_Progress2.h"
 
+#include "support/TestHelpers.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -24,8 +26,7 @@ TEST(TF_Progress2, AnimationRunsWhileShownAndAdvancesWithEvents)
     box.show();
     ASSERT_TRUE(box.GIF->isRunning());
     const int first = box.GIF->frame();
-    QTest::qWait(350);
-    EXPECT_NE(box.GIF->frame(), first);
+    EXPECT_TRUE(testhelpers::runUntil([&] { return box.GIF->frame() != first; })) << "the animation stood still";
     box.hide();
     EXPECT_FALSE(box.GIF->isRunning());
 }

@@ -550,7 +550,8 @@ TEST_F(SetupLink, UnchangedPlaceKeepsTheConnection)
 {
     TF_Setup* d = show(5);
     d->B_Apply->click();
-    testhelpers::settle(100);
+    ASSERT_TRUE(main->Link->RequestR5Update());
+    EXPECT_TRUE(first.expect(RAXOLink::UpdateRequest())) << "the same connection carries it";
     EXPECT_TRUE(main->Link->Connected());
     EXPECT_EQ(second.server.hasPendingConnections(), false);
     closeDialog();

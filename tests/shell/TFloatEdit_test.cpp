@@ -72,7 +72,7 @@ struct FocusWindow {
         other->setFocus();
         window.show();
         window.activateWindow();
-        const bool active = QTest::qWaitForWindowActive(&window);
+        const bool active = QTest::qWaitForWindowActive(&window, 30000);
         EXPECT_TRUE(active);
     }
 };

@@ -17,6 +17,7 @@
 #include "project/TStitchObject.h"
 #include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
+#include "support/TestHelpers.h"
 #include "workspace/TF_BirdView.h"
 #include "workspace/TF_Histogram.h"
 #include "workspace/TF_Notes.h"
@@ -286,7 +287,7 @@ TEST_F(ToolWindows, ARegisteredWindowDocksOnTheLeftAndResizesIt)
 
     main->P_Dock->setWidth(2);
     dock->setFloating(false);
-    QTest::qWait(20);
+    EXPECT_TRUE(testhelpers::runUntil([&] { return main->IsDocked(form) && main->P_Dock->width() >= 430; }));
     EXPECT_TRUE(main->IsDocked(form));
     EXPECT_GE(main->P_Dock->width(), 430) << "the left dock widened to the docked window";
 }

@@ -72,4 +72,16 @@ bool FakeRaxo::expect(const QByteArray& bytes)
     return ok;
 }
 
+bool FakeRaxo::expectOnly(const QByteArray& bytes)
+{
+    const bool ok = waitFor([&] {
+        if (peer)
+            received += peer->readAll();
+        return received.endsWith(bytes);
+    });
+    const bool alone = ok && received == bytes;
+    received.clear();
+    return alone;
+}
+
 } // namespace testhelpers

@@ -13,9 +13,11 @@
 
 namespace testhelpers {
 
-// Runs the event loop until `done` holds, at most `ms` milliseconds.
-bool waitFor(const std::function<bool()>& done, int ms = 5000);
-// Events only, for a fixed time: lets whatever is in flight arrive.
+// Runs the event loop until `done` holds; `ms` is only a fuse against a hang, generous enough for
+// a loaded machine.
+bool waitFor(const std::function<bool()>& done, int ms = 30000);
+// Events only, for a fixed time. Only for checks that something does not happen: a check that
+// something does happen waits for it with waitFor.
 void settle(int ms);
 // The lines, each ended by CR LF.
 QByteArray message(std::initializer_list<const char*> lines);
@@ -29,6 +31,8 @@ public:
     void send(const QByteArray& bytes);
     // Waits until what arrived ends with `bytes`, then forgets it.
     bool expect(const QByteArray& bytes);
+    // As expect, and nothing came before `bytes`: sent last, they show that nothing else was sent.
+    bool expectOnly(const QByteArray& bytes);
 
     QTcpServer server;
     QPointer<QTcpSocket> peer;

@@ -24,7 +24,7 @@ private:
     bool m_valid = false;
 };
 
-// Pumps events until `done` holds or timeoutMs pass; returns done().
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
+// Pumps events until `done` holds; returns done(). timeoutMs is only a fuse against a hang.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 
 } // namespace testhelpers

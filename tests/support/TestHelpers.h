@@ -22,4 +22,14 @@ inline bool runUntil(const std::function<bool()>& done, int ms = 30000)
     return done();
 }
 
+// Turns the event loop `turns` times without waiting: posted events, zero timers and what they
+// post in turn. No clock is read, so a busy machine gets as many turns as an idle one.
+inline void turnEventLoop(int turns = 10)
+{
+    for (int i = 0; i < turns; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
 } // namespace testhelpers

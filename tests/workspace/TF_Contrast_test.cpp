@@ -11,6 +11,7 @@
 
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
+#include "support/TestHelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -158,14 +159,15 @@ TEST_F(Contrast, PreviewFollowsTheSlidersAtItsReduction)
     d.show();
     ASSERT_EQ(d.ContrastSize, 5);
     setSliders(&d, some);
-    // The bias labels follow at once; the preview once the moves are gathered.
+    // The bias labels follow at once, before the preview is rebuilt.
     EXPECT_EQ(QStringList({d.L_Red->text(), d.L_Green->text(), d.L_Blue->text()}),
               QStringList({QStringLiteral("10"), QStringLiteral("-5"), QStringLiteral("30")}));
-    QTest::qWait(20); // the moves are gathered into one rebuild
     TFastDIB reduced;
     ReducedCopy(*before[0], reduced, 5);
     ASSERT_EQ(reduced.Info.Header.Width, 12);
-    EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, *adjusted(reduced, some)));
+    const auto want = adjusted(reduced, some);
+    // The moves are gathered into one rebuild once the event loop turns.
+    EXPECT_TRUE(testhelpers::runUntil([&] { return sameBytes(*d.ContrastPreviewDIB, *want); }));
     EXPECT_TRUE(sameBytes(*w->StitchList[0]->FD, *before[0])) << "the sliders alone change no picture";
     EXPECT_EQ(d.L_Blue->text(), QStringLiteral("30"));
     EXPECT_EQ(d.FE_Contrast->text(), QStringLiteral("40"));

@@ -693,7 +693,7 @@ TEST_F(Measurements, ClickingAPointRowSelectsItAndCentresTheImageWindow)
     w->SB_V->setValue(0);
 
     tool->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get(), 30000));
     tool->FillMeasurements(w, true);
     const QRect r = tool->VST->visualRect(indexOf(m[3]));
     ASSERT_TRUE(r.isValid());
@@ -755,7 +755,7 @@ TEST_F(Measurements, UserSelectionStaysOnOneLevel)
 {
     layOutTwoPaths();
     tool->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get(), 30000));
     tool->FillMeasurements(w, true);
     auto click = [&](const TJEXObject* o, Qt::KeyboardModifiers mods) {
         QTest::mouseClick(tool->VST->viewport(), Qt::LeftButton, mods, tool->VST->visualRect(indexOf(o)).center());
