@@ -14,11 +14,28 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
 constexpr char Magic[4] = {'J', 'E', 'X', '4'};
+
+// The one byte that says a hand-over was taken, sent past the socket's buffer: false when the
+// sender is gone, which must not raise SIGPIPE in the running program.
+bool answer(QLocalSocket* socket)
+{
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return false;
+    ssize_t sent;
+    do
+        sent = ::send(int(fd), &TOneInstance::Accepted, 1, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == 1;
+}
 
 } // namespace
 
@@ -216,8 +233,7 @@ void TOneInstance::readFrom(QLocalSocket* socket)
         const QStringList arguments = it->arguments();
         socket->disconnect(this); // a failed answer closes the socket: nothing more to read
         // A sender that is gone gave up waiting and opens the file itself.
-        const bool answered = socket->state() == QLocalSocket::ConnectedState && socket->putChar(Accepted)
-            && socket->flush();
+        const bool answered = socket->state() == QLocalSocket::ConnectedState && answer(socket);
         drop(socket);
         if (!answered) {
             refuse(QStringLiteral("the second start no longer waits for it"));
