@@ -230,18 +230,20 @@ bool Registry::OpenKey(const QString& key, bool canCreate)
     return true;
 }
 
-void Registry::CloseKey()
+bool Registry::CloseKey()
 {
     if (!m_open)
-        return;
+        return true;
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
+    const bool written = m_settings->status() == QSettings::NoError;
+    if (!written)
         qWarning().noquote() << "Registry: could not write" << m_fileName;
     // The file may have been read anew.
     forgetIndexes();
     m_open = false;
     m_current.clear();
     m_currentPath.clear();
+    return written;
 }
 
 QString Registry::CurrentPath() const

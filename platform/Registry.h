@@ -44,8 +44,9 @@ public:
     // Opens `key`; with canCreate it is made when missing. False when it does not exist (and may not
     // be made) or lies outside the store; the previously open key stays open then.
     bool OpenKey(const QString& key, bool canCreate);
-    // Writes pending changes and closes the open key.
-    void CloseKey();
+    // Writes pending changes and closes the open key. False when the store file could not be
+    // written (a full disk, no permission): it is then as it was before.
+    bool CloseKey();
     // The open key, "\SOFTWARE\LUMEK\JEX4\...", subkeys spelt as stored; empty when none is open.
     QString CurrentPath() const;
 

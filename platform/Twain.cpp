@@ -4,6 +4,7 @@
 // the GUI thread.
 #include "platform/Twain.h"
 
+#include "image/FastJPG.h"
 #include "platform/TScanDialog.h"
 
 #include <QCoreApplication>
@@ -29,7 +30,7 @@ namespace {
 std::mutex g_saneLock; // held around each job of every worker
 int g_saneUsers = 0;   // workers that have SANE started; guarded by g_saneLock
 
-enum ScanOutcome { ScanDone, ScanCancelled, ScanFailed };
+enum ScanOutcome { ScanDone = SaneFrameDone, ScanCancelled = SaneFrameCancelled, ScanFailed = SaneFrameFailed };
 
 QString statusText(SANE_Status status)
 {
@@ -330,93 +331,11 @@ struct TTwain::Worker {
             *error = QStringLiteral("the scanner sends colours in separate passes, which is not supported");
             return ScanFailed;
         }
-        const int channels = p.format == SANE_FRAME_RGB ? 3 : 1;
-        const qint64 needed = (qint64(p.pixels_per_line) * channels * p.depth + 7) / 8;
-        if (p.pixels_per_line <= 0 || p.pixels_per_line > 1000000 || p.bytes_per_line < needed
-            || p.bytes_per_line > (qint64(1) << 28) || p.lines == 0 || p.lines < -1 || p.lines > 1000000) {
-            *error = QStringLiteral("the scanner announced an impossible picture (%1 x %2 pixels, %3 bytes a line)")
-                         .arg(p.pixels_per_line).arg(p.lines).arg(p.bytes_per_line);
-            return ScanFailed;
-        }
-        const qint64 bpl = p.bytes_per_line;
-        try {
-            // 8-bit lines laid out as the picture's own rows are read straight into it.
-            if (p.depth == 8 && p.lines > 0 && bpl == needed && bpl % 4 == 0) {
-                QImage direct(p.pixels_per_line, p.lines, channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-                if (direct.isNull() || direct.bytesPerLine() != bpl)
-                    throw std::bad_alloc();
-                qint64 got = 0;
-                const int r = readInto(direct.bits(), bpl * p.lines, &got, error);
-                if (r != ScanDone)
-                    return r;
-                const int lines = int(got / bpl);
-                if (lines <= 0) {
-                    *error = QStringLiteral("the scanner sent no complete line");
-                    return ScanFailed;
-                }
-                *image = lines == p.lines ? std::move(direct) : direct.copy(0, 0, p.pixels_per_line, lines);
-                return ScanDone;
-            }
-            std::vector<unsigned char> buffer;
-            qint64 got = 0;
-            if (p.lines > 0) {
-                buffer.resize(size_t(bpl * p.lines));
-                const int r = readInto(buffer.data(), qint64(buffer.size()), &got, error);
-                if (r != ScanDone)
-                    return r;
-            } else {
-                // Length unknown (a hand scanner): grow until the end of the frame.
-                for (;;) {
-                    if (got == qint64(buffer.size())) {
-                        if (buffer.size() >= size_t(bpl) * 1000000)
-                            break;
-                        buffer.resize(std::max<size_t>(buffer.size() * 2, size_t(bpl) * 64));
-                    }
-                    qint64 part = 0;
-                    bool eof = false;
-                    const int r = readSome(buffer.data() + got, qint64(buffer.size()) - got, &part, &eof, error);
-                    if (r != ScanDone)
-                        return r;
-                    got += part;
-                    if (eof)
-                        break;
-                }
-            }
-            const int lines = int(got / bpl);
-            if (lines <= 0) {
-                *error = QStringLiteral("the scanner sent no complete line");
-                return ScanFailed;
-            }
-            *image = SaneFrameToImage(p.format, p.depth, p.pixels_per_line, int(bpl), lines, buffer.data(),
-                                      qsizetype(buffer.size()), error);
-            return image->isNull() ? ScanFailed : ScanDone;
-        } catch (const std::bad_alloc&) {
-            *error = QStringLiteral("not enough memory for the scanned picture");
-            return ScanFailed;
-        }
-    }
-
-    // Reads until the frame ends or `size` bytes are there. A frame longer than announced is
-    // read to its end and the surplus dropped.
-    int readInto(unsigned char* dst, qint64 size, qint64* got, QString* error)
-    {
-        *got = 0;
-        bool eof = false;
-        while (!eof && *got < size) {
-            qint64 part = 0;
-            const int r = readSome(dst + *got, size - *got, &part, &eof, error);
-            if (r != ScanDone)
-                return r;
-            *got += part;
-        }
-        unsigned char surplus[4096];
-        while (!eof) {
-            qint64 part = 0;
-            const int r = readSome(surplus, sizeof surplus, &part, &eof, error);
-            if (r != ScanDone)
-                return r;
-        }
-        return ScanDone;
+        return ReadSaneFrame(p.format, p.depth, p.pixels_per_line, p.bytes_per_line, p.lines,
+                             [this](unsigned char* dst, qint64 size, qint64* got, bool* eof, QString* e) {
+                                 return readSome(dst, size, got, eof, e);
+                             },
+                             image, error);
     }
 
     int readSome(unsigned char* dst, qint64 size, qint64* got, bool* eof, QString* error)
@@ -441,6 +360,101 @@ struct TTwain::Worker {
         return ScanDone;
     }
 };
+
+int ReadSaneFrame(int format, int depth, int pixelsPerLine, qint64 bytesPerLine, int lines,
+                  const SaneFrameRead& read, QImage* image, QString* error)
+{
+    const int channels = format == SANE_FRAME_RGB ? 3 : 1;
+    const qint64 needed = (qint64(pixelsPerLine) * channels * depth + 7) / 8; // bytes a line's pixels use
+    const qint64 bpl = bytesPerLine;
+    if ((format != SANE_FRAME_GRAY && format != SANE_FRAME_RGB) || (depth != 1 && depth != 8 && depth != 16)
+        || pixelsPerLine <= 0 || pixelsPerLine > 1000000 || bpl < needed || bpl > (qint64(1) << 28) || lines == 0
+        || lines < -1 || lines > 1000000) {
+        *error = QStringLiteral("the scanner announced an impossible picture (%1 x %2 pixels, %3 bytes a line)")
+                     .arg(pixelsPerLine).arg(lines).arg(bpl);
+        return SaneFrameFailed;
+    }
+    const auto tooLarge = [&] {
+        *error = QStringLiteral("the scanned picture would hold more than %1 MB of pixels").arg(MaxPictureBytes() >> 20);
+        return int(SaneFrameFailed);
+    };
+    if (lines > 0 && !PictureFitsLimit(pixelsPerLine, lines))
+        return tooLarge();
+    try {
+        std::vector<unsigned char> chunk(size_t(std::min<qint64>(std::max<qint64>(bpl, 64 * 1024), 1 << 20)));
+        bool eof = false;
+        // 8-bit lines laid out as the picture's own rows are read straight into it.
+        if (depth == 8 && lines > 0 && bpl == needed && bpl % 4 == 0) {
+            QImage direct(pixelsPerLine, lines, channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+            if (direct.isNull() || direct.bytesPerLine() != bpl)
+                throw std::bad_alloc();
+            const qint64 size = bpl * lines;
+            qint64 got = 0;
+            while (!eof && got < size) {
+                qint64 part = 0;
+                if (const int r = read(direct.bits() + got, size - got, &part, &eof, error); r != SaneFrameDone)
+                    return r;
+                got += part;
+            }
+            while (!eof) { // a frame longer than announced: the surplus is dropped
+                qint64 part = 0;
+                if (const int r = read(chunk.data(), qint64(chunk.size()), &part, &eof, error); r != SaneFrameDone)
+                    return r;
+            }
+            const int complete = int(got / bpl);
+            if (complete <= 0) {
+                *error = QStringLiteral("the scanner sent no complete line");
+                return SaneFrameFailed;
+            }
+            *image = complete == lines ? std::move(direct) : direct.copy(0, 0, pixelsPerLine, complete);
+            return SaneFrameDone;
+        }
+
+        // Otherwise the bytes pass through a chunk, and of each line only its first `needed`
+        // bytes are kept.
+        std::vector<unsigned char> kept;
+        if (lines > 0)
+            kept.resize(size_t(needed * lines));
+        qint64 complete = 0; // lines read to their end
+        qint64 inLine = 0;   // bytes of the current line read so far
+        while (!eof) {
+            qint64 part = 0;
+            if (const int r = read(chunk.data(), qint64(chunk.size()), &part, &eof, error); r != SaneFrameDone)
+                return r;
+            for (qint64 at = 0; at < part;) {
+                const qint64 take = std::min(part - at, bpl - inLine);
+                const bool wanted = inLine < needed && (lines < 0 || complete < lines);
+                if (wanted) {
+                    if (lines < 0 && qint64(kept.size()) < (complete + 1) * needed) {
+                        // A hand scanner's picture grows as long as the device sends, up to the limit.
+                        if (complete + 1 > 1000000 || !PictureFitsLimit(pixelsPerLine, complete + 1))
+                            return tooLarge();
+                        kept.resize(size_t(std::max<qint64>(qint64(kept.size()) * 2, needed * 64)));
+                    }
+                    const qint64 use = std::min(take, needed - inLine);
+                    std::memcpy(kept.data() + complete * needed + inLine, chunk.data() + at, size_t(use));
+                }
+                inLine += take;
+                at += take;
+                if (inLine == bpl) {
+                    ++complete;
+                    inLine = 0;
+                }
+            }
+        }
+        const int keptLines = int(lines > 0 ? std::min<qint64>(complete, lines) : complete);
+        if (keptLines <= 0) {
+            *error = QStringLiteral("the scanner sent no complete line");
+            return SaneFrameFailed;
+        }
+        *image = SaneFrameToImage(format, depth, pixelsPerLine, int(needed), keptLines, kept.data(),
+                                  qsizetype(needed) * keptLines, error);
+        return image->isNull() ? SaneFrameFailed : SaneFrameDone;
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("not enough memory for the scanned picture");
+        return SaneFrameFailed;
+    }
+}
 
 TTwain::TTwain(QObject* parent) : QObject(parent), m_worker(std::make_shared<Worker>())
 {

@@ -45,6 +45,19 @@ struct TScanSettings {
 QImage SaneFrameToImage(int format, int depth, int pixelsPerLine, int bytesPerLine, int lines,
                         const unsigned char* data, qsizetype size, QString* error = nullptr);
 
+enum SaneFrameOutcome { SaneFrameDone, SaneFrameCancelled, SaneFrameFailed };
+// Takes the next bytes of a frame, at most `size`: sets `got`, and `eof` at the frame's end;
+// returns a SaneFrameOutcome (`error` says why it failed).
+using SaneFrameRead = std::function<int(unsigned char* dst, qint64 size, qint64* got, bool* eof, QString* error)>;
+
+// Reads one SANE frame as announced (`lines` -1: unknown, a hand scanner) into a picture. Memory
+// follows the picture, not the announcement: of each line only the bytes the pixels use are
+// kept, whatever padding a device announces, and a picture beyond the program's picture limit is
+// refused, before reading when its size is known, else as soon as it grows beyond it. Lines
+// beyond the announced number are read and dropped.
+int ReadSaneFrame(int format, int depth, int pixelsPerLine, qint64 bytesPerLine, int lines,
+                  const SaneFrameRead& read, QImage* image, QString* error);
+
 class TTwain : public QObject {
     Q_OBJECT
 public:

@@ -38,6 +38,7 @@ namespace {
 // never written over, so what the user had there stays for repair.
 enum class StoreState { NotLoaded, Loaded, Damaged, Reset };
 StoreState g_state = StoreState::NotLoaded;
+bool g_saveFailureTold = false; // a store that cannot be written is reported once a run
 
 // ---- the registry with defaults ----
 
@@ -721,7 +722,12 @@ void SaveSettings()
     if (!v.DockLayout.isEmpty())
         reg.WriteString(kDockLayout, v.DockLayout);
     writeVariables(reg);
-    reg.CloseKey();
+    if (!reg.CloseKey() && !g_saveFailureTold) {
+        g_saveFailureTold = true;
+        TF_ErrorLog::Error(QStringLiteral("The settings could not be saved: the settings store ") + Registry::storeFileName()
+                               + QStringLiteral(" could not be written (is the disk full?). It keeps the settings it held."),
+                           true);
+    }
 }
 
 void ResetSettings()
@@ -749,6 +755,7 @@ bool SettingsStoreWritable()
 void ForgetSettingsStoreState()
 {
     g_state = StoreState::NotLoaded;
+    g_saveFailureTold = false;
 }
 
 int LoadCreateSeriesSettings(CreateSeriesValues& values)

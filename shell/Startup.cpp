@@ -152,9 +152,16 @@ int RunProgram(const QStringList& arguments, const QList<StartupWindow>& windows
     const QStringList handOver = fileName.isEmpty() ? QStringList() : QStringList{QFileInfo(fileName).absoluteFilePath()};
     if (instance.HandOver(handOver))
         return 0;
-    // Two starts at once: the one that did not get the socket hands over after all.
-    if (!instance.Listen() && instance.HandOver(handOver))
-        return 0;
+    // Two starts at once: the one that did not get the socket hands over after all. A first
+    // instance too busy to answer leaves this start to run on its own and open the file itself.
+    if (!instance.Listen()) {
+        if (instance.HandOver(handOver))
+            return 0;
+        if (!instance.isListening())
+            TF_ErrorLog::AddLog(0, QStringLiteral("Could not hand over to the running program; this one opens ")
+                                       + (handOver.isEmpty() ? QStringLiteral("nothing") : handOver.first())
+                                       + QStringLiteral(" itself"));
+    }
     QObject::connect(&instance, &TOneInstance::OnNewInstanceLoad, &instance, [](const QStringList& handed) {
         if (F_Main && !F_Main->Closing)
             F_Main->OneInstanceNewInstanceLoad(handed);

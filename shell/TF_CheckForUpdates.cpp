@@ -11,6 +11,7 @@
 #include <QAuthenticator>
 #include <QDir>
 #include <QDomDocument>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -171,27 +172,49 @@ HttpAnswer TF_CheckForUpdates::request(const QByteArray& verb, const QUrl& url, 
                      followRedirects ? QNetworkRequest::NoLessSafeRedirectPolicy : QNetworkRequest::ManualRedirectPolicy);
     req.setMaximumRedirectsAllowed(5);
     QNetworkReply* reply = verb == "HEAD" ? m_net->head(req) : m_net->get(req);
+    reply->setReadBufferSize(ReadBufferBytes);
 
     QEventLoop loop;
     QTimer idle;
     idle.setSingleShot(true);
     idle.setInterval(TimeoutMs);
     bool timedOut = false;
+    bool overTime = false;
     bool tooLarge = false;
-    connect(&idle, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
+    const auto stop = [&](bool& why) {
+        why = true;
         reply->abort();
+    };
+    // A server that sends a little now and then is never idle: the check as a whole ends in time.
+    const auto inTime = [&] {
+        if (m_checkEnd >= 0 && now() >= m_checkEnd && !overTime)
+            stop(overTime);
+        return !overTime;
+    };
+    connect(&idle, &QTimer::timeout, &loop, [&] { stop(timedOut); });
+    connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        if (verb == "HEAD") // the length of what a GET would bring
+            return;
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxBytes && !tooLarge)
+            stop(tooLarge);
     });
     connect(reply, &QNetworkReply::readyRead, &loop, [&] {
         idle.start();
+        if (!inTime() || tooLarge)
+            return;
         answer.body += reply->read(maxBytes + 1 - answer.body.size());
-        if (answer.body.size() > maxBytes) {
-            tooLarge = true;
-            reply->abort();
-        }
+        if (answer.body.size() > maxBytes)
+            stop(tooLarge);
     });
     connect(reply, &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
         idle.start();
+        if (!inTime() || tooLarge)
+            return;
+        if (received > maxBytes) {
+            stop(tooLarge);
+            return;
+        }
         if (progress && !answer.cancelled && !progress(received, total)) {
             answer.cancelled = true;
             reply->abort();
@@ -199,18 +222,20 @@ HttpAnswer TF_CheckForUpdates::request(const QByteArray& verb, const QUrl& url, 
     });
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     idle.start();
-    if (!reply->isFinished())
+    if (!reply->isFinished() && inTime())
         loop.exec();
     idle.stop();
 
-    if (!tooLarge && !answer.cancelled && !timedOut) {
+    if (!tooLarge && !answer.cancelled && !timedOut && !overTime) {
         answer.body += reply->read(maxBytes + 1 - answer.body.size());
         tooLarge = answer.body.size() > maxBytes;
     }
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     answer.length = length.isValid() ? length.toLongLong() : -1;
-    if (timedOut)
+    if (overTime)
+        answer.error = QStringLiteral("The update check took longer than %1 s").arg(CheckLimitMs / 1000.0);
+    else if (timedOut)
         answer.error = QStringLiteral("No answer from %1 within %2 s").arg(url.host()).arg(TimeoutMs / 1000.0);
     else if (tooLarge)
         answer.error = QStringLiteral("The answer from %1 is larger than %2 bytes").arg(url.host()).arg(maxBytes);
@@ -224,6 +249,16 @@ HttpAnswer TF_CheckForUpdates::request(const QByteArray& verb, const QUrl& url, 
     return answer;
 }
 
+qint64 TF_CheckForUpdates::now() const
+{
+    if (Clock)
+        return Clock();
+    static QElapsedTimer steady;
+    if (!steady.isValid())
+        steady.start();
+    return steady.elapsed();
+}
+
 // ---- check ----
 
 bool TF_CheckForUpdates::IsUpdateAvailable()
@@ -233,7 +268,9 @@ bool TF_CheckForUpdates::IsUpdateAvailable()
     if (m_busy)
         return false;
     m_busy = true;
+    m_checkEnd = now() + CheckLimitMs;
     const int checked = CheckForUpdate();
+    m_checkEnd = -1;
     m_busy = false;
     if (checked != 0) {
         append(QString());

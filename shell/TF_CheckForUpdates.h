@@ -45,6 +45,9 @@ class TF_CheckForUpdates : public QDialog {
 public:
     static constexpr qint64 MaxDocumentBytes = 64 * 1024;
     static constexpr qint64 MaxInstallerBytes = qint64(1) << 30;
+    // What the network side may hold ahead of this window's reading: a busy window (a question
+    // open during a download) must not let the answer pile up in memory.
+    static constexpr qint64 ReadBufferBytes = 256 * 1024;
     static inline const char* DocumentPath = "/downloads/VersionInfo.xml";
     static inline const char* DefaultServer = "http://updates.lumek.example";
 
@@ -55,6 +58,8 @@ public:
     int Tag = 0; // 100: download as soon as the window shows; during a download 1 = cancel asked
     QUrl Server = QUrl(QString::fromLatin1(DefaultServer)); // the maker's web server
     int TimeoutMs = 15000;     // for one request without progress
+    int CheckLimitMs = 120000; // for the whole check, however steadily a server trickles
+    std::function<qint64()> Clock; // milliseconds, for the check's limit; unset: a steady clock
     QString DownloadFolder;    // where the installer goes; empty: the user's download folder
 
     QPlainTextEdit* M_State = nullptr;
@@ -80,8 +85,9 @@ public:
     void FormShow();
 
     // One request through the proxy settings, following redirects when asked, waiting at most
-    // TimeoutMs without progress; a body beyond maxBytes ends it with an error. `progress` gets
-    // the bytes so far and the announced total (-1 unknown) and returns false to stop.
+    // TimeoutMs without progress and, during a check, not beyond the check's limit; a body
+    // announced or grown beyond maxBytes ends it with an error. `progress` gets the bytes so far
+    // and the announced total (-1 unknown) and returns false to stop.
     HttpAnswer request(const QByteArray& verb, const QUrl& url, bool followRedirects, qint64 maxBytes,
                        const std::function<bool(qint64, qint64)>& progress = {});
 
@@ -94,7 +100,10 @@ private:
     QUrl documentAddress() const;
     bool download();
 
+    qint64 now() const;
+
     QNetworkAccessManager* m_net = nullptr;
+    qint64 m_checkEnd = -1; // when the running check must have ended (Clock); -1: no check runs
     bool m_busy = false; // a check or download runs: a second one waits for it
     QString m_saved;
 };

@@ -14,11 +14,28 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
 constexpr char Magic[4] = {'J', 'E', 'X', '4'};
+
+// The one byte that says a hand-over was taken, sent past the socket's buffer: false when the
+// sender is gone, which must not raise SIGPIPE in the running program.
+bool answer(QLocalSocket* socket)
+{
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return false;
+    ssize_t sent;
+    do
+        sent = ::send(int(fd), &TOneInstance::Accepted, 1, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == 1;
+}
 
 } // namespace
 
@@ -132,16 +149,20 @@ bool TOneInstance::isListening() const
 bool TOneInstance::HandOver(const QStringList& arguments)
 {
     QLocalSocket socket;
-    socket.connectToServer(m_name, QIODevice::WriteOnly);
-    if (!socket.waitForConnected(MsgTransportTimeout))
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(m_timeout))
         return false; // nobody listens: also a socket file a crashed instance left behind
-    // From here on this start ends, whatever the first instance does with the message.
     socket.write(HandOverReader::pack(arguments));
-    socket.waitForBytesWritten(MsgTransportTimeout);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(MsgTransportTimeout);
-    return true;
+    if (!socket.waitForBytesWritten(m_timeout) && socket.bytesToWrite() > 0)
+        return false;
+    // The message counts only once the first instance said it took it. Closing without the
+    // answer tells it this start gave up, so it does not open the file as well.
+    while (socket.bytesAvailable() == 0 && socket.waitForReadyRead(m_timeout)) {
+    }
+    char answer = 0;
+    const bool taken = socket.getChar(&answer) && answer == Accepted;
+    socket.abort();
+    return taken;
 }
 
 bool TOneInstance::Listen()
@@ -159,7 +180,7 @@ bool TOneInstance::Listen()
     {
         QLocalSocket probe;
         probe.connectToServer(m_name);
-        if (probe.waitForConnected(MsgTransportTimeout)) {
+        if (probe.waitForConnected(m_timeout)) {
             probe.abort();
             return false;
         }
@@ -174,12 +195,13 @@ bool TOneInstance::Listen()
 
 void TOneInstance::acceptConnections()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        if (m_readers.size() >= MaxPendingConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+    m_acceptPosted = false;
+    // Beyond the readers at work the others wait in the server's queue and the system's backlog:
+    // each gets its turn as a reader ends, and its sender waits for the answer.
+    while (m_readers.size() < MaxPendingConnections) {
+        QLocalSocket* socket = m_server->nextPendingConnection();
+        if (!socket)
+            return;
         m_readers.insert(socket, HandOverReader());
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
@@ -187,7 +209,7 @@ void TOneInstance::acceptConnections()
             drop(socket);
         });
         // A sender that stalls does not hold its place for ever.
-        QTimer::singleShot(MsgTransportTimeout, socket, [this, socket] { drop(socket); });
+        QTimer::singleShot(m_timeout, socket, [this, socket] { drop(socket); });
         readFrom(socket);
     }
 }
@@ -204,16 +226,33 @@ void TOneInstance::readFrom(QLocalSocket* socket)
     case HandOverReader::State::NeedMore:
         return;
     case HandOverReader::State::Invalid:
-        TF_ErrorLog::AddLog(0, QStringLiteral("Ignored a hand-over from a second start: ") + it->problem());
+        refuse(it->problem());
         drop(socket);
         return;
     case HandOverReader::State::Complete: {
         const QStringList arguments = it->arguments();
+        socket->disconnect(this); // a failed answer closes the socket: nothing more to read
+        // A sender that is gone gave up waiting and opens the file itself.
+        const bool answered = socket->state() == QLocalSocket::ConnectedState && answer(socket);
         drop(socket);
+        if (!answered) {
+            refuse(QStringLiteral("the second start no longer waits for it"));
+            return;
+        }
         emit OnNewInstanceLoad(arguments);
         return;
     }
     }
+}
+
+void TOneInstance::refuse(const QString& why)
+{
+    // A flood of bad hand-overs must not fill the log.
+    ++m_refusals;
+    if (m_refusals <= MaxLoggedRefusals)
+        TF_ErrorLog::AddLog(0, QStringLiteral("Ignored a hand-over from a second start: ") + why);
+    if (m_refusals == MaxLoggedRefusals)
+        TF_ErrorLog::AddLog(0, QStringLiteral("Further ignored hand-overs are not logged"));
 }
 
 void TOneInstance::drop(QLocalSocket* socket)
@@ -223,4 +262,9 @@ void TOneInstance::drop(QLocalSocket* socket)
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
+    // A place is free for a connection that waits.
+    if (!m_acceptPosted && m_server) {
+        m_acceptPosted = true;
+        QMetaObject::invokeMethod(this, &TOneInstance::acceptConnections, Qt::QueuedConnection);
+    }
 }

@@ -2,6 +2,7 @@
 // folder; a second start hands its command-line arguments over that socket and ends. What crosses
 // the socket: "JEX4", a 32-bit little-endian payload length, then each argument in UTF-8 followed
 // by a zero byte. The reader parses a message only once it is complete and refuses anything else.
+// The first instance answers a message it takes with one byte; only then has the hand-over happened.
 #pragma once
 
 #include <QByteArray>
@@ -52,8 +53,9 @@ private:
 class TOneInstance : public QObject {
     Q_OBJECT
 public:
-    static constexpr int MsgTransportTimeout = 3000; // ms a hand-over may take, either side
-    static constexpr int MaxPendingConnections = 8;  // more at once are turned away
+    static constexpr int MaxPendingConnections = 8; // read at once; more wait their turn
+    static constexpr int MaxLoggedRefusals = 16;    // refused hand-overs logged one by one
+    static constexpr char Accepted = 'A';           // the answer to a message taken
 
     explicit TOneInstance(const QString& serverName = DefaultServerName(), QObject* parent = nullptr);
     ~TOneInstance() override;
@@ -63,9 +65,14 @@ public:
     static QString DefaultServerName();
     QString serverName() const { return m_name; }
 
-    // Hands the arguments to a running first instance. True when one took them: this start ends.
-    // False when none runs (a socket left by a crashed instance counts as none).
+    // Hands the arguments to a running first instance. True when one answered that it took them:
+    // this start ends. False when none runs (a socket left by a crashed instance counts as none)
+    // or when it did not answer within MsgTransportTimeout: then it never opens them either.
     bool HandOver(const QStringList& arguments);
+
+    // Milliseconds each step of a hand-over may take, either side.
+    int MsgTransportTimeout() const { return m_timeout; }
+    void setMsgTransportTimeout(int ms) { m_timeout = ms; }
 
     // Becomes the first instance: listens, replacing a stale socket. False when another first
     // instance answers on the name (the caller then hands over) or the socket cannot be made.
@@ -80,8 +87,12 @@ private:
     void acceptConnections();
     void readFrom(QLocalSocket* socket);
     void drop(QLocalSocket* socket);
+    void refuse(const QString& why);
 
     QString m_name;
+    int m_timeout = 3000;
     QLocalServer* m_server = nullptr;
     QHash<QLocalSocket*, HandOverReader> m_readers;
+    int m_refusals = 0; // hand-overs refused so far
+    bool m_acceptPosted = false;
 };

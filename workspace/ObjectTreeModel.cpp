@@ -154,14 +154,24 @@ void ObjectTreeModel::refreshNode(const TreeNode* node)
     if (!node || node == &m_root || columnCount() == 0)
         return;
     emit dataChanged(indexFromNode(node, 0), indexFromNode(node, columnCount() - 1));
-    for (int i = 0; i < node->childCount(); ++i)
-        refreshNode(node->child(i));
+    if (node->childCount() > 0)
+        refreshRowsBelow();
 }
 
 void ObjectTreeModel::refreshAll()
 {
-    for (int i = 0; i < m_root.childCount(); ++i)
-        refreshNode(m_root.child(i));
+    if (m_root.childCount() == 0 || columnCount() == 0)
+        return;
+    refreshRowsBelow();
+}
+
+void ObjectTreeModel::refreshRowsBelow()
+{
+    // A tree view answers each row's change with a walk over all rows it shows: one signal per
+    // row made a path of many points cost the square of their number. One layout change has the
+    // view lay out what it shows once; rows, expansion and selection stay as they are.
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
 }
 
 QModelIndex ObjectTreeModel::index(int row, int column, const QModelIndex& parent) const

@@ -71,7 +71,7 @@ public:
     // The first node showing the object, in tree order; none when none does.
     TreeNode* findNode(const TJEXObject* object) const;
 
-    // Repaints every cell of the node's row and of the rows below it.
+    // Repaints every cell of the node's row and of the rows below it, in time linear in the rows.
     void refreshNode(const TreeNode* node);
     void refreshAll();
 
@@ -81,6 +81,7 @@ public:
 
 private:
     void unlinkObjects(TreeNode* node);
+    void refreshRowsBelow();
 
     TreeNode m_root;
     bool m_rebuilding = false;

@@ -1,8 +1,10 @@
 // Scanner layer against SANE's test device: listing sources, colour and gray scans at two
 // resolutions with their DPI, a cancelled scan, a device that is not there or fails while it
-// reads, and the conversion of raw frames into pictures.
+// reads, and the conversion of raw frames into pictures; frames whose announced lines are far
+// wider than their pixels, and hand-scanner frames, bounded by the picture limit.
 #include "platform/Twain.h"
 
+#include "image/FastJPG.h"
 #include "platform/TScanDialog.h"
 #include "support/SaneTestDevice.h"
 
@@ -12,7 +14,9 @@
 
 #include <sane/sane.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 
@@ -267,6 +271,111 @@ TEST(Twain, AnUnsetModeIsRefusedWithoutAScan)
     ASSERT_TRUE(waitUntil([&] { return events.any(); }));
     EXPECT_EQ(events.errors, 1);
     EXPECT_TRUE(twain.LastError().contains("Infrared"));
+}
+
+TEST(Twain, AHandScannerStopsAtThePictureLimit)
+{
+    // SANE's test device as a hand scanner: the length is unknown until the frame ends. Its
+    // 100 x 50 colour picture is more than a 20-line limit allows.
+    SaneTestDevice sane({"hand-scanner true"});
+    struct Limit {
+        Limit() { SetMaxPictureBytes(qint64(300) * 20); }
+        ~Limit() { SetMaxPictureBytes(0); }
+    } limit;
+    TTwain twain;
+    ASSERT_TRUE(twain.LoadSourceManager());
+    Events events;
+    events.attach(twain);
+    ASSERT_TRUE(twain.EnableSource(0, false));
+    ASSERT_TRUE(waitUntil([&] { return twain.SourceOpen() || events.any(); }));
+    ASSERT_TRUE(twain.Acquire({}));
+    ASSERT_TRUE(waitUntil([&] { return events.any(); }));
+    EXPECT_EQ(events.errors, 1);
+    EXPECT_TRUE(events.images.isEmpty());
+    EXPECT_TRUE(twain.LastError().contains("would hold more than")) << twain.LastError().toStdString();
+}
+
+// A device that sends `sent` lines of `bytesPerLine` bytes, in pieces of at most `piece`: each
+// line starts with its pixels' bytes, (line * 7 + offset) % 251, and the rest is padding.
+struct FrameDevice {
+    qint64 bytesPerLine = 0;
+    qint64 pixelBytes = 0;
+    qint64 sent = 0;
+    qint64 piece = 70000;
+    qint64 position = 0; // bytes handed out
+    int reads = 0;
+
+    int read(unsigned char* dst, qint64 size, qint64* got, bool* eof, QString*)
+    {
+        ++reads;
+        const qint64 total = bytesPerLine * sent;
+        *got = std::min({size, piece, total - position});
+        for (qint64 i = 0; i < *got;) {
+            const qint64 line = (position + i) / bytesPerLine, offset = (position + i) % bytesPerLine;
+            const qint64 run = std::min(*got - i, bytesPerLine - offset);
+            if (offset >= pixelBytes) {
+                std::memset(dst + i, 0xEE, size_t(run));
+            } else {
+                for (qint64 k = 0; k < run; ++k)
+                    dst[i + k] = offset + k < pixelBytes ? quint8((line * 7 + offset + k) % 251) : 0xEE;
+            }
+            i += run;
+        }
+        position += *got;
+        *eof = position == total;
+        return SaneFrameDone;
+    }
+};
+
+TEST(ReadSaneFrame, KeepsOnlyWhatThePictureNeedsAndRefusesPicturesBeyondTheLimit)
+{
+    const qint64 limitLines = 20; // of a 100-pixel colour line
+    const struct {
+        const char* what;
+        int format, pixels;
+        qint64 bytesPerLine;
+        int announced;
+        qint64 sent;
+        int outcome, lines; // lines of the picture when done
+    } rows[] = {
+        {"colour, lines as wide as their pixels", SANE_FRAME_RGB, 100, 300, 10, 10, SaneFrameDone, 10},
+        {"gray, lines padded", SANE_FRAME_GRAY, 100, 1000, 10, 10, SaneFrameDone, 10},
+        // As a device announcing 256 MB lines did; what is kept follows the pixels.
+        {"lines far wider than their pixels", SANE_FRAME_GRAY, 100, qint64(32) << 20, 4, 4, SaneFrameDone, 4},
+        {"more lines than announced", SANE_FRAME_RGB, 100, 300, 4, 6, SaneFrameDone, 4},
+        {"hand scanner", SANE_FRAME_RGB, 100, 400, -1, 15, SaneFrameDone, 15},
+        {"hand scanner beyond the limit", SANE_FRAME_RGB, 100, 400, -1, 500, SaneFrameFailed, 0},
+        {"announced beyond the limit", SANE_FRAME_RGB, 100, 300, 21, 21, SaneFrameFailed, 0},
+    };
+    SetMaxPictureBytes(300 * limitLines);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const qint64 pixelBytes = r.format == SANE_FRAME_RGB ? 3 * r.pixels : r.pixels;
+        FrameDevice device{r.bytesPerLine, pixelBytes, r.sent};
+        QImage image;
+        QString error;
+        const int outcome = ReadSaneFrame(
+            r.format, 8, r.pixels, r.bytesPerLine, r.announced,
+            [&](unsigned char* dst, qint64 size, qint64* got, bool* eof, QString* e) { return device.read(dst, size, got, eof, e); },
+            &image, &error);
+        EXPECT_EQ(outcome, r.outcome) << error.toStdString();
+        if (r.outcome != SaneFrameDone) {
+            EXPECT_TRUE(error.contains("would hold more than")) << error.toStdString();
+            EXPECT_TRUE(image.isNull());
+            // Refused as soon as it is too large: a hand scan is not read on to its end.
+            EXPECT_LE(device.position, r.bytesPerLine * (limitLines + 1) + device.piece);
+            continue;
+        }
+        ASSERT_EQ(image.width(), r.pixels);
+        ASSERT_EQ(image.height(), r.lines);
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar* row = image.constScanLine(y);
+            for (qint64 x = 0; x < pixelBytes; ++x)
+                ASSERT_EQ(row[x], quint8((y * 7 + x) % 251)) << "line " << y << " byte " << x;
+        }
+        EXPECT_EQ(device.position, r.bytesPerLine * r.sent) << "the frame is read to its end";
+    }
+    SetMaxPictureBytes(0);
 }
 
 // Raw frames: each supported layout, and frames that are short or of an unknown kind.

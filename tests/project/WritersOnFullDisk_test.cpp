@@ -1,18 +1,23 @@
 // The project's writers on a disk that fills while they write: the failure is told, the old file
-// stays byte for byte, and the project is not marked saved.
+// stays byte for byte, and the project is not marked saved. The settings store says once that it
+// could not be saved.
 #include "image/TFastDIB.h"
 #include "platform/FakeDialogs.h"
 #include "platform/TextFile.h"
 #include "project/JEX3Project.h"
 #include "project/ProjectXML.h"
+#include "platform/Registry.h"
 #include "project/Settings.h"
+#include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 #include "workspace/TF_SMDI.h"
 #include "support/SmallDisk.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -116,6 +121,43 @@ TEST_F(ProjectWritersOnFullDisk, FailKeepTheOldFileAndMarkNothingSaved)
             EXPECT_FALSE(w->Project->Changed);
         }
     }
+}
+
+TEST_F(ProjectWritersOnFullDisk, ASettingsSaveThatFailsSaysSoOnceAndKeepsTheStore)
+{
+    SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path("config")));
+    struct Restore {
+        QByteArray config;
+        ~Restore()
+        {
+            qputenv("XDG_CONFIG_HOME", config);
+            ForgetSettingsStoreState();
+        }
+    } restore{savedConfig};
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(Registry::storeFileName()).absolutePath()));
+    ForgetSettingsStoreState();
+    LoadSettings();
+    SaveSettings();
+    const QByteArray old = readBytes(Registry::storeFileName());
+    ASSERT_FALSE(old.isEmpty());
+
+    ASSERT_TRUE(disk.fillLeaving(0));
+    SettingProxyServer = QString(64 * 1024, QLatin1Char('p')); // more than the disk has left
+    const qsizetype shownBefore = fake().shownTexts().size();
+    SaveSettings();
+    SaveSettings(); // at every later save the user is not told again
+    ASSERT_EQ(fake().shownTexts().size(), shownBefore + 1) << "the failure is told once";
+    EXPECT_TRUE(fake().shownTexts().last().contains(QStringLiteral("could not be saved")))
+        << fake().shownTexts().last().toStdString();
+    EXPECT_EQ(readBytes(Registry::storeFileName()), old);
+
+    disk.empty();
+    SaveSettings();
+    EXPECT_NE(readBytes(Registry::storeFileName()), old);
+    EXPECT_EQ(fake().shownTexts().size(), shownBefore + 1);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // The update check against a local HTTP server started by the test: the version document read or
 // refused, newer, equal and older builds, redirects, a document without length or too large, a
 // server that never answers, a refused connection, the proxy for every request, and the download,
-// which saves the installer (also without a length), never starts it and can be cancelled.
+// which saves the installer (also without a length), never starts it and can be cancelled; an
+// answer larger than allowed stops at the limit and never piles up while the window is busy, and
+// a server that trickles cannot keep the check going beyond its time limit.
 #include "shell/TF_CheckForUpdates.h"
 
 #include "platform/FakeDialogs.h"
@@ -18,10 +20,21 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -270,6 +283,164 @@ TEST_F(UpdateCheck, ProxyLoginIsSentOnlyWhenSwitchedOn)
         << window->M_State->toPlainText().toStdString();
 
     SettingProxyUseAuthentication = true;
+    EXPECT_TRUE(window->IsUpdateAvailable()) << window->M_State->toPlainText().toStdString();
+}
+
+// Answers one GET with `total` bytes, as fast as they are taken, in a thread of its own; says how
+// many it got rid of, and when the reader has stopped taking them.
+class FloodServer {
+public:
+    FloodServer(qint64 total, bool announced)
+        : m_total(total)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof(addr);
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&addr), size) != 0 || ::listen(m_listener, 1) != 0
+            || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &size) != 0)
+            return;
+        port = ntohs(addr.sin_port);
+        m_thread = std::thread([this, announced] { serve(announced); });
+    }
+    ~FloodServer()
+    {
+        m_quit = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listener);
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/downloads/j4setup.exe").arg(port)); }
+
+    quint16 port = 0;
+    std::atomic<qint64> sent{0};
+    std::atomic<bool> stalled{false}; // nothing taken for a while
+    std::atomic<bool> ended{false};   // all sent, or the reader hung up
+
+private:
+    bool wait(int fd, short events)
+    {
+        while (!m_quit) {
+            pollfd p{fd, events, 0};
+            const int ready = ::poll(&p, 1, 300);
+            if (ready > 0)
+                return true;
+            if (ready == 0 && events == POLLOUT)
+                stalled = true;
+        }
+        return false;
+    }
+    void serve(bool announced)
+    {
+        if (!wait(m_listener, POLLIN))
+            return;
+        const int fd = ::accept(m_listener, nullptr, nullptr);
+        QByteArray request;
+        char buffer[4096];
+        while (!request.contains("\r\n\r\n") && wait(fd, POLLIN)) {
+            const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+            if (n <= 0)
+                break;
+            request.append(buffer, n);
+        }
+        QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
+        if (announced)
+            head += "Content-Length: " + QByteArray::number(m_total) + "\r\n";
+        head += "\r\n";
+        ::send(fd, head.constData(), size_t(head.size()), MSG_NOSIGNAL);
+        const QByteArray chunk(64 * 1024, 'M');
+        while (sent < m_total && wait(fd, POLLOUT)) {
+            const ssize_t n = ::send(fd, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                break;
+            if (n > 0)
+                sent += n;
+        }
+        ended = true;
+        ::close(fd);
+    }
+
+    qint64 m_total;
+    int m_listener = -1;
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
+
+TEST_F(UpdateCheck, AnAnswerBeyondTheLimitStopsThereAndNeverPilesUp)
+{
+    constexpr qint64 Limit = qint64(48) << 20;
+    constexpr qint64 Offered = qint64(256) << 20;
+    for (bool announced : {false, true}) {
+        SCOPED_TRACE(announced ? "length announced" : "no length");
+        FloodServer flood(Offered, announced);
+        ASSERT_NE(flood.port, 0);
+        qint64 sentWhileBusy = -1;
+        const HttpAnswer answer = window->request("GET", flood.url(), false, Limit, [&](qint64, qint64) {
+            // The window is busy (a question is open) while the server goes on sending.
+            if (sentWhileBusy < 0) {
+                while (!flood.stalled && !flood.ended)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                sentWhileBusy = flood.sent;
+            }
+            return true;
+        });
+        EXPECT_EQ(answer.error, QStringLiteral("The answer from 127.0.0.1 is larger than 50331648 bytes"));
+        EXPECT_TRUE(answer.body.isEmpty());
+        // What a busy window lets in is bounded by the buffers between it and the server, far
+        // below what the server offered; an announced length beyond the limit is not even read.
+        EXPECT_LT(sentWhileBusy, Offered / 2) << "the answer piled up while the window was busy";
+        if (announced) {
+            EXPECT_EQ(sentWhileBusy, -1) << "the body was read although its length was known to be too large";
+        }
+        ASSERT_TRUE(testhelpers::waitFor([&] { return flood.ended.load(); }, 20000));
+        EXPECT_LT(flood.sent, Offered / 2) << "the download went on past the limit";
+    }
+}
+
+TEST_F(UpdateCheck, AServerThatTricklesCannotKeepTheCheckGoing)
+{
+    // The probe is answered at once; the document comes one byte at a time, each well within the
+    // idle time-out, for ever.
+    QTcpServer trickler;
+    ASSERT_TRUE(trickler.listen(QHostAddress::LocalHost, 0));
+    QTimer drip;
+    drip.setInterval(1);
+    QList<QTcpSocket*> trickling;
+    QObject::connect(&trickler, &QTcpServer::newConnection, &trickler, [&] {
+        while (QTcpSocket* s = trickler.nextPendingConnection())
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s, &trickling, &drip] {
+                const QByteArray request = s->readAll();
+                if (request.startsWith("HEAD")) {
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+                } else {
+                    s->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n<?xml");
+                    trickling << s;
+                    drip.start();
+                }
+            });
+    });
+    QObject::connect(&drip, &QTimer::timeout, &trickler, [&] {
+        for (QTcpSocket* s : trickling)
+            if (s->state() == QAbstractSocket::ConnectedState)
+                s->write(" ");
+    });
+    window->Server = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(trickler.serverPort()));
+    window->TimeoutMs = 60000; // a fuse: the bytes keep the request from ever being idle
+    window->CheckLimitMs = 60000;
+    qint64 clock = 0;
+    window->Clock = [&clock] { return clock += 1000; }; // a second passes at each look
+
+    EXPECT_FALSE(window->IsUpdateAvailable());
+    EXPECT_TRUE(report().contains(
+        QStringLiteral("Version information not usable: The update check took longer than 60 s")))
+        << window->M_State->toPlainText().toStdString();
+    EXPECT_EQ(lastLine(), QStringLiteral("Update process cancelled."));
+    EXPECT_GE(clock, 60000);
+
+    // The limit holds for one check, not for the window's life: the next check starts afresh.
+    server.on(QStringLiteral("/downloads/VersionInfo.xml"), {200, versionDocument(200), {}, false, false});
+    window->Server = QUrl(server.base());
     EXPECT_TRUE(window->IsUpdateAvailable()) << window->M_State->toPlainText().toStdString();
 }
 

@@ -1,7 +1,8 @@
 // Single-instance control: the hand-over message read only when complete and refused when it is
 // not a list of file names; two controls in one test (the second start in its own thread, as a
 // second process would block) hand over, a stale socket does not stop a start, a live first
-// instance keeps the name; the main window opens a handed-over project.
+// instance keeps the name; many second starts at once all hand over, and a hand-over counts only
+// when answered; the main window opens a handed-over project.
 #include "shell/TOneInstance.h"
 
 #include "platform/FakeDialogs.h"
@@ -18,9 +19,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QLocalServer>
 #include <QMdiSubWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -124,11 +127,13 @@ protected:
         TF_ErrorLog::ClearLog();
     }
 
-    // A second start in its own thread: HandOver blocks as it would in its own process.
+    // A second start in its own thread: HandOver blocks as it would in its own process. The
+    // time-out is only a fuse: this thread answers as soon as it runs its events.
     static bool handOverFromAnotherStart(const QString& name, const QStringList& args)
     {
         auto result = std::async(std::launch::async, [name, args] {
             TOneInstance second(name);
+            second.setMsgTransportTimeout(60000);
             return second.HandOver(args);
         });
         while (result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
@@ -210,19 +215,158 @@ TEST_F(OneInstance, GarbageIsIgnoredAndLogged)
     EXPECT_EQ(spy.at(0).at(0).toStringList(), QStringList{QStringLiteral("/c.jex4")}) << "only the good one";
 }
 
-TEST_F(OneInstance, ASecondProgramStartHandsOverAnAbsoluteNameAndMakesNoWindow)
+TEST_F(OneInstance, ManySecondStartsAtOnceAllHandOver)
 {
-    TOneInstance first; // the program's own name in this test's runtime folder
+    TOneInstance first(name);
     ASSERT_TRUE(first.Listen());
     QSignalSpy spy(&first, &TOneInstance::OnNewInstanceLoad);
+
+    // Twenty starts at once, as a file manager's "open with" on twenty files makes them. All
+    // connect and send all but the last byte, so the first readers wait for more and the others
+    // queue behind them; then the last bytes follow.
+    constexpr int Starts = 20;
+    static_assert(Starts > TOneInstance::MaxPendingConnections);
+    first.setMsgTransportTimeout(60000); // a fuse: readers wait for their last byte
+    std::vector<std::unique_ptr<QLocalSocket>> starts;
+    std::vector<QByteArray> messages;
+    QSet<QString> sent;
+    for (int i = 0; i < Starts; ++i) {
+        const QString file = QStringLiteral("/data/core %1.jex4").arg(i);
+        auto& s = starts.emplace_back(std::make_unique<QLocalSocket>());
+        s->connectToServer(name);
+        ASSERT_TRUE(s->waitForConnected(5000)) << i;
+        messages.push_back(HandOverReader::pack({file}));
+        s->write(messages.back().chopped(1));
+        ASSERT_TRUE(s->waitForBytesWritten(5000)) << i;
+        sent << file;
+    }
+    // The first instance takes what it will meanwhile; the outcome must not depend on how much.
+    testhelpers::settle(100);
+    for (int i = 0; i < Starts; ++i) {
+        ASSERT_EQ(starts[i]->state(), QLocalSocket::ConnectedState) << "start " << i << " was turned away";
+        starts[i]->write(messages[size_t(i)].right(1));
+        ASSERT_TRUE(starts[i]->waitForBytesWritten(5000)) << i;
+    }
+    ASSERT_TRUE(waitFor([&] { return spy.count() == Starts; }, 20000)) << spy.count() << " of " << Starts << " handed over";
+    QSet<QString> handed;
+    for (const QList<QVariant>& call : spy)
+        handed << call.at(0).toStringList().value(0);
+    EXPECT_EQ(handed, sent);
+    for (int i = 0; i < Starts; ++i) {
+        ASSERT_TRUE(waitFor([&] { return starts[i]->bytesAvailable() > 0 || starts[i]->waitForReadyRead(0); }))
+            << "start " << i << " got no answer";
+        EXPECT_EQ(starts[i]->read(1), QByteArray(1, TOneInstance::Accepted)) << i;
+    }
+
+    // The same through the control, each second start in a thread of its own.
+    spy.clear();
+    std::vector<std::future<bool>> results;
+    for (int i = 0; i < Starts; ++i)
+        results.push_back(std::async(std::launch::async, [this, i] {
+            TOneInstance second(name);
+            second.setMsgTransportTimeout(60000);
+            return second.HandOver({QStringLiteral("/data/again %1.jex4").arg(i)});
+        }));
+    for (auto& r : results) {
+        while (r.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        EXPECT_TRUE(r.get());
+    }
+    EXPECT_EQ(spy.count(), Starts);
+}
+
+TEST_F(OneInstance, AHandOverCountsOnlyWhenAnswered)
+{
+    // Someone listens on the name but never reads: the start must not end believing it handed over.
+    QLocalServer deaf;
+    ASSERT_TRUE(deaf.listen(name));
+    TOneInstance second(name);
+    second.setMsgTransportTimeout(200);
+    EXPECT_FALSE(second.HandOver({QStringLiteral("/data/a.jex4")}));
+    EXPECT_FALSE(second.Listen()) << "a first instance holds the name: the start runs on its own";
+    deaf.close();
+
+    // A message whose sender gave up before the answer is not opened: that start opens it itself.
+    TOneInstance first(name);
+    ASSERT_TRUE(first.Listen());
+    QSignalSpy spy(&first, &TOneInstance::OnNewInstanceLoad);
+    QLocalSocket gaveUp;
+    gaveUp.connectToServer(name);
+    ASSERT_TRUE(gaveUp.waitForConnected(5000));
+    gaveUp.write(HandOverReader::pack({QStringLiteral("/data/b.jex4")}));
+    ASSERT_TRUE(gaveUp.waitForBytesWritten(5000));
+    gaveUp.abort();
+    ASSERT_TRUE(waitFor([] { return TF_ErrorLog::LogLines().join(QLatin1Char(10)).contains(QStringLiteral("no longer waits")); }));
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(OneInstance, AFloodOfBadHandOversLogsABoundedNumberOfLines)
+{
+    TOneInstance first(name);
+    ASSERT_TRUE(first.Listen());
+    constexpr int Bad = 3 * TOneInstance::MaxLoggedRefusals;
+    std::vector<std::unique_ptr<QLocalSocket>> peers;
+    for (int i = 0; i < Bad; ++i) {
+        auto& p = peers.emplace_back(std::make_unique<QLocalSocket>());
+        p->connectToServer(name);
+        ASSERT_TRUE(p->waitForConnected(5000));
+        p->write("GET / HTTP/1.0\r\n\r\n");
+        p->flush();
+    }
+    for (auto& p : peers)
+        ASSERT_TRUE(waitFor([&p] { return p->state() == QLocalSocket::UnconnectedState; }));
+    const QStringList lines = TF_ErrorLog::LogLines();
+    EXPECT_EQ(lines.filter(QStringLiteral("Ignored a hand-over")).size(), TOneInstance::MaxLoggedRefusals);
+    EXPECT_EQ(lines.filter(QStringLiteral("Further ignored hand-overs are not logged")).size(), 1);
+    EXPECT_EQ(lines.size(), TOneInstance::MaxLoggedRefusals + 1);
+
+    // The control still takes a good one.
+    QSignalSpy spy(&first, &TOneInstance::OnNewInstanceLoad);
+    EXPECT_TRUE(handOverFromAnotherStart(name, {QStringLiteral("/c.jex4")}));
+    EXPECT_EQ(spy.count(), 1);
+}
+
+// A first instance in a thread of its own, as another process would be: a second start in the
+// test's thread can wait for its answer.
+class FirstInstanceThread {
+public:
+    FirstInstanceThread()
+    {
+        m_thread.start();
+        m_instance = new TOneInstance; // the program's own name in this test's runtime folder
+        m_instance->moveToThread(&m_thread);
+        QObject::connect(m_instance, &TOneInstance::OnNewInstanceLoad, &m_receiver,
+                         [this](const QStringList& args) { handed << args; });
+        QMetaObject::invokeMethod(m_instance, [this] { listening = m_instance->Listen(); }, Qt::BlockingQueuedConnection);
+    }
+    ~FirstInstanceThread()
+    {
+        QMetaObject::invokeMethod(m_instance, [this] { delete m_instance; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    bool listening = false;
+    QList<QStringList> handed; // arrives queued on the test's thread
+
+private:
+    QThread m_thread;
+    TOneInstance* m_instance = nullptr;
+    QObject m_receiver;
+};
+
+TEST_F(OneInstance, ASecondProgramStartHandsOverAnAbsoluteNameAndMakesNoWindow)
+{
+    FirstInstanceThread first;
+    ASSERT_TRUE(first.listening);
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     const int status = RunProgram({QStringLiteral("my"), QStringLiteral("core.jex4")});
     QDir::setCurrent(saved);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(F_Main, nullptr) << "the second start made no main window";
-    ASSERT_TRUE(waitFor([&spy] { return spy.count() == 1; }));
-    EXPECT_EQ(spy.at(0).at(0).toStringList(), QStringList{dir.filePath(QStringLiteral("my core.jex4"))});
+    ASSERT_TRUE(waitFor([&first] { return first.handed.size() == 1; }));
+    EXPECT_EQ(first.handed.at(0), QStringList{dir.filePath(QStringLiteral("my core.jex4"))});
 }
 
 class HandOverToMain : public testhelpers::MainWindowTest {

@@ -718,6 +718,46 @@ TEST_F(Measurements, ClickingAPointRowSelectsItAndCentresTheImageWindow)
     EXPECT_FALSE(m[0]->selected);
 }
 
+TEST_F(Measurements, SelectingAPointOfALongPathRefreshesItsRowsInOneGoAndKeepsTheView)
+{
+    // The caption update after a selection renames the path's points. One change signal per row
+    // made a tree view walk all its rows for each of them: opening 40,000 points took seconds.
+    layOutTwoPaths();
+    for (int k = 0; k < 300; ++k)
+        addMeasurement(*i2, {300 + k, 100});
+    RecomputeDistances(a);
+    tool->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool.get()));
+    tool->FillMeasurements(w, true);
+    tool->VST->collapse(indexOf(b));
+    const QModelIndex lastRow = indexOf(a->ObjectList.back()->ObjectList.back().get());
+    tool->VST->scrollTo(lastRow);
+    QCoreApplication::processEvents();
+    const int scrolled = tool->VST->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+
+    QSignalSpy changed(model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy laidOut(model(), &QAbstractItemModel::layoutChanged);
+    // A point renamed behind the tree's back, as the numbering does: the refresh must show it.
+    m[4]->Name = QStringLiteral("renamed");
+    selectOnly(m[4]);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tool->windowTitle(), QStringLiteral("Project [A - 305 Rings]"));
+    EXPECT_LE(changed.count() + laidOut.count(), 3) << "one signal per row";
+
+    // The names are the numbering's again, and the view is as the user left it.
+    EXPECT_EQ(indexOf(m[4]).data().toString(), QStringLiteral("M 5"));
+    EXPECT_TRUE(tool->VST->isExpanded(indexOf(a)));
+    EXPECT_TRUE(tool->VST->isExpanded(indexOf(i2)));
+    EXPECT_FALSE(tool->VST->isExpanded(indexOf(b)));
+    EXPECT_TRUE(tool->VST->selectionModel()->isSelected(indexOf(m[4])));
+    EXPECT_EQ(tool->VST->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(tool->VST->verticalScrollBar()->value(), scrolled);
+    const QRect shown = tool->VST->visualRect(indexOf(a->ObjectList.back()->ObjectList.back().get()));
+    EXPECT_TRUE(tool->VST->viewport()->rect().contains(shown.center()));
+    EXPECT_EQ(tool->VST->indexAt(shown.center()), lastRow);
+}
+
 TEST_F(Measurements, ImageWindowSelectsPointsInTheTree)
 {
     layOutTwoPaths();
