@@ -10,6 +10,12 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <type_traits>
 
 namespace {
@@ -58,12 +64,24 @@ QString nativeName(const QString& fileName)
 }
 
 // Reads at most `size` + 1 bytes, so a huge or endless file costs no more than a right one.
-// Raises for a file that exists but cannot be opened.
+// Raises for a file that exists but cannot be opened, and for anything but a regular file: a FIFO
+// or a device under the name would block the reader or never end. Opened without blocking and
+// judged by what was opened, so nothing swapped in after a look at the name slips through.
 QByteArray readBounded(const QString& fileName, int size)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw ECamException(QStringLiteral("Cannot open file \"%1\". %2").arg(nativeName(fileName), qt_error_string(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw ECamException(QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(nativeName(fileName)));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         throw ECamException(QStringLiteral("Cannot open file \"%1\". %2").arg(nativeName(fileName), file.errorString()));
+    }
     return file.read(size + 1);
 }
 

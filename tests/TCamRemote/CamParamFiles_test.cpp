@@ -8,7 +8,13 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -261,6 +267,43 @@ RemoteReleaseParametersType sampleParams()
     p.PhotoEffect = RemoteFormatPhotoEffectBW;
     p.Beep = RemoteFormatBeepOn;
     return p;
+}
+
+TEST_F(CamParamFiles, OnlyRegularFilesAreRead)
+{
+    // A FIFO named as the cache or the parameter file has no writer: opening it to read would
+    // wait for one for ever. Each read runs on a thread of its own; should it block, the test
+    // opens the FIFO for writing, which frees it, and fails.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(path("folder")));
+    const std::function<void(const QString&)> readers[] = {
+        [](const QString& name) {
+            RemoteReleaseAvailParametersType avail;
+            LoadRemoteParamCache(name, avail);
+        },
+        [](const QString& name) { LoadCameraRemoteParams(name); },
+    };
+    for (const char* name : {"fifo", "folder"}) {
+        for (const auto& read : readers) {
+            SCOPED_TRACE(name);
+            auto done = std::async(std::launch::async, [&read, file = path(name)]() -> QString {
+                try {
+                    read(file);
+                } catch (const ECamException& e) {
+                    return e.message();
+                }
+                return QStringLiteral("<no error>");
+            });
+            if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+                const int writer = ::open(QFile::encodeName(path(name)).constData(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0)
+                    ::close(writer); // the reader wakes and finds the end at once
+                done.wait();
+                FAIL() << "reading blocked";
+            }
+            EXPECT_EQ(done.get(), QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path(name)));
+        }
+    }
 }
 
 TEST_F(CamParamFiles, ParameterFileHoldsTheRecordByteForByte)
