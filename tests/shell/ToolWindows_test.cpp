@@ -291,6 +291,39 @@ TEST_F(ToolWindows, ARegisteredWindowDocksOnTheLeftAndResizesIt)
     EXPECT_GE(main->P_Dock->width(), 430) << "the left dock widened to the docked window";
 }
 
+// The width the user gives the left dock stays while tool windows come and go there, whatever
+// width each would take of its own, and comes back after a restart.
+TEST_F(ToolWindows, TheLeftDockKeepsTheWidthTheUserGaveIt)
+{
+    main->resize(1200, 900);
+    QCoreApplication::processEvents();
+    QDockWidget* files = CarrierOf(F_FileManager);
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(main->IsDocked(F_FileManager));
+    const int widths[] = {420, 260};
+    for (int width : widths) {
+        main->resizeDocks({files}, {width}, Qt::Horizontal);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(files->width(), width);
+        for (QWidget* form : std::initializer_list<QWidget*>{F_Histogram, F_Tracker, F_BirdView, F_Zoom}) {
+            SCOPED_TRACE(form->objectName().toStdString() + " at " + std::to_string(width));
+            ShowToolWindow(form, true);
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(main->IsDocked(form));
+            // No narrower than the window can be while it shows.
+            const int least = qMax(width, CarrierOf(form)->minimumSizeHint().width());
+            EXPECT_EQ(files->width(), least) << "shown";
+            EXPECT_EQ(CarrierOf(form)->width(), least);
+            ShowToolWindow(form, false);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(files->width(), width) << "hidden again";
+        }
+    }
+
+    restart();
+    EXPECT_EQ(CarrierOf(F_FileManager)->width(), widths[1]) << "after a restart";
+}
+
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
 {
     F_Zoom->crosshaircolor = 0x00123456;
@@ -407,3 +440,4 @@ TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
 }
 
 } // namespace
+
