@@ -14,6 +14,7 @@
 #include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
+#include "project/TArea.h"
 #include "project/TStitchObject.h"
 #include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
@@ -408,6 +409,38 @@ TEST_F(ToolWindows, BirdViewShowsTheActiveWindowWhenShown)
     main->A_WindowBirdView->trigger();
     EXPECT_EQ(F_BirdView->Zoom, w->BirdZoom(F_BirdView->width())) << "framed with the bird zoom of its width now";
     w->Project->Changed = false; // closes without asking
+}
+
+// A long core's overview is a strip a few pixels high: docked among the other windows, the bird
+// view keeps a usable height and draws the overview at its top; floating, it is as high as the
+// overview.
+TEST_F(ToolWindows, DockedBirdViewOfALongCoreKeepsAUsableHeight)
+{
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    TStitchObject* so = testhelpers::addImage(*w, 0, 0, 6000, 800);
+    so->FD->SetSize(6000, 800, 24);
+    w->UpdateArea();
+
+    main->A_WindowBirdView->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main->IsDocked(F_BirdView));
+    const int z = w->BirdZoom(F_BirdView->width());
+    const int strip = w->ScaleBird(w->Area->height(), z);
+    ASSERT_LT(strip, TF_BirdView::DockedHeight) << "the overview alone is a strip";
+    EXPECT_GE(F_BirdView->height(), TF_BirdView::DockedHeight);
+    EXPECT_EQ(F_BirdView->Zoom, z) << "the overview is scaled by the width alone";
+    EXPECT_EQ(w->B_Bird.size(), F_BirdView->size());
+    EXPECT_EQ(F_BirdView->view().size(), F_BirdView->size());
+
+    main->P_Dock->undock(F_BirdView);
+    w->UpdateBird(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(F_BirdView->height(), w->ScaleBird(w->Area->height(), w->BirdZoom(F_BirdView->width())))
+        << "floating, as high as the overview";
+    w->Project->Changed = false;
 }
 
 // Bringing another image window to the front is enough: no Refresh.
