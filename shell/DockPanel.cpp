@@ -2,12 +2,13 @@
 
 #include <QDockWidget>
 #include <QEvent>
-#include <QGuiApplication>
+#include <QLayout>
 #include <QMainWindow>
 #include <QTabWidget>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 DockSite::DockSite(QMainWindow* frame, Qt::DockWidgetArea area)
     : QObject(frame)
@@ -46,6 +47,16 @@ QDockWidget* DockSite::wrap(QWidget* form)
     dock->setWidget(form); // the form becomes a plain child; it keeps its own caption
     form->setVisible(true);
     connect(form, &QWidget::windowTitleChanged, dock, &QDockWidget::setWindowTitle);
+    // A form's own maximum width would bind every window docked beside it: docked at a side, it
+    // may be as wide as the site; floating, it keeps its own.
+    const int ownMaximum = form->maximumWidth();
+    auto fitMaximum = [this, dock, form, ownMaximum] {
+        const Qt::DockWidgetArea at = m_frame->dockWidgetArea(dock);
+        const bool side = !dock->isFloating() && (at == Qt::LeftDockWidgetArea || at == Qt::RightDockWidgetArea);
+        form->setMaximumWidth(side ? qMax(ownMaximum, MaxWidth) : ownMaximum);
+    };
+    connect(dock, &QDockWidget::topLevelChanged, form, fitMaximum);
+    connect(dock, &QDockWidget::dockLocationChanged, form, fitMaximum);
     // A form that goes away takes its carrier along.
     connect(form, &QObject::destroyed, dock, [dock] { dock->deleteLater(); });
     dock->setVisible(wasVisible);
@@ -67,19 +78,63 @@ void DockSite::watch(QDockWidget* dock)
     dock->installEventFilter(this);
 }
 
+QSet<QDockWidget*> DockSite::shownHere() const
+{
+    QSet<QDockWidget*> shown;
+    for (const QPointer<QDockWidget>& dock : m_docks)
+        if (dock && !dock->isHidden() && !dock->isFloating() && m_frame->dockWidgetArea(dock) == m_area)
+            shown.insert(dock);
+    return shown;
+}
+
 bool DockSite::eventFilter(QObject* watched, QEvent* event)
 {
-    // A docked window resized sideways while the mouse button is down: the user drags the
-    // splitter, and that is the site's width now. The layout's own passes are not asked.
-    if (event->type() == QEvent::Resize && m_following && m_visible && m_frame->isVisible()
-        && (QGuiApplication::mouseButtons() & Qt::LeftButton)
-        && (m_area == Qt::LeftDockWidgetArea || m_area == Qt::RightDockWidgetArea)) {
+    // A docked window resized sideways while the same windows show here and no fitting waits:
+    // the user dragged the splitter or the site was given a width, and that is its width now. A
+    // window shown or hidden makes the frame lay the site out anew; that width is not kept.
+    if (event->type() == QEvent::Resize && m_following && m_trackWidth && m_visible && !m_fitPending
+        && m_frame->isVisible() && (m_area == Qt::LeftDockWidgetArea || m_area == Qt::RightDockWidgetArea)) {
         auto* dock = qobject_cast<QDockWidget*>(watched);
         if (dock && dock->isVisible() && !dock->isFloating() && m_frame->dockWidgetArea(dock) == m_area
-            && dock->geometry().intersects(m_frame->rect()))
+            && dock->geometry().intersects(m_frame->rect()) && shownHere() == m_settled)
             m_keptWidth = dock->width();
     }
     return QObject::eventFilter(watched, event);
+}
+
+void DockSite::fitWidth()
+{
+    // The frame lays the site out anew after the change that asked for this: fit it then.
+    if (std::exchange(m_fitPending, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (m_following)
+            fitNow();
+        m_fitPending = false;
+    });
+}
+
+void DockSite::fitNow()
+{
+    int own = 0, least = 2;
+    bool shown = false;
+    for (QWidget* form : clients())
+        if (QDockWidget* dock = dockWidgetOf(form); dock && dock->isVisible()) {
+            shown = true;
+            own = qMax(own, form->sizeHint().width());
+            least = qMax(least, dock->minimumSizeHint().width());
+        }
+    if (!shown) {
+        m_settled = shownHere();
+        return;
+    }
+    // A window that needs more widens the site while it shows; the width given stays kept.
+    if (m_keptWidth <= 0)
+        m_keptWidth = qMin(int(MaxWidth), own);
+    applyWidth(qMin(int(MaxWidth), qMax(least, m_keptWidth)));
+    // Laid out now, not at the next turn: whoever asked sees the width it gets.
+    if (QLayout* layout = m_frame->layout())
+        layout->activate();
 }
 
 QList<QDockWidget*> DockSite::shownDocks() const
@@ -200,6 +255,12 @@ int DockSite::width() const
 void DockSite::setWidth(int width)
 {
     m_keptWidth = width;
+    applyWidth(width);
+}
+
+void DockSite::applyWidth(int width)
+{
+    m_settled = shownHere();
     QList<QDockWidget*> docks;
     QList<int> sizes;
     for (QWidget* form : clients()) {

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QSize>
 
 #include <functional>
@@ -48,18 +49,28 @@ public:
     // Shows or hides the form together with the dock widget that carries it.
     void showForm(QWidget* form, bool visible);
 
+    // No site at a side is wider.
+    static constexpr int MaxWidth = 800;
+
     // Width of the site: its widest docked window, 0 while hidden or empty.
     int width() const;
     // Gives the docked windows this width and keeps it as the site's width.
     void setWidth(int width);
-    // The width the site was last given or the user dragged it to while windows showed in it;
-    // 0 before any. Windows coming and going leave it as it is.
+    // After windows showed, hid, docked or left, once the frame has laid the site out: the site
+    // takes the width it was last given or dragged to (the first time its windows' widest own
+    // width), never narrower than a shown window can be, never wider than MaxWidth.
+    void fitWidth();
+    // The width the site was last given, or took while the same windows showed in it (the user
+    // dragged the splitter, the frame shrank); 0 before any. Windows coming and going leave it.
     int keptWidth() const { return m_keptWidth; }
     bool isVisible() const { return m_visible; }
     void setVisible(bool visible);
 
     // Follows a dock widget of the frame, whichever site made it: docked here or leaving.
     void watch(QDockWidget* dock);
+    // The frame has shown and laid itself out for the first time: widths it takes from now on
+    // while the same windows show are kept.
+    void trackWidth() { m_trackWidth = true; }
     // The frame is going: its dock layout can no longer be asked.
     void stopFollowing() { m_following = false; }
 
@@ -69,11 +80,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The dock widgets docked here and shown, top to bottom (left to right at the bottom).
     QList<QDockWidget*> shownDocks() const;
+    // The dock widgets made here that are docked here and not hidden, behind a tab or not.
+    QSet<QDockWidget*> shownHere() const;
     QMainWindow* frame() const { return m_frame; }
     bool following() const { return m_following; }
 
 private:
     QDockWidget* wrap(QWidget* form);
+    void fitNow();
+    void applyWidth(int width);
 
     QMainWindow* m_frame;
     Qt::DockWidgetArea m_area;
@@ -81,6 +96,9 @@ private:
     bool m_visible = true;
     bool m_following = true;
     int m_keptWidth = 0;
+    QSet<QDockWidget*> m_settled; // shownHere() when the width was last fitted or given
+    bool m_fitPending = false;
+    bool m_trackWidth = false;
 };
 
 

@@ -541,20 +541,7 @@ void TF_Main::SetScreenCursor()
 
 void TF_Main::UpdateDock()
 {
-    // The site keeps the width it had or the user gave it; only the first time do the windows'
-    // own widths decide. No window may end narrower than it can be.
-    bool shown = false;
-    int own = 0, least = 2;
-    for (QWidget* form : P_Dock->clients())
-        if (QDockWidget* dock = P_Dock->dockWidgetOf(form); dock && dock->isVisible()) {
-            shown = true;
-            own = qMax(own, form->sizeHint().width());
-            least = qMax(least, dock->minimumSizeHint().width());
-        }
-    if (!shown)
-        return;
-    const int kept = P_Dock->keptWidth();
-    P_Dock->setWidth(qMin(800, qMax(least, kept > 0 ? kept : own)));
+    P_Dock->fitWidth();
 }
 
 bool TF_Main::IsDocked(QWidget* AForm) const { return P_Dock->isDocked(AForm); }
@@ -787,6 +774,8 @@ void TF_Main::FormShow()
     m_firstShowingDone = true;
     // Floating tool windows were shown before the frame: they come up over it, not behind.
     QTimer::singleShot(0, this, &TF_Main::raiseFloatingToolWindows);
+    // Laying the frame out as it first shows is no width the user chose.
+    QTimer::singleShot(0, P_Dock, [dock = P_Dock] { dock->trackWidth(); });
     if (SettingAutoCheckUpdates && F_CheckForUpdates)
         QTimer::singleShot(0, this, &TF_Main::CheckForUpdatesAtStart);
     for (const QStringList& handOver : std::exchange(m_pendingHandOvers, {}))

@@ -210,8 +210,9 @@ public:
     void SetCaption();        // "JEX " + major + "." + minor; nothing once Closing is set
     void UpdateProjectList(); // rebuilds the Projects menu
     void SetScreenCursor();   // cursor and status hint of the active image window by its screen mode
-    // P_Dock keeps the width it was given or dragged to (the first time: its widest docked
-    // window's), at least what its shown windows need, at most 800 pixels.
+    // Once the frame has laid it out, P_Dock takes the width it was given or the user dragged it
+    // to (the first time: its widest docked window's), at least what its shown windows need, at
+    // most 800 pixels.
     void UpdateDock();
     // Shows a hidden tool window and hides a shown one, with the dock widget that carries it.
     void ToggleToolWindow(QWidget* form);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDockWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,7 +35,7 @@ TF_BirdView::TF_BirdView(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Bird view"));
     setObjectName(QStringLiteral("F_BirdView"));
-    setMinimumSize(50, 20);
+    setMinimumSize(50, MinimumHeight);
     resize(286, 62);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -233,6 +234,13 @@ void TF_BirdView::paintEvent(QPaintEvent*)
 
 void TF_BirdView::setClientHeight(int height)
 {
+    // Among the docked windows the overview takes the top and the canvas colour fills the rest;
+    // the others may not squeeze it either.
+    QDockWidget* dock = CarrierOf(this);
+    const bool docked = dock && !dock->isFloating();
+    setMinimumHeight(docked ? DockedHeight : MinimumHeight);
+    if (docked)
+        height = qMax(height, DockedHeight);
     m_sizing = true;
     SetClientHeight(this, height);
     m_sizing = false;

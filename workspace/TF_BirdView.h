@@ -39,7 +39,11 @@ public:
     // What the view shows now, as large as its client area.
     const QImage& view() const { return m_view; }
     // Sets the client height for an overview about to be shown; the resize builds nothing itself.
+    // Docked it is never lower than DockedHeight: a long core's overview would leave a strip.
     void setClientHeight(int height);
+    static constexpr int DockedHeight = 100;
+    static constexpr int MinimumHeight = 20;
+    QSize sizeHint() const override { return {286, DockedHeight}; }
 
     void FormShow();
     void FormResize();

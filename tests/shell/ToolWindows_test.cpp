@@ -14,6 +14,7 @@
 #include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
+#include "project/TArea.h"
 #include "project/TStitchObject.h"
 #include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
@@ -292,6 +293,39 @@ TEST_F(ToolWindows, ARegisteredWindowDocksOnTheLeftAndResizesIt)
     EXPECT_GE(main->P_Dock->width(), 430) << "the left dock widened to the docked window";
 }
 
+// The width the user gives the left dock stays while tool windows come and go there, whatever
+// width each would take of its own, and comes back after a restart.
+TEST_F(ToolWindows, TheLeftDockKeepsTheWidthTheUserGaveIt)
+{
+    main->resize(1200, 900);
+    QCoreApplication::processEvents();
+    QDockWidget* files = CarrierOf(F_FileManager);
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(main->IsDocked(F_FileManager));
+    const int widths[] = {420, 260};
+    for (int width : widths) {
+        main->resizeDocks({files}, {width}, Qt::Horizontal);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(files->width(), width);
+        for (QWidget* form : std::initializer_list<QWidget*>{F_Histogram, F_Tracker, F_BirdView, F_Zoom}) {
+            SCOPED_TRACE(form->objectName().toStdString() + " at " + std::to_string(width));
+            ShowToolWindow(form, true);
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(main->IsDocked(form));
+            // No narrower than the window can be while it shows.
+            const int least = qMax(width, CarrierOf(form)->minimumSizeHint().width());
+            EXPECT_EQ(files->width(), least) << "shown";
+            EXPECT_EQ(CarrierOf(form)->width(), least);
+            ShowToolWindow(form, false);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(files->width(), width) << "hidden again";
+        }
+    }
+
+    restart();
+    EXPECT_EQ(CarrierOf(F_FileManager)->width(), widths[1]) << "after a restart";
+}
+
 TEST_F(ToolWindows, OptionsPlacesAndVisibilitySurviveARestart)
 {
     F_Zoom->crosshaircolor = 0x00123456;
@@ -378,6 +412,38 @@ TEST_F(ToolWindows, BirdViewShowsTheActiveWindowWhenShown)
     w->Project->Changed = false; // closes without asking
 }
 
+// A long core's overview is a strip a few pixels high: docked among the other windows, the bird
+// view keeps a usable height and draws the overview at its top; floating, it is as high as the
+// overview.
+TEST_F(ToolWindows, DockedBirdViewOfALongCoreKeepsAUsableHeight)
+{
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    TStitchObject* so = testhelpers::addImage(*w, 0, 0, 6000, 800);
+    so->FD->SetSize(6000, 800, 24);
+    w->UpdateArea();
+
+    main->A_WindowBirdView->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main->IsDocked(F_BirdView));
+    const int z = w->BirdZoom(F_BirdView->width());
+    const int strip = w->ScaleBird(w->Area->height(), z);
+    ASSERT_LT(strip, TF_BirdView::DockedHeight) << "the overview alone is a strip";
+    EXPECT_GE(F_BirdView->height(), TF_BirdView::DockedHeight);
+    EXPECT_EQ(F_BirdView->Zoom, z) << "the overview is scaled by the width alone";
+    EXPECT_EQ(w->B_Bird.size(), F_BirdView->size());
+    EXPECT_EQ(F_BirdView->view().size(), F_BirdView->size());
+
+    main->P_Dock->undock(F_BirdView);
+    w->UpdateBird(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(F_BirdView->height(), w->ScaleBird(w->Area->height(), w->BirdZoom(F_BirdView->width())))
+        << "floating, as high as the overview";
+    w->Project->Changed = false;
+}
+
 // Bringing another image window to the front is enough: no Refresh.
 TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
 {
@@ -408,3 +474,4 @@ TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
 }
 
 } // namespace
+
