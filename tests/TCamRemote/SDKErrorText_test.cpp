@@ -21,7 +21,7 @@ TEST(SDKErrorText, EosTextsByLowWord)
         {0x00000081, "Device busy"},
         {0x00002008, "PTP invalid strage id"},
         {0x00002017, "PTP unknown vender code"},
-        {0x00002014, "PTP spec" "ification by format unsupported"},
+        {0x00002014, "PTP specifi" "cation by format unsupported"},
         {0x00008D01, "Take picture error, focus failed"},
         {0x12348D01, "Take picture error, focus failed"}, // the high word is the SDK's component id
         {0xFFFF8D01, "Take picture error, focus failed"},
