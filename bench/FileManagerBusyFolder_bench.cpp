@@ -3,6 +3,7 @@
 // 200 changes a second. Measured: the CPU time the program spends per second of idling on it, the
 // writer's own time left out. Reference: the same program on a quiet folder of the same 300 files
 // while the same writer works in another folder. The ratio of the medians is printed at the end.
+#include "BusyFolder.h"
 #include "MedianRatio.h"
 
 #include "project/Settings.h"
@@ -27,7 +28,8 @@
 
 namespace {
 
-constexpr int FileCount = 300;
+using bench::BusyFolderFiles;
+constexpr int FileCount = BusyFolderFiles;
 constexpr int IdleMs = 2000;
 
 double cpuSeconds(clockid_t clock)
@@ -37,63 +39,6 @@ double cpuSeconds(clockid_t clock)
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-QString fileName(int i)
-{
-    return QStringLiteral("core_%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
-}
-
-void fill(const QString& folder)
-{
-    for (int i = 0; i < FileCount; ++i) {
-        QFile f(QDir(folder).filePath(fileName(i)));
-        f.open(QIODevice::WriteOnly);
-        f.write("x");
-    }
-}
-
-// The event loop as the idle program runs it, sleeping until something happens.
-void idleFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Saves the folder's files one after another every 5 ms until stopped; its CPU time goes to `cpu`.
-class Writer {
-public:
-    explicit Writer(const QString& folder)
-        : m_thread([this, folder] {
-            const double start = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-            const QDir dir(folder);
-            for (int i = 0; !m_stop; i = (i + 1) % FileCount) {
-                const QString temp = dir.filePath(QStringLiteral("save.tmp"));
-                QFile f(temp);
-                if (f.open(QIODevice::WriteOnly)) {
-                    f.write(QByteArray(1 + i % 7, 'x'));
-                    f.close();
-                }
-                ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(dir.filePath(fileName(i))).constData());
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            m_cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
-        })
-    {
-    }
-    // Stops the writer; its CPU seconds.
-    double stop()
-    {
-        m_stop = true;
-        m_thread.join();
-        return m_cpu;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    double m_cpu = 0;
-    std::thread m_thread;
-};
-
 // The program idles IdleMs on `shown` while the writer works in `busy`.
 void idleWhileWriting(benchmark::State& state, bool busyFolderShown)
 {
@@ -101,8 +46,8 @@ void idleWhileWriting(benchmark::State& state, bool busyFolderShown)
     SettingFileManagerDisplayExtensions = {QStringLiteral("jpg")};
     // Away from the shared temporary folder: the folder tree watches the parents it shows.
     QTemporaryDir shown(QDir::homePath() + QStringLiteral("/fm-bench-XXXXXX")), other(QDir::homePath() + QStringLiteral("/fm-bench-XXXXXX"));
-    fill(shown.path());
-    fill(other.path());
+    bench::fillBusyFolder(shown.path());
+    bench::fillBusyFolder(other.path());
     auto fm = std::make_unique<TF_FileManager>();
     fm->resize(300, 600);
     fm->show();
@@ -116,17 +61,17 @@ void idleWhileWriting(benchmark::State& state, bool busyFolderShown)
         return;
     }
     for (auto _ : state) {
-        Writer writer(busyFolderShown ? shown.path() : other.path());
+        bench::FolderWriter writer(busyFolderShown ? shown.path() : other.path());
         const double start = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         QElapsedTimer idle;
         idle.start();
-        idleFor(IdleMs);
+        bench::idleFor(IdleMs);
         const double writerCpu = writer.stop();
         const double programCpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start - writerCpu;
         // Seconds of CPU per second idled: shown as ms, 1000 is a whole core.
         state.SetIterationTime(programCpu / (idle.elapsed() / 1000.0));
         // What the writer left behind is what the list must end with.
-        idleFor(3000);
+        bench::idleFor(3000);
         if (fm->Files->rowCount() != FileCount)
             state.SkipWithError("the list does not hold the folder's files");
     }

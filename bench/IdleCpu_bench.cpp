@@ -3,6 +3,7 @@
 // threads) per second of wall time while the event loop sleeps, as a percentage of one core.
 // Two cases: a quiet folder, and a busy one where a helper thread keeps saving files (its own CPU
 // time left out).
+#include "BusyFolder.h"
 #include "Quick.h"
 
 #include "platform/Dialogs.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-constexpr int FileCount = 300;
+constexpr int FileCount = bench::BusyFolderFiles;
 
 int idleMs()
 {
@@ -44,18 +45,6 @@ double cpuSeconds(int who = RUSAGE_SELF)
     rusage u{};
     getrusage(who, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-QString fileName(int i)
-{
-    return QStringLiteral("core_%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
-}
-
-void idleFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // Nobody at the screen: every question is answered No or Cancel, so the first showing does not wait.
@@ -81,48 +70,13 @@ quint16 closedPort()
     return port;
 }
 
-// Saves the folder's files one after another every 5 ms (temporary file, then rename) until stopped.
-class Writer {
-public:
-    explicit Writer(const QString& folder)
-        : m_thread([this, folder] {
-            const double start = cpuSeconds(RUSAGE_THREAD);
-            const QDir dir(folder);
-            for (int i = 0; !m_stop; i = (i + 1) % FileCount) {
-                const QString temp = dir.filePath(QStringLiteral("save.tmp"));
-                QFile f(temp);
-                if (f.open(QIODevice::WriteOnly)) {
-                    f.write(QByteArray(1 + i % 7, 'x'));
-                    f.close();
-                }
-                ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(dir.filePath(fileName(i))).constData());
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            m_cpu = cpuSeconds(RUSAGE_THREAD) - start;
-        })
-    {
-    }
-    // Stops the writer; its CPU seconds.
-    double stop()
-    {
-        m_stop = true;
-        m_thread.join();
-        return m_cpu;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    double m_cpu = 0;
-    std::thread m_thread;
-};
-
 void idleProgram(benchmark::State& state, bool busy)
 {
     SettingFileManagerDisplayEverything = false;
     SettingFileManagerDisplayExtensions = {QStringLiteral("jpg")};
     QTemporaryDir folder(QDir::homePath() + QStringLiteral("/idle-bench-XXXXXX"));
     for (int i = 0; i < FileCount; ++i) {
-        QFile f(QDir(folder.path()).filePath(fileName(i)));
+        QFile f(QDir(folder.path()).filePath(bench::busyFolderFileName(i)));
         f.open(QIODevice::WriteOnly);
         f.write("x");
     }
@@ -146,16 +100,16 @@ void idleProgram(benchmark::State& state, bool busy)
         state.SkipWithError("the folder was not listed");
         return;
     }
-    idleFor(500); // settle: first showing, first retry
+    bench::idleFor(500); // settle: first showing, first retry
     double percent = 0;
     for (auto _ : state) {
-        std::unique_ptr<Writer> writer;
+        std::unique_ptr<bench::FolderWriter> writer;
         if (busy)
-            writer = std::make_unique<Writer>(folder.path());
+            writer = std::make_unique<bench::FolderWriter>(folder.path());
         const double start = cpuSeconds();
         QElapsedTimer idle;
         idle.start();
-        idleFor(idleMs());
+        bench::idleFor(idleMs());
         const double wall = idle.elapsed() / 1000.0;
         const double writerCpu = writer ? writer->stop() : 0.0;
         percent = 100.0 * (cpuSeconds() - start - writerCpu) / wall;
