@@ -79,8 +79,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    std::vector<char*> args = bench::quickArgs(argc, argv);
+    if (!bench::initialize(args))
         return 1;
     std::vector<std::pair<std::string, std::string>> pairs;
     for (const char* n : {"1000", "4000", "16000"})
