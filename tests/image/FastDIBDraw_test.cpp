@@ -319,8 +319,9 @@ TEST_F(FastDIBDrawTest, TransparentColourKeepsTheDestination)
 TEST_F(FastDIBDrawTest, ConstantAlphaBlends)
 {
     // The 32-bit source has a fourth byte of 0 in every pixel, which must not count as opacity.
-    for (const auto& [bpp, a] : std::vector<std::pair<int, int>>{
+    for (const auto& [bpp, opacity] : std::vector<std::pair<int, int>>{
              {24, 0}, {24, 1}, {24, 77}, {24, 128}, {24, 254}, {24, 255}, {32, 0}, {32, 128}, {32, 255}, {8, 77}, {8, 255}}) {
+        const int a = opacity; // a plain copy: older clang cannot capture a structured binding
         SCOPED_TRACE("depth " + std::to_string(bpp) + ", opacity " + std::to_string(a));
         const Picture p = makePicture(SourceCase{"", bpp, 0, 0, 0, false, false}, 3, 2);
         SetUp();
@@ -334,7 +335,7 @@ TEST_F(FastDIBDrawTest, ConstantAlphaBlends)
                           if (sx < 0 || sx >= p.w || sy < 0 || sy >= p.h)
                               return d;
                           const TFColor s = p.at(sx, sy);
-                          auto mix = [a = a](int sc, int dc) { return quint8((sc * a + dc * (255 - a) + 127) / 255); };
+                          auto mix = [a](int sc, int dc) { return quint8((sc * a + dc * (255 - a) + 127) / 255); };
                           return TFColor{mix(s.b, d.b), mix(s.g, d.g), mix(s.r, d.r)};
                       },
                       tolerance),
