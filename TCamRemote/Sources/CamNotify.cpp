@@ -400,12 +400,25 @@ uint32_t PRGetPictureCallback(uint32_t CameraHandle, uintptr_t Context, const vo
             if (!s.PRRemotePictureFile)
                 return; // no picture file is open: nothing asked for these bytes
             if (length > 0 && block) {
-                s.PRRemotePictureFile->write(static_cast<const char*>(block), length);
+                // A short write is followed by one that tells the cause. After one lost block the
+                // file cannot become whole; the rest is not written.
+                const char* rest = static_cast<const char*>(block);
+                qint64 left = length;
+                while (left > 0 && !s.PRFileWriteFailed) {
+                    const qint64 written = s.PRRemotePictureFile->write(rest, left);
+                    if (written <= 0)
+                        s.PRFileWriteFailed = true;
+                    else {
+                        rest += written;
+                        left -= written;
+                    }
+                }
                 s.PRFileReceiving = true;
             } else if (length == 0 && s.PRFileReceiving) {
+                // The picture is complete; RemoteGetPicture puts the file in place.
                 s.PRFileReceiving = false;
-                s.PRRemotePictureFile->close();
-                s.PRRemotePictureFile.reset();
+                s.PRFileComplete = true;
+                s.PRRemotePictureFile = nullptr;
             }
         });
     });

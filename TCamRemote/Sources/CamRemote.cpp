@@ -5,9 +5,9 @@
 #include "TCamRemote/Sources/CamParamFiles.h"
 #include "TCamRemote/Sources/EDSDK.h"
 #include "TCamRemote/Sources/SDKErrorText.h"
+#include "platform/AtomicFile.h"
 #include "platform/JexApplication.h"
 
-#include <QFile>
 #include <QTimer>
 
 #include <cstring>
@@ -99,7 +99,7 @@ TCamRemote::~TCamRemote()
     FreeNotifyQueue();
     {
         std::lock_guard lock(mNotifyLock);
-        mShared.PRRemotePictureFile.reset();
+        mShared.PRRemotePictureFile = nullptr;
         mShared.PRTakenPicList.clear();
     }
     mCDSDK.reset();
@@ -448,39 +448,53 @@ void TCamRemote::RemoteGetPicture(const QString& FileName, PictureTypeType Pictu
         mCDSDK->RemoteGetPicture(FileName, callback(&CDRemoteGetPictureProgress), mInstanceNumber);
         break;
     case BackEndPR: {
-        // The receiver callback writes the blocks into this file and closes it after the last one.
-        auto file = std::make_unique<QFile>(FileName);
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
-                                         .arg(FileName, file->errorString())
-                                         .toStdString());
         PRReleaseRecord record;
         {
             std::lock_guard lock(mNotifyLock);
-            if (mShared.PRTakenPicList.empty()) {
-                // Nothing was released: no picture to fetch, and no empty file left behind.
-                file->remove();
+            // Nothing was released: no picture to fetch, and no file touched.
+            if (mShared.PRTakenPicList.empty())
                 throw ECamException(QStringLiteral("There are no pictures to download"));
-            }
             record = mShared.PRTakenPicList.front();
-            mShared.PRRemotePictureFile = std::move(file);
-            mShared.PRFileReceiving = false;
         }
-        try {
-            mPRSDK->RemoteGetPicture(record, callback(&PRGetPictureCallback), mInstanceNumber);
-        } catch (...) {
-            // A transfer cut short leaves no half-written picture behind.
-            std::lock_guard lock(mNotifyLock);
-            if (mShared.PRRemotePictureFile) {
-                mShared.PRRemotePictureFile->remove();
-                mShared.PRRemotePictureFile.reset();
+        // The receiver callback writes the blocks into a temporary file beside the target; the
+        // target is replaced only when the last block arrived and every block was written, so a
+        // full disk or a transfer cut short leaves an older file of that name as it was.
+        const auto receive = [&](QFileDevice& device, QString& reason) {
+            {
+                std::lock_guard lock(mNotifyLock);
+                mShared.PRRemotePictureFile = &device;
                 mShared.PRFileReceiving = false;
+                mShared.PRFileComplete = false;
+                mShared.PRFileWriteFailed = false;
             }
-            throw;
-        }
-        std::lock_guard lock(mNotifyLock);
-        if (!mShared.PRTakenPicList.empty())
-            mShared.PRTakenPicList.pop_front();
+            // Blocks that come after the call are no longer written: the file may be gone by then.
+            const auto detach = [this] {
+                mShared.PRRemotePictureFile = nullptr;
+                mShared.PRFileReceiving = false;
+            };
+            try {
+                mPRSDK->RemoteGetPicture(record, callback(&PRGetPictureCallback), mInstanceNumber);
+            } catch (...) {
+                std::lock_guard lock(mNotifyLock);
+                detach();
+                throw;
+            }
+            std::lock_guard lock(mNotifyLock);
+            detach();
+            // The camera has handed the picture over and keeps it no longer, whatever the file got.
+            if (!mShared.PRTakenPicList.empty())
+                mShared.PRTakenPicList.pop_front();
+            if (mShared.PRFileWriteFailed)
+                return false; // the device tells why
+            if (!mShared.PRFileComplete) {
+                reason = QStringLiteral("The camera ended the transfer before the last block.");
+                return false;
+            }
+            return true;
+        };
+        QString error;
+        if (writeFileAtomically(FileName, receive, &error) != 0)
+            throw ECamException(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error));
         break;
     }
     case BackEndED:

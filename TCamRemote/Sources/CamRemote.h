@@ -20,7 +20,7 @@
 #include <mutex>
 #include <optional>
 
-class QFile;
+class QFileDevice;
 class QTimer;
 
 class TCamRemote : public QObject {
@@ -151,8 +151,10 @@ public:
         bool ViewfinderUseCanonThread = false;
         bool NewViewfinderPic = false;                  // a live-view picture waits in the queue
         std::deque<PRReleaseRecord> PRTakenPicList;     // released pictures of a newer PowerShot
-        std::unique_ptr<QFile> PRRemotePictureFile;     // the picture file being received
+        QFileDevice* PRRemotePictureFile = nullptr;     // the picture file being received, not owned
         bool PRFileReceiving = false;
+        bool PRFileComplete = false;                    // the last block arrived
+        bool PRFileWriteFailed = false;                 // a block did not reach the file
         bool ViewfinderMetadataInvalidated = false;     // a picture without metadata arrived
     };
     TShared& SharedState() { return mShared; } // only under WithNotifyLock

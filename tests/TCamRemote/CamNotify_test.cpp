@@ -4,6 +4,7 @@
 
 #include "TCamRemote/Sources/EDSDK.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -425,6 +426,65 @@ TEST(CamNotify, NewerPowerShotReleaseIsKeptAndFetchedIntoTheFile)
     EXPECT_EQ(progress, 100);
     // The release record was used up.
     EXPECT_THROW(f.cam->RemoteGetPicture(file, PictureTypeFull), ECamException);
+}
+
+// A transfer the SDK ends without the closing empty block gave no whole picture: the caller hears
+// so, an older file of that name stays and nothing is left beside it. The release is used up all
+// the same, so the next picture is fetched from the camera.
+TEST(CamNotify, ANewerPowerShotTransferWithoutItsLastBlockKeepsTheOlderFile)
+{
+    OSVersionScope os(5);
+    QTemporaryDir dir;
+    FakeCamera f;
+    f.pr->cameras = {QStringLiteral("PowerShot new")};
+    connect(f, CamModPowerShot);
+    f.cam->Disconnect();
+    f.cam->Connect(CamModPowerShot, 1);
+    f.cam->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, QString());
+    const QString file = dir.filePath(QStringLiteral("IMG_1.jpg"));
+    {
+        QFile older(file);
+        ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+        older.write("the picture of yesterday");
+    }
+    f.cam->setOnRemoteEvent([](RemoteEventCallbackType, const AdditionNotifyRemoteEventType&) {});
+    PREventCallback(0, context(f), prRecord(0xC008, {77}).data());
+    PREventCallback(0, context(f), prRecord(0xC008, {78}).data());
+    drain(*f.cam);
+
+    f.pr->blocks = {QByteArray("\xFF\xD8part one,")};
+    f.pr->closingBlock = false;
+    QString failure;
+    try {
+        f.cam->RemoteGetPicture(file, PictureTypeFull);
+    } catch (const ECamException& e) {
+        failure = e.message();
+    }
+    EXPECT_EQ(failure.toStdString(),
+              QStringLiteral("Cannot create file \"%1\". The camera ended the transfer before the last block.")
+                  .arg(file)
+                  .toStdString());
+    QFile kept(file);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("the picture of yesterday"));
+    kept.close();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("IMG_1.jpg")});
+
+    // A block that comes late finds no file: the one of the failed transfer is gone.
+    const QByteArray late("late");
+    unsigned char record[40] = {};
+    const uint32_t length = uint32_t(late.size());
+    const char* data = late.constData();
+    std::memcpy(record + 16, &length, 4);
+    std::memcpy(record + 28, &data, sizeof data);
+    PRGetPictureCallback(0, context(f), record);
+
+    f.pr->blocks = {QByteArray("\xFF\xD8the next\xFF\xD9")};
+    f.pr->closingBlock = true;
+    f.cam->RemoteGetPicture(file, PictureTypeFull);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("\xFF\xD8the next\xFF\xD9"));
+    EXPECT_THROW(f.cam->RemoteGetPicture(file, PictureTypeFull), ECamException) << "both releases used up";
 }
 
 // The EOS object events put the item on the back-end's download list on the GUI thread, before the

@@ -79,8 +79,10 @@ class FakePRSDK : public TPRSDK {
 public:
     explicit FakePRSDK(CamCallLog& log) : m_log(log) {}
     QStringList cameras; // appended after the older-PowerShot names
-    // RemoteGetPicture hands these blocks to the receiver callback, then the closing empty block.
+    // RemoteGetPicture hands these blocks to the receiver callback, then the closing empty block
+    // unless told to end without it.
     QList<QByteArray> blocks;
+    bool closingBlock = true;
 
     void InitCommunications() override { m_log.calls << "PR.InitCommunications"; }
     void EnumerateCameras(QStringList& CameraList) override
@@ -184,7 +186,8 @@ inline void FakePRSDK::RemoteGetPicture(const PRReleaseRecord& PicData, void* Pr
     m_log.calls << "PR.RemoteGetPicture";
     auto receiver = reinterpret_cast<decltype(&PRGetPictureCallback)>(ProgressCallback);
     QList<QByteArray> all = blocks;
-    all << QByteArray();
+    if (closingBlock)
+        all << QByteArray();
     for (int i = 0; i < all.size(); ++i) {
         unsigned char record[40] = {};
         const uint32_t percent = uint32_t(100 * (i + 1) / all.size());
