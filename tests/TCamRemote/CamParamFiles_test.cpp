@@ -1,6 +1,7 @@
 #include "TCamRemote/Sources/CamParamFiles.h"
 
 #include "support/PermissionsBind.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -381,6 +382,59 @@ TEST_F(CamParamFiles, ParameterFileOfAnotherShapeIsRefusedWhole)
         ADD_FAILURE() << "a missing file loaded";
     } catch (const ECamException& e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot open file \""))) << e.message().toStdString();
+    }
+}
+
+// --- Full disk --------------------------------------------------------------------------------
+
+TEST(CamParamFilesOnFullDisk, ASaveThatFindsNoRoomRaisesAndKeepsTheOldFile)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    using Save = std::function<void(const QString&)>;
+    using Holds = std::function<bool(const QString&)>; // the file holds what was saved
+    const struct {
+        const char* what;
+        Save save;
+        Holds holds;
+    } rows[] = {
+        {"parameter cache", [](const QString& name) { SaveRemoteParamCache(name, sampleAvail()); },
+         [](const QString& name) {
+             RemoteReleaseAvailParametersType avail;
+             return LoadRemoteParamCache(name, avail) && avail == sampleAvail();
+         }},
+        {"camera parameters", [](const QString& name) { SaveCameraRemoteParams(name, sampleParams()); },
+         [](const QString& name) { return LoadCameraRemoteParams(name) == sampleParams(); }},
+    };
+    const QString name = disk.path(QStringLiteral("saved.dat"));
+    const QByteArray old(700, 'o'); // longer than either record
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        disk.empty();
+        {
+            QFile f(name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(old), old.size());
+        }
+        ASSERT_TRUE(disk.fillLeaving(0));
+        QString failure;
+        try {
+            r.save(name);
+        } catch (const ECamException& e) {
+            failure = e.message();
+        }
+        EXPECT_EQ(failure.toStdString(),
+                  QStringLiteral("Cannot create file \"%1\". No space left on device").arg(name).toStdString());
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        f.close();
+        EXPECT_EQ(disk.entries(), QStringList{QStringLiteral("saved.dat")}) << "no temporary is left";
+
+        // With room again the same save goes through.
+        disk.empty();
+        r.save(name);
+        EXPECT_TRUE(r.holds(name));
     }
 }
 
