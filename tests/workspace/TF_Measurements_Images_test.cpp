@@ -1,5 +1,6 @@
 // The image tree's commands on a shown image window: drawing order, visibility, removal,
-// extraction into a new project, saving under a new name, reverting, and the whole-canvas export.
+// extraction into a new project, saving under a new name, reverting, and the whole-canvas export,
+// also on a full disk.
 #include "workspace/TF_Measurements.h"
 
 #include "image/TFastDIB.h"
@@ -13,6 +14,7 @@
 #include "workspace/TF_SMDI.h"
 
 #include "support/ImageWindowTest.h"
+#include "support/SmallDisk.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -468,6 +470,69 @@ TEST_F(ImageTree, ExportWritesTheWholeCanvasInTheChosenTypeAndRestoresTheView)
     tool->A_ExportImageToSingleFile->trigger();
     EXPECT_EQ(dialogs->callCount(), calls + 1);
     EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(dialogs->errors().isEmpty()) << dialogs->errors().join('\n').toStdString();
+}
+
+// On a full disk the export and the save say so, keep the old file and mark nothing saved. PNG is
+// left out: the toolkit's encoder leaks when its write fails, and this file runs with the leak check.
+TEST_F(ImageTree, ExportAndSaveAsOnAFullDiskKeepTheOldFileAndMarkNothingSaved)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    loadImages(2);
+    TStitchObject* so = w->StitchList[0].get();
+    const QString before = so->filename;
+    const struct {
+        const char* target;
+        int chosenType;
+        bool export_; // the whole canvas; else "Save image as" of the first image
+    } rows[] = {
+        {"canvas.bmp", 1, true}, {"canvas.jpg", 2, true},
+        {"image.bmp", 1, false}, {"image.jpg", 2, false},
+    };
+    const QByteArray old(3000, 'o');
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.target);
+        const QString file = disk.path(QString::fromLatin1(r.target));
+        disk.empty();
+        QFile::remove(file);
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(old), old.size());
+        }
+        so->ImageChanged = true;
+        selectImages({so});
+        ASSERT_TRUE(disk.fillLeaving(0));
+        const int shown = dialogs->shown().size();
+        if (r.export_)
+            dialogs->answerMessage(mrNo); // no paths
+        dialogs->answerFile(file, r.chosenType);
+        (r.export_ ? tool->A_ExportImageToSingleFile : tool->A_SaveImageAs)->trigger();
+        ASSERT_GT(dialogs->shown().size(), shown);
+        EXPECT_EQ(dialogs->shown().last().type, mtError);
+        EXPECT_TRUE(dialogs->shown().last().text.startsWith(QStringLiteral("Error saving image ") + file))
+            << dialogs->shown().last().text.toStdString();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(disk.entries(), QStringList{QString::fromLatin1(r.target)}) << "no temporary is left";
+        EXPECT_TRUE(so->ImageChanged);
+        EXPECT_EQ(so->filename, before);
+        f.close();
+
+        // With room again the same command goes through: the failure was the disk's alone.
+        disk.empty();
+        if (r.export_)
+            dialogs->answerMessage(mrNo);
+        dialogs->answerFile(file, r.chosenType);
+        (r.export_ ? tool->A_ExportImageToSingleFile : tool->A_SaveImageAs)->trigger();
+        EXPECT_FALSE(QImage(file).isNull());
+        EXPECT_EQ(so->ImageChanged, r.export_) << "only the save marks the image saved";
+        so->filename = before;
+        QFile::remove(file);
+    }
+    EXPECT_EQ(dialogs->unusedAnswers(), 0);
     EXPECT_TRUE(dialogs->errors().isEmpty()) << dialogs->errors().join('\n').toStdString();
 }
 
