@@ -1,6 +1,7 @@
 // Main window scanner commands against SANE's test device: scanning to a new project with the
 // scan's resolution, to the current project in the alignment mode, saving with the chosen type's
-// extension, a closed target window, cancels, device errors and a machine without scanners.
+// extension, a save that meets a full disk, a closed target window, cancels, device errors and a
+// machine without scanners.
 #include "shell/TF_Main.h"
 
 #include "platform/FakeDialogs.h"
@@ -13,6 +14,7 @@
 #include "project/TStitchObject.h"
 #include "support/MainWindowTest.h"
 #include "support/SaneTestDevice.h"
+#include "support/SmallDisk.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 
@@ -182,6 +184,55 @@ TEST_F(Scanner, AKeptConnectionPutsEachScanInItsOwnWindow)
     main->TWAIN->Dialog()->B_Cancel->click(); // closing after images is no cancel
     EXPECT_FALSE(main->TWAIN->SourceEnabled());
     EXPECT_FALSE(fake->shownTexts().contains(QStringLiteral("Scanning cancelled by user!")));
+}
+
+TEST_F(Scanner, ASaveOnAFullDiskSaysSoKeepsTheOldFileAndLeavesTheScanNotSaved)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    SaneTestDevice sane;
+    const struct {
+        int chosenType;
+        const char* written;
+    } rows[] = {{1, "scan.bmp"}, {2, "scan.jpg"}, {3, "scan.png"}};
+    const QByteArray old(3000, 'o');
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.written);
+        const QString file = disk.path(QString::fromLatin1(r.written));
+        disk.empty();
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(old), old.size());
+        }
+        ASSERT_TRUE(disk.fillLeaving(0));
+        fake->answerMessage(mrYes); // save now?
+        fake->answerFile(disk.path(QStringLiteral("scan")), r.chosenType);
+        const QList<TF_SMDI*> before = main->MDIChildren();
+        main->A_ScanNew->trigger();
+        scanWithDialog(QStringLiteral("Color"), 100);
+        ASSERT_TRUE(waitForEnd());
+        ASSERT_EQ(main->MDIChildren().size(), before.size() + 1);
+        TF_SMDI* w = nullptr;
+        for (TF_SMDI* candidate : main->MDIChildren())
+            if (!before.contains(candidate))
+                w = candidate;
+        ASSERT_NE(w, nullptr);
+        ASSERT_EQ(w->StitchList.size(), 1u);
+        EXPECT_EQ(w->StitchList.front()->filename, QStringLiteral("Not saved"));
+        EXPECT_TRUE(w->StitchList.front()->ImageChanged);
+        ASSERT_FALSE(fake->shown().isEmpty());
+        EXPECT_EQ(fake->shown().last().type, mtError);
+        EXPECT_TRUE(fake->shown().last().text.startsWith(QStringLiteral("Error saving image ") + file))
+            << fake->shown().last().text.toStdString();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(disk.entries(), QStringList{QString::fromLatin1(r.written)}) << "no temporary is left";
+        f.remove();
+    }
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
 }
 
 // SANE reads its configuration when it starts, so each device setup has a main window of its own.
