@@ -1,13 +1,14 @@
-// Arbitrary bytes through the older project reader into one image window, then one repaint of the
-// points read: every input must end in read records or a damaged read, never in a crash or a hang;
-// and a record written from what was read reads back the same.
+// Arbitrary bytes through the older project reader into a bare project document: every input must
+// end in read records or a damaged read, never in a crash or a hang; and a record written from
+// what was read reads back the same.
 #include "platform/Dialogs.h"
 #include "project/JEX3Project.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectIO.h"
 #include "project/TF_ErrorLog.h"
-#include "workspace/TF_SMDI.h"
 
-#include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QByteArray>
 
 #include <cstddef>
@@ -33,7 +34,7 @@ public:
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-TF_SMDI* window = nullptr;
+ProjectDocument* document = nullptr;
 
 } // namespace
 
@@ -44,11 +45,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static int qtArgc = 1;
     static char name[] = "jex3_fuzz";
     static char* qtArgv[] = {name, nullptr};
-    new QApplication(qtArgc, qtArgv);
+    new QCoreApplication(qtArgc, qtArgv);
     setDialogs(std::make_unique<NoDialogs>());
-    window = new TF_SMDI;
-    window->resize(320, 240);
-    window->show();
+    document = new ProjectDocument;
     return 0;
 }
 
@@ -57,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer source(&bytes);
     source.open(QIODevice::ReadOnly);
-    const JEX3ReadOutcome outcome = ReadJEX3Records(window, source, false);
+    ProjectIOHooks hooks;
+    const JEX3ReadOutcome outcome = ReadJEX3Records(*document, source, hooks, false);
     if (outcome.records < 0 || qint64(outcome.records) * JEX3RecordSize > qint64(size))
         std::abort();
-    window->SmoothDraw(true); // points anywhere in the int range
 
     for (qsizetype at = 0; at + JEX3RecordSize <= bytes.size(); at += JEX3RecordSize) {
         const QByteArray once = EncodeJEX3Record(DecodeJEX3Record(bytes.constData() + at));
@@ -68,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
 
-    window->ClearData(true, true);
+    document->clear(true, true);
     TF_ErrorLog::ClearLog(); // the log would grow over millions of runs
     return 0;
 }

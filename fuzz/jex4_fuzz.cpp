@@ -1,13 +1,13 @@
-// Arbitrary bytes through the project reader into one image window, then one repaint of what was
-// read: every input must end in a read project, a partial read or a clean failure, and paint in
-// what the view costs, never in a crash or a hang.
+// Arbitrary bytes through the project reader into a bare project document: every input must end
+// in a read project, a partial read or a clean failure, never in a crash or a hang.
 #include "platform/Dialogs.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectIO.h"
 #include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
-#include "workspace/TF_SMDI.h"
 
-#include <QApplication>
 #include <QByteArray>
+#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +34,7 @@ public:
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-TF_SMDI* window = nullptr;
+ProjectDocument* document = nullptr;
 
 } // namespace
 
@@ -45,20 +45,19 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static int qtArgc = 1;
     static char name[] = "jex4_fuzz";
     static char* qtArgv[] = {name, nullptr};
-    new QApplication(qtArgc, qtArgv);
+    new QGuiApplication(qtArgc, qtArgv); // pictures
     setDialogs(std::make_unique<NoDialogs>());
-    window = new TF_SMDI;
-    window->resize(320, 240);
-    window->show();
+    document = new ProjectDocument;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    LoadProjectXMLData(window, bytes, QStringLiteral("/nonexistent/fuzz.jex4"));
-    // Points and objects anywhere in the int range, at any zoom: drawn as the window would.
-    window->SmoothDraw(true);
+    ProjectIOHooks hooks;
+    const int read = LoadProjectXMLData(*document, bytes, QStringLiteral("/nonexistent/fuzz.jex4"), hooks);
+    if (read != ProjectRead && read != ProjectReadDamaged && read != ProjectReadFailed)
+        std::abort(); // nothing cancels a bare read
     TF_ErrorLog::ClearLog(); // the log would grow over millions of runs
     return 0;
 }

@@ -6,21 +6,17 @@
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
 #include "project/PathDistances.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectIO.h"
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
-#include "shell/TF_Progress.h"
-#include "workspace/TF_Measurements.h"
-#include "workspace/TF_SMDI.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPointer>
-#include <QProgressBar>
 #include <QtEndian>
 
 #include <cstring>
@@ -75,28 +71,21 @@ QString besideWithExtension(const QString& fileName, const QString& extension)
     return QString();
 }
 
-TPath* firstPath(TF_SMDI* window)
+TPath* firstPath(ProjectDocument& doc)
 {
-    if (window->PathList.empty()) {
+    if (doc.PathList.empty()) {
         auto path = std::make_unique<TPath>();
         path->Name = QStringLiteral("Path 1");
         path->expanded = true;
-        window->PathList.push_back(std::move(path));
+        doc.PathList.push_back(std::move(path));
     }
-    return window->PathList.front().get();
+    return doc.PathList.front().get();
 }
 
-// Only the interactive import shows the progress box; a batch run's box stays up.
-void hideProgress(bool interactive)
+// The document went with its window, or the window is closing.
+bool gone(const QPointer<ProjectDocument>& doc, ProjectIOHooks& hooks)
 {
-    if (interactive && F_Progress)
-        F_Progress->hide(); // it stays on top and would hide the boxes below
-}
-
-// Closed, or closing: a window that closed itself is deleted only once events run.
-bool gone(const QPointer<TF_SMDI>& w)
-{
-    return !w || w->Closing;
+    return !doc || hooks.cancelled();
 }
 
 QString damagedText(const QString& fileName)
@@ -183,12 +172,11 @@ JEX3Record DecodeJEX3Record(const char* bytes)
     return r;
 }
 
-JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interactive)
+JEX3ReadOutcome ReadJEX3Records(ProjectDocument& doc, QIODevice& source, ProjectIOHooks& hooks, bool interactive)
 {
-    Q_ASSERT(window);
-    QPointer<TF_SMDI> guard(window);
+    QPointer<ProjectDocument> guard(&doc);
     JEX3ReadOutcome outcome;
-    TPath* path = firstPath(window);
+    TPath* path = firstPath(doc);
     TIndex* index = nullptr; // the index point measurement points follow; none before the first
     char bytes[JEX3RecordSize];
 
@@ -220,15 +208,14 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
 
         switch (type) {
         case JEX3RecordType::Image:
-            if (!window->StitchList.empty())
+            if (!doc.StitchList.empty())
                 break;
             if (QFileInfo(record.text).isFile()) {
                 // Not in the older program, whose image always lay beside the file: a project
                 // written here names its image wherever it is, and would come back without it.
-                window->LoadImage(record.text, interactive);
-                if (gone(guard))
+                if (!hooks.addImage(doc, record.text, interactive) || gone(guard, hooks))
                     return outcome; // an image that could not be read closed the empty window
-                path = firstPath(window);
+                path = firstPath(doc);
             } else {
                 outcome.missingImage = record.text;
                 if (interactive) {
@@ -240,12 +227,12 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
         case JEX3RecordType::Resolution:
             if (record.number <= 0) {
                 TF_ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
-                                           .arg(window->Project->Filename)
+                                           .arg(doc.Project->Filename)
                                            .arg(record.number)
                                            .arg(DefaultStandardDPI));
-                window->DPI = DefaultStandardDPI;
+                doc.DPI = DefaultStandardDPI;
             } else {
-                window->DPI = record.number;
+                doc.DPI = record.number;
             }
             break;
         case JEX3RecordType::IndexPoint: {
@@ -277,49 +264,38 @@ JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interac
 
     if (outcome.records == 0)
         outcome.status = JEX3ReadOutcome::Damaged; // not even an image record: no project of this kind
-    window->CurrentPath = path;
-    window->CurrentIndex = index;
+    doc.CurrentPath = path;
+    doc.CurrentIndex = index;
     // Names are derived from the order and widths from the positions.
-    TF_Measurements::CountMeasurements(window, path);
+    ProjectDocument::countMeasurements(path);
     RecomputeDistances(path);
     return outcome;
 }
 
-TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* damaged, QString* missingImage)
+JEX3Import ImportJEX3Document(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks, bool interactive,
+                              QString* missingImage)
 {
-    if (damaged)
-        *damaged = false;
     if (missingImage)
         missingImage->clear();
-    if (interactive && F_Progress) {
-        F_Progress->L_1->setText(QStringLiteral("Importing JEX3 project ") + ShortenText(fileName, 40));
-        F_Progress->L_2->clear();
-        F_Progress->PB->setRange(0, 2);
-        F_Progress->PB->setValue(0);
-        F_Progress->Tag = 0;
-        F_Progress->show();
-    }
     if (!QFileInfo(fileName).isFile()) {
-        hideProgress(interactive);
-        return nullptr;
+        hooks.end();
+        return JEX3Import::Failed;
     }
-
-    QPointer<TF_SMDI> w = CreateImageWindow();
-    w->Project->Filename = fileName;
-    QCoreApplication::processEvents();
+    QPointer<ProjectDocument> guard(&doc);
+    doc.Project->Filename = fileName;
 
     // The older program kept the image beside the project under the project's name.
     for (const QString& extension : {QStringLiteral(".jpg"), QStringLiteral(".bmp")}) {
-        const QString image = !gone(w) ? besideWithExtension(fileName, extension) : QString();
+        const QString image = !gone(guard, hooks) ? besideWithExtension(fileName, extension) : QString();
         if (image.isEmpty())
             continue;
-        w->LoadImage(image, interactive);
-        if (interactive && F_Progress)
-            F_Progress->DoStep();
+        if (!hooks.addImage(doc, image, interactive))
+            break;
+        hooks.step(QString());
     }
-    if (gone(w)) { // an image that could not be read closed the window, and said so
-        hideProgress(interactive);
-        return nullptr;
+    if (gone(guard, hooks)) { // an image that could not be read closed the window, and said so
+        hooks.end();
+        return JEX3Import::Stopped;
     }
 
     JEX3ReadOutcome outcome;
@@ -327,7 +303,7 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
     QFile file(fileName);
     try {
         if (file.open(QIODevice::ReadOnly))
-            outcome = ReadJEX3Records(w, file, interactive);
+            outcome = ReadJEX3Records(doc, file, hooks, interactive);
         else
             outcome.status = JEX3ReadOutcome::Damaged;
     } catch (const std::bad_alloc&) {
@@ -336,77 +312,63 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
         failure = QString::fromLocal8Bit(e.what());
     }
     file.close();
-    hideProgress(interactive);
-    if (gone(w))
-        return nullptr;
+    hooks.end();
+    if (gone(guard, hooks))
+        return JEX3Import::Stopped;
     if (missingImage)
         *missingImage = outcome.missingImage;
 
     if (!failure.isEmpty()) {
-        DiscardImageWindow(w);
+        hooks.abandoned();
         TF_ErrorLog::Error(QStringLiteral("The file ") + fileName + QStringLiteral(" could not be imported.\r\n\r\n")
                                + failure,
                            true);
-        return nullptr;
+        return JEX3Import::Failed;
     }
     if (outcome.status == JEX3ReadOutcome::ImageMissing) {
-        DiscardImageWindow(w);
+        hooks.abandoned();
         ShowMessage(QStringLiteral("Can\u00b4t find image file ") + outcome.missingImage + QStringLiteral("!"));
-        return nullptr;
+        return JEX3Import::Failed;
     }
     if (outcome.status == JEX3ReadOutcome::Damaged) {
         TF_ErrorLog::AddLog(0, damagedText(fileName));
         if (outcome.records == 0) {
             // Nothing of the file could be read: no window poses as it.
-            DiscardImageWindow(w);
+            hooks.abandoned();
             ShowMessage(damagedText(fileName));
-            return nullptr;
+            return JEX3Import::Failed;
         }
         ShowMessage(damagedText(fileName));
-        if (gone(w))
-            return nullptr;
-        if (damaged)
-            *damaged = true;
+        if (gone(guard, hooks))
+            return JEX3Import::Stopped;
         // What was read stays, as a new project: saving it must not replace the damaged file
         // with the part that could be read.
-        w->Project->Name = NewProjectName(w);
-        w->Project->Filename.clear();
-        w->Project->Changed = true;
-    } else {
-        w->Project->Filename = fileName;
-        w->Project->Name = fileName;
+        doc.Project->Name = hooks.newProjectName();
+        doc.Project->Filename.clear();
+        doc.Project->Changed = true;
+        return JEX3Import::Damaged;
     }
-
-    if (interactive) {
-        w->UpdateArea();
-        w->SmoothDraw(true);
-        w->FormActivate();
-        if (w)
-            w->setFocus();
-        if (w)
-            w->SetCaption();
-    } else {
-        w->SetCaption();
-    }
-    return w;
+    doc.Project->Filename = fileName;
+    doc.Project->Name = fileName;
+    return JEX3Import::Imported;
 }
 
-bool FitsJEX3(const TF_SMDI* window)
+bool FitsJEX3(const ProjectDocument& doc)
 {
-    return window && window->StitchList.size() == 1 && window->PathList.size() <= 1
-        && ExtractFileExt(window->StitchList.front()->filename).toLower() != QStringLiteral(".png");
+    return doc.StitchList.size() == 1 && doc.PathList.size() <= 1
+        && ExtractFileExt(doc.StitchList.front()->filename).toLower() != QStringLiteral(".png");
 }
 
-QByteArray JEX3ProjectBytes(const TF_SMDI* window)
+QByteArray JEX3ProjectBytes(const ProjectDocument& doc)
 {
-    Q_ASSERT(window && !window->StitchList.empty());
+    Q_ASSERT(!doc.StitchList.empty());
     QByteArray bytes;
-    bytes += EncodeJEX3Record(JEX3ImageRecord(window->StitchList.front()->filename));
-    bytes += EncodeJEX3Record(JEX3ResolutionRecord(window->DPI));
-    if (window->PathList.empty())
+    bytes += EncodeJEX3Record(JEX3ImageRecord(doc.StitchList.front()->filename));
+    bytes += EncodeJEX3Record(JEX3ResolutionRecord(doc.DPI));
+    if (doc.PathList.empty())
         return bytes;
     int n = 0;
-    for (const auto& index : window->PathList.front()->ObjectList) {
+    for (const auto& index : doc.PathList.front()->ObjectList) {
         ++n;
         bytes += EncodeJEX3Record(JEX3PointRecord(false, index->Pos, index->Comment, n));
         for (const auto& m : index->ObjectList)
@@ -415,21 +377,21 @@ QByteArray JEX3ProjectBytes(const TF_SMDI* window)
     return bytes;
 }
 
-int ExportJEX3Project(TF_SMDI* window, const QString& fileName)
+int ExportJEX3Project(ProjectDocument* doc, const QString& fileName)
 {
     QString failure;
-    if (!window || window->StitchList.empty()) {
+    if (!doc || doc->StitchList.empty()) {
         failure = QStringLiteral("The project has no image.");
     } else {
         try {
-            const QByteArray bytes = JEX3ProjectBytes(window);
+            const QByteArray bytes = JEX3ProjectBytes(*doc);
             writeFileAtomically(fileName, bytes, &failure);
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("Out of memory.");
         }
     }
     if (failure.isEmpty()) {
-        window->Project->Changed = false;
+        doc->Project->Changed = false;
         return 0;
     }
     TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n") + failure,

@@ -1,6 +1,7 @@
 // The older project file .jex: a flat run of 296-byte little-endian records holding one image
 // name, the resolution and the index and measurement points of one path, texts in Windows-1252.
-// Hides the record layout; the import fills a new image window, the export writes one.
+// Hides the record layout; the import fills a document, the export writes one. The image window's
+// forms are thin wrappers around them (workspace/ProjectWindowIO.cpp).
 #pragma once
 
 #include <QByteArray>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class ProjectDocument;
+class ProjectIOHooks;
 class QIODevice;
 class TF_SMDI;
 
@@ -59,10 +62,25 @@ struct JEX3ReadOutcome {
                           // interactive; otherwise reading went on without it)
 };
 
-// Reads the records of `source` into the window: the resolution into DPI, the points into its
-// first path. The first image record while the window has no image loads that image when the file
-// exists (the pixels only when interactive). Shows nothing; the import does.
+// Reads the records of `source` into the document: the resolution into DPI, the points into its
+// first path. The first image record while the document has no image adds that image through the
+// hooks when the file exists (the pixels only when interactive). Shows nothing; the import does.
+JEX3ReadOutcome ReadJEX3Records(ProjectDocument& doc, QIODevice& source, ProjectIOHooks& hooks, bool interactive);
+// The same into the window.
 JEX3ReadOutcome ReadJEX3Records(TF_SMDI* window, QIODevice& source, bool interactive);
+
+// How an import into a document ended.
+enum class JEX3Import {
+    Imported, // the project bears the file's name
+    Damaged,  // what was read stays as a new project without a file, marked changed
+    Failed,   // nothing to keep (said, but for a file that does not exist)
+    Stopped,  // the window went, or an image could not be read (said)
+};
+
+// Reads the older project into the document: the images beside the file, then its records. Says
+// what the window import says, but for the progress box's start. `missingImage` as below.
+JEX3Import ImportJEX3Document(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks, bool interactive,
+                              QString* missingImage = nullptr);
 
 // Imports an older project into a new image window and returns it, or none when the file does
 // not exist, is damaged before its first complete record, or, interactively, its image is missing
@@ -75,15 +93,18 @@ TF_SMDI* ImportJEX3Project(const QString& fileName, bool interactive, bool* dama
                            QString* missingImage = nullptr);
 
 // The projects this format holds: exactly one image, which is not a PNG file, and at most one path.
+bool FitsJEX3(const ProjectDocument& doc);
 bool FitsJEX3(const TF_SMDI* window);
 // Shown when a project that does not fit is to be written in this format.
 extern const QString JEX3RefusalText;
 
 // The records of the window's first image and first path, as ExportJEX3Project writes them; the
 // window must have an image.
+QByteArray JEX3ProjectBytes(const ProjectDocument& doc);
 QByteArray JEX3ProjectBytes(const TF_SMDI* window);
 
 // Writes the window's first image and path in this format, replacing the file only when all of it
 // was written. 0 written, and the project no longer marked changed; -1 not written (an error box
 // has said why, an existing file is as it was). Callers refuse projects that do not fit first.
+int ExportJEX3Project(ProjectDocument* doc, const QString& fileName);
 int ExportJEX3Project(TF_SMDI* window, const QString& fileName);

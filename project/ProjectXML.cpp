@@ -1,6 +1,7 @@
 // Writer and reader of the project file .jex4. The writer streams the document through the atomic
 // file writer so that a failed save leaves the old file; the reader runs expat over the bytes and
-// fills the window element by element, as the events come.
+// fills the document element by element, as the events come. What they ask of a view goes through
+// the hooks.
 #include "project/ProjectXML.h"
 
 #include "image/DepthConversion.h"
@@ -13,24 +14,19 @@
 #include "project/Helpers.h"
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectIO.h"
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
-#include "shell/TF_Main.h"
-#include "shell/TF_Progress.h"
-#include "workspace/TF_Measurements.h"
-#include "workspace/TF_Notes.h"
-#include "workspace/TF_SMDI.h"
-#include "workspace/TRichTextEditor.h"
+#include "project/TJEXProject.h"
+#include "project/TStitchObject.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QLabel>
 #include <QPointer>
-#include <QProgressBar>
-#include <QScrollBar>
 #include <QXmlStreamWriter>
 
 #include <expat.h>
@@ -51,8 +47,6 @@ bool IsTrueText(const QString& text)
 
 namespace {
 
-const QString kImageFilter = QStringLiteral("Supported image files|*.jpg;*.bmp;*.png");
-
 // A picture file we may read: a device or pipe named in a hostile project would block the reader.
 bool isImageFile(const QString& name)
 {
@@ -67,28 +61,6 @@ int dibWidth(const TFastDIB* dib)
 int dibHeight(const TFastDIB* dib)
 {
     return dib && dib->Bits ? dib->AbsHeight : 0;
-}
-
-void progressText(const QString& line1, const QString& line2)
-{
-    if (!F_Progress)
-        return;
-    F_Progress->L_1->setText(line1);
-    F_Progress->L_2->setText(line2);
-    F_Progress->PB->setValue(0);
-    F_Progress->Tag = 0; // a box already on screen gets no show event to clear an old cancel
-    F_Progress->show();
-}
-
-// Text, step (which processes pending events), repaint.
-void progressStep(const QString& line2)
-{
-    if (!F_Progress)
-        return;
-    F_Progress->L_2->setText(line2);
-    F_Progress->DoStep();
-    if (F_Progress)
-        F_Progress->repaint();
 }
 
 // ---- embedded pictures --------------------------------------------------------------------------
@@ -378,10 +350,10 @@ void writeKeptPicture(const QByteArray& jpeg, QFileDevice& file)
 
 // A picture JPEG cannot hold, or one the reader would refuse, is found before anything is written
 // or marked embedded: the user learns at once why, and the old file stays as it was.
-void checkEmbeddable(const TF_SMDI& window)
+void checkEmbeddable(const ProjectDocument& doc)
 {
-    for (size_t i = 0; i < window.StitchList.size(); ++i) {
-        const TStitchObject& so = *window.StitchList[i];
+    for (size_t i = 0; i < doc.StitchList.size(); ++i) {
+        const TStitchObject& so = *doc.StitchList[i];
         // A picture of the size of the one read was within the limits when it was read; its
         // fingerprint is taken once, when it is written.
         if (!embedsImage(so) || keptSizeMatches(so))
@@ -456,42 +428,40 @@ void writeDrawObject(QXmlStreamWriter& xml, const TDrawObject& object)
 const char* const kWindowClosed = "The image window was closed while its project was being saved.";
 
 // Streams the whole document into the device; false when the XML writer failed (the device says
-// why), throws when the window went away.
-bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool progress)
+// why), throws when the document went away.
+bool writeDocument(QFileDevice& file, const QPointer<ProjectDocument>& doc, ProjectIOHooks& hooks)
 {
     QXmlStreamWriter xml(&file);
     xml.writeStartDocument(); // version "1.0", encoding "UTF-8"
     xml.writeStartElement(QStringLiteral("JEX4"));
 
-    TJEXProject& project = *window->Project;
+    TJEXProject& project = *doc->Project;
     xml.writeStartElement(QStringLiteral("ProjectData"));
     xml.writeAttribute(QStringLiteral("Name"), xmlText(project.Name));
     xml.writeAttribute(QStringLiteral("Notes"), QString::fromLatin1(Cp1252::fromUnicode(project.Notes).toBase64()));
-    xml.writeAttribute(QStringLiteral("Paths"), QString::number(window->PathList.size()));
-    xml.writeAttribute(QStringLiteral("DPI"), QString::number(window->DPI));
-    xml.writeAttribute(QStringLiteral("Zoom"), QString::number(window->zoom()));
-    xml.writeAttribute(QStringLiteral("CurXPos"), QString::number(window->SB_H->value()));
-    xml.writeAttribute(QStringLiteral("CurYPos"), QString::number(window->SB_V->value()));
+    xml.writeAttribute(QStringLiteral("Paths"), QString::number(doc->PathList.size()));
+    xml.writeAttribute(QStringLiteral("DPI"), QString::number(doc->DPI));
+    xml.writeAttribute(QStringLiteral("Zoom"), QString::number(doc->Zoom));
+    xml.writeAttribute(QStringLiteral("CurXPos"), QString::number(doc->ScrollX));
+    xml.writeAttribute(QStringLiteral("CurYPos"), QString::number(doc->ScrollY));
     xml.writeAttribute(QStringLiteral("RALVisible"), boolText(SettingRALVisible));
-    xml.writeAttribute(QStringLiteral("ImageCount"), QString::number(window->StitchList.size()));
+    xml.writeAttribute(QStringLiteral("ImageCount"), QString::number(doc->StitchList.size()));
 
-    const int n = int(window->StitchList.size());
-    if (progress)
-        F_Progress->PB->setMaximum(n + 2);
+    const int n = int(doc->StitchList.size());
+    hooks.setSteps(n + 2);
     // Progress steps run events: the user may close the window or change its images meanwhile.
     for (int i = 0; i < n; ++i) {
-        if (progress)
-            progressStep(QStringLiteral("Encoding image %1/%2").arg(i + 1).arg(n));
-        if (!window)
+        hooks.step(QStringLiteral("Encoding image %1/%2").arg(i + 1).arg(n));
+        if (!doc)
             throw std::runtime_error(kWindowClosed);
-        if (i >= int(window->StitchList.size()))
+        if (i >= int(doc->StitchList.size()))
             break;
-        TStitchObject& so = *window->StitchList[size_t(i)];
+        TStitchObject& so = *doc->StitchList[size_t(i)];
         const bool embed = embedsImage(so);
         const TKeptPicture* kept = nullptr;
         if (embed) {
             if (!so.Loaded)
-                window->ReloadImage(&so);
+                hooks.readPixels(so);
             so.Embedded = true;
             kept = keptPicture(so);
         }
@@ -519,11 +489,10 @@ bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool prog
         xml.writeEndElement();
     }
 
-    if (progress)
-        progressStep(QStringLiteral("Formatting measurement data"));
-    if (!window)
+    hooks.step(QStringLiteral("Formatting measurement data"));
+    if (!doc)
         throw std::runtime_error(kWindowClosed);
-    for (const auto& path : window->PathList) {
+    for (const auto& path : doc->PathList) {
         xml.writeStartElement(QStringLiteral("Path"));
         xml.writeAttribute(QStringLiteral("Name"), xmlText(path->Name));
         xml.writeAttribute(QStringLiteral("Comment"), xmlText(path->Comment));
@@ -531,7 +500,7 @@ bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool prog
         xml.writeAttribute(QStringLiteral("Expanded"), boolText(path->expanded));
         xml.writeAttribute(QStringLiteral("Pith"), boolText(path->Pith));
         xml.writeAttribute(QStringLiteral("GUID"), xmlText(path->GUID));
-        for (const auto& object : window->DrawList)
+        for (const auto& object : doc->DrawList)
             if (object->Path.get() == path.get())
                 writeDrawObject(xml, *object);
         for (const auto& index : path->ObjectList) {
@@ -545,9 +514,8 @@ bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool prog
         xml.writeEndElement();
     }
 
-    if (progress)
-        progressStep(QStringLiteral("Saving project file"));
-    if (!window)
+    hooks.step(QStringLiteral("Saving project file"));
+    if (!doc)
         throw std::runtime_error(kWindowClosed);
     xml.writeEndElement(); // ProjectData
     xml.writeEndElement(); // JEX4
@@ -556,12 +524,12 @@ bool writeDocument(QFileDevice& file, const QPointer<TF_SMDI>& window, bool prog
 }
 
 // Writes the whole document; throws with the reason on any failure, leaving the old file.
-void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool progress)
+void writeProject(const QPointer<ProjectDocument>& doc, const QString& fileName, ProjectIOHooks& hooks)
 {
-    checkEmbeddable(*window);
+    checkEmbeddable(*doc);
     QString error;
-    const auto fill = [&window, progress](QFileDevice& device, QString& reason) {
-        if (writeDocument(device, window, progress))
+    const auto fill = [&doc, &hooks](QFileDevice& device, QString& reason) {
+        if (writeDocument(device, doc, hooks))
             return true;
         reason = QStringLiteral("The document could not be written.");
         return false;
@@ -572,35 +540,24 @@ void writeProject(const QPointer<TF_SMDI>& window, const QString& fileName, bool
 
 } // namespace
 
-int SaveProjectXML(TF_SMDI* window, const QString& fileName, bool showProgress)
+int SaveProjectXML(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks)
 {
-    Q_ASSERT(window);
-    if (!window)
-        return -1;
-    // The notes being edited are the project's newest.
-    if (F_Notes && F_Notes->EditObject() == window)
-        window->Project->Notes = F_Notes->RTFEditor->GetContent();
     if (!CanWriteFile(fileName, true))
         return -1;
 
-    QPointer<TF_SMDI> guard(window);
-    const bool progress = showProgress && F_Progress;
-    if (progress) {
-        progressText(QStringLiteral("Saving project"), QStringLiteral("Creating XML core..."));
-        QCoreApplication::processEvents();
-    }
+    QPointer<ProjectDocument> guard(&doc);
+    hooks.begin(QStringLiteral("Saving project"), QStringLiteral("Creating XML core..."));
     QString failure;
     try {
         if (!guard)
             throw std::runtime_error(kWindowClosed);
-        writeProject(guard, fileName, progress && F_Progress);
+        writeProject(guard, fileName, hooks);
     } catch (const std::bad_alloc&) {
         failure = QStringLiteral("Out of memory.");
     } catch (const std::exception& e) {
         failure = QString::fromStdString(e.what());
     }
-    if (progress && F_Progress)
-        F_Progress->hide();
+    hooks.end();
     if (!failure.isEmpty()) {
         TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n")
                                + failure,
@@ -608,8 +565,6 @@ int SaveProjectXML(TF_SMDI* window, const QString& fileName, bool showProgress)
         return -1;
     }
     guard->Project->Changed = false;
-    if (progress)
-        guard->SetCaption();
     return 0;
 }
 
@@ -654,14 +609,15 @@ struct ReadBuffer {
 
 class ProjectReader {
 public:
-    ProjectReader(TF_SMDI* window, const QString& fileName)
-        : m_window(window)
+    ProjectReader(ProjectDocument& doc, ProjectIOHooks& hooks, const QString& fileName)
+        : m_doc(&doc)
+        , m_hooks(hooks)
         , m_fileName(fileName)
     {
     }
 
     // Reads from `source`; with `openFailure` set the file could not be opened and the read fails
-    // with that reason after the window was cleared.
+    // with that reason after the document was cleared.
     int run(QIODevice* source, QStringList* notes, const QString& openFailure = QString());
 
 private:
@@ -707,7 +663,8 @@ private:
     template <class F>
     static void guarded(void* self, F&& body);
 
-    QPointer<TF_SMDI> m_window;
+    QPointer<ProjectDocument> m_doc; // none once the window owning it went while events ran
+    ProjectIOHooks& m_hooks;
     QString m_fileName;
     XML_Parser m_parser = nullptr;
     State m_state = State::Running;
@@ -730,7 +687,7 @@ private:
     qint64 m_cdataAt = -1; // where expat saw the last section start
     XML_Size m_skippedLine = 0;    // the line of sections expat did not see, and their length
     XML_Size m_skippedColumns = 0;
-    int m_treeImages = 0;  // images the measurement tree showed when it was last filled
+    int m_treeImages = 0;  // images shown when they were last shown
     int m_imageNumber = 0;
     int m_pathNumber = 0;
     int m_pointNumber = 0; // within the path
@@ -740,14 +697,14 @@ private:
 
 int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& openFailure)
 {
-    progressText(QStringLiteral("Loading project ") + ShortenText(m_fileName, 50), QString());
-    // What the project data sets outside the window's lists, for a read that fails.
-    const int dpiBefore = m_window ? m_window->DPI : 0;
+    m_hooks.begin(QStringLiteral("Loading project ") + ShortenText(m_fileName, 50), QString());
+    // What the project data sets outside the document's lists, for a read that fails.
+    const int dpiBefore = m_doc ? m_doc->DPI : 0;
     const bool ralVisibleBefore = SettingRALVisible;
-    if (m_window) {
-        m_window->ClearData(true, true);
-        m_window->Project->Filename = m_fileName;
-        m_window->Project->Changed = false; // a repair below marks it changed
+    if (m_doc) {
+        m_hooks.clear(*m_doc);
+        m_doc->Project->Filename = m_fileName;
+        m_doc->Project->Changed = false; // a repair below marks it changed
     }
 
     try {
@@ -768,18 +725,17 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
         if (m_state == State::Failed)
             *notes << m_failure;
     }
-    if (m_state == State::Cancelled || !m_window)
+    if (m_state == State::Cancelled || !m_doc)
         return ProjectCancelled;
 
     if (m_state == State::Failed) {
-        // Nothing half read stays, and the window does not pose as this project.
-        m_window->ClearData(true, true);
-        *m_window->Project = TJEXProject();
-        m_window->DPI = dpiBefore;
+        // Nothing half read stays, and the document does not pose as this project.
+        m_hooks.clear(*m_doc);
+        *m_doc->Project = TJEXProject();
+        m_doc->DPI = dpiBefore;
         SettingRALVisible = ralVisibleBefore;
-        m_window->SetCaption();
-        if (F_Progress)
-            F_Progress->hide(); // it stays on top and would hide the box
+        m_hooks.abandoned();
+        m_hooks.end(); // a box that stays on top would hide the error
         TF_ErrorLog::Error(QStringLiteral("The project file ") + m_fileName + QStringLiteral(" could not be read.\r\n\r\n")
                                + m_failure,
                            true);
@@ -789,15 +745,14 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
     if (m_notes.isEmpty() && m_droppedNotes == 0)
         return ProjectRead;
     // What was left out or repaired is not in the file: closing must offer to save the repair.
-    m_window->Project->Changed = true;
+    m_doc->Project->Changed = true;
     for (const QString& note : m_notes)
         TF_ErrorLog::AddLog(3, QStringLiteral("Project file ") + m_fileName + QStringLiteral(": ") + note);
     QStringList shown = m_notes.mid(0, 10);
     const int more = int(m_notes.size()) - int(shown.size()) + m_droppedNotes;
     if (more > 0)
         shown << QStringLiteral("... and %1 more.").arg(more);
-    if (F_Progress)
-        F_Progress->hide();
+    m_hooks.end();
     MessageDlg(QStringLiteral("The project file ") + m_fileName
                    + QStringLiteral(" is damaged. What could be read was loaded; these parts were left out or "
                                     "repaired:\r\n\r\n")
@@ -967,28 +922,28 @@ void ProjectReader::refillTree(bool always)
     // The tree is built anew each time, over all images: refilled after every image of a large
     // project, the reading would grow with the square of the images. Small projects show every
     // image as it comes; beyond that the tree follows each doubling, and the end.
-    const int images = int(m_window->StitchList.size());
-    if (!F_Measurements || images == m_treeImages)
+    const int images = int(m_doc->StitchList.size());
+    if (images == m_treeImages)
         return;
     if (!always && images > TreeEveryImageUpTo && images < 2 * m_treeImages)
         return;
-    F_Measurements->FillMeasurements(m_window, false);
+    m_hooks.showImages();
     m_treeImages = images;
 }
 
 void ProjectReader::finish()
 {
-    TF_SMDI* w = m_window;
+    if (!m_doc) {
+        cancel();
+        return;
+    }
     refillTree(true);
     // Names are derived from the order, and widths from the positions; the file's are provisional.
-    for (const auto& p : w->PathList) {
-        TF_Measurements::CountMeasurements(w, p.get());
+    for (const auto& p : m_doc->PathList) {
+        ProjectDocument::countMeasurements(p.get());
         RecomputeDistances(p.get());
     }
-    w->UpdateArea();
-    w->SB_H->setValue(m_curX);
-    w->SB_V->setValue(m_curY);
-    w->SetCaption();
+    m_hooks.readDone(*m_doc, m_curX, m_curY);
 }
 
 void ProjectReader::stop()
@@ -1121,7 +1076,7 @@ void ProjectReader::startElement(const char* name, const char** atts)
         return;
     }
     // Events ran during the last image: the window may be gone or Cancel pressed.
-    if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
+    if (!m_doc || m_hooks.cancelled()) {
         cancel();
         return;
     }
@@ -1154,7 +1109,7 @@ void ProjectReader::endElement()
 
 void ProjectReader::projectData(const char** atts)
 {
-    TF_SMDI* w = m_window;
+    ProjectDocument* w = m_doc;
     const QString where = QStringLiteral("Project data");
     w->Project->Name = text(atts, "Name");
     const QByteArray notes = QByteArray(attribute(atts, "Notes") ? attribute(atts, "Notes") : "");
@@ -1173,17 +1128,13 @@ void ProjectReader::projectData(const char** atts)
         dpi = DefaultStandardDPI;
     }
     w->DPI = dpi;
-    w->setZoom(integer(atts, "Zoom", 10, where)); // the setter refuses zooms out of its range
+    const int zoom = integer(atts, "Zoom", 10, where); // zooms out of range are refused
     m_curX = integer(atts, "CurXPos", 0, where);
     m_curY = integer(atts, "CurYPos", 0, where);
-    w->SB_H->setValue(m_curX);
-    w->SB_V->setValue(m_curY);
+    m_hooks.viewRead(*w, zoom, m_curX, m_curY);
     SettingRALVisible = flag(atts, "RALVisible");
     const int count = integer(atts, "ImageCount", 1, where);
-    if (F_Progress) {
-        F_Progress->PB->setRange(0, qMax(0, count));
-        F_Progress->PB->setValue(0);
-    }
+    m_hooks.setSteps(qMax(0, count));
 }
 
 void ProjectReader::image(const char** atts)
@@ -1195,41 +1146,26 @@ void ProjectReader::image(const char** atts)
         name = m_imageFolder + ExtractFileName(name);
     // An embedded image needs no file: asking would offer to drop pixels the project holds.
     if (!isImageFile(name) && !embedded) {
-        const int answer = MessageDlg(QStringLiteral("Can´t locate image \r\n") + name
-                                          + QStringLiteral("\r\n\r\nDo you want to search for the image now?"),
-                                      mtConfirmation, mbYesNoCancel);
-        if (!m_window || (answer != mrYes && answer != mrNo)) {
+        const ProjectIOHooks::Located located = m_hooks.locateImage(name, m_fileName);
+        if (!m_doc || located.answer == ProjectIOHooks::Located::Cancel) {
             cancel();
             return;
         }
-        if (answer == mrNo)
+        if (located.answer == ProjectIOHooks::Located::Skip || located.fileName.isEmpty())
             return;
-        FileDialogRequest request;
-        request.title = QStringLiteral("Locate image");
-        request.filter = kImageFilter;
-        request.initialDir = ExtractFileDir(m_fileName);
-        request.fileName = ExtractFileName(name);
-        const FileDialogAnswer located = dialogs().openFile(request);
-        if (!m_window) {
-            cancel();
-            return;
-        }
-        if (!located.accepted || located.fileName().isEmpty())
-            return;
-        name = located.fileName();
-        m_window->Project->Changed = true;
+        name = located.fileName;
+        m_doc->Project->Changed = true;
         m_imageFolder = ExtractFilePath(name);
     }
 
-    progressStep(QStringLiteral("Loading image ") + ShortenText(name, 50));
-    if (F_Main)
-        F_Main->SetCaption();
-    if (!m_window || (F_Progress && F_Progress->Tag == TF_Progress::TagCancelled)) {
+    m_hooks.step(QStringLiteral("Loading image ") + ShortenText(name, 50));
+    m_hooks.imageCaption();
+    if (!m_doc || m_hooks.cancelled()) {
         cancel();
         return;
     }
 
-    TF_SMDI* w = m_window;
+    ProjectDocument* w = m_doc;
     const QString where = imageName();
     auto created = std::make_unique<TStitchObject>();
     TStitchObject* so = created.get();
@@ -1257,7 +1193,7 @@ void ProjectReader::image(const char** atts)
     w->StitchList.push_back(std::move(created));
     if (!embedded) {
         try {
-            w->ReloadImage(so);
+            m_hooks.readPixels(*so);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& e) {
@@ -1277,7 +1213,7 @@ void ProjectReader::image(const char** atts)
 void ProjectReader::takePicture()
 {
     TStitchObject* so = m_image;
-    if (!so || !m_window)
+    if (!so || !m_doc)
         return;
     const QString where = imageName() + QStringLiteral(" (") + so->filename + QLatin1Char(')');
     QByteArray base64 = m_picture;
@@ -1343,7 +1279,7 @@ void ProjectReader::takePicture()
     so->Loaded = true;
     // As for pictures read from files: the tracker reads FT, and zooms below 1:1 show FZ.
     so->FT->makeSharedCopy(*so->FD);
-    m_window->ResampleStitchObjects(so);
+    m_hooks.imageRead(*so);
     TKeptPicture kept;
     kept.jpeg = decoded;
     keepPicture(*so, std::move(kept), decodedAt24 ? print.value() : pixelHash(*so->FD));
@@ -1351,7 +1287,7 @@ void ProjectReader::takePicture()
 
 void ProjectReader::path(const char** atts)
 {
-    TF_SMDI* w = m_window;
+    ProjectDocument* w = m_doc;
     ++m_pathNumber;
     m_pointNumber = 0;
     // A measurement point before this path's first index point must not join the previous path.
@@ -1395,7 +1331,7 @@ void ProjectReader::indexPoint(const char** atts)
     i->Path = p;
     p->ObjectList.push_back(std::move(created));
     m_index = i;
-    m_window->CurrentIndex = i;
+    m_doc->CurrentIndex = i;
 }
 
 void ProjectReader::measurementPoint(const char** atts)
@@ -1413,7 +1349,7 @@ void ProjectReader::measurementPoint(const char** atts)
 
 void ProjectReader::drawObject(const char** atts)
 {
-    TF_SMDI* w = m_window;
+    ProjectDocument* w = m_doc;
     const QString where = QStringLiteral("Drawing object %1").arg(++m_drawNumber);
     const int type = integer(atts, "Type", 0, where);
     auto byte = [&](const char* name, int defaultValue) { return quint8(qBound(0, integer(atts, name, defaultValue, where), 255)); };
@@ -1445,16 +1381,15 @@ void ProjectReader::drawObject(const char** atts)
     }
     created->Name = text(atts, "Name");
     created->Path = m_path.get();
-    created->MDIForm = w;
+    created->MDIForm = m_hooks.view();
     w->DrawList.push_back(std::move(created));
 }
 
 } // namespace
 
-int LoadProjectXML(TF_SMDI* window, const QString& fileName, QStringList* notes)
+int LoadProjectXML(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks, QStringList* notes)
 {
-    Q_ASSERT(window);
-    ProjectReader reader(window, fileName);
+    ProjectReader reader(doc, hooks, fileName);
     // Only a regular file: a device or pipe given as a project would never end.
     if (!QFileInfo(fileName).isFile())
         return reader.run(nullptr, notes, QStringLiteral("The file does not exist."));
@@ -1464,12 +1399,12 @@ int LoadProjectXML(TF_SMDI* window, const QString& fileName, QStringList* notes)
     return reader.run(&file, notes);
 }
 
-int LoadProjectXMLData(TF_SMDI* window, const QByteArray& data, const QString& fileName, QStringList* notes)
+int LoadProjectXMLData(ProjectDocument& doc, const QByteArray& data, const QString& fileName, ProjectIOHooks& hooks,
+                       QStringList* notes)
 {
-    Q_ASSERT(window);
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    ProjectReader reader(window, fileName);
+    ProjectReader reader(doc, hooks, fileName);
     return reader.run(&buffer, notes);
 }

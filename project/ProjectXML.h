@@ -1,12 +1,16 @@
 // The project file .jex4: one image window's project as UTF-8 XML, images by file name or embedded
 // as Base64 JPEG text. Hides the XML libraries (QXmlStreamWriter out, expat in), the embedding and
-// the reader's state, which lives for one read only.
+// the reader's state, which lives for one read only. Reads and writes a ProjectDocument; what they
+// ask of a view goes through ProjectIOHooks. The image window's forms are thin wrappers whose hooks
+// drive the progress box, the tree and the captions (workspace/ProjectWindowIO.cpp).
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
+class ProjectDocument;
+class ProjectIOHooks;
 class QByteArray;
 class TF_SMDI;
 
@@ -21,6 +25,18 @@ enum : int {
                             // error box and a log line have said why, and the window holds nothing
                             // of the file and does not bear its name
 };
+
+// Writes the document, replacing the file only when all of it was written. 0 written (the project
+// is no longer marked changed); -1 not written (an error box has told the user why, and an
+// existing file is as it was).
+int SaveProjectXML(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks);
+
+// Empties the document and reads the file into it; one of the results above, the document left
+// consistent whatever it is (after a cancel: what was read by then). `notes` as below.
+int LoadProjectXML(ProjectDocument& doc, const QString& fileName, ProjectIOHooks& hooks,
+                   QStringList* notes = nullptr);
+int LoadProjectXMLData(ProjectDocument& doc, const QByteArray& data, const QString& fileName,
+                       ProjectIOHooks& hooks, QStringList* notes = nullptr);
 
 // Writes the project of the window, replacing the file only when the whole document was written.
 // 0 written (the project is no longer marked changed); -1 not written (an error box has told the

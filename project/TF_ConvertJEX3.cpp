@@ -6,6 +6,8 @@
 #include "platform/Dialogs.h"
 #include "platform/ShellOpen.h"
 #include "project/JEX3Project.h"
+#include "project/ProjectDocument.h"
+#include "project/ProjectIO.h"
 #include "project/ProjectXML.h"
 #include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
@@ -14,7 +16,6 @@
 #include "shell/TF_Progress2.h"
 #include "shell/TFindFile.h"
 #include "shell/TPageControlEx.h"
-#include "workspace/TF_SMDI.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,7 +29,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -421,48 +421,47 @@ void TF_ConvertJEX3::B_ConvertClick()
 
 bool TF_ConvertJEX3::convertOne(const QString& fileName)
 {
+    return ConvertJEX3File(fileName, RB_Delete->isChecked());
+}
+
+bool ConvertJEX3File(const QString& fileName, bool deleteSource)
+{
     if (!QFileInfo(fileName).isFile())
         return false; // gone since the scan
-    bool damaged = false;
+    // A document of its own, without a window: a long list keeps nothing of the files before.
+    ProjectDocument doc;
+    ProjectIOHooks hooks;
     QString missingImage;
-    QPointer<TF_SMDI> w = ImportJEX3Project(fileName, false, &damaged, &missingImage);
-    if (!w)
+    const JEX3Import read = ImportJEX3Document(doc, fileName, hooks, false, &missingImage);
+    if (read != JEX3Import::Imported && read != JEX3Import::Damaged)
         return false; // the import has said why
-    w->fImageLoadError = true; // closing it asks nothing
 
-    bool converted = false;
     const QString target = ChangeFileExt(fileName, QStringLiteral(".jex4"));
     const QString existing = existingFileNamed(target);
-    if (damaged) {
+    if (read == JEX3Import::Damaged) {
         // Only part of it could be read: a converted part would pass for the whole project, and
         // with "delete files" the rest would be gone. The file stays for an import by hand.
         TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName + QStringLiteral(" is damaged and was not converted"));
-    } else if (!existing.isEmpty()) {
-        ShowMessage(QStringLiteral("File") + existing + QStringLiteral(" already exists!\r\nThis file will not be converted!"));
-    } else if (w && SaveProjectXML(w, target, false) == 0) {
-        converted = true;
-        TF_ErrorLog::AddLog(2, QStringLiteral("JEX3 project ") + fileName + QStringLiteral(" converted to ") + target);
-        if (RB_Delete->isChecked() && !missingImage.isEmpty()) {
-            // The new file cannot name the image it never found: only the source still does.
-            TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName + QStringLiteral(" was not deleted: its image ")
-                                       + missingImage + QStringLiteral(" was not found, and only this file names it"));
-        } else if (RB_Delete->isChecked()) {
-            QFile source(fileName);
-            if (!source.remove())
-                TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName
-                                           + QStringLiteral(" could not be deleted: ") + source.errorString());
-        }
+        return false;
     }
-
-    // Gone now rather than when the conversion returns to the event loop: a long list would keep
-    // every project it read meanwhile.
-    QPointer<QMdiSubWindow> frame = w ? w->mdiFrame() : nullptr;
-    DiscardImageWindow(w);
-    if (frame)
-        QCoreApplication::sendPostedEvents(frame, QEvent::DeferredDelete);
-    if (w)
-        QCoreApplication::sendPostedEvents(w, QEvent::DeferredDelete);
-    return converted;
+    if (!existing.isEmpty()) {
+        ShowMessage(QStringLiteral("File") + existing + QStringLiteral(" already exists!\r\nThis file will not be converted!"));
+        return false;
+    }
+    if (SaveProjectXML(doc, target, hooks) != 0)
+        return false;
+    TF_ErrorLog::AddLog(2, QStringLiteral("JEX3 project ") + fileName + QStringLiteral(" converted to ") + target);
+    if (deleteSource && !missingImage.isEmpty()) {
+        // The new file cannot name the image it never found: only the source still does.
+        TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName + QStringLiteral(" was not deleted: its image ")
+                                   + missingImage + QStringLiteral(" was not found, and only this file names it"));
+    } else if (deleteSource) {
+        QFile source(fileName);
+        if (!source.remove())
+            TF_ErrorLog::AddLog(0, QStringLiteral("The file ") + fileName + QStringLiteral(" could not be deleted: ")
+                                       + source.errorString());
+    }
+    return true;
 }
 
 QString TF_ConvertJEX3::selectedEntry() const

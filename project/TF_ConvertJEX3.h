@@ -85,3 +85,9 @@ private:
     bool m_busy = false;    // a scan or conversion runs: the window stays open
     int m_converted = 0;
 };
+
+// Imports one older project into a document of its own and writes it beside itself as .jex4;
+// with `deleteSource` the older file goes once converted, unless only it names a missing image.
+// A damaged file, an existing target and a failed write leave it as it was (said in the log or a
+// box). True when it counts as converted.
+bool ConvertJEX3File(const QString& fileName, bool deleteSource);

@@ -9,6 +9,7 @@
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
+#include "project/ProjectIO.h"
 #include "project/SettingsStore.h"
 #include "project/TArea.h"
 #include "project/TF_ErrorLog.h"
@@ -385,44 +386,8 @@ void TF_SMDI::ReloadImage(TStitchObject* ASO)
 {
     Q_ASSERT(ASO);
     WaitCursor wait;
-    // However the read ends, the image counts as loaded and its size is that of FD.
-    struct Finish {
-        TStitchObject* so;
-        ~Finish()
-        {
-            so->Loaded = true;
-            so->Width = so->FD->Info.Header.Width;
-            so->Height = so->FD->AbsHeight;
-        }
-    } finish{ASO};
-
-    if (ASO->filename.isEmpty())
-        return;
-    TFastDIB temp;
-    // Missing: -1, nothing read. Undecodable: EInvalidGraphic passes to the caller, FD unchanged.
-    if (LoadPictureToDIB(temp, ASO->filename) < 0)
-        return;
-    SetPixelDepth(temp, 24);
-    if (temp.Info.Header.BitCount != 24)
-        throw EInvalidGraphic(QStringLiteral("Not enough memory for image ") + ASO->filename);
-
-    const int w = temp.Info.Header.Width;
-    const int h = temp.AbsHeight;
-    // A border that would leave nothing keeps at least the middle pixel row or column.
-    const int border = std::clamp(ASO->DropBorder, 0, qMax(0, (qMin(w, h) - 1) / 2));
-    if (border == 0) {
-        ASO->FD->Assign(temp);
-        temp.Release();
-    } else {
-        ASO->FD->SetSize(w - 2 * border, h - 2 * border, 24);
-        if (!ASO->FD->Bits)
-            throw EInvalidGraphic(QStringLiteral("Not enough memory for image ") + ASO->filename);
-        ASO->FD->CopyRect(temp, 0, 0, w - 2 * border, h - 2 * border, border, border);
-    }
-    ASO->FT->makeSharedCopy(*ASO->FD);
-    ASO->Width = ASO->FD->Info.Header.Width;
-    ASO->Height = ASO->FD->AbsHeight;
-    ResampleStitchObjects(ASO);
+    if (ReadImagePixels(*ASO))
+        ResampleStitchObjects(ASO);
 }
 
 // ---- saving ----

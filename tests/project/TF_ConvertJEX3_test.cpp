@@ -54,29 +54,21 @@ FakeDialogs& fake()
     return static_cast<FakeDialogs&>(dialogs());
 }
 
-// Runs `act` when the n-th image window shows: the conversion makes one per file.
-class OnImageWindow : public QObject {
+// Runs `act` when the conversion moves on to its n-th file (from 1): the progress bar counts the
+// files done.
+class OnFileStarted {
 public:
-    OnImageWindow(int n, std::function<void()> act)
-        : m_n(n)
-        , m_act(std::move(act))
+    OnFileStarted(int n, std::function<void()> act)
     {
-        qApp->installEventFilter(this);
+        m_connection = QObject::connect(F_Progress->PB, &QProgressBar::valueChanged, [n, act = std::move(act)](int done) {
+            if (done == n - 1)
+                act();
+        });
     }
-    ~OnImageWindow() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<TF_SMDI*>(watched) && ++m_seen == m_n)
-            m_act();
-        return false;
-    }
+    ~OnFileStarted() { QObject::disconnect(m_connection); }
 
 private:
-    int m_n;
-    int m_seen = 0;
-    std::function<void()> m_act;
+    QMetaObject::Connection m_connection;
 };
 
 class ConvertJEX3Test : public testing::Test {
@@ -398,8 +390,8 @@ TEST_F(ConvertJEX3Test, CancelDuringTheConversionAsksAndYesReportsWhatWasConvert
 
         int maximum = -1;
         QString title;
-        // Cancel is pressed while the second file is read; the question comes before the third.
-        OnImageWindow press(2, [&] {
+        // Cancel is pressed once the second file is converted; the question comes before the third.
+        OnFileStarted press(3, [&] {
             maximum = F_Progress->PB->maximum();
             title = F_Progress->L_1->text();
             EXPECT_TRUE(F_Progress->isVisible());
