@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace {
 
@@ -36,20 +37,80 @@ bool FileListLess(const FileListEntry& a, const FileListEntry& b)
     return byName != 0 ? byName < 0 : a.name < b.name;
 }
 
+namespace {
+
+// A name's place in the sort: where its extension starts, and whether every character is ASCII.
+// Two ASCII names compare in place, letter case folded by hand; any other pair as FileListLess.
+struct SortKey {
+    int entry;
+    int extAt;
+    bool ascii;
+};
+
+int compareAsciiNoCase(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a[i].unicode(), y = b[i].unicode();
+        if (x >= u'A' && x <= u'Z')
+            x += u'a' - u'A';
+        if (y >= u'A' && y <= u'Z')
+            y += u'a' - u'A';
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+SortKey sortKeyOf(const QString& name, int entry)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    return {entry, int(dot > 0 ? dot + 1 : name.size()), ascii};
+}
+
+} // namespace
+
+void SortFileList(QVector<FileListEntry>& entries)
+{
+    std::vector<SortKey> keys;
+    keys.reserve(size_t(entries.size()));
+    for (int i = 0; i < int(entries.size()); ++i)
+        keys.push_back(sortKeyOf(entries[i].name, i));
+    std::sort(keys.begin(), keys.end(), [&entries](const SortKey& ka, const SortKey& kb) {
+        const QString& a = entries[ka.entry].name;
+        const QString& b = entries[kb.entry].name;
+        if (!ka.ascii || !kb.ascii)
+            return FileListLess(entries[ka.entry], entries[kb.entry]);
+        const int byExt = compareAsciiNoCase(QStringView(a).mid(ka.extAt), QStringView(b).mid(kb.extAt));
+        if (byExt != 0)
+            return byExt < 0;
+        const int byName = compareAsciiNoCase(a, b);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    QVector<FileListEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const SortKey& k : keys)
+        sorted.push_back(std::move(entries[k.entry]));
+    entries = std::move(sorted);
+}
+
 QVector<FileListEntry> ListFolderFiles(const QString& folder, bool everything, const QStringList& extensions,
                                        const std::atomic<bool>* cancelled)
 {
+    const FileManagerFilter filter(everything, extensions);
     QVector<FileListEntry> entries;
     QDirIterator it(folder, QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             return {};
         const QFileInfo info = it.nextFileInfo();
-        if (!FileManagerListsFile(info.fileName(), everything, extensions))
+        QString name = info.fileName();
+        if (!filter.lists(name))
             continue;
-        entries.push_back({info.fileName(), info.size(), info.lastModified()});
+        entries.push_back({std::move(name), info.size(), info.lastModified()});
     }
-    std::sort(entries.begin(), entries.end(), FileListLess);
+    SortFileList(entries);
     return entries;
 }
 

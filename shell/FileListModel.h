@@ -24,6 +24,9 @@ struct FileListEntry {
 // total). Pure, for the lister and its tests.
 bool FileListLess(const FileListEntry& a, const FileListEntry& b);
 
+// Puts the files in FileListLess order; quicker than std::sort with it for many plain names.
+void SortFileList(QVector<FileListEntry>& entries);
+
 // Reads the folder's files that the settings list, sorted. `cancelled` is polled between files.
 QVector<FileListEntry> ListFolderFiles(const QString& folder, bool everything, const QStringList& extensions,
                                        const std::atomic<bool>* cancelled = nullptr);

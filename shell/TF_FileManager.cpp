@@ -30,13 +30,35 @@ QPointer<TF_FileManager> F_FileManager;
 
 bool FileManagerListsFile(const QString& fileName, bool everything, const QStringList& extensions)
 {
-    if (everything)
+    return FileManagerFilter(everything, extensions).lists(fileName);
+}
+
+FileManagerFilter::FileManagerFilter(bool everything, const QStringList& extensions)
+    : m_everything(everything)
+{
+    for (const QString& ext : extensions)
+        m_needles << QLatin1Char('.') + ext.toUpper();
+}
+
+bool FileManagerFilter::lists(const QString& fileName) const
+{
+    if (m_everything)
         return true;
     const QString upper = fileName.toUpper();
-    for (const QString& ext : extensions)
-        if (upper.contains(QLatin1Char('.') + ext.toUpper()))
+    for (const QString& needle : m_needles)
+        if (upper.contains(needle))
             return true;
     return false;
+}
+
+QIcon FolderTreeIcons::icon(const QFileInfo& info) const
+{
+    return info.isFile() ? QIcon() : QAbstractFileIconProvider::icon(info);
+}
+
+QString FolderTreeIcons::type(const QFileInfo& info) const
+{
+    return info.isFile() ? QStringLiteral("File") : QAbstractFileIconProvider::type(info);
 }
 
 QString FolderProblem(const QString& path)

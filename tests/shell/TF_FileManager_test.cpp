@@ -40,7 +40,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 
 namespace {
@@ -208,6 +210,35 @@ TEST_F(FileManager, ManyFilesReachTheViewInSlices)
     EXPECT_EQ(fm->Files->rowCount(), 2500);
     EXPECT_EQ(largest, FileListModel::SliceRows);
     EXPECT_EQ(fm->SelectedPath(), many.filePath(QStringLiteral("core_2499.jpg"))) << "selected once its row came";
+}
+
+// The quick sort of a listing folds ASCII letter case by hand; among names of every kind its order
+// is FileListLess's to the last place.
+TEST(SortFileList, OrdersAsFileListLess)
+{
+    const char16_t* names[] = {
+        u"b.JPG", u"B.jpg", u"a.jpg", u"A.JPG", u"a.jpg.txt", u"a.Jpg", u"core.jex4", u"core.JEX", u"noext",
+        u"NoExt", u".hidden", u".Hidden.png", u"x.", u"x..png", u"_x.png", u"[x].png", u"Z.png", u"z.png",
+        u"\u00c4rger.jpg", u"\u00e4rger.JPG", u"arger.jpg", u"Stra\u00dfe.png", u"strasse.PNG", u"photo.j\u00c9p",
+        u"photo.jep", u"photo.JEP", u"\u0130.png", u"i.png", u"I.png", u"a.jp", u"a.jpgx", u"a.jpg0",
+    };
+    QVector<FileListEntry> entries;
+    for (const char16_t* n : names)
+        entries.push_back({QString::fromUtf16(n), 0, QDateTime()});
+    QVector<FileListEntry> expected = entries;
+    std::sort(expected.begin(), expected.end(), FileListLess);
+    auto namesOf = [](const QVector<FileListEntry>& list) {
+        QStringList out;
+        for (const FileListEntry& e : list)
+            out << e.name;
+        return out;
+    };
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        QVector<FileListEntry> shuffled = entries;
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(seed));
+        SortFileList(shuffled);
+        EXPECT_EQ(namesOf(shuffled), namesOf(expected)) << "seed " << seed;
+    }
 }
 
 // A listing still being read when its model moves on or goes is dropped: the rows are the second
