@@ -121,6 +121,7 @@ struct FileListModel::Listing {
     QMutex mutex;
     FileListModel* model = nullptr; // guarded by mutex
     bool done = false;
+    bool merge = false; // the rows shown are brought to the new ones in place
     QVector<FileListEntry> entries;
 
     void dropped()
@@ -157,13 +158,28 @@ void FileListModel::setFolder(const QString& folder)
     m_pending.clear();
     endResetModel();
 
+    startListing(false);
+}
+
+void FileListModel::refresh()
+{
+    if (m_listing || !m_pending.isEmpty()) {
+        setFolder(m_folder); // the rows shown are not the folder's whole yet
+        return;
+    }
+    startListing(true);
+}
+
+void FileListModel::startListing(bool merge)
+{
     auto listing = std::make_shared<Listing>();
     listing->model = this;
+    listing->merge = merge;
     m_listing = listing;
     // The settings are read here, on the GUI thread that writes them.
     const bool everything = SettingFileManagerDisplayEverything;
     const QStringList extensions = SettingFileManagerDisplayExtensions;
-    QThreadPool::globalInstance()->start([listing, folder, everything, extensions] {
+    QThreadPool::globalInstance()->start([listing, folder = m_folder, everything, extensions] {
         QVector<FileListEntry> entries = ListFolderFiles(folder, everything, extensions, &listing->cancelled);
         const QMutexLocker lock(&listing->mutex);
         listing->entries = std::move(entries);
@@ -185,12 +201,27 @@ bool FileListModel::isListing() const
 void FileListModel::poll()
 {
     if (m_listing) {
-        const QMutexLocker lock(&m_listing->mutex);
-        if (!m_listing->done)
+        QVector<FileListEntry> entries;
+        bool merging = false;
+        {
+            const QMutexLocker lock(&m_listing->mutex);
+            if (!m_listing->done)
+                return;
+            entries = std::move(m_listing->entries);
+            merging = m_listing->merge;
+        }
+        m_listing.reset();
+        if (merging && merge(entries)) {
+            emit listed();
             return;
-        m_pending = std::move(m_listing->entries);
+        }
+        if (merging) {
+            beginResetModel();
+            m_rows.clear();
+            endResetModel();
+        }
+        m_pending = std::move(entries);
     }
-    m_listing.reset();
     m_poll->start();
     // One slice per turn: the window paints and takes input between them.
     const int n = int(std::min<qsizetype>(SliceRows, m_pending.size()));
@@ -204,6 +235,62 @@ void FileListModel::poll()
         m_poll->stop();
         emit listed();
     }
+}
+
+bool FileListModel::merge(QVector<FileListEntry>& fresh)
+{
+    // Both lists are in FileListLess order: one walk finds what came and went.
+    auto walk = [&fresh, this](auto&& same, auto&& gone, auto&& came) {
+        qsizetype i = 0, j = 0;
+        while (i < m_rows.size() || j < fresh.size()) {
+            if (i < m_rows.size() && j < fresh.size() && m_rows[i].name == fresh[j].name) {
+                same(i, j);
+                ++i, ++j;
+            } else if (j == fresh.size() || (i < m_rows.size() && FileListLess(m_rows[i], fresh[j]))) {
+                if (!gone(i, j))
+                    return false;
+            } else if (!came(i, j)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int changes = 0;
+    const bool few = walk([](qsizetype, qsizetype) {},
+                          [&changes](qsizetype& i, qsizetype&) { ++i; return ++changes <= MergeRows; },
+                          [&changes](qsizetype&, qsizetype& j) { ++j; return ++changes <= MergeRows; });
+    if (!few)
+        return false;
+    walk(
+        [&fresh, this](qsizetype i, qsizetype j) {
+            FileListEntry& row = m_rows[i];
+            if (row.size == fresh[j].size && row.modified == fresh[j].modified)
+                return;
+            row = std::move(fresh[j]);
+            emit dataChanged(index(int(i), ColSize), index(int(i), ColumnCount - 1));
+        },
+        [&fresh, this](qsizetype& i, qsizetype& j) {
+            qsizetype end = i + 1;
+            while (end < m_rows.size() && (j == fresh.size() || FileListLess(m_rows[end], fresh[j])))
+                ++end;
+            beginRemoveRows(QModelIndex(), int(i), int(end - 1));
+            m_rows.remove(i, end - i);
+            endRemoveRows();
+            return true;
+        },
+        [&fresh, this](qsizetype& i, qsizetype& j) {
+            qsizetype end = j + 1;
+            while (end < fresh.size() && (i == m_rows.size() || FileListLess(fresh[end], m_rows[i])))
+                ++end;
+            beginInsertRows(QModelIndex(), int(i), int(i + end - j - 1));
+            m_rows.insert(i, end - j, FileListEntry());
+            std::move(fresh.begin() + j, fresh.begin() + end, m_rows.begin() + i);
+            endInsertRows();
+            i += end - j;
+            j = end;
+            return true;
+        });
+    return true;
 }
 
 QString FileListModel::filePath(int row) const

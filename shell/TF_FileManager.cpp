@@ -137,22 +137,34 @@ TF_FileManager::TF_FileManager(QWidget* parent)
     });
     connect(Files, &QAbstractItemModel::rowsInserted, this, &TF_FileManager::selectPendingFile);
 
-    // A busy folder reports changes hundreds of times a second: they are gathered and the folder
-    // is listed again at most RelistDelayMs after the first, once the listing before is in. A
-    // change during that listing starts the wait again, so the list ends with the folder's last state.
+    // A busy folder reports changes hundreds of times a second: the first starts a wait of
+    // RelistDelayMs, during which the folder is not watched (its further changes would only wake
+    // the program; the listing after the wait reads them all). Then the watch resumes and the
+    // folder is read again, its rows brought up to date in place. A wait that ends while a
+    // listing is on its way starts again, so the list ends with the folder's last state.
     m_relist = new QTimer(this);
     m_relist->setSingleShot(true);
     m_relist->setInterval(RelistDelayMs);
     connect(m_relist, &QTimer::timeout, this, [this] {
-        if (Files->isListing())
+        const QString folder = Files->folder();
+        if (folder.isEmpty())
+            return;
+        if (Files->isListing()) {
             m_relist->start();
-        else if (!Files->folder().isEmpty())
-            listFolder(Files->folder(), QFileInfo(SelectedPath()).fileName());
+            return;
+        }
+        showFolderProblem(FolderProblem(folder));
+        if (!m_watcher->directories().contains(folder))
+            m_watcher->addPath(folder);
+        m_selectWhenListed = QFileInfo(SelectedPath()).fileName();
+        Files->refresh();
     });
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
-        if (folder == Files->folder() && !m_relist->isActive())
-            m_relist->start();
+        if (folder != Files->folder() || m_relist->isActive())
+            return;
+        m_watcher->removePath(folder);
+        m_relist->start();
     });
 
     L_Error = new QLabel(this);

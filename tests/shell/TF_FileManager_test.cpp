@@ -169,7 +169,7 @@ TEST_F(FileManager, AfterABurstOfChangesTheListHoldsTheFoldersLastState)
     browse(dir.path());
     QStringList expected = listed();
     int relists = 0;
-    QObject::connect(fm->Files, &QAbstractItemModel::modelReset, fm, [&relists] { ++relists; });
+    QObject::connect(fm->Files, &FileListModel::listed, fm, [&relists] { ++relists; });
     for (int i = 0; i < 300; ++i) {
         const QString name = QStringLiteral("burst_%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
         touch(name);
@@ -193,6 +193,43 @@ TEST_F(FileManager, AfterABurstOfChangesTheListHoldsTheFoldersLastState)
     };
     EXPECT_TRUE(waitFor([&] { return !fm->Files->isListing() && sameNames(); }));
     EXPECT_LT(relists, 20) << "the changes were gathered, not listed one by one";
+}
+
+// The folder read again after a change keeps the rows it still holds: the view keeps its selection
+// and no reset empties it, while a new file comes, a gone one goes and a changed one shows its size.
+// The watch resumes after each reading, so a second change is seen too.
+TEST_F(FileManager, ChangesUpdateTheListInPlace)
+{
+    QAbstractItemModelTester tester(fm->Files, QAbstractItemModelTester::FailureReportingMode::Warning);
+    browse(dir.filePath(QStringLiteral("b.png")));
+    ASSERT_EQ(fm->SelectedPath(), dir.filePath(QStringLiteral("b.png")));
+    int resets = 0;
+    QObject::connect(fm->Files, &QAbstractItemModel::modelReset, fm, [&resets] { ++resets; });
+    auto sizeOf = [this](const char* name) {
+        const int row = fm->Files->rowOf(QString::fromLatin1(name));
+        return row < 0 ? QString() : fm->Files->index(row, FileListModel::ColSize).data().toString();
+    };
+    const QString emptySize = sizeOf("a.png");
+
+    touch(QStringLiteral("new.jpg"));
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("z.jex4"))));
+    {
+        QFile f(dir.filePath(QStringLiteral("a.png")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'x'));
+    }
+    EXPECT_TRUE(waitFor([&] {
+        return !fm->Files->isListing() && listed().contains(QStringLiteral("new.jpg"))
+            && !listed().contains(QStringLiteral("z.jex4")) && sizeOf("a.png") != emptySize;
+    }));
+    EXPECT_EQ(fm->SelectedPath(), dir.filePath(QStringLiteral("b.png")));
+
+    touch(QStringLiteral("second.png"));
+    EXPECT_TRUE(waitFor([&] { return listed().contains(QStringLiteral("second.png")); }));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("new.jpg"), QStringLiteral("photo.JPG"),
+                                     QStringLiteral("photo.jpg"), QStringLiteral("a.png"), QStringLiteral("b.png"),
+                                     QStringLiteral("second.png"), QStringLiteral("photo.jpg.txt")}));
+    EXPECT_EQ(resets, 0);
 }
 
 TEST_F(FileManager, ManyFilesReachTheViewInSlices)
