@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <vector>
 
 namespace {
@@ -39,34 +40,36 @@ bool FileListLess(const FileListEntry& a, const FileListEntry& b)
 
 namespace {
 
-// A name's place in the sort: where its extension starts, and whether every character is ASCII.
-// Two ASCII names compare in place, letter case folded by hand; any other pair as FileListLess.
+// A name's place in the sort. An ASCII name's key holds its extension and its name with letters
+// in lower case, then the name as it is, each ended by a zero: two such keys compare byte by byte
+// as FileListLess compares the names. Any other pair is compared by FileListLess.
 struct SortKey {
     int entry;
-    int extAt;
     bool ascii;
+    std::string key;
 };
-
-int compareAsciiNoCase(QStringView a, QStringView b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t x = a[i].unicode(), y = b[i].unicode();
-        if (x >= u'A' && x <= u'Z')
-            x += u'a' - u'A';
-        if (y >= u'A' && y <= u'Z')
-            y += u'a' - u'A';
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 SortKey sortKeyOf(const QString& name, int entry)
 {
+    SortKey k{entry, std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; }), {}};
+    if (!k.ascii)
+        return k;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    return {entry, int(dot > 0 ? dot + 1 : name.size()), ascii};
+    const qsizetype extAt = dot > 0 ? dot + 1 : name.size();
+    k.key.reserve(size_t(name.size() * 2 - extAt + 3));
+    auto lower = [](QChar c) {
+        const char ch = char(c.unicode());
+        return ch >= 'A' && ch <= 'Z' ? char(ch + ('a' - 'A')) : ch;
+    };
+    for (qsizetype i = extAt; i < name.size(); ++i)
+        k.key += lower(name[i]);
+    k.key += '\0';
+    for (const QChar c : name)
+        k.key += lower(c);
+    k.key += '\0';
+    for (const QChar c : name)
+        k.key += char(c.unicode());
+    return k;
 }
 
 } // namespace
@@ -77,16 +80,8 @@ void SortFileList(QVector<FileListEntry>& entries)
     keys.reserve(size_t(entries.size()));
     for (int i = 0; i < int(entries.size()); ++i)
         keys.push_back(sortKeyOf(entries[i].name, i));
-    std::sort(keys.begin(), keys.end(), [&entries](const SortKey& ka, const SortKey& kb) {
-        const QString& a = entries[ka.entry].name;
-        const QString& b = entries[kb.entry].name;
-        if (!ka.ascii || !kb.ascii)
-            return FileListLess(entries[ka.entry], entries[kb.entry]);
-        const int byExt = compareAsciiNoCase(QStringView(a).mid(ka.extAt), QStringView(b).mid(kb.extAt));
-        if (byExt != 0)
-            return byExt < 0;
-        const int byName = compareAsciiNoCase(a, b);
-        return byName != 0 ? byName < 0 : a < b;
+    std::sort(keys.begin(), keys.end(), [&entries](const SortKey& a, const SortKey& b) {
+        return a.ascii && b.ascii ? a.key < b.key : FileListLess(entries[a.entry], entries[b.entry]);
     });
     QVector<FileListEntry> sorted;
     sorted.reserve(entries.size());

@@ -23,6 +23,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,17 +35,48 @@ bool FileManagerListsFile(const QString& fileName, bool everything, const QStrin
     return FileManagerFilter(everything, extensions).lists(fileName);
 }
 
+namespace {
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+} // namespace
+
 FileManagerFilter::FileManagerFilter(bool everything, const QStringList& extensions)
     : m_everything(everything)
 {
-    for (const QString& ext : extensions)
+    for (const QString& ext : extensions) {
         m_needles << QLatin1Char('.') + ext.toUpper();
+        m_asciiNeedles = m_asciiNeedles && isAscii(m_needles.last());
+    }
 }
 
 bool FileManagerFilter::lists(const QString& fileName) const
 {
     if (m_everything)
         return true;
+    if (m_asciiNeedles && isAscii(fileName)) {
+        // The upper-case copy, compared in place.
+        auto matchesAt = [&fileName](qsizetype at, const QString& needle) {
+            if (at + needle.size() > fileName.size())
+                return false;
+            for (qsizetype k = 0; k < needle.size(); ++k) {
+                char16_t c = fileName[at + k].unicode();
+                if (c >= u'a' && c <= u'z')
+                    c -= u'a' - u'A';
+                if (c != needle[k].unicode())
+                    return false;
+            }
+            return true;
+        };
+        for (qsizetype at = fileName.indexOf(QLatin1Char('.')); at >= 0; at = fileName.indexOf(QLatin1Char('.'), at + 1))
+            for (const QString& needle : m_needles)
+                if (matchesAt(at, needle))
+                    return true;
+        return false;
+    }
     const QString upper = fileName.toUpper();
     for (const QString& needle : m_needles)
         if (upper.contains(needle))

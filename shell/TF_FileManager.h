@@ -32,6 +32,7 @@ public:
 
 private:
     bool m_everything;
+    bool m_asciiNeedles = true;
     QStringList m_needles; // "." + extension, upper case
 };
 

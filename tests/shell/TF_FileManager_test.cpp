@@ -53,6 +53,7 @@ TEST(FileManagerListsFile, ExtensionsAnywhereInTheNameLetterCaseIgnored)
 {
     const QStringList jpg = {QStringLiteral("jpg")};
     const QStringList jex = {QStringLiteral("jex")};
+    const QStringList tarGz = {QStringLiteral("tar.gz")};
     const struct {
         const char* name;
         const QStringList* extensions;
@@ -63,6 +64,8 @@ TEST(FileManagerListsFile, ExtensionsAnywhereInTheNameLetterCaseIgnored)
         {"photo.jpg.txt", &jpg, false, true}, {"photo.jpeg", &jpg, false, false},
         {"photojpg", &jpg, false, false},     {"core.jex", &jex, false, true},
         {"core.jex4", &jex, false, true},     {"notes.txt", &jpg, true, true},
+        {"caf\xe9.Jpg", &jpg, false, true},   {"caf\xe9.jpeg", &jpg, false, false},
+        {"a.b.TAR.GZ", &tarGz, false, true},  {"a.tar.g", &tarGz, false, false},
     };
     for (const auto& r : rows)
         EXPECT_EQ(FileManagerListsFile(QString::fromLatin1(r.name), r.everything, *r.extensions), r.listed) << r.name;
