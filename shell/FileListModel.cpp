@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -36,20 +38,74 @@ bool FileListLess(const FileListEntry& a, const FileListEntry& b)
     return byName != 0 ? byName < 0 : a.name < b.name;
 }
 
+namespace {
+
+// A name's place in the sort. An ASCII name's key holds its extension and its name with letters
+// in lower case, then the name as it is, each ended by a zero: two such keys compare byte by byte
+// as FileListLess compares the names. Any other pair is compared by FileListLess.
+struct SortKey {
+    int entry;
+    bool ascii;
+    std::string key;
+};
+
+SortKey sortKeyOf(const QString& name, int entry)
+{
+    SortKey k{entry, std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; }), {}};
+    if (!k.ascii)
+        return k;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype extAt = dot > 0 ? dot + 1 : name.size();
+    k.key.reserve(size_t(name.size() * 2 - extAt + 3));
+    auto lower = [](QChar c) {
+        const char ch = char(c.unicode());
+        return ch >= 'A' && ch <= 'Z' ? char(ch + ('a' - 'A')) : ch;
+    };
+    for (qsizetype i = extAt; i < name.size(); ++i)
+        k.key += lower(name[i]);
+    k.key += '\0';
+    for (const QChar c : name)
+        k.key += lower(c);
+    k.key += '\0';
+    for (const QChar c : name)
+        k.key += char(c.unicode());
+    return k;
+}
+
+} // namespace
+
+void SortFileList(QVector<FileListEntry>& entries)
+{
+    std::vector<SortKey> keys;
+    keys.reserve(size_t(entries.size()));
+    for (int i = 0; i < int(entries.size()); ++i)
+        keys.push_back(sortKeyOf(entries[i].name, i));
+    std::sort(keys.begin(), keys.end(), [&entries](const SortKey& a, const SortKey& b) {
+        return a.ascii && b.ascii ? a.key < b.key : FileListLess(entries[a.entry], entries[b.entry]);
+    });
+    QVector<FileListEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const SortKey& k : keys)
+        sorted.push_back(std::move(entries[k.entry]));
+    entries = std::move(sorted);
+}
+
 QVector<FileListEntry> ListFolderFiles(const QString& folder, bool everything, const QStringList& extensions,
                                        const std::atomic<bool>* cancelled)
 {
+    const FileManagerFilter filter(everything, extensions);
     QVector<FileListEntry> entries;
     QDirIterator it(folder, QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             return {};
         const QFileInfo info = it.nextFileInfo();
-        if (!FileManagerListsFile(info.fileName(), everything, extensions))
+        QString name = info.fileName();
+        if (!filter.lists(name))
             continue;
-        entries.push_back({info.fileName(), info.size(), info.lastModified()});
+        entries.push_back({std::move(name), info.size(), info.lastModified()});
     }
-    std::sort(entries.begin(), entries.end(), FileListLess);
+    SortFileList(entries);
     return entries;
 }
 
@@ -60,6 +116,7 @@ struct FileListModel::Listing {
     QMutex mutex;
     FileListModel* model = nullptr; // guarded by mutex
     bool done = false;
+    bool merge = false; // the rows shown are brought to the new ones in place
     QVector<FileListEntry> entries;
 
     void dropped()
@@ -96,13 +153,28 @@ void FileListModel::setFolder(const QString& folder)
     m_pending.clear();
     endResetModel();
 
+    startListing(false);
+}
+
+void FileListModel::refresh()
+{
+    if (m_listing || !m_pending.isEmpty()) {
+        setFolder(m_folder); // the rows shown are not the folder's whole yet
+        return;
+    }
+    startListing(true);
+}
+
+void FileListModel::startListing(bool merge)
+{
     auto listing = std::make_shared<Listing>();
     listing->model = this;
+    listing->merge = merge;
     m_listing = listing;
     // The settings are read here, on the GUI thread that writes them.
     const bool everything = SettingFileManagerDisplayEverything;
     const QStringList extensions = SettingFileManagerDisplayExtensions;
-    QThreadPool::globalInstance()->start([listing, folder, everything, extensions] {
+    QThreadPool::globalInstance()->start([listing, folder = m_folder, everything, extensions] {
         QVector<FileListEntry> entries = ListFolderFiles(folder, everything, extensions, &listing->cancelled);
         const QMutexLocker lock(&listing->mutex);
         listing->entries = std::move(entries);
@@ -124,12 +196,27 @@ bool FileListModel::isListing() const
 void FileListModel::poll()
 {
     if (m_listing) {
-        const QMutexLocker lock(&m_listing->mutex);
-        if (!m_listing->done)
+        QVector<FileListEntry> entries;
+        bool merging = false;
+        {
+            const QMutexLocker lock(&m_listing->mutex);
+            if (!m_listing->done)
+                return;
+            entries = std::move(m_listing->entries);
+            merging = m_listing->merge;
+        }
+        m_listing.reset();
+        if (merging && merge(entries)) {
+            emit listed();
             return;
-        m_pending = std::move(m_listing->entries);
+        }
+        if (merging) {
+            beginResetModel();
+            m_rows.clear();
+            endResetModel();
+        }
+        m_pending = std::move(entries);
     }
-    m_listing.reset();
     m_poll->start();
     // One slice per turn: the window paints and takes input between them.
     const int n = int(std::min<qsizetype>(SliceRows, m_pending.size()));
@@ -143,6 +230,62 @@ void FileListModel::poll()
         m_poll->stop();
         emit listed();
     }
+}
+
+bool FileListModel::merge(QVector<FileListEntry>& fresh)
+{
+    // Both lists are in FileListLess order: one walk finds what came and went.
+    auto walk = [&fresh, this](auto&& same, auto&& gone, auto&& came) {
+        qsizetype i = 0, j = 0;
+        while (i < m_rows.size() || j < fresh.size()) {
+            if (i < m_rows.size() && j < fresh.size() && m_rows[i].name == fresh[j].name) {
+                same(i, j);
+                ++i, ++j;
+            } else if (j == fresh.size() || (i < m_rows.size() && FileListLess(m_rows[i], fresh[j]))) {
+                if (!gone(i, j))
+                    return false;
+            } else if (!came(i, j)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int changes = 0;
+    const bool few = walk([](qsizetype, qsizetype) {},
+                          [&changes](qsizetype& i, qsizetype&) { ++i; return ++changes <= MergeRows; },
+                          [&changes](qsizetype&, qsizetype& j) { ++j; return ++changes <= MergeRows; });
+    if (!few)
+        return false;
+    walk(
+        [&fresh, this](qsizetype i, qsizetype j) {
+            FileListEntry& row = m_rows[i];
+            if (row.size == fresh[j].size && row.modified == fresh[j].modified)
+                return;
+            row = std::move(fresh[j]);
+            emit dataChanged(index(int(i), ColSize), index(int(i), ColumnCount - 1));
+        },
+        [&fresh, this](qsizetype& i, qsizetype& j) {
+            qsizetype end = i + 1;
+            while (end < m_rows.size() && (j == fresh.size() || FileListLess(m_rows[end], fresh[j])))
+                ++end;
+            beginRemoveRows(QModelIndex(), int(i), int(end - 1));
+            m_rows.remove(i, end - i);
+            endRemoveRows();
+            return true;
+        },
+        [&fresh, this](qsizetype& i, qsizetype& j) {
+            qsizetype end = j + 1;
+            while (end < fresh.size() && (i == m_rows.size() || FileListLess(fresh[end], m_rows[i])))
+                ++end;
+            beginInsertRows(QModelIndex(), int(i), int(i + end - j - 1));
+            m_rows.insert(i, end - j, FileListEntry());
+            std::move(fresh.begin() + j, fresh.begin() + end, m_rows.begin() + i);
+            endInsertRows();
+            i += end - j;
+            j = end;
+            return true;
+        });
+    return true;
 }
 
 QString FileListModel::filePath(int row) const

@@ -23,6 +23,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,13 +32,66 @@ QPointer<TF_FileManager> F_FileManager;
 
 bool FileManagerListsFile(const QString& fileName, bool everything, const QStringList& extensions)
 {
-    if (everything)
+    return FileManagerFilter(everything, extensions).lists(fileName);
+}
+
+namespace {
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+} // namespace
+
+FileManagerFilter::FileManagerFilter(bool everything, const QStringList& extensions)
+    : m_everything(everything)
+{
+    for (const QString& ext : extensions) {
+        m_needles << QLatin1Char('.') + ext.toUpper();
+        m_asciiNeedles = m_asciiNeedles && isAscii(m_needles.last());
+    }
+}
+
+bool FileManagerFilter::lists(const QString& fileName) const
+{
+    if (m_everything)
         return true;
+    if (m_asciiNeedles && isAscii(fileName)) {
+        // The upper-case copy, compared in place.
+        auto matchesAt = [&fileName](qsizetype at, const QString& needle) {
+            if (at + needle.size() > fileName.size())
+                return false;
+            for (qsizetype k = 0; k < needle.size(); ++k) {
+                char16_t c = fileName[at + k].unicode();
+                if (c >= u'a' && c <= u'z')
+                    c -= u'a' - u'A';
+                if (c != needle[k].unicode())
+                    return false;
+            }
+            return true;
+        };
+        for (qsizetype at = fileName.indexOf(QLatin1Char('.')); at >= 0; at = fileName.indexOf(QLatin1Char('.'), at + 1))
+            for (const QString& needle : m_needles)
+                if (matchesAt(at, needle))
+                    return true;
+        return false;
+    }
     const QString upper = fileName.toUpper();
-    for (const QString& ext : extensions)
-        if (upper.contains(QLatin1Char('.') + ext.toUpper()))
+    for (const QString& needle : m_needles)
+        if (upper.contains(needle))
             return true;
     return false;
+}
+
+QIcon FolderTreeIcons::icon(const QFileInfo& info) const
+{
+    return info.isFile() ? QIcon() : QAbstractFileIconProvider::icon(info);
+}
+
+QString FolderTreeIcons::type(const QFileInfo& info) const
+{
+    return info.isFile() ? QStringLiteral("File") : QAbstractFileIconProvider::type(info);
 }
 
 QString FolderProblem(const QString& path)
@@ -115,22 +170,34 @@ TF_FileManager::TF_FileManager(QWidget* parent)
     });
     connect(Files, &QAbstractItemModel::rowsInserted, this, &TF_FileManager::selectPendingFile);
 
-    // A busy folder reports changes hundreds of times a second: they are gathered and the folder
-    // is listed again at most RelistDelayMs after the first, once the listing before is in. A
-    // change during that listing starts the wait again, so the list ends with the folder's last state.
+    // A busy folder reports changes hundreds of times a second: the first starts a wait of
+    // RelistDelayMs, during which the folder is not watched (its further changes would only wake
+    // the program; the listing after the wait reads them all). Then the watch resumes and the
+    // folder is read again, its rows brought up to date in place. A wait that ends while a
+    // listing is on its way starts again, so the list ends with the folder's last state.
     m_relist = new QTimer(this);
     m_relist->setSingleShot(true);
     m_relist->setInterval(RelistDelayMs);
     connect(m_relist, &QTimer::timeout, this, [this] {
-        if (Files->isListing())
+        const QString folder = Files->folder();
+        if (folder.isEmpty())
+            return;
+        if (Files->isListing()) {
             m_relist->start();
-        else if (!Files->folder().isEmpty())
-            listFolder(Files->folder(), QFileInfo(SelectedPath()).fileName());
+            return;
+        }
+        showFolderProblem(FolderProblem(folder));
+        if (!m_watcher->directories().contains(folder))
+            m_watcher->addPath(folder);
+        m_selectWhenListed = QFileInfo(SelectedPath()).fileName();
+        Files->refresh();
     });
     m_watcher = new QFileSystemWatcher(this);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) {
-        if (folder == Files->folder() && !m_relist->isActive())
-            m_relist->start();
+        if (folder != Files->folder() || m_relist->isActive())
+            return;
+        m_watcher->removePath(folder);
+        m_relist->start();
     });
 
     L_Error = new QLabel(this);

@@ -24,6 +24,28 @@ class QTreeView;
 // ignored ("photo.jpg.txt" is listed for "jpg").
 bool FileManagerListsFile(const QString& fileName, bool everything, const QStringList& extensions);
 
+// The same test with the extensions made ready once, for a folder of many names.
+class FileManagerFilter {
+public:
+    FileManagerFilter(bool everything, const QStringList& extensions);
+    bool lists(const QString& fileName) const;
+
+private:
+    bool m_everything;
+    bool m_asciiNeedles = true;
+    QStringList m_needles; // "." + extension, upper case
+};
+
+// The folder tree's icons and types: a file's come without asking the MIME database, which the
+// toolkit's plain provider does for every entry of every folder it reads (files included, though
+// the tree shows folders only).
+class FolderTreeIcons : public QAbstractFileIconProvider {
+public:
+    using QAbstractFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override;
+    QString type(const QFileInfo& info) const override;
+};
+
 // Why the folder cannot be listed; empty when it can.
 QString FolderProblem(const QString& path);
 
@@ -65,7 +87,7 @@ private:
     void selectPendingFile();
     void showFolderProblem(const QString& message);
 
-    QAbstractFileIconProvider m_icons; // plain icons: no look-up per folder
+    FolderTreeIcons m_icons;
     QFileSystemWatcher* m_watcher = nullptr; // lists the folder anew when its files change
     QTimer* m_relist = nullptr;              // pending listing after changes
     QString m_pressed;                 // file under the last plain left press, for the preview

@@ -40,7 +40,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 
 namespace {
@@ -51,6 +53,7 @@ TEST(FileManagerListsFile, ExtensionsAnywhereInTheNameLetterCaseIgnored)
 {
     const QStringList jpg = {QStringLiteral("jpg")};
     const QStringList jex = {QStringLiteral("jex")};
+    const QStringList tarGz = {QStringLiteral("tar.gz")};
     const struct {
         const char* name;
         const QStringList* extensions;
@@ -61,6 +64,8 @@ TEST(FileManagerListsFile, ExtensionsAnywhereInTheNameLetterCaseIgnored)
         {"photo.jpg.txt", &jpg, false, true}, {"photo.jpeg", &jpg, false, false},
         {"photojpg", &jpg, false, false},     {"core.jex", &jex, false, true},
         {"core.jex4", &jex, false, true},     {"notes.txt", &jpg, true, true},
+        {"caf\xe9.Jpg", &jpg, false, true},   {"caf\xe9.jpeg", &jpg, false, false},
+        {"a.b.TAR.GZ", &tarGz, false, true},  {"a.tar.g", &tarGz, false, false},
     };
     for (const auto& r : rows)
         EXPECT_EQ(FileManagerListsFile(QString::fromLatin1(r.name), r.everything, *r.extensions), r.listed) << r.name;
@@ -167,7 +172,7 @@ TEST_F(FileManager, AfterABurstOfChangesTheListHoldsTheFoldersLastState)
     browse(dir.path());
     QStringList expected = listed();
     int relists = 0;
-    QObject::connect(fm->Files, &QAbstractItemModel::modelReset, fm, [&relists] { ++relists; });
+    QObject::connect(fm->Files, &FileListModel::listed, fm, [&relists] { ++relists; });
     for (int i = 0; i < 300; ++i) {
         const QString name = QStringLiteral("burst_%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
         touch(name);
@@ -193,6 +198,43 @@ TEST_F(FileManager, AfterABurstOfChangesTheListHoldsTheFoldersLastState)
     EXPECT_LT(relists, 20) << "the changes were gathered, not listed one by one";
 }
 
+// The folder read again after a change keeps the rows it still holds: the view keeps its selection
+// and no reset empties it, while a new file comes, a gone one goes and a changed one shows its size.
+// The watch resumes after each reading, so a second change is seen too.
+TEST_F(FileManager, ChangesUpdateTheListInPlace)
+{
+    QAbstractItemModelTester tester(fm->Files, QAbstractItemModelTester::FailureReportingMode::Warning);
+    browse(dir.filePath(QStringLiteral("b.png")));
+    ASSERT_EQ(fm->SelectedPath(), dir.filePath(QStringLiteral("b.png")));
+    int resets = 0;
+    QObject::connect(fm->Files, &QAbstractItemModel::modelReset, fm, [&resets] { ++resets; });
+    auto sizeOf = [this](const char* name) {
+        const int row = fm->Files->rowOf(QString::fromLatin1(name));
+        return row < 0 ? QString() : fm->Files->index(row, FileListModel::ColSize).data().toString();
+    };
+    const QString emptySize = sizeOf("a.png");
+
+    touch(QStringLiteral("new.jpg"));
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("z.jex4"))));
+    {
+        QFile f(dir.filePath(QStringLiteral("a.png")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, 'x'));
+    }
+    EXPECT_TRUE(waitFor([&] {
+        return !fm->Files->isListing() && listed().contains(QStringLiteral("new.jpg"))
+            && !listed().contains(QStringLiteral("z.jex4")) && sizeOf("a.png") != emptySize;
+    }));
+    EXPECT_EQ(fm->SelectedPath(), dir.filePath(QStringLiteral("b.png")));
+
+    touch(QStringLiteral("second.png"));
+    EXPECT_TRUE(waitFor([&] { return listed().contains(QStringLiteral("second.png")); }));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("new.jpg"), QStringLiteral("photo.JPG"),
+                                     QStringLiteral("photo.jpg"), QStringLiteral("a.png"), QStringLiteral("b.png"),
+                                     QStringLiteral("second.png"), QStringLiteral("photo.jpg.txt")}));
+    EXPECT_EQ(resets, 0);
+}
+
 TEST_F(FileManager, ManyFilesReachTheViewInSlices)
 {
     QTemporaryDir many;
@@ -208,6 +250,35 @@ TEST_F(FileManager, ManyFilesReachTheViewInSlices)
     EXPECT_EQ(fm->Files->rowCount(), 2500);
     EXPECT_EQ(largest, FileListModel::SliceRows);
     EXPECT_EQ(fm->SelectedPath(), many.filePath(QStringLiteral("core_2499.jpg"))) << "selected once its row came";
+}
+
+// The quick sort of a listing folds ASCII letter case by hand; among names of every kind its order
+// is FileListLess's to the last place.
+TEST(SortFileList, OrdersAsFileListLess)
+{
+    const char16_t* names[] = {
+        u"b.JPG", u"B.jpg", u"a.jpg", u"A.JPG", u"a.jpg.txt", u"a.Jpg", u"core.jex4", u"core.JEX", u"noext",
+        u"NoExt", u".hidden", u".Hidden.png", u"x.", u"x..png", u"_x.png", u"[x].png", u"Z.png", u"z.png",
+        u"\u00c4rger.jpg", u"\u00e4rger.JPG", u"arger.jpg", u"Stra\u00dfe.png", u"strasse.PNG", u"photo.j\u00c9p",
+        u"photo.jep", u"photo.JEP", u"\u0130.png", u"i.png", u"I.png", u"a.jp", u"a.jpgx", u"a.jpg0",
+    };
+    QVector<FileListEntry> entries;
+    for (const char16_t* n : names)
+        entries.push_back({QString::fromUtf16(n), 0, QDateTime()});
+    QVector<FileListEntry> expected = entries;
+    std::sort(expected.begin(), expected.end(), FileListLess);
+    auto namesOf = [](const QVector<FileListEntry>& list) {
+        QStringList out;
+        for (const FileListEntry& e : list)
+            out << e.name;
+        return out;
+    };
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        QVector<FileListEntry> shuffled = entries;
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(seed));
+        SortFileList(shuffled);
+        EXPECT_EQ(namesOf(shuffled), namesOf(expected)) << "seed " << seed;
+    }
 }
 
 // A listing still being read when its model moves on or goes is dropped: the rows are the second
