@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -473,5 +474,63 @@ TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
         w->Project->Changed = false;
 }
 
-} // namespace
+// A small screen with five windows docked on the left: each keeps at least the height it needs
+// to be of use, under a title bar as high as its text needs, none laid over another and none
+// under the status bar. Crowded, the project window once lay over the histogram's title bar and
+// the magnifier shrank to its own.
+TEST_F(ToolWindows, CrowdedLeftDockLeavesEveryWindowUsableUnderAWholeTitleBar)
+{
+    main->resize(1024, 768);
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    TStitchObject* so = testhelpers::addImage(*w, 0, 0, 6000, 800);
+    so->FD->SetSize(6000, 800, 24);
+    w->UpdateArea();
+    for (QAction* command : {main->A_WindowBirdView, main->A_WindowZoom, main->A_WindowHistogram})
+        command->trigger();
+    testhelpers::turnEventLoop();
+    ASSERT_EQ(main->size(), QSize(1024, 768));
 
+    struct Row {
+        QWidget* form;
+        int height; // least height of its contents that is of use
+        int width;
+    };
+    const Row rows[] = {
+        {F_FileManager, 100, 50}, // both lists a few rows high
+        {F_Measurements, 130, 20},
+        {F_BirdView, TF_BirdView::DockedHeight, 50},
+        {F_Zoom, TF_Zoom::DockedHeight, TF_Zoom::DockedHeight}, // at least that square
+        {F_Histogram, 130, 180},
+    };
+    const int statusTop = main->statusBar()->geometry().top();
+    QList<QRect> carriers;
+    for (const Row& r : rows) {
+        QDockWidget* carrier = CarrierOf(r.form);
+        ASSERT_NE(carrier, nullptr);
+        ASSERT_TRUE(main->IsDocked(r.form));
+        ASSERT_TRUE(r.form->isVisible());
+        carriers << carrier->geometry();
+    }
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.form->objectName().toStdString());
+        QDockWidget* carrier = CarrierOf(r.form);
+        // The contents as far as the carrier shows them; the other carriers lie clear of it.
+        const QRect shown = QRect(r.form->mapTo(main.get(), QPoint(0, 0)), r.form->size()) & carrier->geometry();
+        EXPECT_GE(shown.height(), r.height) << "carrier " << carrier->height() << ", contents " << r.form->height();
+        EXPECT_GE(shown.width(), r.width);
+        EXPECT_LE(carrier->geometry().bottom(), statusTop) << "above the status bar";
+        for (const QRect& other : carriers)
+            EXPECT_TRUE(other == carrier->geometry() || !carrier->geometry().intersects(other)) << "laid over another";
+        // The title bar: the height the carrier asks for above the least contents, at least a line
+        // of its font.
+        const int title = carrier->minimumSizeHint().height() - r.form->minimumHeight();
+        EXPECT_GE(title, carrier->fontMetrics().height());
+        EXPECT_GE(r.form->y(), title) << "the title bar is whole";
+    }
+    w->Project->Changed = false;
+}
+
+} // namespace
