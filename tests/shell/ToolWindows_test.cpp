@@ -43,6 +43,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -531,6 +532,40 @@ TEST_F(ToolWindows, CrowdedLeftDockLeavesEveryWindowUsableUnderAWholeTitleBar)
         EXPECT_GE(r.form->y(), title) << "the title bar is whole";
     }
     w->Project->Changed = false;
+}
+
+// Floating, every tool window belongs to the main window as a tool window of it: the window
+// manager keeps it above the main window, in its own order, when the main window comes to the
+// front. The stacking itself shows only under a window manager; what asks for it shows here.
+TEST_F(ToolWindows, FloatingToolWindowsStayToolWindowsOfTheMainWindow)
+{
+    main->A_Notes->trigger();
+    for (QAction* command : {main->A_WindowBirdView, main->A_WindowZoom, main->A_WindowHistogram, main->A_WindowTRacker})
+        command->trigger();
+    const std::initializer_list<QWidget*> forms = {F_FileManager, F_Measurements, F_BirdView, F_Zoom,
+                                                   F_Histogram,   F_Tracker,      F_Notes};
+    for (QWidget* form : forms) {
+        QDockWidget* carrier = CarrierOf(form);
+        ASSERT_NE(carrier, nullptr) << form->objectName().toStdString();
+        carrier->setFloating(true);
+    }
+    QApplication::setActiveWindow(main.get());
+    main->activateWindow();
+    main->raise();
+    testhelpers::turnEventLoop();
+    ASSERT_NE(main->windowHandle(), nullptr);
+    for (QWidget* form : forms) {
+        SCOPED_TRACE(form->objectName().toStdString());
+        QDockWidget* carrier = CarrierOf(form);
+        EXPECT_TRUE(carrier->isFloating());
+        EXPECT_TRUE(carrier->isVisible()) << "still shown with the main window in front";
+        EXPECT_TRUE(carrier->isWindow());
+        EXPECT_EQ(carrier->windowType(), Qt::Tool);
+        EXPECT_EQ(carrier->parentWidget(), main.get());
+        ASSERT_NE(carrier->windowHandle(), nullptr);
+        EXPECT_EQ(carrier->windowHandle()->transientParent(), main->windowHandle()) << "kept above the main window";
+        EXPECT_FALSE(form->isWindow()) << "the form sits inside its carrier, not in a window of its own";
+    }
 }
 
 } // namespace
