@@ -1,5 +1,7 @@
 #include "shell/DockPanel.h"
 
+#include "workspace/ToolWindows.h"
+
 #include <QDockWidget>
 #include <QEvent>
 #include <QLayout>
@@ -48,15 +50,20 @@ QDockWidget* DockSite::wrap(QWidget* form)
     form->setVisible(true);
     connect(form, &QWidget::windowTitleChanged, dock, &QDockWidget::setWindowTitle);
     // A form's own maximum width would bind every window docked beside it: docked at a side, it
-    // may be as wide as the site; floating, it keeps its own.
+    // may be as wide as the site; floating, it keeps its own. Its own minimum height, made for a
+    // window of its own, would squeeze the others of a crowded column to their title bars (and lay
+    // them over each other) on a small screen: docked at a side it may go down to its docked one.
     const int ownMaximum = form->maximumWidth();
-    auto fitMaximum = [this, dock, form, ownMaximum] {
+    const int ownMinimum = form->minimumHeight();
+    auto fitBounds = [this, dock, form, ownMaximum, ownMinimum] {
         const Qt::DockWidgetArea at = m_frame->dockWidgetArea(dock);
         const bool side = !dock->isFloating() && (at == Qt::LeftDockWidgetArea || at == Qt::RightDockWidgetArea);
         form->setMaximumWidth(side ? qMax(ownMaximum, MaxWidth) : ownMaximum);
+        if (const int docked = DockedMinimumHeight(form); docked > 0)
+            form->setMinimumHeight(side ? docked : ownMinimum);
     };
-    connect(dock, &QDockWidget::topLevelChanged, form, fitMaximum);
-    connect(dock, &QDockWidget::dockLocationChanged, form, fitMaximum);
+    connect(dock, &QDockWidget::topLevelChanged, form, fitBounds);
+    connect(dock, &QDockWidget::dockLocationChanged, form, fitBounds);
     // A form that goes away takes its carrier along.
     connect(form, &QObject::destroyed, dock, [dock] { dock->deleteLater(); });
     dock->setVisible(wasVisible);

@@ -8,6 +8,7 @@
 #include "shell/FileListModel.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Preview.h"
+#include "workspace/ToolWindows.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -210,6 +211,10 @@ TF_FileManager::TF_FileManager(QWidget* parent)
     split->addWidget(FileList);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 2);
+    // Docked among other windows both lists scroll in a few rows each.
+    VET->setMinimumHeight(40);
+    FileList->setMinimumHeight(40);
+    SetDockedMinimumHeight(this, 100);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);

@@ -36,6 +36,7 @@ TF_BirdView::TF_BirdView(QWidget* parent)
     setWindowTitle(QStringLiteral("Bird view"));
     setObjectName(QStringLiteral("F_BirdView"));
     setMinimumSize(50, MinimumHeight);
+    SetDockedMinimumHeight(this, DockedHeight);
     resize(286, 62);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

@@ -7,6 +7,7 @@
 #include "project/TStitchObject.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/ToolWindows.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -30,6 +31,8 @@ constexpr int kRightMargin = 5;
 constexpr int kLeftMargin = 12;
 constexpr int kLabelHeight = 16; // bottom axis labels under the plot
 constexpr int kBarHeight = 6;
+// Docked among other windows: the check boxes and a chart still readable beside them.
+constexpr int kDockedHeight = 130;
 constexpr QRgb kShading = 0xFFE5E5E5; // RGB 229, 229, 229
 
 // Series colours in series order: brightness, red, green, blue.
@@ -222,6 +225,7 @@ TF_Histogram::TF_Histogram(QWidget* parent)
     setWindowTitle(QStringLiteral("Histogram"));
     setObjectName(QStringLiteral("F_Histogram"));
     setMinimumSize(180, 180);
+    SetDockedMinimumHeight(this, kDockedHeight);
     setMaximumWidth(381);
     resize(361, 180);
     setAutoFillBackground(true);

@@ -14,6 +14,7 @@
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_ImageInfo.h"
 #include "workspace/TF_SMDI.h"
+#include "workspace/ToolWindows.h"
 
 #include <QAbstractProxyModel>
 #include <QAction>
@@ -54,6 +55,9 @@ TF_Measurements::TF_Measurements(QWidget* parent)
     giveWayToQuestions(this);
     setWindowTitle(QStringLiteral("Project"));
     setMinimumSize(20, 200);
+    // Docked among other windows the tree scrolls: a few rows leave room for the windows whose
+    // contents cannot scroll.
+    SetDockedMinimumHeight(this, 130);
     setMaximumWidth(800);
     createActions();
     createMenus();

@@ -57,6 +57,7 @@ TF_Zoom::TF_Zoom(QWidget* parent)
     setWindowTitle(QStringLiteral("Zoom"));
     setObjectName(QStringLiteral("F_Zoom"));
     resize(171, 149);
+    SetDockedMinimumHeight(this, DockedHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
     PM_Zoom = new QMenu(this);

@@ -26,6 +26,8 @@ public:
 
     // Draws the square of a's background around a's mouse position; none fills the view white.
     void UpdateZoom(TF_SMDI* a);
+    // Docked among other windows it keeps at least this height: a square of some use.
+    static constexpr int DockedHeight = 100;
     // The paint-box square that a magnifier of square side w copies around the mouse.
     static QRect SourceSquare(QPoint mouse, int w);
     // What the magnifier shows now, as large as its client area.

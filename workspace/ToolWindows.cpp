@@ -4,6 +4,13 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QTimer>
+#include <QVariant>
+
+namespace {
+
+constexpr char kDockedMinimumHeight[] = "jex4DockedMinimumHeight";
+
+} // namespace
 
 QDockWidget* CarrierOf(const QWidget* form)
 {
@@ -53,4 +60,15 @@ void ShowToolWindow(QWidget* form, bool visible)
             });
     }
     form->setVisible(visible);
+}
+
+void SetDockedMinimumHeight(QWidget* form, int height)
+{
+    if (form)
+        form->setProperty(kDockedMinimumHeight, qMax(0, height));
+}
+
+int DockedMinimumHeight(const QWidget* form)
+{
+    return form ? form->property(kDockedMinimumHeight).toInt() : 0;
 }

@@ -14,3 +14,9 @@ void SetClientHeight(QWidget* form, int height);
 
 // Shows or hides the form together with its carrier.
 void ShowToolWindow(QWidget* form, bool visible);
+
+// The least height of the form's contents while it is docked at a side of the frame, where it
+// shares one column with the other docked windows; floating it keeps its own minimum. 0: its own
+// minimum holds docked too.
+void SetDockedMinimumHeight(QWidget* form, int height);
+int DockedMinimumHeight(const QWidget* form);

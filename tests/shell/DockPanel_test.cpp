@@ -5,6 +5,7 @@
 
 #include "shell/BlendedDockingRect.h"
 #include "support/TestHelpers.h"
+#include "workspace/ToolWindows.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -184,6 +185,52 @@ TEST_F(DockPanelTest, DragTargetsAreTheSitesThatTakeTheForm)
     notesDock->setFloating(false);
     settle();
     EXPECT_EQ(panel->depth(), 140);
+    left.stopFollowing();
+}
+
+// Docked at a side a form shares a column with the others: it may go down to its docked minimum
+// height there; floating or docked across the bottom it keeps its own. A form that names none keeps
+// its own everywhere.
+TEST_F(DockPanelTest, AtASideAFormMayShrinkToItsDockedMinimumHeight)
+{
+    DockSite left(frame.get(), Qt::LeftDockWidgetArea);
+    left.PanelDockOver = [](QWidget*) { return true; };
+    QWidget* tool = fresh();
+    tool->setMinimumHeight(180);
+    SetDockedMinimumHeight(tool, 130);
+    QWidget* plain = fresh();
+    plain->setMinimumHeight(180);
+    ASSERT_TRUE(left.dock(tool));
+    ASSERT_TRUE(left.dock(plain));
+    settle();
+    struct Row {
+        const char* where;
+        Qt::DockWidgetArea area; // none: floating
+        int tool;                // its minimum height there
+    };
+    const Row rows[] = {
+        {"floating", Qt::NoDockWidgetArea, 180},
+        {"docked on the left", Qt::LeftDockWidgetArea, 130},
+        {"docked at the bottom", Qt::BottomDockWidgetArea, 180},
+        {"docked on the right", Qt::RightDockWidgetArea, 130},
+        {"floating again", Qt::NoDockWidgetArea, 180},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.where);
+        for (QWidget* form : {tool, plain}) {
+            QDockWidget* dock = left.dockWidgetOf(form);
+            dock->setAllowedAreas(Qt::AllDockWidgetAreas);
+            if (r.area == Qt::NoDockWidgetArea) {
+                dock->setFloating(true);
+            } else {
+                frame->addDockWidget(r.area, dock);
+                dock->setFloating(false);
+            }
+        }
+        settle();
+        EXPECT_EQ(tool->minimumHeight(), r.tool);
+        EXPECT_EQ(plain->minimumHeight(), 180) << "names no docked minimum";
+    }
     left.stopFollowing();
 }
 

@@ -37,11 +37,13 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -473,5 +475,97 @@ TEST_F(ToolWindows, HistogramAndTrackerFollowTheWindowInFront)
         w->Project->Changed = false;
 }
 
-} // namespace
+// A small screen with five windows docked on the left: each keeps at least the height it needs
+// to be of use, under a title bar as high as its text needs, none laid over another and none
+// under the status bar. Crowded, the project window once lay over the histogram's title bar and
+// the magnifier shrank to its own.
+TEST_F(ToolWindows, CrowdedLeftDockLeavesEveryWindowUsableUnderAWholeTitleBar)
+{
+    main->resize(1024, 768);
+    main->A_NewProject->trigger();
+    QCoreApplication::processEvents();
+    TF_SMDI* w = main->ActiveMDIChild();
+    ASSERT_NE(w, nullptr);
+    TStitchObject* so = testhelpers::addImage(*w, 0, 0, 6000, 800);
+    so->FD->SetSize(6000, 800, 24);
+    w->UpdateArea();
+    for (QAction* command : {main->A_WindowBirdView, main->A_WindowZoom, main->A_WindowHistogram})
+        command->trigger();
+    testhelpers::turnEventLoop();
+    ASSERT_EQ(main->size(), QSize(1024, 768));
 
+    struct Row {
+        QWidget* form;
+        int height; // least height of its contents that is of use
+        int width;
+    };
+    const Row rows[] = {
+        {F_FileManager, 100, 50}, // both lists a few rows high
+        {F_Measurements, 130, 20},
+        {F_BirdView, TF_BirdView::DockedHeight, 50},
+        {F_Zoom, TF_Zoom::DockedHeight, TF_Zoom::DockedHeight}, // at least that square
+        {F_Histogram, 130, 180},
+    };
+    const int statusTop = main->statusBar()->geometry().top();
+    QList<QRect> carriers;
+    for (const Row& r : rows) {
+        QDockWidget* carrier = CarrierOf(r.form);
+        ASSERT_NE(carrier, nullptr);
+        ASSERT_TRUE(main->IsDocked(r.form));
+        ASSERT_TRUE(r.form->isVisible());
+        carriers << carrier->geometry();
+    }
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.form->objectName().toStdString());
+        QDockWidget* carrier = CarrierOf(r.form);
+        // The contents as far as the carrier shows them; the other carriers lie clear of it.
+        const QRect shown = QRect(r.form->mapTo(main.get(), QPoint(0, 0)), r.form->size()) & carrier->geometry();
+        EXPECT_GE(shown.height(), r.height) << "carrier " << carrier->height() << ", contents " << r.form->height();
+        EXPECT_GE(shown.width(), r.width);
+        EXPECT_LE(carrier->geometry().bottom(), statusTop) << "above the status bar";
+        for (const QRect& other : carriers)
+            EXPECT_TRUE(other == carrier->geometry() || !carrier->geometry().intersects(other)) << "laid over another";
+        // The title bar: the height the carrier asks for above the least contents, at least a line
+        // of its font.
+        const int title = carrier->minimumSizeHint().height() - r.form->minimumHeight();
+        EXPECT_GE(title, carrier->fontMetrics().height());
+        EXPECT_GE(r.form->y(), title) << "the title bar is whole";
+    }
+    w->Project->Changed = false;
+}
+
+// Floating, every tool window belongs to the main window as a tool window of it: the window
+// manager keeps it above the main window, in its own order, when the main window comes to the
+// front. The stacking itself shows only under a window manager; what asks for it shows here.
+TEST_F(ToolWindows, FloatingToolWindowsStayToolWindowsOfTheMainWindow)
+{
+    main->A_Notes->trigger();
+    for (QAction* command : {main->A_WindowBirdView, main->A_WindowZoom, main->A_WindowHistogram, main->A_WindowTRacker})
+        command->trigger();
+    const std::initializer_list<QWidget*> forms = {F_FileManager, F_Measurements, F_BirdView, F_Zoom,
+                                                   F_Histogram,   F_Tracker,      F_Notes};
+    for (QWidget* form : forms) {
+        QDockWidget* carrier = CarrierOf(form);
+        ASSERT_NE(carrier, nullptr) << form->objectName().toStdString();
+        carrier->setFloating(true);
+    }
+    QApplication::setActiveWindow(main.get());
+    main->activateWindow();
+    main->raise();
+    testhelpers::turnEventLoop();
+    ASSERT_NE(main->windowHandle(), nullptr);
+    for (QWidget* form : forms) {
+        SCOPED_TRACE(form->objectName().toStdString());
+        QDockWidget* carrier = CarrierOf(form);
+        EXPECT_TRUE(carrier->isFloating());
+        EXPECT_TRUE(carrier->isVisible()) << "still shown with the main window in front";
+        EXPECT_TRUE(carrier->isWindow());
+        EXPECT_EQ(carrier->windowType(), Qt::Tool);
+        EXPECT_EQ(carrier->parentWidget(), main.get());
+        ASSERT_NE(carrier->windowHandle(), nullptr);
+        EXPECT_EQ(carrier->windowHandle()->transientParent(), main->windowHandle()) << "kept above the main window";
+        EXPECT_FALSE(form->isWindow()) << "the form sits inside its carrier, not in a window of its own";
+    }
+}
+
+} // namespace
