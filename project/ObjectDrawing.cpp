@@ -1,5 +1,5 @@
-// How index and measurement points, anchor points, arrows and rectangles draw themselves onto the
-// image window's device context, and the canvas state (pen, brush, font) they draw with.
+// How index and measurement points, anchor points, arrows and rectangles draw themselves onto a
+// view's device context, and the canvas state (pen, brush, font) they draw with.
 // Point sizes are screen pixels; arrows and rectangles are canvas-sized and follow the zoom.
 #include "project/ObjectDrawing.h"
 
@@ -7,7 +7,7 @@
 #include "project/Helpers.h"
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
-#include "workspace/TF_SMDI.h"
+#include "project/ViewTransform.h"
 
 #include <QSet>
 
@@ -215,9 +215,10 @@ void keepBrushColourClear(HDC c)
 }
 
 // Square of half side s, the selection outline S pixels further out, and the label.
-QPoint drawPointSquare(TF_SMDI* f, HDC c, const TJEXObject& point, int color, int s, int selectionColor)
+QPoint drawPointSquare(const ViewTransform* f, HDC c, const TJEXObject& point, int color, int s,
+                       int selectionColor)
 {
-    const QPoint p = f->ToScreen(point.Pos);
+    const QPoint p = f->toScreen(point.Pos);
     keepBrushColourClear(c);
     CanvasPen(c, COLORREF(color), 1);
     const QPoint a = moved(p, -s, -s), b = moved(p, s, s);
@@ -232,7 +233,7 @@ QPoint drawPointSquare(TF_SMDI* f, HDC c, const TJEXObject& point, int color, in
         QString text = point.Comment;
         if (point.SapWood)
             text += QStringLiteral(" Sapwood border");
-        CanvasFont(c, SettingFontName, LabelFontSize(f->GetZoomDiv(f->zoom())), COLORREF(SettingTextColor));
+        CanvasFont(c, SettingFontName, LabelFontSize(f->zoomDiv()), COLORREF(SettingTextColor));
         TextOutRotated(c, SettingTextAngle, p.x(), moved(p.y(), -2), text, true);
     }
     return p;
@@ -240,22 +241,22 @@ QPoint drawPointSquare(TF_SMDI* f, HDC c, const TJEXObject& point, int color, in
 
 } // namespace
 
-QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+QPoint TIndex::Draw(const ViewTransform* f, DeviceContext* ACanvas)
 {
     if (!f)
         return {};
     if (!ACanvas)
-        return f->ToScreen(Pos);
+        return f->toScreen(Pos);
     return drawPointSquare(f, ACanvas, *this, SettingIColor, SettingISize, SettingISColor);
 }
 
-QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith)
+QPoint TIndex::Draw(const ViewTransform* f, DeviceContext* ACanvas, bool Pith)
 {
     Q_UNUSED(Pith);
     if (!f)
         return {};
     if (ACanvas) {
-        const QPoint p = f->ToScreen(Pos);
+        const QPoint p = f->toScreen(Pos);
         const int s = SettingISize;
         keepBrushColourClear(ACanvas);
         CanvasPen(ACanvas, COLORREF(SettingIColor), 2);
@@ -265,20 +266,20 @@ QPoint TIndex::Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith)
     return Draw(f, ACanvas);
 }
 
-QPoint TMeasurement::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+QPoint TMeasurement::Draw(const ViewTransform* f, DeviceContext* ACanvas)
 {
     if (!f)
         return {};
     if (!ACanvas)
-        return f->ToScreen(Pos);
+        return f->toScreen(Pos);
     return drawPointSquare(f, ACanvas, *this, SettingMColor, SettingMSize, SettingMSColor);
 }
 
-QPoint TAnchorPoint::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+QPoint TAnchorPoint::Draw(const ViewTransform* f, DeviceContext* ACanvas)
 {
     if (!f)
         return {};
-    const QPoint p = f->ToScreen(Pos);
+    const QPoint p = f->toScreen(Pos);
     if (!ACanvas)
         return p;
     const int s = SettingISize;
@@ -294,20 +295,20 @@ namespace {
 
 // End mark of an arrow at `end` (canvas pixels) whose shaft comes from `other`; `screenEnd` is
 // the end's screen point. Construction is in canvas pixels, each point converted on its own.
-void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other, QPoint screenEnd, bool tip,
-                   QPoint base, QPoint tipPoint)
+void drawArrowMark(const ViewTransform* f, HDC c, int type, int w, QPoint end, QPoint other, QPoint screenEnd,
+                   bool tip, QPoint base, QPoint tipPoint)
 {
     switch (type) {
     case 1: {
         CanvasBrush(c, c->pen().lopnColor, bsSolid);
-        const QPoint a = f->ToScreen(moved(end, -qint64(w), -qint64(w)));
-        const QPoint b = f->ToScreen(moved(end, w, w));
+        const QPoint a = f->toScreen(moved(end, -qint64(w), -qint64(w)));
+        const QPoint b = f->toScreen(moved(end, w, w));
         c->Ellipse(a.x(), a.y(), b.x(), b.y());
         break;
     }
     case 2: {
         const auto [a, b] = PerpendicularEnds(end.x(), end.y(), other.x(), other.y(), w);
-        line(c, f->ToScreen(a), f->ToScreen(b));
+        line(c, f->toScreen(a), f->toScreen(b));
         break;
     }
     case 3: {
@@ -321,8 +322,8 @@ void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other,
         const qint64 sign = tip ? -4 : 4;
         const QPoint c0 = moved(tip ? tipPoint : base, sign * along.x(), sign * along.y());
         const QPoint side(Round(w * uy), Round(-double(w) * ux)); // w may be INT_MIN
-        line(c, screenEnd, f->ToScreen(moved(c0, side.x(), side.y())));
-        line(c, screenEnd, f->ToScreen(moved(c0, -qint64(side.x()), -qint64(side.y()))));
+        line(c, screenEnd, f->toScreen(moved(c0, side.x(), side.y())));
+        line(c, screenEnd, f->toScreen(moved(c0, -qint64(side.x()), -qint64(side.y()))));
         break;
     }
     default:
@@ -332,15 +333,15 @@ void drawArrowMark(TF_SMDI* f, HDC c, int type, int w, QPoint end, QPoint other,
 
 } // namespace
 
-QPoint TArrow::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+QPoint TArrow::Draw(const ViewTransform* f, DeviceContext* ACanvas)
 {
     if (!f)
         return {};
-    const QPoint p1 = f->ToScreen(x1);
+    const QPoint p1 = f->toScreen(x1);
     if (!ACanvas)
         return p1;
-    const QPoint p2 = f->ToScreen(x2);
-    const double g = f->GetZoomDiv(f->zoom());
+    const QPoint p2 = f->toScreen(x2);
+    const double g = f->zoomDiv();
     keepBrushColourClear(ACanvas);
     CanvasPen(ACanvas, COLORREF(Color), Round(Width / g));
     line(ACanvas, p1, p2);
@@ -353,15 +354,15 @@ QPoint TArrow::Draw(TF_SMDI* f, DeviceContext* ACanvas)
     return p1;
 }
 
-QPoint TRectangle::Draw(TF_SMDI* f, DeviceContext* ACanvas)
+QPoint TRectangle::Draw(const ViewTransform* f, DeviceContext* ACanvas)
 {
     if (!f)
         return {};
-    const QPoint a = f->ToScreen(x1);
+    const QPoint a = f->toScreen(x1);
     if (!ACanvas)
         return a;
-    const QPoint b = f->ToScreen(x2);
-    const double g = f->GetZoomDiv(f->zoom());
+    const QPoint b = f->toScreen(x2);
+    const double g = f->zoomDiv();
     CanvasPen(ACanvas, COLORREF(PColor), Round(PWidth / g));
     CanvasBrush(ACanvas, COLORREF(BColor), Transparent ? bsClear : bsSolid);
     ACanvas->Rectangle(a.x(), a.y(), b.x(), b.y());

@@ -16,12 +16,12 @@ namespace {
 
 TJEXObject::~TJEXObject() = default;
 
-QPoint TJEXObject::Draw(TF_SMDI*, DeviceContext*)
+QPoint TJEXObject::Draw(const ViewTransform*, DeviceContext*)
 {
     abstractError();
 }
 
-QPoint TJEXObject::Draw(TF_SMDI*, DeviceContext*, bool)
+QPoint TJEXObject::Draw(const ViewTransform*, DeviceContext*, bool)
 {
     abstractError();
 }
@@ -58,7 +58,7 @@ TAnchorLine::~TAnchorLine()
     Clear();
 }
 
-QPoint TAnchorLine::Draw(TF_SMDI*, DeviceContext*)
+QPoint TAnchorLine::Draw(const ViewTransform*, DeviceContext*)
 {
     return QPoint();
 }

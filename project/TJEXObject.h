@@ -14,7 +14,7 @@
 class QObject;
 class DeviceContext;
 class TreeNode;
-class TF_SMDI;
+struct ViewTransform;
 
 class TJEXObject;
 
@@ -52,9 +52,10 @@ public:
     TJEXObject& operator=(const TJEXObject&) = delete;
     virtual ~TJEXObject();
 
-    // Draws onto a device context in screen pixels of `f` and returns the object's screen point.
-    virtual QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas);
-    virtual QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith);
+    // Draws onto a device context in the screen pixels of the view `f` and returns the object's
+    // screen point.
+    virtual QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas);
+    virtual QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas, bool Pith);
 
     QPoint Pos; // canvas pixels
     QString Name;
@@ -103,8 +104,8 @@ public:
     TIndex();
     ~TIndex() override;
 
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas, bool Pith) override; // the path's first point at the pith
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas, bool Pith) override; // the path's first point at the pith
 
     ObjectRef<TPath> Path;
     std::vector<std::unique_ptr<TMeasurement>> ObjectList; // measurement points up to the next index point
@@ -114,7 +115,7 @@ public:
 class TMeasurement : public TJEXObject {
 public:
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
 
     ObjectRef<TPath> Path;
     ObjectRef<TIndex> Index; // the index point it follows
@@ -126,7 +127,7 @@ public:
     ~TAnchorLine() override;
 
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
 
     int Count() const;
     void Clear();
@@ -137,7 +138,7 @@ public:
 class TAnchorPoint : public TJEXObject {
 public:
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
 
     ObjectRef<TAnchorLine> AnchorLine;
     bool Active = false;
@@ -152,7 +153,7 @@ public:
 class TArrow : public TDrawObject {
 public:
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
 
     QPoint x1; // base, canvas pixels
     QPoint x2; // tip, canvas pixels
@@ -169,7 +170,7 @@ public:
 class TRectangle : public TDrawObject {
 public:
     using TJEXObject::Draw;
-    QPoint Draw(TF_SMDI* f, DeviceContext* ACanvas) override;
+    QPoint Draw(const ViewTransform* f, DeviceContext* ACanvas) override;
 
     QPoint x1; // corners in any order, canvas pixels
     QPoint x2;

@@ -231,7 +231,7 @@ void TF_CloseManager::BB_SaveImagesClick()
                 if (window->SaveImage(so, name) == 0) {
                     so->ImageChanged = false;
                     so->filename = name;
-                    window->Project->Changed = true; // the project file still names no file for it
+                    window->document().setChanged(true); // the project file still names no file for it
                 }
             }
             repaintTree();

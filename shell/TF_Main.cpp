@@ -1008,7 +1008,7 @@ void TF_Main::OpenFile(const QString& fileName)
         }
         TF_SMDI* w = newImageWindow();
         TF_ErrorLog::AddLog(2, QStringLiteral("Image ") + fileName + QStringLiteral(" loaded into new project"));
-        w->Project->Changed = true;
+        w->document().setChanged(true);
         QPointer<TF_SMDI> guard(w);
         QCoreApplication::processEvents();
         if (guard) {

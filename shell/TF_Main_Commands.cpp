@@ -623,7 +623,7 @@ TF_SMDI* TF_Main::ProcessLoadProject(const QString& AFilename)
     }
 
     if (result)
-        result->Project->Changed = repaired;
+        result->document().setChanged(repaired);
     ProjectLoading = false;
     // The notes follow the window that is in front now: the new one, or after a failure the one
     // that was before.
@@ -703,7 +703,7 @@ void TF_Main::A_NewProjectExecute()
     w->SmoothDraw(true);
     w->SetCaption();
     SetCaption();
-    w->Project->Changed = true;
+    w->document().setChanged(true);
     if (QMdiSubWindow* sub = w->mdiFrame())
         sub->resize(640, 480);
     else

@@ -95,7 +95,7 @@ void TF_Main::TWAINTwainAcquire(TTwain* Sender, int Index, const QImage& Image, 
         if (w->LoadImageFromHandle(Image) <= 0) {
             dialogs().messageDlg(QStringLiteral("Error getting image from scanner!"), mtError, TMsgDlgButtons{mbOK}, 0);
             if (guard) {
-                w->Project->Changed = false; // nothing in it to keep
+                w->document().setChanged(false); // nothing in it to keep
                 if (QMdiSubWindow* sub = w->mdiFrame())
                     sub->close();
                 else
@@ -106,7 +106,7 @@ void TF_Main::TWAINTwainAcquire(TTwain* Sender, int Index, const QImage& Image, 
         // The scan's own resolution is the project's.
         if (dpi > 0)
             w->DPI = dpi;
-        w->Project->Changed = true;
+        w->document().setChanged(true);
         Cancel = !SettingTWAINCancel;
         if (F_Measurements)
             F_Measurements->FillMeasurements(w, false);
@@ -137,7 +137,7 @@ void TF_Main::TWAINTwainAcquire(TTwain* Sender, int Index, const QImage& Image, 
     }
     if (dpi > 0 && dpi != w->DPI)
         TF_ErrorLog::AddLog(3, QStringLiteral("Scanned at %1 dpi into a project of %2 dpi").arg(dpi).arg(w->DPI));
-    w->Project->Changed = true;
+    w->document().setChanged(true);
     w->ApplyScreenMode(mmAlignImages);
     Cancel = !SettingTWAINCancel;
     if (F_Measurements)
@@ -189,7 +189,7 @@ void TF_Main::SaveScannedImage(TF_SMDI* W, TStitchObject* S)
     S->ImageChanged = false;
     if (F_Measurements)
         F_Measurements->FillProject(guard);
-    guard->Project->Changed = true;
+    guard->document().setChanged(true);
 }
 
 void TF_Main::TWAINAcquireCancel(TTwain* Sender)

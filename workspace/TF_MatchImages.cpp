@@ -446,7 +446,7 @@ void TF_MatchImages::BB_Next2Click()
             row->setText(2, QString::number(p.ControlPoints));
         }
         if (outcome.moved)
-            w->Project->Changed = true;
+            w->document().setChanged(true);
         w->UpdateArea();
         w->ResampleStitchObjects(nullptr);
         w->FitToScreen();

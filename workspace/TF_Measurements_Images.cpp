@@ -184,7 +184,7 @@ void TF_Measurements::PM_RemoveClick()
     if (!guard)
         return;
     f->UpdateArea();
-    f->Project->Changed = true;
+    f->document().setChanged(true);
     FillMeasurements(f, false);
     f->SmoothDraw(true);
 }
@@ -223,7 +223,7 @@ void TF_Measurements::PM_ExtractImageClick()
         TF_SMDI* w = CreateImageWindow();
         w->StitchList.push_back(std::move(copy));
         // Nothing of the new project is on disk yet: closing must offer to save it.
-        w->Project->Changed = true;
+        w->document().setChanged(true);
         w->DPI = dpi;
         w->UpdateArea();
         w->FitToScreen();
@@ -289,7 +289,7 @@ void TF_Measurements::PM_SaveImageClick()
         so->ImageChanged = false;
     }
     FillProject(f);
-    f->Project->Changed = true;
+    f->document().setChanged(true);
     if (F_Main)
         F_Main->AddRecentFile(fileName);
 }

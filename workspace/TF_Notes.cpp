@@ -64,7 +64,7 @@ void TF_Notes::BindEditObject(TF_SMDI* w)
 void TF_Notes::contentChanged()
 {
     if (TF_SMDI* w = fEditObject; w && w->Project)
-        w->Project->Changed = true;
+        w->document().setChanged(true);
 }
 
 bool TF_Notes::event(QEvent* event)

@@ -26,6 +26,7 @@
 #include "workspace/TF_Grayscale.h"
 #include "workspace/TF_Histogram.h"
 #include "workspace/ForwardedCommand.h"
+#include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_Notes.h"
 #include "workspace/TF_Tracker.h"
@@ -356,7 +357,7 @@ void TF_SMDI::FormCreate()
     Project = std::make_unique<TJEXProject>();
     Project->Name = NewProjectName(this);
     Project->Filename.clear(); // not saved yet
-    Project->Changed = false;
+    m_doc.setChanged(false);
 
     if (F_Main)
         F_Main->UpdateProjectList();
@@ -466,6 +467,16 @@ void TF_SMDI::connectComponents()
     // The bar's value, not the signal's: a handler above may have moved it again meanwhile.
     connect(SB_H, &QScrollBar::valueChanged, &m_doc, [this] { m_doc.ScrollX = SB_H->value(); });
     connect(SB_V, &QScrollBar::valueChanged, &m_doc, [this] { m_doc.ScrollY = SB_V->value(); });
+    // Whoever marks the project changed or saved, the caption and the project row's icon follow.
+    connect(&m_doc, &ProjectDocument::modificationChanged, this, [this] {
+        SetCaption();
+        if (!F_Measurements || F_Measurements->MDIForm() != this)
+            return;
+        ImageTreeModel* images = F_Measurements->imageModel();
+        const TreeNode* projectRow = images->nodeFromIndex(images->index(0, 0));
+        if (projectRow && images->GetNodeWindow(projectRow) == this)
+            images->refreshNode(projectRow);
+    });
     // Only a choice of the user changes the zoom; SetCaption selects items without effect.
     connect(CB_Zoom, &QComboBox::activated, this, &TF_SMDI::CB_ZoomChange);
     connect(SB_Size1, &QToolButton::clicked, this, &TF_SMDI::SB_Size1Click);

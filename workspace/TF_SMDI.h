@@ -7,6 +7,7 @@
 
 #include "project/ProjectDocument.h"
 #include "project/TJEXObject.h"
+#include "project/ViewTransform.h"
 
 #include <QImage>
 #include <QList>
@@ -183,6 +184,8 @@ public:
     int ScaleBird(int AValue, int z) const;
     QPoint ToReal(int x, int y) const;
     QPoint ToScreen(QPoint p) const;
+    // The zoom and scroll position as drawing project objects needs them.
+    ViewTransform viewTransform() const;
     void GotoScreenPos(int x, int y);
     void UpdateArea();
     void FitToScreen();

@@ -1,12 +1,12 @@
-// Image window: canvas extent, zoom model and the conversions between screen and canvas pixels.
-// Zoom z: 1..9 magnify (11 - z) : 1, 10 is 1:1, 11..999 reduce 1 : (z - 9). The conversions work
-// on integers where the ratio is whole, so a magnified pixel maps back exactly; lengths that can
-// exceed 32 bits at strong reductions or magnifications are computed in 64 bits and clamped.
+// Image window: canvas extent and zoom model; the conversions between screen and canvas pixels
+// are the view transform's, filled from the zoom and the scroll bars. Lengths that can exceed 32
+// bits at strong reductions or magnifications are computed in 64 bits and clamped.
 #include "workspace/TF_SMDI.h"
 
 #include "platform/Delphi.h"
 #include "project/TArea.h"
 #include "project/TStitchObject.h"
+#include "project/ViewTransform.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress2.h"
 #include "workspace/TF_Histogram.h"
@@ -45,23 +45,19 @@ double screenLengthF(qint64 canvasLength, int z)
 // Round(canvasLength / GetZoomDiv(z)) in 64 bits.
 qint64 screenLength(qint64 canvasLength, int z)
 {
-    if (z < 10)
-        return canvasLength * (11 - z);
-    return Round64(double(canvasLength) / double(z - 9));
+    return ViewTransform::screenLength(canvasLength, z);
 }
 
 } // namespace
 
 double TF_SMDI::GetZoomDiv(int z) const
 {
-    if (z < 10)
-        return 1.0 / double(11 - z);
-    return double(z - 9);
+    return ViewTransform::zoomDiv(z);
 }
 
 int TF_SMDI::GetPixelSize(int z) const
 {
-    return z < 10 ? 11 - qMax(z, MinZoom) : 1;
+    return ViewTransform::pixelSize(z);
 }
 
 int TF_SMDI::Scale(int AValue) const
@@ -81,23 +77,19 @@ qint64 TF_SMDI::canvasLength(qint64 screenLen) const
     return screenLen * (fZoom - 9);
 }
 
-// Every screen pixel of a magnified canvas pixel maps to that canvas pixel, so the magnified case
-// truncates (Int) instead of rounding.
-QPoint TF_SMDI::ToReal(int x, int y) const
+ViewTransform TF_SMDI::viewTransform() const
 {
-    auto toCanvas = [this](qint64 v, int position) -> int {
-        const qint64 c = fZoom < 10 ? v / (11 - fZoom) : v * (fZoom - 9);
-        return clampInt(c + position);
-    };
-    return {toCanvas(x, SB_H->value()), toCanvas(y, SB_V->value())};
+    return {fZoom, QPoint(SB_H->value(), SB_V->value())};
 }
 
-// At magnifying zooms a point lands on the centre of its magnified pixel.
+QPoint TF_SMDI::ToReal(int x, int y) const
+{
+    return viewTransform().toCanvas(x, y);
+}
+
 QPoint TF_SMDI::ToScreen(QPoint p) const
 {
-    const int s = GetPixelSize(fZoom) / 2;
-    return {clampInt(screenLength(qint64(p.x()) - SB_H->value(), fZoom) + s),
-            clampInt(screenLength(qint64(p.y()) - SB_V->value(), fZoom) + s)};
+    return viewTransform().toScreen(p);
 }
 
 void TF_SMDI::GotoScreenPos(int x, int y)

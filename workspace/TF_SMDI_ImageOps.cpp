@@ -109,7 +109,7 @@ void keepMeasurementsTrue(TF_SMDI& w, const TStitchObject& so, int oldWidth, int
     }
     // A resolution below 1 has no meaning; a tiny image of a coarse scan keeps 1.
     w.DPI = std::max(1, clampInt(llround(w.DPI * fx)));
-    w.Project->Changed = true;
+    w.document().setChanged(true);
 }
 
 // A pixel operation on every image under the hourglass, then one repaint.
@@ -277,7 +277,7 @@ void TF_SMDI::Mirror(bool Horizontally)
     }
     MarkImageChanged(so);
     followTracker(*so);
-    Project->Changed = true;
+    m_doc.setChanged(true);
     SetCaption();
     SmoothDraw(true);
     if (F_Measurements)

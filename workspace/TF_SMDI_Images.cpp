@@ -248,8 +248,8 @@ TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files)
     const bool given = window != nullptr;
     bool wasChanged = false;
     if (given) {
-        wasChanged = window->Project->Changed;
-        window->Project->Changed = true;
+        wasChanged = window->document().isChanged();
+        window->document().setChanged(true);
     }
     bool created = false;
     int added = 0;
@@ -264,7 +264,7 @@ TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files)
                 return nullptr; // the window was closed meanwhile
             w = CreateImageWindow();
             created = true;
-            w->Project->Changed = true;
+            w->document().setChanged(true);
             // A first file that cannot be read closes the new window; the rest of the list has
             // nowhere to go.
             if (w->LoadImage(file, true) != 0)
@@ -280,7 +280,7 @@ TF_SMDI* LoadImageFiles(TF_SMDI* window, const QStringList& files)
         ++added;
     }
     if (w && given && added == 0)
-        w->Project->Changed = wasChanged; // nothing came in
+        w->document().setChanged(wasChanged); // nothing came in
     return w;
 }
 
@@ -463,7 +463,7 @@ void TF_SMDI::MarkImageChanged(TStitchObject* so)
         return;
     so->ImageChanged = true;
     if (so->Embedded)
-        Project->Changed = true;
+        m_doc.setChanged(true);
 }
 
 bool TF_SMDI::HasChangedImagesOutsideProject() const
@@ -537,7 +537,7 @@ void TF_SMDI::PasteFromClipBoard()
     if (!so)
         return;
     addClipboardImage(*this, std::move(so));
-    Project->Changed = true;
+    m_doc.setChanged(true);
 }
 
 void TF_SMDI::MergeFromClipBoard()

@@ -202,7 +202,7 @@ void TF_SMDI::PBMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, i
     MouseDown = ToReal(X, Y);
 
     if (fScreenMode > 1) {
-        Project->Changed = true;
+        m_doc.setChanged(true);
         SetCaption();
     }
 
@@ -448,7 +448,7 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
             }
 
             if (fScreenMode != mmSelect)
-                Project->Changed = true;
+                m_doc.setChanged(true);
 
             switch (fScreenMode) {
             case mmSelect:
@@ -467,7 +467,7 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
                     repaint.items = true;
                     if (F_Measurements->VST)
                         F_Measurements->VST->viewport()->update();
-                    Project->Changed = true;
+                    m_doc.setChanged(true);
                 }
                 break;
             case mmDPIPoint1:
@@ -506,7 +506,7 @@ void TF_SMDI::PBMouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
                                              + QString::number(dragDisplacement.y()));
                     MouseDown = p;
                     repaint.all = true;
-                    Project->Changed = true;
+                    m_doc.setChanged(true);
                     SetCaption();
                     normaliseAfter = true;
                 }
@@ -671,7 +671,7 @@ void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton Button)
                     == mrNo
                 || !self)
                 return;
-            Project->Changed = true;
+            m_doc.setChanged(true);
             if (TF_SMDI* running = F_AdjustDPI ? F_AdjustDPI->MDIForm.data() : nullptr) {
                 running->ApplyScreenMode(mmSelect);
                 running->SmoothDraw(true);
@@ -692,7 +692,7 @@ void TF_SMDI::SB_DPIMouseDown(Qt::MouseButton Button)
     if (Button != Qt::RightButton)
         return;
     QPointer<TF_SMDI> self(this);
-    Project->Changed = true;
+    m_doc.setChanged(true);
     QString text = QString::number(DPI);
     // Cancel changes nothing; a change is announced only when one was made.
     if (!InputQuery(QStringLiteral("JEX"), QStringLiteral("Enter DPI value:"), text) || !self)

@@ -630,6 +630,7 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
     const int W = PB ? PB->width() : 0, Hgt = PB ? PB->height() : 0;
     const int z = fZoom;
     const double g = GetZoomDiv(z);
+    const ViewTransform view = viewTransform();
     CanvasPen(C, clRed, C->pen().lopnWidth, C->pen().lopnStyle);
 
     // While the user points into the tracker's profile, its crosshair stands for the mouse's.
@@ -659,7 +660,7 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
         const auto& points = AnchorLine->AnchorPoints;
         QPoint last;
         for (size_t i = 0; i < points.size(); ++i) {
-            const QPoint s = points[i]->Draw(this, C);
+            const QPoint s = points[i]->Draw(&view, C);
             if (i > 0 && points[i - 1]->Active)
                 line(C, last, s);
             last = s;
@@ -686,11 +687,11 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
     };
     const qint64 pointReach = std::max(std::abs(SettingISize), std::abs(SettingMSize)) + std::abs(SettingSSize) + 8;
     auto drawPoint = [&](TJEXObject& o, bool pith) {
-        const QPoint p = ToScreen(o.Pos);
+        const QPoint p = view.toScreen(o.Pos);
         const bool labelled = o.SapWood || (SettingTVisible && !o.Comment.isEmpty());
         if (!labelled && !seenBox(p.x() - pointReach, p.y() - pointReach, p.x() + pointReach, p.y() + pointReach))
             return p;
-        return pith ? o.Draw(this, C, true) : o.Draw(this, C);
+        return pith ? o.Draw(&view, C, true) : o.Draw(&view, C);
     };
     const int ralLength = SettingScaleRAL ? Round(SettingRALLength / g) : SettingRALLength;
     auto rightAngle = [&](QPoint from, QPoint to, int width) {
@@ -763,7 +764,7 @@ void TF_SMDI::DrawItems(DeviceContext* ACanvas)
     }
 
     for (const auto& object : DrawList)
-        object->Draw(this, C);
+        object->Draw(&view, C);
 }
 
 // ---- whole-canvas export --------------------------------------------------------------------------

@@ -4,7 +4,7 @@
 
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
-#include "workspace/TF_SMDI.h"
+#include "project/ViewTransform.h"
 
 #include "support/ReferenceDrawing.h"
 
@@ -36,7 +36,7 @@ QImage whiteImage()
     return img;
 }
 
-// One window for ToScreen and the zoom, and the drawing settings every test starts from.
+// One view for the screen points and the zoom, and the drawing settings every test starts from.
 class ObjectDrawing : public ::testing::Test {
 protected:
     void SetUp() override
@@ -55,14 +55,13 @@ protected:
         SettingFixedFontSize = true;
         SettingTextAngle = 0;
         SettingTVisible = false;
-        w = std::make_unique<TF_SMDI>();
     }
 
     // Draws with the object's Draw onto a white picture at zoom z.
     template <class F>
     QImage draw(int z, F&& paint)
     {
-        w->setZoom(z);
+        view.zoom = z;
         QImage img = whiteImage();
         {
             QPainter painter(&img);
@@ -73,7 +72,7 @@ protected:
         return img;
     }
 
-    std::unique_ptr<TF_SMDI> w;
+    ViewTransform view; // unscrolled, as a fresh window
 };
 
 } // namespace
@@ -102,7 +101,7 @@ TEST_F(ObjectDrawing, PointSquaresSitOnTheirScreenPoint)
             point = std::make_unique<TMeasurement>();
         point->Pos = r.pos;
         QPoint returned;
-        const QImage img = draw(r.zoom, [&](HDC dc) { returned = point->Draw(w.get(), dc); });
+        const QImage img = draw(r.zoom, [&](HDC dc) { returned = point->Draw(&view, dc); });
         EXPECT_EQ(returned, r.screen);
 
         const int s = r.index ? SettingISize : SettingMSize;
@@ -124,7 +123,7 @@ TEST_F(ObjectDrawing, SelectedPointGetsAnOutlineInTheSelectionColour)
             point = std::make_unique<TMeasurement>();
         point->Pos = QPoint(40, 40);
         point->selected = true;
-        const QImage img = draw(10, [&](HDC dc) { point->Draw(w.get(), dc); });
+        const QImage img = draw(10, [&](HDC dc) { point->Draw(&view, dc); });
 
         const QRgb selection = rgbOf(index ? SettingISColor : SettingMSColor);
         QRect box;
@@ -163,7 +162,7 @@ TEST_F(ObjectDrawing, LabelAppearsForSapwoodOrAVisibleComment)
     };
     TMeasurement bare;
     bare.Pos = QPoint(10, 60);
-    const QImage without = draw(10, [&](HDC dc) { bare.Draw(w.get(), dc); });
+    const QImage without = draw(10, [&](HDC dc) { bare.Draw(&view, dc); });
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "comment '" << r.comment.toStdString() << "' sapwood " << r.sapwood
                                         << " visible " << r.textVisible);
@@ -172,7 +171,7 @@ TEST_F(ObjectDrawing, LabelAppearsForSapwoodOrAVisibleComment)
         m.Pos = bare.Pos;
         m.Comment = r.comment;
         m.SapWood = r.sapwood;
-        const QImage img = draw(10, [&](HDC dc) { m.Draw(w.get(), dc); });
+        const QImage img = draw(10, [&](HDC dc) { m.Draw(&view, dc); });
         EXPECT_EQ(!changedBox(img, without).isEmpty(), r.label);
     }
 }
@@ -188,14 +187,14 @@ TEST_F(ObjectDrawing, LabelStandsOnItsPointAndTurnsCounterClockwise)
 
     TIndex bare;
     bare.Pos = QPoint(40, 60);
-    const QImage without = draw(10, [&](HDC dc) { bare.Draw(w.get(), dc); });
+    const QImage without = draw(10, [&](HDC dc) { bare.Draw(&view, dc); });
     TIndex point;
     point.Pos = bare.Pos;
     point.Comment = text;
     const int refX = 40, refY = 58; // two pixels above the point
 
     SettingTextAngle = 0;
-    QRect box = changedBox(draw(10, [&](HDC dc) { point.Draw(w.get(), dc); }), without);
+    QRect box = changedBox(draw(10, [&](HDC dc) { point.Draw(&view, dc); }), without);
     ASSERT_FALSE(box.isEmpty());
     // Bottom-left of the text cell at the reference point.
     EXPECT_GE(box.left(), refX - 1);
@@ -205,7 +204,7 @@ TEST_F(ObjectDrawing, LabelStandsOnItsPointAndTurnsCounterClockwise)
     EXPECT_GT(box.width(), box.height());
 
     SettingTextAngle = 90;
-    box = changedBox(draw(10, [&](HDC dc) { point.Draw(w.get(), dc); }), without);
+    box = changedBox(draw(10, [&](HDC dc) { point.Draw(&view, dc); }), without);
     ASSERT_FALSE(box.isEmpty());
     // Turned a quarter counter-clockwise about the same corner: it rises from there, the tops
     // of the letters to the left.
@@ -233,12 +232,11 @@ TEST(LabelFontSize, FollowsTheZoomUnlessFixed)
         {true, 12, 1, 12},
         {true, 12, 400, 12},
     };
-    TF_SMDI w;
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "fixed " << r.fixed << " size " << r.size << " zoom " << r.zoom);
         SettingFixedFontSize = r.fixed;
         SettingFSize = r.size;
-        EXPECT_EQ(LabelFontSize(w.GetZoomDiv(r.zoom)), r.expected);
+        EXPECT_EQ(LabelFontSize(ViewTransform::zoomDiv(r.zoom)), r.expected);
     }
 }
 
@@ -269,8 +267,8 @@ TEST_F(ObjectDrawing, PithVariantAddsACircleAroundTheSquare)
     TIndex point;
     point.Pos = QPoint(40, 40);
     QPoint plain, pith;
-    const QImage withoutCircle = draw(10, [&](HDC dc) { plain = point.Draw(w.get(), dc); });
-    const QImage withCircle = draw(10, [&](HDC dc) { pith = point.Draw(w.get(), dc, true); });
+    const QImage withoutCircle = draw(10, [&](HDC dc) { plain = point.Draw(&view, dc); });
+    const QImage withCircle = draw(10, [&](HDC dc) { pith = point.Draw(&view, dc, true); });
     EXPECT_EQ(pith, plain);
 
     const int r = SettingISize + 4;
@@ -295,7 +293,7 @@ TEST_F(ObjectDrawing, AnchorPointIsACross)
         a.Pos = QPoint(30, 20);
         a.selected = selected;
         QPoint returned;
-        const QImage img = draw(10, [&](HDC dc) { returned = a.Draw(w.get(), dc); });
+        const QImage img = draw(10, [&](HDC dc) { returned = a.Draw(&view, dc); });
         EXPECT_EQ(returned, QPoint(30, 20));
         const int s = SettingISize;
         const QRgb c = rgbOf(selected ? SettingISColor : SettingIColor);
@@ -333,7 +331,7 @@ TEST_F(ObjectDrawing, ArrowHeadsPointOutwardAtBothEnds)
         arrow.TipType = r.tipType;
         arrow.BaseWidth = r.baseWidth;
         arrow.TipWidth = r.tipWidth;
-        const QImage img = draw(10, [&](HDC dc) { arrow.Draw(w.get(), dc); });
+        const QImage img = draw(10, [&](HDC dc) { arrow.Draw(&view, dc); });
         QImage expected = whiteImage();
         const QRgb red = qRgb(255, 0, 0);
         gdiLine(expected, r.x1, r.x2, red);
@@ -357,7 +355,7 @@ TEST_F(ObjectDrawing, ArrowHeadsOfWidthsAtTheEndsOfTheIntRangeLeaveTheShaft)
         arrow.TipType = 3;
         arrow.BaseWidth = width;
         arrow.TipWidth = width;
-        const QImage img = draw(10, [&](HDC dc) { arrow.Draw(w.get(), dc); });
+        const QImage img = draw(10, [&](HDC dc) { arrow.Draw(&view, dc); });
         for (int x = 10; x < 60; ++x)
             EXPECT_EQ(img.pixel(x, 40), qRgb(255, 0, 0)) << "column " << x;
     }
@@ -372,7 +370,7 @@ TEST_F(ObjectDrawing, ArrowMarksOnCoincidingEndsAndDots)
     still.TipType = 3;
     still.BaseType = 3;
     still.TipWidth = still.BaseWidth = 4;
-    EXPECT_EQ(changedBox(draw(10, [&](HDC dc) { still.Draw(w.get(), dc); }), whiteImage()), QRect());
+    EXPECT_EQ(changedBox(draw(10, [&](HDC dc) { still.Draw(&view, dc); }), whiteImage()), QRect());
 
     TArrow dotted;
     dotted.x1 = QPoint(10, 40);
@@ -381,7 +379,7 @@ TEST_F(ObjectDrawing, ArrowMarksOnCoincidingEndsAndDots)
     dotted.Width = 1;
     dotted.TipType = 1;
     dotted.TipWidth = 5;
-    const QImage img = draw(10, [&](HDC dc) { dotted.Draw(w.get(), dc); });
+    const QImage img = draw(10, [&](HDC dc) { dotted.Draw(&view, dc); });
     const QRgb blue = qRgb(0, 0, 255);
     // A disc filled in the pen colour in the box 60 +- 5, 40 +- 5.
     EXPECT_EQ(img.pixel(60, 37) & 0xFFFFFF, blue & 0xFFFFFF);
@@ -404,12 +402,12 @@ TEST_F(ObjectDrawing, ArrowPenFollowsTheZoom)
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "width " << r.width << " zoom " << r.zoom);
         TArrow arrow;
-        const int d = int(w->GetZoomDiv(r.zoom));
+        const int d = int(ViewTransform::zoomDiv(r.zoom));
         arrow.x1 = QPoint(4 * d, 40 * d);
         arrow.x2 = QPoint(70 * d, 40 * d);
         arrow.Color = 0;
         arrow.Width = r.width;
-        const QImage img = draw(r.zoom, [&](HDC dc) { arrow.Draw(w.get(), dc); });
+        const QImage img = draw(r.zoom, [&](HDC dc) { arrow.Draw(&view, dc); });
         int count = 0;
         for (int y = 0; y < kSize; ++y)
             count += (img.pixel(30, y) & 0xFFFFFF) == 0;
@@ -424,9 +422,9 @@ TEST_F(ObjectDrawing, ArrowCaptionIsWrittenAtTheBase)
     arrow.x2 = QPoint(10, 70);
     arrow.Color = 0x00FF0000;
     arrow.Width = 1;
-    const QImage bare = draw(10, [&](HDC dc) { arrow.Draw(w.get(), dc); });
+    const QImage bare = draw(10, [&](HDC dc) { arrow.Draw(&view, dc); });
     arrow.caption = QStringLiteral("Crack");
-    const QRect box = changedBox(draw(10, [&](HDC dc) { arrow.Draw(w.get(), dc); }), bare);
+    const QRect box = changedBox(draw(10, [&](HDC dc) { arrow.Draw(&view, dc); }), bare);
     ASSERT_FALSE(box.isEmpty());
     // Top-left of the text at the base, 10 points per unit of width.
     EXPECT_GE(box.left(), 10);
@@ -466,9 +464,9 @@ TEST_F(ObjectDrawing, RectangleCornersInAnyOrder)
             rect.x2 = c2;
             rect.PColor = 0x000000FF;
             rect.BColor = 0x0000FF00;
-            rect.PWidth = int(w->GetZoomDiv(r.zoom));
+            rect.PWidth = int(ViewTransform::zoomDiv(r.zoom));
             rect.Transparent = r.transparent;
-            expectSameImage(draw(r.zoom, [&](HDC dc) { rect.Draw(w.get(), dc); }), expected);
+            expectSameImage(draw(r.zoom, [&](HDC dc) { rect.Draw(&view, dc); }), expected);
         }
     }
 }

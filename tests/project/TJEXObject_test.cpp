@@ -216,7 +216,7 @@ TEST(DrawSlots, UnoverriddenSlotsThrowAndTheAnchorLineDrawsNothing)
         }
     }
 
-    // Neither the window nor the canvas is touched, so none is needed.
+    // Neither the view nor the canvas is touched, so none is needed.
     TAnchorLine line;
     line.Pos = QPoint(40, 50);
     TJEXObject& asBase = line;

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -244,6 +245,38 @@ TEST_F(Mouse, PressesMarkTheProjectAboveMode1)
         release({50, 60}, Qt::MiddleButton);
         EXPECT_EQ(w->Project->Changed, mode > 1);
     }
+}
+
+// Measuring clicks mark the project through its document, announced once however many points
+// follow; the image tree's project row shows the changed icon, and the saved one again when the
+// document is marked saved, told by the document alone.
+TEST_F(Mouse, MeasuringMarksTheProjectThroughItsDocument)
+{
+    ImageTreeModel* images = tool->imageModel();
+    ASSERT_GE(images->rowCount(), 1);
+    const QModelIndex projectRow = images->index(0, 0);
+    ASSERT_EQ(images->GetNodeWindow(images->nodeFromIndex(projectRow)), w.data());
+    auto rowIcon = [&] { return images->IconSlot(images->nodeFromIndex(projectRow)); };
+    EXPECT_EQ(rowIcon(), 9);
+
+    QSignalSpy flips(&w->document(), &ProjectDocument::modificationChanged);
+    w->A_NewIndexExecute();
+    click({50, 60});
+    click({90, 60});
+    ASSERT_NE(w->CurrentPath.get(), nullptr);
+    ASSERT_EQ(w->CurrentPath->ObjectList.size(), 1u);
+    EXPECT_EQ(w->CurrentPath->ObjectList[0]->ObjectList.size(), 1u);
+    EXPECT_TRUE(w->Project->Changed);
+    ASSERT_EQ(flips.count(), 1);
+    EXPECT_TRUE(flips[0][0].toBool());
+    EXPECT_EQ(rowIcon(), 8);
+
+    QSignalSpy rows(images, &QAbstractItemModel::dataChanged);
+    w->document().setChanged(false);
+    ASSERT_EQ(flips.count(), 2);
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(rows[0][0].value<QModelIndex>(), projectRow);
+    EXPECT_EQ(rowIcon(), 9);
 }
 
 // ---- measuring clicks ---------------------------------------------------------------------------
