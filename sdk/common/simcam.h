@@ -45,6 +45,23 @@ uint32_t simcam_enter(const char* entry_point);
 void simcam_set_transfer_budget(int64_t bytes);
 uint64_t simcam_take_transfer_budget(uint64_t want, int* cut);
 
+/* ---- control interface ----
+ * simcam_control.c holds the SimCam_ functions that work alike behind every stand-in. The tables
+ * they keep (the cameras to plug in, the refused values) are guarded by the stand-in's own lock;
+ * the stand-in supplies that lock and what plugging in and unplugging mean for its cameras. */
+void simcam_lock(void);
+void simcam_unlock(void);
+/* SimCam_SetCameras named new cameras: while the SDK runs, the stand-in plugs them in. */
+void simcam_cameras_changed_locked(const char* models);
+/* The camera goes away now; 0, or -1 when there is no such camera plugged in. */
+int simcam_unplug_locked(int camera);
+
+/* The cameras to plug in when the SDK starts: SimCam_SetCameras' list, else JEX4_SIMCAM_CAMERAS,
+ * else "none". */
+const char* simcam_camera_models_locked(void);
+/* The result armed by SimCam_RefuseValue for writing value to property; 0 when none is. */
+uint32_t simcam_refusal_locked(uint32_t property, uint32_t value);
+
 /* ---- environment ---- */
 long simcam_env_long(const char* name, long fallback);
 const char* simcam_env(const char* name); /* NULL when unset or empty */
