@@ -1,7 +1,7 @@
 // Arbitrary bytes through the older project reader into one image window, then one repaint of the
 // points read: every input must end in read records or a damaged read, never in a crash or a hang;
 // and a record written from what was read reads back the same.
-#include "platform/Dialogs.h"
+#include "fuzz/FuzzApp.h"
 #include "project/JEX3Project.h"
 #include "project/TF_ErrorLog.h"
 #include "workspace/TF_SMDI.h"
@@ -17,35 +17,13 @@
 
 namespace {
 
-// Answers every question with its escape result; nothing is asked on this road, but a box must
-// never wait for a user.
-class NoDialogs : public Dialogs {
-public:
-    int messageDlg(const QString&, TMsgDlgType, TMsgDlgButtons buttons, int) override { return escapeResultOf(buttons); }
-    void showMessage(const QString&) override {}
-    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
-    int messageDlgWithCheckBox(const QString&, const QString&, const QString&, bool&) override { return mrNo; }
-    FileDialogAnswer openFile(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer openFiles(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer saveFile(const FileDialogRequest&) override { return {}; }
-    QString selectDirectory(const QString&, const QString&) override { return {}; }
-};
-
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 TF_SMDI* window = nullptr;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
-    static int qtArgc = 1;
-    static char name[] = "jex3_fuzz";
-    static char* qtArgv[] = {name, nullptr};
-    new QApplication(qtArgc, qtArgv);
-    setDialogs(std::make_unique<NoDialogs>());
+    fuzzing::startFuzzApplication("jex3_fuzz", fuzzing::ScriptedDialogs::Answer::Escape);
     window = new TF_SMDI;
     window->resize(320, 240);
     window->show();
