@@ -133,9 +133,8 @@ typedef struct {
     int count, cursor;
 } cd_handle;
 
-static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
-#define LOCK() pthread_mutex_lock(&g_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 
 static int g_started;
 static cd_camera* g_cameras[MAX_CAMERAS];
@@ -2498,16 +2497,6 @@ CDAPI cdError CDGetRelCamSettingDataCount(cdHEnum hEnum, cdUInt32* pCount)
 }
 
 /* ---- control interface ---- */
-
-void simcam_lock(void)
-{
-    LOCK();
-}
-
-void simcam_unlock(void)
-{
-    UNLOCK();
-}
 
 void simcam_cameras_changed_locked(const char* models)
 {

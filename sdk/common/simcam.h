@@ -4,6 +4,7 @@
 #ifndef JEX4_SIMCAM_H
 #define JEX4_SIMCAM_H
 
+#include <pthread.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -46,11 +47,10 @@ void simcam_set_transfer_budget(int64_t bytes);
 uint64_t simcam_take_transfer_budget(uint64_t want, int* cut);
 
 /* ---- control interface ----
- * simcam_control.c holds the SimCam_ functions that work alike behind every stand-in. The tables
- * they keep (the cameras to plug in, the refused values) are guarded by the stand-in's own lock;
- * the stand-in supplies that lock and what plugging in and unplugging mean for its cameras. */
-void simcam_lock(void);
-void simcam_unlock(void);
+ * simcam_control.c holds the SimCam_ functions that work alike behind every stand-in; the stand-in
+ * supplies what plugging in and unplugging mean for its cameras. The library's one lock guards the
+ * stand-in's cameras and the tables kept here (the cameras to plug in, the refused values). */
+extern pthread_mutex_t simcam_lock;
 /* SimCam_SetCameras named new cameras: while the SDK runs, the stand-in plugs them in. */
 void simcam_cameras_changed_locked(const char* models);
 /* The camera goes away now; 0, or -1 when there is no such camera plugged in. */

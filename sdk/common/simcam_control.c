@@ -1,10 +1,12 @@
 /* The control functions whose work is the same behind every stand-in: the cameras to plug in, the
  * refused values, unplugging, reset. What differs (how a camera is plugged in or taken away) the
- * stand-in supplies through the hooks declared in simcam.h, under its own lock. */
+ * stand-in supplies through the hooks declared in simcam.h, called under the library's lock. */
 #include "simcam.h"
 #include "simcam_control.h"
 
 #include <stdio.h>
+
+pthread_mutex_t simcam_lock = PTHREAD_MUTEX_INITIALIZER;
 
 static char g_camera_models[256];
 
@@ -33,34 +35,34 @@ uint32_t simcam_refusal_locked(uint32_t property, uint32_t value)
 SIMCAM_EXPORT void SimCam_Reset(void)
 {
     simcam_faults_reset();
-    simcam_lock();
+    pthread_mutex_lock(&simcam_lock);
     g_refusal_count = 0;
     g_camera_models[0] = 0;
-    simcam_unlock();
+    pthread_mutex_unlock(&simcam_lock);
 }
 
 SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
 {
     if (!models)
         return -1;
-    simcam_lock();
+    pthread_mutex_lock(&simcam_lock);
     snprintf(g_camera_models, sizeof g_camera_models, "%s", models);
     simcam_cameras_changed_locked(models);
-    simcam_unlock();
+    pthread_mutex_unlock(&simcam_lock);
     return 0;
 }
 
 SIMCAM_EXPORT int SimCam_Unplug(int camera)
 {
-    simcam_lock();
+    pthread_mutex_lock(&simcam_lock);
     const int result = simcam_unplug_locked(camera);
-    simcam_unlock();
+    pthread_mutex_unlock(&simcam_lock);
     return result;
 }
 
 SIMCAM_EXPORT void SimCam_RefuseValue(uint32_t property, int32_t value, uint32_t result)
 {
-    simcam_lock();
+    pthread_mutex_lock(&simcam_lock);
     for (int i = 0; i < g_refusal_count; ++i) {
         if (g_refusals[i].property == property && g_refusals[i].value == (uint32_t)value) {
             g_refusals[i] = g_refusals[--g_refusal_count];
@@ -69,7 +71,7 @@ SIMCAM_EXPORT void SimCam_RefuseValue(uint32_t property, int32_t value, uint32_t
     }
     if (result && g_refusal_count < (int)(sizeof g_refusals / sizeof g_refusals[0]))
         g_refusals[g_refusal_count++] = (simcam_refusal){property, (uint32_t)value, result};
-    simcam_unlock();
+    pthread_mutex_unlock(&simcam_lock);
 }
 
 SIMCAM_EXPORT int SimCam_PendingEvents(void)

@@ -9,10 +9,8 @@
 #include <string.h>
 #include <time.h>
 
-pthread_mutex_t g_eds_lock = PTHREAD_MUTEX_INITIALIZER;
-
-#define LOCK() pthread_mutex_lock(&g_eds_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_eds_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 #define MAX_CAMERAS 16
 #define CARD_FOLDER "DCIM/100SIMCM"
 
@@ -1741,16 +1739,6 @@ EDSAPI EdsError EdsGetEvent(void)
 }
 
 /* ---- control interface ---- */
-
-void simcam_lock(void)
-{
-    LOCK();
-}
-
-void simcam_unlock(void)
-{
-    UNLOCK();
-}
 
 void simcam_cameras_changed_locked(const char* models)
 {

@@ -75,9 +75,8 @@ typedef struct {
     int changed_count;
 } pr_camera;
 
-static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
-#define LOCK() pthread_mutex_lock(&g_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 
 static int g_started;
 static pr_camera* g_cameras[MAX_CAMERAS * 4];
@@ -1113,16 +1112,6 @@ PRAPI prResponse PR_RC_FocusUnlock(prHandle CameraHandle)
 }
 
 /* ---- control interface ---- */
-
-void simcam_lock(void)
-{
-    LOCK();
-}
-
-void simcam_unlock(void)
-{
-    UNLOCK();
-}
 
 void simcam_cameras_changed_locked(const char* models)
 {
