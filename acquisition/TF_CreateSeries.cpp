@@ -16,6 +16,7 @@
 #include "image/ToolkitBitmap.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "platform/FileKey.h"
 #include "project/Helpers.h"
 #include "project/SettingsStore.h"
 #include "project/TF_ErrorLog.h"
@@ -68,22 +69,6 @@ constexpr int ThumbnailWidth = 160;
 constexpr int EntryRole = Qt::UserRole;         // the TImago of a row
 constexpr int ThumbnailRole = Qt::UserRole + 1; // its thumbnail
 constexpr int ListedNames = 10;                 // file names a question spells out
-
-// A key for comparing file names: the canonical path when the file exists, else the clean
-// absolute path. Letter case counts.
-QString fileKey(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
-QString folderKey(const QString& folder)
-{
-    const QFileInfo info(folder);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
 
 constexpr int ShadeAlpha = 127;
 constexpr QRgb ShadeColour = 0x004080; // red 0, green 64, blue 128
@@ -614,7 +599,7 @@ QString TF_CreateSeries::NextFileName() const
 
 bool TF_CreateSeries::InSeriesFolder(const QString& fileName) const
 {
-    return folderKey(QFileInfo(fileName).absolutePath()) == folderKey(SeriesFolder());
+    return fileKey(QFileInfo(fileName).absolutePath()) == fileKey(SeriesFolder());
 }
 
 // ---- list ----
@@ -1369,33 +1354,6 @@ void TF_CreateSeries::BB_ChangeCameraClick()
     SetCameraType();
 }
 
-namespace {
-
-// A decoded live picture as the view shows it, in one pass: 24-bit bottom-up rows become 32-bit
-// top-down ones (other depths take the general road).
-QImage livePicture(TFastDIB& dib)
-{
-    const int w = dib.Info.Header.Width, h = dib.AbsHeight;
-    if (dib.Info.Header.BitCount != 24 || !dib.Bits || w <= 0 || h <= 0) {
-        QImage general;
-        DIBToBitmap(dib, general);
-        return general.convertToFormat(QImage::Format_RGB32);
-    }
-    QImage picture(w, h, QImage::Format_RGB32);
-    if (picture.isNull())
-        return picture;
-    const bool bottomUp = dib.Info.Header.Height > 0;
-    for (int y = 0; y < h; ++y) {
-        const auto* src = static_cast<const quint8*>(dib.Scanlines[bottomUp ? h - 1 - y : y]);
-        auto* dst = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < w; ++x, src += 3)
-            dst[x] = 0xFF000000u | (quint32(src[2]) << 16) | (quint32(src[1]) << 8) | src[0];
-    }
-    return picture;
-}
-
-} // namespace
-
 void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const ViewfinderPositionType&)
 {
     // Showing processes events, so the next picture can arrive meanwhile: it is dropped.
@@ -1420,7 +1378,7 @@ void TF_CreateSeries::CamRemoteViewfinderEvent(const QByteArray& Jpegdata, const
     jpg.AttachImage(&dib);
     QImage picture;
     if (jpg.LoadMem(reinterpret_cast<const quint8*>(Jpegdata.constData()), Jpegdata.size()) == 0)
-        picture = livePicture(dib);
+        picture = dibPicture(dib).convertToFormat(QImage::Format_RGB32); // a grey JPEG comes as 8 bits
     QCoreApplication::processEvents();
     if (!self)
         return;

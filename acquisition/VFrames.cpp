@@ -5,6 +5,7 @@
 
 #include "acquisition/VFrameDecode.h"
 #include "image/TFastDIB.h"
+#include "image/ToolkitBitmap.h"
 #include "project/TF_ErrorLog.h"
 
 #include <QAbstractEventDispatcher>
@@ -27,24 +28,6 @@ quint32 millisecondClock()
     }();
     // Starts well above 0, so the idle tick's 0 ("never idle") lies far behind.
     return quint32(timer.elapsed() + 100000);
-}
-
-// A 24-bit picture as a 32-bit one for painting.
-QImage toImage(const TFastDIB& bmp)
-{
-    const int w = bmp.Info.Header.Width;
-    const int h = bmp.AbsHeight;
-    if (w <= 0 || h <= 0 || bmp.Info.Header.BitCount != 24 || !bmp.Scanlines)
-        return QImage();
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        const int memoryRow = bmp.Info.Header.Height > 0 ? h - 1 - y : y;
-        const auto* in = static_cast<const TFColor*>(bmp.Scanlines[memoryRow]);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            out[x] = qRgb(in[x].r, in[x].g, in[x].b);
-    }
-    return image;
 }
 
 } // namespace
@@ -267,7 +250,7 @@ void TVideoImage::PaintFrame()
     if (fDisplayCanvas->paintingActive())
         return;
     QPainter painter(fDisplayCanvas);
-    painter.drawImage(0, 0, toImage(*fBitmap));
+    painter.drawImage(0, 0, dibPicture(*fBitmap));
 }
 
 void TVideoImage::GetBitmap(TFastDIB& BMP)
@@ -279,7 +262,7 @@ void TVideoImage::GetBitmap(TFastDIB& BMP)
 void TVideoImage::GetBitmap(QImage& BMP)
 {
     UnpackFrame();
-    BMP = toImage(*fBitmap);
+    BMP = dibPicture(*fBitmap);
 }
 
 HRESULT TVideoImage::ShowProperty()

@@ -6,6 +6,7 @@
 #include "acquisition/VFrameDecode.h"
 #include "acquisition/VideoDialogs.h"
 #include "image/TFastDIB.h"
+#include "image/ToolkitBitmap.h"
 #include "platform/Delphi.h"
 
 #include <QImage>
@@ -56,24 +57,6 @@ protected:
 private:
     QImage m_frame;
 };
-
-// A 24-bit picture as a 32-bit one for painting.
-QImage toImage(const TFastDIB& bmp)
-{
-    const int w = bmp.Info.Header.Width;
-    const int h = bmp.AbsHeight;
-    if (w <= 0 || h <= 0 || bmp.Info.Header.BitCount != 24 || !bmp.Scanlines)
-        return QImage();
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        const int memoryRow = bmp.Info.Header.Height > 0 ? h - 1 - y : y;
-        const auto* in = static_cast<const TFColor*>(bmp.Scanlines[memoryRow]);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            out[x] = qRgb(in[x].r, in[x].g, in[x].b);
-    }
-    return image;
-}
 
 } // namespace
 
@@ -467,7 +450,7 @@ void TVideoSample::showWindowFrame()
     const auto* data = reinterpret_cast<const quint8*>(frame.constData());
     if (UnpackVideoFrame(f.FourCC, data, frame.size(), bitmap) != 0)
         DrawCompressionMessage(bitmap, frame.size(), f.FourCC);
-    window->setFrame(toImage(bitmap));
+    window->setFrame(dibPicture(bitmap));
 }
 
 HRESULT TVideoSample::SetBufferSamples(bool BufferThem)

@@ -1,7 +1,7 @@
 // Arbitrary bytes through the older project reader into a bare project document: every input must
 // end in read records or a damaged read, never in a crash or a hang; and a record written from
 // what was read reads back the same.
-#include "platform/Dialogs.h"
+#include "fuzz/FuzzApp.h"
 #include "project/JEX3Project.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
@@ -18,35 +18,13 @@
 
 namespace {
 
-// Answers every question with its escape result; nothing is asked on this road, but a box must
-// never wait for a user.
-class NoDialogs : public Dialogs {
-public:
-    int messageDlg(const QString&, TMsgDlgType, TMsgDlgButtons buttons, int) override { return escapeResultOf(buttons); }
-    void showMessage(const QString&) override {}
-    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
-    int messageDlgWithCheckBox(const QString&, const QString&, const QString&, bool&) override { return mrNo; }
-    FileDialogAnswer openFile(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer openFiles(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer saveFile(const FileDialogRequest&) override { return {}; }
-    QString selectDirectory(const QString&, const QString&) override { return {}; }
-};
-
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 ProjectDocument* document = nullptr;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
-    static int qtArgc = 1;
-    static char name[] = "jex3_fuzz";
-    static char* qtArgv[] = {name, nullptr};
-    new QCoreApplication(qtArgc, qtArgv);
-    setDialogs(std::make_unique<NoDialogs>());
+    fuzzing::startFuzzApplication<QCoreApplication>("jex3_fuzz", fuzzing::ScriptedDialogs::Answer::Escape);
     document = new ProjectDocument;
     return 0;
 }

@@ -2,7 +2,7 @@
 // windows for it to find (by identifier and by file name, one without any path) and the project
 // tool window bound to one of them: no crash, no undefined behaviour; each command leaves the
 // marks on known windows, at most one selected ring per path, and no project load pending.
-#include "platform/Dialogs.h"
+#include "fuzz/FuzzApp.h"
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
 #include "project/TF_ErrorLog.h"
@@ -24,21 +24,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Every question is answered as Esc would: the link's error box must never wait for a user.
-class NoDialogs : public Dialogs {
-public:
-    int messageDlg(const QString&, TMsgDlgType, TMsgDlgButtons buttons, int) override { return escapeResultOf(buttons); }
-    void showMessage(const QString&) override {}
-    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
-    int messageDlgWithCheckBox(const QString&, const QString&, const QString&, bool&) override { return mrNo; }
-    FileDialogAnswer openFile(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer openFiles(const FileDialogRequest&) override { return {}; }
-    FileDialogAnswer saveFile(const FileDialogRequest&) override { return {}; }
-    QString selectDirectory(const QString&, const QString&) override { return {}; }
-};
-
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 RAXOLink* theLink = nullptr;
 QList<TF_SMDI*> windows;
@@ -126,13 +111,7 @@ void handle(RAXOMessageParser& parser)
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quiet);
-    static int qtArgc = 1;
-    static char name[] = "linkcommands_fuzz";
-    static char* qtArgv[] = {name, nullptr};
-    new QApplication(qtArgc, qtArgv);
-    setDialogs(std::make_unique<NoDialogs>());
+    fuzzing::startFuzzApplication("linkcommands_fuzz", fuzzing::ScriptedDialogs::Answer::Escape);
     // Files the inputs can name by relative name, so opening finds them.
     static QTemporaryDir folder;
     QDir::setCurrent(folder.path());

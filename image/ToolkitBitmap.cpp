@@ -29,9 +29,20 @@ QVector<QRgb> colourTable(const TFastDIB& dib, int entries)
     return table;
 }
 
-// The picture of Dib, top row first; null when it cannot be allocated.
-QImage pictureOf(const TFastDIB& dib)
+bool hasPixels(const TFastDIB& dib)
 {
+    const int bpp = dib.Info.Header.BitCount;
+    return dib.Scanlines && dib.Info.Header.Width > 0 && dib.AbsHeight > 0
+        && (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32);
+}
+
+} // namespace
+
+QImage dibPicture(const TFastDIB& dib)
+{
+    if (!hasPixels(dib))
+        return {};
+
     const int w = dib.Info.Header.Width, h = dib.AbsHeight;
     const int bpp = dib.Info.Header.BitCount;
     const bool bottomUp = dib.Info.Header.Height > 0;
@@ -81,15 +92,6 @@ QImage pictureOf(const TFastDIB& dib)
     return image;
 }
 
-bool hasPixels(const TFastDIB& dib)
-{
-    const int bpp = dib.Info.Header.BitCount;
-    return dib.Scanlines && dib.Info.Header.Width > 0 && dib.AbsHeight > 0
-        && (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32);
-}
-
-} // namespace
-
 bool BitmapToDIB(const QImage& Bitmap, TFastDIB& Dib)
 {
     return Dib.LoadFromHandle(Bitmap);
@@ -97,11 +99,9 @@ bool BitmapToDIB(const QImage& Bitmap, TFastDIB& Dib)
 
 void DIBToBitmap(TFastDIB& Dib, QImage& Bitmap)
 {
-    if (!hasPixels(Dib))
-        return;
-    QImage picture = pictureOf(Dib);
+    QImage picture = dibPicture(Dib);
     if (picture.isNull())
-        return; // no memory for the copy: the image keeps its pixels
+        return; // nothing to hand over, or no memory for the copy: the image keeps its pixels
     Bitmap = picture;
     // The pixels now live in the bitmap; the image gives up what it owns and forgets the rest.
     Dib.PreDestroy();

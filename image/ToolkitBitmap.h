@@ -12,6 +12,12 @@ class TFastDIB;
 // True when the image was taken.
 bool BitmapToDIB(const QImage& Bitmap, TFastDIB& Dib);
 
+// A copy of Dib's picture, top row first whatever the row order in memory: 1 bit Mono, 4 and 8
+// bits Indexed8 with the palette, 5-5-5 and 5-6-5 RGB555 and RGB16, 24 and 32 bits RGB32 (other
+// channel masks as pixel access shows them). Dib is left as it is. Null when Dib has no pixels,
+// a depth not listed here, or the copy cannot be allocated.
+QImage dibPicture(const TFastDIB& Dib);
+
 // Hands the pixels of Dib to Bitmap and leaves Dib empty (no pixels, no device context, no row
 // table; its header keeps the old size). 1 bit becomes Mono, 4 and 8 bits Indexed8 with the
 // palette, 5-5-5 and 5-6-5 RGB555 and RGB16, 24 and 32 bits RGB32. Nothing happens when Dib

@@ -2,6 +2,7 @@
 #include "project/Helpers.h"
 
 #include "platform/Delphi.h"
+#include "platform/FileKey.h"
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
 #include "project/Settings.h"
@@ -26,16 +27,6 @@ QList<TF_SMDI*> imageWindows()
         if (auto* window = qobject_cast<TF_SMDI*>((*it)->widget()))
             windows.append(window);
     return windows;
-}
-
-// One spelling per file: links followed where the file exists, otherwise the cleaned absolute path.
-QString fileKey(const QString& fileName)
-{
-    if (fileName.isEmpty())
-        return QString();
-    const QFileInfo info(fileName);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "platform/FileKey.h"
 #include "project/BrushSets.h"
 #include "project/Helpers.h"
 #include "project/JEX3Project.h"
@@ -62,15 +63,6 @@ QAction* makeAction(QObject* owner, const QString& caption, const QString& hint,
     if (!shortcut.isEmpty())
         a->setShortcut(shortcut);
     return a;
-}
-
-// A key for comparing file names: the canonical path when the file exists, else the clean
-// absolute path. Letter case counts.
-QString fileKey(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
 } // namespace

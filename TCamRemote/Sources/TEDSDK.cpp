@@ -508,35 +508,15 @@ void TEDSDK::RemoteGetPicture(const QString& FileName, PictureTypeType PictureTy
 
     // A thumbnail leaves the picture waiting so that the full picture can follow; a full download,
     // successful or not, ends it.
-    const bool full = PictureType == PictureTypeFull;
+    if (PictureType == PictureTypeFull) {
+        DownloadItem(item, FileName, FileTransferFromCameraMemory, &mPicList, false);
+        return;
+    }
     // A file that cannot be created leaves the picture waiting: nothing has been transferred yet.
     PartialFile file(FileName);
     EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
-    WithCleanup(
-        [&] {
-            if (!full) {
-                EDSDKCheck(eds::EdsDownloadThumbnail(item, stream), QStringLiteral("EdsDownloadThumbnail"));
-                return;
-            }
-            EdsDirectoryItemInfo info{};
-            EDSDKCheck(eds::EdsGetDirectoryItemInfo(item, &info), QStringLiteral("EdsGetDirectoryItemInfo"));
-            EDSDKCheck(eds::EdsSetProgressCallback(stream, EOSProgressCallback,
-                                                   EdsProgressOption(ProgressOptionPeriodically), &mInstanceNumber),
-                       QStringLiteral("EdsSetProgressCallback"));
-            mTypeOfFileTransfer = FileTransferFromCameraMemory;
-            EDSDKCheck(eds::EdsDownload(item, info.size, stream), QStringLiteral("EdsDownload"));
-        },
-        [&] {
-            mTypeOfFileTransfer = FileTransferNotUsed;
-            Steps steps;
-            steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
-            if (full) {
-                steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
-                steps.add(eds::EdsRelease(item), QStringLiteral("EdsRelease"));
-                PopFront(mListLock, mPicList);
-            }
-            steps.check();
-        });
+    WithCleanup([&] { EDSDKCheck(eds::EdsDownloadThumbnail(item, stream), QStringLiteral("EdsDownloadThumbnail")); },
+                [&] { EDSDKCheck(eds::EdsRelease(stream), QStringLiteral("EdsRelease")); });
     file.commit();
 }
 
@@ -558,8 +538,14 @@ void TEDSDK::DownloadFromList(std::vector<void*>& list, const QString& FileName,
                               bool DeleteFromCameraAfterTransfer)
 {
     CheckFileNameLength(FileName);
-    EdsDirectoryItemRef item = FrontOf(mListLock, list);
+    DownloadItem(FrontOf(mListLock, list), FileName, FileTransferFromCameraCard, &list, DeleteFromCameraAfterTransfer);
+}
 
+void TEDSDK::DownloadItem(void* itemRef, const QString& FileName, FileTransferType Transfer,
+                          std::vector<void*>* TakenFrom, bool DeleteFromCamera)
+{
+    EdsDirectoryItemRef item = R(itemRef);
+    // A file that cannot be created leaves the item where it is: nothing has been transferred yet.
     PartialFile file(FileName);
     EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
     WithCleanup(
@@ -569,7 +555,7 @@ void TEDSDK::DownloadFromList(std::vector<void*>& list, const QString& FileName,
             EDSDKCheck(eds::EdsSetProgressCallback(stream, EOSProgressCallback,
                                                    EdsProgressOption(ProgressOptionPeriodically), &mInstanceNumber),
                        QStringLiteral("EdsSetProgressCallback"));
-            mTypeOfFileTransfer = FileTransferFromCameraCard;
+            mTypeOfFileTransfer = Transfer;
             EDSDKCheck(eds::EdsDownload(item, info.size, stream), QStringLiteral("EdsDownload"));
         },
         [&] {
@@ -577,10 +563,12 @@ void TEDSDK::DownloadFromList(std::vector<void*>& list, const QString& FileName,
             Steps steps;
             steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
             steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
-            if (DeleteFromCameraAfterTransfer)
-                steps.add(eds::EdsDeleteDirectoryItem(item), QStringLiteral("EdsDeleteDirectoryItem"));
-            steps.add(eds::EdsRelease(item), QStringLiteral("EdsRelease"));
-            PopFront(mListLock, list);
+            if (TakenFrom) {
+                if (DeleteFromCamera)
+                    steps.add(eds::EdsDeleteDirectoryItem(item), QStringLiteral("EdsDeleteDirectoryItem"));
+                steps.add(eds::EdsRelease(item), QStringLiteral("EdsRelease"));
+                PopFront(mListLock, *TakenFrom);
+            }
             steps.check();
         });
     file.commit();
@@ -701,27 +689,7 @@ void TEDSDK::GetPicture(int NrInList, const QString& FileName, int /*InstanceNum
                             + QStringLiteral(" but max is only ") + QString::number(int(mPicOnCamList.size()) - 1));
     EdsDirectoryItemRef item = R(mPicOnCamList[size_t(NrInList)]);
 
-    // The item stays in the collection.
-    PartialFile file(FileName);
-    EdsStreamRef stream = CreateFileStream(file.sdkName(), DispositionCreateAlways, AccessWrite);
-    WithCleanup(
-        [&] {
-            EdsDirectoryItemInfo info{};
-            EDSDKCheck(eds::EdsGetDirectoryItemInfo(item, &info), QStringLiteral("EdsGetDirectoryItemInfo"));
-            EDSDKCheck(eds::EdsSetProgressCallback(stream, EOSProgressCallback,
-                                                   EdsProgressOption(ProgressOptionPeriodically), &mInstanceNumber),
-                       QStringLiteral("EdsSetProgressCallback"));
-            mTypeOfFileTransfer = FileTransferFromCameraCard;
-            EDSDKCheck(eds::EdsDownload(item, info.size, stream), QStringLiteral("EdsDownload"));
-        },
-        [&] {
-            mTypeOfFileTransfer = FileTransferNotUsed;
-            Steps steps;
-            steps.add(eds::EdsRelease(stream), QStringLiteral("EdsRelease"));
-            steps.add(eds::EdsDownloadComplete(item), QStringLiteral("EdsDownloadComplete"));
-            steps.check();
-        });
-    file.commit();
+    DownloadItem(item, FileName, FileTransferFromCameraCard); // the item stays in the collection
 }
 
 void TEDSDK::DeletePicture(ImageListType& ImageList, int NrInList)

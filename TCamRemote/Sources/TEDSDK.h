@@ -116,6 +116,11 @@ public:
 
 private:
     void DownloadFromList(std::vector<void*>& list, const QString& FileName, bool DeleteFromCameraAfterTransfer);
+    // Writes a directory item to FileName, the whole file or none, reporting progress as Transfer.
+    // The SDK hears the download ended also after a failure; then an item taken from the front of
+    // TakenFrom is deleted from the camera when asked, released and taken off that list.
+    void DownloadItem(void* item, const QString& FileName, FileTransferType Transfer,
+                      std::vector<void*>* TakenFrom = nullptr, bool DeleteFromCamera = false);
     void AddCollectionItem(void* item, bool GetThumbnails, ImageListType& result);
     void AddCollectionChild(void* parent, uint32_t index, bool GetThumbnails, ImageListType& result);
     bool IsNewerKind();

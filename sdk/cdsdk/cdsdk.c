@@ -133,9 +133,8 @@ typedef struct {
     int count, cursor;
 } cd_handle;
 
-static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
-#define LOCK() pthread_mutex_lock(&g_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 
 static int g_started;
 static cd_camera* g_cameras[MAX_CAMERAS];
@@ -144,16 +143,7 @@ static int g_next_id = 1;
 static cd_handle* g_handles;
 static int g_handle_count, g_handle_capacity;
 static uint32_t g_next_handle = 0x100;
-static char g_camera_models[256];
 static unsigned g_viewfinder_ms = 100;
-
-typedef struct {
-    uint32_t setting; /* a family (F_...), or a release camera setting's ID */
-    uint32_t value;
-    uint32_t result;
-} cd_refusal;
-static cd_refusal g_refusals[32];
-static int g_refusal_count;
 
 static cdError unlock_with(cdError e)
 {
@@ -644,8 +634,7 @@ CDAPI cdError CDStartSDK(cdVersionInfo* pVersion, cdUInt32 Option)
     g_started = 1;
     simcam_faults_from_env();
     g_viewfinder_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_VIEWFINDER_MS", 100);
-    const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-    add_cameras_locked(models ? models : "none");
+    add_cameras_locked(simcam_camera_models_locked());
     UNLOCK();
     simcam_events_start();
     return cdOK;
@@ -2122,14 +2111,6 @@ CDAPI cdError CDAFLock(cdHSource hSource, cdBool bLock)
 
 /* ---- release settings ---- */
 
-static uint32_t refusal(uint32_t setting, uint32_t value)
-{
-    for (int i = 0; i < g_refusal_count; ++i)
-        if (g_refusals[i].setting == setting && g_refusals[i].value == value)
-            return g_refusals[i].result;
-    return 0;
-}
-
 CDAPI cdError CDEnumImageFormatAttributeReset(cdHSource hSource, cdHEnum* phEnum)
 {
     SIMCAM_ENTER();
@@ -2234,7 +2215,7 @@ static cdError family_set(cdHSource hSource, cd_family f, cdUInt32 value)
     cdError e = remote_camera(hSource, &c);
     if (e)
         return unlock_with(e);
-    uint32_t refused = refusal((uint32_t)f, value);
+    uint32_t refused = simcam_refusal_locked((uint32_t)f, value);
     if (refused)
         return unlock_with(refused);
     int count = 0;
@@ -2453,7 +2434,7 @@ CDAPI cdError CDSetRelCamSettingData(cdHSource hSource, cdUInt32 SettingID, cdUI
         return unlock_with(cdINVALID_LENGTH);
     uint32_t v = 0;
     memcpy(&v, pBuf, BufSize);
-    uint32_t refused = refusal(SettingID, v);
+    uint32_t refused = simcam_refusal_locked(SettingID, v);
     if (refused)
         return unlock_with(refused);
     int allowed = r->allowed_count == 0 ? (v >= 2500 && v <= 10000) : 0;
@@ -2517,42 +2498,26 @@ CDAPI cdError CDGetRelCamSettingDataCount(cdHEnum hEnum, cdUInt32* pCount)
 
 /* ---- control interface ---- */
 
-SIMCAM_EXPORT void SimCam_Reset(void)
+void simcam_cameras_changed_locked(const char* models)
 {
-    simcam_faults_reset();
-    LOCK();
-    g_refusal_count = 0;
-    g_camera_models[0] = 0;
-    UNLOCK();
+    if (!g_started)
+        return;
+    for (int i = 0; i < g_camera_count; ++i)
+        unplug_locked(g_cameras[i]);
+    add_cameras_locked(models);
 }
 
-SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
+int simcam_unplug_locked(int camera)
 {
-    if (!models)
-        return -1;
-    LOCK();
-    snprintf(g_camera_models, sizeof g_camera_models, "%s", models);
-    if (g_started) {
-        for (int i = 0; i < g_camera_count; ++i)
-            unplug_locked(g_cameras[i]);
-        add_cameras_locked(models);
-    }
-    UNLOCK();
-    return 0;
-}
-
-SIMCAM_EXPORT int SimCam_Unplug(int camera)
-{
-    LOCK();
     cd_camera* c = plugged_camera(camera);
     if (c)
         unplug_locked(c);
-    UNLOCK();
     return c ? 0 : -1;
 }
 
 /* Properties: a family (0 drive, 1 shooting mode, 2 Av, 3 Tv, 4 exposure compensation, 5 white
- * balance, 6 focus distance), a release camera setting's ID, or the battery (0x0000000F). */
+ * balance, 6 focus distance), a release camera setting's ID, or the battery (0x0000000F). Values
+ * are refused by family or by setting ID. */
 SIMCAM_EXPORT int SimCam_SetProperty(int camera, uint32_t property, int32_t value)
 {
     LOCK();
@@ -2580,20 +2545,6 @@ SIMCAM_EXPORT int SimCam_SetProperty(int camera, uint32_t property, int32_t valu
 SIMCAM_EXPORT int SimCam_SetAllowedValues(int camera, uint32_t property, const int32_t* values, int count)
 {
     return -1; /* the older cameras' lists are fixed per model */
-}
-
-SIMCAM_EXPORT void SimCam_RefuseValue(uint32_t property, int32_t value, uint32_t result)
-{
-    LOCK();
-    for (int i = 0; i < g_refusal_count; ++i) {
-        if (g_refusals[i].setting == property && g_refusals[i].value == (uint32_t)value) {
-            g_refusals[i] = g_refusals[--g_refusal_count];
-            break;
-        }
-    }
-    if (result && g_refusal_count < (int)(sizeof g_refusals / sizeof g_refusals[0]))
-        g_refusals[g_refusal_count++] = (cd_refusal){property, (uint32_t)value, result};
-    UNLOCK();
 }
 
 SIMCAM_EXPORT int SimCam_RaiseEvent(int camera, uint32_t event, uint32_t data)
@@ -2637,9 +2588,4 @@ SIMCAM_EXPORT int SimCam_LiveObjects(void)
     int n = g_handle_count;
     UNLOCK();
     return n;
-}
-
-SIMCAM_EXPORT int SimCam_PendingEvents(void)
-{
-    return simcam_pending();
 }

@@ -4,6 +4,7 @@
 #ifndef JEX4_SIMCAM_H
 #define JEX4_SIMCAM_H
 
+#include <pthread.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -44,6 +45,22 @@ uint32_t simcam_enter(const char* entry_point);
  * up to `want` bytes from the budget and returns how many may go; fewer means cut here. */
 void simcam_set_transfer_budget(int64_t bytes);
 uint64_t simcam_take_transfer_budget(uint64_t want, int* cut);
+
+/* ---- control interface ----
+ * simcam_control.c holds the SimCam_ functions that work alike behind every stand-in; the stand-in
+ * supplies what plugging in and unplugging mean for its cameras. The library's one lock guards the
+ * stand-in's cameras and the tables kept here (the cameras to plug in, the refused values). */
+extern pthread_mutex_t simcam_lock;
+/* SimCam_SetCameras named new cameras: while the SDK runs, the stand-in plugs them in. */
+void simcam_cameras_changed_locked(const char* models);
+/* The camera goes away now; 0, or -1 when there is no such camera plugged in. */
+int simcam_unplug_locked(int camera);
+
+/* The cameras to plug in when the SDK starts: SimCam_SetCameras' list, else JEX4_SIMCAM_CAMERAS,
+ * else "none". */
+const char* simcam_camera_models_locked(void);
+/* The result armed by SimCam_RefuseValue for writing value to property; 0 when none is. */
+uint32_t simcam_refusal_locked(uint32_t property, uint32_t value);
 
 /* ---- environment ---- */
 long simcam_env_long(const char* name, long fallback);

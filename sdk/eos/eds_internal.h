@@ -156,7 +156,6 @@ typedef struct eds_camera {
 } eds_camera;
 
 /* ---- shared state (edsdk.c) ---- */
-extern pthread_mutex_t g_eds_lock;
 
 /* Objects; the lock is held for every *_locked routine. */
 struct EdsObjectTag* eds_object_new_locked(eds_kind kind);

@@ -9,10 +9,8 @@
 #include <string.h>
 #include <time.h>
 
-pthread_mutex_t g_eds_lock = PTHREAD_MUTEX_INITIALIZER;
-
-#define LOCK() pthread_mutex_lock(&g_eds_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_eds_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 #define MAX_CAMERAS 16
 #define CARD_FOLDER "DCIM/100SIMCM"
 
@@ -25,17 +23,8 @@ static int g_camera_count;
 static int g_next_camera_id = 1;
 static EdsCameraAddedHandler g_added_handler;
 static void* g_added_context;
-static char g_camera_models[256];
 static unsigned g_release_delay_ms = 50;
 static unsigned g_auto_off_ms; /* 0: the cameras never switch themselves off */
-
-typedef struct {
-    EdsPropertyID id;
-    int32_t value;
-    uint32_t result;
-} eds_refusal;
-static eds_refusal g_refusals[32];
-static int g_refusal_count;
 
 /* ---- objects ---- */
 
@@ -378,8 +367,7 @@ EDSAPI EdsError EdsInitializeSDK(void)
         simcam_faults_from_env();
         g_release_delay_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_RELEASE_MS", 50);
         g_auto_off_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_AUTO_OFF_MS", 0);
-        const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-        add_cameras_locked(models ? models : "none");
+        add_cameras_locked(simcam_camera_models_locked());
     }
     UNLOCK();
     if (first)
@@ -698,12 +686,9 @@ static uint32_t refusal_locked(EdsPropertyID id, const void* data, uint32_t size
 {
     if (size < 4)
         return 0;
-    int32_t value;
+    uint32_t value;
     memcpy(&value, data, 4);
-    for (int i = 0; i < g_refusal_count; ++i)
-        if (g_refusals[i].id == id && g_refusals[i].value == value)
-            return g_refusals[i].result;
-    return 0;
+    return simcam_refusal_locked(id, value);
 }
 
 /* Ends a movie: the file appears on the card and is announced like a picture saved there. */
@@ -1755,57 +1740,40 @@ EDSAPI EdsError EdsGetEvent(void)
 
 /* ---- control interface ---- */
 
-SIMCAM_EXPORT void SimCam_Reset(void)
+void simcam_cameras_changed_locked(const char* models)
 {
-    simcam_faults_reset();
-    LOCK();
-    g_refusal_count = 0;
-    g_camera_models[0] = 0;
-    UNLOCK();
-}
-
-SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
-{
-    if (!models)
-        return -1;
-    LOCK();
-    snprintf(g_camera_models, sizeof g_camera_models, "%s", models);
-    if (g_init_count) {
-        /* Cameras up to the first change keep their state; the rest are unplugged, and the new
-         * ones plugged in and announced. */
-        char buf[256];
-        snprintf(buf, sizeof buf, "%s", strcmp(models, "none") == 0 ? "" : models);
-        const eds_model* wanted[MAX_CAMERAS];
-        int count = 0;
-        char* save = NULL;
-        for (char* key = strtok_r(buf, ",", &save); key && count < MAX_CAMERAS; key = strtok_r(NULL, ",", &save))
-            if ((wanted[count] = eds_model_find(key)) != NULL)
-                ++count;
-        int same = 0;
-        for (eds_camera* c; same < count && (c = plugged_camera_locked(same)) != NULL && c->model == wanted[same];)
-            ++same;
-        for (eds_camera* c; (c = plugged_camera_locked(same)) != NULL;)
-            eds_unplug_locked(c);
-        for (int i = same; i < count && g_camera_count < MAX_CAMERAS; ++i) {
-            eds_camera* added = eds_camera_new(g_next_camera_id++, wanted[i]);
-            if (added) {
-                g_cameras[g_camera_count++] = added;
-                watch_auto_off_locked(added);
-                post_event_locked(EVENT_ADDED, added, 0, 0, NULL, 0);
-            }
+    if (!g_init_count)
+        return;
+    /* Cameras up to the first change keep their state; the rest are unplugged, and the new
+     * ones plugged in and announced. */
+    char buf[256];
+    snprintf(buf, sizeof buf, "%s", strcmp(models, "none") == 0 ? "" : models);
+    const eds_model* wanted[MAX_CAMERAS];
+    int count = 0;
+    char* save = NULL;
+    for (char* key = strtok_r(buf, ",", &save); key && count < MAX_CAMERAS; key = strtok_r(NULL, ",", &save))
+        if ((wanted[count] = eds_model_find(key)) != NULL)
+            ++count;
+    int same = 0;
+    for (eds_camera* c; same < count && (c = plugged_camera_locked(same)) != NULL && c->model == wanted[same];)
+        ++same;
+    for (eds_camera* c; (c = plugged_camera_locked(same)) != NULL;)
+        eds_unplug_locked(c);
+    for (int i = same; i < count && g_camera_count < MAX_CAMERAS; ++i) {
+        eds_camera* added = eds_camera_new(g_next_camera_id++, wanted[i]);
+        if (added) {
+            g_cameras[g_camera_count++] = added;
+            watch_auto_off_locked(added);
+            post_event_locked(EVENT_ADDED, added, 0, 0, NULL, 0);
         }
     }
-    UNLOCK();
-    return 0;
 }
 
-SIMCAM_EXPORT int SimCam_Unplug(int camera)
+int simcam_unplug_locked(int camera)
 {
-    LOCK();
     eds_camera* c = plugged_camera_locked(camera);
     if (c)
         eds_unplug_locked(c);
-    UNLOCK();
     return c ? 0 : -1;
 }
 
@@ -1836,20 +1804,6 @@ SIMCAM_EXPORT int SimCam_SetAllowedValues(int camera, uint32_t property, const i
     }
     UNLOCK();
     return p ? 0 : -1;
-}
-
-SIMCAM_EXPORT void SimCam_RefuseValue(uint32_t property, int32_t value, uint32_t result)
-{
-    LOCK();
-    for (int i = 0; i < g_refusal_count; ++i) {
-        if (g_refusals[i].id == property && g_refusals[i].value == value) {
-            g_refusals[i] = g_refusals[--g_refusal_count];
-            break;
-        }
-    }
-    if (result && g_refusal_count < (int)(sizeof g_refusals / sizeof g_refusals[0]))
-        g_refusals[g_refusal_count++] = (eds_refusal){property, value, result};
-    UNLOCK();
 }
 
 SIMCAM_EXPORT int SimCam_RaiseEvent(int camera, uint32_t event, uint32_t data)
@@ -1900,9 +1854,4 @@ SIMCAM_EXPORT int SimCam_LiveObjects(void)
     int n = g_live_count;
     UNLOCK();
     return n;
-}
-
-SIMCAM_EXPORT int SimCam_PendingEvents(void)
-{
-    return simcam_pending();
 }

@@ -75,26 +75,16 @@ typedef struct {
     int changed_count;
 } pr_camera;
 
-static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
-#define LOCK() pthread_mutex_lock(&g_lock)
-#define UNLOCK() pthread_mutex_unlock(&g_lock)
+#define LOCK() pthread_mutex_lock(&simcam_lock)
+#define UNLOCK() pthread_mutex_unlock(&simcam_lock)
 
 static int g_started;
 static pr_camera* g_cameras[MAX_CAMERAS * 4];
 static int g_camera_count;
 static int g_next_id = 1;
 static prHandle g_next_handle = 1;
-static char g_camera_models[256];
 static unsigned g_release_delay_ms = 50;
 static unsigned g_viewfinder_ms = 100;
-
-typedef struct {
-    uint16_t code;
-    uint32_t value;
-    uint32_t result;
-} pr_refusal;
-static pr_refusal g_refusals[32];
-static int g_refusal_count;
 
 static prResponse unlock_with(prResponse r)
 {
@@ -374,8 +364,7 @@ PRAPI prResponse PR_StartSDK(void)
     g_release_delay_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_RELEASE_MS", 50);
     g_viewfinder_ms = (unsigned)simcam_env_long("JEX4_SIMCAM_VIEWFINDER_MS", 100);
     /* The environment lists every camera plugged in; this library takes the PowerShot ones it knows. */
-    const char* models = g_camera_models[0] ? g_camera_models : simcam_env("JEX4_SIMCAM_CAMERAS");
-    add_cameras_locked(models ? models : "none");
+    add_cameras_locked(simcam_camera_models_locked());
     UNLOCK();
     simcam_events_start();
     return PR_OK;
@@ -767,9 +756,9 @@ PRAPI prResponse PR_SetDevicePropValue(prHandle CameraHandle, prptpDevicePropCod
     }
     uint32_t v = 0;
     memcpy(&v, pDeviceProperty, DataSize);
-    for (int i = 0; i < g_refusal_count; ++i)
-        if (g_refusals[i].code == DevicePropCode && g_refusals[i].value == v)
-            return unlock_with(g_refusals[i].result);
+    const uint32_t refused = simcam_refusal_locked(DevicePropCode, v);
+    if (refused)
+        return unlock_with(refused);
     if (!value_allowed(p, v))
         return unlock_with(PR_RESPONSE_INVALID_DEVICE_PROP_VALUE);
     /* Aperture and shutter speed are the photographer's only in the modes that give them. */
@@ -1124,37 +1113,20 @@ PRAPI prResponse PR_RC_FocusUnlock(prHandle CameraHandle)
 
 /* ---- control interface ---- */
 
-SIMCAM_EXPORT void SimCam_Reset(void)
+void simcam_cameras_changed_locked(const char* models)
 {
-    simcam_faults_reset();
-    LOCK();
-    g_refusal_count = 0;
-    g_camera_models[0] = 0;
-    UNLOCK();
+    if (!g_started)
+        return;
+    for (int i = 0; i < g_camera_count; ++i)
+        unplug_locked(g_cameras[i]);
+    add_cameras_locked(models);
 }
 
-SIMCAM_EXPORT int SimCam_SetCameras(const char* models)
+int simcam_unplug_locked(int camera)
 {
-    if (!models)
-        return -1;
-    LOCK();
-    snprintf(g_camera_models, sizeof g_camera_models, "%s", models);
-    if (g_started) {
-        for (int i = 0; i < g_camera_count; ++i)
-            unplug_locked(g_cameras[i]);
-        add_cameras_locked(models);
-    }
-    UNLOCK();
-    return 0;
-}
-
-SIMCAM_EXPORT int SimCam_Unplug(int camera)
-{
-    LOCK();
     pr_camera* c = plugged_camera(camera);
     if (c)
         unplug_locked(c);
-    UNLOCK();
     return c ? 0 : -1;
 }
 
@@ -1187,20 +1159,6 @@ SIMCAM_EXPORT int SimCam_SetAllowedValues(int camera, uint32_t property, const i
     }
     UNLOCK();
     return p ? 0 : -1;
-}
-
-SIMCAM_EXPORT void SimCam_RefuseValue(uint32_t property, int32_t value, uint32_t result)
-{
-    LOCK();
-    for (int i = 0; i < g_refusal_count; ++i) {
-        if (g_refusals[i].code == property && g_refusals[i].value == (uint32_t)value) {
-            g_refusals[i] = g_refusals[--g_refusal_count];
-            break;
-        }
-    }
-    if (result && g_refusal_count < (int)(sizeof g_refusals / sizeof g_refusals[0]))
-        g_refusals[g_refusal_count++] = (pr_refusal){(uint16_t)property, (uint32_t)value, result};
-    UNLOCK();
 }
 
 SIMCAM_EXPORT int SimCam_RaiseEvent(int camera, uint32_t event, uint32_t data)
@@ -1241,9 +1199,4 @@ SIMCAM_EXPORT int SimCam_LiveObjects(void)
         n += g_cameras[i]->object_count + (g_cameras[i]->handle != 0);
     UNLOCK();
     return n;
-}
-
-SIMCAM_EXPORT int SimCam_PendingEvents(void)
-{
-    return simcam_pending();
 }

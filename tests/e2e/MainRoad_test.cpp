@@ -108,8 +108,6 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-
     static QByteArray readAll(const QString& file)
     {
         QFile f(file);

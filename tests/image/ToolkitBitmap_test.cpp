@@ -150,6 +150,63 @@ TEST(DIBToBitmap, EmptyImageLeavesTheBitmapAlone)
     EXPECT_EQ(bitmap.pixel(0, 0), qRgb(255, 0, 0));
 }
 
+// The copy the live views and video windows paint: 24-bit BGR memory, padded rows, either row
+// order. Padding bytes are set so that a copy reading them would show them; the image keeps
+// every byte it had.
+TEST(DibPicture, CopiesTwentyFourBitsTopRowFirstAndLeavesTheImage)
+{
+    struct Case {
+        int width, height; // height < 0: top-down memory
+    };
+    const Case cases[] = {{1, 1}, {1, 3}, {2, -2}, {5, 3}, {7, -4}, {8, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
+        TFastDIB dib;
+        dib.SetSize(c.width, c.height, 24);
+        const int h = dib.AbsHeight;
+        // Picture row y, column x: red from x, green from y, blue from both, never equal.
+        auto colour = [](int x, int y) { return qRgb(16 * x + 1, 40 * y + 2, 3 * x + 7 * y + 200); };
+        for (int y = 0; y < h; ++y) {
+            auto* row = static_cast<quint8*>(dib.Scanlines[memoryRow(dib, y)]);
+            std::memset(row, 0xEE, size_t(dib.BWidth));
+            for (int x = 0; x < c.width; ++x) {
+                row[3 * x] = quint8(qBlue(colour(x, y)));
+                row[3 * x + 1] = quint8(qGreen(colour(x, y)));
+                row[3 * x + 2] = quint8(qRed(colour(x, y)));
+            }
+        }
+        const QByteArray before(reinterpret_cast<const char*>(dib.Bits), qsizetype(dib.BWidth) * h);
+
+        const QImage picture = dibPicture(dib);
+        ASSERT_EQ(picture.format(), QImage::Format_RGB32);
+        ASSERT_EQ(picture.size(), QSize(c.width, h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < c.width; ++x)
+                ASSERT_EQ(picture.pixel(x, y), colour(x, y)) << "row " << y << ", column " << x;
+        ASSERT_NE(dib.Bits, nullptr);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(dib.Bits), before.size()), before);
+    }
+}
+
+// A grey JPEG decodes to 8 bits: the copy keeps the palette, so it paints grey.
+TEST(DibPicture, EightBitsKeepThePaletteAndEmptyImagesGiveNothing)
+{
+    TFastDIB grey;
+    grey.SetSize(3, 2, 8);
+    for (int i = 0; i < 256; ++i)
+        grey.Colors[i].b = grey.Colors[i].g = grey.Colors[i].r = quint8(i);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            static_cast<quint8*>(grey.Scanlines[memoryRow(grey, y)])[x] = quint8(100 * y + 10 * x);
+    const QImage shown = dibPicture(grey).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(3, 2));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(shown.pixel(x, y), qRgb(100 * y + 10 * x, 100 * y + 10 * x, 100 * y + 10 * x)) << "row " << y << ", column " << x;
+
+    EXPECT_TRUE(dibPicture(TFastDIB()).isNull());
+}
+
 // The image comes back at the bitmap's depth (4 bits as 8, 24 as 32) with the same colours.
 TEST(ToolkitBitmap, DibRoundTripKeepsColours)
 {

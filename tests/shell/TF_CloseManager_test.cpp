@@ -40,24 +40,13 @@ using testhelpers::whenShown;
 
 const QDateTime kOld = QDateTime(QDate(2001, 1, 1), QTime(12, 0), QTimeZone::utc());
 
-class CloseManager : public testhelpers::MainWindowTest {
+class CloseManager : public testhelpers::ShownMainWindowTest {
 protected:
-    void SetUp() override
+    void addWindows() override
     {
-        MainWindowTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        createMain();
-        F_Measurements = new TF_Measurements(main.get());
         F_Progress = new TF_Progress(main.get());
         F_CloseManager = new TF_CloseManager(main.get());
-        fake->answerMessage(mrNo); // the file association question of the first showing
-        main->show();
-        QCoreApplication::processEvents();
-        TF_ErrorLog::ClearLog();
     }
-
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
     // A picture file of the sample core, dated long ago so that a rewrite shows.
     QString writeImage(const QString& name)

@@ -59,23 +59,8 @@
 
 namespace {
 
-class Commands : public testhelpers::MainWindowTest {
+class Commands : public testhelpers::ShownMainWindowTest {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        createMain();
-        F_Measurements = new TF_Measurements(main.get());
-        fake->answerMessage(mrNo); // the file association question of the first showing
-        main->show();
-        QCoreApplication::processEvents();
-        TF_ErrorLog::ClearLog();
-    }
-
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-
     // A picture file of the sample core.
     QString writeImage(const QString& name, int width = 240)
     {

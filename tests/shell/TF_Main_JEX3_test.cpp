@@ -40,23 +40,15 @@ using testhelpers::jex3ImageRecord;
 using testhelpers::jex3PointRecord;
 using testhelpers::jex3ResolutionRecord;
 
-class OlderProjects : public testhelpers::MainWindowTest {
+class OlderProjects : public testhelpers::ShownMainWindowTest {
 protected:
     void SetUp() override
     {
-        MainWindowTest::SetUp();
+        ShownMainWindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        createMain();
-        F_Measurements = new TF_Measurements(main.get());
-        fake->answerMessage(mrNo); // the file association question of the first showing
-        main->show();
-        QCoreApplication::processEvents();
-        TF_ErrorLog::ClearLog();
         asked = fake->shown().size();
     }
-
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
     QString write(const QString& name, const QByteArray& bytes) const
     {

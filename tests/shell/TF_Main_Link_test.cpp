@@ -107,8 +107,6 @@ protected:
         ASSERT_TRUE(raxo.expect(RAXOLink::UpdateRequest()));
     }
 
-    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
-
     // A new project window of the main window whose paths have the given identifiers, each with
     // an index point at x = 10 and rings every 40 pixels; with an image of the sample core when
     // asked. The window is the active one.

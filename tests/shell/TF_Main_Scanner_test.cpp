@@ -34,19 +34,13 @@ namespace {
 using testhelpers::SaneTestDevice;
 using testhelpers::waitUntil;
 
-class Scanner : public testhelpers::MainWindowTest {
+class Scanner : public testhelpers::ShownMainWindowTest {
 protected:
     void SetUp() override
     {
-        MainWindowTest::SetUp();
+        ShownMainWindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        createMain();
-        F_Measurements = new TF_Measurements(main.get());
-        fake->answerMessage(mrNo); // the file association question of the first showing
-        main->show();
-        QCoreApplication::processEvents();
-        TF_ErrorLog::ClearLog();
         main->TWAIN->SelectDialog = [this](QWidget*, const QList<TTwainSource>& sources) {
             offered = sources.size();
             return choice;
