@@ -17,7 +17,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -105,45 +107,47 @@ private:
 
 namespace {
 
-// Adds rows [first, end) of a 24-bit image to the counts.
-void countRows(const TFastDIB& image, int first, int end, HistogramCounts& counts)
+// Four sets of 32-bit bins, one per pixel of a group of four: wood has long runs of the same values,
+// and one set would make every increment wait for the one before. All four stay in the
+// first-level cache.
+struct Bins {
+    std::array<quint32, 256> b{}, g{}, r{};
+    std::array<quint32, 766> sum{};
+};
+using BinSets = std::array<Bins, 4>;
+
+// Adds the bins to the counts and empties them.
+void flushBins(BinSets& sets, HistogramCounts& counts)
+{
+    for (Bins& s : sets) {
+        for (size_t v = 0; v < 256; ++v) {
+            counts.Blue[v] += s.b[v];
+            counts.Green[v] += s.g[v];
+            counts.Red[v] += s.r[v];
+        }
+        for (size_t v = 0; v < 766; ++v)
+            counts.Brightness[v / 3] += s.sum[v];
+        s = Bins();
+    }
+}
+
+// Adds rows [first, end) of a 24-bit image to the bins.
+void countRows(const TFastDIB& image, int first, int end, BinSets& sets)
 {
     const int width = image.Info.Header.Width;
-    // Four sets of 32-bit bins, one per pixel of a group of four: wood has long runs of the same
-    // values, and one set would make every increment wait for the one before. A band of rows
-    // cannot overflow them, and all four sets stay in the first-level cache.
-    constexpr qint64 kBandPixels = qint64(1) << 28;
-    struct Bins {
-        std::array<quint32, 256> b{}, g{}, r{};
-        std::array<quint32, 766> sum{};
+    auto add = [](Bins& s, const quint8* q) {
+        ++s.b[q[0]];
+        ++s.g[q[1]];
+        ++s.r[q[2]];
+        ++s.sum[size_t(q[0] + q[1] + q[2])];
     };
-    auto sets = std::make_unique<std::array<Bins, 4>>();
-    auto flush = [&] {
-        for (Bins& s : *sets) {
-            for (int v = 0; v < 256; ++v) {
-                counts.Blue[size_t(v)] += s.b[size_t(v)];
-                counts.Green[size_t(v)] += s.g[size_t(v)];
-                counts.Red[size_t(v)] += s.r[size_t(v)];
-            }
-            for (int v = 0; v < 766; ++v)
-                counts.Brightness[size_t(v / 3)] += s.sum[size_t(v)];
-            s = Bins();
-        }
-    };
-    qint64 inBand = 0;
+    Bins& s0 = sets[0];
+    Bins& s1 = sets[1];
+    Bins& s2 = sets[2];
+    Bins& s3 = sets[3];
     for (int y = first; y < end; ++y) {
         const quint8* p = static_cast<const quint8*>(image.Scanlines[y]);
         int x = 0;
-        auto add = [](Bins& s, const quint8* q) {
-            ++s.b[q[0]];
-            ++s.g[q[1]];
-            ++s.r[q[2]];
-            ++s.sum[size_t(q[0] + q[1] + q[2])];
-        };
-        Bins& s0 = (*sets)[0];
-        Bins& s1 = (*sets)[1];
-        Bins& s2 = (*sets)[2];
-        Bins& s3 = (*sets)[3];
         for (; x + 4 <= width; x += 4, p += 12) {
             add(s0, p);
             add(s1, p + 3);
@@ -152,41 +156,76 @@ void countRows(const TFastDIB& image, int first, int end, HistogramCounts& count
         }
         for (; x < width; ++x, p += 3)
             add(s0, p);
-        inBand += width;
-        if (inBand >= kBandPixels) {
-            flush();
-            inBand = 0;
-        }
     }
-    flush();
 }
 
+bool countable(const TFastDIB& image)
+{
+    return image.Bits && image.Scanlines && image.Info.Header.BitCount == 24 && image.Info.Header.Width > 0
+        && image.AbsHeight > 0;
+}
+
+// Rows a thread takes at a time: small enough that a thread the system holds back costs the
+// others little waiting at the end, large enough that taking one costs nothing.
+constexpr qint64 kBandPixels = qint64(1) << 18;
 // Pixels one thread counts at least before another one is worth starting.
 constexpr qint64 kPixelsPerThread = qint64(1) << 20;
+
+struct Band {
+    const TFastDIB* image;
+    int first, end;
+    qint64 pixels;
+};
 
 } // namespace
 
 void CountHistogram(const TFastDIB& image, HistogramCounts& counts)
 {
-    if (!image.Bits || !image.Scanlines || image.Info.Header.BitCount != 24)
-        return;
-    // A tray holds hundreds of millions of pixels: bands of rows are counted side by side.
-    const int rows = image.AbsHeight;
-    const qint64 pixels = qint64(image.Info.Header.Width) * rows;
-    const int threads = int(std::clamp<qint64>(pixels / kPixelsPerThread, 1,
-                                               std::clamp(int(std::thread::hardware_concurrency()), 1, rows)));
-    if (threads == 1) {
-        countRows(image, 0, rows, counts);
-        return;
+    CountHistograms({&image}, counts);
+}
+
+void CountHistograms(const std::vector<const TFastDIB*>& images, HistogramCounts& counts)
+{
+    // Trays hold hundreds of millions of pixels: the bands of rows of all images go to the
+    // processor's threads, each taking the next band as soon as it is done with one.
+    std::vector<Band> bands;
+    qint64 pixels = 0;
+    for (const TFastDIB* image : images) {
+        if (!image || !countable(*image))
+            continue;
+        const int width = image->Info.Header.Width, rows = image->AbsHeight;
+        const int step = int(std::clamp<qint64>(kBandPixels / width, 1, rows));
+        for (int y = 0; y < rows; y += step) {
+            const int end = std::min(rows, y + step);
+            bands.push_back({image, y, end, qint64(width) * (end - y)});
+        }
+        pixels += qint64(width) * rows;
     }
+    if (bands.empty())
+        return;
+    const qint64 cores = std::max(1u, std::thread::hardware_concurrency());
+    const int threads = int(std::clamp<qint64>(pixels / kPixelsPerThread, 1, std::min<qint64>(cores, qint64(bands.size()))));
+    std::atomic<size_t> next{0};
     std::vector<HistogramCounts> parts(static_cast<size_t>(threads));
+    auto work = [&](HistogramCounts& part) {
+        auto sets = std::make_unique<BinSets>();
+        qint64 inBins = 0; // pixels in the bins, kept below their 32-bit limit
+        for (size_t i = next++; i < bands.size(); i = next++) {
+            const Band& band = bands[i];
+            if (inBins + band.pixels > qint64(std::numeric_limits<quint32>::max())) {
+                flushBins(*sets, part);
+                inBins = 0;
+            }
+            countRows(*band.image, band.first, band.end, *sets);
+            inBins += band.pixels;
+        }
+        flushBins(*sets, part);
+    };
     {
         std::vector<std::jthread> workers;
         for (int i = 1; i < threads; ++i)
-            workers.emplace_back([&, i] {
-                countRows(image, int(qint64(rows) * i / threads), int(qint64(rows) * (i + 1) / threads), parts[size_t(i)]);
-            });
-        countRows(image, 0, rows / threads, parts[0]);
+            workers.emplace_back([&, i] { work(parts[size_t(i)]); });
+        work(parts[0]);
     }
     for (const HistogramCounts& part : parts)
         for (size_t v = 0; v < 256; ++v) {
@@ -324,9 +363,11 @@ void TF_Histogram::count(TF_SMDI* f)
         return; // the same pixels as counted last
     m_countedFingerprint = fingerprint;
     m_counts = HistogramCounts();
+    std::vector<const TFastDIB*> images;
     for (const auto& so : f->StitchList)
         if (so && so->FD)
-            CountHistogram(*so->FD, m_counts);
+            images.push_back(so->FD.get());
+    CountHistograms(images, m_counts);
     m_hasData = true;
 }
 

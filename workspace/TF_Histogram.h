@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <vector>
 
 class QCheckBox;
 class QToolButton;
@@ -27,6 +28,8 @@ struct HistogramCounts {
 // Adds every pixel of a 24-bit image to the counts; an image of another depth or without pixels
 // in memory adds nothing.
 void CountHistogram(const TFastDIB& image, HistogramCounts& counts);
+// The same for several images at once, counted side by side on the processor's threads.
+void CountHistograms(const std::vector<const TFastDIB*>& images, HistogramCounts& counts);
 
 // A fingerprint of an image's buffer, size and a spread of up to 4096 of its pixels: a zoom, a
 // scroll or a resize keeps it, every whole-image operation changes it.

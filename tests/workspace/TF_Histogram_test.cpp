@@ -100,6 +100,21 @@ TEST(CountHistogram, ImagesWithoutPixelsOrOfAnotherDepthAddNothing)
     expectSameCounts(counts, HistogramCounts());
 }
 
+TEST(CountHistogram, SeveralImagesAtOnceCountEachPixelOnce)
+{
+    // Large enough for bands on several threads, with last bands shorter than the others; one
+    // image twice, and images that add nothing between them.
+    const QImage large = patterned(1501, 1403, 4), wide = patterned(2903, 401, 6), small = patterned(3, 2, 7);
+    TFastDIB a, b, c, empty, gray;
+    toDIB24(large, a);
+    toDIB24(wide, b);
+    toDIB24(small, c);
+    gray.SetSize(600, 600, 8);
+    HistogramCounts counts;
+    CountHistograms({&a, &empty, &b, &gray, &c, &a}, counts);
+    expectSameCounts(counts, referenceCounts({large, wide, small, large}));
+}
+
 class Histogram : public testhelpers::ImageWindowTest {
 protected:
     void SetUp() override
