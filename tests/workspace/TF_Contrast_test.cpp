@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -41,6 +42,15 @@ std::unique_ptr<TFastDIB> copyOf(const TFastDIB& d)
     auto c = std::make_unique<TFastDIB>();
     c->MakeCopy(d, true);
     return c;
+}
+
+// The preview box as it paints itself now.
+QImage drawn(const AdjustPreview& box)
+{
+    QImage image(box.size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    box.render(painter);
+    return image;
 }
 
 // The four effects in turn, as the settings say.
@@ -174,6 +184,40 @@ TEST_F(Contrast, PreviewFollowsTheSlidersAtItsReduction)
     d.reject();
 }
 
+TEST_F(Contrast, EditsFollowTheirSliders)
+{
+    TF_Contrast d;
+    const struct {
+        QScrollBar* bar;
+        TFloatEdit* edit;
+        int value;
+    } rows[] = {
+        {d.SB_Contrast, d.FE_Contrast, -30},
+        {d.SB_Lightness, d.FE_Lightness, 70},
+        {d.SB_Saturation, d.FE_Saturation, 12},
+    };
+    for (const auto& r : rows) {
+        r.bar->setValue(r.value);
+        EXPECT_EQ(r.edit->text(), QString::number(r.value));
+    }
+}
+
+TEST_F(Contrast, ResetShowsThePictureAsItIsInItsCorner)
+{
+    TF_Contrast d;
+    d.MDI = w;
+    d.show();
+    setSliders(&d, some);
+    TFastDIB reduced;
+    ReducedCopy(*before[0], reduced, 5);
+    ASSERT_TRUE(testhelpers::runUntil([&] { return sameBytes(*d.ContrastPreviewDIB, *adjusted(reduced, some)); }));
+    d.PB_Contrast->onPan(QPoint(30, 20));
+    d.B_reset->click();
+    EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, reduced));
+    EXPECT_EQ(QPoint(d.BW_X, d.BW_Y), QPoint(1, 1));
+    d.reject();
+}
+
 TEST_F(Contrast, ZoomStopsAtOneAndSixtyOne)
 {
     TF_Contrast d;
@@ -233,6 +277,11 @@ TEST_F(Contrast, AnotherImageIsPreviewedAfreshAtTheFirstReduction)
     TFastDIB reduced;
     ReducedCopy(*before[2], reduced, 5);
     EXPECT_TRUE(sameBytes(*d.ContrastPreviewDIB, reduced));
+    // The box draws it in its corner again.
+    AdjustPreview corner;
+    corner.resize(d.PB_Contrast->size());
+    corner.setPicture(d.ContrastPreviewDIB.get(), QPoint(1, 1));
+    EXPECT_TRUE(testhelpers::runUntil([&] { return drawn(*d.PB_Contrast) == drawn(corner); }));
     d.reject();
 }
 

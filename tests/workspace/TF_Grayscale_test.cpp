@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -124,6 +125,82 @@ TEST_F(Grayscale, ControlsTickTheirGroupAndPresetsWriteTheWeights)
     for (QCheckBox* c : {d.CB_BlackWhite, d.CB_GrayScale, d.CB_Bitplane, d.CB_BrightnessSlicing})
         EXPECT_FALSE(c->isChecked());
     EXPECT_TRUE(sameBytes(*d.GrayPreviewDIB, reduced));
+    d.reject();
+}
+
+// Each control inside a group ticks it, and the preview shows the chain as then set.
+TEST_F(Grayscale, EveryControlInAGroupTicksItAndThePreviewFollows)
+{
+    TF_Grayscale d;
+    d.MDI = w;
+    d.show();
+    TFastDIB reduced;
+    ReducedCopy(*before[0], reduced, 3);
+    const struct {
+        const char* name;
+        QCheckBox* TF_Grayscale::*group;
+        std::function<void(TF_Grayscale&)> use;
+    } rows[] = {
+        {"lower threshold", &TF_Grayscale::CB_BrightnessSlicing, [](TF_Grayscale& g) { g.SE_Lower->setValue(100); }},
+        {"slice width", &TF_Grayscale::CB_BrightnessSlicing, [](TF_Grayscale& g) { g.SE_Higher->setValue(40); }},
+        {"slice invert", &TF_Grayscale::CB_BrightnessSlicing, [](TF_Grayscale& g) { g.CB_InvertSlice->click(); }},
+        {"slice keeps values", &TF_Grayscale::CB_BrightnessSlicing,
+         [](TF_Grayscale& g) { g.CB_KeepGrayScalesSlice->click(); }},
+        {"include slice", &TF_Grayscale::CB_BrightnessSlicing, [](TF_Grayscale& g) { g.CB_IncludeSlice->click(); }},
+        {"bit 0", &TF_Grayscale::CB_Bitplane, [](TF_Grayscale& g) { g.CB_Bits[0]->click(); }},
+        {"bits keep values", &TF_Grayscale::CB_Bitplane, [](TF_Grayscale& g) { g.CB_KeepGrayscales->click(); }},
+        {"bits invert", &TF_Grayscale::CB_Bitplane, [](TF_Grayscale& g) { g.CB_Invert->click(); }},
+        {"threshold", &TF_Grayscale::CB_BlackWhite, [](TF_Grayscale& g) {
+             g.CB_BlackWhite->click();
+             g.TB_Threshold->setValue(60);
+         }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        d.B_Reset->click();
+        ASSERT_FALSE((d.*r.group)->isChecked());
+        r.use(d);
+        EXPECT_TRUE((d.*r.group)->isChecked());
+        EXPECT_TRUE(sameBytes(*d.GrayPreviewDIB, *filtered(reduced, d.Settings())));
+    }
+    d.reject();
+}
+
+TEST_F(Grayscale, AnotherImageIsPreviewed)
+{
+    TF_Grayscale d;
+    d.MDI = w;
+    d.show();
+    d.CB_GrayScale->click();
+    d.CB_PreviewImage->setCurrentIndex(1);
+    emit d.CB_PreviewImage->activated(1);
+    TFastDIB reduced;
+    ReducedCopy(*before[1], reduced, 3);
+    EXPECT_TRUE(sameBytes(*d.GrayPreviewDIB, *filtered(reduced, d.Settings())));
+    d.reject();
+}
+
+TEST_F(Grayscale, ShowingAndResetPutThePreviewBackInItsCorner)
+{
+    TF_Grayscale d;
+    d.MDI = w;
+    d.show();
+    const struct {
+        const char* name;
+        std::function<void()> act;
+    } rows[] = {
+        {"shown again", [&d] {
+             d.hide();
+             d.show();
+         }},
+        {"Reset", [&d] { d.B_Reset->click(); }},
+    };
+    for (const auto& r : rows) {
+        d.PB_Preview->onPan(QPoint(30, 20));
+        ASSERT_EQ(QPoint(d.BW_X, d.BW_Y), QPoint(31, 21));
+        r.act();
+        EXPECT_EQ(QPoint(d.BW_X, d.BW_Y), QPoint(1, 1)) << r.name;
+    }
     d.reject();
 }
 

@@ -187,6 +187,54 @@ TEST_F(ImageCommands, ResampleDialogWithTheBoxClearedChangesEachFieldAlone)
     }
 }
 
+// The side kept by the aspect box is rounded to the nearest pixel, from either field.
+TEST_F(ImageCommands, ResampleDialogRoundsTheKeptSide)
+{
+    addImage(testhelpers::patterned(1001, 800)); // 1.25125:1
+    TF_Resample d;
+    d.f = w;
+    const struct {
+        const char* name;
+        QSpinBox* TF_Resample::*edit;
+        int value;
+        QSpinBox* TF_Resample::*kept;
+        int expected;
+    } rows[] = {
+        {"width 500 gives a height of 399.6", &TF_Resample::SE_PixelWidth, 500, &TF_Resample::SE_PixelHeight, 400},
+        {"width 300 gives a height of 239.76", &TF_Resample::SE_PixelWidth, 300, &TF_Resample::SE_PixelHeight, 240},
+        {"height 333 gives a width of 416.67", &TF_Resample::SE_PixelHeight, 333, &TF_Resample::SE_PixelWidth, 417},
+    };
+    for (const auto& r : rows) {
+        d.show();
+        (d.*r.edit)->setValue(r.value);
+        EXPECT_EQ((d.*r.kept)->value(), r.expected) << r.name;
+        d.hide();
+    }
+}
+
+TEST_F(ImageCommands, AmountDialogGoesFromOneToTenAndEnterCancels)
+{
+    TF_SelectAmount d;
+    d.TB_Amount->setValue(0);
+    EXPECT_EQ(d.TB_Amount->value(), 1) << "every amount runs the filter at least once";
+    d.TB_Amount->setValue(11);
+    EXPECT_EQ(d.TB_Amount->value(), 10);
+
+    addImage(testhelpers::patterned(20, 10));
+    const auto before = firstCopy();
+    bool closed = false;
+    whenShown<TF_SelectAmount>([&closed](TF_SelectAmount* s) {
+        QTest::keyClick(s, Qt::Key_Return);
+        closed = !s->isVisible();
+        if (!closed)
+            s->reject();
+    });
+    w->SharpenCommand();
+    EXPECT_TRUE(closed) << "Enter answers the dialog";
+    EXPECT_TRUE(sameImage(*w->StitchList.front()->FD, *before)) << "and it is Cancel's";
+    EXPECT_FALSE(w->StitchList.front()->ImageChanged);
+}
+
 TEST_F(ImageCommands, RotateDialogAngleEditSelectsFree)
 {
     TF_Rotate d;
@@ -196,6 +244,11 @@ TEST_F(ImageCommands, RotateDialogAngleEditSelectsFree)
     EXPECT_TRUE(d.CB_Clockwise->isChecked());
     QTest::mouseClick(d.FE_Angle, Qt::LeftButton);
     EXPECT_TRUE(d.RB_Free->isChecked());
+    // The whole angle is selected, so that what is typed replaces it.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d.FE_Angle->selectedText(), d.FE_Angle->text());
+    QTest::keyClicks(d.FE_Angle, QStringLiteral("45"));
+    EXPECT_EQ(d.FE_Angle->Value(), 45);
 }
 
 // ---- the commands ----
@@ -310,6 +363,33 @@ TEST_F(ImageCommands, AddBorderTakesTheDialogsWidthsAndColour)
     EXPECT_EQ(fdPixel(*so.FD, 10, 10), fdPixel(*before, 0, 0));
     EXPECT_EQ(fdPixel(*so.FD, 109, 59), fdPixel(*before, 99, 49));
     EXPECT_TRUE(so.ImageChanged);
+}
+
+TEST_F(ImageCommands, AddBorderPutsEachWidthOnItsSide)
+{
+    addImage(testhelpers::patterned(100, 50));
+    const auto before = firstCopy();
+    whenShown<TF_AddBorder>([](TF_AddBorder* d) {
+        if (d->CB_Symmetric->isChecked())
+            d->CB_Symmetric->click();
+        d->SE_Left->setValue(1);
+        d->SE_Top->setValue(2);
+        d->SE_Right->setValue(3);
+        d->SE_Bottom->setValue(4);
+        d->CPB->setColor(0x00302010);
+        d->B_Ok->click();
+    });
+    w->AddBorderCommand();
+    const TFastDIB& fd = *w->StitchList.front()->FD;
+    ASSERT_EQ(fd.Info.Header.Width, 104);
+    ASSERT_EQ(fd.AbsHeight, 56);
+    const QRgb border = qRgb(0x10, 0x20, 0x30);
+    EXPECT_EQ(fdPixel(fd, 1, 2), fdPixel(*before, 0, 0)) << "left 1, top 2";
+    EXPECT_EQ(fdPixel(fd, 100, 51), fdPixel(*before, 99, 49));
+    EXPECT_EQ(fdPixel(fd, 0, 2), border);
+    EXPECT_EQ(fdPixel(fd, 1, 1), border);
+    EXPECT_EQ(fdPixel(fd, 101, 51), border) << "right 3";
+    EXPECT_EQ(fdPixel(fd, 100, 52), border) << "bottom 4";
 }
 
 TEST_F(ImageCommands, ResampleTakesTheDialogsSizeAndAsksBeforeChangingTheAspect)
