@@ -121,6 +121,7 @@ TEST_F(Calibration, TwoPointsAndALengthGiveTheResolution)
     EXPECT_EQ(page(), F_AdjustDPI->TS_DPI2);
     w->PBMouseMove(Qt::NoButton, {}, 354, 50);
     EXPECT_EQ(F_AdjustDPI->E_X2->text(), QStringLiteral("354"));
+    EXPECT_EQ(F_AdjustDPI->E_Y2->text(), QStringLiteral("50"));
     EXPECT_EQ(F_AdjustDPI->E_Distance->text(), QStringLiteral("254.00"));
     pick({354, 50});
     EXPECT_EQ(w->ScreenMode(), mmDPIDone);
@@ -216,6 +217,8 @@ TEST_F(Calibration, BackPicksThePointsAgainAndKeepsTheLength)
     w->PBMouseMove(Qt::NoButton, {}, 300, 50);
     pick({300, 50});
     EXPECT_EQ(F_AdjustDPI->FE_Distance->text(), QStringLiteral("1"));
+    // Back on the last page, the kept length gives the new points' resolution at once: 300 px over 1 cm.
+    EXPECT_EQ(F_AdjustDPI->L_IRes->text(), QStringLiteral("Image resolution 762 DPI"));
     F_AdjustDPI->CB_units->setCurrentIndex(4);
     EXPECT_EQ(F_AdjustDPI->L_IRes->text(), QStringLiteral("Image resolution 300 DPI"));
 }

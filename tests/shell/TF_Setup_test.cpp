@@ -11,9 +11,11 @@
 #include "project/TBrushSet.h"
 #include "project/TJEXProject.h"
 #include "project/TF_ErrorLog.h"
+#include "shell/FileListModel.h"
 #include "shell/HelpViewer.h"
 #include "shell/RAXOLink.h"
 #include "shell/TColorPickerButton.h"
+#include "shell/TF_FileManager.h"
 #include "shell/TF_Main.h"
 #include "shell/TF_Progress2.h"
 #include "shell/TFloatEdit.h"
@@ -338,11 +340,15 @@ TEST_F(SetupDialog, ValuesOutsideAControlsRangeAreClamped)
     SettingAutoScrollSpeed = 1; // 2 to 20
     SettingDigits = 9;        // 0 to 4
     SettingTextAngle = -5;    // 0 to 90
+    SettingAreaBrush = 8;     // 0 to 7
+    SettingSCursor = 6;       // 0 to 5
     TF_Setup* d = show();
     EXPECT_EQ(d->SE_ISize->value(), 20);
     EXPECT_EQ(d->SE_AutoScrollSpeed->value(), 2);
     EXPECT_EQ(d->SE_RoundDigits->value(), 4);
     EXPECT_EQ(d->SE_Angle->value(), 0);
+    EXPECT_EQ(d->CB_AreaBrush->currentIndex(), -1) << "no such brush: none is shown";
+    EXPECT_EQ(d->CB_SCursor->currentIndex(), -1);
 
     d->SE_FontSize->setValue(5000);
     d->SE_ZoomArea->setValue(3);
@@ -352,6 +358,8 @@ TEST_F(SetupDialog, ValuesOutsideAControlsRangeAreClamped)
     EXPECT_EQ(SettingFSize, 1000);
     EXPECT_EQ(SettingZoomWidth, 10);
     EXPECT_EQ(main->Link->Port(), 65535);
+    EXPECT_EQ(SettingAreaBrush, 0) << "none shown is applied as the first";
+    EXPECT_EQ(SettingSCursor, 0);
     closeDialog();
 }
 
@@ -676,6 +684,28 @@ TEST_F(SetupBrushSets, DeleteAsksAndForgetsTheCurrentSet)
     closeDialog();
 }
 
+TEST_F(SetupBrushSets, DeletingOneOfSeveralChoosesTheLastLeft)
+{
+    addSet(QStringLiteral("A"));
+    addSet(QStringLiteral("B"));
+    addSet(QStringLiteral("C"));
+    TF_Setup* d = show(2);
+    ASSERT_EQ(d->CB_BrushSet->currentIndex(), -1) << "no set is current";
+    auto enabled = [d] {
+        return QList<bool>({d->BB_RenameBrushSet->isEnabled(), d->BB_UseCurrentSettings->isEnabled(),
+                            d->BB_RemoveBrushSet->isEnabled()});
+    };
+    EXPECT_EQ(enabled(), QList<bool>({false, false, false})) << "Edit, Store and Delete need a chosen set";
+
+    d->CB_BrushSet->setCurrentIndex(0);
+    fake->answerMessage(mrYes);
+    d->BB_RemoveBrushSet->click();
+    EXPECT_EQ(names(), QStringList({QStringLiteral("B"), QStringLiteral("C")}));
+    EXPECT_EQ(d->CB_BrushSet->currentText(), QStringLiteral("C"));
+    EXPECT_EQ(enabled(), QList<bool>({true, true, true}));
+    closeDialog();
+}
+
 TEST_F(SetupBrushSets, StoreWritesTheControlsIntoTheChosenSet)
 {
     addSet(QStringLiteral("A"));
@@ -694,6 +724,57 @@ TEST_F(SetupBrushSets, StoreWritesTheControlsIntoTheChosenSet)
     EXPECT_EQ(b.ISColor, 0x00010203);
     EXPECT_TRUE(b.LVisible);
     EXPECT_EQ(BrushSetList[0]->RALLength, 0) << "the other set is untouched";
+    closeDialog();
+}
+
+// Every control a set holds goes into it, each with a value of its own.
+TEST_F(SetupBrushSets, StoreTakesEveryControlOfTheSet)
+{
+    addSet(QStringLiteral("A"));
+    TF_Setup* d = show(2);
+    d->CB_BrushSet->setCurrentIndex(0);
+    const struct {
+        const char* name;
+        std::function<void(TF_Setup*)> set;
+        std::function<int(const TBrushSet&)> stored;
+        int value;
+    } rows[] = {
+        {"CAD colour", [](TF_Setup* s) { s->CPB_CADColor->setColor(0x00000101); },
+         [](const TBrushSet& b) { return b.CadColor; }, 0x00000101},
+        {"measure colour", [](TF_Setup* s) { s->CPB_MColor->setColor(0x00000202); },
+         [](const TBrushSet& b) { return b.MColor; }, 0x00000202},
+        {"index colour", [](TF_Setup* s) { s->CPB_IColor->setColor(0x00000303); },
+         [](const TBrushSet& b) { return b.IColor; }, 0x00000303},
+        {"index line colour", [](TF_Setup* s) { s->CPB_ILColor->setColor(0x00000404); },
+         [](const TBrushSet& b) { return b.ILColor; }, 0x00000404},
+        {"measure line colour", [](TF_Setup* s) { s->CPB_MLColor->setColor(0x00000505); },
+         [](const TBrushSet& b) { return b.MLColor; }, 0x00000505},
+        {"RAL colour", [](TF_Setup* s) { s->CPB_RAL->setColor(0x00000606); },
+         [](const TBrushSet& b) { return b.RALColor; }, 0x00000606},
+        {"index size", [](TF_Setup* s) { s->SE_ISize->setValue(17); }, [](const TBrushSet& b) { return b.ISize; }, 17},
+        {"measure size", [](TF_Setup* s) { s->SE_MSize->setValue(2); }, [](const TBrushSet& b) { return b.MSize; }, 2},
+        {"RAL length", [](TF_Setup* s) { s->SE_RALLength->setValue(321); },
+         [](const TBrushSet& b) { return b.RALLength; }, 321},
+        {"index line width", [](TF_Setup* s) { s->SE_ILWidth->setValue(5); },
+         [](const TBrushSet& b) { return b.ILWidth; }, 5},
+        {"measure line width", [](TF_Setup* s) { s->SE_Mwidth->setValue(4); },
+         [](const TBrushSet& b) { return b.MWidth; }, 4},
+        {"RAL width", [](TF_Setup* s) { s->SE_RALWidth->setValue(3); },
+         [](const TBrushSet& b) { return b.RALWidth; }, 3},
+        {"RAL scaled", [](TF_Setup* s) { s->CB_ScaleRAL->setChecked(true); },
+         [](const TBrushSet& b) { return int(b.ScaleRAL); }, 1},
+        {"measure cursor", [](TF_Setup* s) { s->CB_MCursor->setCurrentIndex(5); },
+         [](const TBrushSet& b) { return b.MCursor; }, 5},
+        {"index cursor", [](TF_Setup* s) { s->CB_ICursor->setCurrentIndex(3); },
+         [](const TBrushSet& b) { return b.ICursor; }, 3},
+        {"select cursor", [](TF_Setup* s) { s->CB_SCursor->setCurrentIndex(4); },
+         [](const TBrushSet& b) { return b.SCursor; }, 4},
+    };
+    for (const auto& r : rows)
+        r.set(d);
+    d->BB_UseCurrentSettings->click();
+    for (const auto& r : rows)
+        EXPECT_EQ(r.stored(*BrushSetList[0]), r.value) << r.name;
     closeDialog();
 }
 
@@ -720,6 +801,32 @@ TEST_F(SetupBrushSets, ChoosingAPresetInTheMainWindowCopiesItIntoTheSettings)
 }
 
 // ---- tool paths and the Hugin page ----
+
+TEST_F(SetupDialog, ApplyListsTheFileManagersFolderWithTheNewExtensions)
+{
+    for (const char* name : {"a.jpg", "b.png", "c.tif"}) {
+        QFile f(path(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    SettingFileManagerDisplayEverything = false;
+    SettingFileManagerDisplayExtensions = {QStringLiteral("jpg")};
+    F_FileManager = new TF_FileManager(main.get());
+    auto listed = [] {
+        QStringList names;
+        for (int r = 0; r < F_FileManager->Files->rowCount(); ++r)
+            names << F_FileManager->Files->index(r, 0).data().toString();
+        return names;
+    };
+    F_FileManager->BrowseTo(dir.path());
+    ASSERT_TRUE(waitFor([&] { return listed() == QStringList{QStringLiteral("a.jpg")}; }));
+    TF_Setup* d = show();
+    d->E_FileManagerAllowExtensions->setText(QStringLiteral("png,tif"));
+    d->B_Apply->click();
+    EXPECT_TRUE(waitFor([&] { return listed() == QStringList({QStringLiteral("b.png"), QStringLiteral("c.tif")}); }))
+        << listed().join(QLatin1Char(',')).toStdString();
+    closeDialog();
+    SettingFileManagerDisplayExtensions.clear();
+}
 
 TEST_F(SetupDialog, ToolPathButtonsTakeAnExistingFile)
 {
