@@ -345,6 +345,9 @@ TEST(CameraSettingsDialog, EachListShowsAndWritesItsOwnParameter)
     d.inParams.Contrast = RemoteFormatLevelLow;
     d.inParams.Sharpness = RemoteFormatLevelDefault;
     d.inParams.ColorGain = RemoteFormatLevelHigh;
+    d.inParams.Tv = RemoteFormatTV1_60;
+    d.inParams.ISO = RemoteFormatISO400;
+    d.inParams.StrobeSetting = RemoteFormatFlashRedEye;
     d.FillParameterLists();
     const struct {
         const char* name;
@@ -364,6 +367,11 @@ TEST(CameraSettingsDialog, EachListShowsAndWritesItsOwnParameter)
          RemoteFormatLevelLow},
         {"colour gain", &TF_EOSCameraSettings::CB_ColorGain, [](const P& p) { return int(p.ColorGain); }, "High",
          "Default", RemoteFormatLevelDefault},
+        {"exposure time", &TF_EOSCameraSettings::CB_ExposureTime, [](const P& p) { return int(p.Tv); }, "1/60", "1/125",
+         RemoteFormatTV1_125},
+        {"ISO", &TF_EOSCameraSettings::CB_ISO, [](const P& p) { return int(p.ISO); }, "400", "800", RemoteFormatISO800},
+        {"flash", &TF_EOSCameraSettings::CB_Flash, [](const P& p) { return int(p.StrobeSetting); }, "red eye", "On",
+         RemoteFormatFlashOn},
     };
     for (const auto& r : rows) {
         EXPECT_EQ((d.*r.list)->currentText(), QString::fromLatin1(r.shown)) << r.name;
@@ -372,6 +380,27 @@ TEST(CameraSettingsDialog, EachListShowsAndWritesItsOwnParameter)
     d.B_SetClick();
     for (const auto& r : rows)
         EXPECT_EQ(r.field(d.inParams), r.written) << r.name;
+}
+
+// Without a camera nothing is read; parameters that cannot be read are said, and no list offers a value to write.
+TEST_F(CameraWizard, SettingsDialogWithoutItsCameraOffersNothing)
+{
+    TF_EOSCameraSettings none;
+    none.show();
+    EXPECT_EQ(none.CB_ISO->count(), 0);
+    none.hide();
+
+    ASSERT_NE(series->CamRemote, nullptr);
+    fake->answerMessage(mrOk);
+    TF_EOSCameraSettings d;
+    d.CamRemote = series->CamRemote; // no camera chosen: its parameters cannot be read
+    d.show();
+    ASSERT_EQ(fake->shown().size(), 1);
+    EXPECT_EQ(fake->shown().first().text, QStringLiteral("Camera not in remote mode"));
+    for (QComboBox* list : {d.CB_ImageSize, d.CB_Quality, d.CB_Contrast, d.CB_Sharpness, d.CB_ColorGain,
+                            d.CB_ExposureTime, d.CB_ISO, d.CB_Flash})
+        EXPECT_EQ(list->count(), 0);
+    d.hide();
 }
 
 TEST_F(CameraWizard, ChangeShowsTheWizardAsLeftAndTakesItsChoice)
