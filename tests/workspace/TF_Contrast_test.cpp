@@ -8,6 +8,7 @@
 #include "project/TStitchObject.h"
 #include "shell/TFloatEdit.h"
 #include "workspace/AdjustPreview.h"
+#include "workspace/TF_Histogram.h"
 
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
@@ -124,6 +125,23 @@ TEST_F(Contrast, OkAdjustsTheChosenImageOnly)
         EXPECT_TRUE(sameBytes(*so.FT, *want)) << "the tracker's copy of image " << i;
         EXPECT_EQ(so.ImageChanged, i == 1) << "image " << i;
     }
+}
+
+// The histogram open alongside counts the pictures as OK left them.
+TEST_F(Contrast, OkRecountsTheOpenHistogram)
+{
+    F_Histogram = new TF_Histogram;
+    F_Histogram->show();
+    F_Histogram->UpdateHistogram(w);
+    whenShown<TF_Contrast>([this](TF_Contrast* d) {
+        setSliders(d, some);
+        d->B_Ok->click();
+    });
+    w->AdjustImagesCommand();
+    HistogramCounts expected;
+    CountHistograms({w->StitchList[0]->FD.get(), w->StitchList[1]->FD.get(), w->StitchList[2]->FD.get()}, expected);
+    EXPECT_EQ(F_Histogram->counts().Brightness, expected.Brightness);
+    delete F_Histogram.data();
 }
 
 TEST_F(Contrast, OkWithApplyAllAdjustsEveryImage)

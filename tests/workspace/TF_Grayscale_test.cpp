@@ -7,6 +7,7 @@
 #include "project/TStitchObject.h"
 #include "shell/TThinTrackBar.h"
 #include "workspace/AdjustPreview.h"
+#include "workspace/TF_Histogram.h"
 
 #include "support/ImageWindowTest.h"
 #include "support/ModalDialogs.h"
@@ -252,6 +253,19 @@ TEST_F(Grayscale, OkFiltersTheChosenImageOrAll)
         // The group stays ticked for the next showing; untick it for the next case.
         F_Grayscale->CB_BlackWhite->setChecked(false);
     }
+}
+
+// The histogram opened alongside goes with the dialog.
+TEST_F(Grayscale, ClosingClosesTheHistogram)
+{
+    F_Histogram = new TF_Histogram;
+    F_Histogram->show();
+    TF_Grayscale d;
+    d.MDI = w;
+    d.show();
+    d.reject();
+    EXPECT_FALSE(F_Histogram->isVisible());
+    delete F_Histogram.data();
 }
 
 TEST_F(Grayscale, CancelChangesNothing)

@@ -187,24 +187,28 @@ TEST_F(ImageCommands, ResampleDialogWithTheBoxClearedChangesEachFieldAlone)
     }
 }
 
-// The side kept by the aspect box is rounded to the nearest pixel, from either field.
+// The side kept by the aspect box is rounded to the nearest pixel, from either field, whatever the image's height.
 TEST_F(ImageCommands, ResampleDialogRoundsTheKeptSide)
 {
-    addImage(testhelpers::patterned(1001, 800)); // 1.25125:1
     TF_Resample d;
     d.f = w;
+    using R = TF_Resample;
     const struct {
         const char* name;
+        QSize image;
         QSpinBox* TF_Resample::*edit;
         int value;
         QSpinBox* TF_Resample::*kept;
         int expected;
     } rows[] = {
-        {"width 500 gives a height of 399.6", &TF_Resample::SE_PixelWidth, 500, &TF_Resample::SE_PixelHeight, 400},
-        {"width 300 gives a height of 239.76", &TF_Resample::SE_PixelWidth, 300, &TF_Resample::SE_PixelHeight, 240},
-        {"height 333 gives a width of 416.67", &TF_Resample::SE_PixelHeight, 333, &TF_Resample::SE_PixelWidth, 417},
+        {"width 500 gives a height of 399.6", {1001, 800}, &R::SE_PixelWidth, 500, &R::SE_PixelHeight, 400},
+        {"width 300 gives a height of 239.76", {1001, 800}, &R::SE_PixelWidth, 300, &R::SE_PixelHeight, 240},
+        {"height 333 gives a width of 416.67", {1001, 800}, &R::SE_PixelHeight, 333, &R::SE_PixelWidth, 417},
+        {"a one-pixel row keeps its ratio too", {40, 1}, &R::SE_PixelHeight, 2, &R::SE_PixelWidth, 80},
     };
     for (const auto& r : rows) {
+        w->StitchList.clear();
+        addImage(testhelpers::patterned(r.image.width(), r.image.height()));
         d.show();
         (d.*r.edit)->setValue(r.value);
         EXPECT_EQ((d.*r.kept)->value(), r.expected) << r.name;
@@ -373,6 +377,7 @@ TEST_F(ImageCommands, AddBorderPutsEachWidthOnItsSide)
         if (d->CB_Symmetric->isChecked())
             d->CB_Symmetric->click();
         d->SE_Left->setValue(1);
+        d->SE_Left->setValue(0); // a side may have none
         d->SE_Top->setValue(2);
         d->SE_Right->setValue(3);
         d->SE_Bottom->setValue(4);
@@ -381,15 +386,14 @@ TEST_F(ImageCommands, AddBorderPutsEachWidthOnItsSide)
     });
     w->AddBorderCommand();
     const TFastDIB& fd = *w->StitchList.front()->FD;
-    ASSERT_EQ(fd.Info.Header.Width, 104);
+    ASSERT_EQ(fd.Info.Header.Width, 103);
     ASSERT_EQ(fd.AbsHeight, 56);
     const QRgb border = qRgb(0x10, 0x20, 0x30);
-    EXPECT_EQ(fdPixel(fd, 1, 2), fdPixel(*before, 0, 0)) << "left 1, top 2";
-    EXPECT_EQ(fdPixel(fd, 100, 51), fdPixel(*before, 99, 49));
-    EXPECT_EQ(fdPixel(fd, 0, 2), border);
-    EXPECT_EQ(fdPixel(fd, 1, 1), border);
-    EXPECT_EQ(fdPixel(fd, 101, 51), border) << "right 3";
-    EXPECT_EQ(fdPixel(fd, 100, 52), border) << "bottom 4";
+    EXPECT_EQ(fdPixel(fd, 0, 2), fdPixel(*before, 0, 0)) << "left 0, top 2";
+    EXPECT_EQ(fdPixel(fd, 99, 51), fdPixel(*before, 99, 49));
+    EXPECT_EQ(fdPixel(fd, 0, 1), border);
+    EXPECT_EQ(fdPixel(fd, 100, 51), border) << "right 3";
+    EXPECT_EQ(fdPixel(fd, 99, 52), border) << "bottom 4";
 }
 
 TEST_F(ImageCommands, ResampleTakesTheDialogsSizeAndAsksBeforeChangingTheAspect)
