@@ -474,6 +474,9 @@ TEST_F(SetupDialog, ApplyRepaintsTheMagnifier)
     d->B_Apply->click();
     EXPECT_GT(pixelsOf(F_Zoom->view(), green), 0) << "the crosshairs show the new colour at once";
     EXPECT_EQ(pixelsOf(F_Zoom->view(), red), 0);
+    d->CB_ZoomDisplayCrosshairs->setChecked(false);
+    d->B_Apply->click();
+    EXPECT_EQ(pixelsOf(F_Zoom->view(), green), 0) << "switched off, they go at once";
     closeDialog();
     w->Project->Changed = false;
 }
@@ -659,6 +662,8 @@ TEST_F(SetupBrushSets, EditRenamesTheCurrentSetAndRefusesItsOwnName)
     d->CB_BrushSet->setCurrentIndex(0); // the box's entry is not what Edit renames
     answerName(d->BB_RenameBrushSet, QStringLiteral("Three"));
     EXPECT_EQ(names(), QStringList({QStringLiteral("One"), QStringLiteral("Three")}));
+    ASSERT_EQ(main->M_BrushSets->actions().size(), 3);
+    EXPECT_EQ(main->M_BrushSets->actions()[2]->text(), QStringLiteral("Three")) << "the main menu has the new name";
     closeDialog();
 }
 
