@@ -12,6 +12,7 @@
 #include "support/ImageWindowTest.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -221,6 +222,26 @@ TEST_F(Calibration, BackPicksThePointsAgainAndKeepsTheLength)
     EXPECT_EQ(F_AdjustDPI->L_IRes->text(), QStringLiteral("Image resolution 762 DPI"));
     F_AdjustDPI->CB_units->setCurrentIndex(4);
     EXPECT_EQ(F_AdjustDPI->L_IRes->text(), QStringLiteral("Image resolution 300 DPI"));
+}
+
+// The marks of the points go from the window as soon as Back asks for the first point again.
+TEST_F(Calibration, BackToTheStartPointTakesItsMarksAway)
+{
+    auto redPixels = [this] {
+        const QImage shown = w->PB->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                n += shown.pixel(x, y) == qRgb(255, 0, 0) ? 1 : 0;
+        return n;
+    };
+    const int unmarked = redPixels();
+    startOn(w);
+    pick({100, 50});
+    w->PBMouseMove(Qt::NoButton, {}, 354, 50);
+    ASSERT_GT(redPixels(), unmarked) << "the start point and the line to the mouse show";
+    F_AdjustDPI->B_Back2->click();
+    EXPECT_EQ(redPixels(), unmarked);
 }
 
 TEST_F(Calibration, ShownAgainItStartsInCentimetresAtTheFirstPoint)
