@@ -485,9 +485,9 @@ TEST_F(Commands, SaveToOnAFullDiskKeepsTheOldFilesAndTheProjectUnsaved)
         qint64 freeBytes;  // left on the disk
         bool imageFails;   // else the project file fails
     } rows[] = {
+        {"embedded image, the project file alone", true, 0, false},
         {"nothing fits", false, 0, true},
         {"room for the project file only", false, 16 * 1024, true},
-        {"embedded image, the project file alone", true, 0, false},
     };
     const QString target = disk.path(QStringLiteral("P.jex4"));
     const QString copy = disk.path(QStringLiteral("core.bmp"));
