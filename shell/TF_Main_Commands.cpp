@@ -747,9 +747,12 @@ void TF_Main::A_SaveProjectExecute()
             return;
         }
     } else {
-        if (writeProject(w, fileName) != 0)
+        if (writeProject(w, fileName) != 0) {
+            // Nothing written keeps the project's own name, as for the older format.
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
-        else if (guard && w->HasChangedImagesOutsideProject())
+            return;
+        }
+        if (guard && w->HasChangedImagesOutsideProject())
             TF_ErrorLog::AddLog(3, QStringLiteral("Project ") + fileName
                                        + QStringLiteral(" saved, but the changes of its images are not: save the "
                                                         "changed images or embed them in the project"));

@@ -562,6 +562,44 @@ TEST_F(Commands, SaveToOnAFullDiskKeepsTheOldFilesAndTheProjectUnsaved)
     EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
 }
 
+// A plain save that the disk refuses leaves the project under its own name, unsaved and not listed
+// as recent, and the old file as it was.
+TEST_F(Commands, SaveOnAFullDiskKeepsTheProjectUnderItsOwnName)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    SettingEmbedImages = true;
+    const QString target = disk.path(QStringLiteral("P.jex4"));
+    const QByteArray old(3000, 'o');
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+    }
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("in/core.bmp"), 600), true), 0);
+    w->Project->Changed = true;
+    const QString before = w->Project->Filename;
+    const int recentBefore = main->HL->entryCount();
+
+    ASSERT_TRUE(disk.fillLeaving(0));
+    const qsizetype shown = fake->shown().size();
+    fake->answerFile(target, 1);
+    main->A_SaveProject->trigger();
+    int told = 0;
+    for (qsizetype i = shown; i < fake->shown().size(); ++i)
+        told += fake->shown()[i].type == mtError && fake->shown()[i].text.contains(target);
+    EXPECT_EQ(told, 1) << "the failure is told once";
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_TRUE(w->Project->Changed);
+    EXPECT_EQ(w->Project->Filename, before);
+    EXPECT_EQ(main->HL->entryCount(), recentBefore);
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+    discard(w);
+}
+
 // ---- images ----
 
 TEST_F(Commands, AddImageLoadsEveryChosenFileInOrder)
