@@ -66,6 +66,8 @@ int TVideoImage::VideoStart(const QString& DeviceName)
     VideoSample = std::make_unique<TVideoSample>(nullptr, false, 0, HR);
     QString selected;
     if (HR >= 0) {
+        // Taken from the first frame on: a short source may deliver all it has while the start waits.
+        VideoSample->SetCallBack([this](const quint8* pb, qint32& Size) { FrameReceived(pb, Size); });
         try {
             HR = VideoSample->StartVideo(DeviceName, false, selected);
         } catch (...) {
@@ -81,12 +83,15 @@ int TVideoImage::VideoStart(const QString& DeviceName)
         if (m_lastError.isEmpty())
             m_lastError = QStringLiteral("The video device cannot be started.");
         VideoStop();
+        {
+            std::lock_guard<std::mutex> guard(m_ringLock);
+            m_hasFrame = false; // frames of a start that failed are nobody's
+        }
         TF_ErrorLog::Error(QStringLiteral("Video: %1").arg(m_lastError), true);
         return 1;
     }
     takeStreamInfo(w, h, fourCC);
     VideoSample->OnGraphError = [this](const QString& message) { videoFailed(message); };
-    VideoSample->SetCallBack([this](const quint8* pb, qint32& Size) { FrameReceived(pb, Size); });
     fVideoRunning = true;
     return 0;
 }

@@ -747,9 +747,12 @@ void TF_Main::A_SaveProjectExecute()
             return;
         }
     } else {
-        if (writeProject(w, fileName) != 0)
+        if (writeProject(w, fileName) != 0) {
+            // Nothing written keeps the project's own name, as for the older format.
             TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
-        else if (guard && w->HasChangedImagesOutsideProject())
+            return;
+        }
+        if (guard && w->HasChangedImagesOutsideProject())
             TF_ErrorLog::AddLog(3, QStringLiteral("Project ") + fileName
                                        + QStringLiteral(" saved, but the changes of its images are not: save the "
                                                         "changed images or embed them in the project"));
@@ -820,17 +823,22 @@ void TF_Main::A_SaveProjectToExecute()
                         + QString::number(k) + ext;
             }
             used.insert(fileKey(target));
-            // A failed write leaves the image pointing at the file that still holds it.
-            if (w->SaveImage(so, target) == 0) {
-                so->filename = target;
-                so->ImageChanged = false;
-            }
-            if (!guard)
+            // An image that cannot go there stops the save, told by SaveImage: the folder was to hold
+            // the project with all its images, and an old project file of that name stays as it was.
+            // The image keeps pointing at the file that still holds it.
+            const bool written = w->SaveImage(so, target) == 0;
+            if (!guard || !written)
                 return;
+            so->filename = target;
+            so->ImageChanged = false;
         }
     }
-    if (writeProject(w, fileName) != 0)
+    // Nothing written keeps the project's own name: the file there is not this project.
+    const bool written = writeProject(w, fileName) == 0;
+    if (!written)
         TF_ErrorLog::AddLog(0, QStringLiteral("Error saving project to ") + fileName);
+    if (!written || !guard)
+        return;
     w->Project->Filename = fileName;
     w->SetCaption();
     AddRecentFile(fileName);

@@ -28,6 +28,7 @@
 #include "shell/TF_Splash.h"
 #include "support/ModalDialogs.h"
 #include "support/ProjectObjects.h"
+#include "support/SmallDisk.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/ToolWindows.h"
 
@@ -466,6 +467,137 @@ TEST_F(Commands, SaveToOverAnExistingFileAsksAndCancelKeepsIt)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("old"));
     EXPECT_EQ(w->Project->Filename, before);
+}
+
+// On a full disk the save to a new place says so once, keeps the old project and image files byte
+// for byte and leaves the project as it was: not saved, under its own name, the new one not listed
+// as recent. An image that cannot go there stops the save before the project file is touched.
+TEST_F(Commands, SaveToOnAFullDiskKeepsTheOldFilesAndTheProjectUnsaved)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    // BMP: the image's copy is as large as its pixels, far more than the project file. PNG is left
+    // out: the toolkit's encoder leaks when its write fails, and this file runs with the leak check.
+    const QString source = writeImage(QStringLiteral("in/core.bmp"), 600);
+    const struct {
+        const char* what;
+        bool embed;        // images embedded and not saved beside the project: the project alone is written
+        qint64 freeBytes;  // left on the disk
+        bool imageFails;   // else the project file fails
+    } rows[] = {
+        {"embedded image, the project file alone", true, 0, false},
+        {"nothing fits", false, 0, true},
+        {"room for the project file only", false, 16 * 1024, true},
+    };
+    const QString target = disk.path(QStringLiteral("P.jex4"));
+    const QString copy = disk.path(QStringLiteral("core.bmp"));
+    const QByteArray old(3000, 'o');
+    auto plantOld = [&old](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(old) == old.size();
+    };
+    auto contents = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    };
+    auto recent = [this] {
+        QStringList files;
+        for (int i = 0; i < main->HL->entryCount(); ++i)
+            files << main->HL->entryFile(i);
+        return files;
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        SettingEmbedImages = r.embed;
+        disk.empty();
+        QFile::remove(target);
+        QFile::remove(copy);
+        ASSERT_TRUE(plantOld(target));
+        ASSERT_TRUE(plantOld(copy));
+        TF_SMDI* w = newProject();
+        ASSERT_EQ(w->LoadImage(source, true), 0);
+        TStitchObject* so = w->StitchList.front().get();
+        w->Project->Changed = true;
+        const QString before = w->Project->Filename;
+        const QStringList recentBefore = recent();
+        auto saveTo = [&] {
+            fake->answerFile(target, 1);
+            fake->answerMessage(mrYes); // replace the old file and images
+            if (r.embed)
+                fake->answerMessage(mrNo); // no images beside the project
+            main->A_SaveProjectTo->trigger();
+        };
+
+        ASSERT_TRUE(disk.fillLeaving(r.freeBytes));
+        const qsizetype shown = fake->shown().size();
+        saveTo();
+        QStringList errors;
+        for (qsizetype i = shown; i < fake->shown().size(); ++i)
+            if (fake->shown()[i].type == mtError)
+                errors << fake->shown()[i].text;
+        ASSERT_FALSE(errors.isEmpty()) << "the failure is told";
+        EXPECT_EQ(errors.size(), 1) << "and told once: " << errors.join('\n').toStdString();
+        EXPECT_TRUE(errors.first().contains(r.imageFails ? copy : target)) << errors.first().toStdString();
+        EXPECT_EQ(contents(target), old);
+        EXPECT_EQ(contents(copy), old);
+        EXPECT_EQ(disk.entries(), (QStringList{QStringLiteral("P.jex4"), QStringLiteral("core.bmp")}))
+            << "no temporary is left";
+        EXPECT_TRUE(w->Project->Changed);
+        EXPECT_EQ(w->Project->Filename, before);
+        EXPECT_EQ(recent(), recentBefore);
+        EXPECT_EQ(so->filename, source);
+
+        // With room again the same command goes through: the failure was the disk's alone.
+        disk.empty();
+        saveTo();
+        EXPECT_NE(contents(target), old);
+        EXPECT_EQ(contents(copy) == old, r.embed) << "the image is copied unless embedded";
+        EXPECT_FALSE(w->Project->Changed);
+        EXPECT_EQ(w->Project->Filename, target);
+        EXPECT_EQ(recent().value(0), target);
+        EXPECT_EQ(so->filename, r.embed ? source : copy);
+        EXPECT_EQ(fake->unusedAnswers(), 0);
+        discard(w);
+    }
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+}
+
+// A plain save that the disk refuses leaves the project under its own name, unsaved and not listed
+// as recent, and the old file as it was.
+TEST_F(Commands, SaveOnAFullDiskKeepsTheProjectUnderItsOwnName)
+{
+    testhelpers::SmallDisk disk;
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    SettingEmbedImages = true;
+    const QString target = disk.path(QStringLiteral("P.jex4"));
+    const QByteArray old(3000, 'o');
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+    }
+    TF_SMDI* w = newProject();
+    ASSERT_EQ(w->LoadImage(writeImage(QStringLiteral("in/core.bmp"), 600), true), 0);
+    w->Project->Changed = true;
+    const QString before = w->Project->Filename;
+    const int recentBefore = main->HL->entryCount();
+
+    ASSERT_TRUE(disk.fillLeaving(0));
+    const qsizetype shown = fake->shown().size();
+    fake->answerFile(target, 1);
+    main->A_SaveProject->trigger();
+    int told = 0;
+    for (qsizetype i = shown; i < fake->shown().size(); ++i)
+        told += fake->shown()[i].type == mtError && fake->shown()[i].text.contains(target);
+    EXPECT_EQ(told, 1) << "the failure is told once";
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_TRUE(w->Project->Changed);
+    EXPECT_EQ(w->Project->Filename, before);
+    EXPECT_EQ(main->HL->entryCount(), recentBefore);
+    EXPECT_EQ(fake->unusedAnswers(), 0);
+    EXPECT_TRUE(fake->errors().isEmpty()) << fake->errors().join('\n').toStdString();
+    discard(w);
 }
 
 // ---- images ----
