@@ -1,6 +1,6 @@
 #include "acquisition/CanonEOS_Varia.h"
 
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
 #include "platform/Delphi.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Progress2.h"
 
 #include <QApplication>

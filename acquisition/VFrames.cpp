@@ -6,7 +6,7 @@
 #include "acquisition/VFrameDecode.h"
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

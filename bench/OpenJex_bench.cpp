@@ -8,7 +8,7 @@
 #include "platform/FakeDialogs.h"
 #include "project/JEX3Project.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"

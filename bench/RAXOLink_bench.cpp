@@ -9,8 +9,8 @@
 
 #include "platform/Dialogs.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/RAXOLink.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

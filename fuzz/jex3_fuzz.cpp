@@ -5,7 +5,7 @@
 #include "project/JEX3Project.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
 #include "project/ProjectXML.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

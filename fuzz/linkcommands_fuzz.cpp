@@ -5,8 +5,8 @@
 #include "fuzz/FuzzApp.h"
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/RAXOLink.h"
+#include "shell/TF_ErrorLog.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 

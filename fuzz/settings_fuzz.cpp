@@ -2,8 +2,8 @@
 // behaviour; every stored integer ends inside its range, the resolution above 0, and what is
 // saved from there reads back to the same values.
 #include "project/Settings.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QApplication>
 #include <QDir>

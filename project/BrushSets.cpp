@@ -3,9 +3,9 @@
 #include "project/BrushSets.h"
 
 #include "platform/TextFile.h"
+#include "project/ErrorLog.h"
 #include "project/Settings.h"
 #include "project/TBrushSet.h"
-#include "project/TF_ErrorLog.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -206,7 +206,7 @@ int LoadBrushSets(const QString& FileName)
     QStringList lines;
     QString error;
     if (readTextFile(FileName, lines, &error) != 0 || QFileInfo(FileName).isDir()) {
-        TF_ErrorLog::AddLog(0, QStringLiteral("Brush set file ") + FileName + QStringLiteral(" cannot be read: ") + error);
+        ErrorLog::AddLog(0, QStringLiteral("Brush set file ") + FileName + QStringLiteral(" cannot be read: ") + error);
         return -1;
     }
     for (int i = 0; i < lines.size(); ++i) {
@@ -215,7 +215,7 @@ int LoadBrushSets(const QString& FileName)
         QString why;
         std::unique_ptr<TBrushSet> set = BrushSetFromJson(lines[i], &why);
         if (!set) {
-            TF_ErrorLog::AddLog(3, QStringLiteral("Brush set file ") + FileName + QStringLiteral(": line ")
+            ErrorLog::AddLog(3, QStringLiteral("Brush set file ") + FileName + QStringLiteral(": line ")
                                        + QString::number(i + 1) + QStringLiteral(" skipped, ") + why);
             continue;
         }
@@ -223,7 +223,7 @@ int LoadBrushSets(const QString& FileName)
             if (const auto* member = std::get_if<int TBrushSet::*>(&f.Member)) {
                 const QString note = RepairStoredSetting(QString::fromLatin1(f.Key), (*set).**member);
                 if (!note.isEmpty())
-                    TF_ErrorLog::AddLog(3, QStringLiteral("Brush set file ") + FileName + QStringLiteral(": line ")
+                    ErrorLog::AddLog(3, QStringLiteral("Brush set file ") + FileName + QStringLiteral(": line ")
                                                + QString::number(i + 1) + QStringLiteral(", ") + note);
             }
         if (set->Current)
@@ -242,7 +242,7 @@ int SaveBrushSets(const QString& FileName)
     }
     QString error;
     if (writeTextFile(FileName, lines, &error) != 0) {
-        TF_ErrorLog::Error(QStringLiteral("Brush set file ") + FileName + QStringLiteral(" could not be written: ") + error,
+        ErrorLog::Error(QStringLiteral("Brush set file ") + FileName + QStringLiteral(" could not be written: ") + error,
                            false);
         return -1;
     }

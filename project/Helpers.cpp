@@ -4,24 +4,22 @@
 
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/JEX4_Objects.h"
 #include "project/Settings.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
-#include <QTreeWidget>
 #include <QUuid>
 
 #include <grp.h>
@@ -174,22 +172,6 @@ int RunAndCapture(const QString& program, const QStringList& arguments,
     if (process.exitStatus() != QProcess::NormalExit)
         return -1;
     return process.exitCode();
-}
-
-int RunAndCapture(const QString& commandLine, QPlainTextEdit* control)
-{
-    QPointer<QPlainTextEdit> memo(control);
-    return RunAndCapture(commandLine, [memo](const QString& text) {
-        if (!memo)
-            return;
-        memo->moveCursor(QTextCursor::End);
-        memo->insertPlainText(text);
-    });
-}
-
-bool IsOwnWindowForeground()
-{
-    return QApplication::activeWindow() != nullptr;
 }
 
 bool IsCtrlDown()
@@ -428,26 +410,18 @@ int ResamplerIndex(int setting, int defaultKernel)
     }
 }
 
-// --- Tree nodes -------------------------------------------------------------------------------
+// --- Measurement records ---------------------------------------------------------------------
 
-namespace {
-constexpr int nodeObjectRole = Qt::UserRole + 0x4A58; // one role for the whole program
-}
-
-void SetNodeObject(QTreeWidget* tree, QTreeWidgetItem* node, void* object)
+int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list,
+                           const std::function<double(double)>& GetDistance)
 {
-    Q_UNUSED(tree);
-    if (node)
-        node->setData(0, nodeObjectRole, QVariant::fromValue(quintptr(object)));
-}
-
-void* GetNodeObject(const QTreeWidget* tree, const QTreeWidgetItem* node)
-{
-    Q_UNUSED(tree);
-    if (!node)
-        return nullptr;
-    const QVariant data = node->data(0, nodeObjectRole);
-    if (!data.isValid())
-        return nullptr;
-    return reinterpret_cast<void*>(data.value<quintptr>());
+    for (const auto& index : path.ObjectList)
+        for (const auto& point : index->ObjectList) {
+            auto record = std::make_unique<TMeasurementData>();
+            record->Distance = Round(point->distance);
+            record->UnitDistance = Round(GetDistance ? GetDistance(point->distance) : point->distance);
+            record->Info = point->Comment;
+            list.push_back(std::move(record));
+        }
+    return int(list.size());
 }

@@ -1,6 +1,6 @@
 // Free routines shared across the program: file and folder tests, the data and temporary folders,
 // text shortening, geometry, identifiers, picture files for image buffers, version text, an outside
-// program run with its output captured, and small helpers for tree nodes and key states.
+// program run with its output captured, and key states.
 // They keep no state of their own, apart from the private temporary folder and the test hooks.
 #pragma once
 
@@ -19,10 +19,6 @@
 class QFileSystemModel;
 class QModelIndex;
 class QPainter;
-class QPlainTextEdit;
-class QTreeWidget;
-class QTreeWidgetItem;
-class TF_SMDI;
 class TFastDIB;
 class TMeasurementData;
 class TPath;
@@ -42,15 +38,10 @@ void SetUserAdminProbe(std::function<bool()> probe);
 // empty and standard error is discarded. Returns the exit code, or -1 when the program could not
 // be started or crashed.
 int RunAndCapture(const QString& commandLine, const std::function<void(const QString&)>& append);
-// The same, appending to a memo; a memo closed meanwhile simply receives nothing more.
-int RunAndCapture(const QString& commandLine, QPlainTextEdit* control);
 // The same with the program and its arguments apart, so that no name is split or unquoted; with
 // `withErrors` standard error is appended as well, in the order the program writes.
 int RunAndCapture(const QString& program, const QStringList& arguments,
                   const std::function<void(const QString&)>& append, bool withErrors = false);
-
-// True when one of the program's windows is the active one.
-bool IsOwnWindowForeground();
 
 // The Ctrl and Alt keys as the keyboard reports them now.
 bool IsCtrlDown();
@@ -164,39 +155,10 @@ int ResamplerIndex(int setting, int defaultKernel);
 // -1 outside the image.
 int GetGrayValue(const TFastDIB& image, int x, int y);
 
-// --- Image windows and paths ----------------------------------------------------------------
-// Image windows are searched in the main window's order: the active one first, then down the stack.
-
-// A path of the window has this name, compared without regard to letter case.
-bool PathNameExists(const TF_SMDI* window, const QString& name);
-
-// The first image window whose project file is this file: the same file after following links
-// and relative parts, with letter case significant. None when no window holds it.
-TF_SMDI* FindProjectWindow(const QString& fileName);
-
-// The first path, over the image windows and their paths in order, whose GUID equals the text
-// exactly; an empty text finds none. True when one was found; both results are none otherwise.
-bool FindPathByGUID(const QString& guid, TF_SMDI*& window, TPath*& path);
+// --- Measurement records ---------------------------------------------------------------------
 
 // Appends one record per measurement point of the path, index point by index point in path order:
 // Distance = Round(distance), UnitDistance = Round(GetDistance(distance)), Info = the comment.
-// GetDistance converts pixels to the chosen unit with the resolution of the window the
-// measurement tree is bound to. Returns the list's new count; the caller owns the records.
+// Returns the list's new count; the caller owns the records.
 int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list,
                            const std::function<double(double)>& GetDistance);
-// The same in the unit of SettingUnits with the resolution of the image window that holds the
-// path, so a path's widths never depend on which window the tree happens to show. A path in no
-// window is converted as the measurement tree converts (its bound window).
-int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list);
-
-// --- Tree nodes -------------------------------------------------------------------------------
-
-// The one object pointer each node of a tree carries.
-void SetNodeObject(QTreeWidget* tree, QTreeWidgetItem* node, void* object);
-// None when the node carries no object.
-void* GetNodeObject(const QTreeWidget* tree, const QTreeWidgetItem* node);
-template <class T>
-T* GetNodeObject(const QTreeWidget* tree, const QTreeWidgetItem* node)
-{
-    return static_cast<T*>(GetNodeObject(tree, node));
-}

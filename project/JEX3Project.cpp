@@ -4,12 +4,12 @@
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/ErrorLog.h"
 #include "project/Helpers.h"
 #include "project/PathDistances.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 
@@ -226,7 +226,7 @@ JEX3ReadOutcome ReadJEX3Records(ProjectDocument& doc, QIODevice& source, Project
             break;
         case JEX3RecordType::Resolution:
             if (record.number <= 0) {
-                TF_ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
+                ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
                                            .arg(doc.Project->Filename)
                                            .arg(record.number)
                                            .arg(DefaultStandardDPI));
@@ -320,7 +320,7 @@ JEX3Import ImportJEX3Document(ProjectDocument& doc, const QString& fileName, Pro
 
     if (!failure.isEmpty()) {
         hooks.abandoned();
-        TF_ErrorLog::Error(QStringLiteral("The file ") + fileName + QStringLiteral(" could not be imported.\r\n\r\n")
+        ErrorLog::Error(QStringLiteral("The file ") + fileName + QStringLiteral(" could not be imported.\r\n\r\n")
                                + failure,
                            true);
         return JEX3Import::Failed;
@@ -331,7 +331,7 @@ JEX3Import ImportJEX3Document(ProjectDocument& doc, const QString& fileName, Pro
         return JEX3Import::Failed;
     }
     if (outcome.status == JEX3ReadOutcome::Damaged) {
-        TF_ErrorLog::AddLog(0, damagedText(fileName));
+        ErrorLog::AddLog(0, damagedText(fileName));
         if (outcome.records == 0) {
             // Nothing of the file could be read: no window poses as it.
             hooks.abandoned();
@@ -394,7 +394,7 @@ int ExportJEX3Project(ProjectDocument* doc, const QString& fileName)
         doc->Project->Changed = false;
         return 0;
     }
-    TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n") + failure,
+    ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n") + failure,
                        true);
     return -1;
 }

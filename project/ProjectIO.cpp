@@ -3,9 +3,9 @@
 
 #include "image/DepthConversion.h"
 #include "image/TFastDIB.h"
+#include "project/ErrorLog.h"
 #include "project/Helpers.h"
 #include "project/ProjectDocument.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TStitchObject.h"
 
 
@@ -33,7 +33,7 @@ bool ProjectIOHooks::addImage(ProjectDocument& doc, const QString& fileName, boo
         try {
             ReadImagePixels(*image);
         } catch (const std::exception& e) {
-            TF_ErrorLog::AddLog(0, QString::fromLocal8Bit(e.what()));
+            ErrorLog::AddLog(0, QString::fromLocal8Bit(e.what()));
             return false;
         }
     }

@@ -11,13 +11,13 @@
 #include "platform/Cp1252.h"
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
+#include "project/ErrorLog.h"
 #include "project/Helpers.h"
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
 
@@ -559,7 +559,7 @@ int SaveProjectXML(ProjectDocument& doc, const QString& fileName, ProjectIOHooks
     }
     hooks.end();
     if (!failure.isEmpty()) {
-        TF_ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n")
+        ErrorLog::Error(QStringLiteral("An error occured while saving to ") + fileName + QStringLiteral("\r\n\r\n")
                                + failure,
                            true);
         return -1;
@@ -736,7 +736,7 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
         SettingRALVisible = ralVisibleBefore;
         m_hooks.abandoned();
         m_hooks.end(); // a box that stays on top would hide the error
-        TF_ErrorLog::Error(QStringLiteral("The project file ") + m_fileName + QStringLiteral(" could not be read.\r\n\r\n")
+        ErrorLog::Error(QStringLiteral("The project file ") + m_fileName + QStringLiteral(" could not be read.\r\n\r\n")
                                + m_failure,
                            true);
         return ProjectReadFailed;
@@ -747,7 +747,7 @@ int ProjectReader::run(QIODevice* source, QStringList* notes, const QString& ope
     // What was left out or repaired is not in the file: closing must offer to save the repair.
     m_doc->Project->Changed = true;
     for (const QString& note : m_notes)
-        TF_ErrorLog::AddLog(3, QStringLiteral("Project file ") + m_fileName + QStringLiteral(": ") + note);
+        ErrorLog::AddLog(3, QStringLiteral("Project file ") + m_fileName + QStringLiteral(": ") + note);
     QStringList shown = m_notes.mid(0, 10);
     const int more = int(m_notes.size()) - int(shown.size()) + m_droppedNotes;
     if (more > 0)
@@ -1121,7 +1121,7 @@ void ProjectReader::projectData(const char** atts)
 
     int dpi = integer(atts, "DPI", DefaultStandardDPI, where);
     if (dpi <= 0) {
-        TF_ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
+        ErrorLog::AddLog(3, QStringLiteral("Project file %1: a resolution of %2 dpi was read as %3 dpi.")
                                    .arg(m_fileName)
                                    .arg(dpi)
                                    .arg(DefaultStandardDPI));

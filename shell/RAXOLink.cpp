@@ -6,8 +6,9 @@
 #include "platform/Dialogs.h"
 #include "project/Helpers.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
+#include "shell/TF_ErrorLog.h"
+#include "workspace/HelpersWindows.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 

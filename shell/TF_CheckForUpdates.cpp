@@ -6,7 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ShellOpen.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QAuthenticator>
 #include <QDir>

@@ -3,10 +3,11 @@
 
 #include "project/Helpers.h"
 #include "project/Settings.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/FileListModel.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
+#include "workspace/HelpersWidgets.h"
 #include "workspace/TF_Preview.h"
 #include "workspace/ToolWindows.h"
 

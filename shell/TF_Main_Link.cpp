@@ -4,9 +4,9 @@
 #include "shell/TF_Main.h"
 
 #include "project/JEX3Project.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/RAXOLink.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Single-instance control over QLocalServer / QLocalSocket.
 #include "shell/TOneInstance.h"
 
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -10,6 +10,7 @@
 #include "shell/FileListModel.h"
 #include "shell/TF_Main.h"
 #include "shell/TPageControlEx.h"
+#include "workspace/HelpersWidgets.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_ImageInfo.h"

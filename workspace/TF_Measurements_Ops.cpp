@@ -10,6 +10,7 @@
 #include "project/Settings.h"
 #include "project/TJEXObject.h"
 #include "shell/TF_Main.h"
+#include "workspace/HelpersWindows.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_EditBrushName.h"
 #include "workspace/TF_EditDrawObject.h"

@@ -6,7 +6,7 @@
 #include "image/ToolkitBitmap.h"
 #include "project/Helpers.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -14,6 +14,7 @@
 #include "shell/TF_AdjustDPI.h"
 #include "shell/TF_Main.h"
 #include "workspace/ForwardedCommand.h"
+#include "workspace/HelpersWidgets.h"
 #include "workspace/TF_EditDrawObject.h"
 #include "workspace/TF_Histogram.h"
 #include "workspace/TF_Measurements.h"

@@ -7,8 +7,8 @@
 #include "platform/Dialogs.h"
 #include "platform/Rtf.h"
 #include "platform/ShellOpen.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/TColorPickerButton.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -8,9 +8,9 @@
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
 #include "platform/FakeDialogs.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/SettingsStore.h"
 #include "shell/TColorPickerButton.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QApplication>
 #include <QBuffer>

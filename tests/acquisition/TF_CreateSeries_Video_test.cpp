@@ -8,8 +8,8 @@
 #include "acquisition/VFrames.h"
 #include "platform/FakeDialogs.h"
 #include "platform/VideoCapture.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TPageControlEx.h"
 
 #include <QApplication>

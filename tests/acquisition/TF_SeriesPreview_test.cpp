@@ -9,8 +9,8 @@
 #include "image/TFastDIB.h"
 #include "image/ToolkitBitmap.h"
 #include "platform/FakeDialogs.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Progress2.h"
 
 #include "support/ImageWindowTest.h"

@@ -3,7 +3,7 @@
 #include "acquisition/VFrames.h"
 #include "image/TFastDIB.h"
 #include "platform/FakeDialogs.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "support/ModalDialogs.h"
 
 #include "EventLoopWait.h"

@@ -5,7 +5,7 @@
 
 #include "project/Settings.h"
 #include "project/TBrushSet.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,6 +7,7 @@
 #include "platform/FakeDialogs.h"
 #include "project/Settings.h"
 #include "support/PermissionsBind.h"
+#include "workspace/HelpersWidgets.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,10 +10,10 @@
 #include "project/ProjectDocument.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
-#include "project/TF_ConvertJEX3.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/TF_ConvertJEX3.h"
+#include "shell/TF_ErrorLog.h"
 #include "support/JEX3Records.h"
 #include "workspace/TF_SMDI.h"
 

@@ -11,7 +11,7 @@
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Progress.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"

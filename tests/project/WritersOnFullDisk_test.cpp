@@ -8,10 +8,10 @@
 #include "project/ProjectXML.h"
 #include "platform/Registry.h"
 #include "project/Settings.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 #include "workspace/TF_SMDI.h"
 #include "support/SmallDisk.h"
 

@@ -6,7 +6,7 @@
 #include "platform/FakeDialogs.h"
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "support/FakeRaxo.h"
 #include "workspace/TF_Measurements.h"

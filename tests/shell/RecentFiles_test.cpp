@@ -3,8 +3,8 @@
 #include "shell/RecentFiles.h"
 
 #include "platform/Registry.h"
-#include "project/SettingsStore.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/SettingsStore.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QAction>
 #include <QDir>

@@ -5,10 +5,10 @@
 
 #include "platform/FakeDialogs.h"
 #include "project/JEX3Project.h"
-#include "project/TF_ConvertJEX3.h"
 #include "project/JEX4_Objects.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_ConvertJEX3.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Progress.h"
 #include "shell/TPageControlEx.h"
 #include "support/JEX3Records.h"

@@ -7,9 +7,9 @@
 
 #include "platform/FakeDialogs.h"
 #include "project/ProjectXML.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "shell/Startup.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "support/FakeRaxo.h"
 #include "support/MainWindowTest.h"

@@ -2,7 +2,7 @@
 #include "support/ImageWindowTest.h"
 
 #include "image/TFastDIB.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include <QCoreApplication>
 

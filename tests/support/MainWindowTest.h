@@ -5,7 +5,7 @@
 
 #include "platform/FakeDialogs.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_Measurements.h"
 

@@ -7,8 +7,8 @@
 #include "platform/ShellOpen.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
+#include "shell/TF_ErrorLog.h"
 #include "workspace/TRichTextEditor.h"
 #include "workspace/TF_SMDI.h"
 

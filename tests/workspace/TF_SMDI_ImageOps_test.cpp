@@ -7,7 +7,7 @@
 #include "project/JEX4_Objects.h"
 #include "project/PathDistances.h"
 #include "project/TJEXProject.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "workspace/ImageTreeModel.h"
 #include "workspace/TF_Measurements.h"
 

@@ -1,14 +1,15 @@
 // The export wizard's pages, navigation and saving.
-#include "project/TF_Export.h"
+#include "shell/TF_Export.h"
 
 #include "platform/Dialogs.h"
 #include "platform/TextFile.h"
 #include "project/Exports.h"
 #include "project/Helpers.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXObject.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TPageControlEx.h"
+#include "workspace/HelpersWidgets.h"
 #include "workspace/TF_Measurements.h"
 #include "workspace/TF_SMDI.h"
 

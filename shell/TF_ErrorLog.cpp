@@ -1,20 +1,16 @@
-// The log window and the entry list behind it.
-#include "project/TF_ErrorLog.h"
+// The log window: a tree of the log's entries with a menu to save or clear them.
+#include "shell/TF_ErrorLog.h"
 
 #include "platform/Dialogs.h"
-#include "platform/TextFile.h"
-#include "project/Helpers.h"
+#include "workspace/HelpersWidgets.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
-#include <QLocale>
 #include <QMenu>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -24,49 +20,11 @@ namespace {
 
 enum Column { IconColumn, DateColumn, MessageColumn };
 
-std::vector<std::unique_ptr<TErrorLogMessage>>& entryList()
-{
-    static std::vector<std::unique_ptr<TErrorLogMessage>> entries;
-    return entries;
-}
-
 // Every log window alive; each shows the whole list.
 QList<TF_ErrorLog*>& openLogs()
 {
     static QList<TF_ErrorLog*> logs;
     return logs;
-}
-
-// Work for the entry list must run on the GUI thread; true when it was handed there.
-template <class F>
-bool handedToGuiThread(F&& work)
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
-        return false;
-    QMetaObject::invokeMethod(app, std::forward<F>(work), Qt::QueuedConnection);
-    return true;
-}
-
-// The locale's long time format without its time-zone field, which the log has never shown and
-// which the saved code page could not always hold.
-QString longTimeFormat()
-{
-    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    QString result;
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == u'\'')
-            quoted = !quoted;
-        if (!quoted && c == u't') {
-            while (!result.isEmpty() && result.back().isSpace())
-                result.chop(1);
-            continue;
-        }
-        result += c;
-    }
-    return result.trimmed();
 }
 
 // Cells are painted without the selection colour, with a vertical grid line on their right.
@@ -101,7 +59,20 @@ TF_ErrorLog::TF_ErrorLog(QWidget* parent)
     createPopupMenu();
     resize(540, 100);
 
-    for (const auto& entry : entryList())
+    // The log tells every window alive; installed once, by the first window.
+    static const bool listening = [] {
+        ErrorLog::SetListener({[](TErrorLogMessage* entry) {
+                                   for (TF_ErrorLog* log : openLogs())
+                                       log->appendNode(entry);
+                               },
+                               [] {
+                                   for (TF_ErrorLog* log : openLogs())
+                                       log->clearTree();
+                               }});
+        return true;
+    }();
+    Q_UNUSED(listening);
+    for (const auto& entry : ErrorLog::Entries())
         appendNode(entry.get());
     openLogs().append(this);
 }
@@ -186,66 +157,37 @@ void TF_ErrorLog::clearTree()
 
 void TF_ErrorLog::AddLog(int AType, const QString& AMessage)
 {
-    if (handedToGuiThread([AType, AMessage] { AddLog(AType, AMessage); }))
-        return;
-    auto entry = std::make_unique<TErrorLogMessage>();
-    entry->AType = AType;
-    entry->ADate = QDateTime::currentDateTime();
-    entry->AMessage = AMessage;
-    TErrorLogMessage* shown = entry.get();
-    entryList().push_back(std::move(entry));
-    for (TF_ErrorLog* log : openLogs())
-        log->appendNode(shown);
+    ErrorLog::AddLog(AType, AMessage);
 }
 
 void TF_ErrorLog::Error(const QString& AMessage, bool DisplayErrorDialog)
 {
-    if (handedToGuiThread([AMessage, DisplayErrorDialog] { Error(AMessage, DisplayErrorDialog); }))
-        return;
-    AddLog(0, AMessage);
-    if (DisplayErrorDialog)
-        MessageDlg(AMessage, mtError, TMsgDlgButtons{mbOK});
+    ErrorLog::Error(AMessage, DisplayErrorDialog);
 }
 
 const std::vector<std::unique_ptr<TErrorLogMessage>>& TF_ErrorLog::Entries()
 {
-    return entryList();
+    return ErrorLog::Entries();
 }
 
 void TF_ErrorLog::ClearLog()
 {
-    // The nodes point at the entries: empty the trees first.
-    for (TF_ErrorLog* log : openLogs())
-        log->clearTree();
-    entryList().clear();
+    ErrorLog::ClearLog();
 }
 
 QString TF_ErrorLog::DateTimeText(const QDateTime& when)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), longTimeFormat());
+    return ErrorLog::DateTimeText(when);
 }
 
 QStringList TF_ErrorLog::LogLines()
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines;
-    for (const auto& entry : entryList()) {
-        const QString line = QString::number(entry->AType) + QLatin1Char('\t') + DateTimeText(entry->ADate)
-            + QLatin1Char('\t') + entry->AMessage;
-        lines += line.split(lineBreak);
-    }
-    return lines;
+    return ErrorLog::LogLines();
 }
 
 int TF_ErrorLog::SaveLog(const QString& fileName)
 {
-    QString reason;
-    if (writeTextFile(fileName, LogLines(), &reason) == 0)
-        return 0;
-    Error(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, reason).trimmed(), false);
-    return -1;
+    return ErrorLog::SaveLog(fileName);
 }
 
 void TF_ErrorLog::PM_saveClick()

@@ -2,16 +2,16 @@
 // extension, a project whose recorded image is missing, an existing .jex4, a damaged file and a
 // folder that cannot be written; the scan and the conversion cancelled through their boxes, and
 // the list's popup menu.
-#include "project/TF_ConvertJEX3.h"
+#include "shell/TF_ConvertJEX3.h"
 
 #include "platform/FakeDialogs.h"
 #include "platform/ShellOpen.h"
 #include "project/JEX4_Objects.h"
 #include "project/ProjectXML.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
 #include "project/TStitchObject.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Progress2.h"
 #include "shell/TPageControlEx.h"

@@ -1,10 +1,11 @@
 // The system-message log: entries before and with a window, selection of the newest node, error
 // boxes, saving as Windows-1252 tab-separated text with CR LF, failed saves, and clearing.
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 
 #include "platform/Cp1252.h"
 #include "platform/FakeDialogs.h"
 #include "project/Helpers.h"
+#include "workspace/HelpersWidgets.h"
 
 #include <QAction>
 #include <QCoreApplication>

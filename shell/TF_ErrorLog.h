@@ -1,11 +1,12 @@
-// The system-message log: typed, time-stamped diagnostics of the whole program, shown in one tool
-// window that can save them as tab-separated text or clear them.
+// The system-message log's tool window: shows the log's entries (project/ErrorLog) and can save
+// them as tab-separated text or clear them.
 //
-// The entries belong to the log itself, not to the window: AddLog and Error are static and work at
-// any time, before the window exists (start-up), without any window (tests, batch code) and from
-// other threads (they hand the entry to the GUI thread). A window shows every entry made so far
+// The entries belong to the log itself, not to the window: the static members are the log's own
+// routines and work at any time, with or without a window. A window shows every entry made so far
 // when it is created and each new one as it comes.
 #pragma once
+
+#include "project/ErrorLog.h"
 
 #include <QDateTime>
 #include <QIcon>
@@ -21,14 +22,6 @@ class QAction;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-// One log entry.
-class TErrorLogMessage {
-public:
-    int AType = 0;     // 0 failure, 2 completed step or information, 3 note or warning; the icon number
-    QDateTime ADate;   // when the entry was made
-    QString AMessage;
-};
 
 class TF_ErrorLog : public QWidget {
     Q_OBJECT

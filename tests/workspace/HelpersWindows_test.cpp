@@ -4,6 +4,7 @@
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
 #include "shell/TF_Main.h"
+#include "workspace/HelpersWindows.h"
 #include "workspace/TF_SMDI.h"
 
 #include <QDir>

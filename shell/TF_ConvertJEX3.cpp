@@ -1,6 +1,6 @@
 // The batch converter's two pages, its folder scan with the busy box and its conversion loop with
 // the progress box.
-#include "project/TF_ConvertJEX3.h"
+#include "shell/TF_ConvertJEX3.h"
 
 #include "platform/Delphi.h"
 #include "platform/Dialogs.h"
@@ -9,8 +9,8 @@
 #include "project/ProjectDocument.h"
 #include "project/ProjectIO.h"
 #include "project/ProjectXML.h"
-#include "project/TF_ErrorLog.h"
 #include "project/TJEXProject.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_FileManager.h"
 #include "shell/TF_Progress.h"
 #include "shell/TF_Progress2.h"

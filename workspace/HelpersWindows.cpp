@@ -1,5 +1,5 @@
 // The shared routines that look across the open image windows and their paths.
-#include "project/Helpers.h"
+#include "workspace/HelpersWindows.h"
 
 #include "platform/Delphi.h"
 #include "platform/FileKey.h"
@@ -66,20 +66,6 @@ bool FindPathByGUID(const QString& guid, TF_SMDI*& window, TPath*& path)
                 return true;
             }
     return false;
-}
-
-int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list,
-                           const std::function<double(double)>& GetDistance)
-{
-    for (const auto& index : path.ObjectList)
-        for (const auto& point : index->ObjectList) {
-            auto record = std::make_unique<TMeasurementData>();
-            record->Distance = Round(point->distance);
-            record->UnitDistance = Round(GetDistance ? GetDistance(point->distance) : point->distance);
-            record->Info = point->Comment;
-            list.push_back(std::move(record));
-        }
-    return int(list.size());
 }
 
 int CollectMeasurementData(const TPath& path, std::vector<std::unique_ptr<TMeasurementData>>& list)

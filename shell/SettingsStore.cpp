@@ -1,9 +1,9 @@
 // One table binds every window value to its name, kind and default, so reading, writing and the
 // defaults cannot drift apart; the settings variables come from the table in Settings.h.
-#include "project/SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "workspace/TF_SMDI.h"
 #include "workspace/MeasurementTreeModel.h"

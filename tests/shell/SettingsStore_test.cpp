@@ -1,10 +1,10 @@
 // Settings store: names, kinds and defaults of every value, the round trip through a fresh store,
 // damaged values, reset, and what reaches and comes back from the windows.
-#include "project/SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
 #include "shell/RecentFiles.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TF_Main.h"
 #include "workspace/MeasurementTreeModel.h"
 #include "workspace/TF_Measurements.h"

@@ -1,13 +1,13 @@
 // Export wizard: pages, texts and navigation, the series tree, the memos each format writes, what
 // is saved, failed saves and the entries kept from one export to the next.
-#include "project/TF_Export.h"
+#include "shell/TF_Export.h"
 
 #include "platform/Cp1252.h"
 #include "platform/FakeDialogs.h"
 #include "project/Exports.h"
 #include "project/JEX4_Objects.h"
 #include "project/Settings.h"
-#include "project/TF_ErrorLog.h"
+#include "shell/TF_ErrorLog.h"
 #include "shell/TPageControlEx.h"
 #include "workspace/TF_SMDI.h"
 
