@@ -254,9 +254,10 @@ TEST_F(Mouse, MeasuringMarksTheProjectThroughItsDocument)
 {
     ImageTreeModel* images = tool->imageModel();
     ASSERT_GE(images->rowCount(), 1);
-    const QModelIndex projectRow = images->index(0, 0);
-    ASSERT_EQ(images->GetNodeWindow(images->nodeFromIndex(projectRow)), w.data());
-    auto rowIcon = [&] { return images->IconSlot(images->nodeFromIndex(projectRow)); };
+    // Asked afresh each time: a click refills the tree, and an older index would point at a freed node.
+    auto projectRow = [images] { return images->index(0, 0); };
+    ASSERT_EQ(images->GetNodeWindow(images->nodeFromIndex(projectRow())), w.data());
+    auto rowIcon = [&] { return images->IconSlot(images->nodeFromIndex(projectRow())); };
     EXPECT_EQ(rowIcon(), 9);
 
     QSignalSpy flips(&w->document(), &ProjectDocument::modificationChanged);
@@ -275,7 +276,7 @@ TEST_F(Mouse, MeasuringMarksTheProjectThroughItsDocument)
     w->document().setChanged(false);
     ASSERT_EQ(flips.count(), 2);
     ASSERT_EQ(rows.count(), 1);
-    EXPECT_EQ(rows[0][0].value<QModelIndex>(), projectRow);
+    EXPECT_EQ(rows[0][0].value<QModelIndex>(), projectRow());
     EXPECT_EQ(rowIcon(), 9);
 }
 
