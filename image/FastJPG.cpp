@@ -26,10 +26,6 @@
 
 namespace {
 
-// 2^31 pixels at 3 bytes: what 8 GiB of 32-bit rows, the toolkit reader's bound, holds.
-constexpr qint64 DefaultMaxPictureBytes = qint64(3) << 31;
-qint64 maxPictureBytes = DefaultMaxPictureBytes;
-
 // A progressive JPEG may hold any number of scans, each a pass over the whole image; real
 // encoders write about ten, hostile data thousands.
 constexpr int MaxProgressiveScans = 500;
@@ -807,19 +803,3 @@ int WriteIJLCpuHint()
     return IJLCpuHint(ProcessorInfo);
 }
 
-qint64 MaxPictureBytes()
-{
-    return maxPictureBytes;
-}
-
-void SetMaxPictureBytes(qint64 bytes)
-{
-    maxPictureBytes = bytes > 0 ? bytes : DefaultMaxPictureBytes;
-}
-
-bool PictureFitsLimit(qint64 width, qint64 height)
-{
-    if (width <= 0 || height <= 0)
-        return true;
-    return height <= maxPictureBytes / rowBytes(width, 24); // divided: the product may overflow
-}

@@ -4,6 +4,8 @@
 // the image's bottom-up ones.
 #pragma once
 
+#include "platform/PictureLimit.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -48,14 +50,6 @@ struct TJPGProps {
     bool Smooth = false;        // interblock smoothing while decoding (progressive JPEGs)
 };
 
-// The largest picture the program holds, counted as its 24-bit pixel bytes. Picture files and
-// embedded pictures are refused alike above it, so a picture read from a file can be embedded and
-// read back.
-qint64 MaxPictureBytes();
-// Tests set a small limit; 0 or less restores the default.
-void SetMaxPictureBytes(qint64 bytes);
-// True when a picture of this size, at 24 bits, stays within MaxPictureBytes.
-bool PictureFitsLimit(qint64 width, qint64 height);
 // JPEG holds no picture wider or taller than this (libjpeg's JPEG_MAX_DIMENSION).
 constexpr int MaxJPGDimension = 65500;
 

@@ -4,7 +4,7 @@
 // the GUI thread.
 #include "platform/Twain.h"
 
-#include "image/FastJPG.h"
+#include "platform/PictureLimit.h"
 #include "platform/TScanDialog.h"
 
 #include <QCoreApplication>
